@@ -1,0 +1,29 @@
+// One parameter write of a preset: the parameter's name, the kind of its
+// setValue call and the value. Presets are kept as ordered lists of these so
+// that the order of the host calls is data, testable without a host.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace looks {
+
+enum class WriteKind { Double, Int, Bool };
+
+struct PresetWrite {
+    std::string name;
+    WriteKind kind;
+    double value;  // Int and Bool writes carry whole numbers (Bool: 0 or 1)
+};
+
+using PresetWrites = std::vector<PresetWrite>;
+
+// Word lists shared by every family and refine-slot name.
+extern const char* const kSixColours[6];     // Red Magenta Blue Cyan Green Yellow
+extern const char* const kFamilyLong[4];     // Saturation Hue Chroma Vibrance
+extern const char* const kFamilyShort[4];    // Sat Hue Chr Vib
+extern const char* const kZoneValues[4];     // ZoneLow ZoneLowRange ZoneHigh ZoneHighRange
+extern const char* const kSlotWords[11];     // Two .. Twelve
+extern const char* const kSlotQualities[4];  // Sat Hue Chr Vib (slot member prefixes)
+
+}  // namespace looks
