@@ -1,0 +1,91 @@
+// Test-facing control of the CPU stand-in for the CUDA runtime: the scripted
+// device table, the call log, the launch trace, the allocation registry and
+// failure injection. State is process-wide (libcudasim is a shared library,
+// so a test and a dlopened test bundle see the same state); the current
+// device and the last error are per host thread, as in the real runtime.
+#pragma once
+
+#include <cuda_runtime_api.h>
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cudasim/cudasim_launch.h"
+
+namespace cudasim {
+
+struct CUDASIM_API Device {
+  std::string name = "cudasim device";
+  int major = 7;
+  int minor = 5;
+  int computeMode = 0;  // cudaComputeModeDefault
+  size_t totalGlobalMem = size_t(8) << 30;
+  int multiProcessorCount = 40;
+  // Values returned by cudaDeviceGetAttribute, keyed by cudaDeviceAttr; they
+  // override the ones derived from the fields above.
+  std::map<int, int> attributes;
+};
+
+// The devices the runtime reports; the default is one device of capability 7.5.
+CUDASIM_API void set_devices(const std::vector<Device>& devices);
+CUDASIM_API std::vector<Device> devices();
+
+struct CUDASIM_API Call {
+  std::string function;  // e.g. "cudaSetDevice"
+  std::string arguments; // e.g. "1"
+  cudaError_t result = cudaSuccess;
+};
+CUDASIM_API std::vector<Call> call_log();
+CUDASIM_API void clear_call_log();
+
+struct CUDASIM_API Launch {
+  std::string kernel;
+  dim3 grid;
+  dim3 block;
+  bool ran = false;  // false when the configuration was refused or a failure injected
+};
+CUDASIM_API std::vector<Launch> launch_trace();
+CUDASIM_API void clear_launch_trace();
+
+// Failure injection: counting from now, calls number nth .. nth+count-1
+// (1-based) of `function` return `error` (count < 0: every call from nth on).
+// `function` is a runtime function name ("cudaMalloc", "cudaMemcpy", ...),
+// "launch" for any kernel launch, or a kernel name.
+CUDASIM_API void fail_call(const std::string& function, int nth, cudaError_t error,
+                           int count = 1);
+CUDASIM_API void clear_failures();
+
+struct CUDASIM_API AllocationStats {
+  size_t allocations = 0;   // successful cudaMalloc calls with a non-empty size
+  size_t frees = 0;         // successful cudaFree calls of a live allocation
+  size_t live = 0;          // allocations not yet freed
+  size_t live_bytes = 0;
+  size_t double_frees = 0;  // cudaFree of an allocation already freed
+  size_t invalid_frees = 0; // cudaFree of a pointer that never was an allocation base
+  size_t guard_overruns = 0;// writes found before or after an allocation (checked at free)
+  size_t bad_pointers = 0;  // kernel arguments or copies outside every live allocation
+};
+CUDASIM_API AllocationStats allocation_stats();
+// Human-readable notes on each bad pointer and overrun since the last reset.
+CUDASIM_API std::vector<std::string> violations();
+// True when [p, p + bytes) lies inside one live allocation.
+CUDASIM_API bool is_device_range(const void* p, size_t bytes = 1);
+// Checks the guard zones of every live allocation now; returns the overruns found.
+CUDASIM_API size_t check_guards();
+
+// New device memory is filled with this quiet NaN so that output read from
+// memory no kernel wrote is recognisable.
+CUDASIM_API float nan_sentinel();
+CUDASIM_API bool is_nan_sentinel(float value);
+
+// Host threads that run the blocks of one grid (default: up to 4).
+CUDASIM_API void set_worker_threads(int count);
+
+// Back to the start state: one default device, empty logs and registry (live
+// allocations are released), no injected failures, the calling thread's
+// current device 0 and last error cleared.
+CUDASIM_API void reset();
+
+}  // namespace cudasim

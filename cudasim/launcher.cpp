@@ -1,0 +1,242 @@
+// Runs a grid on the host. Blocks are shared out to a few host threads; a
+// block runs its threads one after the other, except for kernels marked
+// cooperative (they call __syncthreads), whose threads run as fibers on the
+// block's host thread and meet at each barrier.
+#include "cudasim/cudasim_state.h"
+
+#include <sys/mman.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+CUDASIM_API thread_local uint3 threadIdx;
+CUDASIM_API thread_local uint3 blockIdx;
+CUDASIM_API thread_local uint3 blockDim;
+CUDASIM_API thread_local uint3 gridDim;
+
+// Minimal x86-64 System V context switch: saves the callee-saved registers and
+// the floating-point control words on the current stack, stores the stack
+// pointer in *from and continues on `to`. ucontext would cost a signal-mask
+// system call per switch, several per simulated thread.
+extern "C" void cudasim_switch_stack(void** from, void* to);
+extern "C" void cudasim_fiber_start();
+asm(R"(
+  .text
+  .globl cudasim_switch_stack
+  .type cudasim_switch_stack, @function
+cudasim_switch_stack:
+  pushq %rbp
+  pushq %rbx
+  pushq %r12
+  pushq %r13
+  pushq %r14
+  pushq %r15
+  subq $8, %rsp
+  stmxcsr (%rsp)
+  fnstcw 4(%rsp)
+  movq %rsp, (%rdi)
+  movq %rsi, %rsp
+  ldmxcsr (%rsp)
+  fldcw 4(%rsp)
+  addq $8, %rsp
+  popq %r15
+  popq %r14
+  popq %r13
+  popq %r12
+  popq %rbx
+  popq %rbp
+  ret
+  .size cudasim_switch_stack, .-cudasim_switch_stack
+
+  .globl cudasim_fiber_start
+  .type cudasim_fiber_start, @function
+cudasim_fiber_start:
+  movq %r12, %rdi
+  callq *%r13
+  ud2
+  .size cudasim_fiber_start, .-cudasim_fiber_start
+)");
+
+namespace cudasim {
+namespace detail {
+namespace {
+
+constexpr size_t kFiberStack = 64 * 1024;
+
+struct Fiber {
+  void* sp = nullptr;
+  bool done = false;
+  uint3 index{0, 0, 0};
+};
+
+// One per host thread; stacks are mapped once and kept for the thread's life.
+struct Cooperative {
+  bool active = false;
+  void* scheduler_sp = nullptr;
+  int current = -1;
+  std::vector<Fiber> fibers;
+  std::vector<unsigned char*> stacks;
+  ThreadBody body = nullptr;
+  void* context = nullptr;
+
+  ~Cooperative() {
+    for (auto* s : stacks) munmap(s, kFiberStack);
+  }
+};
+
+thread_local Cooperative tls_coop;
+
+void fiber_main(Cooperative* c) {
+  c->body(c->context);
+  c->fibers[size_t(c->current)].done = true;
+  void* dead;
+  cudasim_switch_stack(&dead, c->scheduler_sp);
+  std::abort();  // never resumed
+}
+
+void* prepare_stack(unsigned char* stack, Cooperative* c) {
+  // Frame popped by cudasim_switch_stack: control words, r15, r14, r13, r12,
+  // rbx, rbp, return address; the fiber starts with a 16-byte aligned stack.
+  auto* top = reinterpret_cast<uint64_t*>(stack + kFiberStack);
+  top -= 2;  // alignment padding; the start address is "returned" to
+  uint64_t* frame = top - 8;
+  uint32_t csr;
+  uint16_t cw;
+  asm volatile("stmxcsr %0" : "=m"(csr));
+  asm volatile("fnstcw %0" : "=m"(cw));
+  frame[0] = uint64_t(csr) | (uint64_t(cw) << 32);
+  frame[1] = 0;                                         // r15
+  frame[2] = 0;                                         // r14
+  frame[3] = reinterpret_cast<uint64_t>(&fiber_main);   // r13
+  frame[4] = reinterpret_cast<uint64_t>(c);             // r12
+  frame[5] = 0;                                         // rbx
+  frame[6] = 0;                                         // rbp
+  frame[7] = reinterpret_cast<uint64_t>(&cudasim_fiber_start);
+  return frame;
+}
+
+void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
+  Cooperative& c = tls_coop;
+  size_t n = size_t(block.x) * block.y * block.z;
+  while (c.stacks.size() < n) {
+    void* s = mmap(nullptr, kFiberStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (s == MAP_FAILED) {
+      std::fprintf(stderr, "cudasim: cannot map fiber stacks\n");
+      std::abort();
+    }
+    c.stacks.push_back(static_cast<unsigned char*>(s));
+  }
+  c.fibers.assign(n, Fiber{});
+  c.body = body;
+  c.context = context;
+  size_t i = 0;
+  for (unsigned z = 0; z < block.z; ++z)
+    for (unsigned y = 0; y < block.y; ++y)
+      for (unsigned x = 0; x < block.x; ++x, ++i) {
+        c.fibers[i].index = uint3{x, y, z};
+        c.fibers[i].sp = prepare_stack(c.stacks[i], &c);
+      }
+  c.active = true;
+  // Each round runs every live thread up to its next barrier or its end.
+  size_t live = n;
+  while (live > 0) {
+    live = 0;
+    for (size_t k = 0; k < n; ++k) {
+      Fiber& f = c.fibers[k];
+      if (f.done) continue;
+      c.current = int(k);
+      threadIdx = f.index;
+      cudasim_switch_stack(&c.scheduler_sp, f.sp);
+      if (!f.done) ++live;
+    }
+  }
+  c.active = false;
+  c.current = -1;
+}
+
+void run_block(dim3 block, ThreadBody body, void* context) {
+  for (unsigned z = 0; z < block.z; ++z)
+    for (unsigned y = 0; y < block.y; ++y)
+      for (unsigned x = 0; x < block.x; ++x) {
+        threadIdx = uint3{x, y, z};
+        body(context);
+      }
+}
+
+cudaError_t check_configuration(dim3 grid, dim3 block) {
+  if (grid.x == 0 || grid.y == 0 || grid.z == 0 || block.x == 0 || block.y == 0 || block.z == 0)
+    return cudaErrorInvalidConfiguration;
+  if (block.x > 1024 || block.y > 1024 || block.z > 64) return cudaErrorInvalidConfiguration;
+  if (uint64_t(block.x) * block.y * block.z > 1024) return cudaErrorInvalidConfiguration;
+  if (grid.x > 2147483647u || grid.y > 65535 || grid.z > 65535) return cudaErrorInvalidConfiguration;
+  return cudaSuccess;
+}
+
+}  // namespace
+
+bool register_cooperative(const void* kernel) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().cooperative.insert(kernel);
+  return true;
+}
+
+void syncthreads() {
+  Cooperative& c = tls_coop;
+  if (!c.active) {
+    std::fprintf(stderr,
+                 "cudasim: __syncthreads in a kernel not marked with CUDASIM_COOPERATIVE_KERNEL\n");
+    std::abort();
+  }
+  Fiber& f = c.fibers[size_t(c.current)];
+  cudasim_switch_stack(&f.sp, c.scheduler_sp);
+}
+
+void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, ThreadBody body, void* context) {
+  cudaError_t error = check_configuration(grid, block);
+  if (error == cudaSuccess) error = injected_failure("launch");
+  if (error == cudaSuccess) error = injected_failure(name);
+  bool cooperative;
+  int workers;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    state().launches.push_back(Launch{name, grid, block, error == cudaSuccess});
+    cooperative = state().cooperative.count(kernel) != 0;
+    workers = state().worker_threads;
+  }
+  if (error != cudaSuccess) {
+    set_last_error(error);
+    return;
+  }
+
+  uint64_t blocks = uint64_t(grid.x) * grid.y * grid.z;
+  uint64_t threads_per_block = uint64_t(block.x) * block.y * block.z;
+  // Small grids are not worth a thread start.
+  if (blocks * threads_per_block < 8192) workers = 1;
+  if (uint64_t(workers) > blocks) workers = int(blocks);
+
+  std::atomic<uint64_t> next{0};
+  auto work = [&] {
+    gridDim = uint3{grid.x, grid.y, grid.z};
+    blockDim = uint3{block.x, block.y, block.z};
+    for (uint64_t b = next++; b < blocks; b = next++) {
+      blockIdx = uint3{unsigned(b % grid.x), unsigned((b / grid.x) % grid.y), unsigned(b / (uint64_t(grid.x) * grid.y))};
+      if (cooperative)
+        run_block_cooperative(block, body, context);
+      else
+        run_block(block, body, context);
+    }
+  };
+  if (workers <= 1) {
+    work();
+    return;
+  }
+  std::vector<std::thread> pool;
+  for (int i = 1; i < workers; ++i) pool.emplace_back(work);
+  work();
+  for (auto& t : pool) t.join();
+}
+
+}  // namespace detail
+}  // namespace cudasim

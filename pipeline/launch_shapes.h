@@ -1,0 +1,29 @@
+// Launch habits shared by every stage: fixed block shapes and grids that
+// cover the frame with whole blocks (overhanging threads return at once).
+#pragma once
+
+#include "cudasim/cuda_compat.h"
+
+// Number of blocks of extent b that cover a.
+int calc_kernel(int a, int b);
+
+namespace launch_shape {
+
+// Per-pixel kernels: 32 x 32 blocks over a W x H image.
+inline dim3 pixel_block() { return dim3(32, 32, 1); }
+inline dim3 pixel_grid(int width, int height) {
+  return dim3(unsigned(calc_kernel(width, 32)), unsigned(calc_kernel(height, 32)), 1);
+}
+
+// One thread per column of an N-column plane.
+inline dim3 column_block() { return dim3(1024, 1, 1); }
+inline dim3 column_grid(int columns) { return dim3(unsigned(calc_kernel(columns, 1024)), 1, 1); }
+
+// x along a row, y the row.
+inline dim3 row_block() { return dim3(1024, 1, 1); }
+inline dim3 row_grid(int width, int height) { return dim3(unsigned((width + 1023) / 1024), unsigned(height), 1); }
+
+// One thread per element of a flat array.
+inline dim3 flat_block() { return dim3(1024, 1, 1); }
+
+}  // namespace launch_shape
