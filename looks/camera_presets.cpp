@@ -2,6 +2,7 @@
 
 #include <string>
 
+namespace kalthorne {
 namespace looks {
 namespace {
 
@@ -172,3 +173,4 @@ PresetWrites cameraResetWrites() {
 }
 
 }  // namespace looks
+}  // namespace kalthorne

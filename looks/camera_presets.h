@@ -4,6 +4,7 @@
 
 #include "looks/preset_write.h"
 
+namespace kalthorne {
 namespace looks {
 
 constexpr int kFirstCameraStock = 2;
@@ -52,3 +53,4 @@ PresetWrites cameraPresetWrites(int stock, int printProfile, const CameraSelecto
 PresetWrites cameraResetWrites();
 
 }  // namespace looks
+}  // namespace kalthorne

@@ -13,6 +13,7 @@
 // richest colour and the steepest shoulders.
 #include "looks/camera_presets.h"
 
+namespace kalthorne {
 namespace looks {
 
 const CameraStockRow kCameraStocks[kLastCameraStock - kFirstCameraStock + 1] = {
@@ -203,3 +204,4 @@ const CameraStockRow kCameraStocks[kLastCameraStock - kFirstCameraStock + 1] = {
 };
 
 }  // namespace looks
+}  // namespace kalthorne

@@ -1,5 +1,6 @@
 #include "looks/preset_write.h"
 
+namespace kalthorne {
 namespace looks {
 
 const char* const kSixColours[6] = {"Red", "Magenta", "Blue", "Cyan", "Green", "Yellow"};
@@ -11,3 +12,4 @@ const char* const kSlotWords[11] = {"Two", "Three", "Four",  "Five",   "Six",   
 const char* const kSlotQualities[4] = {"Sat", "Hue", "Chr", "Vib"};
 
 }  // namespace looks
+}  // namespace kalthorne

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+namespace kalthorne {
 namespace looks {
 
 enum class WriteKind { Double, Int, Bool };
@@ -27,3 +28,4 @@ extern const char* const kSlotWords[11];     // Two .. Twelve
 extern const char* const kSlotQualities[4];  // Sat Hue Chr Vib (slot member prefixes)
 
 }  // namespace looks
+}  // namespace kalthorne

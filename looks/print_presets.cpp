@@ -2,6 +2,7 @@
 
 #include <string>
 
+namespace kalthorne {
 namespace looks {
 namespace {
 
@@ -126,3 +127,4 @@ PresetWrites printerPointsForCamera(int cameraStock) {
 }
 
 }  // namespace looks
+}  // namespace kalthorne

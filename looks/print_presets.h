@@ -6,6 +6,7 @@
 
 #include "looks/preset_write.h"
 
+namespace kalthorne {
 namespace looks {
 
 struct PrintSlotWidthStrength {
@@ -48,3 +49,4 @@ PresetWrites printPresetWrites(int printProfile, PrintPresetUse use = PrintPrese
 PresetWrites printerPointsForCamera(int cameraStock);
 
 }  // namespace looks
+}  // namespace kalthorne

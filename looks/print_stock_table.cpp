@@ -10,6 +10,7 @@
 // softer, the XD stock the more saturated of the two.
 #include "looks/print_presets.h"
 
+namespace kalthorne {
 namespace looks {
 
 const PrintStockRow kPrintStocks[kPrintStockCount] = {
@@ -72,3 +73,4 @@ const PrintStockRow kPrintStocks[kPrintStockCount] = {
 };
 
 }  // namespace looks
+}  // namespace kalthorne
