@@ -1,0 +1,118 @@
+#include "looks/param_reactions.h"
+
+#include "looks/camera_presets.h"
+#include "looks/interplay_host.h"
+#include "looks/interplay_rules.h"
+#include "looks/print_presets.h"
+
+namespace kalthorne {
+namespace looks {
+namespace {
+
+void hideWholePrintGroup(InterplayHost& host) {
+    host.hide(kPrintProfileName);
+    for (const char* n : kPrintStockControls) host.hide(n);
+    for (const char* n : kPrinterPointControls) host.hide(n);
+    host.hide(kDisplayGamutName);
+}
+
+void showPrinterPoints(InterplayHost& host) {
+    for (const char* n : kPrinterPointControls) host.show(n);
+}
+
+}  // namespace
+
+void applyPrintGroupVisibility(InterplayHost& host, PrintRuleEntry entry) {
+    if (host.readBool("PrintDisplayBypass")) {
+        hideWholePrintGroup(host);
+        if (entry == PrintRuleEntry::InputGamut) host.setBool("PrintDisplayBypass", true);
+        return;
+    }
+    if (isPrintBypassInput(host.readInt("InputGamut"))) {
+        hideWholePrintGroup(host);
+        host.setBool("PrintDisplayBypass", true);
+        return;
+    }
+    host.show(kPrintProfileName);
+    const int profile = host.readInt(kPrintProfileName);
+    for (const char* n : kPrintStockControls) {
+        if (profile == 0)
+            host.hide(n);
+        else
+            host.show(n);
+    }
+    showPrinterPoints(host);
+    host.show(kDisplayGamutName);
+}
+
+void onCameraStockEdit(InterplayHost& host) {
+    // Halation is switched off for every pick, the current stock included.
+    host.setBool("HalationBypass", true);
+    const int stock = host.readInt("CameraStock");
+    if (stock == 0) {
+        for (const char* n : kCameraNegativeGroup) host.hide(n);
+        host.writeAll(cameraResetWrites());
+        return;
+    }
+    const int printProfile = host.readInt("PrintProfile");
+    for (const char* n : kCameraNegativeGroup) host.show(n);
+    if (stock > kLastCameraStock) return;
+    CameraSelectors selectors;
+    if (stock != kCameraCustom) {
+        selectors.colorCorrection = host.readInt("ColorCorrection");
+        selectors.colorRefine = host.readInt("ColorRefine");
+    }
+    selectors.toneCurves = host.readInt("ToneCurves");
+    host.writeAll(cameraPresetWrites(stock, printProfile, selectors));
+}
+
+void onPrintProfileEdit(InterplayHost& host) {
+    if (host.readBool("PrintDisplayBypass")) return;
+    const int profile = host.readInt(kPrintProfileName);
+    if (profile >= 2 && profile <= 9) {
+        host.writeAll(printPresetWrites(profile));
+        for (const char* n : kPrintStockControls) host.show(n);
+        showPrinterPoints(host);
+        return;
+    }
+    if (profile != 0 && profile != 1) return;
+    host.writeAll(printerPointsForCamera(host.readInt("CameraStock")));
+    host.setDouble("PrintBlend", 0.0);
+    if (profile == 0) {
+        host.setBool("PrintBleachBypass", false);
+        for (const char* n : kPrintStockControls) host.hide(n);
+    } else {
+        host.setDouble("PrintFilmicPivotR", 0.0);
+        host.setDouble("PrintFilmicSlopeR", 0.0);
+        for (const char* n : {"PrintSat", "PrintHue", "PrintChr", "PrintVib"}) host.setInt(n, 0);
+        for (int s = 0; s < 6; ++s) host.setInt(std::string("PrintRefine") + kSlotWords[s], 0);
+        for (const char* n : kPrintStockControls) host.show(n);
+    }
+    showPrinterPoints(host);
+}
+
+void onRgbEdit(InterplayHost& host, const std::string& name) {
+    int channel = 0;
+    const RgbGroup* group = findRgbGroup(name, &channel);
+    if (!group) return;
+    if (channel >= 0) {
+        const double r = host.readDouble(group->channels[0]);
+        const double g = host.readDouble(group->channels[1]);
+        const double b = host.readDouble(group->channels[2]);
+        InterplayHost::EditBlock block(host, group->master);
+        host.setDouble(group->master, channelMean(r, g, b));
+        return;
+    }
+    const double m = host.readDouble(group->master);
+    const double r = host.readDouble(group->channels[0]);
+    const double g = host.readDouble(group->channels[1]);
+    const double b = host.readDouble(group->channels[2]);
+    const auto shifted = masterShift(m, r, g, b, group->lo, group->hi);
+    for (int c = 0; c < 3; ++c) {
+        InterplayHost::EditBlock block(host, group->channels[c]);
+        host.setDouble(group->channels[c], shifted[c]);
+    }
+}
+
+}  // namespace looks
+}  // namespace kalthorne
