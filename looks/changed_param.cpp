@@ -1,5 +1,6 @@
 // The instance's parameter-changed action: everything is routed through the
 // interplay dispatch, which acts on user edits of its 22 names only.
+#if __has_include("plugin/KalthornePlugin.h")
 #include "plugin/KalthornePlugin.h"
 
 #include "looks/param_dispatch.h"
@@ -18,3 +19,5 @@ void KalthornePlugin::changedParam(const OFX::InstanceChangedArgs& args, const s
 #endif
     });
 }
+
+#endif  // the instance class is present
