@@ -1,0 +1,176 @@
+// Print and display fields, and the instance's first fill with the controls
+// it reveals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "fake_params.h"
+#include "plugin/print_options_fill.h"
+#include "plugin/render_options_fill.h"
+
+using namespace kalthorne;
+
+namespace {
+
+TextureOptionsStruct printFill(FakeParams& p, int inputGamut, bool bypass, bool* valid = nullptr) {
+    TextureOptionsStruct o;
+    o.inputGamut = inputGamut;
+    p.clearLog();
+    bool ok = fillPrintOptions(p.h, p, bypass, o);
+    if (valid) *valid = ok;
+    return o;
+}
+
+bool contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+}  // namespace
+
+TEST(PrintOptions, OffByBypassOrDisplayReferredInput) {
+    FakeParams p;
+    TextureOptionsStruct o = printFill(p, 11, true);
+    EXPECT_EQ(o.printOff, 1);
+    EXPECT_EQ(o.printProfile, 0);
+    EXPECT_TRUE(p.reads.empty());
+
+    o = printFill(p, 27, false);
+    EXPECT_EQ(o.printOff, 1);
+    EXPECT_TRUE(p.reads.empty());
+
+    o = printFill(p, 42, false);  // gamma-based, but the print stage still runs here
+    EXPECT_EQ(o.printOff, 0);
+    EXPECT_TRUE(p.wasRead("PrintProfile"));
+}
+
+TEST(PrintOptions, DisplayOnlyStock) {
+    FakeParams p;
+    p.set("PrintProfile", 0);
+    p.set("PrintBleachBypass", 1);
+    p.set("PrinterLightGreen", 0.25);
+    p.set("PrinterBlackkPointBlue", 1.0);
+    p.set("PrintCast", 3000);
+    p.set("DisplayGamutOutput", 7);
+    TextureOptionsStruct o = printFill(p, 11, false);
+    EXPECT_EQ(o.printBleachBypass, 0);
+    EXPECT_EQ(o.displayGamutOutput, 7);
+    EXPECT_EQ(o.displayScale, 100.0f);
+    EXPECT_EQ(o.printerLightGreenScaled, 0.5f);
+    EXPECT_EQ(o.printerBlackPointBlueScaled, 0.125f);
+    EXPECT_EQ(o.printCastIndex, 30);
+    EXPECT_EQ(o.printCastOn, 1);
+    EXPECT_EQ(o.printFilmicSlopeRScaled, 0.0f);  // untouched
+    EXPECT_FALSE(p.wasRead("PrintFilmicSlopeR"));
+    EXPECT_FALSE(p.wasRead("PrintSat"));
+}
+
+TEST(PrintOptions, CustomAndFilmStocks) {
+    FakeParams p;
+    p.set("PrintProfile", 1);
+    p.set("PrintFilmicSlopeR", 0.0);
+    p.set("PrintFilmicPivotR", 0.0);
+    p.set("PrintCast", 6504);
+    TextureOptionsStruct o = printFill(p, 11, false);
+    EXPECT_EQ(o.printCurvesOn, 0);
+    EXPECT_EQ(o.printGammaRedOn + o.printGammaGreenOn + o.printGammaBlueOn, 0);
+    EXPECT_EQ(o.printFilmicSlopeRScaled, 2.0f);
+    EXPECT_FLOAT_EQ(o.printFilmicPivotRGain, 1.0f / 0.71f);
+    EXPECT_EQ(o.printCastIndex, 6504);
+    EXPECT_EQ(o.printCastOn, 0);
+
+    p.set("PrintProfile", 2);
+    p.set("PrintGammaPivot", 0.25);
+    p.set("PrintGammaRed", 0.8);
+    p.set("PrintGammaGreen", 0.4);
+    p.set("PrintCurveHighlightRed", 0.0);
+    p.set("PrintCurveHighlightGreen", 0.0);
+    p.set("PrintCurveHighlightBlue", 0.0);
+    o = printFill(p, 11, false);
+    EXPECT_EQ(o.printCurvesOn, 1);
+    EXPECT_EQ(o.printGammaRedOn, 1);
+    EXPECT_EQ(o.printGammaRedScaled, 2.0f);
+    EXPECT_FLOAT_EQ(o.printGammaRedGain, 4.0f);  // 0.25 / 0.25^2
+    EXPECT_EQ(o.printGammaGreenOn, 0);
+    EXPECT_EQ(o.printGammaGreenScaled, 0.0f);
+    EXPECT_EQ(o.printCurveHighlightPivotScaled, 0.488758553f);
+    EXPECT_FALSE(p.wasRead("PrintCurveHighlightPivot"));
+}
+
+TEST(FirstFill, GammaInputForcesTheBypass) {
+    FakeParams p;
+    p.set("InputGamut", 27);
+    p.set("PrintDisplayBypass", 0);
+    TextureOptionsStruct o = firstFill(p.h, p, p, 1);
+    EXPECT_EQ(p.writes, std::vector<std::string>{"PrintDisplayBypass"});
+    EXPECT_EQ(p.value("PrintDisplayBypass"), 1.0);
+    EXPECT_EQ(o.printOff, 1);
+    EXPECT_TRUE(p.shown.empty());
+    EXPECT_EQ(o.cudaDevice, 1);
+    EXPECT_EQ(o.displayScale, 100.0f);
+
+    FakeParams q;
+    q.set("InputGamut", 8);  // ACESproxy: bypass forced, but additive exposure
+    q.set("PrintDisplayBypass", 0);
+    q.set("Exposure", 0.5);
+    o = firstFill(q.h, q, q, 0);
+    EXPECT_EQ(q.value("PrintDisplayBypass"), 1.0);
+    EXPECT_EQ(o.exposureMode, 2);
+    EXPECT_EQ(o.exposureAmount, 0.1f);
+}
+
+TEST(FirstFill, CameraStockShowsTheWholeNegativeGroup) {
+    FakeParams p;
+    p.set("CameraStock", 3);
+    p.set("NegCast", 3200);
+    TextureOptionsStruct o = firstFill(p.h, p, p, 0);
+    EXPECT_EQ(o.negCastIndex, 32);
+    EXPECT_EQ(o.negCastOn, 1);
+    EXPECT_EQ(p.shown.size(), 12u);
+    for (const char* name : {"NegCast", "NegBlend", "BrewDminRGB", "BrewDmaxBlue"})
+        EXPECT_TRUE(contains(p.shown, name)) << name;
+
+    FakeParams q;
+    q.set("CameraStock", 3);
+    q.set("NegCast", 6504);
+    o = firstFill(q.h, q, q, 0);
+    EXPECT_EQ(o.negCastOn, 0);
+    EXPECT_EQ(o.negCastIndex, 0);
+}
+
+TEST(FirstFill, PrintGroupVisibility) {
+    FakeParams p;
+    p.set("PrintDisplayBypass", 0);
+    p.set("PrintProfile", 0);
+    TextureOptionsStruct o = firstFill(p.h, p, p, 0);
+    EXPECT_EQ(o.printOff, 0);
+    EXPECT_EQ(p.shown.size(), 10u);  // stock, 8 printer controls, display
+    EXPECT_FALSE(contains(p.shown, "PrintCast"));
+    EXPECT_TRUE(contains(p.shown, "PrinterBlackkPointGreen"));
+
+    FakeParams q;
+    q.set("PrintDisplayBypass", 0);
+    q.set("PrintProfile", 2);
+    q.set("BrewBleachBypass", 1);
+    q.set("PrintBleachBypass", 1);
+    o = firstFill(q.h, q, q, 0);
+    EXPECT_EQ(q.shown.size(), 15u);
+    EXPECT_EQ(o.brewBleachBypass, 1);
+    EXPECT_EQ(o.printBleachBypass, 0);
+}
+
+TEST(FirstFill, StartingValuesOfFlagGatedFields) {
+    FakeParams p;
+    TextureOptionsStruct o = firstFill(p.h, p, p, 0);
+    EXPECT_EQ(o.negGreyMid, 0.458984375f);
+    EXPECT_EQ(o.pixelCountFactor, 864.0f);
+    EXPECT_EQ(o.diffuseMidHiOn, 1);
+    EXPECT_EQ(o.diffuseMidHiScaled, 0.0f);
+    EXPECT_EQ(o.negBlendComplement, 0.0f);
+    EXPECT_EQ(o.frameWidth, 0);
+    EXPECT_EQ(o.saturationGroup.customHueSextant, 180.0f);
+    EXPECT_EQ(o.hueGroup.strengthScaled, 0.5f);
+    EXPECT_EQ(o.refineSlots[10].chrStrengthGain, 0.5f);
+    EXPECT_EQ(o.printRefineSlots[0].satHueSextant, 0.0f);
+    EXPECT_EQ(o.printSaturationGroup.strengthScaled, 0.0f);
+}
