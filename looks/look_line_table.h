@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+namespace kalthorne {
 namespace looks {
 
 enum class ValueType { Int, Float };
@@ -83,3 +84,4 @@ inline const LookMessage& messageFor(const LookLine& line)
 }
 
 } // namespace looks
+} // namespace kalthorne

@@ -26,6 +26,9 @@ locale_t cLocale()
 
 } // namespace
 
+namespace kalthorne {
+namespace looks {
+
 std::int64_t parseLookInt(const char* text)
 {
     while (isPosixSpace(*text))
@@ -60,3 +63,6 @@ double parseLookFloat(const char* text)
     }
     return strtod_l(text, nullptr, loc);
 }
+
+} // namespace looks
+} // namespace kalthorne

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+namespace kalthorne {
+namespace looks {
+
 // The integer at the start of `text`, saturated to the 64-bit range, so a
 // huge value can never wrap into an accepted range.
 std::int64_t parseLookInt(const char* text);
@@ -14,3 +17,6 @@ std::int64_t parseLookInt(const char* text);
 // locale the host has set. May return an infinity or a NaN; callers treat
 // them as out of range.
 double parseLookFloat(const char* text);
+
+} // namespace looks
+} // namespace kalthorne

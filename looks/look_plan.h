@@ -1,0 +1,62 @@
+// A Look load decided in full before anything is written: the file is split,
+// every line tokenised, parsed and range-checked, and the outcome is a list of
+// host operations (messages, writes, show/hide) in the order they must happen.
+// Nothing here touches the host, so it runs in tests and under a fuzzer.
+#pragma once
+
+#include "look_line_table.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kalthorne {
+namespace looks {
+
+enum class StepKind { Message, SetDouble, SetInt, SetBool, Hide, Show };
+
+struct LookStep {
+    StepKind kind;
+    std::string param; // parameter name; empty for messages
+    double value;      // the value written; 0/1 for SetBool
+    std::string text;  // message text
+};
+
+// Values in force on the host before the load, used where the file has no
+// line to decide them (a file that ends early).
+struct LookContext {
+    int inputGamut = 11;
+    double pitches[6] = {3.0, 3.0, 3.0, 3.0, 3.0, 3.0}; // Soprano .. Bass
+    // BrewDmin R,G,B; BrewDmax R,G,B; printer black points R,G,B; lights R,G,B
+    double channels[12] = {0.584, 0.584, 0.584, 0.838, 0.838, 0.838,
+                           0.141, 0.141, 0.141, 0.909, 0.909, 0.909};
+    bool brewBleachBypass = false;
+    // Width or height of the Source/Output image for the size fallbacks;
+    // empty means no image (1920 x 1080 then).
+    std::function<int(FallbackKind)> clipSize;
+};
+
+enum class LookOutcome {
+    Apply,      // write `steps`
+    MissingKey, // a line lacks its key: send `message`, write nothing
+    Unreadable, // no Look line at all (an empty file)
+};
+
+struct LookPlan {
+    LookOutcome outcome = LookOutcome::Unreadable;
+    int failedLine = 0; // the line whose key is missing
+    std::string message;
+    std::vector<LookStep> steps;
+};
+
+LookPlan planLookLoad(const char* data, std::size_t size, const LookContext& context);
+
+// Text of the abort message for a line whose key is missing.
+std::string missingKeyMessage(const LookLine& line);
+
+// Look print preset of a print stock index 1..9 (see look_print_preset.cpp).
+void appendLookPrintPreset(int stock, std::vector<LookStep>& steps);
+
+} // namespace looks
+} // namespace kalthorne

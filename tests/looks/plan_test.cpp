@@ -1,0 +1,363 @@
+// The Look load decided without a host: every line tokenised, parsed and
+// range-checked first, then the writes, messages and visibility in order.
+#include "look_plan.h"
+#include "look_test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <set>
+
+using namespace kalthorne::looks;
+using looktest::LookFile;
+
+namespace {
+
+struct Plan {
+    LookPlan p;
+
+    explicit Plan(const std::string& text, const LookContext& ctx = LookContext())
+        : p(planLookLoad(text.data(), text.size(), ctx))
+    {
+    }
+    explicit Plan(const LookFile& f, const LookContext& ctx = LookContext()) : Plan(f.text(), ctx) {}
+
+    std::vector<std::string> messages() const
+    {
+        std::vector<std::string> m;
+        for (const auto& s : p.steps)
+            if (s.kind == StepKind::Message)
+                m.push_back(s.text);
+        return m;
+    }
+    int writes(const std::string& name) const
+    {
+        int n = 0;
+        for (const auto& s : p.steps)
+            n += (s.param == name && s.kind != StepKind::Hide && s.kind != StepKind::Show);
+        return n;
+    }
+    double last(const std::string& name) const
+    {
+        for (auto it = p.steps.rbegin(); it != p.steps.rend(); ++it)
+            if (it->param == name && it->kind != StepKind::Hide && it->kind != StepKind::Show)
+                return it->value;
+        ADD_FAILURE() << name << " not written";
+        return NAN;
+    }
+    // "h" / "s" for each hide or show of the parameter, in order.
+    std::string visibility(const std::string& name) const
+    {
+        std::string v;
+        for (const auto& s : p.steps)
+            if (s.param == name && (s.kind == StepKind::Hide || s.kind == StepKind::Show))
+                v += s.kind == StepKind::Hide ? 'h' : 's';
+        return v;
+    }
+};
+
+TEST(LookTable, ShapeOfTheFileFormat)
+{
+    std::set<std::string> keys;
+    int brewColon = 0;
+    for (std::size_t i = 0; i < kLookLineCount; ++i) {
+        const LookLine& L = kLookLines[i];
+        EXPECT_EQ(L.number, int(i) + 1);
+        ASSERT_EQ(std::string(L.key).size(), 36u) << L.number;
+        EXPECT_EQ(L.key[35], '|') << L.number;
+        keys.insert(L.key);
+        EXPECT_LE(L.lo, L.hi);
+        if (L.fallbackKind == FallbackKind::Fixed) {
+            EXPECT_GE(L.fallback, L.lo) << L.number;
+            EXPECT_LE(L.fallback, L.hi) << L.number;
+        }
+        brewColon += std::string(messageFor(L).prefix) == "Brew: Set '";
+    }
+    EXPECT_EQ(keys.size(), 372u) << "every line has its own key";
+    // the "Brew: " codes: M12, M13, M16, M22 to M26 and M28
+    EXPECT_EQ(brewColon, 1 + 2 + 1 + 15 + 3 + 3 + 1 + 6 + 1);
+}
+
+TEST(LookPlan, ReferenceFileAppliesEveryLineSilently)
+{
+    const LookFile f;
+    Plan plan(f);
+    ASSERT_EQ(plan.p.outcome, LookOutcome::Apply);
+    EXPECT_TRUE(plan.messages().empty());
+    ASSERT_FALSE(plan.p.steps.empty());
+    EXPECT_EQ(plan.p.steps.front().param, "CameraStock");
+    EXPECT_EQ(plan.p.steps.front().value, 10);
+    // plain lines write exactly the file's value
+    for (const LookLine& L : kLookLines) {
+        if (L.rule != LookRule::Write && L.rule != LookRule::Channel && L.rule != LookRule::Pitch)
+            continue;
+        EXPECT_EQ(plan.last(L.target), std::stod(f.value(L.number))) << L.number;
+    }
+    EXPECT_EQ(plan.last("InputGamut"), 11);
+    EXPECT_EQ(plan.last("CameraStock"), 12);
+    EXPECT_EQ(plan.last("ColorRefine"), 5);
+    EXPECT_EQ(plan.last("DisplayGamutOutput"), 7);
+    EXPECT_EQ(plan.last("PrintProfile"), 3);
+}
+
+TEST(LookPlan, WindowsFileReadsLikeTheReference)
+{
+    Plan windows(looktest::readData("windows_crlf_bom.prm"));
+    LookFile ref;
+    ref.set(2, "-0.1234");
+    Plan unix(ref);
+    ASSERT_EQ(windows.p.outcome, LookOutcome::Apply);
+    EXPECT_TRUE(windows.messages().empty());
+    ASSERT_EQ(windows.p.steps.size(), unix.p.steps.size());
+    for (std::size_t i = 0; i < unix.p.steps.size(); ++i) {
+        EXPECT_EQ(windows.p.steps[i].param, unix.p.steps[i].param);
+        EXPECT_EQ(windows.p.steps[i].value, unix.p.steps[i].value) << unix.p.steps[i].param;
+    }
+    EXPECT_EQ(windows.last("Exposure"), -0.1234);
+}
+
+TEST(LookPlan, DamagedFilesChangeNothing)
+{
+    Plan missing(looktest::readData("missing_key_line_200.prm"));
+    EXPECT_EQ(missing.p.outcome, LookOutcome::MissingKey);
+    EXPECT_EQ(missing.p.failedLine, 200);
+    EXPECT_EQ(missing.p.message, "Brew : Unable to read 'Brew Refine-7-Hue-W(0 - 360.0)-----|'. Aborting reads "
+                                 "beyond this point in the Looks file...");
+    EXPECT_TRUE(missing.p.steps.empty());
+
+    Plan firstLine(LookFile().raw(1, "In | Out Colour Space 11\n"));
+    EXPECT_EQ(firstLine.p.outcome, LookOutcome::MissingKey);
+    EXPECT_EQ(firstLine.p.failedLine, 1);
+
+    // an overlong line is still one line: its value is only out of range
+    Plan longLine(LookFile().set(2, "0.25000000000000000000000000001"));
+    EXPECT_EQ(longLine.p.outcome, LookOutcome::Apply);
+    EXPECT_EQ(longLine.last("Exposure"), 0.25);
+
+    // a blank line in the middle has no key
+    Plan blank(LookFile().raw(10, "\n"));
+    EXPECT_EQ(blank.p.failedLine, 10);
+
+    for (const std::string& empty : {std::string(), std::string("\xEF\xBB\xBF")})
+        EXPECT_EQ(Plan(empty).p.outcome, LookOutcome::Unreadable);
+}
+
+TEST(LookPlan, OutOfRangeMessagesAndFallbacks)
+{
+    Plan plan(looktest::readData("out_of_range.prm"));
+    ASSERT_EQ(plan.p.outcome, LookOutcome::Apply);
+    const std::vector<std::string> expected = {
+        "Brew : Set 'Exposure(-1.0 - 1.0)---------------|' to a range between -1.0 and 1.0. Using Default UI value",
+        "Brew: Set 'Brew Camera Cast(3000 - 14000)-----|' to a range between 3000 - 14000",
+        "Brew : Set 'Brew Refine-7-Hue-W(0 - 360.0)-----|' to a range between 0 and 360.0. Using Default UI value",
+        "Brew: Set 'Lab Agitation(1 - 5)---------------|' to a range between 1 and 5. Using Default UI value",
+        "Brew : Set 'Grain Size-R(0 - 50.0)-------------|' to a range between 0.0 and 50.0. Using Default UI value",
+        "Brew : Set 'Print Display Gamut(0 - 30)--------|' to a range between 0 and 15",
+        "Brew : Set 'Print Black-G(-1.0 - 1.0)----------|' to a range between -1.0 and 1.0. Using Default UI value",
+    };
+    EXPECT_EQ(plan.messages(), expected);
+    EXPECT_EQ(plan.last("Exposure"), 0.0);
+    EXPECT_EQ(plan.last("NegCast"), 6504);
+    EXPECT_EQ(plan.last("RefineSevenHueWidth"), 60.0);
+    EXPECT_EQ(plan.last("Agitate"), 3);
+    EXPECT_EQ(plan.last("ColorRefine"), 11) << "12 is accepted and written as the choice's last option";
+    EXPECT_EQ(plan.last("DisplayGamutOutput"), 0) << "15 is past the choice's last option";
+    EXPECT_EQ(plan.last("PrinterBlackkPointGreen"), double(0.141f));
+    EXPECT_EQ(plan.writes("GrainSizeR"), 0);
+}
+
+TEST(LookPlan, NumbersIgnoreLocaleAndOverflow)
+{
+    // A decimal-comma locale must not turn "0.58" into 0.
+#ifdef LOOKS_TEST_LOCALE_DIR
+    setenv("LOCPATH", LOOKS_TEST_LOCALE_DIR, 1); // built by the test build when localedef exists
+#endif
+    const char* before = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = before ? before : "C";
+    bool haveComma = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "C.UTF-8"}) {
+        if (std::setlocale(LC_ALL, name) && std::string(localeconv()->decimal_point) == ",") {
+            haveComma = true;
+            break;
+        }
+    }
+    const LookFile f;
+    Plan plan(f);
+    LookFile ints;
+    Plan intPlan(ints.set(46, "5600.9"));
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_EQ(intPlan.last("NegCast"), 5600);
+    if (!haveComma)
+        GTEST_LOG_(INFO) << "no decimal-comma locale installed; ran in " << saved;
+    EXPECT_EQ(plan.last("Exposure"), 0.58);
+
+    struct Case {
+        int line;
+        std::string text;
+        const char* param;
+        double expected;
+    } cases[] = {
+        {2, "nan", "Exposure", 0.0},          {2, "-nan", "Exposure", 0.0},
+        {2, "inf", "Exposure", 0.0},          {2, "-1e999", "Exposure", 0.0},
+        {2, "1e-999", "Exposure", 0.0},       {2, "0x0.8p0", "Exposure", 0.5},
+        {1, "4294967307", "InputGamut", 0},   // atoi would wrap this to 11
+        {1, "-4294967285", "InputGamut", 0},  {1, "99999999999999999999999", "InputGamut", 0},
+        {46, "  +6000x", "NegCast", 6000},    {46, "abc", "NegCast", 6504},
+        {110, "11.9", "ColorRefine", 11},
+    };
+    for (const auto& c : cases) {
+        Plan p(LookFile().set(c.line, c.text));
+        ASSERT_EQ(p.p.outcome, LookOutcome::Apply) << c.text;
+        EXPECT_EQ(p.last(c.param), c.expected) << c.text;
+    }
+}
+
+TEST(LookPlan, HalationHdrAndProcessLinearByInputClass)
+{
+    struct Case {
+        std::string bypass, breadth;
+        bool halationOn;
+    } halation[] = {{"0", "0.7", true}, {"1", "0.7", false}, {"0", "0.0", false}, {"0", "1.5", true}};
+    for (const auto& c : halation) {
+        Plan p(LookFile().set(3, c.bypass).set(4, c.breadth));
+        EXPECT_EQ(p.last("HalationBypass"), c.halationOn ? 0 : 1) << c.bypass << " " << c.breadth;
+        EXPECT_EQ(p.writes("HalationBreadth"), c.halationOn ? 1 : 0);
+        if (c.breadth == "1.5") {
+            EXPECT_EQ(p.last("HalationBreadth"), 0.25);
+        }
+        EXPECT_EQ(p.writes("HalationBlendB"), 1) << "the other halation lines are written either way";
+    }
+
+    for (int input = 0; input <= 48; ++input) {
+        const bool linear = input == 0 || input == 4 || input == 5 || input == 30;
+        Plan p(LookFile().set(1, std::to_string(input)).set(17, "1").set(18, "1"));
+        EXPECT_EQ(p.last("HDRcomp"), linear ? 1 : 0) << input;
+        EXPECT_EQ(p.last("ProcessLinear"), linear ? 0 : 1) << input;
+    }
+    Plan off(LookFile().set(1, "4").set(17, "2").set(18, "0"));
+    EXPECT_EQ(off.last("HDRcomp"), 0);
+    EXPECT_EQ(off.messages().size(), 1u);
+    // an out-of-range input class falls back to 0, a linear input
+    Plan bad(LookFile().set(1, "49").set(17, "1"));
+    EXPECT_EQ(bad.last("InputGamut"), 0);
+    EXPECT_EQ(bad.last("HDRcomp"), 1);
+}
+
+TEST(LookPlan, CameraStockAndBleachExclusivity)
+{
+    const char* negGroup[] = {"NegCast", "BrewDminRGB", "BrewDmaxBlue"};
+
+    Plan stock(LookFile().set(40, "0").set(45, "12").set(319, "1").set(352, "0").set(358, "1"));
+    EXPECT_EQ(stock.last("CameraStock"), 12);
+    EXPECT_EQ(stock.last("BrewBleachBypass"), 1);
+    EXPECT_EQ(stock.last("PrintBleachBypass"), 0) << "never both bleach bypasses";
+    for (auto n : negGroup)
+        EXPECT_EQ(stock.visibility(n), "s");
+    EXPECT_EQ(stock.writes("ToneCurves"), 1) << "no Look reset for a film stock, only line 298";
+
+    Plan bypassed(LookFile().set(40, "1").set(45, "12").set(319, "1").set(358, "1"));
+    EXPECT_EQ(bypassed.last("CameraStock"), 0);
+    EXPECT_EQ(bypassed.last("BrewBleachBypass"), 0);
+    EXPECT_EQ(bypassed.last("PrintBleachBypass"), 1) << "the negative bleach this load decided is off";
+    for (auto n : negGroup)
+        EXPECT_EQ(bypassed.visibility(n), "h");
+    EXPECT_EQ(bypassed.writes("ToneCurves"), 2) << "Look reset, then line 298";
+
+    Plan custom(LookFile().set(45, "25"));
+    EXPECT_EQ(custom.last("CameraStock"), 1);
+    EXPECT_EQ(custom.messages(),
+              std::vector<std::string>{"Brew : Set 'Brew Camera Film Stock(0 - 60)-----|' to a range between 0 and 24"});
+    EXPECT_EQ(custom.writes("BrewBleachBypass"), 1) << "the Look reset leaves the bleach to line 319";
+
+    Plan printBypass(LookFile().set(352, "1").set(319, "0").set(358, "1"));
+    EXPECT_EQ(printBypass.last("PrintBleachBypass"), 0);
+}
+
+TEST(LookPlan, MastersAndEnsembleUseValuesInForceForMissingLines)
+{
+    Plan pitches(LookFile().set(34, "1").set(35, "2").set(36, "3").set(37, "4").set(38, "5").set(39, "6"));
+    EXPECT_EQ(pitches.last("EnsemblePitch"), 3.5);
+
+    LookContext ctx;
+    const double inForce[6] = {1.0, 2.0, 3.0, 4.0, 5.0, 6.0};
+    std::copy(inForce, inForce + 6, ctx.pitches);
+    Plan shortFile(LookFile().set(34, "3").set(35, "3").set(36, "3").endAfter(36), ctx);
+    EXPECT_EQ(shortFile.last("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
+    EXPECT_EQ(shortFile.writes("BassPitch"), 0);
+
+    Plan dmin(LookFile().set(327, "0.5").set(328, "0.25").set(329, "2.0"));
+    EXPECT_EQ(dmin.last("BrewDminBlue"), 0.584);
+    EXPECT_EQ(dmin.last("BrewDminRGB"), (0.5 + 0.25 + 0.584) / 3.0);
+
+    for (int g = 0; g < 12; ++g)
+        ctx.channels[g] = 0.1 * (g + 1);
+    Plan ends300(LookFile().endAfter(300), ctx);
+    EXPECT_EQ(ends300.last("BrewDminRGB"), (0.1 + 0.2 + 0.30000000000000004) / 3.0);
+    EXPECT_EQ(ends300.last("PrinterLightsRGB"), (1.0 + 1.1 + 1.2000000000000002) / 3.0);
+    EXPECT_EQ(ends300.writes("PrinterLightRed"), 0);
+    EXPECT_EQ(ends300.writes("PrintProfile"), 0);
+}
+
+TEST(LookPlan, FinalVisibilityFollowsTheLoad)
+{
+    const char* group[] = {"PrintProfile", "PrintCast", "PrintBlend", "PrinterLightsRGB", "DisplayGamutOutput"};
+    Plan bypass(LookFile().set(352, "1").set(353, "2"));
+    for (auto n : group)
+        EXPECT_EQ(bypass.visibility(n), "h") << n;
+    EXPECT_EQ(bypass.last("PrintProfile"), 2);
+    EXPECT_EQ(bypass.writes("PrintDisplayBypass"), 1);
+
+    Plan sceneInput(LookFile().set(1, "42").set(352, "0"));
+    for (auto n : group)
+        EXPECT_EQ(sceneInput.visibility(n), "h") << n;
+    EXPECT_EQ(sceneInput.last("PrintDisplayBypass"), 1);
+    EXPECT_EQ(sceneInput.p.steps.back().param, "PrintDisplayBypass");
+
+    Plan noStock(LookFile().set(1, "11").set(352, "0").set(353, "10"));
+    EXPECT_EQ(noStock.last("PrintProfile"), 0);
+    EXPECT_EQ(noStock.visibility("PrintProfile"), "s");
+    EXPECT_EQ(noStock.visibility("PrintCast"), "h");
+    EXPECT_EQ(noStock.visibility("PrinterLightsRGB"), "s");
+    EXPECT_EQ(noStock.p.steps.back().param, "DisplayGamutOutput");
+
+    Plan stock(LookFile().set(1, "11").set(352, "0").set(353, "3"));
+    for (auto n : group)
+        EXPECT_EQ(stock.visibility(n), "s") << n;
+}
+
+TEST(LookPlan, LookPrintPresets)
+{
+    auto presetOf = [](int stock) {
+        std::vector<LookStep> steps;
+        appendLookPrintPreset(stock, steps);
+        return steps;
+    };
+    EXPECT_EQ(presetOf(1).size(), 190u);
+    for (int stock = 2; stock <= 9; ++stock) {
+        const auto steps = presetOf(stock);
+        EXPECT_EQ(steps.size(), 187u) << stock;
+        for (const auto& s : steps) {
+            EXPECT_NE(s.param, "PrintCast");
+            EXPECT_NE(s.param, "PrintBlend");
+            EXPECT_NE(s.param, "PrintBleachBypass");
+            EXPECT_EQ(s.param.rfind("Printer", 0), std::string::npos) << s.param;
+        }
+    }
+    const auto d65 = presetOf(2), d55 = presetOf(6);
+    for (std::size_t i = 0; i < d65.size(); ++i) {
+        EXPECT_EQ(d65[i].param, d55[i].param);
+        EXPECT_EQ(d65[i].value, d55[i].value);
+    }
+    for (int stock : {4, 5, 8, 9}) {
+        Plan p(LookFile().set(353, std::to_string(stock)));
+        EXPECT_EQ(p.last("PrintRefineFourHueWidth"), 79.38) << stock;
+    }
+    // neutral print look, then line 358 decides the print bleach
+    Plan custom(LookFile().set(319, "0").set(352, "0").set(353, "1").set(358, "1"));
+    EXPECT_EQ(custom.writes("PrintBleachBypass"), 2);
+    EXPECT_EQ(custom.last("PrintBleachBypass"), 1);
+    EXPECT_EQ(custom.last("PrintHueZoneHighRange"), 0.5);
+}
+
+} // namespace
