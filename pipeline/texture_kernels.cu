@@ -1,0 +1,52 @@
+#include "pipeline/texture_kernels.h"
+#include "pipeline/texture_kernels.cuh"
+
+__global__ void iir_guassian(float* input, float* output, int width, int height, float sigma, int channelStride) {
+  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
+  if (width <= 0 || x >= unsigned(width)) return;
+  const DericheCoefficients c = deriche_coefficients(sigma);
+  deriche_column(input + size_t(x) * size_t(channelStride), size_t(width) * size_t(channelStride), output + x,
+                 size_t(width), height, c);
+}
+
+// Reads a plane and writes its transpose at a channel stride, through a
+// shared tile padded to 33 columns so the column reads avoid bank conflicts.
+__global__ void u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
+  __shared__ float tile[32][33];
+  const int tx = threadIdx.x;
+  const int ty = threadIdx.y;
+  const int ix = blockIdx.x * 32 + tx;
+  const int iy = blockIdx.y * 32 + ty;
+  if (iy < height && ix < width) tile[ty][tx] = input[size_t(iy) * size_t(width) + size_t(ix)];
+  __syncthreads();
+  const int ox = blockIdx.y * 32 + tx;
+  const int oy = blockIdx.x * 32 + ty;
+  if (oy < width && ox < height)
+    output[(size_t(oy) * size_t(height) + size_t(ox)) * size_t(channelStride)] = tile[tx][ty];
+}
+CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
+
+#define ROW_ELEMENT_OR_RETURN(width, height, stride)    \
+  const int x = blockIdx.x * blockDim.x + threadIdx.x; \
+  const int y = blockIdx.y * blockDim.y + threadIdx.y; \
+  if (x >= (width) || y >= (height)) return;            \
+  const size_t i = (size_t(y) * size_t(width) + size_t(x)) * size_t(stride)
+
+__global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
+                            float gain, int channelStride) {
+  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
+  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+}
+
+__global__ void CopyY(const float* input, float* output, int width, int height, int channelStride) {
+  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
+  output[i] = input[i];
+}
+
+__global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride) {
+  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
+  accumulator[i] = accumulator[i] + accumulator[i + 2];
+  accumulator[i + 1] = image[i + 1];
+  accumulator[i + 2] = image[i + 2];
+  accumulator[i + 3] = image[i + 3];
+}
