@@ -23,12 +23,16 @@ void showPrinterPoints(InterplayHost& host) {
 }  // namespace
 
 void applyPrintGroupVisibility(InterplayHost& host, PrintRuleEntry entry) {
+    // Each entry reads its own parameter first; the outcome is the same.
+    const bool fromInput = entry == PrintRuleEntry::InputGamut;
+    int gamut = fromInput ? host.readInt("InputGamut") : -1;
     if (host.readBool("PrintDisplayBypass")) {
         hideWholePrintGroup(host);
-        if (entry == PrintRuleEntry::InputGamut) host.setBool("PrintDisplayBypass", true);
+        if (fromInput) host.setBool("PrintDisplayBypass", true);
         return;
     }
-    if (isPrintBypassInput(host.readInt("InputGamut"))) {
+    if (!fromInput) gamut = host.readInt("InputGamut");
+    if (isPrintBypassInput(gamut)) {
         hideWholePrintGroup(host);
         host.setBool("PrintDisplayBypass", true);
         return;
