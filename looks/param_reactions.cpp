@@ -23,22 +23,21 @@ void showPrinterPoints(InterplayHost& host) {
 }  // namespace
 
 void applyPrintGroupVisibility(InterplayHost& host, PrintRuleEntry entry) {
-    // Each entry reads its own parameter first; the outcome is the same.
+    // Every read comes before the first flag change, so a refused read leaves
+    // the group as it was rather than half switched. Each entry reads its own
+    // parameter first; the outcome is the same.
     const bool fromInput = entry == PrintRuleEntry::InputGamut;
     int gamut = fromInput ? host.readInt("InputGamut") : -1;
-    if (host.readBool("PrintDisplayBypass")) {
+    const bool bypass = host.readBool("PrintDisplayBypass");
+    if (!bypass && !fromInput) gamut = host.readInt("InputGamut");
+    const bool forced = !bypass && isPrintBypassInput(gamut);
+    if (bypass || forced) {
         hideWholePrintGroup(host);
-        if (fromInput) host.setBool("PrintDisplayBypass", true);
+        if (forced || fromInput) host.setBool("PrintDisplayBypass", true);
         return;
     }
-    if (!fromInput) gamut = host.readInt("InputGamut");
-    if (isPrintBypassInput(gamut)) {
-        hideWholePrintGroup(host);
-        host.setBool("PrintDisplayBypass", true);
-        return;
-    }
-    host.show(kPrintProfileName);
     const int profile = host.readInt(kPrintProfileName);
+    host.show(kPrintProfileName);
     for (const char* n : kPrintStockControls) {
         if (profile == 0)
             host.hide(n);
@@ -59,14 +58,15 @@ void onCameraStockEdit(InterplayHost& host) {
         return;
     }
     const int printProfile = host.readInt("PrintProfile");
-    for (const char* n : kCameraNegativeGroup) host.show(n);
-    if (stock > kLastCameraStock) return;
+    // The selectors are read before the group is shown so that a refused read
+    // cannot leave the group half switched.
     CameraSelectors selectors;
-    if (stock != kCameraCustom) {
+    if (stock >= kFirstCameraStock && stock <= kLastCameraStock) {
         selectors.colorCorrection = host.readInt("ColorCorrection");
         selectors.colorRefine = host.readInt("ColorRefine");
     }
-    selectors.toneCurves = host.readInt("ToneCurves");
+    if (stock <= kLastCameraStock) selectors.toneCurves = host.readInt("ToneCurves");
+    for (const char* n : kCameraNegativeGroup) host.show(n);
     host.writeAll(cameraPresetWrites(stock, printProfile, selectors));
 }
 
