@@ -43,6 +43,7 @@ class ClipDescriptor {
  private:
   std::string _clipName;
   PropertySet _clipProps;
+  int _nComponents = 0;
 };
 
 class ImageEffectDescriptor : public ParamSetDescriptor {
