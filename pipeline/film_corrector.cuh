@@ -73,7 +73,7 @@ __host__ __device__ __forceinline__ bool zone_active(int zoneMode) { return zone
 // slots: pull the result towards (or push it from) its own mean. With
 // softHigh (Vibrance) channels near 0 take only part of the high band, and a
 // channel at 0 none of it.
-__host__ __device__ inline void pull_zone(float v[3], int zoneMode, bool zoneBoth, float lowScaled,
+__host__ __device__ __forceinline__ void pull_zone(float v[3], int zoneMode, bool zoneBoth, float lowScaled,
                                           float lowGain, float highScaled, float highGain,
                                           bool softHigh) {
   if (!zoneBoth || !zone_active(zoneMode)) return;
@@ -99,7 +99,7 @@ __host__ __device__ __forceinline__ void pull_zone(float v[3], const Z& z, bool 
 // ---------------------------------------------------------------- Saturation
 
 // Saturation of the balanced components around their mean I.
-__host__ __device__ inline void saturation_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void saturation_family(float rgb[3], float h, const ColorGroupOptions& g) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   float x[3];
@@ -151,7 +151,7 @@ __host__ __device__ inline void saturation_family(float rgb[3], float h, const C
 }
 
 // Custom band of the Saturation family on its own (the refine slots' Sat).
-__host__ __device__ inline void saturation_band(float rgb[3], float h, float centre, float width, float strength) {
+__host__ __device__ __forceinline__ void saturation_band(float rgb[3], float h, float centre, float width, float strength) {
   float x[3];
   to_balanced(rgb, x);
   const float I = (x[0] + x[1] + x[2]) / 3.0f;
@@ -178,7 +178,7 @@ __host__ __device__ __forceinline__ float hue_turn(const float n[3], float S) {
 // One custom hue band on the normalised pixel n with turn k: the three
 // channel coefficients are interpolated between the red, green and blue
 // rotations of the primaries pass.
-__host__ __device__ inline void hue_band_turn(float n[3], float h, float k, float centre, float width, float T) {
+__host__ __device__ __forceinline__ void hue_band_turn(float n[3], float h, float k, float centre, float width, float T) {
   const float kc = k * hue_band(h, centre, width);
   const float c = centre;
   const float A = c < 3.0f ? T * tent(c - 2.0f) : -T * tent(c - 5.0f);
@@ -190,7 +190,7 @@ __host__ __device__ inline void hue_band_turn(float n[3], float h, float k, floa
   n[2] = hold(b);
 }
 
-__host__ __device__ inline void hue_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const ColorGroupOptions& g) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
@@ -219,7 +219,7 @@ __host__ __device__ inline void hue_family(float rgb[3], float h, const ColorGro
 }
 
 // Refine slot Hue quality: the Hue family's custom band alone.
-__host__ __device__ inline void hue_quality(float rgb[3], float h, float centre, float width, float T) {
+__host__ __device__ __forceinline__ void hue_quality(float rgb[3], float h, float centre, float width, float T) {
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
   if (!(m > 0.0f)) return;
   float n[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
@@ -252,14 +252,14 @@ __host__ __device__ __forceinline__ float chroma_weight(float h, float offset) {
   return smoothstep_weight(hue_band(h, offset, 1.0f));
 }
 
-__host__ __device__ inline void chroma_custom(float n[3], float h, float mn, float centre, float width, float gain, float d) {
+__host__ __device__ __forceinline__ void chroma_custom(float n[3], float h, float mn, float centre, float width, float gain, float d) {
   const float F = chroma_factor(smoothstep_weight(hue_band(h, centre, width)), gain);
   const float f = 1.0f + chroma_share(F, mn, d) * (F - 1.0f);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) n[c] *= f;
 }
 
-__host__ __device__ inline void chroma_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, const ColorGroupOptions& g) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
@@ -285,7 +285,7 @@ __host__ __device__ inline void chroma_family(float rgb[3], float h, const Color
 }
 
 // Refine slot Chr quality: the Chroma family's custom band alone.
-__host__ __device__ inline void chroma_quality(float rgb[3], float h, float centre, float width, float gain) {
+__host__ __device__ __forceinline__ void chroma_quality(float rgb[3], float h, float centre, float width, float gain) {
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
   if (!(m > 0.0f)) return;
   float n[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
@@ -313,7 +313,7 @@ __host__ __device__ __forceinline__ float vib_ratio(float S, const float w[3], c
 }
 
 // Custom band on a normalised channel's power result p and ratio result y.
-__host__ __device__ inline void vib_custom(float p[3], float y[3], float S, float h, float centre, float width, float term) {
+__host__ __device__ __forceinline__ void vib_custom(float p[3], float y[3], float S, float h, float centre, float width, float term) {
   const float wc = S * hue_band(h, centre, width);
   const float gc = exp2f(3.0f * term);
   float kc = 1.0f;
@@ -325,7 +325,7 @@ __host__ __device__ inline void vib_custom(float p[3], float y[3], float S, floa
   }
 }
 
-__host__ __device__ inline void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
@@ -353,7 +353,7 @@ __host__ __device__ inline void vibrance_family(float rgb[3], float h, const Col
 }
 
 // Refine slot Vib quality: the Vibrance family's custom band alone.
-__host__ __device__ inline void vibrance_quality(float rgb[3], float h, float centre, float width, float term) {
+__host__ __device__ __forceinline__ void vibrance_quality(float rgb[3], float h, float centre, float width, float term) {
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
   if (!(m > 0.0f)) return;
   float p[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
@@ -371,7 +371,7 @@ __host__ __device__ __forceinline__ bool family_on(const ColorGroupOptions& g) {
   return g.groupOn != 0 || g.customOn != 0;
 }
 
-__host__ __device__ inline void refine_slot(float rgb[3], float h, const RefineSlotOptions& s) {
+__host__ __device__ __forceinline__ void refine_slot(float rgb[3], float h, const RefineSlotOptions& s) {
   if (!s.slotOn) return;
   if (s.chrOn) chroma_quality(rgb, h, s.chrHueSextant, s.chrWidthSpan, s.chrStrengthGain);
   if (s.satOn) saturation_band(rgb, h, s.satHueSextant, s.satWidthSpan, s.satStrengthScaled);
@@ -381,14 +381,14 @@ __host__ __device__ inline void refine_slot(float rgb[3], float h, const RefineS
 }
 
 // Refine slots in order, all with the hue of the pixel as the families left it.
-__host__ __device__ inline void refine_slots(float rgb[3], const RefineSlotOptions* slots, int count) {
+__host__ __device__ __forceinline__ void refine_slots(float rgb[3], const RefineSlotOptions* slots, int count) {
   const float h = hexcone_hue(rgb);
   for (int i = 0; i < count; ++i) refine_slot(rgb, h, slots[i]);
 }
 
 // The four families (hue taken once, before the first) and, when refineOn,
 // the `count` refine slots.
-__host__ __device__ inline void colour_corrector(float rgb[3], const ColorGroupOptions& sat,
+__host__ __device__ __forceinline__ void colour_corrector(float rgb[3], const ColorGroupOptions& sat,
                                                  const ColorGroupOptions& hue, const ColorGroupOptions& chr,
                                                  const ColorGroupOptions& vib, bool refineOn,
                                                  const RefineSlotOptions* slots, int count) {

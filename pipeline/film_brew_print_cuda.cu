@@ -1,0 +1,188 @@
+// Host side of the film stage: allocation of the film-lab planes, the
+// 13-step development loop with agitation, replenishment and diffusion, the
+// negative output and the print or display output.
+#include "pipeline/film_brew_print_cuda.h"
+
+#include <thrust/device_ptr.h>
+#include <thrust/functional.h>
+#include <thrust/reduce.h>
+
+#include "pipeline/film_develop.cuh"
+#include "pipeline/film_kernels.h"
+#include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.h"
+
+namespace {
+
+// Channel stride of the frame buffers, whatever the clip's channel count.
+constexpr int kFrameStride = 4;
+
+struct Shape {
+  int W, H;
+  dim3 block, grid;
+};
+
+// Device planes of one call; every pointer is either null or owned here.
+struct FilmPlanes {
+  float* print = nullptr;
+  float* alpha = nullptr;
+  float* developed = nullptr;
+  float* silver = nullptr;
+  float* exposure = nullptr;
+  float* developer = nullptr;
+  float* diffusion = nullptr;
+
+  void free_development() {
+    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer}) {
+      if (*p) cudaFree(*p);
+      *p = nullptr;
+    }
+  }
+  void free_all() {
+    free_development();
+    if (print) cudaFree(print);
+    print = nullptr;
+  }
+};
+
+bool allocate(float*& p, size_t floats) {
+  void* raw = nullptr;
+  if (cudaMalloc(&raw, floats * sizeof(float)) != cudaSuccess) {
+    p = nullptr;
+    return false;
+  }
+  p = static_cast<float*>(raw);
+  return true;
+}
+
+float plane_sum(const float* plane, size_t count) {
+  thrust::device_ptr<const float> first(plane);
+  return thrust::reduce(first, first + count, 0.0f, thrust::plus<float>());
+}
+
+// Separable Gaussian of a one-channel plane: columns, transpose, columns of
+// the transposed plane, transpose back.
+void blur_plane(float* in, float* scratch, float* out, const Shape& s, float sigma) {
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(s.W), launch_shape::column_block(), in, scratch, s.W, s.H,
+              sigma, 1);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.W, s.H), launch_shape::pixel_block(), scratch, out, s.W, s.H, 1);
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(s.H), launch_shape::column_block(), out, scratch, s.H, s.W,
+              sigma, 1);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.H, s.W), launch_shape::pixel_block(), scratch, out, s.H, s.W, 1);
+}
+
+// Developer spreads sideways in two spectral bands; a and b are scratch.
+void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
+                       const TextureOptionsStruct& o) {
+  CUDA_LAUNCH(film_lab_diffuse_reset_pfe, s.grid, s.block, planes.developer, a, b, s.W, s.H, o.inputGamut);
+  blur_plane(a, planes.diffusion, b, s, plan.bandOneSigma);
+  CUDA_LAUNCH(pitch_sharp_film_lab, s.grid, s.block, a, b, s.W, s.H, o.diffuseMidHiScaled);
+  if (o.diffuseLoMidOn) blur_plane(b, planes.diffusion, b, s, plan.bandTwoSigma);
+  CUDA_LAUNCH(pitch_accumulate_film_lab_pfe, s.grid, s.block, a, b, planes.developer, s.W, s.H, o.inputGamut);
+}
+
+bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
+  const size_t px = (size_t)s.W * (size_t)s.H;
+  const bool diffusion = o.diffuseLoMidOn || o.diffuseMidHiOn;
+  if (!allocate(planes.print, px * 16) || !allocate(planes.alpha, px) || !allocate(planes.developed, px * 3) ||
+      !allocate(planes.silver, px * 3) || !allocate(planes.exposure, px * 3) || !allocate(planes.developer, px) ||
+      (diffusion && !allocate(planes.diffusion, px)))
+    return false;
+
+  const film::DevelopPlan plan =
+      film::develop_plan(s.W, s.H, o.pixelCountFactor, o.pullPushScaled, o.agitate, o.replenishScaled, diffusion,
+                         o.spectrumBand, o.diffuseLoMidComplement);
+  float C = o.developScaled;
+
+  CUDA_LAUNCH(film_lab_init, s.grid, s.block, a, planes.exposure, planes.alpha, planes.developed, planes.silver,
+              planes.developer, o.developScaled, o.silverRedScaled, o.silverGreenScaled, o.silverBlueScaled, s.W,
+              s.H, kFrameStride, o.inputGamut);
+
+  const float inverseVolume = 1.0f / plan.totalVolume;
+  const float exchangeShare = 0.1f / (plan.reservoir * plan.area);
+  const float fresh = 1.0f - plan.retention;
+  const int count = (int)px;
+  const dim3 exchangeGrid((unsigned)film::exchange_blocks((long long)px), 1, 1);
+
+  int counter = plan.firstCounter;
+  for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
+    CUDA_LAUNCH(develop_cuda, s.grid, s.block, planes.developed, planes.exposure, planes.silver, planes.developer,
+                plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
+    if (plan.diffusion) diffuse_developer(a, b, planes, s, plan, o);
+    const float before = plane_sum(planes.developer, px);
+    CUDA_LAUNCH(developer_to_layer, exchangeGrid, launch_shape::flat_block(), planes.developer, plan.retention,
+                fresh * C, count);
+    const float after = plane_sum(planes.developer, px);
+    C = C - (after - before) * exchangeShare;
+    if (counter % plan.period == 0) {
+      C = (C * plan.reservoir + after * 0.1f / plan.area) * inverseVolume;
+      CUDA_LAUNCH(reservoir_developer_concentration_init_two, s.grid, s.block, planes.developer, s.W, s.H, C);
+    }
+  }
+  return true;
+}
+
+void negative_output(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
+  if (o.brewBleachBypass) {
+    CUDA_LAUNCH(film_brew_cuda_out_bleach, s.grid, s.block, planes.exposure, a, b, planes.alpha, planes.developed,
+                s.W, s.H, kFrameStride, film::negative_tone_curve(o), film::negative_bleach(o), (int)o.toneCurvesOn,
+                film::kDensityScale, o.inputGamut, film::negative_corrector(o), film::negative_density(o),
+                film::negative_cast(o), o.cameraStock, (int)o.printOff, planes.print, o.negBlendComplement);
+  } else {
+    CUDA_LAUNCH(film_brew_cuda_out_hue_chr_vib, s.grid, s.block, planes.exposure, a, b, planes.alpha,
+                planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o), (int)o.toneCurvesOn,
+                film::kDensityScale, o.inputGamut, film::negative_corrector(o), film::negative_density(o),
+                film::negative_cast(o), (int)o.printOff, planes.print, o.negBlendComplement);
+  }
+}
+
+void print_output(float* a, float* b, float* printPlane, const Shape& s, const TextureOptionsStruct& o) {
+  if (o.printProfile == 0) {
+    CUDA_LAUNCH(film_print_cuda_out_pfe_display, s.grid, s.block, a, b, s.W, s.H, kFrameStride,
+                o.printerBlackPointRedScaled, o.printerBlackPointGreenScaled, o.printerBlackPointBlueScaled,
+                o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled, o.displayGamutOutput,
+                o.displayScale);
+  } else if (o.printBleachBypass) {
+    CUDA_LAUNCH(film_print_cuda_out_bleach_pfe, s.grid, s.block, a, b, s.W, s.H, kFrameStride,
+                film::print_tone_curve(o), film::print_gamma(o), film::print_bleach(o), o.inputGamut,
+                film::print_corrector(o), film::printer(o), film::print_cast(o), o.cameraStock != 0, o.printProfile,
+                o.printSaturation, (const float*)printPlane, o.printBlendComplement);
+  } else {
+    CUDA_LAUNCH(film_print_cuda_out_hue_chr_vib_pfe, s.grid, s.block, a, b, s.W, s.H, kFrameStride,
+                film::print_tone_curve(o), film::print_gamma(o), film::print_corrector(o), film::printer(o),
+                film::print_cast(o), o.printProfile, o.printSaturation, (const float*)printPlane,
+                o.printBlendComplement);
+  }
+}
+
+bool give_up(float* a, float* b, FilmPlanes& planes, const Shape& s) {
+  planes.free_all();
+  cudaMemcpy(b, a, (size_t)s.W * (size_t)s.H * kFrameStride * sizeof(float), cudaMemcpyDeviceToDevice);
+  return false;
+}
+
+}  // namespace
+
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o) {
+  if (o.frameWidth <= 0 || o.frameHeight <= 0) return true;
+  const Shape s{o.frameWidth, o.frameHeight, launch_shape::pixel_block(),
+                launch_shape::pixel_grid(o.frameWidth, o.frameHeight)};
+  FilmPlanes planes;
+
+  if (o.cameraStock != 0) {
+    if (!develop_negative(a, b, planes, s, o)) return give_up(a, b, planes, s);
+    negative_output(a, b, planes, s, o);
+    planes.free_development();
+  }
+  if (o.printOff) {
+    planes.free_all();
+    return true;
+  }
+  if (!planes.print) {
+    if (!allocate(planes.print, (size_t)s.W * (size_t)s.H * 16)) return give_up(a, b, planes, s);
+    CUDA_LAUNCH(film_lab_init_pfe, s.grid, s.block, a, s.W, s.H, kFrameStride, o.inputGamut, planes.print);
+  }
+  print_output(a, b, planes.print, s, o);
+  planes.free_all();
+  return true;
+}

@@ -1,0 +1,107 @@
+// Per-pixel arithmetic of the film-lab development: the development step,
+// the developer diffusion round trip through LogC4, and the host-side
+// quantities of the 13-step loop.
+#pragma once
+
+#include "pipeline/film_math.cuh"
+
+namespace film {
+
+// Fixed number of development steps.
+constexpr int kDevelopSteps = 13;
+// Developer and silver consumed per unit of development use.
+constexpr float kDeveloperUse = 13333333.0f;
+constexpr float kSilverUse = 4000000.0f;
+
+// One development step of one pixel. Development grows with the local
+// developer and the remaining silver; its use (capped) consumes both.
+__host__ __device__ __forceinline__ void develop_pixel(float developed[3], const float exposure[3], float silver[3],
+                                              float& developer, float rate, float developerUse, float silverUse) {
+  const float d = developer;
+  float u[3];
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) {
+    const float D = developed[c], E = exposure[c], S = silver[c];
+    const float r = rate * d * S;
+    developed[c] = D + r;
+    u[c] = clampf(r * D * D * E, 0.0f, kLabScale);
+  }
+  const float left = d - developerUse * (u[0] + u[1] + u[2]);
+  developer = left > 0.0f ? left : 0.0f;
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) silver[c] = silver[c] - silverUse * u[c];
+}
+
+// Developer concentration to a LogC4-like code (no linear toe) for blurring.
+__host__ __device__ __forceinline__ float developer_to_code(float developer) {
+  const float x = developer * 0.0011363155f;
+  const float y = (x <= 469.8f) ? 2231.826f * x + 64.0f : 1048576.0f;
+  return (log2f(y) - 6.0f) * 0.0647954f + 0.0928641f;
+}
+
+__host__ __device__ __forceinline__ float diffusion_sharpen(float detail, float blurred, float gain) {
+  return clampf((detail - blurred) * gain, 0.0f, 1.0f);
+}
+
+__host__ __device__ __forceinline__ float code_to_developer(float detail, float blurred) {
+  const float v = detail + blurred;
+  if (!(v <= 1.0f)) return kLabScale;
+  return (exp2f((v - 0.0928641f) * 14.0f * 1.1023707f + 6.0f) - 64.0f) * kLabScale * 0.00044806354f;
+}
+
+// Host quantities of the development loop, all single precision.
+struct DevelopPlan {
+  float reservoir;      // k: reservoir volume
+  float area;           // 2400 up to float error
+  float layerVolume;
+  float totalVolume;    // V
+  float stepTime;       // t
+  float rate;           // t'
+  int period;           // n: steps between agitations, at least 1
+  int firstCounter;     // c0
+  float retention;      // p: share of a pixel's developer kept per exchange
+  bool diffusion;
+  float bandOneSigma;   // sR
+  float bandTwoSigma;   // sG
+};
+
+// pixelCountFactor is the frame area / 2400 from the record. Agitation
+// values the parameter cannot produce (below 1, above 12) still give a
+// period of at least one step.
+__host__ inline DevelopPlan develop_plan(int width, int height, float pixelCountFactor, float pullPushScaled,
+                                         int agitate, float replenishScaled, bool diffusion, float spectrumBand,
+                                         float diffuseLoMidComplement) {
+  DevelopPlan p{};
+  const float px = (float)((long long)width * (long long)height);
+  const float P = pixelCountFactor;
+  p.reservoir = P * 1000.0f / 864.0f;
+  const float side = sqrtf(px / P);
+  p.area = side * side;
+  p.layerVolume = px * 0.1f / p.area;
+  p.totalVolume = p.layerVolume + p.reservoir;
+  p.stepTime = pullPushScaled / 12.0f;
+  p.rate = p.stepTime * 0.00001f;
+  const int a = agitate < 1 ? 1 : agitate;
+  p.period = (int)floorf(12.0f / (float)a);
+  if (p.period < 1) p.period = 1;
+  p.firstCounter = (int)floorf((float)p.period * 0.5f);
+  p.retention = powf(replenishScaled, p.stepTime / 20.0f);
+  p.diffusion = diffusion;
+  if (diffusion) {
+    const float s = sqrtf(p.stepTime * p.area * 0.04f) * 0.45261669f;
+    p.bandOneSigma = spectrumBand * s;
+    p.bandTwoSigma = s * diffuseLoMidComplement;
+  }
+  return p;
+}
+
+// Blocks of the developer exchange kernel: its grid-stride loop covers any
+// grid, so an empty plane still gets one (idle) block instead of a division
+// by zero.
+__host__ __device__ __forceinline__ int exchange_blocks(long long count) {
+  if (count <= 0) return 1;
+  const long long b = (count + 1023) / count;
+  return (int)(b < 1 ? 1 : b);
+}
+
+}  // namespace film

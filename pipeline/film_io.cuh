@@ -1,0 +1,29 @@
+// The film stage's links to the colour conversions: input decoding into the
+// working space, output encoding, and the print white adaptation built from
+// the module constant tables.
+#pragma once
+
+#include "pipeline/colour_tables.cuh"
+#include "pipeline/colour_transforms.cuh"
+#include "pipeline/film_tone.cuh"
+
+namespace film {
+
+// Decodes the RGB of the pixel at px (writing the clamped code values back)
+// into linear ARRI Wide Gamut 4.
+__host__ __device__ __forceinline__ void decode_to_working(float* px, int inputGamut, float lin[3]) {
+  input_to_awg4_linear(px, inputGamut, lin);
+}
+
+__host__ __device__ __forceinline__ void encode_from_working(const float lin[3], int inputGamut, float code[3]) {
+  awg4_linear_to_output(lin, inputGamut, code);
+}
+
+// Bradford adaptation from the D55 print white to the D65 display white.
+__host__ __device__ __forceinline__ void d55_to_d65(float m[9]) {
+  const float* src = COLOUR_TABLE_READ(D55_PRI);
+  const float* dst = COLOUR_TABLE_READ(P3D65_PRI);
+  bradford_adaptation(COLOUR_TABLE_READ(CONE_RESP_MAT_BRADFORD), src[6], src[7], dst[6], dst[7], m);
+}
+
+}  // namespace film

@@ -1,0 +1,59 @@
+// The film stage's kernels, launched by film_brew_print_cuda and by tests.
+#pragma once
+
+#include "cudasim/cuda_compat.h"
+#include "pipeline/film_kernel_args.h"
+#include "pipeline/film_math.cuh"
+
+// Development (film_lab.cu).
+__global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
+                              float* developer, float concentration, float silverR, float silverG, float silverB,
+                              int width, int height, int channelStride, int inputGamut);
+__global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
+                             float developerUse, float silverUse, int width, int height);
+__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* first, float* second, int width,
+                                           int height, int inputGamut);
+__global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain);
+__global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
+                                              int width, int height, int inputGamut);
+__global__ void developer_to_layer(float* developer, float retention, float concentration, int count);
+__global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
+                                                           float concentration);
+__global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
+                                  float* work);
+
+// Negative output (film_negative.cu).
+__global__ void film_brew_cuda_out_hue_chr_vib(const float* exposure, float* frameA, float* frameB,
+                                               const float* alpha, const float* developed, int width, int height,
+                                               int channels, film::ToneCurveArgs curve, int toneCurvesOn,
+                                               float densityScale, int inputGamut,
+                                               FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
+                                               film::DensityArgs density, film::CastArgs cast, int printOff,
+                                               float* printPlane, float blendComplement);
+__global__ void film_brew_cuda_out_bleach(const float* exposure, float* frameA, float* frameB, const float* alpha,
+                                          const float* developed, int width, int height, int channels,
+                                          film::ToneCurveArgs curve, FILM_GRID_CONST const film::BleachArgs bleach,
+                                          int toneCurvesOn, float densityScale, int inputGamut,
+                                          FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
+                                          film::DensityArgs density, film::CastArgs cast, int cameraStock,
+                                          int printOff, float* printPlane, float blendComplement);
+
+// Print and display (film_print.cu).
+__global__ void film_print_cuda_out_pfe_display(float* frameA, float* frameB, int width, int height, int channels,
+                                                float blackPointR, float blackPointG, float blackPointB,
+                                                float lightR, float lightG, float lightB, int displayGamutOutput,
+                                                float displayScale);
+__global__ void film_print_cuda_out_hue_chr_vib_pfe(float* frameA, float* frameB, int width, int height,
+                                                    int channels, film::ToneCurveArgs curve,
+                                                    film::PrintGammaArgs gamma,
+                                                    FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
+                                                    film::PrinterArgs printer, film::CastArgs cast,
+                                                    int printProfile, float printSaturation,
+                                                    const float* printPlane, float blendComplement);
+__global__ void film_print_cuda_out_bleach_pfe(float* frameA, float* frameB, int width, int height, int channels,
+                                               film::ToneCurveArgs curve, film::PrintGammaArgs gamma,
+                                               FILM_GRID_CONST const film::BleachArgs bleach, int inputGamut,
+                                               FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
+                                               film::PrinterArgs printer, film::CastArgs cast,
+                                               bool negativeDeveloped, int printProfile, float printSaturation,
+                                               const float* printPlane, float blendComplement);

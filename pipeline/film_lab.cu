@@ -1,0 +1,109 @@
+// Film-lab development kernels: initialisation, the development step, the
+// developer diffusion and the exchange with the reservoir.
+#include "pipeline/film_develop.cuh"
+#include "pipeline/film_io.cuh"
+#include "pipeline/film_kernels.h"
+
+namespace {
+
+__device__ __forceinline__ bool pixel_index(int width, int height, size_t& i) {
+  const int x = blockIdx.x * blockDim.x + threadIdx.x;
+  const int y = blockIdx.y * blockDim.y + threadIdx.y;
+  if (x >= width || y >= height) return false;
+  i = (size_t)y * (size_t)width + (size_t)x;
+  return true;
+}
+
+}  // namespace
+
+__global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
+                              float* developer, float concentration, float silverR, float silverG, float silverB,
+                              int width, int height, int channelStride, int inputGamut) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  float* px = image + i * (size_t)channelStride;
+  float lin[3];
+  film::decode_to_working(px, inputGamut, lin);
+  const float s[3] = {silverR, silverG, silverB};
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) {
+    exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;
+    developed[3 * i + c] = 0.00001f;
+    silver[3 * i + c] = s[c];
+  }
+  alpha[i] = px[3];
+  developer[i] = concentration;
+}
+
+__global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
+                             float developerUse, float silverUse, int width, int height) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  float D[3], E[3], S[3];
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) {
+    D[c] = developed[3 * i + c];
+    E[c] = exposure[3 * i + c];
+    S[c] = silver[3 * i + c];
+  }
+  float d = developer[i];
+  film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) {
+    developed[3 * i + c] = D[c];
+    silver[3 * i + c] = S[c];
+  }
+  developer[i] = d;
+}
+
+__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* first, float* second, int width,
+                                           int height, int /*inputGamut*/) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  const float e = film::developer_to_code(developer[i]);
+  first[i] = e;
+  second[i] = e;
+}
+
+__global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  detail[i] = film::diffusion_sharpen(detail[i], blurred[i], gain);
+}
+
+__global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
+                                              int width, int height, int /*inputGamut*/) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  developer[i] = film::code_to_developer(detail[i], blurred[i]);
+}
+
+__global__ void developer_to_layer(float* developer, float retention, float concentration, int count) {
+  const int stride = gridDim.x * blockDim.x;
+  for (int j = blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
+    developer[j] = developer[j] * retention + concentration;
+}
+
+__global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
+                                                           float concentration) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  developer[i] = concentration;
+}
+
+__global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
+                                  float* work) {
+  size_t i;
+  if (!pixel_index(width, height, i)) return;
+  float* px = image + i * (size_t)channelStride;
+  float* out = work + i * (size_t)channelStride;
+  float lin[3];
+  film::decode_to_working(px, inputGamut, lin);
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) {
+    const float v = film::hold(lin[c]);
+    out[c] = v;
+    px[c] = v;
+  }
+  out[3] = px[3];
+}

@@ -1,0 +1,255 @@
+// Per-pixel tone and density pieces of the negative output and the print
+// stage: cast and tint, the LogC4 tone curves, the bleach overlay, the
+// density range, the display tone scale, the white adaptation and the
+// printer points.
+#pragma once
+
+#include "pipeline/film_math.cuh"
+
+namespace film {
+
+// ---------------------------------------------------------- cast and tint
+
+__host__ __device__ __forceinline__ float cast_luminance(const float v[3]) {
+  return 0.2722287f * v[0] + 0.6740817f * v[1] + 0.0536895f * v[2];
+}
+
+__host__ __device__ __forceinline__ void rescale_to(float v[3], float y0) {
+  const float y = cast_luminance(v);
+  if (!(y > 0.0f)) return;  // nothing left to scale back; keep the pixel finite
+  const float f = y0 / y;
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) v[c] *= f;
+}
+
+// Channel factors of a colour temperature given in hundreds of kelvin.
+__host__ __device__ __forceinline__ void cast_factors(int castIndex, float f[3]) {
+  const float t = (float)castIndex;
+  if (t >= 66.0f) {
+    f[0] = clampf(329.69873f * powf(t - 60.0f, -0.13320476f), 0.0f, 255.0f);
+    f[1] = clampf(288.12216f * powf(t - 60.0f, -0.07551485f), 0.0f, 255.0f);
+    f[2] = 255.0f;
+  } else {
+    f[0] = 255.0f;
+    f[1] = clampf(99.4708f * logf(t) - 161.11957f, 0.0f, 255.0f);
+    f[2] = clampf(138.51773f * logf(t - 10.0f) - 305.0448f, 0.0f, 255.0f);
+  }
+}
+
+// Cast and tint both keep the luminance the pixel came in with.
+__host__ __device__ __forceinline__ void cast_and_tint(float v[3], bool castOn, int castIndex, float tintGtoM, float tintRtoC) {
+  const float y0 = cast_luminance(v);
+  if (!(y0 > 0.0f)) return;
+  if (castOn) {
+    float f[3];
+    cast_factors(castIndex, f);
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) v[c] *= f[c] / 255.0f;
+    rescale_to(v, y0);
+  }
+  if (tintGtoM != 0.0f) {
+    v[0] *= 1.0f + 0.5f * tintGtoM;
+    v[2] *= 1.0f + 0.5f * tintGtoM;
+    rescale_to(v, y0);
+  }
+  if (tintRtoC != 0.0f) {
+    v[1] *= 1.0f + 0.5f * tintRtoC;
+    v[2] *= 1.0f + 0.5f * tintRtoC;
+    rescale_to(v, y0);
+  }
+}
+
+// ------------------------------------------------------------ tone curves
+
+// One tone curve on a LogC4 code value: midtone bump, toe, shoulder.
+// sp, hp: shadow and highlight pivots; g: grey point; m, s, hh: the
+// channel's midtone, shadow and highlight values.
+__host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp, float g, float m, float s, float hh) {
+  const float lo = 0.5f * sp - (1.0f - hp) / 4.0f;
+  const float hi = sp + (1.0f + hp) / 2.0f;
+  if (v >= lo) {
+    const float u = (v - lo) / (hi - lo);
+    const float w = u <= g ? u / (2.0f * g) : (u - g) / (2.0f - 2.0f * g) + 0.5f;
+    const float u2 = u + 0.2f * m * (1.0f + sinpif(2.0f * (w - 0.25f)));
+    v = u2 * (hi - lo) + lo;
+  }
+  if (v < sp) {
+    const float t = v / sp;
+    if (s > 0.0f && v > 0.0f) {
+      const float k = 5.4365635f * s;
+      const float q = 2.0f * t - logf(1.0f + k * t) / logf(1.0f + k);
+      v = sp * (q + s * (1.0f - q));
+    } else if (s < 0.0f) {
+      const float T = t + 2.0f * s * (1.0f - t);
+      if (T >= 0.0f) {
+        const float k = -5.4365635f * s;
+        v = sp * logf(1.0f + k * T) / logf(1.0f + k);
+      } else {
+        v = sp * T;
+      }
+    }
+  }
+  if (v > hp) {
+    const float t = (v - hp) / (1.0f - hp);
+    if (hh > 0.0f) {
+      const float T = t * (1.0f + 2.0f * hh);
+      const float k = 2.7182817f * hh;
+      const float r = 2.0f * T - logf(1.0f + k * T) / logf(1.0f + k);
+      v = hp + (1.0f - hp) * r;
+    } else if (hh < 0.0f) {
+      const float k = -5.4365635f * hh;
+      v = hp + (1.0f - hp) * (1.0f + hh) * logf(1.0f + k * t) / logf(1.0f + k);
+    }
+  }
+  return v;
+}
+
+// ------------------------------------------------------------------ bleach
+
+// Bleach bypass as an overlay of the pixel with a silver layer that follows
+// its luminance. In: linear pixel held in [0, 469.8]; out: LogC4 code values
+// (may lie below LogC4 black).
+__host__ __device__ __forceinline__ void bleach_overlay(const float x[3], const float gain[3], const float expo[3], float out[3]) {
+  const float y = awg4_luminance(x);
+  const float layerBase = 2.5f * fmaxf(y, 0.038f);
+  const float pixelShare = 1.0f - 0.9f;
+  float P[3], Q[3];
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) {
+    Q[c] = logc4_encode(clampf(gain[c] * powf(layerBase, expo[c]), 0.038f, kHoldMax));
+    P[c] = logc4_encode(fminf(5.0f * fmaxf(0.9f * x[c] + pixelShare * y, 0.038f), kHoldMax));
+  }
+  const bool light = awg4_luminance(P) >= 0.2784f;
+  FILM_UNROLL
+  for (int c = 0; c < 3; ++c) out[c] = light ? 1.0f - 2.0f * (1.0f - P[c]) * (1.0f - Q[c]) : 2.0f * P[c] * Q[c];
+}
+
+// ----------------------------------------------------------- density range
+
+// Code value to density between dmin (x = 0) and dmax (large x).
+__host__ __device__ __forceinline__ float density_range(float x, bool filmic, float pivotGain, float slope,
+                                                        float dmin, float dmax, float floor) {
+  const float d = (filmic && x > 0.0f) ? 1.0f / (1.0f + powf(x * pivotGain, slope)) : 1.0f / (1.0f + x);
+  return clampf(dmax + (dmin - dmax) * d, floor, 1.0f);
+}
+
+// ------------------------------------------------------ display rendering
+
+struct ToneScale {
+  float m, s, p, k;
+};
+
+__host__ __device__ __forceinline__ ToneScale tone_scale_for(float L) {
+  ToneScale t;
+  t.m = 0.01f * L * (powf(0.000044f * L, 0.8534f) + 1.033f);
+  t.s = t.m / (0.0153f * powf(L, 0.5224f) + 1.1656f);
+  t.p = 26.5f * powf(L, -1.1f) + 1.18f;
+  t.k = fmaxf(1.125f - 0.00025f * L, 1.0f);
+  return t;
+}
+
+// Tone scale with path to white on the balanced components; returns the
+// unscaled components (A, B, C). With toe the display curve's toe is applied.
+__host__ __device__ __forceinline__ void tone_scale_abc(const float rgb[3], float L, bool toe, float abc[3]) {
+  const ToneScale ts = tone_scale_for(L);
+  const float r = rgb[0], g = rgb[1], b = rgb[2];
+  const float a = fmaxf(1e-12f, 1.09073019f * (0.02125437f * r + 0.86768055f * g + 0.02788039f * b));
+  const float bb = fmaxf(1e-12f, 0.93417782f * (0.40008479f * r + 0.70538574f * g - 0.03500678f * b));
+  const float c = fmaxf(1e-12f, 1.68279064f * (0.02630682f * r - 0.05117194f * g + 0.61911416f * b));
+  const float n = 3.5897908f * sqrtf((0.1f * a) * (0.1f * a) + (0.24f * bb) * (0.24f * bb) + (0.1f * c) * (0.1f * c));
+  float T = ts.m * powf(n / (n + ts.s), ts.p);
+  if (toe) T = T * T / (T + 0.01f);
+  const float f = ts.k * sqrtf(ts.s / (n + ts.s));
+  abc[0] = T * 0.91681701f * (f * (a / n) + (1.0f - f));
+  abc[1] = T * 1.07045996f * (f * (bb / n) + (1.0f - f));
+  abc[2] = T * 0.59425098f * (f * (c / n) + (1.0f - f));
+}
+
+__host__ __device__ __forceinline__ void abc_to_xyz(const float abc[3], float xyz[3]) {
+  const float A = abc[0], B = abc[1], C = abc[2];
+  xyz[0] = -1.29971659f * A + 1.80794656f * B + 0.34785879f * C;
+  xyz[1] = 0.39595452f * A + 0.61783957f * B - 0.04104688f * C;
+  xyz[2] = 0.20478038f * A - 0.12546961f * B + 1.74274182f * C;
+}
+
+__host__ __device__ __forceinline__ void xyz_to_rec709(const float xyz[3], float rgb[3]) {
+  const float X = xyz[0], Y = xyz[1], Z = xyz[2];
+  rgb[0] = 3.2409699f * X - 1.5373832f * Y - 0.4986108f * Z;
+  rgb[1] = -0.9692436f * X + 1.8759675f * Y + 0.0415551f * Z;
+  rgb[2] = 0.0556301f * X - 0.2039770f * Y + 1.0569715f * Z;
+}
+
+__host__ __device__ __forceinline__ void awg4_to_xyz(const float v[3], float xyz[3]) {
+  const float r = v[0], g = v[1], b = v[2];
+  xyz[0] = 0.7048583f * r + 0.1297603f * g + 0.1158373f * b;
+  xyz[1] = 0.2545242f * r + 0.7814777f * g - 0.0360019f * b;
+  xyz[2] = 1.0890578f * b;
+}
+
+// Printer points of the display kernel: a soft curve from the black point
+// (x = 0) towards the printer light.
+__host__ __device__ __forceinline__ float display_printer(float x, float bp, float lt) {
+  const float e = x > 0.0f ? powf(x, 0.571f) : 0.0f;
+  return clampf(lt + (bp - lt) / (1.0f + e), 0.0f, 1.0f);
+}
+
+// Filmic curve and printer points of the print kernels, on display-gamma y.
+__host__ __device__ __forceinline__ float print_printer(float y, float pivotGain, float slope, float bp, float lt) {
+  const float d = y > 0.0f ? 1.0f / (1.0f + powf(y * pivotGain, slope)) : 1.0f;
+  return clampf(lt + (bp - lt) * d, 0.0f, 1.0f);
+}
+
+// ------------------------------------------------------- white adaptation
+
+__host__ __device__ __forceinline__ void white_xyz(float x, float y, float out[3]) {
+  out[0] = x / y;
+  out[1] = 1.0f;
+  out[2] = (1.0f - x - y) / y;
+}
+
+// Inverse by cofactors; a singular matrix gives the identity.
+__host__ __device__ __forceinline__ void mat3_inverse(const float m[9], float inv[9]) {
+  const float c00 = m[4] * m[8] - m[5] * m[7];
+  const float c01 = m[5] * m[6] - m[3] * m[8];
+  const float c02 = m[3] * m[7] - m[4] * m[6];
+  const float det = m[0] * c00 + m[1] * c01 + m[2] * c02;
+  if (!(fabsf(det) > 0.0f)) {
+    for (int i = 0; i < 9; ++i) inv[i] = (i % 4 == 0) ? 1.0f : 0.0f;
+    return;
+  }
+  const float r = 1.0f / det;
+  inv[0] = c00 * r;
+  inv[1] = (m[2] * m[7] - m[1] * m[8]) * r;
+  inv[2] = (m[1] * m[5] - m[2] * m[4]) * r;
+  inv[3] = c01 * r;
+  inv[4] = (m[0] * m[8] - m[2] * m[6]) * r;
+  inv[5] = (m[2] * m[3] - m[0] * m[5]) * r;
+  inv[6] = c02 * r;
+  inv[7] = (m[1] * m[6] - m[0] * m[7]) * r;
+  inv[8] = (m[0] * m[4] - m[1] * m[3]) * r;
+}
+
+// Von Kries adaptation in Bradford cone space from white (sx, sy) to white
+// (dx, dy). `stored` is the Bradford matrix as kept in the constant table
+// (transposed), so it is read column by column.
+__host__ __device__ __forceinline__ void bradford_adaptation(const float stored[9], float sx, float sy, float dx, float dy,
+                                                    float out[9]) {
+  float B[9];
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) B[r * 3 + c] = stored[c * 3 + r];
+  float sw[3], dw[3], sc[3], dc[3];
+  white_xyz(sx, sy, sw);
+  white_xyz(dx, dy, dw);
+  mat3_apply(B, sw, sc);
+  mat3_apply(B, dw, dc);
+  float Binv[9];
+  mat3_inverse(B, Binv);
+  float DB[9];
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) DB[r * 3 + c] = dc[r] / sc[r] * B[r * 3 + c];
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c)
+      out[r * 3 + c] = Binv[r * 3 + 0] * DB[0 * 3 + c] + Binv[r * 3 + 1] * DB[1 * 3 + c] + Binv[r * 3 + 2] * DB[2 * 3 + c];
+}
+
+}  // namespace film
