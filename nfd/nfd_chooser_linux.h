@@ -22,6 +22,7 @@ ChooserOutcome runDesktopChooser(const nfdnfilteritem_t* filters, nfdfiltersize_
 
 } // namespace nfd_linux
 
-// Records the text NFD_GetError returns on this thread; defined by the
-// dialog layer's common part.
-extern "C" void NFDi_SetError(const char* text);
+namespace kalthorne_nfd {
+// Records the text NFD_GetError returns on this thread (nfd_common.cpp).
+void setError(const char* text);
+} // namespace kalthorne_nfd

@@ -220,7 +220,7 @@ extern "C" nfdresult_t NFD_OpenDialogN(nfdnchar_t** outPath, const nfdnfilterite
                                        nfdfiltersize_t filterCount, const nfdnchar_t* defaultPath)
 {
     if (outPath == nullptr) {
-        NFDi_SetError("Output path pointer is null");
+        kalthorne_nfd::setError("Output path pointer is null");
         return NFD_ERROR;
     }
     *outPath = nullptr;
@@ -228,19 +228,19 @@ extern "C" nfdresult_t NFD_OpenDialogN(nfdnchar_t** outPath, const nfdnfilterite
     try {
         outcome = nfd_linux::runDesktopChooser(filterList, filterCount, defaultPath);
     } catch (...) {
-        NFDi_SetError("Out of memory while opening the file chooser");
+        kalthorne_nfd::setError("Out of memory while opening the file chooser");
         return NFD_ERROR;
     }
     if (outcome.result == NFD_OKAY) {
         char* copy = static_cast<char*>(std::malloc(outcome.path.size() + 1));
         if (copy == nullptr) {
-            NFDi_SetError("Out of memory for the chosen path");
+            kalthorne_nfd::setError("Out of memory for the chosen path");
             return NFD_ERROR;
         }
         std::memcpy(copy, outcome.path.c_str(), outcome.path.size() + 1);
         *outPath = copy;
     } else if (outcome.result == NFD_ERROR) {
-        NFDi_SetError(outcome.error.c_str());
+        kalthorne_nfd::setError(outcome.error.c_str());
     }
     return outcome.result;
 }
