@@ -1,0 +1,354 @@
+// The Look-file reader through an OpenFX host: the probe bundle (the plug-in
+// with a scripted open dialog that logs every release of its path) is
+// loaded, an instance created, and "Load Look" pressed.
+#include "fake_chooser.h"
+#include "look_line_table.h"
+#include "look_test_files.h"
+#include "tests/host/ofx_test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <memory>
+#include <string>
+
+using kalthorne::looks::kLookLines;
+using kalthorne::looks::LookRule;
+using looktest::LookFile;
+using ofxtest::Event;
+
+namespace {
+
+int openDescriptors()
+{
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+std::string slurp(const std::string& file)
+{
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class LookReader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/looks-probe-XXXXXX";
+        m_dir = ::mkdtemp(tmpl);
+        ::setenv("LOOKS_PROBE_DIR", m_dir.c_str(), 1);
+        m_host = std::make_unique<ofxtest::Host>();
+        std::string error;
+        ASSERT_TRUE(m_host->loadAndDescribe(bundlePath(), &error)) << error;
+        m_inst = m_host->createInstance();
+        ASSERT_EQ(m_inst->createStatus(), kOfxStatOK);
+    }
+    void TearDown() override
+    {
+        m_inst.reset();
+        m_host.reset();
+        std::system(("rm -rf '" + m_dir + "'").c_str());
+    }
+    virtual std::string bundlePath() const { return LOOKS_PROBE_BUNDLE; }
+
+    void answer(const std::string& a, const std::string& path = std::string())
+    {
+        std::ofstream(m_dir + "/answer") << a << "\n";
+        std::ofstream(m_dir + "/path") << path << "\n";
+    }
+    // Presses "Load Look" with the dialog answering `a`; checks that nothing
+    // stays open and the handed-out path was released exactly once.
+    void press(const std::string& a, const std::string& path = std::string())
+    {
+        answer(a, path);
+        std::remove((m_dir + "/log").c_str());
+        m_inst->clearRecords();
+        const int fds = openDescriptors();
+        EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
+        EXPECT_EQ(openDescriptors(), fds) << "a file stayed open";
+        const bool handedOut = a == "okay";
+        EXPECT_EQ(slurp(m_dir + "/log"), handedOut ? "open\nfree\n" : "open\n");
+    }
+    void load(const std::string& text)
+    {
+        const std::string file = m_dir + "/look.prm";
+        std::ofstream(file, std::ios::binary) << text;
+        press("okay", file);
+    }
+    void load(const LookFile& f) { load(f.text()); }
+
+    std::vector<std::string> messages() const
+    {
+        std::vector<std::string> out;
+        for (const auto& m : m_inst->messages()) {
+            EXPECT_EQ(m.type, "OfxMessageMessage");
+            EXPECT_EQ(m.id, "");
+            out.push_back(m.text);
+        }
+        return out;
+    }
+    // Writes and flag changes the plug-in made during the last press.
+    int changes() const
+    {
+        int n = 0;
+        for (const auto& e : m_inst->events())
+            n += e.kind == Event::Kind::SetValue || e.kind == Event::Kind::SetValueAtTime ||
+                 e.kind == Event::Kind::SetEnabled || e.kind == Event::Kind::SetSecret;
+        return n;
+    }
+    int writesOf(const std::string& name) const
+    {
+        int n = 0;
+        for (const auto& e : m_inst->events(Event::Kind::SetValue))
+            n += e.name == name;
+        return n;
+    }
+    bool shown(const std::string& name) { return m_inst->enabled(name) && !m_inst->secret(name); }
+    bool hidden(const std::string& name) { return !m_inst->enabled(name) && m_inst->secret(name); }
+
+    std::string m_dir;
+    std::unique_ptr<ofxtest::Host> m_host;
+    std::unique_ptr<ofxtest::Instance> m_inst;
+};
+
+const char* const kDialogError = "Brew : Unable to load Look file. Check file and/or folder permissions";
+const char* const kOpenError = "Brew : Unable to open Look file. Check file and folder permissions";
+
+TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
+{
+    const LookFile f;
+    load(f);
+    EXPECT_TRUE(messages().empty());
+    for (const auto& L : kLookLines) {
+        if (L.rule == LookRule::Write || L.rule == LookRule::Channel || L.rule == LookRule::ChannelMaster ||
+            L.rule == LookRule::Pitch || L.rule == LookRule::PitchEnsemble)
+            EXPECT_DOUBLE_EQ(m_inst->value(L.target), std::stod(f.value(L.number))) << L.number << " " << L.target;
+    }
+    EXPECT_EQ(m_inst->value("InputGamut"), 11);
+    EXPECT_EQ(m_inst->value("CameraStock"), 12);
+    EXPECT_EQ(m_inst->value("ColorRefine"), 5);
+    EXPECT_EQ(m_inst->value("PrintProfile"), 3);
+    EXPECT_EQ(m_inst->value("DisplayGamutOutput"), 7);
+    EXPECT_EQ(m_inst->value("HalationBypass"), 0);
+    EXPECT_EQ(m_inst->value("HalationBreadth"), 0.35);
+    EXPECT_EQ(m_inst->value("HDRcomp"), 0) << "ARRI LogC3 is not a linear input";
+    EXPECT_EQ(m_inst->value("ProcessLinear"), 1);
+    EXPECT_EQ(m_inst->value("BrewBleachBypass"), 1);
+    EXPECT_EQ(m_inst->value("PrintBleachBypass"), 0) << "never together with the negative bleach";
+    EXPECT_EQ(m_inst->value("PrintDisplayBypass"), 0);
+    EXPECT_DOUBLE_EQ(m_inst->value("BrewDminRGB"),
+                     (std::stod(f.value(327)) + std::stod(f.value(328)) + std::stod(f.value(329))) / 3.0);
+    EXPECT_DOUBLE_EQ(m_inst->value("PrinterLightsRGB"),
+                     (std::stod(f.value(370)) + std::stod(f.value(371)) + std::stod(f.value(372))) / 3.0);
+    for (const char* n : {"NegCast", "BrewDmaxBlue", "PrintProfile", "PrintCast", "PrinterLightBlue",
+                          "DisplayGamutOutput"})
+        EXPECT_TRUE(shown(n)) << n;
+
+    std::ifstream request(m_dir + "/request");
+    std::string name, spec, count, folder;
+    std::getline(request, name);
+    std::getline(request, spec);
+    std::getline(request, count);
+    std::getline(request, folder);
+    EXPECT_EQ(name, "Kalthorne Look file");
+    EXPECT_EQ(spec, "prm");
+    EXPECT_EQ(count, "1");
+    EXPECT_EQ(folder, "/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/");
+}
+
+TEST_F(LookReader, WindowsLineEndsAndByteOrderMark)
+{
+    load(looktest::readData("windows_crlf_bom.prm"));
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(m_inst->value("Exposure"), -0.1234);
+    EXPECT_EQ(m_inst->value("PrinterLightBlue"), std::stod(LookFile().value(372)));
+}
+
+struct CodeCase {
+    int line;
+    const char* bad;
+    const char* message;
+    const char* param;
+    double fallback;
+};
+
+TEST_F(LookReader, OneLinePerMessageCode)
+{
+    const CodeCase cases[] = {
+    {1, "49", "Brew : Set 'In | Out Color Space(0 - 50)-------|' to a range between 0 and 48", "InputGamut", 0.0},
+    {2, "2.5", "Brew : Set 'Exposure(-1.0 - 1.0)---------------|' to a range between -1.0 and 1.0. Using Default UI value", "Exposure", 0.0},
+    {3, "2", "Brew : Set 'Halation Bypass Off/On(0, 1)-------|' to 0(Off) or 1(On). Using Default UI value", "", 0.0},
+    {5, "2.5", "Brew : Set 'Halation Saturation(0 - 1.0)-------|' to a range between 0 and 1.0. Using Default UI value", "HalationSaturation", 0.0},
+    {12, "3", "Brew : Set 'Camera SoftClips(0,1,2)------------|' to 0, 1, or 2. Using Default UI value", "SoftClips", 0.0},
+    {19, "34", "Brew : Set 'Input Format | Res(0 - 40)---------|' to a range between 0 and 33. Using Default UI value", "", 0.0},
+    {20, "12289", "Brew : Set 'Source Width(10 - 12288)-----------|' to a range between 10 - 12288. Using Clip Input resolution", "", 0.0},
+    {25, "12289", "Brew : Set 'Target Width(10 - 12288)-----------|' to a range between 10 - 12288. Using Clip Output resolution", "", 0.0},
+    {26, "12289", "Brew : Set 'Target Height(10 - 12288)----------|' to a range between 10 and 12288. Using Clip Output resolution", "", 0.0},
+    {30, "11.5", "Brew : Set 'Horizontal Enhancer(0 - 10.0)------|' to a range between 0.0 and 10.0. Using Default UI value", "", 0.0},
+    {45, "25", "Brew : Set 'Brew Camera Film Stock(0 - 60)-----|' to a range between 0 and 24", "", 0.0},
+    {46, "14001", "Brew: Set 'Brew Camera Cast(3000 - 14000)-----|' to a range between 3000 - 14000", "NegCast", 6504.0},
+    {47, "2.5", "Brew: Set 'Brew Camera Tint-G->M(-1.0 - 1.0)--|' to a range between -1.0 - 1.0. Using Default UI value", "NegTintGtoM", 0.0},
+    {49, "5", "Brew : Set 'Brew Color Corrector(0,1,2,3,4)----|' to 0, 1, 2, 3, or 4", "ColorCorrection", 0.0},
+    {57, "361.5", "Brew : Set 'Brew Sat-CusH(0 - 360.0)-----------|' to a range between 0 and 360.0. Using Default UI value", "SaturationCustomHue", 180.0},
+    {91, "2.5", "Brew: Set 'Brew Chroma-Zone Low(0 - 1.0)------|' to a range between 0 and 1.0. Using Default UI value", "ChrZoneLow", 0.5},
+    {110, "13", "Brew : Set 'Brew Refine(0 - 12)----------------|' to 0 - 12", "ColorRefine", 0.0},
+    {179, "361.5", "Brew : Set 'Brew Refine-6-Sat-H(0 - 360.0)-----|' to a range between 0 and 360.0. Using Default UI value", "RefineSixSatHue", 180.0},
+    {181, "2.5", "Brew : Set 'Brew Refine-6-Sat-S(0 - 1.0)-------|' to a range between 0 and 1.0. Using Default UI value", "RefineSixSatStrength", 0.2},
+    {191, "3", "Brew : Set 'Brew Refine-6-Zone(0,1,2)----------|' to 0, 1, or 2. Using Default UI value", "RefineSixZone", 0.0},
+    {298, "6", "Brew : Set 'Brew Tones(0,1,2,3,4,5)------------|' to 0, 1, 2, 3, 4, or 5", "ToneCurves", 0.0},
+    {299, "2.5", "Brew: Set 'Brew Bleach Pivot(0 - 1.0)---------|' to a range between 0 and 1.0. Using Default UI value", "BrewCurveBleachPivot", 0.3},
+    {304, "2", "Brew: Set 'Brew Toe-R(-0.5 - 0.5)-------------|' to a range between -0.5 - 0.5. Using Default UI value", "BrewCurveShadowRed", 0.0},
+    {307, "2", "Brew: Set 'Brew Knee-R(-0.5 - 0.5)------------|' to a range between -0.5 and 0.5. Using Default UI value", "BrewCurveMidtoneRed", 0.0},
+    {310, "2.5", "Brew: Set 'Brew Shoulder Pivot(0 - 1.0)-------|' to a range between 0.1 and 1.0. Using Default UI value", "BrewCurveHighlightPivot", 0.5},
+    {311, "2.5", "Brew: Set 'Brew Shoulder-R(-1.0 - 1.0)--------|' to a range between -1.0 and 1.0. Using Default UI value", "BrewCurveHighlightRed", 0.0},
+    {319, "2", "Brew : Set 'Lab Bleach Bypass Off/On(0, 1)-----|' to 0(Off) or 1(On). Using Default UI value", "", 0.0},
+    {322, "6", "Brew: Set 'Lab Agitation(1 - 5)---------------|' to a range between 1 and 5. Using Default UI value", "Agitate", 3.0},
+    {335, "5", "Brew : Set 'Grain Dispersion(0,1,2,3,4)--------|' to 0, 1, 2, 3, or 4. Using Default UI value", "", 0.0},
+    {336, "11.5", "Brew : Set 'Grain Pattern(0 - 10.0)------------|' to a range between 0.0 and 10.0. Using Default UI value", "", 0.0},
+    {337, "51.5", "Brew : Set 'Grain Size-R(0 - 50.0)-------------|' to a range between 0.0 and 50.0. Using Default UI value", "", 0.0},
+    {353, "10", "Brew : Set 'Print Film Stock(0 - 20)-----------|' to a range between 0 and 9. Using Default UI value", "PrintProfile", 0.0},
+    {354, "14001", "Brew : Set 'Print Cast(3000 - 14000)-----------|' to a range between 3000 - 14000", "PrintCast", 6504.0},
+    {355, "2.5", "Brew : Set 'Print Tint - G->M(-1.0 - 1.0)------|' to a range between -1.0 - 1.0. Using Default UI value", "PrintTintGtoM", 0.0},
+    {357, "2.5", "Brew : Set 'Print Saturation(0 - 1.0)----------|' to a range between 0.0 - 1.0. Using Default UI value", "PrintSaturation", 1.0},
+    {367, "2.5", "Brew : Set 'Print Black-R(-1.0 - 1.0)----------|' to a range between -1.0 and 1.0. Using Default UI value", "PrinterBlackPointRed", double(0.141f)},
+    {365, "15", "Brew : Set 'Print Display Gamut(0 - 30)--------|' to a range between 0 and 15", "DisplayGamutOutput", 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        load(LookFile().set(c.line, c.bad));
+        EXPECT_EQ(messages(), std::vector<std::string>{c.message});
+        if (*c.param)
+            EXPECT_EQ(m_inst->value(c.param), c.fallback);
+    }
+}
+
+TEST_F(LookReader, NothingChangesWithoutAUsableFile)
+{
+    m_inst->setValue("Exposure", 0.75);
+    m_inst->setValue("CameraStock", 5);
+    m_inst->setValue("PrintDisplayBypass", 0);
+
+    press("cancel");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(changes(), 0);
+
+    press("error");
+    EXPECT_EQ(messages(), std::vector<std::string>{kDialogError});
+    EXPECT_EQ(changes(), 0);
+
+    press("okay-null");
+    EXPECT_EQ(messages(), std::vector<std::string>{kDialogError});
+    EXPECT_EQ(changes(), 0);
+
+    press("okay", m_dir + "/no-such-file.prm");
+    EXPECT_EQ(messages(), std::vector<std::string>{kOpenError});
+    EXPECT_EQ(changes(), 0);
+
+    press("okay", m_dir); // a directory opens but cannot be read
+    EXPECT_EQ(messages(), std::vector<std::string>{kOpenError});
+    EXPECT_EQ(changes(), 0);
+
+    load("");
+    EXPECT_EQ(messages(), std::vector<std::string>{kOpenError});
+    EXPECT_EQ(changes(), 0);
+
+    load(looktest::readData("missing_key_line_200.prm"));
+    EXPECT_EQ(messages(), std::vector<std::string>{"Brew : Unable to read 'Brew Refine-7-Hue-W(0 - 360.0)-----|'. "
+                                                   "Aborting reads beyond this point in the Looks file..."});
+    EXPECT_EQ(changes(), 0) << "no pre-write, no bypass switching";
+
+    load(LookFile().set(2, "9").raw(3, "Halation Bypass 0\n"));
+    EXPECT_EQ(messages().size(), 1u) << "the range messages of a file that is not loaded stay unsaid";
+    EXPECT_EQ(changes(), 0);
+
+    EXPECT_EQ(m_inst->value("Exposure"), 0.75);
+    EXPECT_EQ(m_inst->value("CameraStock"), 5);
+    EXPECT_EQ(m_inst->value("PrintDisplayBypass"), 0);
+}
+
+TEST_F(LookReader, ValuesInForceFillWhatAShortFileLacks)
+{
+    m_inst->setValue("TenorPitch", 4.0);
+    m_inst->setValue("BaritonePitch", 5.0);
+    m_inst->setValue("BassPitch", 6.0);
+    load(LookFile().set(34, "3").set(35, "3").set(36, "3").endAfter(36));
+    EXPECT_TRUE(messages().empty());
+    EXPECT_DOUBLE_EQ(m_inst->value("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
+    EXPECT_EQ(m_inst->value("CameraStock"), 10) << "a file without line 45 keeps the reader's first write";
+    EXPECT_EQ(writesOf("BrewDminRGB"), 1);
+    EXPECT_EQ(writesOf("PrinterLightRed"), 0);
+}
+
+TEST_F(LookReader, NegativeBleachDecidedByThisLoad)
+{
+    // The negative bleach is animated and on at the change's time; the load
+    // turns it off, so the print bleach may go on.
+    m_inst->setValueAtTime("BrewBleachBypass", 0.0, 1);
+    m_inst->setValueAtTime("BrewBleachBypass", 10.0, 1);
+    load(LookFile().set(45, "12").set(319, "0").set(352, "0").set(358, "1"));
+    EXPECT_EQ(writesOf("BrewBleachBypass"), 1);
+    EXPECT_EQ(m_inst->value("PrintBleachBypass"), 1);
+
+    load(LookFile().set(40, "1").set(45, "12").set(319, "1").set(358, "1"));
+    EXPECT_EQ(m_inst->value("CameraStock"), 0);
+    EXPECT_EQ(m_inst->value("PrintBleachBypass"), 1) << "a bypassed negative never has its bleach on";
+    for (const char* n : {"NegCast", "NegBlend", "BrewDminRGB", "BrewDmaxBlue"})
+        EXPECT_TRUE(hidden(n)) << n;
+}
+
+TEST_F(LookReader, FinalVisibilityAndClipSizeFallback)
+{
+    load(LookFile().set(1, "27").set(352, "0"));
+    EXPECT_EQ(m_inst->value("PrintDisplayBypass"), 1) << "sRGB input forces the print bypass";
+    for (const char* n : {"PrintProfile", "PrintCast", "PrinterBlackPointsRGB", "DisplayGamutOutput"})
+        EXPECT_TRUE(hidden(n)) << n;
+
+    load(LookFile().set(1, "11").set(352, "0").set(353, "0"));
+    EXPECT_TRUE(shown("PrintProfile"));
+    EXPECT_TRUE(hidden("PrintCast"));
+    EXPECT_TRUE(shown("PrinterLightsRGB"));
+
+    m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
+    load(LookFile().set(20, "5"));
+    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(m_inst->liveImages(), 0) << "the fetched image is released";
+    EXPECT_EQ(m_inst->badReleases(), 0);
+}
+
+// The real dialog layer of the test bundle, with a scripted chooser on PATH.
+class LookReaderWithChooser : public LookReader {
+    std::string bundlePath() const override { return LOOKS_SIM_BUNDLE; }
+};
+
+TEST_F(LookReaderWithChooser, LoadsThroughTheDesktopChooser)
+{
+    looktest::FakeChooser chooser;
+    const std::string file = m_dir + "/chosen look.prm";
+    std::ofstream(file, std::ios::binary) << LookFile().text();
+    chooser.answer(looktest::FakeChooser::Answer::Pick, file);
+    m_inst->clearRecords();
+    EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(m_inst->value("CameraStock"), 12);
+
+    chooser.answer(looktest::FakeChooser::Answer::Cancel);
+    m_inst->clearRecords();
+    EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
+    EXPECT_EQ(changes(), 0);
+    EXPECT_TRUE(messages().empty());
+
+    ::unsetenv("DISPLAY");
+    m_inst->clearRecords();
+    EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
+    EXPECT_EQ(messages(), std::vector<std::string>{kDialogError});
+    EXPECT_EQ(changes(), 0);
+}
+
+} // namespace
