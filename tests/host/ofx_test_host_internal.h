@@ -1,0 +1,41 @@
+// Shared between the test host's sources; not for tests.
+#pragma once
+
+#include <string>
+
+#include "tests/host/ofx_test_host.h"
+
+namespace ofxtest {
+namespace internal {
+
+EffectObject* effectFrom(const void* h);
+ParamSetObject* paramSetFrom(OfxParamSetHandle h);
+ParamObject* paramFrom(OfxParamHandle h);
+ClipObject* clipFrom(OfxImageClipHandle h);
+
+bool knownParamType(const std::string& type);
+void setEffectDescriptorDefaults(PropertySet& props, const std::string& bundlePath);
+void setClipDescriptorDefaults(PropertySet& props, const std::string& name);
+void setParamDescriptorDefaults(PropertySet& props, const std::string& name, const std::string& type);
+
+inline Instance* instanceOfClip(ClipObject* c) { return c->instance; }
+inline Instance* instanceOfParam(ParamObject* p) { return p->instance; }
+inline Instance* instanceOfParamSet(ParamSetObject* ps) { return ps->instance; }
+
+inline OfxStatus fetchImage(Instance& inst, ClipObject& clip, double time, OfxPropertySetHandle* image) {
+  return inst.fetchImage_(clip, time, image);
+}
+OfxStatus releaseImage(OfxPropertySetHandle image);
+inline bool readParam(Instance& inst, ParamObject& p, bool atTime, double time, double* v) {
+  *v = inst.readParam_(p, atTime, time);
+  return true;
+}
+inline OfxStatus writeParam(Instance& inst, ParamObject& p, bool atTime, double time, double v) {
+  return inst.writeParam_(p, atTime, time, v);
+}
+inline void recordEvent(Instance& inst, Event e) { inst.record(std::move(e)); }
+
+const void* fetchSuite(OfxPropertySetHandle host, const char* name, int version);
+
+}  // namespace internal
+}  // namespace ofxtest
