@@ -1,11 +1,15 @@
-// Runs a test body in a forked child, so it sees the bundle's static state
-// as a newly started host would. Use before anything in the test process has
-// loaded the bundle in a way that matters, or where that does not matter
-// because the child loads it for the first time only if the parent has not.
+// Runs a test body in a newly started copy of the test executable, so that
+// the bundle's static state (such as the "host is Natron" flag, which never
+// turns back) is that of a host that has just loaded it, whatever earlier
+// tests of this process did.
 //
-//   TEST(X, Y) { EXPECT_TRUE(ofxtest::runInFreshProcess([] { ...gtest asserts... })); }
+//   TEST(Natron, FlagStaysFalseWithoutProperty) {
+//     EXPECT_TRUE(ofxtest::runInFreshProcess([] { ...gtest expectations... }));
+//   }
 //
-// The child's failed expectations print as usual and make this return false.
+// The child re-runs only the current test, with OFXTEST_FRESH_CHILD set, and
+// there runs the body directly; its failures print as usual and make this
+// return false in the parent.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,18 +17,28 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 namespace ofxtest {
 
 inline bool runInFreshProcess(const std::function<void()>& body) {
+  if (std::getenv("OFXTEST_FRESH_CHILD")) {
+    body();
+    return !::testing::Test::HasFailure();
+  }
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (!info) return false;
+  const std::string filter =
+      std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
   std::fflush(nullptr);
   pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
-    body();
-    std::fflush(nullptr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
+    setenv("OFXTEST_FRESH_CHILD", "1", 1);
+    execl("/proc/self/exe", "/proc/self/exe", filter.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
   }
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) return false;
