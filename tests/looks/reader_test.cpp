@@ -318,6 +318,7 @@ TEST_F(LookReader, FinalVisibilityAndClipSizeFallback)
     m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
     load(LookFile().set(20, "5"));
     EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(m_inst->imagesFetched(), 1) << "an out-of-range width falls back to the Source image's";
     EXPECT_EQ(m_inst->liveImages(), 0) << "the fetched image is released";
     EXPECT_EQ(m_inst->badReleases(), 0);
 }
