@@ -12,13 +12,20 @@
 
 namespace film {
 
-// Balanced components: each row sums to 1 after its factor, so a neutral
-// pixel keeps its value in all three components.
+// Balanced components: each row is scaled to sum to 1, so a neutral pixel
+// keeps its value in all three components. The row factors are the exact
+// reciprocals of the row sums (1.09073019, 0.93417782 and 1.68279064 to
+// within 4e-6): the rounded factors left grey with a small spread between
+// the components that strong saturation settings amplified into a tint.
+constexpr float kBalancedRow0 = (float)(1.0 / (0.02125437 + 0.86768055 + 0.02788039));
+constexpr float kBalancedRow1 = (float)(1.0 / (0.40008479 + 0.70538574 - 0.03500678));
+constexpr float kBalancedRow2 = (float)(1.0 / (0.02630682 - 0.05117194 + 0.61911416));
+
 __host__ __device__ __forceinline__ void to_balanced(const float rgb[3], float out[3]) {
   const float r = rgb[0], g = rgb[1], b = rgb[2];
-  out[0] = 1.09073019f * (0.02125437f * r + 0.86768055f * g + 0.02788039f * b);
-  out[1] = 0.93417782f * (0.40008479f * r + 0.70538574f * g - 0.03500678f * b);
-  out[2] = 1.68279064f * (0.02630682f * r - 0.05117194f * g + 0.61911416f * b);
+  out[0] = kBalancedRow0 * (0.02125437f * r + 0.86768055f * g + 0.02788039f * b);
+  out[1] = kBalancedRow1 * (0.40008479f * r + 0.70538574f * g - 0.03500678f * b);
+  out[2] = kBalancedRow2 * (0.02630682f * r - 0.05117194f * g + 0.61911416f * b);
 }
 
 // Undo the row factors, then the inverse of the unscaled matrix.
@@ -30,7 +37,7 @@ __host__ __device__ __forceinline__ void unscaled_balanced_to_rgb(const float ab
 }
 
 __host__ __device__ __forceinline__ void from_balanced(const float x[3], float rgb[3]) {
-  const float abc[3] = {x[0] * 0.91681701f, x[1] * 1.07045996f, x[2] * 0.59425098f};
+  const float abc[3] = {x[0] / kBalancedRow0, x[1] / kBalancedRow1, x[2] / kBalancedRow2};
   unscaled_balanced_to_rgb(abc, rgb);
 }
 

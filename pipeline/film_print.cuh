@@ -112,7 +112,8 @@ __host__ __device__ __forceinline__ void print_pixel(const float in[3], const fl
   print_finish(xyz, s, out);
   if (s.blendComplement != 1.0f) {
     float partner[3];
-    print_to_xyz(plain, s, xyz);
+    const float held[3] = {hold(plain[0]), hold(plain[1]), hold(plain[2])};
+    print_to_xyz(held, s, xyz);
     print_finish(xyz, s, partner);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) out[c] = out[c] * s.blendComplement + partner[c] * (1.0f - s.blendComplement);

@@ -1,0 +1,35 @@
+# Fails when any film kernel in the device library uses local memory or a
+# stack frame. Called as: cmake -DCUOBJDUMP=... -DLIBRARY=... -P this file.
+execute_process(COMMAND ${CUOBJDUMP} --dump-resource-usage ${LIBRARY}
+                OUTPUT_VARIABLE _usage ERROR_VARIABLE _err RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "cuobjdump failed: ${_err}")
+endif()
+set(_kernels film_lab_init develop_cuda film_lab_diffuse_reset_pfe pitch_sharp_film_lab
+    pitch_accumulate_film_lab_pfe developer_to_layer reservoir_developer_concentration_init_two
+    film_lab_init_pfe film_brew_cuda_out_hue_chr_vib film_brew_cuda_out_bleach
+    film_print_cuda_out_pfe_display film_print_cuda_out_hue_chr_vib_pfe film_print_cuda_out_bleach_pfe)
+string(REPLACE "\n" ";" _lines "${_usage}")
+set(_pending "")
+foreach(_line IN LISTS _lines)
+  if(_line MATCHES "Function ([^ :]+)")
+    set(_pending "${CMAKE_MATCH_1}")
+  elseif(_pending AND _line MATCHES "REG:([0-9]+) STACK:([0-9]+).*LOCAL:([0-9]+)")
+    foreach(_k IN LISTS _kernels)
+      string(LENGTH "${_k}" _n)
+      if(_pending MATCHES "^_Z${_n}${_k}")
+        message(STATUS "${_k}: ${CMAKE_MATCH_1} registers, stack ${CMAKE_MATCH_2}, local ${CMAKE_MATCH_3}")
+        list(APPEND _seen ${_k})
+        if(NOT CMAKE_MATCH_2 EQUAL 0 OR NOT CMAKE_MATCH_3 EQUAL 0)
+          message(SEND_ERROR "${_k} uses local memory")
+        endif()
+      endif()
+    endforeach()
+    set(_pending "")
+  endif()
+endforeach()
+foreach(_k IN LISTS _kernels)
+  if(NOT _k IN_LIST _seen)
+    message(SEND_ERROR "${_k} not found in ${LIBRARY}")
+  endif()
+endforeach()

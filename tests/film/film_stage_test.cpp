@@ -1,0 +1,216 @@
+// The film stage host sequence, run on the CPU build and observed through
+// the stand-in's launch trace and allocation registry.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "film_test_support.h"
+#include "pipeline/film_brew_print_cuda.h"
+
+namespace {
+
+using namespace filmtest;
+
+class FilmStage : public ::testing::Test {
+ protected:
+  void SetUp() override { cudasim::reset(); }
+  void TearDown() override {
+    const cudasim::AllocationStats s = cudasim::allocation_stats();
+    EXPECT_EQ(s.live, 0u);
+    EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers, 0u);
+    cudasim::reset();
+  }
+};
+
+// Iterations (1-based) in which the reservoir is mixed back into the layer.
+std::vector<int> agitation_iterations() {
+  std::vector<int> out;
+  int developSteps = 0;
+  for (const cudasim::Launch& l : cudasim::launch_trace()) {
+    if (l.kernel == "develop_cuda") ++developSteps;
+    if (l.kernel == "reservoir_developer_concentration_init_two") out.push_back(developSteps);
+  }
+  return out;
+}
+
+TEST_F(FilmStage, AgitationScheduleForEachSetting) {
+  const std::vector<std::vector<int>> expected = {
+      {7}, {4, 10}, {3, 7, 11}, {3, 6, 9, 12}, {2, 4, 6, 8, 10, 12}};
+  for (int agitate = 1; agitate <= 5; ++agitate) {
+    TextureOptionsStruct o = plain_negative_record(9, 7);
+    o.agitate = agitate;
+    cudasim::clear_launch_trace();
+    run_stage(o, random_frame(9, 7, agitate));
+    EXPECT_EQ(count_launches("develop_cuda"), 13);
+    EXPECT_EQ(count_launches("developer_to_layer"), 13);
+    EXPECT_EQ(agitation_iterations(), expected[agitate - 1]) << "agitate " << agitate;
+  }
+}
+
+struct DiffusionCase {
+  bool loMid, midHi;
+  int blurPairsPerStep;  // iir_guassian + u_d_l_r pairs per iteration
+};
+
+TEST_F(FilmStage, DiffusionLaunchesPerFlagCombination) {
+  const int W = 40, H = 33;
+  const DiffusionCase cases[] = {{false, false, 0}, {false, true, 2}, {true, false, 4}, {true, true, 4}};
+  for (const DiffusionCase& c : cases) {
+    TextureOptionsStruct o = plain_negative_record(W, H);
+    o.diffuseLoMidOn = c.loMid;
+    o.diffuseMidHiOn = c.midHi;
+    o.diffuseLoMidComplement = c.loMid ? 0.6f : 0.0f;
+    o.diffuseMidHiScaled = c.midHi ? 1.4f : 1.0f;
+    cudasim::clear_launch_trace();
+    const cudasim::AllocationStats before = cudasim::allocation_stats();
+    const StageResult r = run_stage(o, random_frame(W, H, 1));
+    const size_t planes = cudasim::allocation_stats().allocations - before.allocations - 2;  // minus the frames
+    SCOPED_TRACE(::testing::Message() << "loMid " << c.loMid << " midHi " << c.midHi);
+    const bool on = c.loMid || c.midHi;
+    EXPECT_EQ(planes, on ? 7u : 6u);
+    EXPECT_EQ(count_launches("film_lab_diffuse_reset_pfe"), on ? 13 : 0);
+    EXPECT_EQ(count_launches("pitch_sharp_film_lab"), on ? 13 : 0);
+    EXPECT_EQ(count_launches("pitch_accumulate_film_lab_pfe"), on ? 13 : 0);
+    const auto iir = launches_of("iir_guassian");
+    const auto udlr = launches_of("u_d_l_r");
+    ASSERT_EQ((int)iir.size(), 13 * c.blurPairsPerStep);
+    ASSERT_EQ((int)udlr.size(), 13 * c.blurPairsPerStep);
+    for (size_t i = 0; i < iir.size(); ++i) {
+      // Column passes alternate between the plane and its transpose.
+      EXPECT_EQ(iir[i].grid.x, 1u);
+      EXPECT_EQ(iir[i].block.x, 1024u);
+      EXPECT_EQ(udlr[i].grid.x, 2u);
+      EXPECT_EQ(udlr[i].grid.y, 2u);
+      EXPECT_EQ(udlr[i].block.x, 32u);
+    }
+    EXPECT_TRUE(r.ran);
+  }
+}
+
+TEST_F(FilmStage, TransposedBlurGridSwapsSides) {
+  const int W = 70, H = 20;
+  TextureOptionsStruct o = plain_negative_record(W, H);
+  o.diffuseMidHiOn = 1;
+  o.diffuseMidHiScaled = 0.6f;
+  run_stage(o, random_frame(W, H, 4));
+  const auto udlr = launches_of("u_d_l_r");
+  ASSERT_GE(udlr.size(), 2u);
+  EXPECT_EQ(udlr[0].grid.x, 3u);
+  EXPECT_EQ(udlr[0].grid.y, 1u);
+  EXPECT_EQ(udlr[1].grid.x, 1u);
+  EXPECT_EQ(udlr[1].grid.y, 3u);
+}
+
+TEST_F(FilmStage, ExchangeGridForSmallAndLargeFrames) {
+  TextureOptionsStruct o = plain_negative_record(7, 5);
+  run_stage(o, random_frame(7, 5, 2));
+  for (const auto& l : launches_of("developer_to_layer")) {
+    EXPECT_EQ(l.grid.x, (35u + 1023u) / 35u);
+    EXPECT_EQ(l.block.x, 1024u);
+  }
+  cudasim::clear_launch_trace();
+  o = plain_negative_record(64, 17);
+  run_stage(o, random_frame(64, 17, 2));
+  for (const auto& l : launches_of("developer_to_layer")) EXPECT_EQ(l.grid.x, 1u);
+}
+
+TEST_F(FilmStage, NoStockAndPrintOffDoesNothing) {
+  TextureOptionsStruct o = plain_negative_record(5, 4);
+  o.cameraStock = 0;
+  const std::vector<float> in = random_frame(5, 4, 9);
+  cudasim::clear_launch_trace();
+  const size_t before = cudasim::allocation_stats().allocations;
+  const StageResult r = run_stage(o, in);
+  EXPECT_TRUE(r.ran);
+  EXPECT_EQ(cudasim::allocation_stats().allocations - before, 2u);
+  EXPECT_TRUE(cudasim::launch_trace().empty());
+  EXPECT_EQ(r.a, in);
+}
+
+TEST_F(FilmStage, PrintRoadsLaunchTheirKernel) {
+  struct Road {
+    int stock, profile;
+    bool printBleach;
+    const char* kernel;
+  };
+  const Road roads[] = {{0, 0, false, "film_print_cuda_out_pfe_display"},
+                        {2, 0, true, "film_print_cuda_out_pfe_display"},
+                        {0, 2, false, "film_print_cuda_out_hue_chr_vib_pfe"},
+                        {3, 6, true, "film_print_cuda_out_bleach_pfe"}};
+  for (const Road& road : roads) {
+    TextureOptionsStruct o = plain_negative_record(6, 3);
+    o.cameraStock = road.stock;
+    o.printOff = 0;
+    o.printProfile = road.profile;
+    o.printBleachBypass = road.printBleach;
+    cudasim::clear_launch_trace();
+    const StageResult r = run_stage(o, random_frame(6, 3, 5));
+    EXPECT_EQ(count_launches(road.kernel), 1) << road.kernel;
+    EXPECT_EQ(count_launches("film_lab_init_pfe"), road.stock == 0 ? 1 : 0);
+    EXPECT_EQ(count_launches("film_lab_init"), road.stock == 0 ? 0 : 1);
+    for (size_t i = 0; i < r.a.size(); ++i) {
+      if (i % 4 == 3) continue;
+      ASSERT_GE(r.a[i], 0.0f);
+      ASSERT_LE(r.a[i], 1.0f);
+      ASSERT_EQ(r.a[i], r.b[i]);
+    }
+  }
+}
+
+// With the print stage on, the negative hands the print stage the same
+// linear picture in both frames (and the print plane, checked by the print
+// result being the same with PrintBlend 0 and 1 when nothing grades).
+TEST_F(FilmStage, NegativeOutputFillsBothFramesAndKeepsAlpha) {
+  TextureOptionsStruct o = plain_negative_record(11, 3);
+  const std::vector<float> in = random_frame(11, 3, 6);
+  const StageResult r = run_stage(o, in);
+  for (size_t i = 0; i < r.a.size(); ++i) {
+    ASSERT_EQ(r.a[i], r.b[i]);
+    if (i % 4 == 3) EXPECT_EQ(r.a[i], in[i]);
+    else EXPECT_TRUE(r.a[i] >= 0.0f && r.a[i] <= 1.0f);
+  }
+  o.printOff = 0;
+  o.printProfile = 2;
+  const StageResult graded = run_stage(o, in);
+  o.printBlendComplement = 0.0f;  // all partner: the ungraded print input
+  const StageResult partner = run_stage(o, in);
+  for (size_t i = 0; i < graded.a.size(); ++i) EXPECT_NEAR(graded.a[i], partner.a[i], 1e-6f);
+}
+
+TEST_F(FilmStage, EmptyFrameRunsNothing) {
+  TextureOptionsStruct o = plain_negative_record(0, 4);
+  o.printOff = 0;
+  cudasim::clear_launch_trace();
+  EXPECT_TRUE(film_brew_print_cuda(nullptr, nullptr, o));
+  EXPECT_TRUE(cudasim::launch_trace().empty());
+}
+
+// An allocation that fails leaves nothing allocated and the picture in both
+// frames, for every allocation of the negative and of the print stage.
+TEST_F(FilmStage, AllocationFailureFreesEverything) {
+  const std::vector<float> in = random_frame(5, 5, 8);
+  for (int nth = 1; nth <= 7; ++nth) {
+    TextureOptionsStruct o = plain_negative_record(5, 5);
+    o.diffuseMidHiOn = 1;
+    o.printOff = 0;
+    o.printProfile = 1;
+    // The two frames are allocations 1 and 2.
+    cudasim::fail_call("cudaMalloc", 2 + nth, cudaErrorMemoryAllocation);
+    const StageResult r = run_stage(o, in);
+    cudasim::clear_failures();
+    EXPECT_FALSE(r.ran) << nth;
+    EXPECT_EQ(r.b, r.a) << nth;
+  }
+  TextureOptionsStruct o = plain_negative_record(5, 5);
+  o.cameraStock = 0;
+  o.printOff = 0;
+  cudasim::fail_call("cudaMalloc", 3, cudaErrorMemoryAllocation);
+  const StageResult r = run_stage(o, in);
+  cudasim::clear_failures();
+  EXPECT_FALSE(r.ran);
+  EXPECT_EQ(r.a, in);
+  EXPECT_EQ(r.b, in);
+}
+
+}  // namespace

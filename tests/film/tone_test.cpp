@@ -1,0 +1,172 @@
+// Tone, density and display pieces of the negative output and print stage,
+// and the per-pixel arithmetic of the development.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "pipeline/film_develop.cuh"
+#include "pipeline/film_print.cuh"
+
+namespace {
+
+film::PrintSettings neutral_print(const film::PrintCorrectorArgs* corrector) {
+  film::PrintSettings s{};
+  s.corrector = corrector;
+  s.printer.displayScale = 100.0f;
+  s.printer.greyMid = 0.4f;
+  s.printProfile = 6;
+  s.printSaturation = 1.0f;
+  s.blendComplement = 1.0f;
+  return s;
+}
+
+// Grey at 100 nits: the print kernels render 0.18 to 0.10919, the display
+// kernel (which adds the toe) to 0.10003.
+TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
+  const float grey[3] = {0.18f, 0.18f, 0.18f};
+  float abc[3], xyz[3];
+  film::tone_scale_abc(grey, 100.0f, false, abc);
+  film::abc_to_xyz(abc, xyz);
+  EXPECT_NEAR(xyz[1], 0.10919f, 1e-5f);
+  film::tone_scale_abc(grey, 100.0f, true, abc);
+  film::abc_to_xyz(abc, xyz);
+  EXPECT_NEAR(xyz[1], 0.10003f, 1e-5f);
+
+  // The whole print chain up to XYZ, with families, curves, gamma and cast off.
+  film::PrintCorrectorArgs corrector{};
+  const film::PrintSettings s = neutral_print(&corrector);
+  film::print_to_xyz(grey, s, xyz);
+  EXPECT_NEAR(xyz[1], 0.10919f, 2e-5f);
+  EXPECT_NEAR(xyz[0] / xyz[1], 0.3127f / 0.329f, 1e-3f);  // stays on the D65 white
+}
+
+TEST(FilmTone, LowToneScaleConstantsFollowTheLuminance) {
+  const film::ToneScale t100 = film::tone_scale_for(100.0f);
+  EXPECT_NEAR(t100.k, 1.1f, 1e-6f);
+  EXPECT_EQ(film::tone_scale_for(500.0f).k, 1.0f);
+  EXPECT_EQ(film::tone_scale_for(1000.0f).k, 1.0f);
+}
+
+TEST(FilmTone, PrintWhiteAdaptationMapsD55WhiteToD65White) {
+  float m[9];
+  film::d55_to_d65(m);
+  float src[3], dst[3], got[3];
+  film::white_xyz(0.33242f, 0.34743f, src);
+  film::white_xyz(0.31271f, 0.32902f, dst);
+  film::mat3_apply(m, src, got);
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], dst[c], 2e-6f);
+  // The D55 stocks skip it, the D65 stocks and Custom take it.
+  EXPECT_FALSE(film::print_adapts_white(0));
+  for (int p = 1; p <= 5; ++p) EXPECT_TRUE(film::print_adapts_white(p));
+  for (int p = 6; p <= 9; ++p) EXPECT_FALSE(film::print_adapts_white(p));
+}
+
+TEST(FilmTone, LogC4RoundTripAndEnds) {
+  EXPECT_NEAR(film::logc4_encode(469.8f), 1.0f, 1e-6f);
+  EXPECT_NEAR(film::logc4_encode(0.18f), 0.278396f, 2e-6f);
+  EXPECT_FLOAT_EQ(film::logc4_encode(0.0f), 0.09286413f);
+  EXPECT_FLOAT_EQ(film::logc4_encode(-1.0f), 0.09286413f);
+  EXPECT_FLOAT_EQ(film::logc4_encode(NAN), 0.09286413f);
+  for (float x = 0.001f; x < 469.0f; x *= 1.7f) EXPECT_NEAR(film::logc4_decode(film::logc4_encode(x)), x, 2e-5f * x);
+}
+
+TEST(FilmTone, DensityRangeRunsFromDminToDmax) {
+  EXPECT_NEAR(film::density_range(0.0f, false, 1.0f, 2.0f, 0.07f, 1.6f, 0.0f), 0.07f, 1e-6f);
+  EXPECT_NEAR(film::density_range(1e6f, false, 1.0f, 2.0f, 0.07f, 0.9f, 0.0f), 0.9f, 1e-5f);
+  EXPECT_NEAR(film::density_range(1e3f, true, 1.5f, 2.0f, 0.07f, 0.9f, 0.0f), 0.9f, 1e-5f);
+  // Held in [0, 1], and above LogC4 black for a LogC4 output.
+  EXPECT_EQ(film::density_range(0.0f, true, 1.0f, 2.0f, -0.125f, 1.6f, 0.0f), 0.0f);
+  EXPECT_EQ(film::density_range(0.0f, true, 1.0f, 2.0f, -0.125f, 1.6f, film::kLogC4Black), film::kLogC4Black);
+  EXPECT_EQ(film::density_range(1e6f, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f), 1.0f);
+  EXPECT_EQ(film::density_range(NAN, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f), 0.0f);
+}
+
+// A tone curve whose toe, midtone and shoulder values are 0 is the identity.
+TEST(FilmTone, FlatToneCurveIsIdentityAndShoulderMinusOneHolds) {
+  for (float v = 0.09f; v <= 1.0f; v += 0.01f) {
+    EXPECT_NEAR(film::tone_curve(v, 0.391f, 0.489f, 0.4f, 0.0f, 0.0f, 0.0f), v, 2e-6f);
+    EXPECT_NEAR(film::tone_curve(v, 0.391f, 0.489f, 0.4f, 0.0f, 0.0f, -1.0f), fminf(v, 0.489f), 2e-6f);
+  }
+}
+
+TEST(FilmTone, DisplayStaysInRangeAndBlackGivesBlackPoints) {
+  const float bp[3] = {0.0176f, 0.02f, 0.03f}, lt[3] = {1.818f, 1.7f, 1.9f};
+  float out[3];
+  const float black[3] = {0, 0, 0};
+  film::display_pixel(black, bp, lt, 100.0f, out);
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(out[c], bp[c], 1e-5f);
+  std::mt19937 rng(2);
+  std::uniform_real_distribution<float> u(-1.0f, 470.0f);
+  for (int i = 0; i < 500; ++i) {
+    const float px[3] = {u(rng), u(rng), u(rng)};
+    film::display_pixel(px, bp, lt, 100.0f, out);
+    for (float v : out) ASSERT_TRUE(v >= 0.0f && v <= 1.0f);
+  }
+}
+
+TEST(FilmTone, CastAndTintKeepLuminance) {
+  float v[3] = {0.3f, 0.5f, 0.2f};
+  const float y0 = film::cast_luminance(v);
+  film::cast_and_tint(v, true, 35, 0.3f, -0.2f);
+  EXPECT_NEAR(film::cast_luminance(v), y0, 1e-6f);
+  EXPECT_GT(v[0] / v[2], 0.3f / 0.2f);  // a warm cast
+  // Off switches change nothing; a black pixel stays black.
+  float w[3] = {0.3f, 0.5f, 0.2f};
+  film::cast_and_tint(w, false, 35, 0.0f, 0.0f);
+  EXPECT_EQ(w[0], 0.3f);
+  float k[3] = {0, 0, 0};
+  film::cast_and_tint(k, true, 140, 0.4f, 0.4f);
+  EXPECT_EQ(k[0] + k[1] + k[2], 0.0f);
+}
+
+// Development of one pixel: the use is capped, developer never goes below 0,
+// and an unexposed pixel develops without using silver or developer.
+TEST(FilmDevelop, DevelopmentStepRules) {
+  float D[3] = {1e-5f, 1e-5f, 1e-5f}, E[3] = {0, 0, 0}, S[3] = {1, 1, 1};
+  float dev = 0.99f;
+  film::develop_pixel(D, E, S, dev, 1e-4f, film::kDeveloperUse, film::kSilverUse);
+  EXPECT_GT(D[0], 1e-5f);
+  EXPECT_EQ(S[0], 1.0f);
+  EXPECT_EQ(dev, 0.99f);
+
+  float D2[3] = {10, 10, 10}, E2[3] = {4e5f, 4e5f, 4e5f}, S2[3] = {1.5f, 1.5f, 1.5f};
+  float dev2 = 1.0f;
+  film::develop_pixel(D2, E2, S2, dev2, 1e-4f, film::kDeveloperUse, film::kSilverUse);
+  EXPECT_EQ(dev2, 0.0f);
+  EXPECT_FLOAT_EQ(S2[0], 1.5f - film::kSilverUse * film::kLabScale);
+}
+
+TEST(FilmDevelop, DiffusionCodeRoundTripAndClamps) {
+  for (float d = 0.5f; d < 4e5f; d *= 2.3f)
+    EXPECT_NEAR(film::code_to_developer(film::developer_to_code(d), 0.0f), d, 2e-4f * d);
+  EXPECT_NEAR(film::developer_to_code(469.9f * film::kLabScale), 1.0f, 1e-6f);
+  EXPECT_NEAR(film::developer_to_code(NAN), 1.0f, 1e-6f);
+  EXPECT_EQ(film::code_to_developer(0.7f, 0.4f), film::kLabScale);
+  EXPECT_EQ(film::code_to_developer(NAN, 0.4f), film::kLabScale);
+  EXPECT_EQ(film::diffusion_sharpen(NAN, 0.0f, 1.0f), 0.0f);
+  EXPECT_EQ(film::diffusion_sharpen(0.9f, 0.1f, 3.0f), 1.0f);
+}
+
+TEST(FilmDevelop, PlanQuantities) {
+  const film::DevelopPlan p = film::develop_plan(1920, 1080, 1920 * 0.00041666668f * 1080, 100.0f, 3, 0.2f, true,
+                                                 0.5f, 0.0f);
+  EXPECT_NEAR(p.area, 2400.0f, 0.01f);
+  EXPECT_NEAR(p.reservoir, 864.0f * 1000.0f / 864.0f, 0.5f);  // 864 units of 2400 pixels
+  EXPECT_LT(p.retention, 1.0f);                                  // full replenisher pulls towards C
+  EXPECT_EQ(p.bandTwoSigma, 0.0f);
+  EXPECT_GT(p.bandOneSigma, 0.0f);
+  EXPECT_GT(film::develop_plan(64, 64, 64 * 64 / 2400.0f, 100.0f, 3, 3.2f, false, 0, 0).retention, 1.0f);
+  // Agitation values no control produces still give a period of at least 1.
+  for (int a : {-3, 0, 13, 1000}) EXPECT_GE(film::develop_plan(8, 8, 64 / 2400.0f, 100.0f, a, 1, false, 0, 0).period, 1);
+}
+
+TEST(FilmDevelop, ExchangeGridNeverDividesByZero) {
+  EXPECT_EQ(film::exchange_blocks(0), 1);
+  EXPECT_EQ(film::exchange_blocks(-5), 1);
+  EXPECT_EQ(film::exchange_blocks(35), (35 + 1023) / 35);
+  EXPECT_EQ(film::exchange_blocks(1024), 1);
+  EXPECT_EQ(film::exchange_blocks(1920LL * 1080), 1);
+}
+
+}  // namespace
