@@ -128,8 +128,9 @@ TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
     EXPECT_TRUE(messages().empty());
     for (const auto& L : kLookLines) {
         if (L.rule == LookRule::Write || L.rule == LookRule::Channel || L.rule == LookRule::ChannelMaster ||
-            L.rule == LookRule::Pitch || L.rule == LookRule::PitchEnsemble)
+            L.rule == LookRule::Pitch || L.rule == LookRule::PitchEnsemble) {
             EXPECT_DOUBLE_EQ(m_inst->value(L.target), std::stod(f.value(L.number))) << L.number << " " << L.target;
+        }
     }
     EXPECT_EQ(m_inst->value("InputGamut"), 11);
     EXPECT_EQ(m_inst->value("CameraStock"), 12);
@@ -224,8 +225,9 @@ TEST_F(LookReader, OneLinePerMessageCode)
         SCOPED_TRACE(c.line);
         load(LookFile().set(c.line, c.bad));
         EXPECT_EQ(messages(), std::vector<std::string>{c.message});
-        if (*c.param)
+        if (*c.param) {
             EXPECT_EQ(m_inst->value(c.param), c.fallback);
+        }
     }
 }
 
