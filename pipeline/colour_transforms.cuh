@@ -309,7 +309,9 @@ __host__ __device__ inline float decode_channel(Transfer t, float x, bool lab) {
     case Transfer::ACESPROXY:
       return exp2f((4095.0f * x - 1700.0f) * 0.005f - 2.5f);
     case Transfer::NLOG:
-      if (lab && x <= 0.0f) return x;
+      // Below code 0 the Lab conversion continues from the curve's foot
+      // (-0.0075) with slope 1, so that black keeps a unique inverse.
+      if (lab && x <= 0.0f) return x - 0.0075f;
       if (x < 0.4418377f) {
         const float k = 1023.0f * x * 0.001538462f;
         return k * k * k - 0.0075f;
@@ -483,7 +485,7 @@ __host__ __device__ inline float encode_channel(Transfer t, float l, bool lab) {
       return l <= 0.0078125f ? l * (1.0f / 0.09487452f) + 0.07290553f
                              : (log2f(l) + 9.72f) * (1.0f / 17.52f);
     case Transfer::NLOG:
-      if (lab && l <= -0.0075f) return l;
+      if (lab && l <= -0.0075f) return l + 0.0075f;
       return l < 0.328f ? 650.0f * cbrtf(l + 0.0075f) * (1.0f / 1023.0f)
                         : (150.0f * logf(l) + 619.0f) * (1.0f / 1023.0f);
     case Transfer::LOGC3:
@@ -630,5 +632,9 @@ __host__ __device__ inline void awg4_linear_to_output(const float lin[3], int in
     }
   } else if (info.code_limit) {
     for (int c = 0; c < 3; ++c) out[c] = clampf(out[c], 0.0f, 1.0f);
+  } else if (info.transfer == Transfer::ADX) {
+    // The density matrix mixes channels, so saturated light can ask for
+    // negative printing density; a code value never goes below 0.
+    for (int c = 0; c < 3; ++c) out[c] = fmaxf(out[c], 0.0f);
   }
 }

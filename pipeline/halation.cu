@@ -1,0 +1,111 @@
+#include "pipeline/halation.h"
+
+#include <cstddef>
+
+#include "pipeline/halation.cuh"
+#include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.h"
+
+__global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
+                              int inputGamut) {
+  const int x = blockIdx.x * blockDim.x + threadIdx.x;
+  const int y = blockIdx.y * blockDim.y + threadIdx.y;
+  if (x >= width || y >= height) return;
+  const int i = (y * width + x) * channelStride;
+  float v[3];
+  input_to_awg4_linear(image + i, inputGamut, v);
+  for (int c = 0; c < 3; ++c) {
+    image[i + c] = v[c];
+    sourceCopy[i + c] = v[c];
+  }
+}
+
+__global__ void FrequencySharpenHalation(float* image, float* blurred, int width, int height, float amount,
+                                         int channelStride) {
+  const int x = blockIdx.x * blockDim.x + threadIdx.x;
+  const int y = blockIdx.y * blockDim.y + threadIdx.y;
+  if (x >= width || y >= height) return;
+  const int i = (y * width + x) * channelStride;
+  for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], blurred[i + c], amount);
+}
+
+__global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
+                                float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
+                                float blendGComplement, float blendBComplement, float saturation, int inputGamut,
+                                int channelStride) {
+  const int x = blockIdx.x * blockDim.x + threadIdx.x;
+  const int y = blockIdx.y * blockDim.y + threadIdx.y;
+  if (x >= width || y >= height) return;
+  const int i = (y * width + x) * channelStride;
+  const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
+                                      {blendRComplement, blendGComplement, blendBComplement},
+                                      saturation};
+  const float glow[3] = {image[i], image[i + 1], image[i + 2]};
+  const float orig[3] = {sourceCopy[i], sourceCopy[i + 1], sourceCopy[i + 2]};
+  float code[3];
+  halation_math::mix(glow, orig, terms, inputGamut, code);
+  for (int c = 0; c < 3; ++c) {
+    image[i + c] = code[c];
+    copy[i + c] = code[c];
+  }
+  // Both buffers leave the stage with the input's alpha, whichever the
+  // caller goes on with.
+  copy[i + 3] = image[i + 3];
+}
+
+namespace {
+
+constexpr int kStride = 4;
+constexpr int kBands = 4;
+constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
+
+// Gaussian blur of channel c of img into channel c of tmp: columns, transpose,
+// columns of the transposed plane, transpose back.
+void blur_channel(float* img, float* tmp, float* plane, int W, int H, int c, float sigma) {
+  using namespace launch_shape;
+  CUDA_LAUNCH(iir_guassian, column_grid(W), column_block(), img + c, plane, W, H, sigma, kStride);
+  CUDA_LAUNCH(u_d_l_r, pixel_grid(W, H), pixel_block(), plane, tmp + c, W, H, kStride);
+  CUDA_LAUNCH(iir_guassian, column_grid(H), column_block(), tmp + c, plane, H, W, sigma, kStride);
+  CUDA_LAUNCH(u_d_l_r, pixel_grid(H, W), pixel_block(), plane, tmp + c, H, W, kStride);
+}
+
+}  // namespace
+
+void halation(float* img, float* tmp, TextureOptionsStruct opts) {
+  const int W = opts.frameWidth;
+  const int H = opts.frameHeight;
+  if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return;
+  const size_t pixels = size_t(W) * size_t(H);
+
+  float* plane = nullptr;
+  float* sourceCopy = nullptr;
+  const bool allocated = cudaMalloc(reinterpret_cast<void**>(&plane), pixels * sizeof(float)) == cudaSuccess &&
+                         cudaMalloc(reinterpret_cast<void**>(&sourceCopy), pixels * kStride * sizeof(float)) ==
+                             cudaSuccess;
+  if (!allocated) {
+    // Without work memory there is no glow: hand on the picture unchanged,
+    // in both buffers as the stage promises.
+    if (plane != nullptr) cudaFree(plane);
+    cudaMemcpy(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice);
+    return;
+  }
+
+  using namespace launch_shape;
+  CUDA_LAUNCH(halation_init, pixel_grid(W, H), pixel_block(), img, sourceCopy, W, H, kStride, opts.inputGamut);
+
+  float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
+  for (int band = 0; band < kBands; ++band) {
+    for (int c = 0; c < 3; ++c) blur_channel(img, tmp, plane, W, H, c, sigma);
+    CUDA_LAUNCH(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), img, tmp, W, H, kBandAmounts[band],
+                kStride);
+    sigma *= 2.0f;
+  }
+
+  CUDA_LAUNCH(halation_linear, pixel_grid(W, H), pixel_block(), img, tmp, sourceCopy, W, H, opts.halationCyanRed,
+              opts.halationMagentaGreen, opts.halationYellowBlue, opts.halationBlendRComplement,
+              opts.halationBlendGComplement, opts.halationBlendBComplement, opts.halationSaturation,
+              opts.inputGamut, kStride);
+
+  cudaFree(sourceCopy);
+  cudaFree(plane);
+}

@@ -1,0 +1,25 @@
+// Halation: the glow that bright parts of the picture spread into their
+// surroundings, tinted per channel, added in linear light.
+#pragma once
+
+#include "cudasim/cuda_compat.h"
+#include "pipeline/texture_options.h"
+
+// img holds the picture (RGBA, code values of opts.inputGamut). On return
+// channels 0 to 2 of img and tmp hold the halated picture in the same
+// encoding, and channel 3 of both holds the input alpha.
+void halation(float* img, float* tmp, TextureOptionsStruct opts);
+
+// image and source copy: RGBA; channels 0 to 2 of both become the decoded,
+// clamped linear input.
+__global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
+                              int inputGamut);
+// Channels 0 to 2: image = blurred + amount * (image - blurred).
+__global__ void FrequencySharpenHalation(float* image, float* blurred, int width, int height, float amount,
+                                         int channelStride);
+// Mixes the glow (image) with the source copy, encodes, and stores the result
+// into channels 0 to 2 of image and copy; copy's alpha becomes image's alpha.
+__global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
+                                float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
+                                float blendGComplement, float blendBComplement, float saturation, int inputGamut,
+                                int channelStride);

@@ -1,0 +1,238 @@
+// The halation stage on the CPU build: its launch sequence, the invariants
+// of its mix, alpha in both buffers, and what it does without work memory.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "colour_test_util.h"
+#include "cudasim/cudasim_control.h"
+#include "pipeline/halation.cuh"
+#include "pipeline/halation.h"
+
+using namespace colour_test;
+
+namespace {
+
+struct Frame {
+  int W, H;
+  std::vector<float> img, tmp;
+};
+
+// A LogC3 picture with a bright spot, a gradient and a varying alpha.
+Frame make_frame(int W, int H) {
+  Frame f{W, H, std::vector<float>(size_t(W) * H * 4), std::vector<float>(size_t(W) * H * 4, -3.0f)};
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      float* p = &f.img[(size_t(y) * W + x) * 4];
+      const bool spot = std::abs(x - W / 2) < 3 && std::abs(y - H / 2) < 3;
+      p[0] = spot ? 0.95f : 0.3f + 0.3f * x / W;
+      p[1] = spot ? 0.9f : 0.35f + 0.2f * y / H;
+      p[2] = spot ? 0.85f : 0.4f;
+      p[3] = 0.5f + 0.5f * float((x + y) % 7) / 7.0f;
+    }
+  return f;
+}
+
+TextureOptionsStruct options(int W, int H, int gamut) {
+  TextureOptionsStruct o{};
+  o.inputGamut = gamut;
+  o.frameWidth = W;
+  o.frameHeight = H;
+  o.halationBreadthScaled = 0.5f;
+  o.halationSaturation = 0.8f;
+  o.halationCyanRed = 0.6f;
+  o.halationMagentaGreen = 0.3f;
+  o.halationYellowBlue = 0.1f;
+  o.halationBlendRComplement = 0.7f;
+  o.halationBlendGComplement = 0.5f;
+  o.halationBlendBComplement = 0.9f;
+  return o;
+}
+
+// Runs the stage on device copies of the frame and brings both buffers back.
+void run(Frame& f, const TextureOptionsStruct& o) {
+  const size_t bytes = f.img.size() * sizeof(float);
+  float* img = nullptr;
+  float* tmp = nullptr;
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&img), bytes), cudaSuccess);
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&tmp), bytes), cudaSuccess);
+  cudaMemcpy(img, f.img.data(), bytes, cudaMemcpyHostToDevice);
+  cudaMemcpy(tmp, f.tmp.data(), bytes, cudaMemcpyHostToDevice);
+  halation(img, tmp, o);
+  cudaMemcpy(f.img.data(), img, bytes, cudaMemcpyDeviceToHost);
+  cudaMemcpy(f.tmp.data(), tmp, bytes, cudaMemcpyDeviceToHost);
+  cudaFree(img);
+  cudaFree(tmp);
+}
+
+// The input decoded, clamped and encoded again.
+void reencoded(const float* px, int gamut, float out[3]) {
+  float copy[4] = {px[0], px[1], px[2], px[3]}, lin[3];
+  input_to_awg4_linear(copy, gamut, lin);
+  awg4_linear_to_output(lin, gamut, out);
+}
+
+class Halation : public ::testing::Test {
+ protected:
+  void SetUp() override { cudasim::reset(); }
+  void TearDown() override {
+    const auto stats = cudasim::allocation_stats();
+    EXPECT_EQ(stats.live, 0u) << "work memory leaked";
+    EXPECT_EQ(stats.bad_pointers, 0u);
+    EXPECT_EQ(stats.guard_overruns, 0u);
+  }
+};
+
+}  // namespace
+
+TEST_F(Halation, LaunchesItsFiftyFourKernelsInOrder) {
+  const int W = 40, H = 1030;  // one column block too few for the transposed pass
+  Frame f = make_frame(W, H);
+  cudasim::clear_launch_trace();
+  run(f, options(W, H, 11));
+  const auto trace = cudasim::launch_trace();
+  ASSERT_EQ(trace.size(), 54u);
+  EXPECT_EQ(trace.front().kernel, "halation_init");
+  EXPECT_EQ(trace.back().kernel, "halation_linear");
+  int blurs = 0, transposes = 0, folds = 0;
+  for (size_t k = 1; k + 1 < trace.size(); ++k) {
+    const auto& l = trace[k];
+    EXPECT_TRUE(l.ran) << k;
+    const size_t in_band = (k - 1) % 13;
+    if (in_band == 12) {
+      EXPECT_EQ(l.kernel, "FrequencySharpenHalation");
+      ++folds;
+    } else if (in_band % 2 == 0) {
+      EXPECT_EQ(l.kernel, "iir_guassian");
+      EXPECT_EQ(l.grid.x, in_band % 4 == 0 ? 1u : 2u) << "columns of W, then of H";
+      EXPECT_EQ(l.block.x, 1024u);
+      ++blurs;
+    } else {
+      EXPECT_EQ(l.kernel, "u_d_l_r");
+      EXPECT_EQ(l.block.x, 32u);
+      ++transposes;
+    }
+  }
+  EXPECT_EQ(blurs, 24);
+  EXPECT_EQ(transposes, 24);
+  EXPECT_EQ(folds, 4);
+  EXPECT_EQ(trace.front().grid.x, 2u);
+  EXPECT_EQ(trace.front().grid.y, 33u);
+}
+
+TEST_F(Halation, FullBlendReturnsTheReencodedInputInBothBuffers) {
+  const int W = 35, H = 29;
+  for (int gamut : {11, 47, 0, 27, 42}) {
+    Frame f = make_frame(W, H);
+    const std::vector<float> input = f.img;
+    TextureOptionsStruct o = options(W, H, gamut);
+    o.halationBlendRComplement = o.halationBlendGComplement = o.halationBlendBComplement = 0.0f;
+    run(f, o);
+    for (size_t p = 0; p < size_t(W) * H; ++p) {
+      float expect[3];
+      reencoded(&input[p * 4], gamut, expect);
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(f.img[p * 4 + c], expect[c], 1e-5f * std::fmax(1.0f, expect[c])) << "gamut " << gamut << " px " << p;
+        EXPECT_EQ(f.tmp[p * 4 + c], f.img[p * 4 + c]);
+      }
+    }
+  }
+}
+
+TEST_F(Halation, NoTintReturnsTheReencodedInput) {
+  const int W = 24, H = 20;
+  Frame f = make_frame(W, H);
+  const std::vector<float> input = f.img;
+  TextureOptionsStruct o = options(W, H, 11);
+  o.halationCyanRed = o.halationMagentaGreen = o.halationYellowBlue = 0.0f;
+  run(f, o);
+  for (size_t p = 0; p < size_t(W) * H; ++p) {
+    float expect[3];
+    reencoded(&input[p * 4], 11, expect);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(f.img[p * 4 + c], expect[c], 1e-5f) << p;
+  }
+}
+
+TEST_F(Halation, ConstantPictureStaysConstantAndGlowSpreads) {
+  const int W = 33, H = 31;
+  Frame flat = make_frame(W, H);
+  for (size_t p = 0; p < size_t(W) * H; ++p) {
+    flat.img[p * 4] = 0.5f;
+    flat.img[p * 4 + 1] = 0.42f;
+    flat.img[p * 4 + 2] = 0.38f;
+  }
+  run(flat, options(W, H, 11));
+  for (size_t p = 1; p < size_t(W) * H; ++p)
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(flat.img[p * 4 + c], flat.img[c], 2e-6f) << p;
+
+  // A bright spot lights up its dark surroundings (and only lightens them).
+  Frame spot = make_frame(W, H);
+  const std::vector<float> input = spot.img;
+  run(spot, options(W, H, 11));
+  const size_t near_spot = (size_t(H / 2) * W + W / 2 + 5) * 4;
+  EXPECT_GT(spot.img[near_spot], input[near_spot] + 1e-3f);
+}
+
+TEST_F(Halation, AlphaOfTheInputInBothBuffers) {
+  const int W = 19, H = 45;
+  Frame f = make_frame(W, H);
+  const std::vector<float> input = f.img;
+  run(f, options(W, H, 47));
+  for (size_t p = 0; p < size_t(W) * H; ++p) {
+    EXPECT_EQ(f.img[p * 4 + 3], input[p * 4 + 3]) << p;
+    EXPECT_EQ(f.tmp[p * 4 + 3], input[p * 4 + 3]) << p;
+  }
+}
+
+TEST_F(Halation, BadPixelsDoNotSpread) {
+  const int W = 30, H = 30;
+  Frame f = make_frame(W, H);
+  f.img[(15 * W + 15) * 4] = std::numeric_limits<float>::quiet_NaN();
+  f.img[(3 * W + 4) * 4 + 1] = std::numeric_limits<float>::infinity();
+  f.img[(20 * W + 9) * 4 + 2] = -1e30f;
+  run(f, options(W, H, 11));
+  for (size_t p = 0; p < size_t(W) * H; ++p)
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_TRUE(f.img[p * 4 + c] >= 0.0f && f.img[p * 4 + c] <= 1.0f) << p;
+      EXPECT_EQ(f.tmp[p * 4 + c], f.img[p * 4 + c]);
+    }
+}
+
+TEST_F(Halation, WithoutWorkMemoryThePictureIsHandedOnUnchanged) {
+  const int W = 16, H = 12;
+  for (int failing : {1, 2}) {  // the plane, then the source copy
+    Frame f = make_frame(W, H);
+    const std::vector<float> input = f.img;
+    cudasim::clear_launch_trace();
+    cudasim::fail_call("cudaMalloc", 2 + failing, cudaErrorMemoryAllocation);  // after run()'s own two
+    run(f, options(W, H, 11));
+    cudasim::clear_failures();
+    EXPECT_TRUE(cudasim::launch_trace().empty()) << failing;
+    EXPECT_EQ(f.img, input) << failing;
+    EXPECT_EQ(f.tmp, input) << failing;
+  }
+}
+
+TEST(HalationMix, SaturationZeroTurnsTheGlowGrey) {
+  // Luminance weights from the ARRI Wide Gamut 4 primaries: white has luminance 1.
+  const colour::Mat3 m = colour::rgb_to_xyz_from_primaries(AWG4_PRI);
+  EXPECT_NEAR(m.m[3] + m.m[4] + m.m[5], 1.0f, 1e-6f);
+  EXPECT_NEAR(m.m[3], 0.2545242f, 2e-6f);
+  EXPECT_NEAR(m.m[4], 0.7814777f, 2e-6f);
+  EXPECT_NEAR(m.m[5], -0.0360019f, 2e-6f);
+
+  const float glow[3] = {2.0f, 0.5f, 0.1f}, orig[3] = {0.0f, 0.0f, 0.0f};
+  const halation_math::MixTerms t{{1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}, 0.0f};
+  float code[3];
+  halation_math::mix(glow, orig, t, 47, code);  // LogC4: no matrix, channels stay apart
+  EXPECT_NEAR(code[0], code[1], 1e-6f);
+  EXPECT_NEAR(code[1], code[2], 1e-6f);
+  const float y = m.m[3] * glow[0] + m.m[4] * glow[1] + m.m[5] * glow[2];
+  const float grey[3] = {y * 0.5f, y * 0.5f, y * 0.5f};
+  float expect[3];
+  awg4_linear_to_output(grey, 47, expect);
+  EXPECT_NEAR(code[0], expect[0], 1e-6f);
+}

@@ -1,0 +1,175 @@
+// Generic scaled Lab: the way in and the way back for every option, worked
+// values, bad input, and the two kernels on the CPU build.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "colour_test_util.h"
+#include "cudasim/cudasim_control.h"
+#include "pipeline/colour_lab.cuh"
+#include "pipeline/colour_lab.h"
+#include "pipeline/film_corrector.cuh"
+#include "pipeline/launch_shapes.h"
+
+using namespace colour_test;
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+void to_lab(int option, float r, float g, float b, float lab[3]) {
+  const float in[3] = {r, g, b};
+  colour::colour_to_scaled_lab(in, option, lab);
+}
+
+bool near_curve_step(int option, float x) {
+  if (option == 10) return std::fabs(x - 0.4418f) < 6e-4f;
+  if (option == 26) return std::fabs(x - 0.14f) < 5e-4f;
+  return false;
+}
+
+}  // namespace
+
+TEST(ColourLab, RoundTripReturnsTheCodeValuesForEveryOption) {
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    if (option == 46) continue;  // DCDM's curve overlaps its pass-through range
+    std::vector<std::array<float, 3>> samples;
+    for (int k = 0; k <= 100; ++k) {
+      const float x = k / 100.0f;
+      samples.push_back({x, x, x});
+    }
+    // Colours whose darkest channel is not near black: there a steep curve
+    // (a gamma near 0) turns the rounding of the other channels' Lab into
+    // large code value steps.
+    samples.push_back({0.3f, 0.4f, 0.5f});
+    samples.push_back({0.9f, 0.35f, 0.6f});
+    samples.push_back({0.45f, 0.7f, 0.35f});
+    samples.push_back({1.0f, 0.5f, 0.75f});
+    for (const auto& s : samples) {
+      if (near_curve_step(option, s[0]) || near_curve_step(option, s[1]) || near_curve_step(option, s[2])) continue;
+      float lab[3], back[3];
+      to_lab(option, s[0], s[1], s[2], lab);
+      colour::scaled_lab_to_colour(lab, option, back);
+      // The Rec.2020 scene option encodes with the exact BT.2020 constants
+      // but decodes with the rounded ones.
+      const float tol = option == 29 ? 3e-5f : 2e-5f;
+      for (int c = 0; c < 3; ++c) {
+        // At black the power curves are infinitely steep: the last bit of the
+        // Lab values moves the code value visibly but the light invisibly.
+        const bool same_light = std::fabs(curve(option, back[c]) - curve(option, s[c])) < 1e-7f;
+        EXPECT_TRUE(std::fabs(back[c] - s[c]) <= tol || same_light)
+            << where(option, s[c]) << " ch " << c << " came back as " << back[c];
+      }
+    }
+  }
+}
+
+TEST(ColourLab, WorkedValues) {
+  float lab[3];
+  to_lab(0, 0.4f, 0.4f, 0.4f, lab);
+  EXPECT_NEAR(lab[0], 0.6947f, 1e-4f);
+  EXPECT_NEAR(lab[1], 0.5f, 1e-4f);
+  EXPECT_NEAR(lab[2], 0.5f, 1e-4f);
+  // The ACES spaces keep their own white, so their neutral is slightly off
+  // neutral in the D65 Lab.
+  for (int option : {4, 5}) {
+    to_lab(option, 0.4f, 0.4f, 0.4f, lab);
+    EXPECT_NEAR(lab[1], 0.50139f, 2e-5f) << option;
+    EXPECT_NEAR(lab[2], 0.51851f, 2e-5f) << option;
+  }
+  // Lab black goes back to black.
+  const float black[3] = {0.0f, 0.5f, 0.5f};
+  float rgb[3];
+  colour::scaled_lab_to_colour(black, 0, rgb);
+  for (float v : rgb) EXPECT_NEAR(v, 0.0f, 1e-6f);
+}
+
+// One bad pixel must not become NaN: the texture stage's recursive blurs
+// would carry it across the whole frame.
+TEST(ColourLab, NonFiniteInputAndOutOfRangePqCodesGiveFiniteLab) {
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    float zero[3];
+    to_lab(option, 0.0f, 0.2f, 0.0f, zero);
+    for (float bad : {kNaN, kInf, -kInf}) {
+      float lab[3], back[3];
+      to_lab(option, bad, 0.2f, bad, lab);
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(lab[c], zero[c]) << where(option, bad);
+      const float bad_lab[3] = {bad, bad, 0.5f};
+      colour::scaled_lab_to_colour(bad_lab, option, back);
+      for (float v : back) EXPECT_TRUE(std::isfinite(v)) << where(option, bad);
+    }
+    for (float huge : {1e30f, -1e30f, 50.0f}) {
+      float lab[3], back[3];
+      to_lab(option, huge, 0.5f, -huge, lab);
+      for (float v : lab) EXPECT_TRUE(std::isfinite(v)) << where(option, huge);
+      colour::scaled_lab_to_colour(lab, option, back);
+      for (float v : back) EXPECT_TRUE(std::isfinite(v)) << where(option, huge);
+    }
+  }
+  for (int option : {42, 43}) {
+    float over[3], one[3], under[3], zero[3];
+    to_lab(option, 7.0f, 7.0f, 7.0f, over);
+    to_lab(option, 1.0f, 1.0f, 1.0f, one);
+    to_lab(option, -2.0f, -2.0f, -2.0f, under);
+    to_lab(option, 0.0f, 0.0f, 0.0f, zero);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(over[c], one[c]);
+      EXPECT_EQ(under[c], zero[c]);
+    }
+  }
+}
+
+TEST(ColourLab, KernelsConvertEveryPixelAndKeepAlpha) {
+  cudasim::reset();
+  const int W = 37, H = 33, option = 11;
+  std::vector<float> host(size_t(W) * H * 4), aux(host.size(), 7.0f);
+  for (size_t p = 0; p < size_t(W) * H; ++p) {
+    host[p * 4 + 0] = 0.1f + 0.8f * float(p % W) / W;
+    host[p * 4 + 1] = 0.1f + 0.8f * float(p / W) / H;
+    host[p * 4 + 2] = 0.45f;
+    host[p * 4 + 3] = 0.25f + 0.001f * float(p % 100);
+  }
+  float* img = nullptr;
+  float* aux_d = nullptr;
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&img), host.size() * sizeof(float)), cudaSuccess);
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&aux_d), aux.size() * sizeof(float)), cudaSuccess);
+  cudaMemcpy(img, host.data(), host.size() * sizeof(float), cudaMemcpyHostToDevice);
+  cudaMemcpy(aux_d, aux.data(), aux.size() * sizeof(float), cudaMemcpyHostToDevice);
+
+  CUDA_LAUNCH(ColorSpace_LAB, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img, aux_d, W, H, 4, option);
+  std::vector<float> lab(host.size()), aux_out(aux.size());
+  cudaMemcpy(lab.data(), img, lab.size() * sizeof(float), cudaMemcpyDeviceToHost);
+  cudaMemcpy(aux_out.data(), aux_d, aux_out.size() * sizeof(float), cudaMemcpyDeviceToHost);
+  CUDA_LAUNCH(LAB_Colorspace, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img, W, H, 4, option);
+  std::vector<float> back(host.size());
+  cudaMemcpy(back.data(), img, back.size() * sizeof(float), cudaMemcpyDeviceToHost);
+
+  for (size_t p = 0; p < size_t(W) * H; ++p) {
+    float expect[3];
+    colour::colour_to_scaled_lab(&host[p * 4], option, expect);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(lab[p * 4 + c], expect[c]) << p;
+      EXPECT_NEAR(back[p * 4 + c], host[p * 4 + c], 2e-5f) << p;
+    }
+    EXPECT_EQ(lab[p * 4 + 3], host[p * 4 + 3]);
+    EXPECT_EQ(back[p * 4 + 3], host[p * 4 + 3]);
+    EXPECT_EQ(aux_out[p * 4], 0.0f);
+    EXPECT_EQ(aux_out[p * 4 + 1], 7.0f);
+  }
+  cudaFree(img);
+  cudaFree(aux_d);
+  EXPECT_EQ(cudasim::allocation_stats().bad_pointers, 0u);
+}
+
+// The custom hue band of the colour corrector with a breadth of 0 is off
+// rather than 0/0 at its centre.
+TEST(ColourMendedFaults, ZeroWidthHueBandIsOffNotNaN) {
+  for (float h = 0.0f; h < 6.0f; h += 0.25f) {
+    EXPECT_EQ(film::hue_band(h, 0.0f, 0.0f), 0.0f) << h;
+    EXPECT_EQ(film::hue_band(h, 0.0f, std::numeric_limits<float>::quiet_NaN()), 0.0f) << h;
+  }
+}

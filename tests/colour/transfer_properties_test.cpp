@@ -1,0 +1,189 @@
+// Properties every option must have whatever its constants: encoding undoes
+// decoding, grey survives the round trip, bad values give defined results,
+// matrices and their computed inverses cancel; and the encodings whose limits
+// used to clip highlights or fall to -inf.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "colour_test_util.h"
+
+using namespace colour_test;
+
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// Code values just around the places where a published curve's two segments
+// do not quite meet (N-Log and D-Log): the round trip steps there.
+bool near_curve_step(int option, float x) {
+  if (option == 10) return std::fabs(x - 0.4418f) < 6e-4f;
+  if (option == 26) return std::fabs(x - 0.14f) < 5e-4f;
+  return false;
+}
+
+float option_max_code(int option) { return colour::option_is_linear(option) ? 20.0f : 1.0f; }
+
+void expect_round_trip(int option, float r, float g, float b, float tol) {
+  float lin[3], code[3];
+  decode(option, r, g, b, lin);
+  encode(option, lin[0], lin[1], lin[2], code);
+  const float in[3] = {r, g, b};
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(code[c], in[c], tol) << where(option, in[c]) << " ch " << c;
+}
+
+// The round trip holds where the decoded light is neither below black (the
+// encodings send negative light to 0) nor past the working-space ceiling.
+bool invertible_at(int option, float r, float g, float b) {
+  const float in[3] = {r, g, b};
+  for (float x : in) {
+    if (near_curve_step(option, x)) return false;
+    // ACESproxy's 12-bit code values span 256 to 3760.
+    if (option == 8 && (x < 256.0f / 4095.0f || x > 3760.0f / 4095.0f)) return false;
+    if (curve(option, x) < 0.0f) return false;
+  }
+  float lin[3];
+  decode(option, r, g, b, lin);
+  for (float v : lin)
+    if (v <= 0.0f || v >= colour::kWorkingMax) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(ColourRoundTrip, EncodingUndoesDecodingForEveryOption) {
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    const float top = option_max_code(option);
+    int checked = 0;
+    for (int k = 0; k <= 400; ++k) {
+      float x = top * k / 400.0f;
+      if (option == 8) x = std::round(x * 4095.0f) / 4095.0f;  // 12-bit code values only
+      if (!invertible_at(option, x, x, x)) continue;
+      expect_round_trip(option, x, x, x, 2e-5f * std::fmax(1.0f, x));
+      ++checked;
+    }
+    const float colours[][3] = {{0.3f, 0.4f, 0.5f}, {0.55f, 0.45f, 0.4f}, {0.7f, 0.62f, 0.66f}};
+    for (const auto& c : colours) {
+      float r = c[0] * top, g = c[1] * top, b = c[2] * top;
+      if (option == 8) {
+        r = std::round(r * 4095.0f) / 4095.0f;
+        g = std::round(g * 4095.0f) / 4095.0f;
+        b = std::round(b * 4095.0f) / 4095.0f;
+      }
+      if (!invertible_at(option, r, g, b)) continue;
+      expect_round_trip(option, r, g, b, 3e-5f * std::fmax(1.0f, top));
+      ++checked;
+    }
+    EXPECT_GT(checked, 100) << "option " << option;
+  }
+}
+
+TEST(ColourRoundTrip, EighteenPercentGreyOutAndBackIn) {
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    float code[3], lin[3];
+    encode(option, 0.18f, 0.18f, 0.18f, code);
+    decode(option, code[0], code[1], code[2], lin);
+    // ACESproxy quantises to 1/200 of a stop.
+    const float tol = option == 8 ? 0.18f * 0.004f : 2e-5f;
+    for (float v : lin) EXPECT_NEAR(v, 0.18f, tol) << "option " << option;
+  }
+}
+
+TEST(ColourRobustness, BadCodeValuesDecodeToDefinedWorkingValues) {
+  const float bad[] = {kNaN, kInf, -kInf, -1.0f, -1e30f, 1e30f, 2.0f, FLT_MAX};
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    const float hi = colour::option_is_linear(option) ? colour::kWorkingMax : 1.0f;
+    for (float v : bad) {
+      float px[4] = {v, 0.4f, v, 0.25f}, out[3];
+      input_to_awg4_linear(px, option, out);
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_TRUE(out[c] >= 0.0f && out[c] <= colour::kWorkingMax) << where(option, v) << " ch " << c;
+        EXPECT_TRUE(px[c] >= 0.0f && px[c] <= hi) << where(option, v) << " written back";
+      }
+      EXPECT_EQ(px[3], 0.25f) << "alpha is never touched";
+    }
+    // NaN and negatives are written back as 0 and decode as 0 does.
+    float a[4] = {kNaN, -3.0f, 0.0f, 1.0f}, b[4] = {0.0f, 0.0f, 0.0f, 1.0f}, oa[3], ob[3];
+    input_to_awg4_linear(a, option, oa);
+    input_to_awg4_linear(b, option, ob);
+    EXPECT_EQ(a[0], 0.0f);
+    EXPECT_EQ(a[1], 0.0f);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(oa[c], ob[c]) << "option " << option;
+  }
+}
+
+TEST(ColourRobustness, BadWorkingValuesEncodeToDefinedCodes) {
+  const float bad[] = {kNaN, kInf, -kInf, -5.0f, 1e6f, FLT_MAX, 469.8f};
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    const auto info = colour::option_info(option);
+    for (float v : bad) {
+      float out[3];
+      encode(option, v, 0.18f, v, out);
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_TRUE(std::isfinite(out[c])) << where(option, v) << " ch " << c;
+        EXPECT_GE(out[c], 0.0f) << where(option, v);
+        if (info.code_limit) {
+          EXPECT_LE(out[c], 1.0f) << where(option, v);
+        }
+      }
+    }
+    float nan_code[3], zero_code[3];
+    encode(option, kNaN, kNaN, kNaN, nan_code);
+    encode(option, 0.0f, 0.0f, 0.0f, zero_code);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(nan_code[c], zero_code[c]) << "option " << option;
+  }
+}
+
+TEST(ColourMatrices, ForwardTimesComputedInverseIsIdentity) {
+  for (int g = 0; g < static_cast<int>(colour::Gamut::NONE); ++g) {
+    const auto gamut = static_cast<colour::Gamut>(g);
+    const colour::Mat3 p = colour::mat3_mul(colour::gamut_to_xyz(gamut), colour::gamut_from_xyz(gamut));
+    for (int k = 0; k < 9; ++k) EXPECT_NEAR(p.m[k], k % 4 == 0 ? 1.0f : 0.0f, 2e-6f) << "gamut " << g << " at " << k;
+  }
+  // The two listed working-space matrices are each other's inverse.
+  const colour::Mat3 p = colour::mat3_mul(colour::xyz_to_awg4(), colour::gamut_to_xyz(colour::Gamut::AWG4));
+  for (int k = 0; k < 9; ++k) EXPECT_NEAR(p.m[k], k % 4 == 0 ? 1.0f : 0.0f, 2e-6f) << k;
+}
+
+// F-Log2 used to clip every highlight above linear 1.0.
+TEST(ColourMendedFaults, FLog2KeepsHighlightsAboveOne) {
+  float c1[3], c4[3], c40[3], c400[3];
+  encode(13, 1.0f, 1.0f, 1.0f, c1);
+  encode(13, 4.0f, 4.0f, 4.0f, c4);
+  encode(13, 40.0f, 40.0f, 40.0f, c40);
+  encode(13, 400.0f, 400.0f, 400.0f, c400);
+  EXPECT_LT(c1[1], c4[1]);
+  EXPECT_LT(c4[1], c40[1]);
+  EXPECT_LT(c40[1], 1.0f);
+  EXPECT_FLOAT_EQ(c400[1], 1.0f);
+  float back[3];
+  decode(13, c40[0], c40[1], c40[2], back);
+  EXPECT_NEAR(back[1], 40.0f, 40.0f * 2e-5f);
+}
+
+// PLogLin used to encode black as -inf.
+TEST(ColourMendedFaults, PLogLinCodesStayInZeroToOne) {
+  const float values[] = {0.0f, -1.0f, 1e-30f, kNaN, 1e4f};
+  for (float v : values) {
+    float out[3];
+    encode(3, v, v, v, out);
+    for (float c : out) {
+      EXPECT_TRUE(c >= 0.0f && c <= 1.0f) << v;
+    }
+  }
+}
+
+// DCDM's encoding used to skip the way back from the equal-energy white and
+// so did not return the decoded code values.
+TEST(ColourMendedFaults, DcdmEncodingInvertsItsDecoding) {
+  // X, Y, Z code values near the equal-energy white (saturated ones leave
+  // the working space's gamut and are clamped there).
+  const float codes[][3] = {{0.5f, 0.5f, 0.5f}, {0.45f, 0.47f, 0.44f}, {0.9f, 0.88f, 0.91f}};
+  for (const auto& x : codes) expect_round_trip(46, x[0], x[1], x[2], 2e-5f);
+  float out[3];
+  encode(46, -1.0f, 500.0f, 0.1f, out);
+  for (float c : out) EXPECT_TRUE(c >= 0.0f && c <= 1.0f);
+}

@@ -1,0 +1,147 @@
+// The decodings and encodings against independent values: the published
+// curves and primaries (reference_data.h, made with colour-science) and,
+// where the plug-in keeps constants or matrices of its own, the worked values
+// and white points those must reproduce.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "colour_test_util.h"
+#include "reference_data.h"
+
+using namespace colour_test;
+using colour::Gamut;
+using colour::Mat3;
+
+namespace {
+
+const std::map<std::string, Gamut>& gamuts_by_name() {
+  static const std::map<std::string, Gamut> names = {
+#define COLOUR_TEST_GAMUT_NAME(name, ...) {#name, Gamut::name},
+      COLOUR_GAMUTS(COLOUR_TEST_GAMUT_NAME)
+#undef COLOUR_TEST_GAMUT_NAME
+  };
+  return names;
+}
+
+void expect_matrix_near(const Mat3& m, const double ref[9], double tol, const std::string& what) {
+  for (int k = 0; k < 9; ++k) EXPECT_NEAR(m.m[k], ref[k], tol) << what << " element " << k;
+}
+
+}  // namespace
+
+TEST(ColourReference, EveryCodedOptionIsDecodedByItsPublishedCurve) {
+  std::set<int> covered;
+  for (const auto& s : colour_reference::kCurveSamples) {
+    covered.insert(s.option);
+    const float got = curve(s.option, static_cast<float>(s.code));
+    // The ST 2084 curve (steep power of a difference) amplifies the rounding
+    // of its single-precision evaluation.
+    const double relative = colour::option_info(s.option).transfer == colour::Transfer::PQ ? 3e-5 : 1e-5;
+    EXPECT_NEAR(got, s.linear, tolerance(s.linear, relative, 2e-7)) << where(s.option, s.code);
+  }
+  // Every option but the four linear ones, ADX (its own density fit) is covered.
+  EXPECT_EQ(covered.size(), size_t(colour::kInputOptionCount - 5));
+}
+
+TEST(ColourReference, PublishedMatricesAndTheirInverse) {
+  for (const auto& ref : colour_reference::kMatrices) {
+    const std::string name = ref.name;
+    if (name == "XYZ_TO_AWG4") {
+      expect_matrix_near(colour::xyz_to_awg4(), ref.m, 2e-6, name);
+      continue;
+    }
+    if (name == "ADAPT_P3D60_TO_D65" || name == "ADAPT_P3DCI_TO_D65") {
+      const auto adapt = name == "ADAPT_P3D60_TO_D65" ? colour::Adapt::P3D60 : colour::Adapt::P3DCI;
+      expect_matrix_near(colour::adaptation_to_d65(adapt), ref.m, 2e-6, name);
+      const Mat3 p = colour::mat3_mul(colour::adaptation_to_d65(adapt), colour::adaptation_from_d65(adapt));
+      for (int k = 0; k < 9; ++k) EXPECT_NEAR(p.m[k], k % 4 == 0 ? 1.0f : 0.0f, 2e-6f) << name << " inverse";
+      continue;
+    }
+    const auto it = gamuts_by_name().find(name);
+    ASSERT_NE(it, gamuts_by_name().end()) << name;
+    expect_matrix_near(colour::gamut_to_xyz(it->second), ref.m, 2e-6, name);
+  }
+}
+
+TEST(ColourReference, WholeDecodingsIntoTheWorkingSpace) {
+  for (const auto& s : colour_reference::kDecodeSamples) {
+    float out[3];
+    decode(s.option, float(s.code[0]), float(s.code[1]), float(s.code[2]), out);
+    const double relative = colour::option_info(s.option).transfer == colour::Transfer::PQ ? 3e-5 : 1e-5;
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(out[c], s.awg4[c], tolerance(s.awg4[c], relative, 1e-6)) << where(s.option, s.code[c]) << " ch " << c;
+  }
+}
+
+TEST(ColourReference, WholeEncodingsFromTheWorkingSpace) {
+  std::set<int> covered;
+  for (const auto& s : colour_reference::kEncodeSamples) {
+    covered.insert(s.option);
+    float out[3];
+    encode(s.option, float(s.awg4[0]), float(s.awg4[1]), float(s.awg4[2]), out);
+    // Code values live on [0, 1]: 1e-5 of that range.
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(out[c], s.code[c], 1e-5) << where(s.option, s.awg4[c]) << " ch " << c;
+  }
+  EXPECT_GE(covered.size(), size_t(35));
+}
+
+// Worked values of the plug-in's own constants.
+TEST(ColourWorkedValues, Decodings) {
+  float out[3];
+  decode(11, 0.391f, 0.391f, 0.391f, out);  // LogC3 grey
+  for (float v : out) EXPECT_NEAR(v, 0.18f, 2e-5f);
+  decode(47, 0.5f, 0.5f, 0.5f, out);
+  for (float v : out) EXPECT_NEAR(v, 2.2049637f, 2.2049637f * 1e-5f);
+  decode(47, 1.0f, 1.0f, 1.0f, out);
+  for (float v : out) EXPECT_FLOAT_EQ(v, 469.8f);
+  EXPECT_NEAR(curve(1, 0.5f), 0.2597208f, 0.2597208f * 1e-5f);
+  decode(8, 1.0f, 1.0f, 1.0f, out);  // ACESproxy top code decodes past the working space
+  EXPECT_GT(curve(8, 1.0f), 469.8f);
+  for (float v : out) EXPECT_FLOAT_EQ(v, 469.8f);
+  decode(42, 0.0f, 0.0f, 0.0f, out);
+  for (float v : out) EXPECT_EQ(v, 0.0f);
+  // N-Log meets at its break.
+  const float below = curve(10, std::nextafter(452.0f / 1023.0f, 0.0f));
+  const float above = curve(10, 452.0f / 1023.0f);
+  EXPECT_NEAR(below, 0.3287f, 5e-4f);
+  EXPECT_NEAR(above, 0.3287f, 5e-4f);
+}
+
+TEST(ColourWorkedValues, EncodingsOfGreyHighlightsAndNegatives) {
+  const struct { int option; float linear; float code; } cases[] = {
+      {11, 0.18f, 0.391007f}, {47, 0.18f, 0.278396f}, {1, 0.18f, 0.408846f}, {44, 0.18f, 0.672358f},
+      {0, 0.18f, 0.18f},      {47, 400.0f, 0.98497f}, {1, 400.0f, 1.0f},      {11, -0.5f, 0.092809f},
+      {47, -0.5f, 0.0928641f}, {19, -0.5f, 0.125f},
+  };
+  for (const auto& c : cases) {
+    float out[3];
+    encode(c.option, c.linear, c.linear, c.linear, out);
+    for (float v : out) EXPECT_NEAR(v, c.code, 2e-5f) << where(c.option, c.linear);
+  }
+}
+
+// The matrices that are the plug-in's own must still map R = G = B = 1 to
+// their white: D65 for the decoding, the ACES white for the generic Lab
+// conversion of the ACES-white spaces. Some are rounded to fewer digits (or,
+// like Blackmagic Wide Gamut, have a white a hair off D65), so the check is
+// only as fine as telling the two whites apart (they differ by 0.08 in Z).
+TEST(ColourWorkedValues, OwnMatricesMapWhiteToWhite) {
+  const double d65[3] = {0.95046, 1.0, 1.08906};
+  const double aces[3] = {0.95264, 1.0, 1.00882};
+  for (int option = 0; option < colour::kInputOptionCount; ++option) {
+    const auto info = colour::option_info(option);
+    if (info.to_xyz == Gamut::NONE || info.adapt != colour::Adapt::NONE) continue;
+    const Mat3 m = colour::gamut_to_xyz(info.to_xyz);
+    for (int r = 0; r < 3; ++r)
+      EXPECT_NEAR(m.m[r * 3] + m.m[r * 3 + 1] + m.m[r * 3 + 2], d65[r], 3e-4)
+          << "option " << option << " row " << r;
+  }
+  for (int option : {4, 5, 6, 7, 8, 9, 17, 18, 20, 21, 22, 23, 24, 25, 35, 36, 37, 38, 39}) {
+    const Mat3 m = colour::gamut_to_xyz(colour::option_info(option).lab_to_xyz);
+    for (int r = 0; r < 3; ++r)
+      EXPECT_NEAR(m.m[r * 3] + m.m[r * 3 + 1] + m.m[r * 3 + 2], aces[r], 3e-4) << "option " << option << " row " << r;
+  }
+}
