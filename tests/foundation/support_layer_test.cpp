@@ -1,0 +1,214 @@
+// The support layer seen from a host, through a probe effect built on it:
+// exception-to-status mapping, image release, the black fill over threads,
+// messages, edit blocks, choice hints and identity answers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/host/ofx_test_host.h"
+
+using namespace ofxtest;
+
+namespace {
+
+struct Probe {
+  explicit Probe(HostOptions o = {}, const std::string& throwIn = "") : host(o) {
+    std::string error;
+    EXPECT_TRUE(host.loadBundle(FOUNDATION_PROBE_BUNDLE, &error)) << error;
+    if (!throwIn.empty()) host.hostProperties().setString("ProbeThrowIn", throwIn);
+  }
+  bool describeAll() {
+    return host.load() == kOfxStatOK && host.describe() == kOfxStatOK &&
+           host.describeInContext(kOfxImageEffectContextFilter) == kOfxStatOK;
+  }
+  std::unique_ptr<Instance> instance() {
+    EXPECT_TRUE(describeAll());
+    auto inst = host.createInstance(kOfxImageEffectContextFilter);
+    EXPECT_EQ(inst->createStatus(), kOfxStatOK);
+    return inst;
+  }
+  Host host;
+};
+
+TEST(SupportLayer, RecordCarriesTheFactoryIdentity) {
+  Probe p;
+  ASSERT_EQ(p.host.numberOfPlugins(), 1);
+  EXPECT_STREQ(p.host.plugin(0)->pluginIdentifier, "org.example.FoundationProbe");
+  EXPECT_EQ(p.host.plugin(0)->pluginVersionMajor, 2u);
+  EXPECT_EQ(p.host.plugin(0)->pluginVersionMinor, 7u);
+}
+
+TEST(SupportLayer, ExceptionsInRenderBecomeStatuses) {
+  Probe p;
+  auto inst = p.instance();
+  inst->setClipImage("Output", std::make_shared<ImageBuffer>(rect(0, 0, 4, 4)));
+  const struct {
+    int mode;
+    OfxStatus status;
+  } cases[] = {
+      {1, kOfxStatErrImageFormat},  // suite status exception keeps its status
+      {2, kOfxStatErrMemory},       // std::bad_alloc
+      {3, kOfxStatFailed},          // any other std::exception
+      {4, kOfxStatFailed},          // not even a std::exception
+      {5, kOfxStatFailed},          // a suite exception claiming success is still a failure
+      {6, kOfxStatErrMemory},       // memory status travels as bad_alloc
+      {7, kOfxStatFailed},          // parameter fetched with the wrong kind
+      {8, kOfxStatErrUnknown},      // parameter the host does not have
+      {12, kOfxStatFailed},         // thrown while holding an image
+      {0, kOfxStatOK},
+  };
+  for (const auto& c : cases) {
+    inst->setValue("Mode", c.mode);
+    EXPECT_EQ(statusName(inst->render(0, rect(0, 0, 4, 4))), statusName(c.status)) << "mode " << c.mode;
+    EXPECT_EQ(inst->liveImages(), 0) << "mode " << c.mode;
+  }
+  EXPECT_EQ(inst->badReleases(), 0);
+  EXPECT_EQ(inst->imagesFetched(), inst->imagesReleased());
+}
+
+TEST(SupportLayer, ExceptionsInDescribeAndCreateBecomeStatuses) {
+  {
+    Probe p({}, "describe:runtime");
+    ASSERT_EQ(p.host.load(), kOfxStatOK);
+    EXPECT_EQ(p.host.describe(), kOfxStatFailed);
+  }
+  {
+    Probe p({}, "describeInContext:bad_alloc");
+    ASSERT_EQ(p.host.load(), kOfxStatOK);
+    ASSERT_EQ(p.host.describe(), kOfxStatOK);
+    EXPECT_EQ(p.host.describeInContext(kOfxImageEffectContextFilter), kOfxStatErrMemory);
+  }
+  {
+    Probe p({}, "create:suite");
+    ASSERT_TRUE(p.describeAll());
+    auto inst = p.host.createInstance(kOfxImageEffectContextFilter);
+    EXPECT_EQ(inst->createStatus(), kOfxStatErrFormat);
+    // The half-built instance was freed: the handle no longer reaches it.
+    EXPECT_EQ(inst->effect().props.getPointer(kOfxPropInstanceData), nullptr);
+    EXPECT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatErrBadHandle);
+    EXPECT_EQ(p.host.callAction(kOfxActionDestroyInstance, inst->handle(), nullptr, nullptr), kOfxStatOK);
+  }
+}
+
+// Black fill of the render window only, clipped to the image, on several threads.
+void checkBlackFill(HostOptions options, const std::string& components, int padding, bool bottomUp) {
+  Probe p(options);
+  auto inst = p.instance();
+  auto out = std::make_shared<ImageBuffer>(rect(-3, 2, 37, 29), components, kOfxBitDepthFloat, padding, bottomUp);
+  out->fill(0.5f);
+  inst->setClipImage("Output", out);
+  const OfxRectI window = rect(-10, 5, 20, 40);  // reaches past the image on three sides
+  ASSERT_EQ(inst->render(0, window), kOfxStatOK);
+  int black = 0;
+  for (int y = out->bounds.y1; y < out->bounds.y2; ++y)
+    for (int x = out->bounds.x1; x < out->bounds.x2; ++x) {
+      const bool inside = x >= window.x1 && x < window.x2 && y >= window.y1 && y < window.y2;
+      for (int c = 0; c < out->componentCount; ++c)
+        ASSERT_EQ(out->pixelF(x, y)[c], inside ? 0.0f : 0.5f) << x << "," << y << "," << c;
+      black += inside;
+    }
+  EXPECT_EQ(black, (20 - -3) * (29 - 5));
+  EXPECT_EQ(inst->liveImages(), 0);
+}
+
+TEST(SupportLayer, BlackFillCoversTheClippedWindowOnHostThreads) {
+  checkBlackFill({}, kOfxImageComponentRGBA, 0, false);
+  checkBlackFill({}, kOfxImageComponentRGB, 12, true);
+  Probe p;
+  auto inst = p.instance();
+  auto out = std::make_shared<ImageBuffer>(rect(0, 0, 16, 64));
+  inst->setClipImage("Output", out);
+  ASSERT_EQ(inst->render(0, rect(0, 0, 16, 64)), kOfxStatOK);
+  EXPECT_GE(p.host.multiThreadCalls(), 1u);
+  EXPECT_EQ(p.host.maxThreadsUsed(), p.host.options().threads);
+}
+
+TEST(SupportLayer, BlackFillWithoutAHostThreadSuite) {
+  HostOptions o;
+  o.multiThreadSuite = false;
+  checkBlackFill(o, kOfxImageComponentRGBA, 4, false);
+}
+
+TEST(SupportLayer, MessagesKeepTheirTextTypeAndId) {
+  Probe p;
+  auto inst = p.instance();
+  inst->setValue("Mode", 9);
+  ASSERT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatOK);
+  auto m = inst->messages();
+  ASSERT_EQ(m.size(), 2u);
+  EXPECT_EQ(m[0].type, kOfxMessageMessage);
+  EXPECT_EQ(m[0].id, "");
+  EXPECT_EQ(m[0].text, "100% done %s %d");  // never read as a format
+  EXPECT_FALSE(m[0].persistent);
+  EXPECT_EQ(m[1].type, kOfxMessageError);
+  EXPECT_EQ(m[1].id, "id7");
+  EXPECT_TRUE(m[1].persistent);
+
+  // A host without persistent messages still shows the text once.
+  HostOptions o;
+  o.messageSuiteV2 = false;
+  Probe old(o);
+  auto inst2 = old.instance();
+  inst2->setValue("Mode", 9);
+  ASSERT_EQ(inst2->render(0, rect(0, 0, 1, 1)), kOfxStatOK);
+  auto m2 = inst2->messages();
+  ASSERT_EQ(m2.size(), 2u);
+  EXPECT_EQ(m2[1].type, kOfxMessageError);
+  EXPECT_EQ(m2[1].text, "Brew : persistent");
+}
+
+TEST(SupportLayer, EditBlockWrapsTheWrite) {
+  Probe p;
+  auto inst = p.instance();
+  inst->setValue("Mode", 10);
+  ASSERT_EQ(inst->render(3, rect(0, 0, 1, 1)), kOfxStatOK);
+  std::vector<Event> seen;
+  for (const Event& e : inst->events())
+    if (e.kind != Event::Kind::GetValue && e.kind != Event::Kind::GetValueAtTime) seen.push_back(e);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].kind, Event::Kind::BeginEditBlock);
+  EXPECT_EQ(seen[0].name, "Probe block");
+  EXPECT_EQ(seen[1].kind, Event::Kind::SetValue);
+  EXPECT_EQ(seen[1].value, 11);
+  EXPECT_EQ(seen[2].kind, Event::Kind::EndEditBlock);
+  EXPECT_EQ(inst->value("Mode"), 11);
+}
+
+TEST(SupportLayer, ChoiceOptionsAndTheirHelpInTheHint) {
+  Probe p;
+  ASSERT_TRUE(p.describeAll());
+  EffectObject& d = p.host.contextDescriptor(kOfxImageEffectContextFilter);
+  const PropertySet& withHint = d.paramSet.find("WithHint")->props;
+  EXPECT_EQ(withHint.getStrings(kOfxParamPropChoiceOption), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(withHint.getString(kOfxParamPropHint), "Own hint\n\nA:  first\nB: second");
+  const PropertySet& noHint = d.paramSet.find("NoHint")->props;
+  EXPECT_EQ(noHint.getString(kOfxParamPropHint), "A: x\nB: y");
+}
+
+TEST(SupportLayer, IdentityAnswersClipAndTime) {
+  Probe p;
+  auto inst = p.instance();
+  IdentityResult r = inst->isIdentity(7);
+  EXPECT_EQ(r.status, kOfxStatReplyDefault);
+  inst->setValue("Mode", 20);
+  r = inst->isIdentity(7);
+  EXPECT_EQ(r.status, kOfxStatOK);
+  EXPECT_EQ(r.clip, "Source");
+  EXPECT_EQ(r.time, 6);
+}
+
+TEST(SupportLayer, NatronMarkFollowsTheHostProperty) {
+  const struct {
+    NatronMark mark;
+    const char* label;
+  } cases[] = {{NatronMark::Natron, "natron"}, {NatronMark::Absent, "other"}, {NatronMark::Zero, "other"}};
+  for (const auto& c : cases) {
+    HostOptions o;
+    o.natron = c.mark;
+    Probe p(o);
+    ASSERT_TRUE(p.describeAll());
+    EXPECT_EQ(p.host.descriptor().props.getString(kOfxPropLabel), c.label);
+  }
+}
+
+}  // namespace
