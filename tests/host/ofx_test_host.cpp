@@ -328,6 +328,11 @@ Instance::Instance(Host& host, const std::string& context) : host_(host), contex
       else if (prop == kOfxParamPropSecret)
         record(Event{Event::Kind::SetSecret, raw->name, 0, double(raw->props.getInt(prop)), "", ""});
     };
+    ip->props.refusePluginSetInt = [this, raw](const std::string& prop, int v) {
+      if (prop == kOfxParamPropEnabled) return refuses_(Event{Event::Kind::SetEnabled, raw->name, 0, double(v), "", ""});
+      if (prop == kOfxParamPropSecret) return refuses_(Event{Event::Kind::SetSecret, raw->name, 0, double(v), "", ""});
+      return false;
+    };
     effect_.paramSet.params.push_back(std::move(ip));
   }
   for (const auto& dc : desc.clips) {
@@ -505,6 +510,7 @@ std::vector<MessageRecord> Instance::messages() const {
 void Instance::clearRecords() {
   std::lock_guard<std::mutex> lock(recordMutex_);
   events_.clear();
+  strictViolations_.clear();
   fetched_ = released_ = badReleases_ = 0;
 }
 int Instance::imagesFetched() const {
@@ -580,9 +586,55 @@ double Instance::readParam_(ParamObject& p, bool atTime, double time) {
   return v;
 }
 
+bool Instance::refuses_(const Event& e) const {
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  return refusal_ && refusal_(e);
+}
+
+void Instance::setRefusal(std::function<bool(const Event&)> refuse) {
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  refusal_ = std::move(refuse);
+}
+
+std::vector<std::string> Instance::strictViolations() const {
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  return strictViolations_;
+}
+
+namespace {
+
+// The values a strict host accepts for a parameter: its range, its option
+// indices or 0/1. False with a reason when `v` is outside them.
+bool insideParam(const ParamObject& p, double v, std::string* why) {
+  double lo = 0, hi = 0;
+  if (p.type == kOfxParamTypeDouble) {
+    lo = p.props.getDouble(kOfxParamPropMin);
+    hi = p.props.getDouble(kOfxParamPropMax);
+  } else if (p.type == kOfxParamTypeInteger) {
+    lo = p.props.getInt(kOfxParamPropMin);
+    hi = p.props.getInt(kOfxParamPropMax);
+  } else if (p.type == kOfxParamTypeChoice) {
+    hi = p.props.dimension(kOfxParamPropChoiceOption) - 1;
+  } else if (p.type == kOfxParamTypeBoolean) {
+    hi = 1;
+  } else {
+    return true;
+  }
+  if (v >= lo && v <= hi) return true;  // false for NaN
+  *why = p.name + " = " + std::to_string(v) + " outside [" + std::to_string(lo) + ", " + std::to_string(hi) + "]";
+  return false;
+}
+
+}  // namespace
+
 OfxStatus Instance::writeParam_(ParamObject& p, bool atTime, double time, double v) {
+  if (refuses_(Event{atTime ? Event::Kind::SetValueAtTime : Event::Kind::SetValue, p.name, time, v, "", ""}))
+    return kOfxStatFailed;
+  std::string why;
+  const bool violates = host_.options().strictValues && !insideParam(p, v, &why);
   {
     std::lock_guard<std::mutex> lock(recordMutex_);
+    if (violates) strictViolations_.push_back(why);
     events_.push_back(
         Event{atTime ? Event::Kind::SetValueAtTime : Event::Kind::SetValue, p.name, time, v, "", ""});
     // Without a time, an animated parameter gets a key at the current time.

@@ -80,6 +80,9 @@ class PropertySet {
   // Called after the plug-in changed a property through the suite (not
   // copied with the set).
   std::function<void(const std::string&)> onPluginSet;
+  // Asked before the plug-in sets an int property through the suite; true
+  // refuses the call with kOfxStatFailed (not copied with the set).
+  std::function<bool(const std::string& name, int value)> refusePluginSetInt;
 
  private:
   friend class Host;
@@ -217,6 +220,10 @@ struct HostOptions {
   // from inside each setValue the plug-in makes.
   bool notifyPluginEdits = false;
   std::string hostName = "fr.inria.Natron";
+  // Flag every plug-in value write outside the parameter's range (doubles,
+  // integers), option list (choices) or 0/1 (booleans), NaN included; see
+  // Instance::strictViolations(). The write itself still happens.
+  bool strictValues = false;
 };
 
 struct IdentityResult {
@@ -276,6 +283,12 @@ class Instance {
   std::vector<Event> events(Event::Kind kind) const;
   std::vector<MessageRecord> messages() const;
   void clearRecords();
+  // With HostOptions::strictValues: one text per out-of-range write.
+  std::vector<std::string> strictViolations() const;
+  // Failure injection: every later plug-in call whose event `refuse` accepts
+  // (reads, writes, enabled and secret changes, edit blocks) is refused with
+  // kOfxStatFailed and not recorded. nullptr accepts everything again.
+  void setRefusal(std::function<bool(const Event&)> refuse);
   int imagesFetched() const;
   int imagesReleased() const;
   int liveImages() const;  // fetched and not yet released
@@ -288,6 +301,7 @@ class Instance {
   bool ownsImage_(PropertySet* image) const;
   double readParam_(ParamObject& p, bool atTime, double time);
   OfxStatus writeParam_(ParamObject& p, bool atTime, double time, double v);
+  bool refuses_(const Event& e) const;
 
  private:
   friend class Host;
@@ -301,6 +315,8 @@ class Instance {
   std::atomic<double> currentTime_{0.0};
   mutable std::mutex recordMutex_;
   std::vector<Event> events_;
+  std::function<bool(const Event&)> refusal_;
+  std::vector<std::string> strictViolations_;
   std::map<PropertySet*, std::pair<std::unique_ptr<PropertySet>, std::string>> liveImages_;  // -> clip name
   std::atomic<int> imageSerial_{0};
   int fetched_ = 0, released_ = 0, badReleases_ = 0;

@@ -27,6 +27,8 @@ inline OfxStatus fetchImage(Instance& inst, ClipObject& clip, double time, OfxPr
 }
 OfxStatus releaseImage(OfxPropertySetHandle image);
 inline bool readParam(Instance& inst, ParamObject& p, bool atTime, double time, double* v) {
+  if (inst.refuses_(Event{atTime ? Event::Kind::GetValueAtTime : Event::Kind::GetValue, p.name, time, 0, "", ""}))
+    return false;
   *v = inst.readParam_(p, atTime, time);
   return true;
 }

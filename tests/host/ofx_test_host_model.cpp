@@ -179,6 +179,8 @@ OfxStatus PropertySet::suiteSet(const char* name, int index, Type type, const vo
     auto it = props_.find(name);
     // A property first set by the plug-in takes the type it is set with.
     if (it != props_.end() && it->second.type != type) return kOfxStatErrValue;
+    if (type == Type::Int && refusePluginSetInt && refusePluginSetInt(name, *static_cast<const int*>(value)))
+      return kOfxStatFailed;
     Property& p = props_[name];
     p.type = type;
     switch (type) {

@@ -409,14 +409,18 @@ OfxStatus paramEditBegin(OfxParamSetHandle h, const char* name) {
   ParamSetObject* ps = paramSetFrom(h);
   Instance* inst = ps ? instanceOfParamSet(ps) : nullptr;
   if (!inst) return kOfxStatErrBadHandle;
-  recordEvent(*inst, Event{Event::Kind::BeginEditBlock, name ? name : "", 0, 0, "", ""});
+  Event e{Event::Kind::BeginEditBlock, name ? name : "", 0, 0, "", ""};
+  if (inst->refuses_(e)) return kOfxStatFailed;
+  recordEvent(*inst, e);
   return kOfxStatOK;
 }
 OfxStatus paramEditEnd(OfxParamSetHandle h) {
   ParamSetObject* ps = paramSetFrom(h);
   Instance* inst = ps ? instanceOfParamSet(ps) : nullptr;
   if (!inst) return kOfxStatErrBadHandle;
-  recordEvent(*inst, Event{Event::Kind::EndEditBlock, "", 0, 0, "", ""});
+  Event e{Event::Kind::EndEditBlock, "", 0, 0, "", ""};
+  if (inst->refuses_(e)) return kOfxStatFailed;
+  recordEvent(*inst, e);
   return kOfxStatOK;
 }
 

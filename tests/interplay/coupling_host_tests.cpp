@@ -1,0 +1,96 @@
+// RGB master and channel coupling through the host: values, one labelled
+// edit block per write, and no echo from the plug-in's own writes.
+#include "interplay_fixture.h"
+
+namespace interplay_test {
+namespace {
+
+using ofxtest::Event;
+
+// The edit blocks in order, each as "label:written parameter".
+std::vector<std::string> blocks(const ofxtest::Instance& fx) {
+    std::vector<std::string> out;
+    std::string open;
+    for (const Event& e : fx.events()) {
+        if (e.kind == Event::Kind::BeginEditBlock) open = e.name;
+        if (e.kind == Event::Kind::SetValue && !open.empty()) out.push_back(open + ":" + e.name);
+        if (e.kind == Event::Kind::EndEditBlock) open.clear();
+    }
+    return out;
+}
+
+TEST_F(InterplayTest, MasterEditMovesTheChannelsOneBlockEach) {
+    set("BrewDminRed", 0.9);
+    set("BrewDminGreen", 0.5);
+    set("BrewDminBlue", 0.4);
+    fx().clearRecords();
+    ASSERT_EQ(user("BrewDminRGB", 0.8), kOfxStatOK);
+    EXPECT_NEAR(get("BrewDminRed"), 1.0, 1e-12);
+    EXPECT_NEAR(get("BrewDminGreen"), 0.75, 1e-12);
+    EXPECT_NEAR(get("BrewDminBlue"), 0.65, 1e-12);
+    EXPECT_EQ(get("BrewDminRGB"), 0.8);
+    EXPECT_EQ(blocks(fx()), (std::vector<std::string>{"BrewDminRed:BrewDminRed", "BrewDminGreen:BrewDminGreen",
+                                                      "BrewDminBlue:BrewDminBlue"}));
+    EXPECT_EQ(count(Event::Kind::EndEditBlock), 3);
+
+    // Lights under their floor of 0.
+    set("PrinterLightRed", 0.1);
+    set("PrinterLightGreen", 0.4);
+    set("PrinterLightBlue", 0.4);
+    ASSERT_EQ(user("PrinterLightsRGB", 0.1), kOfxStatOK);
+    EXPECT_NEAR(get("PrinterLightRed"), 0.0, 1e-12);
+    EXPECT_NEAR(get("PrinterLightGreen"), 0.15, 1e-12);
+    EXPECT_NEAR(get("PrinterLightBlue"), 0.15, 1e-12);
+
+    // A balanced master still writes each channel in its own block.
+    fx().clearRecords();
+    set("BrewDmaxRed", 0.3);
+    set("BrewDmaxGreen", 0.6);
+    set("BrewDmaxBlue", 0.9);
+    ASSERT_EQ(user("BrewDmaxRGB", 0.6), kOfxStatOK);
+    EXPECT_EQ(blocks(fx()), (std::vector<std::string>{"BrewDmaxRed:BrewDmaxRed", "BrewDmaxGreen:BrewDmaxGreen",
+                                                      "BrewDmaxBlue:BrewDmaxBlue"}));
+    EXPECT_EQ(get("BrewDmaxGreen"), 0.6);
+    EXPECT_TRUE(fx().strictViolations().empty());
+}
+
+TEST_F(InterplayTest, ChannelEditSetsTheMasterToTheMean) {
+    set("PrinterBlackPointRed", -0.9);
+    set("PrinterBlackkPointGreen", -0.5);
+    set("PrinterBlackkPointBlue", -0.4);
+    fx().clearRecords();
+    ASSERT_EQ(user("PrinterBlackkPointGreen", -0.2), kOfxStatOK);
+    EXPECT_EQ(blocks(fx()), std::vector<std::string>{"PrinterBlackPointsRGB:PrinterBlackPointsRGB"});
+    EXPECT_NEAR(get("PrinterBlackPointsRGB"), (-0.9 + -0.2 + -0.4) / 3.0, 1e-15);
+    EXPECT_EQ(get("PrinterBlackPointRed"), -0.9);
+    EXPECT_EQ(get("PrinterBlackkPointBlue"), -0.4);
+
+    // The master reaction's three channel writes start no channel reactions,
+    // even with the host echoing each write as a plug-in edit.
+    fx().clearRecords();
+    ASSERT_EQ(user("PrinterBlackPointsRGB", -0.8), kOfxStatOK);
+    EXPECT_EQ(count(Event::Kind::BeginEditBlock), 3);
+    EXPECT_EQ(get("PrinterBlackPointsRGB"), -0.8);
+    EXPECT_NEAR(get("PrinterBlackPointRed"), -1.0, 1e-12);
+}
+
+}  // namespace
+}  // namespace interplay_test
+
+namespace interplay_test {
+namespace {
+
+TEST_F(InterplayTest, StrictHostFlagsAWriteOutsideTheRange) {
+    // A channel pushed past its range by a stored project: the channel
+    // reaction writes the plain mean, which the strict host must notice, so a
+    // clean strict run elsewhere means something.
+    set("BrewDminRed", 3.0);
+    set("BrewDminGreen", 0.5);
+    set("BrewDminBlue", 0.4);
+    ASSERT_EQ(user("BrewDminGreen", 0.5), kOfxStatOK);
+    ASSERT_EQ(fx().strictViolations().size(), 1u);
+    EXPECT_NE(fx().strictViolations()[0].find("BrewDminRGB"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace interplay_test
