@@ -73,7 +73,8 @@ __host__ inline DevelopPlan develop_plan(int width, int height, float pixelCount
                                          float diffuseLoMidComplement) {
   DevelopPlan p{};
   const float px = (float)((long long)width * (long long)height);
-  const float P = pixelCountFactor;
+  // A record without the factor (0) falls back to the frame's own area.
+  const float P = pixelCountFactor > 0.0f ? pixelCountFactor : (float)width * 0.00041666668f * (float)height;
   p.reservoir = P * 1000.0f / 864.0f;
   const float side = sqrtf(px / P);
   p.area = side * side;

@@ -41,13 +41,6 @@ TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
   EXPECT_NEAR(xyz[0] / xyz[1], 0.3127f / 0.329f, 1e-3f);  // stays on the D65 white
 }
 
-TEST(FilmTone, LowToneScaleConstantsFollowTheLuminance) {
-  const film::ToneScale t100 = film::tone_scale_for(100.0f);
-  EXPECT_NEAR(t100.k, 1.1f, 1e-6f);
-  EXPECT_EQ(film::tone_scale_for(500.0f).k, 1.0f);
-  EXPECT_EQ(film::tone_scale_for(1000.0f).k, 1.0f);
-}
-
 TEST(FilmTone, PrintWhiteAdaptationMapsD55WhiteToD65White) {
   float m[9];
   film::d55_to_d65(m);
@@ -157,6 +150,8 @@ TEST(FilmDevelop, PlanQuantities) {
   EXPECT_EQ(p.bandTwoSigma, 0.0f);
   EXPECT_GT(p.bandOneSigma, 0.0f);
   EXPECT_GT(film::develop_plan(64, 64, 64 * 64 / 2400.0f, 100.0f, 3, 3.2f, false, 0, 0).retention, 1.0f);
+  // A record without the area factor still gets the area of its frame.
+  EXPECT_NEAR(film::develop_plan(60, 40, 0.0f, 100.0f, 3, 1, true, 0.5f, 0).area, 2400.0f, 0.01f);
   // Agitation values no control produces still give a period of at least 1.
   for (int a : {-3, 0, 13, 1000}) EXPECT_GE(film::develop_plan(8, 8, 64 / 2400.0f, 100.0f, a, 1, false, 0, 0).period, 1);
 }
