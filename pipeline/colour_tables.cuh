@@ -122,10 +122,11 @@ __host__ __device__ __forceinline__ Mat3 mat3_inverse_float(const Mat3& a) {
 // XYZ (Y = 1) of the white of a chromaticity record; y is kept off zero.
 __host__ __device__ __forceinline__ void white_xyz(const float pri[8], float w[3]) {
   const float x = pri[6];
-  const float y = fmaxf(pri[7], 1e-10f);
-  w[0] = x / y;
+  const float y = pri[7];
+  const float y_safe = fmaxf(y, 1e-10f);
+  w[0] = x / y_safe;
   w[1] = 1.0f;
-  w[2] = (1.0f - x - y) / y;
+  w[2] = (1.0f - x - y) / y_safe;
 }
 
 // Von Kries adaptation in Bradford cone space between the whites of two
