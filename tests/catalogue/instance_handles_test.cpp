@@ -1,0 +1,63 @@
+// An instance holds one handle for each of the 532 parameters that carry a
+// value, fetched by exactly the names the description uses, and starts from
+// the described defaults as exact doubles.
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "catalogue_host.h"
+
+using namespace cataloguetest;
+
+TEST(CatalogueInstance, StartsAtTheExactDefaultsWithoutNatron) {
+  auto inst = describedHost().createInstance(kOfxImageEffectContextFilter);
+  ASSERT_EQ(inst->createStatus(), kOfxStatOK) << ofxtest::statusName(inst->createStatus());
+
+  // Later stages switch off on exact values, so these must arrive unrounded.
+  EXPECT_EQ(inst->value("PrintGammaRed"), 0.4);
+  EXPECT_EQ(inst->value("BrewFilmicSlopeR"), 0.014);
+  EXPECT_EQ(inst->value("PrintFilmicSlopeR"), 0.0);
+  EXPECT_EQ(inst->value("PrintRefineTwo"), 1.0);
+  EXPECT_EQ(inst->value("SaturationRed"), 0.5);
+  EXPECT_EQ(inst->value("PrintCurveShadowPivot"), 0.669);
+  EXPECT_EQ(inst->value("BrewCurveMidtoneRed"), -0.093);
+  EXPECT_EQ(inst->value("PrinterBlackkPointGreen"), 0.141);
+  EXPECT_EQ(inst->value("NegCast"), 6504.0);
+  EXPECT_EQ(inst->value("InputGamut"), 11.0);
+  EXPECT_EQ(inst->value("PrintProfile"), 1.0);
+  EXPECT_EQ(inst->value("PrintDisplayBypass"), 1.0);
+  EXPECT_EQ(inst->value("SrcClipChanged"), 0.0);
+  EXPECT_EQ(inst->value("RefineNineHueWidth"), 60.0);
+  EXPECT_EQ(inst->value("PrintRefineFourChrHue"), 180.0);
+  EXPECT_EQ(inst->destroy(), kOfxStatOK);
+}
+
+// Withdrawing one parameter from the description must make instance creation
+// fail exactly when the instance fetches a handle for it: every parameter
+// but the two push buttons.
+TEST(CatalogueInstance, FetchesEveryValueParameterByNameAndNoButton) {
+  auto& params = describedIn(kOfxImageEffectContextFilter).paramSet.params;
+  int required = 0;
+  std::string optional;
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    if (params[i]->type == kOfxParamTypePage) continue;
+    std::unique_ptr<ofxtest::ParamObject> withdrawn = std::move(params[i]);
+    params.erase(params.begin() + std::ptrdiff_t(i));
+    OfxStatus status;
+    {
+      auto inst = describedHost().createInstance(kOfxImageEffectContextFilter);
+      status = inst->createStatus();
+    }
+    const std::string name = withdrawn->name;
+    const bool button = withdrawn->type == kOfxParamTypePushButton;
+    params.insert(params.begin() + std::ptrdiff_t(i), std::move(withdrawn));
+    if (status != kOfxStatOK) ++required;
+    else optional += "[" + name + "]";
+    EXPECT_EQ(status == kOfxStatOK, button) << name << ": " << ofxtest::statusName(status);
+  }
+  EXPECT_EQ(required, 532);
+  EXPECT_EQ(optional, "[LoadLooks][About Brew]");
+
+  auto inst = describedHost().createInstance(kOfxImageEffectContextFilter);
+  EXPECT_EQ(inst->createStatus(), kOfxStatOK) << "the description was not restored";
+}
