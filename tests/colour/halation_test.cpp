@@ -123,36 +123,30 @@ TEST_F(Halation, LaunchesItsFiftyFourKernelsInOrder) {
   EXPECT_EQ(trace.front().grid.y, 33u);
 }
 
-TEST_F(Halation, FullBlendReturnsTheReencodedInputInBothBuffers) {
+// Blends of 1 (complements 0) or tints of 0 leave only the unblurred input.
+TEST_F(Halation, FullBlendOrNoTintReturnsTheReencodedInputInBothBuffers) {
   const int W = 35, H = 29;
-  for (int gamut : {11, 47, 0, 27, 42}) {
+  const struct { int gamut; bool no_tint; } cases[] = {{11, false}, {47, false}, {0, false}, {27, false},
+                                                       {42, false}, {11, true}, {19, true}};
+  for (const auto& k : cases) {
     Frame f = make_frame(W, H);
     const std::vector<float> input = f.img;
-    TextureOptionsStruct o = options(W, H, gamut);
-    o.halationBlendRComplement = o.halationBlendGComplement = o.halationBlendBComplement = 0.0f;
+    TextureOptionsStruct o = options(W, H, k.gamut);
+    if (k.no_tint) {
+      o.halationCyanRed = o.halationMagentaGreen = o.halationYellowBlue = 0.0f;
+    } else {
+      o.halationBlendRComplement = o.halationBlendGComplement = o.halationBlendBComplement = 0.0f;
+    }
     run(f, o);
     for (size_t p = 0; p < size_t(W) * H; ++p) {
       float expect[3];
-      reencoded(&input[p * 4], gamut, expect);
+      reencoded(&input[p * 4], k.gamut, expect);
       for (int c = 0; c < 3; ++c) {
-        EXPECT_NEAR(f.img[p * 4 + c], expect[c], 1e-5f * std::fmax(1.0f, expect[c])) << "gamut " << gamut << " px " << p;
+        EXPECT_NEAR(f.img[p * 4 + c], expect[c], 1e-5f * std::fmax(1.0f, expect[c]))
+            << "gamut " << k.gamut << (k.no_tint ? " no tint" : " full blend") << " px " << p;
         EXPECT_EQ(f.tmp[p * 4 + c], f.img[p * 4 + c]);
       }
     }
-  }
-}
-
-TEST_F(Halation, NoTintReturnsTheReencodedInput) {
-  const int W = 24, H = 20;
-  Frame f = make_frame(W, H);
-  const std::vector<float> input = f.img;
-  TextureOptionsStruct o = options(W, H, 11);
-  o.halationCyanRed = o.halationMagentaGreen = o.halationYellowBlue = 0.0f;
-  run(f, o);
-  for (size_t p = 0; p < size_t(W) * H; ++p) {
-    float expect[3];
-    reencoded(&input[p * 4], 11, expect);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(f.img[p * 4 + c], expect[c], 1e-5f) << p;
   }
 }
 

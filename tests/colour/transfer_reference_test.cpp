@@ -4,6 +4,7 @@
 // and white points those must reproduce.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <set>
 #include <string>
@@ -144,4 +145,31 @@ TEST(ColourWorkedValues, OwnMatricesMapWhiteToWhite) {
     for (int r = 0; r < 3; ++r)
       EXPECT_NEAR(m.m[r * 3] + m.m[r * 3 + 1] + m.m[r * 3 + 2], aces[r], 3e-4) << "option " << option << " row " << r;
   }
+}
+
+// ADX: the density fit is the plug-in's own, so it is checked against the
+// forms it is stated in: the density matrices keep neutrals neutral (each
+// row sums to 1), the top segment is 10^((100/55) cid - 2.017455), and the
+// four segments meet.
+TEST(ColourWorkedValues, AdxDensityFit) {
+  for (int r = 0; r < 3; ++r) {
+    EXPECT_NEAR(CDD_TO_CID[r] + CDD_TO_CID[3 + r] + CDD_TO_CID[6 + r], 1.0f, 1e-6f);
+    EXPECT_NEAR(EXP_TO_ACES[r] + EXP_TO_ACES[3 + r] + EXP_TO_ACES[6 + r], 1.0f, 2e-5f);  // five digits
+  }
+  for (double cid : {0.6, 0.75, 1.0, 1.4}) {
+    const double e = std::pow(10.0, (100.0 / 55.0) * cid - 2.017455);
+    EXPECT_NEAR(colour::adx_density_to_exposure(float(cid)), e, e * 2e-6) << cid;
+  }
+  for (float brk : {0.0f, 0.01f, 0.6f}) {
+    const float below = colour::adx_density_to_exposure(std::nextafter(brk, -1.0f));
+    const float at = colour::adx_density_to_exposure(brk);
+    EXPECT_NEAR(below, at, at * 2e-5f) << brk;
+  }
+  // A neutral code value: cdd = cid per channel, ACES = exposure, and the
+  // working space keeps the neutral.
+  const float x = 0.6f;
+  const double e = std::pow(10.0, (100.0 / 55.0) * (2.048 * x - 0.19) - 2.017455);
+  float out[3];
+  decode(9, x, x, x, out);
+  for (float v : out) EXPECT_NEAR(v, e, e * 3e-5);
 }
