@@ -32,26 +32,6 @@ TEST_F(InterplayTest, MasterEditMovesTheChannelsOneBlockEach) {
     EXPECT_EQ(blocks(fx()), (std::vector<std::string>{"BrewDminRed:BrewDminRed", "BrewDminGreen:BrewDminGreen",
                                                       "BrewDminBlue:BrewDminBlue"}));
     EXPECT_EQ(count(Event::Kind::EndEditBlock), 3);
-
-    // Lights under their floor of 0.
-    set("PrinterLightRed", 0.1);
-    set("PrinterLightGreen", 0.4);
-    set("PrinterLightBlue", 0.4);
-    ASSERT_EQ(user("PrinterLightsRGB", 0.1), kOfxStatOK);
-    EXPECT_NEAR(get("PrinterLightRed"), 0.0, 1e-12);
-    EXPECT_NEAR(get("PrinterLightGreen"), 0.15, 1e-12);
-    EXPECT_NEAR(get("PrinterLightBlue"), 0.15, 1e-12);
-
-    // A balanced master still writes each channel in its own block.
-    fx().clearRecords();
-    set("BrewDmaxRed", 0.3);
-    set("BrewDmaxGreen", 0.6);
-    set("BrewDmaxBlue", 0.9);
-    ASSERT_EQ(user("BrewDmaxRGB", 0.6), kOfxStatOK);
-    EXPECT_EQ(blocks(fx()), (std::vector<std::string>{"BrewDmaxRed:BrewDmaxRed", "BrewDmaxGreen:BrewDmaxGreen",
-                                                      "BrewDmaxBlue:BrewDmaxBlue"}));
-    EXPECT_EQ(get("BrewDmaxGreen"), 0.6);
-    EXPECT_TRUE(fx().strictViolations().empty());
 }
 
 TEST_F(InterplayTest, ChannelEditSetsTheMasterToTheMean) {

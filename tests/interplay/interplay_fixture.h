@@ -12,6 +12,13 @@
 
 namespace interplay_test {
 
+// The print group and the camera-negative group, as users see them.
+inline const char* const kPrintStock[] = {"PrintCast", "PrintTintGtoM", "PrintTintRtoC", "PrintSaturation",
+                                          "PrintBlend"};
+inline const char* const kPrinterPoints[] = {"PrinterBlackPointsRGB", "PrinterBlackPointRed", "PrinterBlackkPointGreen",
+                                             "PrinterBlackkPointBlue", "PrinterLightsRGB",     "PrinterLightRed",
+                                             "PrinterLightGreen",      "PrinterLightBlue"};
+
 struct Write {
     std::string name;
     double value;

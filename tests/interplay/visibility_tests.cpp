@@ -7,10 +7,6 @@ namespace {
 
 using ofxtest::Event;
 
-const char* const kPrintStock[] = {"PrintCast", "PrintTintGtoM", "PrintTintRtoC", "PrintSaturation", "PrintBlend"};
-const char* const kPrinterPoints[] = {"PrinterBlackPointsRGB", "PrinterBlackPointRed", "PrinterBlackkPointGreen",
-                                      "PrinterBlackkPointBlue", "PrinterLightsRGB",     "PrinterLightRed",
-                                      "PrinterLightGreen",      "PrinterLightBlue"};
 const char* const kNegativeGroup[] = {"NegCast",       "NegTintGtoM",  "NegTintRtoC", "NegBlend",
                                       "BrewDminRGB",   "BrewDminRed",  "BrewDminGreen", "BrewDminBlue",
                                       "BrewDmaxRGB",   "BrewDmaxRed",  "BrewDmaxGreen", "BrewDmaxBlue"};
@@ -76,13 +72,6 @@ TEST_F(InterplayTest, GammaInputForcesTheBypassAndKeepsItOn) {
     set("InputGamut", 44);
     ASSERT_EQ(user("PrintDisplayBypass", 0), kOfxStatOK);
     EXPECT_EQ(get("PrintDisplayBypass"), 1);
-    // The last two options are not gamma-based.
-    for (int gamut : {47, 48}) {
-        set("InputGamut", gamut);
-        ASSERT_EQ(user("PrintDisplayBypass", 0), kOfxStatOK);
-        EXPECT_EQ(get("PrintDisplayBypass"), 0) << gamut;
-        EXPECT_TRUE(shown("PrintProfile")) << gamut;
-    }
 }
 
 TEST_F(InterplayTest, CameraStockZeroHidesTheGroupAndResetsTheNegative) {
@@ -107,20 +96,6 @@ TEST_F(InterplayTest, CameraStockZeroHidesTheGroupAndResetsTheNegative) {
     EXPECT_EQ(get("PrinterBlackPointRed"), -0.3);
     EXPECT_EQ(get("NegCast"), 4000);
     EXPECT_EQ(get("SaturationRed"), 0.3);
-}
-
-TEST_F(InterplayTest, PickingTheSameStockAgainReappliesIt) {
-    ASSERT_EQ(user("CameraStock", 13), kOfxStatOK);
-    const auto first = writes();
-    set("HalationBypass", 0);
-    set("HueRed", 0.9);
-    fx().clearRecords();
-    ASSERT_EQ(user("CameraStock", 13), kOfxStatOK);
-    const auto again = writes();
-    ASSERT_EQ(again.size(), first.size() - 3);  // the selectors are no longer 0
-    EXPECT_EQ(get("HalationBypass"), 1);
-    EXPECT_NE(get("HueRed"), 0.9);
-    for (const char* n : kNegativeGroup) EXPECT_TRUE(shown(n)) << n;
 }
 
 }  // namespace
