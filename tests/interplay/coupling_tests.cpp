@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "looks/interplay_rules.h"
+#include "plugin/render_option_rules.h"
 
 using namespace kalthorne::looks;
 
@@ -70,4 +71,6 @@ TEST(PrintBypassInputs, TwelveGammaBasedInputsOfTheFortyNine) {
     EXPECT_EQ(count, 12);
     for (int g : {1, 8, 27, 29, 31, 32, 33, 34, 42, 43, 44, 46}) EXPECT_TRUE(isPrintBypassInput(g)) << g;
     for (int g : {-1, 0, 11, 30, 47, 48, 49}) EXPECT_FALSE(isPrintBypassInput(g)) << g;
+    // The instance constructor forces the bypass for the same inputs.
+    for (int g = -2; g <= 60; ++g) EXPECT_EQ(isPrintBypassInput(g), kalthorne::isGammaBasedInput(g)) << g;
 }
