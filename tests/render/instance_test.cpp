@@ -1,0 +1,412 @@
+// The effect instance through an OpenFX host: construction, the render
+// entry's statuses and messages, identity at the action's time and the
+// record handed to the (recording) pipeline.
+#include <gtest/gtest.h>
+
+#include <cuda_runtime_api.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cudasim/cudasim_control.h"
+#include "recording_pipeline.h"
+#include "tests/host/fresh_process.h"
+#include "tests/host/ofx_test_host.h"
+
+using namespace ofxtest;
+
+namespace {
+
+const std::string kM0 = "Brew : Unable to process Clips. Unable to detect Natron";
+const std::string kM1 = "Kalthorne : unable to detect a CUDA device. Unable to process footage";
+const std::string kM5 =
+    "Kalthorne : Natron's CUDA device to be in Compute Exclusive, or Compute Exclusive-process mode. Unable to "
+    "process footage";
+
+std::shared_ptr<ImageBuffer> image(OfxRectI bounds, const char* components = kOfxImageComponentRGBA,
+                                   const char* depth = kOfxBitDepthFloat, int pad = 0, bool bottomUp = false) {
+    auto img = std::make_shared<ImageBuffer>(bounds, components, depth, pad, bottomUp);
+    std::memset(img->storage.data(), 0xAB, img->storage.size());  // marks bytes nobody wrote
+    return img;
+}
+
+std::shared_ptr<ImageBuffer> ramp(OfxRectI bounds, const char* components = kOfxImageComponentRGBA, int pad = 0,
+                                  bool bottomUp = false) {
+    auto img = image(bounds, components, kOfxBitDepthFloat, pad, bottomUp);
+    img->fillWith([](int x, int y, int c) { return 0.01f * x + 0.1f * y + 0.001f * c; });
+    return img;
+}
+
+bool samePixels(ImageBuffer& a, ImageBuffer& b, float offset = 0.0f) {
+    for (int y = a.bounds.y1; y < a.bounds.y2; ++y)
+        for (int x = a.bounds.x1; x < a.bounds.x2; ++x)
+            for (int c = 0; c < a.componentCount; ++c)
+                if (b.pixelF(x, y)[c] != a.pixelF(x, y)[c] + offset) return false;
+    return true;
+}
+
+// The padding after each row still holds the marker written at creation.
+bool paddingUntouched(const ImageBuffer& img, int pad) {
+    const std::size_t stride = img.storage.size() / img.height();
+    for (int r = 0; r < img.height(); ++r)
+        for (std::size_t b = stride - pad; b < stride; ++b)
+            if (img.storage[r * stride + b] != 0xAB) return false;
+    return true;
+}
+
+class RenderPath : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cudasim::reset();
+        recording::reset();
+        std::string error;
+        ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+    }
+    void TearDown() override {
+        inst.reset();
+        cudasim::reset();
+    }
+
+    Instance& create() {
+        inst = host.createInstance(kOfxImageEffectContextFilter);
+        EXPECT_EQ(inst->createStatus(), kOfxStatOK);
+        constructionMessages.clear();
+        for (const auto& m : inst->messages()) {
+            EXPECT_EQ(m.type, "OfxMessageMessage");
+            EXPECT_EQ(m.id, "");
+            constructionMessages.push_back(m.text);
+        }
+        return *inst;
+    }
+    // An instance with a ready GPU and a non-neutral look (exposure on a
+    // linear input), source and output images of 8 x 4.
+    Instance& createActive() {
+        Instance& i = create();
+        i.setValue("InputGamut", 0);
+        i.setValue("Exposure", 0.5);
+        src = ramp(rect(0, 0, 8, 4));
+        dst = image(rect(0, 0, 8, 4));
+        i.setClipImage("Source", src);
+        i.setClipImage("Output", dst);
+        i.clearRecords();
+        return i;
+    }
+    // The value a stored project gives `name` when the next instance is made.
+    void storedProject(const std::string& name, double value) {
+        ParamObject* p = host.contextDescriptor(kOfxImageEffectContextFilter).paramSet.find(name);
+        ASSERT_NE(p, nullptr) << name;
+        if (p->type == kOfxParamTypeDouble)
+            p->props.setDouble(kOfxParamPropDefault, value);
+        else
+            p->props.setInt(kOfxParamPropDefault, static_cast<int>(value));
+    }
+    Host host;
+    std::unique_ptr<Instance> inst;
+    std::shared_ptr<ImageBuffer> src, dst;
+    std::vector<std::string> constructionMessages;
+};
+
+}  // namespace
+
+TEST_F(RenderPath, GpuReadyInstanceHandsTheRecordToThePipeline) {
+    Instance& i = createActive();
+    EXPECT_TRUE(constructionMessages.empty());
+    EXPECT_EQ(i.isIdentity(0).status, kOfxStatReplyDefault);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    ASSERT_EQ(recording::records().size(), 1u);
+    const TextureOptionsStruct r = recording::records()[0];
+    EXPECT_EQ(r.frameWidth, 8);
+    EXPECT_EQ(r.frameHeight, 4);
+    EXPECT_EQ(r.channelCount, 4);
+    EXPECT_EQ(r.cudaDevice, 0);
+    EXPECT_EQ(r.exposureAmount, 32.0f);
+    EXPECT_EQ(r.displayScale, 100.0f);
+    EXPECT_TRUE(samePixels(*src, *dst, 1.0f));
+    EXPECT_EQ(i.liveImages(), 0);
+}
+
+TEST_F(RenderPath, RgbFramesAndPaddedBottomUpRows) {
+    Instance& i = createActive();
+    src = ramp(rect(0, 0, 5, 3), kOfxImageComponentRGB, 12);
+    dst = image(rect(0, 0, 5, 3), kOfxImageComponentRGB, kOfxBitDepthFloat, 20, true);
+    i.setClipImage("Source", src);
+    i.setClipImage("Output", dst);
+    ASSERT_EQ(i.render(0, rect(0, 0, 5, 3)), kOfxStatOK);
+    ASSERT_EQ(recording::records().size(), 1u);
+    EXPECT_EQ(recording::records()[0].channelCount, 3);
+    EXPECT_TRUE(samePixels(*src, *dst, 1.0f));
+    EXPECT_TRUE(paddingUntouched(*dst, 20));
+
+    recording::reset();
+    i.setValue("Exposure", 0.0);  // identity: a plain copy, padding still untouched
+    dst = image(rect(0, 0, 5, 3), kOfxImageComponentRGB, kOfxBitDepthFloat, 20, true);
+    i.setClipImage("Output", dst);
+    ASSERT_EQ(i.render(0, rect(0, 0, 5, 3)), kOfxStatOK);
+    EXPECT_TRUE(recording::records().empty());
+    EXPECT_TRUE(samePixels(*src, *dst));
+    EXPECT_TRUE(paddingUntouched(*dst, 20));
+}
+
+TEST_F(RenderPath, EmptyRenderWindowDoesNothing) {
+    Instance& i = createActive();
+    EXPECT_EQ(i.render(0, rect(3, 2, 3, 4)), kOfxStatOK);
+    EXPECT_EQ(i.imagesFetched(), 0);
+    EXPECT_TRUE(recording::records().empty());
+}
+
+// Every refusal: its status, its persistent error, and no image left held.
+TEST_F(RenderPath, RenderEntryStatusMatrix) {
+    struct Case {
+        const char* what;
+        std::function<void(RenderPath&, Instance&)> setup;
+        OfxStatus status;
+        std::string message;  // empty: none
+    };
+    const std::string formatText =
+        "Brew : Natron gave Input and Output images with different channel counts or pixel depths";
+    const std::vector<Case> cases = {
+        {"no output image", [](RenderPath&, Instance& i) { i.setClipImage("Output", nullptr); }, kOfxStatFailed,
+         "Brew : Natron gave Target clip with wrong render scale properties"},
+        {"RGBA output, RGB source",
+         [](RenderPath&, Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 4), kOfxImageComponentRGB)); },
+         kOfxStatErrImageFormat, formatText},
+        {"alpha only",
+         [](RenderPath&, Instance& i) {
+             i.setClipImage("Source", image(rect(0, 0, 8, 4), kOfxImageComponentAlpha));
+             i.setClipImage("Output", image(rect(0, 0, 8, 4), kOfxImageComponentAlpha));
+         },
+         kOfxStatErrUnsupported, "Brew : Kalthorne only supports RGB and RGBA clips"},
+        {"no source, alpha output",
+         [](RenderPath&, Instance& i) {
+             i.setClipConnected("Source", false);
+             i.setClipImage("Output", image(rect(0, 0, 8, 4), kOfxImageComponentAlpha));
+         },
+         kOfxStatErrUnsupported, ""},
+        {"output clip not float",
+         [](RenderPath&, Instance& i) { i.setClipFormat("Output", kOfxImageComponentRGBA, kOfxBitDepthShort); },
+         kOfxStatErrUnsupported, "Brew : Kalthorne only supports floating point pixel depths"},
+        {"no source, 16-bit output image",
+         [](RenderPath&, Instance& i) {
+             i.setClipConnected("Source", false);
+             i.setClipImage("Output", image(rect(0, 0, 8, 4), kOfxImageComponentRGBA, kOfxBitDepthShort));
+         },
+         kOfxStatErrUnsupported, "Brew : Kalthorne only supports floating point pixel depths"},
+        {"source of another size",
+         [](RenderPath&, Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 3))); }, kOfxStatErrImageFormat,
+         "Brew : Natron gave Input and Output images of different sizes"},
+        {"GPU failure", [](RenderPath&, Instance&) { recording::reset(false); }, kOfxStatFailed,
+         "Brew : GPU processing failed. Unable to process footage"},
+    };
+    for (const Case& c : cases) {
+        Instance& i = createActive();
+        c.setup(*this, i);
+        EXPECT_EQ(i.render(0, rect(0, 0, 8, 4)), c.status) << c.what;
+        std::vector<MessageRecord> messages = i.messages();
+        if (c.message.empty()) {
+            EXPECT_TRUE(messages.empty()) << c.what;
+        } else {
+            ASSERT_EQ(messages.size(), 1u) << c.what;
+            EXPECT_EQ(messages[0].text, c.message);
+            EXPECT_EQ(messages[0].type, "OfxMessageError");
+            EXPECT_TRUE(messages[0].persistent) << c.what;
+        }
+        EXPECT_EQ(i.liveImages(), 0) << c.what;
+        EXPECT_EQ(i.badReleases(), 0) << c.what;
+        recording::reset();
+    }
+}
+
+TEST_F(RenderPath, NoSourceFillsOnlyTheWindowWithBlack) {
+    Instance& i = createActive();
+    i.setClipConnected("Source", false);
+    dst->fill(0.7f);
+    // The window reaches past the image: only its part inside is written.
+    ASSERT_EQ(i.render(0, rect(6, 2, 12, 9)), kOfxStatOK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            for (int c = 0; c < 4; ++c)
+                EXPECT_EQ(dst->pixelF(x, y)[c], x >= 6 && y >= 2 ? 0.0f : 0.7f) << x << "," << y;
+    EXPECT_TRUE(i.messages().empty());
+    EXPECT_EQ(i.liveImages(), 0);
+}
+
+// Renders read every parameter at the render time, whatever the host's
+// current time, and the identity rule holds at the action's time.
+TEST_F(RenderPath, ParametersAreReadAtTheActionTime) {
+    Instance& i = createActive();
+    i.setValueAtTime("Exposure", 10, 0.0);
+    i.setValueAtTime("Exposure", 20, 0.5);
+    i.setCurrentTime(10);
+    EXPECT_EQ(i.isIdentity(10).status, kOfxStatOK);
+    EXPECT_EQ(i.isIdentity(15).status, kOfxStatReplyDefault);
+    i.clearRecords();
+    ASSERT_EQ(i.render(15, rect(0, 0, 8, 4)), kOfxStatOK);
+    ASSERT_EQ(recording::records().size(), 1u);
+    EXPECT_EQ(recording::records()[0].exposureAmount, static_cast<float>(std::exp2(2.5)));
+    EXPECT_TRUE(i.events(Event::Kind::GetValue).empty());
+    for (const Event& e : i.events(Event::Kind::GetValueAtTime)) EXPECT_EQ(e.time, 15.0) << e.name;
+}
+
+// A soft clip switched on with neutral settings is off for the identity
+// rule and the record, and the render leaves the stored value alone.
+TEST_F(RenderPath, NeutralSoftClipIsOffAndNeverWritten) {
+    Instance& i = createActive();
+    i.setValue("Exposure", 0.0);
+    i.setValue("SoftClips", 2);
+    i.setValue("CameraHighlightsCeiling", 1.0);
+    i.setValue("CameraShadowsCeiling", 0.0);
+    EXPECT_EQ(i.isIdentity(0).status, kOfxStatOK);
+    i.setValue("Exposure", 0.5);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    ASSERT_EQ(recording::records().size(), 1u);
+    EXPECT_EQ(recording::records()[0].softClipOn, 0);
+    EXPECT_TRUE(i.events(Event::Kind::SetValue).empty());
+    EXPECT_EQ(i.value("SoftClips"), 2.0);
+}
+
+// Fields a render leaves alone come from the constructor's fill, never from
+// an earlier render.
+TEST_F(RenderPath, UnwrittenFieldsKeepTheFirstFill) {
+    Instance& i = createActive();
+    i.setValue("CameraStock", 3);
+    i.setValue("Develop", 0.05);
+    i.setValue("ColorCorrection", 1);
+    i.setValue("SaturationRed", 0.9);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    i.setValue("CameraStock", 0);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    const std::vector<TextureOptionsStruct> r = recording::records();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_FLOAT_EQ(r[0].developScaled, 0.10111111f);
+    EXPECT_FLOAT_EQ(r[0].saturationGroup.redScaled, 1.8f);
+    EXPECT_EQ(r[0].pixelCountFactor, 8.0f * 4.0f / 2400.0f);
+    EXPECT_EQ(r[1].developScaled, 0.9f);
+    EXPECT_EQ(r[1].saturationGroup.redScaled, 1.0f);
+    EXPECT_EQ(r[1].pixelCountFactor, 864.0f);
+}
+
+TEST_F(RenderPath, ChoiceIndexOutsideItsListPassesThrough) {
+    Instance& i = createActive();
+    i.setValue("InputGamut", 60);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    EXPECT_TRUE(recording::records().empty());
+    EXPECT_TRUE(samePixels(*src, *dst));
+}
+
+// What a reopened project carries: values the instance finds at creation.
+TEST_F(RenderPath, ConstructionRevealsControlsAndForcesTheBypass) {
+    storedProject("InputGamut", 27);
+    storedProject("PrintDisplayBypass", 0);
+    storedProject("CameraStock", 3);
+    storedProject("NegCast", 3200);
+    Instance& i = create();
+    std::vector<Event> writes = i.events(Event::Kind::SetValue);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].name, "PrintDisplayBypass");
+    EXPECT_EQ(writes[0].value, 1.0);
+    for (const char* shown : {"NegCast", "NegBlend", "BrewDminRGB", "BrewDmaxBlue"}) {
+        EXPECT_TRUE(i.enabled(shown)) << shown;
+        EXPECT_FALSE(i.secret(shown)) << shown;
+    }
+    EXPECT_TRUE(i.secret("PrintProfile"));
+    EXPECT_TRUE(i.secret("DisplayGamutOutput"));
+
+    src = ramp(rect(0, 0, 8, 4));
+    dst = image(rect(0, 0, 8, 4));
+    i.setClipImage("Source", src);
+    i.setClipImage("Output", dst);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    ASSERT_EQ(recording::records().size(), 1u);
+    EXPECT_EQ(recording::records()[0].negCastIndex, 32);
+    EXPECT_EQ(recording::records()[0].printOff, 1);
+    EXPECT_EQ(recording::records()[0].exposureMode, 1);  // sRGB
+}
+
+TEST_F(RenderPath, ClipChangesClearSrcClipChanged) {
+    Instance& i = create();
+    i.setValue("SrcClipChanged", 1);
+    i.clearRecords();
+    EXPECT_EQ(i.clipChanged("Output"), kOfxStatOK);
+    EXPECT_EQ(i.value("SrcClipChanged"), 0.0);
+    i.setValue("SrcClipChanged", 1);
+    EXPECT_EQ(i.clipChanged("Source", kOfxChangePluginEdited), kOfxStatOK);
+    EXPECT_EQ(i.value("SrcClipChanged"), 0.0);
+}
+
+TEST_F(RenderPath, DeviceChoiceMessagesAndChosenDevice) {
+    cudasim::Device usable, exclusive;
+    exclusive.computeMode = 1;
+    cudasim::set_devices({usable, exclusive});
+    ASSERT_EQ(cudaSetDevice(1), cudaSuccess);
+    createActive();
+    EXPECT_EQ(constructionMessages, std::vector<std::string>{kM5});
+    ASSERT_EQ(inst->render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    ASSERT_EQ(recording::records().size(), 1u);
+    EXPECT_EQ(recording::records()[0].cudaDevice, 0);
+}
+
+TEST_F(RenderPath, NoCudaDevicePassesFramesThrough) {
+    cudasim::set_devices({});
+    Instance& i = createActive();
+    EXPECT_EQ(constructionMessages, std::vector<std::string>{kM1});
+    EXPECT_EQ(i.isIdentity(0).status, kOfxStatOK);
+    EXPECT_EQ(i.isIdentity(0).clip, "Source");
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    EXPECT_TRUE(recording::records().empty());
+    EXPECT_EQ(std::memcmp(src->storage.data(), dst->storage.data(), src->storage.size()), 0);
+    EXPECT_TRUE(i.events(Event::Kind::GetValueAtTime).empty());
+}
+
+TEST(NonNatronHost, NoCudaCallAndFramesPassThrough) {
+    EXPECT_TRUE(runInFreshProcess([] {
+        cudasim::reset();
+        recording::reset();
+        HostOptions options;
+        options.natron = NatronMark::Absent;
+        Host host(options);
+        std::string error;
+        ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+        cudasim::clear_call_log();
+        auto inst = host.createInstance(kOfxImageEffectContextFilter);
+        ASSERT_EQ(inst->createStatus(), kOfxStatOK);
+        ASSERT_EQ(inst->messages().size(), 1u);
+        EXPECT_EQ(inst->messages()[0].text, kM0);
+        EXPECT_TRUE(cudasim::call_log().empty());
+        inst->setValue("Exposure", 0.5);
+        EXPECT_EQ(inst->isIdentity(0).status, kOfxStatOK);
+        auto src = ramp(rect(0, 0, 8, 4));
+        auto dst = image(rect(0, 0, 8, 4));
+        inst->setClipImage("Source", src);
+        inst->setClipImage("Output", dst);
+        ASSERT_EQ(inst->render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+        EXPECT_EQ(std::memcmp(src->storage.data(), dst->storage.data(), src->storage.size()), 0);
+        EXPECT_TRUE(recording::records().empty());
+    }));
+}
+
+#ifdef KALTHORNE_PRODUCT_BUNDLE
+// The nvcc-built bundle on a machine without a GPU: the real CUDA runtime
+// finds no device, the instance says so and passes frames through.
+TEST(ProductBundle, WithoutGpuPostsM1AndPassesFramesThrough) {
+    EXPECT_TRUE(runInFreshProcess([] {
+        Host host;
+        std::string error;
+        ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_PRODUCT_BUNDLE, &error)) << error;
+        auto inst = host.createInstance(kOfxImageEffectContextFilter);
+        ASSERT_EQ(inst->createStatus(), kOfxStatOK);
+        ASSERT_EQ(inst->messages().size(), 1u);
+        EXPECT_EQ(inst->messages()[0].text, kM1);
+        inst->setValue("Exposure", 0.5);
+        inst->setValue("CameraStock", 5);
+        auto src = ramp(rect(0, 0, 16, 9));
+        auto dst = image(rect(0, 0, 16, 9));
+        inst->setClipImage("Source", src);
+        inst->setClipImage("Output", dst);
+        ASSERT_EQ(inst->render(0, rect(0, 0, 16, 9)), kOfxStatOK);
+        EXPECT_EQ(std::memcmp(src->storage.data(), dst->storage.data(), src->storage.size()), 0);
+    }));
+}
+#endif

@@ -1,0 +1,40 @@
+#include "recording_pipeline.h"
+
+#include <cstddef>
+#include <mutex>
+
+#if __has_include("pipeline/texture_pitch_compress_expand.h")
+#include "pipeline/texture_pitch_compress_expand.h"
+#else
+#include "pipeline/texture_options.h"
+extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
+    const float* src, float* dst, TextureOptionsStruct options);
+#endif
+
+namespace {
+std::mutex gMutex;
+std::vector<TextureOptionsStruct> gRecords;
+bool gResult = true;
+}  // namespace
+
+namespace recording {
+void reset(bool result) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gRecords.clear();
+    gResult = result;
+}
+std::vector<TextureOptionsStruct> records() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    return gRecords;
+}
+}  // namespace recording
+
+extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
+    const float* src, float* dst, TextureOptionsStruct options) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gRecords.push_back(options);
+    if (!gResult) return false;
+    const std::size_t n = std::size_t(options.frameWidth) * options.frameHeight * options.channelCount;
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i] + 1.0f;
+    return true;
+}

@@ -1,0 +1,14 @@
+// A recording stand-in for the GPU pipeline entry, defined in the test
+// executable: the bundle's call resolves to it, so tests see the exact record
+// a render hands over. It writes src + 1 into dst (so a processed frame is
+// told apart from a pass-through) and returns the scripted result.
+#pragma once
+
+#include <vector>
+
+#include "pipeline/texture_options.h"
+
+namespace recording {
+void reset(bool result = true);
+std::vector<TextureOptionsStruct> records();
+}  // namespace recording
