@@ -23,6 +23,15 @@ void throwIfAsked(const std::string& action) {
   if (what == action + ":suite") OFX::throwSuiteStatusException(kOfxStatErrFormat);
 }
 
+// Fails on one strip of the window only, on a worker thread.
+class FailingProcessor : public OFX::PixelProcessor {
+ public:
+  explicit FailingProcessor(OFX::ImageEffect& e) : OFX::PixelProcessor(e) {}
+  void multiThreadProcessImages(OfxRectI window) override {
+    if (window.y1 > _renderWindow.y1) throw std::runtime_error("strip failed");
+  }
+};
+
 class ProbeEffect : public OFX::ImageEffect {
  public:
   explicit ProbeEffect(OfxImageEffectHandle h) : OFX::ImageEffect(h) {
@@ -50,6 +59,14 @@ class ProbeEffect : public OFX::ImageEffect {
         mode_->setValue(11);
         endEditBlock();
         break;
+      case 13: {
+        std::unique_ptr<OFX::Image> img(output_->fetchImage(args.time));
+        FailingProcessor p(*this);
+        p.setDstImg(img.get());
+        p.setRenderWindow(args.renderWindow);
+        p.process();
+        break;
+      }
       case 12: {
         // The image is released on the way out of the exception.
         std::unique_ptr<OFX::Image> img(output_->fetchImage(args.time));
@@ -66,6 +83,11 @@ class ProbeEffect : public OFX::ImageEffect {
         filler.process();
       }
     }
+  }
+
+  void changedParam(const OFX::InstanceChangedArgs& args, const std::string& name) override {
+    sendMessage(OFX::Message::eMessageLog, "", name + " " + std::to_string(int(args.reason)) + " " +
+                                                 std::to_string(args.time));
   }
 
   bool isIdentity(const OFX::IsIdentityArguments& args, OFX::Clip*& clip, double& time) override {

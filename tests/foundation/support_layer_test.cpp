@@ -55,6 +55,7 @@ TEST(SupportLayer, ExceptionsInRenderBecomeStatuses) {
       {7, kOfxStatFailed},          // parameter fetched with the wrong kind
       {8, kOfxStatErrUnknown},      // parameter the host does not have
       {12, kOfxStatFailed},         // thrown while holding an image
+      {13, kOfxStatFailed},         // thrown on a worker thread, reported by the caller
       {0, kOfxStatOK},
   };
   for (const auto& c : cases) {
@@ -183,6 +184,20 @@ TEST(SupportLayer, ChoiceOptionsAndTheirHelpInTheHint) {
   EXPECT_EQ(withHint.getString(kOfxParamPropHint), "Own hint\n\nA:  first\nB: second");
   const PropertySet& noHint = d.paramSet.find("NoHint")->props;
   EXPECT_EQ(noHint.getString(kOfxParamPropHint), "A: x\nB: y");
+}
+
+TEST(SupportLayer, ChangeReasonsAndTime) {
+  Probe p;
+  auto inst = p.instance();
+  ASSERT_EQ(inst->paramChanged("Mode", kOfxChangeUserEdited, 4), kOfxStatOK);
+  ASSERT_EQ(inst->paramChanged("Mode", kOfxChangePluginEdited, 5), kOfxStatOK);
+  ASSERT_EQ(inst->paramChanged("Mode", kOfxChangeTime, 6), kOfxStatOK);
+  // A reason the layer does not know must not pass for a user edit.
+  ASSERT_EQ(inst->paramChanged("Mode", "OfxChangeSomethingNew", 7), kOfxStatOK);
+  std::vector<std::string> texts;
+  for (const MessageRecord& m : inst->messages()) texts.push_back(m.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Mode 0 4.000000", "Mode 1 5.000000", "Mode 2 6.000000",
+                                             "Mode 1 7.000000"}));
 }
 
 TEST(SupportLayer, IdentityAnswersClipAndTime) {
