@@ -168,20 +168,11 @@ TEST(CatalogueTexts, StoredLetterForLetter) {
   EXPECT_EQ(hint("About Brew"), " Brew product information");
   EXPECT_EQ(label("About Brew"), "Brew Info");
 
-  // Family members: the colour word, a blank and the family's text.
-  EXPECT_EQ(hint("SaturationRed"), "Red Saturation compresssion or expansion. To Bypass, set to Default : 0.5");
-  EXPECT_EQ(hint("PrintSaturationRed"), "Red Saturation compresssion or expansion. To Bypass, set to Default : 0.5");
-  EXPECT_EQ(hint("PrintHueCyan"), "Cyan Hue angle. To Bypass, set to Default : 0.5");
-  EXPECT_EQ(hint("VibranceYellow"), "Yellow Vibrance compresssion or expansion. To Bypass, set to Default : 0.5");
-  EXPECT_EQ(label("ChromaGreen"), "Green");
-
-  // Slots: the slot word in the name, the hints and the zone selector.
+  // Slot texts beyond the rule that every quality hint opens with the slot word.
   EXPECT_EQ(hint("RefineSevenChrWidth"),
             "Custom-Seven Chroma Breadth. Narrow to Wide range, in degrees. Default : 60");
   EXPECT_EQ(hint("RefineTwelveSatStrength"),
             "Custom-Twelve Saturation compression or expansion Strength. Default : 0.5");
-  EXPECT_EQ(label("RefineElevenZone"), "BrewRefineElevenZoneLabel");
-  EXPECT_EQ(hint("RefineElevenZone"), "BrewRefineElevenZoneHint");
   EXPECT_EQ(hint("PrintRefineThreeHueHue"), "Custom-Three Hue Center, in degrees");
   EXPECT_EQ(hint("PrintRefineSevenVibStrength"), "Custom-Seven Vibrance Strength. Default : 0.5");
   EXPECT_EQ(hint("PrintRefineFiveZoneHigh"),
