@@ -158,19 +158,3 @@ TEST(FirstFill, PrintGroupVisibility) {
     EXPECT_EQ(o.brewBleachBypass, 1);
     EXPECT_EQ(o.printBleachBypass, 0);
 }
-
-TEST(FirstFill, StartingValuesOfFlagGatedFields) {
-    FakeParams p;
-    TextureOptionsStruct o = firstFill(p.h, p, p, 0);
-    EXPECT_EQ(o.negGreyMid, 0.458984375f);
-    EXPECT_EQ(o.pixelCountFactor, 864.0f);
-    EXPECT_EQ(o.diffuseMidHiOn, 1);
-    EXPECT_EQ(o.diffuseMidHiScaled, 0.0f);
-    EXPECT_EQ(o.negBlendComplement, 0.0f);
-    EXPECT_EQ(o.frameWidth, 0);
-    EXPECT_EQ(o.saturationGroup.customHueSextant, 180.0f);
-    EXPECT_EQ(o.hueGroup.strengthScaled, 0.5f);
-    EXPECT_EQ(o.refineSlots[10].chrStrengthGain, 0.5f);
-    EXPECT_EQ(o.printRefineSlots[0].satHueSextant, 0.0f);
-    EXPECT_EQ(o.printSaturationGroup.strengthScaled, 0.0f);
-}

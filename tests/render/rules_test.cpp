@@ -67,11 +67,6 @@ TEST(PixelCount, HdFrame) {
     EXPECT_EQ(pixelCountFactor(0, 1080), 0.0f);
 }
 
-TEST(PivotGain, BleachAndGammaGain) {
-    EXPECT_EQ(pivotGain(0.3f, 1.0f), 1.0f);
-    EXPECT_FLOAT_EQ(pivotGain(0.25f, 2.0f), 4.0f);  // 0.25 / 0.0625
-}
-
 TEST(Formats, KnownSizesAndOutOfRange) {
     int w = -7, h = -7;
     double par = -7.0;
