@@ -36,6 +36,10 @@ struct CUDASIM_API Call {
   std::string function;  // e.g. "cudaSetDevice"
   std::string arguments; // e.g. "1"
   cudaError_t result = cudaSuccess;
+  // cudaMalloc: the allocation made; cudaFree: the pointer freed;
+  // cudaMemcpy: the destination (and `source`).
+  const void* pointer = nullptr;
+  const void* source = nullptr;
 };
 CUDASIM_API std::vector<Call> call_log();
 CUDASIM_API void clear_call_log();

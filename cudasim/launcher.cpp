@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 
 #include <atomic>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -71,18 +72,54 @@ struct Fiber {
   uint3 index{0, 0, 0};
 };
 
-// One per host thread; stacks are mapped once and kept for the thread's life.
+constexpr size_t kMaxBlockThreads = 1024;
+
+// Fiber stacks for one block, mapped once and handed from one worker thread
+// to the next: workers are started per launch, mapping and faulting in 64 MB
+// of stacks each time would dominate the run time.
+struct StackRegion {
+  unsigned char* base = nullptr;
+  unsigned char* stack(size_t i) const { return base + i * kFiberStack; }
+};
+
+std::mutex region_mutex;
+std::vector<StackRegion>& free_regions() {
+  static auto* v = new std::vector<StackRegion>;
+  return *v;
+}
+
+StackRegion acquire_region() {
+  {
+    std::lock_guard<std::mutex> lock(region_mutex);
+    if (!free_regions().empty()) {
+      StackRegion r = free_regions().back();
+      free_regions().pop_back();
+      return r;
+    }
+  }
+  void* p = mmap(nullptr, kFiberStack * kMaxBlockThreads, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) {
+    std::fprintf(stderr, "cudasim: cannot map fiber stacks\n");
+    std::abort();
+  }
+  return StackRegion{static_cast<unsigned char*>(p)};
+}
+
+// One per host thread.
 struct Cooperative {
   bool active = false;
   void* scheduler_sp = nullptr;
   int current = -1;
   std::vector<Fiber> fibers;
-  std::vector<unsigned char*> stacks;
+  StackRegion region;
   ThreadBody body = nullptr;
   void* context = nullptr;
 
   ~Cooperative() {
-    for (auto* s : stacks) munmap(s, kFiberStack);
+    if (!region.base) return;
+    std::lock_guard<std::mutex> lock(region_mutex);
+    free_regions().push_back(region);
   }
 };
 
@@ -120,14 +157,7 @@ void* prepare_stack(unsigned char* stack, Cooperative* c) {
 void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
   Cooperative& c = tls_coop;
   size_t n = size_t(block.x) * block.y * block.z;
-  while (c.stacks.size() < n) {
-    void* s = mmap(nullptr, kFiberStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (s == MAP_FAILED) {
-      std::fprintf(stderr, "cudasim: cannot map fiber stacks\n");
-      std::abort();
-    }
-    c.stacks.push_back(static_cast<unsigned char*>(s));
-  }
+  if (!c.region.base) c.region = acquire_region();
   c.fibers.assign(n, Fiber{});
   c.body = body;
   c.context = context;
@@ -136,7 +166,7 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
     for (unsigned y = 0; y < block.y; ++y)
       for (unsigned x = 0; x < block.x; ++x, ++i) {
         c.fibers[i].index = uint3{x, y, z};
-        c.fibers[i].sp = prepare_stack(c.stacks[i], &c);
+        c.fibers[i].sp = prepare_stack(c.region.stack(i), &c);
       }
   c.active = true;
   // Each round runs every live thread up to its next barrier or its end.

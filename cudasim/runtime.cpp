@@ -78,12 +78,13 @@ std::string pointer_text(const void* p) {
 // Logs the call, applies injected failures and records the result as the
 // thread's last error.
 template <typename F>
-cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
+cudaError_t api_call(const char* function, const std::string& arguments, F&& body,
+                     const void* const* pointer = nullptr, const void* source = nullptr) {
   cudaError_t result = injected_failure(function);
   if (result == cudaSuccess) result = body();
   {
     std::lock_guard<std::mutex> lock(state().mutex);
-    state().calls.push_back(Call{function, arguments, result});
+    state().calls.push_back(Call{function, arguments, result, pointer ? *pointer : nullptr, source});
   }
   if (result != cudaSuccess) set_last_error(result);
   return result;
@@ -386,10 +387,11 @@ cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
     ++stats().allocations;
     *devPtr = payload;
     return cudaSuccess;
-  });
+  }, devPtr ? const_cast<const void* const*>(devPtr) : nullptr);
 }
 
 cudaError_t CUDARTAPI cudaFree(void* devPtr) {
+  const void* freed_pointer = devPtr;
   return api_call("cudaFree", pointer_text(devPtr), [&] {
     if (!devPtr) return cudaSuccess;
     std::lock_guard<std::mutex> lock(state().mutex);
@@ -414,10 +416,11 @@ cudaError_t CUDARTAPI cudaFree(void* devPtr) {
     freed().insert(key);
     ++stats().frees;
     return cudaSuccess;
-  });
+  }, &freed_pointer);
 }
 
 cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind) {
+  const void* copy_destination = dst;
   return api_call("cudaMemcpy", args_text({std::to_string(count), std::to_string(int(kind))}), [&] {
     if (count == 0) return cudaSuccess;
     if (!dst || !src) return cudaErrorInvalidValue;
@@ -429,7 +432,10 @@ cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum 
       case cudaMemcpyDeviceToHost: ok = src_device; break;
       case cudaMemcpyDeviceToDevice: ok = dst_device && src_device; break;
       case cudaMemcpyHostToHost: break;
-      case cudaMemcpyDefault: break;
+      case cudaMemcpyDefault:
+        // Unified addressing: a side that starts in device memory must stay in it.
+        ok = (dst_device || !is_device_range(dst, 1)) && (src_device || !is_device_range(src, 1));
+        break;
       default: return cudaErrorInvalidMemcpyDirection;
     }
     if (!ok) {
@@ -439,7 +445,7 @@ cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum 
     }
     std::memmove(dst, src, count);
     return cudaSuccess;
-  });
+  }, &copy_destination, src);
 }
 
 cudaError_t CUDARTAPI cudaMemset(void* devPtr, int value, size_t count) {

@@ -104,12 +104,18 @@ __host__ __device__ inline float expand_factor(float Y) {
 
 __host__ __device__ inline Rgb3 scale_rgb(Rgb3 v, float k) { return Rgb3{v.r * k, v.g * k, v.b * k}; }
 
+// A factor of 0 means black: set, not multiplied, so a NaN channel cannot
+// survive into the film stage.
+__host__ __device__ inline Rgb3 scale_or_black(Rgb3 v, float k) {
+  return k == 0.0f ? Rgb3{0.0f, 0.0f, 0.0f} : scale_rgb(v, k);
+}
+
 __host__ __device__ inline Rgb3 compress_rgb(const LabGamut& g, Rgb3 v) {
-  return scale_rgb(v, compress_factor(dot3(g.luma, v)));
+  return scale_or_black(v, compress_factor(dot3(g.luma, v)));
 }
 
 __host__ __device__ inline Rgb3 expand_rgb(const LabGamut& g, Rgb3 v) {
-  return scale_rgb(v, expand_factor(dot3(g.luma, v)));
+  return scale_or_black(v, expand_factor(dot3(g.luma, v)));
 }
 
 __host__ __device__ inline float lab_f(float t) { return t >= 0.008856f ? cbrtf(t) : 7.787f * t + 0.1379310f; }

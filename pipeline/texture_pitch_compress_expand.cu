@@ -1,0 +1,327 @@
+// Host orchestration of one frame: device buffers A, B and C, the plain and
+// the texture road, each with its no-film branch, and the film stage.
+#include "pipeline/texture_pitch_compress_expand.h"
+
+#include <cstdint>
+#include <type_traits>
+
+#include "pipeline/gamut_lab_kernels.h"
+#include "pipeline/launch_shapes.h"
+#include "pipeline/pipeline_stages.h"
+#include "pipeline/pixel_kernels.h"
+#include "pipeline/texture_kernels.h"
+
+namespace {
+
+// The literal channel stride of the device layout.
+constexpr int kStride = 4;
+
+// Sigma of texture level k (1-based) is 0.4 * 2^(k - 1).
+constexpr float kLevelSigma[6] = {0.4f, 0.8f, 1.6f, 3.2f, 6.4f, 12.8f};
+
+// Device buffers of one call; freed C, A, B on every path.
+struct DeviceBuffers {
+  float* A = nullptr;  // upload target, early stages, texture source
+  float* B = nullptr;  // second working image, holds the result at download
+  float* C = nullptr;  // RGB staging (3 channels) or scratch plane
+  ~DeviceBuffers() {
+    cudaFree(C);
+    cudaFree(A);
+    cudaFree(B);
+  }
+};
+
+class Frame {
+ public:
+  Frame(const TextureOptionsStruct& o, DeviceBuffers& d)
+      : o_(o), A(d.A), B(d.B), C(d.C), W(o.frameWidth), H(o.frameHeight), dedicated_(is_dedicated_gamut(o.inputGamut)) {}
+
+  void run_plain_road();
+  void run_texture_road();
+
+ private:
+  bool no_film() const { return o_.cameraStock == 0 && o_.printOff != 0; }
+
+  dim3 pixels() const { return launch_shape::pixel_grid(W, H); }
+
+  void exposure(float* X, bool testMode) {
+    if (o_.exposureAmount == 0.0f) return;
+    if (testMode && o_.exposureMode == 2)
+      CUDA_LAUNCH(exposure_log, pixels(), launch_shape::pixel_block(), X, W, H, o_.exposureAmount, kStride);
+    else
+      CUDA_LAUNCH(exposure_linear_gamma, pixels(), launch_shape::pixel_block(), X, W, H, o_.exposureAmount,
+                  kStride);
+  }
+
+  void camera_highlights_shadows(float* X) {
+    if (o_.softClipOn == 0) return;
+    CUDA_LAUNCH(highlights_shadows_Kernel, pixels(), launch_shape::pixel_block(), X, W, H, kStride, o_.inputGamut,
+                o_.cameraHighlightsCeiling, o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled,
+                o_.cameraShadowsRecoverScaled);
+  }
+
+  void negative_highlights_shadows(float* X) {
+    if (!o_.brewSoftClipOn) return;
+    CUDA_LAUNCH(highlights_shadows_Kernel, pixels(), launch_shape::pixel_block(), X, W, H, kStride, o_.inputGamut,
+                o_.brewHighlightCeiling, o_.brewHighlightCompressScaled, o_.brewShadowFloorScaled,
+                o_.brewShadowExpandScaled);
+  }
+
+  void halation_step(float* X, float* Y) {
+    if (!o_.halationOff) call_stage(halation, X, Y);
+  }
+
+  void film(float* X, float* Y) { call_stage(film_brew_print_cuda, X, Y); }
+
+  // A stage that reports failure by its result fails the frame.
+  template <typename Stage>
+  void call_stage(Stage stage, float* X, float* Y) {
+    if constexpr (std::is_same<decltype(stage(X, Y, o_)), bool>::value) {
+      if (!stage(X, Y, o_)) stage_failed_ = true;
+    } else {
+      stage(X, Y, o_);
+    }
+  }
+
+ public:
+  bool stage_failed() const { return stage_failed_; }
+
+ private:
+
+  void compress(float* in, float* out);
+  void expand(const float* in, float* out);
+  void into_lab(float* img, float* aux, bool compressing);
+  void out_of_lab(float* img, bool expanding);
+
+  void blur(float* plane, float sigma);
+  void texture_levels();
+
+  const TextureOptionsStruct& o_;
+  float* const A;
+  float* const B;
+  float* const C;
+  const int W;
+  const int H;
+  const bool dedicated_;
+  bool stage_failed_ = false;
+};
+
+#define KALTHORNE_DISPATCH_GAMUT(member)                                                                    \
+  switch (o_.inputGamut) {                                                                                  \
+    KALTHORNE_DEDICATED_GAMUTS(member)                                                                      \
+    default: break;                                                                                         \
+  }
+
+void Frame::compress(float* in, float* out) {
+#define CASE(index, g, gc, ge, compress, ...) \
+  case index: CUDA_LAUNCH(compress, pixels(), launch_shape::pixel_block(), in, out, W, H); break;
+  KALTHORNE_DISPATCH_GAMUT(CASE)
+#undef CASE
+}
+
+void Frame::expand(const float* in, float* out) {
+#define CASE(index, g, gc, ge, compress, expand, ...) \
+  case index: CUDA_LAUNCH(expand, pixels(), launch_shape::pixel_block(), in, out, W, H); break;
+  KALTHORNE_DISPATCH_GAMUT(CASE)
+#undef CASE
+}
+
+void Frame::into_lab(float* img, float* aux, bool compressing) {
+#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, ...)                        \
+  case index:                                                                                        \
+    if (compressing)                                                                                 \
+      CUDA_LAUNCH(compress_to_lab, pixels(), launch_shape::pixel_block(), img, aux, W, H, kStride); \
+    else                                                                                             \
+      CUDA_LAUNCH(to_lab, pixels(), launch_shape::pixel_block(), img, aux, W, H, kStride);          \
+    break;
+  KALTHORNE_DISPATCH_GAMUT(CASE)
+#undef CASE
+}
+
+void Frame::out_of_lab(float* img, bool expanding) {
+#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, from_lab_expand) \
+  case index:                                                                                      \
+    if (expanding)                                                                                 \
+      CUDA_LAUNCH(from_lab_expand, pixels(), launch_shape::pixel_block(), img, W, H, kStride);     \
+    else                                                                                           \
+      CUDA_LAUNCH(from_lab, pixels(), launch_shape::pixel_block(), img, W, H, kStride);            \
+    break;
+  KALTHORNE_DISPATCH_GAMUT(CASE)
+#undef CASE
+}
+
+void Frame::run_plain_road() {
+  if (!no_film()) {
+    exposure(A, true);
+    halation_step(A, B);
+    camera_highlights_shadows(A);
+    negative_highlights_shadows(A);
+    if (o_.hdrComp && dedicated_) {
+      compress(A, B);
+      film(A, B);
+      expand(A, B);
+    } else {
+      film(A, B);
+    }
+    return;
+  }
+  if (o_.softClipOn != 0) {
+    exposure(A, true);
+    halation_step(A, B);
+    CUDA_LAUNCH(highlights_shadows_Kernel_in_out, pixels(), launch_shape::pixel_block(), A, B, W, H, kStride,
+                o_.inputGamut, o_.cameraHighlightsCeiling, o_.cameraHighlightsRecoverScaled,
+                o_.cameraShadowsCeilingScaled, o_.cameraShadowsRecoverScaled);
+  } else if (o_.exposureAmount != 0.0f) {
+    if (o_.exposureMode == 2)
+      CUDA_LAUNCH(exposure_log_in_out, pixels(), launch_shape::pixel_block(), A, B, W, H, o_.exposureAmount,
+                  kStride);
+    else
+      CUDA_LAUNCH(exposure_linear_gamma_in_out, pixels(), launch_shape::pixel_block(), A, B, W, H,
+                  o_.exposureAmount, kStride);
+    halation_step(B, A);
+  } else {
+    // Nothing else carries the frame into B here: copy it (alpha included),
+    // and halate only when halation is switched on.
+    cudaMemcpy(B, A, size_t(W) * size_t(H) * 4 * sizeof(float), cudaMemcpyDeviceToDevice);
+    halation_step(A, B);
+  }
+}
+
+// Separable blur of the strided plane P (channel of a 4-float buffer) in place,
+// through the scratch plane C: columns, transpose, columns of the transposed
+// plane, transpose back.
+void Frame::blur(float* P, float sigma) {
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), P, C, W, H, sigma, kStride);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, P, W, H, kStride);
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), P, C, H, W, sigma, kStride);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, P, H, W, kStride);
+}
+
+void Frame::texture_levels() {
+  const float gains[6] = {o_.sopranoPitchScaled, o_.mezzoSopranoPitchScaled, o_.altoPitchScaled,
+                          o_.tenorPitchScaled,   o_.baritonePitchScaled,     o_.bassPitchScaled};
+  // Levels past the last gain that is not exactly 1.0 would add nothing.
+  int last = 1;
+  for (int k = 2; k <= 6; ++k)
+    if (gains[k - 1] != 1.0f) last = k;
+
+  const dim3 rows = launch_shape::row_grid(W, H);
+  const dim3 row_block = launch_shape::row_block();
+  float* const previous = B + 2;
+  float* const current = B + 3;
+
+  // Level 1: the blur of L' goes into channel 2 of B.
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), A, C, W, H, kLevelSigma[0],
+              kStride);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, previous, W, H, kStride);
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), previous, C, H, W,
+              kLevelSigma[0], kStride);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, previous, H, W, kStride);
+  CUDA_LAUNCH(pitch_sharp, rows, row_block, W, H, A, previous, B, gains[0], kStride);
+
+  for (int k = 2; k <= last; ++k) {
+    const float sigma = kLevelSigma[k - 1];
+    if (k == 2) {
+      CUDA_LAUNCH(CopyY, rows, row_block, previous, current, W, H, kStride);
+      blur(current, sigma);
+    } else {
+      CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), previous, C, W, H,
+                  sigma, kStride);
+      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, current, W, H, kStride);
+      CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), current, C, H, W, sigma,
+                  kStride);
+      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, current, H, W, kStride);
+    }
+    CUDA_LAUNCH(pitch_sharp, rows, row_block, W, H, previous, current, B, gains[k - 1], kStride);
+    CUDA_LAUNCH(CopyY, rows, row_block, current, previous, W, H, kStride);
+  }
+
+  CUDA_LAUNCH(pitch_accumulate, rows, row_block, W, H, A, B, kStride);
+}
+
+void Frame::run_texture_road() {
+  // Head, in place on A; dedicated gamuts always expose multiplicatively.
+  exposure(A, !dedicated_);
+  halation_step(A, B);
+  camera_highlights_shadows(A);
+  if (dedicated_) {
+    if (o_.hdrComp) {
+      if (o_.cameraStock != 0) negative_highlights_shadows(A);
+      into_lab(A, B, true);
+    } else {
+      into_lab(A, B, false);
+    }
+  } else {
+    CUDA_LAUNCH(ColorSpace_LAB, pixels(), launch_shape::pixel_block(), A, B, W, H, kStride, o_.inputGamut);
+  }
+
+  texture_levels();
+
+  // Out of Lab, B in place, then the film stage.
+  if (dedicated_) {
+    if (no_film()) {
+      out_of_lab(B, o_.hdrComp != 0);
+      return;
+    }
+    out_of_lab(B, false);
+    if (o_.hdrComp) {
+      film(B, A);
+      expand(A, B);
+    } else {
+      negative_highlights_shadows(B);
+      film(B, A);
+    }
+    return;
+  }
+  CUDA_LAUNCH(LAB_Colorspace, pixels(), launch_shape::pixel_block(), B, W, H, kStride, o_.inputGamut);
+  if (no_film()) return;
+  negative_highlights_shadows(B);
+  film(B, A);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
+                                                                                     TextureOptionsStruct opts) {
+  const int W = opts.frameWidth;
+  const int H = opts.frameHeight;
+  const int channels = opts.channelCount;
+  // A frame with nothing to process, or a layout the pipeline does not know,
+  // never reaches the device.
+  if (W <= 0 || H <= 0 || (channels != 3 && channels != 4) || !src || !dst) return false;
+  const size_t pixels = size_t(W) * size_t(H);
+  if (pixels > SIZE_MAX / (4 * sizeof(float))) return false;
+
+  if (cudaSetDevice(opts.cudaDevice) != cudaSuccess) return false;
+  // Errors left on this thread by earlier work are not this frame's.
+  cudaGetLastError();
+
+  const size_t wide_bytes = pixels * 4 * sizeof(float);
+  DeviceBuffers d;
+  if (cudaMalloc(reinterpret_cast<void**>(&d.A), wide_bytes) != cudaSuccess) return false;
+  if (cudaMalloc(reinterpret_cast<void**>(&d.B), wide_bytes) != cudaSuccess) return false;
+
+  const dim3 grid = launch_shape::pixel_grid(W, H);
+  if (channels == 3) {
+    const size_t rgb_bytes = pixels * 3 * sizeof(float);
+    if (cudaMalloc(reinterpret_cast<void**>(&d.C), rgb_bytes) != cudaSuccess) return false;
+    if (cudaMemcpy(d.C, src, rgb_bytes, cudaMemcpyHostToDevice) != cudaSuccess) return false;
+    CUDA_LAUNCH(RGB_RGBA_Kernel, grid, launch_shape::pixel_block(), d.C, d.A, W, H);
+  } else {
+    if (cudaMalloc(reinterpret_cast<void**>(&d.C), pixels * sizeof(float)) != cudaSuccess) return false;
+    if (cudaMemcpy(d.A, src, wide_bytes, cudaMemcpyHostToDevice) != cudaSuccess) return false;
+  }
+
+  Frame frame(opts, d);
+  if (!opts.pitchOff && opts.ensemblePitchScaled != 1.0f)
+    frame.run_texture_road();
+  else
+    frame.run_plain_road();
+
+  if (channels == 3) CUDA_LAUNCH(RGBA_RGB_Kernel, grid, launch_shape::pixel_block(), d.B, d.C, W, H);
+  // Any failed launch, allocation or copy inside the stages leaves its error
+  // here; a frame built on it is not delivered.
+  if (cudaGetLastError() != cudaSuccess || frame.stage_failed()) return false;
+  const float* result = channels == 3 ? d.C : d.B;
+  return cudaMemcpy(dst, result, pixels * size_t(channels) * sizeof(float), cudaMemcpyDefault) == cudaSuccess;
+}

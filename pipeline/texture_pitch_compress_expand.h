@@ -1,0 +1,12 @@
+// The one entry of the GPU pipeline: uploads a frame, runs the stages chosen
+// by the render options and downloads the result into dst.
+#pragma once
+
+#include "pipeline/texture_options.h"
+
+// src and dst: host memory of frameWidth x frameHeight x channelCount floats,
+// rows tightly packed. Returns false, with dst not delivered, when the frame
+// is empty or has an unsupported channel count or when any CUDA step fails;
+// every device buffer is freed on every path.
+extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
+    const float* src, float* dst, TextureOptionsStruct options);

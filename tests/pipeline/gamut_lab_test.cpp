@@ -1,0 +1,141 @@
+// Highlight compression and per-gamut Lab conversions of the four dedicated
+// gamuts: round trips, published white points and the curve's fixed values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "cudasim/cudasim_control.h"
+#include "device_buffer.h"
+#include "pipeline/gamut_lab.cuh"
+#include "pipeline/gamut_lab_kernels.h"
+#include "pipeline/launch_shapes.h"
+
+namespace {
+
+struct GamutCase {
+  const char* name;
+  LabGamut gamut;
+};
+
+const GamutCase kGamuts[] = {{"rec709", GamutRec709::get()},
+                             {"ACES_AP0", GamutAcesAp0::get()},
+                             {"ACES_AP1", GamutAcesAp1::get()},
+                             {"rec2020", GamutRec2020::get()}};
+
+TEST(GamutMatrices, ForwardAndInverseAreInverses) {
+  for (const auto& g : kGamuts) {
+    for (Rgb3 v : {Rgb3{1, 0, 0}, Rgb3{0, 1, 0}, Rgb3{0, 0, 1}, Rgb3{0.3f, 0.6f, 0.1f}}) {
+      Rgb3 back = mat3_apply(g.gamut.fromXYZ, mat3_apply(g.gamut.toXYZ, v));
+      EXPECT_NEAR(back.r, v.r, 2e-6f) << g.name;
+      EXPECT_NEAR(back.g, v.g, 2e-6f) << g.name;
+      EXPECT_NEAR(back.b, v.b, 2e-6f) << g.name;
+    }
+  }
+}
+
+TEST(Compression, FixedPointsOfTheCurve) {
+  const LabGamut g = GamutRec709::get();
+  Rgb3 low = compress_rgb(g, Rgb3{0.1f, 0.1f, 0.1f});
+  EXPECT_EQ(low.r, 0.1f);
+  const float expected = 0.1835167 * std::log(1.0 + 284.3578) - 0.5457689;
+  Rgb3 white = compress_rgb(g, Rgb3{1, 1, 1});
+  EXPECT_NEAR(white.r, expected, 1e-5f);
+  EXPECT_NEAR(white.g, expected, 1e-5f);
+  EXPECT_NEAR(expected, 0.49, 0.01);
+  // The curve meets the identity at mid grey with slope 1.
+  EXPECT_NEAR(compress_factor(0.18f + 1e-4f), 1.0f, 1e-4f);
+  // Non-positive and NaN luminance go to black both ways (AP0 blue weight is negative).
+  const LabGamut ap0 = GamutAcesAp0::get();
+  for (Rgb3 v : {Rgb3{0, 0, 1}, Rgb3{0, 0, 0}, Rgb3{NAN, 0.5f, 0.5f}}) {
+    Rgb3 c = compress_rgb(ap0, v), e = expand_rgb(ap0, v);
+    EXPECT_EQ(c.r + c.g + c.b, 0.0f);
+    EXPECT_EQ(e.r + e.g + e.b, 0.0f);
+  }
+}
+
+TEST(Compression, ExpansionUndoesCompressionInEveryGamut) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> value(0.0f, 40.0f);
+  for (const auto& g : kGamuts) {
+    for (int i = 0; i < 2000; ++i) {
+      Rgb3 v{value(rng), value(rng), value(rng)};
+      if (!(dot3(g.gamut.luma, v) > 0.0f)) continue;
+      Rgb3 c = compress_rgb(g.gamut, v);
+      EXPECT_LE(dot3(g.gamut.luma, c), dot3(g.gamut.luma, v) * (1 + 1e-6f));
+      Rgb3 back = expand_rgb(g.gamut, c);
+      ASSERT_NEAR(back.r, v.r, 2e-4f * std::fmax(1.0f, v.r)) << g.name;
+      ASSERT_NEAR(back.g, v.g, 2e-4f * std::fmax(1.0f, v.g)) << g.name;
+      ASSERT_NEAR(back.b, v.b, 2e-4f * std::fmax(1.0f, v.b)) << g.name;
+    }
+  }
+}
+
+TEST(ScaledLab, D65WhiteAndGreyAreNeutral) {
+  // Rec.709 and Rec.2020 share the D65 white of the Lab reference.
+  for (const LabGamut& g : {GamutRec709::get(), GamutRec2020::get()}) {
+    for (float grey : {1.0f, 0.18f, 0.002f}) {
+      Rgb3 lab = rgb_to_scaled_lab(g, Rgb3{grey, grey, grey});
+      EXPECT_NEAR(lab.g, 0.5f, 1e-4f);
+      EXPECT_NEAR(lab.b, 0.5f, 1e-4f);
+    }
+    EXPECT_NEAR(rgb_to_scaled_lab(g, Rgb3{1, 1, 1}).r, 1.0f, 1e-4f);
+    // Published L* of mid grey (Y = 0.18) is 49.496.
+    EXPECT_NEAR(rgb_to_scaled_lab(g, Rgb3{0.18f, 0.18f, 0.18f}).r, 0.49496f, 2e-4f);
+  }
+  Rgb3 black = scaled_lab_to_rgb(GamutRec709::get(), Rgb3{0.0f, 0.5f, 0.5f});
+  EXPECT_NEAR(black.r, 0.0f, 1e-6f);
+  EXPECT_NEAR(black.g, 0.0f, 1e-6f);
+  EXPECT_NEAR(black.b, 0.0f, 1e-6f);
+}
+
+// Every named kernel, through the launcher: compressing into Lab and expanding
+// out of it returns the picture; compress and expand kernels keep alpha.
+TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
+  cudasim::reset();
+  const int W = 37, H = 3;
+  std::vector<float> host(W * H * 4);
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> value(0.01f, 3.0f);
+  for (size_t i = 0; i < host.size(); ++i) host[i] = (i % 4 == 3) ? 0.5f : value(rng);
+  const dim3 grid = launch_shape::pixel_grid(W, H), block = launch_shape::pixel_block();
+  int gamuts = 0;
+#define ROUND_TRIP(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, from_lab_expand)     \
+  {                                                                                                          \
+    ++gamuts;                                                                                                \
+    const float tolerance = index == 30 ? 2e-3f : 3e-4f; /* rec2020 members use two matrix renderings */     \
+    DeviceFloats img(host), aux(host.size()), a(host), b(host.size());                                       \
+    CUDA_LAUNCH(to_lab, grid, block, img.get(), aux.get(), W, H, 4);                                         \
+    CUDA_LAUNCH(from_lab, grid, block, img.get(), W, H, 4);                                                  \
+    auto plain = img.download();                                                                             \
+    CUDA_LAUNCH(compress_to_lab, grid, block, img.get(), aux.get(), W, H, 4);                                \
+    auto auxiliary = aux.download();                                                                         \
+    CUDA_LAUNCH(from_lab_expand, grid, block, img.get(), W, H, 4);                                           \
+    auto expanded = img.download();                                                                          \
+    CUDA_LAUNCH(compress, grid, block, a.get(), b.get(), W, H);                                              \
+    auto compressed_in = a.download();                                                                       \
+    CUDA_LAUNCH(expand, grid, block, a.get(), b.get(), W, H);                                                \
+    auto after_expand_in = a.download(), restored = b.download();                                            \
+    for (size_t i = 0; i < host.size(); ++i) {                                                               \
+      const float tol = tolerance * std::fmax(1.0f, host[i]);                                                \
+      ASSERT_NEAR(plain[i], host[i], tol) << #to_lab << " " << i;                                            \
+      ASSERT_NEAR(expanded[i], host[i], tol) << #compress_to_lab << " " << i;                                \
+      ASSERT_NEAR(restored[i], host[i], 3e-4f * std::fmax(1.0f, host[i])) << #expand << " " << i;            \
+      ASSERT_EQ(after_expand_in[i], compressed_in[i]) << #expand << " changed its input";                    \
+      if (i % 4 == 0) {                                                                                      \
+        ASSERT_EQ(auxiliary[i], 0.0f);                                                                       \
+      }                                                                                                      \
+      if (i % 4 == 3) {                                                                                      \
+        ASSERT_EQ(restored[i], 0.5f);                                                                        \
+      }                                                                                                      \
+    }                                                                                                        \
+  }
+  KALTHORNE_DEDICATED_GAMUTS(ROUND_TRIP)
+#undef ROUND_TRIP
+  EXPECT_EQ(gamuts, 4);
+  EXPECT_EQ(cudasim::launch_trace().size(), 24u);
+  for (const auto& l : cudasim::launch_trace()) EXPECT_TRUE(l.ran) << l.kernel;
+  EXPECT_TRUE(cudasim::violations().empty());
+}
+
+}  // namespace

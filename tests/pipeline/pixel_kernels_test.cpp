@@ -1,0 +1,108 @@
+// Exposure, highlight/shadow and format kernels: the clamps and the neutral
+// settings that the rest of the pipeline relies on.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "cudasim/cudasim_control.h"
+#include "device_buffer.h"
+#include "pipeline/launch_shapes.h"
+#include "pipeline/pixel_kernels.cuh"
+#include "pipeline/pixel_kernels.h"
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+TEST(Exposure, ClampsToTheWorkingRangeAndSendsNaNToZero) {
+  EXPECT_EQ(exposure_linear_value(100.0f, 8.0f), 469.8f);
+  EXPECT_EQ(exposure_linear_value(-0.5f, 2.0f), 0.0f);
+  EXPECT_EQ(exposure_linear_value(0.25f, 2.0f), 0.5f);
+  EXPECT_EQ(exposure_linear_value(kNaN, 2.0f), 0.0f);
+  EXPECT_EQ(exposure_linear_value(std::numeric_limits<float>::infinity(), 0.0f), 0.0f);  // inf * 0
+
+  EXPECT_EQ(exposure_log_value(0.9f, 0.2f), 1.0f);
+  EXPECT_EQ(exposure_log_value(0.1f, -0.2f), 0.0f);
+  EXPECT_FLOAT_EQ(exposure_log_value(0.5f, 0.25f), 0.75f);
+  EXPECT_EQ(exposure_log_value(kNaN, 0.2f), 0.0f);
+}
+
+TEST(Exposure, InPlaceKernelsKeepAlphaAndInOutTwinsCopyIt) {
+  cudasim::reset();
+  const int W = 33, H = 2;  // overhangs one 32 x 32 block
+  std::vector<float> host(W * H * 4);
+  for (size_t i = 0; i < host.size(); ++i) host[i] = (i % 4 == 3) ? 0.75f : (i % 7 == 0 ? kNaN : 0.01f * float(i % 50));
+  DeviceFloats img(host), out(host.size());
+  CUDA_LAUNCH(exposure_linear_gamma, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img.get(), W, H,
+              3.0f, 4);
+  CUDA_LAUNCH(exposure_log_in_out, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img.get(),
+              out.get(), W, H, 0.5f, 4);
+  auto a = img.download(), b = out.download();
+  for (size_t i = 0; i < host.size(); ++i) {
+    if (i % 4 == 3) {
+      EXPECT_EQ(a[i], 0.75f);
+      EXPECT_EQ(b[i], 0.75f);
+      continue;
+    }
+    const float exposed = exposure_linear_value(host[i], 3.0f);
+    ASSERT_EQ(a[i], exposed) << i;
+    ASSERT_EQ(b[i], exposure_log_value(exposed, 0.5f)) << i;
+    ASSERT_FALSE(std::isnan(b[i]));
+  }
+}
+
+TEST(HighlightsShadows, NeutralSettingsAreAnIdentity) {
+  for (float v = -2.0f; v <= 3.0f; v += 0.03125f)
+    EXPECT_NEAR(highlights_shadows_value(v, 1.0f, 1.0f, 0.0f, 0.0f), v, 1e-6f) << v;
+}
+
+TEST(HighlightsShadows, RollOffsJoinSmoothlyAndStayInsideTheirLimits) {
+  const float ceiling = 0.8f, recover = 6.0f;  // recover as scaled: Recover * 5 + 1
+  // At and just above the ceiling the curve is the identity with slope 1.
+  EXPECT_EQ(highlights_shadows_value(ceiling, ceiling, 1.0f, 0.0f, 0.0f), ceiling);
+  EXPECT_NEAR(highlights_shadows_value(ceiling + 1e-3f, ceiling, recover, 0.0f, 0.0f), ceiling + 1e-3f, 1e-5f);
+  // The limit step keeps every highlight below 1.0 once t1 = 1 - 0.02 k is below 1.
+  float previous = -1.0f;
+  for (float v = 0.0f; v < 1000.0f; v = v * 1.5f + 0.01f) {
+    const float r = highlights_shadows_value(v, ceiling, recover, 0.0f, 0.0f);
+    EXPECT_LT(r, 1.0f) << v;
+    EXPECT_GE(r, previous) << v;  // monotone
+    previous = r;
+  }
+  // Shadows mirror it: with a negative scaled recover the result stays above 0.
+  const float shadowCeiling = 1.5f, shadowRecover = -1.5f;
+  for (float v = 1.0f; v > -1000.0f; v = v - std::fabs(v) * 0.5f - 0.01f)
+    EXPECT_GT(highlights_shadows_value(v, 1.0f, 1.0f, shadowCeiling, shadowRecover), 0.0f) << v;
+}
+
+TEST(FormatKernels, WidenWithZeroAlphaAndNarrowBackExactly) {
+  cudasim::reset();
+  const int W = 5, H = 3;
+  std::vector<float> rgb(W * H * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = float(i) * 0.37f - 2.0f;
+  DeviceFloats in(rgb), wide(W * H * 4), back(W * H * 3);
+  CUDA_LAUNCH(RGB_RGBA_Kernel, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), in.get(), wide.get(), W,
+              H);
+  CUDA_LAUNCH(RGBA_RGB_Kernel, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), wide.get(), back.get(),
+              W, H);
+  auto w = wide.download();
+  for (int i = 0; i < W * H; ++i) EXPECT_EQ(w[4 * i + 3], 0.0f);
+  EXPECT_EQ(back.download(), rgb);
+}
+
+TEST(LaunchShapes, GridsCoverTheFrameWithWholeBlocks) {
+  EXPECT_EQ(calc_kernel(1, 32), 1);
+  EXPECT_EQ(calc_kernel(32, 32), 1);
+  EXPECT_EQ(calc_kernel(33, 32), 2);
+  EXPECT_EQ(calc_kernel(1025, 1024), 2);
+  EXPECT_EQ(calc_kernel(0, 32), 0);
+  for (int w = 1; w < 3000; w += 37) {
+    const int blocks = calc_kernel(w, 32);
+    EXPECT_GE(blocks * 32, w);
+    EXPECT_LT((blocks - 1) * 32, w);
+    EXPECT_EQ(launch_shape::row_grid(w, 7).x, unsigned(calc_kernel(w, 1024)));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+#include "stage_standins.h"
+
+#include <mutex>
+#include <type_traits>
+
+#include "pipeline/launch_shapes.h"
+#include "pipeline/pipeline_stages.h"
+
+namespace standin {
+namespace {
+std::mutex calls_mutex;
+std::vector<StageCall> call_list;
+bool film_fails = false;
+
+void record(const char* stage, const float* x, const float* y) {
+  std::lock_guard<std::mutex> lock(calls_mutex);
+  call_list.push_back({stage, x, y});
+}
+}  // namespace
+
+std::vector<StageCall> calls() {
+  std::lock_guard<std::mutex> lock(calls_mutex);
+  return call_list;
+}
+
+void clear_calls() {
+  std::lock_guard<std::mutex> lock(calls_mutex);
+  call_list.clear();
+}
+
+void set_film_fails(bool fails) { film_fails = fails; }
+
+}  // namespace standin
+
+#define STANDIN_PIXEL(W, H)                             \
+  const int x = blockIdx.x * blockDim.x + threadIdx.x; \
+  const int y = blockIdx.y * blockDim.y + threadIdx.y; \
+  if (x >= (W) || y >= (H)) return;                     \
+  const size_t e = (size_t(y) * size_t(W) + size_t(x)) * 4
+
+// Halation contract: colour into both buffers, img alpha kept, tmp alpha not written.
+__global__ void standin_halation(float* img, float* tmp, int W, int H) {
+  STANDIN_PIXEL(W, H);
+  for (int c = 0; c < 3; ++c) tmp[e + c] = img[e + c] = standin::halation_value(img[e + c]);
+}
+
+// Film contract: the result, with a's alpha, in both buffers.
+__global__ void standin_film(float* a, float* b, int W, int H) {
+  STANDIN_PIXEL(W, H);
+  for (int c = 0; c < 3; ++c) b[e + c] = a[e + c] = standin::film_value(a[e + c]);
+  b[e + 3] = a[e + 3];
+}
+
+__global__ void ColorSpace_LAB(float* img, float* aux, int W, int H, int n, int inputGamut) {
+  (void)n;
+  (void)inputGamut;
+  STANDIN_PIXEL(W, H);
+  for (int c = 0; c < 3; ++c) img[e + c] = standin::into_lab_value(img[e + c]);
+  aux[e] = 0.0f;
+}
+
+__global__ void LAB_Colorspace(float* img, int W, int H, int n, int inputGamut) {
+  (void)n;
+  (void)inputGamut;
+  STANDIN_PIXEL(W, H);
+  for (int c = 0; c < 3; ++c) img[e + c] = standin::out_of_lab_value(img[e + c]);
+}
+
+// Signatures follow the real stages' declarations, whichever result they give.
+decltype(halation(nullptr, nullptr, TextureOptionsStruct{})) halation(float* img, float* tmp,
+                                                                      TextureOptionsStruct o) {
+  standin::record("halation", img, tmp);
+  CUDA_LAUNCH(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
+              img, tmp, o.frameWidth, o.frameHeight);
+  using Result = decltype(halation(nullptr, nullptr, TextureOptionsStruct{}));
+  if constexpr (!std::is_void<Result>::value) return Result(true);
+}
+
+decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{})) film_brew_print_cuda(
+    float* a, float* b, TextureOptionsStruct o) {
+  standin::record("film", a, b);
+  using Result = decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{}));
+  if constexpr (!std::is_void<Result>::value) {
+    if (standin::film_fails) return Result(false);
+  }
+  CUDA_LAUNCH(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(), a,
+              b, o.frameWidth, o.frameHeight);
+  if constexpr (!std::is_void<Result>::value) return Result(true);
+}

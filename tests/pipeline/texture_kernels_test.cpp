@@ -1,0 +1,129 @@
+// Texture-stage building blocks: the recursive Gaussian against the
+// properties of a Gaussian, the tiled transpose at every channel offset.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "cudasim/cudasim_control.h"
+#include "device_buffer.h"
+#include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.cuh"
+#include "pipeline/texture_kernels.h"
+
+namespace {
+
+struct Size {
+  int w, h;
+};
+const Size kSizes[] = {{37, 23}, {1, 1}, {1025, 2}, {2, 70}};
+
+TEST(Deriche, UnitDcGainAndGaussianMoments) {
+  for (float sigma : {0.0f, 0.4f, 1.6f, 3.2f, 12.8f}) {
+    const DericheCoefficients c = deriche_coefficients(sigma);
+    EXPECT_NEAR(c.a0 + c.a1 + c.a2 + c.a3, 1.0f + c.b1 + c.b2, 1e-6f);
+    EXPECT_NEAR(c.coefp + c.coefn, 1.0f, 1e-5f);
+  }
+  // Sigma below 0.1 blurs as 0.1.
+  EXPECT_EQ(deriche_coefficients(0.0f).a1, deriche_coefficients(0.1f).a1);
+  EXPECT_EQ(deriche_coefficients(-3.0f).b1, deriche_coefficients(0.1f).b1);
+
+  // An impulse in a long column: mass 1, centred, and a width that scales
+  // with sigma (the recursive filter's width is a fixed multiple of sigma).
+  double ratio0 = 0;
+  for (float sigma : {1.6f, 3.2f, 6.4f}) {
+    const int n = 401, mid = 200;
+    std::vector<float> in(n, 0.0f), out(n, -1.0f);
+    in[mid] = 1.0f;
+    deriche_column(in.data(), 1, out.data(), 1, n, deriche_coefficients(sigma));
+    double mass = 0, mean = 0, var = 0;
+    for (int i = 0; i < n; ++i) mass += out[i], mean += out[i] * i;
+    mean /= mass;
+    for (int i = 0; i < n; ++i) var += out[i] * (i - mean) * (i - mean);
+    var /= mass;
+    EXPECT_NEAR(mass, 1.0, 1e-4) << sigma;
+    EXPECT_NEAR(mean, mid, 1e-3) << sigma;
+    const double ratio = std::sqrt(var) / sigma;
+    if (ratio0 == 0) ratio0 = ratio;
+    EXPECT_NEAR(ratio, ratio0, 0.02 * ratio0) << sigma;
+    EXPECT_NEAR(ratio, 1.0, 0.25) << sigma;
+  }
+}
+
+// Full 2-D blur as the pipeline does it: columns, transpose, columns, transpose.
+void blur_channel(float* P, float* C, int W, int H, float sigma) {
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), P, C, W, H, sigma, 4);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, P, W, H, 4);
+  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), P, C, H, W, sigma, 4);
+  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, P, H, W, 4);
+}
+
+TEST(TextureKernels, ConstantPlaneStaysConstantThroughTheBlurToTheBorders) {
+  cudasim::reset();
+  for (const Size s : kSizes) {
+    for (float sigma : {0.0f, 0.4f, 12.8f}) {
+      std::vector<float> host(size_t(s.w) * s.h * 4, 0.625f);
+      DeviceFloats buffer(host), scratch(size_t(s.w) * s.h);
+      blur_channel(buffer.get() + 2, scratch.get(), s.w, s.h, sigma);
+      auto out = buffer.download();
+      for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_NEAR(out[i], 0.625f, 1e-5f) << s.w << "x" << s.h << " sigma " << sigma << " at " << i;
+    }
+  }
+  EXPECT_TRUE(cudasim::violations().empty());
+  for (const auto& l : cudasim::launch_trace()) EXPECT_TRUE(l.ran);
+}
+
+TEST(TextureKernels, TransposeIsExactAtEveryChannelOffset) {
+  cudasim::reset();
+  for (const Size s : kSizes) {
+    std::vector<float> plane(size_t(s.w) * s.h);
+    for (size_t i = 0; i < plane.size(); ++i) plane[i] = float(i) + 0.5f;
+    DeviceFloats in(plane);
+    for (int channel = 0; channel < 4; ++channel) {
+      DeviceFloats out(plane.size() * 4);
+      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.w, s.h), launch_shape::pixel_block(), in.get(),
+                  out.get() + channel, s.w, s.h, 4);
+      auto o = out.download();
+      for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x)
+          ASSERT_EQ(o[(size_t(x) * s.h + y) * 4 + channel], plane[size_t(y) * s.w + x]) << channel;
+      for (size_t i = 0; i < o.size(); ++i)
+        if (int(i % 4) != channel) {
+          ASSERT_TRUE(cudasim::is_nan_sentinel(o[i])) << "wrote channel " << i % 4;
+        }
+    }
+  }
+  EXPECT_EQ(cudasim::allocation_stats().guard_overruns, 0u);
+  EXPECT_EQ(cudasim::check_guards(), 0u);
+}
+
+TEST(TextureKernels, BandsTelescopeBackToTheLightness) {
+  // sum of gain-1 bands plus the last blur gives L back; chroma and alpha
+  // come from the image.
+  cudasim::reset();
+  const int W = 37, H = 23;
+  std::vector<float> lab(W * H * 4), acc(W * H * 4, 0.0f);
+  for (size_t i = 0; i < lab.size(); ++i) lab[i] = std::fmod(float(i) * 0.61803f, 1.0f);
+  DeviceFloats image(lab), accumulator(acc), scratch(W * H);
+  float* B = accumulator.get();
+  const dim3 rows = launch_shape::row_grid(W, H), rb = launch_shape::row_block();
+  CUDA_LAUNCH(CopyY, rows, rb, image.get(), B + 2, W, H, 4);
+  blur_channel(B + 2, scratch.get(), W, H, 0.4f);
+  CUDA_LAUNCH(pitch_sharp, rows, rb, W, H, image.get(), B + 2, B, 1.0f, 4);
+  for (float sigma : {0.8f, 1.6f}) {
+    CUDA_LAUNCH(CopyY, rows, rb, B + 2, B + 3, W, H, 4);
+    blur_channel(B + 3, scratch.get(), W, H, sigma);
+    CUDA_LAUNCH(pitch_sharp, rows, rb, W, H, B + 2, B + 3, B, 1.0f, 4);
+    CUDA_LAUNCH(CopyY, rows, rb, B + 3, B + 2, W, H, 4);
+  }
+  CUDA_LAUNCH(pitch_accumulate, rows, rb, W, H, image.get(), B, 4);
+  auto out = accumulator.download();
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (i % 4 == 0)
+      ASSERT_NEAR(out[i], lab[i], 1e-5f) << i;
+    else
+      ASSERT_EQ(out[i], lab[i]) << i;
+  }
+}
+
+}  // namespace
