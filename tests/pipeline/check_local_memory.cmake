@@ -1,0 +1,47 @@
+# No kernel of the device build may use local memory (stack frames or
+# register spills). Run as: cmake -DCUOBJDUMP=... -DLIBRARY=... -DNVCC=...
+#   -DSOURCES=a.cu;b.cu -DARCH=75 -DINCLUDE_DIR=... -P check_local_memory.cmake
+# With cuobjdump the built library is inspected; without it every kernel
+# source is compiled again and the assembler's resource report is read.
+set(_offenders "")
+if(CUOBJDUMP AND EXISTS "${CUOBJDUMP}")
+  execute_process(COMMAND ${CUOBJDUMP} --dump-resource-usage ${LIBRARY}
+                  OUTPUT_VARIABLE _out ERROR_VARIABLE _err RESULT_VARIABLE _rc)
+  if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "cuobjdump failed: ${_err}")
+  endif()
+  string(REGEX MATCHALL "Function [^\n]*\n[^\n]*LOCAL:[1-9][0-9]*" _offenders "${_out}")
+  string(REGEX MATCHALL "LOCAL:" _all "${_out}")
+  list(LENGTH _all _count)
+  if(_count EQUAL 0)
+    message(FATAL_ERROR "cuobjdump reported no kernels in ${LIBRARY}")
+  endif()
+else()
+  set(_count 0)
+  foreach(_src IN LISTS SOURCES)
+    execute_process(COMMAND ${NVCC} -std=c++17 -cubin -arch=sm_${ARCH} --expt-relaxed-constexpr
+                            -I${INCLUDE_DIR} -Xptxas=-v -o /dev/null ${_src}
+                    OUTPUT_VARIABLE _out ERROR_VARIABLE _err RESULT_VARIABLE _rc)
+    if(NOT _rc EQUAL 0)
+      message(FATAL_ERROR "nvcc failed on ${_src}: ${_err}")
+    endif()
+    string(REGEX MATCHALL "Function properties for [^\n]*\n[^\n]*" _props "${_err}")
+    foreach(_p IN LISTS _props)
+      math(EXPR _count "${_count} + 1")
+      if(NOT _p MATCHES " 0 bytes stack frame, 0 bytes spill stores, 0 bytes spill loads")
+        list(APPEND _offenders "${_p}")
+      endif()
+    endforeach()
+    if(_err MATCHES "[1-9][0-9]* bytes lmem")
+      list(APPEND _offenders "${_src}: lmem")
+    endif()
+  endforeach()
+  if(_count EQUAL 0)
+    message(FATAL_ERROR "the assembler reported no functions")
+  endif()
+endif()
+if(_offenders)
+  string(REPLACE ";" "\n" _text "${_offenders}")
+  message(FATAL_ERROR "kernels using local memory:\n${_text}")
+endif()
+message(STATUS "${_count} device functions, none using local memory")
