@@ -274,6 +274,7 @@ int attribute_of(const Device& d, int attr) {
     case cudaDevAttrIntegrated: return 0;
     case cudaDevAttrConcurrentKernels: return 1;
     case cudaDevAttrUnifiedAddressing: return 1;
+    case cudaDevAttrMaxTexture1DWidth: return 131072;
     default: return 0;
   }
 }
