@@ -103,7 +103,11 @@ StackRegion acquire_region() {
     std::fprintf(stderr, "cudasim: cannot map fiber stacks\n");
     std::abort();
   }
-  return StackRegion{static_cast<unsigned char*>(p)};
+  // The lowest page of every stack traps an overflow instead of letting one
+  // simulated thread write over the next one's stack.
+  auto* base = static_cast<unsigned char*>(p);
+  for (size_t i = 0; i < kMaxBlockThreads; ++i) mprotect(base + i * kFiberStack, 4096, PROT_NONE);
+  return StackRegion{base};
 }
 
 // One per host thread.
