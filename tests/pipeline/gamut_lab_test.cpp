@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "cudasim/cudasim_control.h"
 #include "device_buffer.h"
@@ -54,23 +55,6 @@ TEST(Compression, FixedPointsOfTheCurve) {
   }
 }
 
-TEST(Compression, ExpansionUndoesCompressionInEveryGamut) {
-  std::mt19937 rng(7);
-  std::uniform_real_distribution<float> value(0.0f, 40.0f);
-  for (const auto& g : kGamuts) {
-    for (int i = 0; i < 2000; ++i) {
-      Rgb3 v{value(rng), value(rng), value(rng)};
-      if (!(dot3(g.gamut.luma, v) > 0.0f)) continue;
-      Rgb3 c = compress_rgb(g.gamut, v);
-      EXPECT_LE(dot3(g.gamut.luma, c), dot3(g.gamut.luma, v) * (1 + 1e-6f));
-      Rgb3 back = expand_rgb(g.gamut, c);
-      ASSERT_NEAR(back.r, v.r, 2e-4f * std::fmax(1.0f, v.r)) << g.name;
-      ASSERT_NEAR(back.g, v.g, 2e-4f * std::fmax(1.0f, v.g)) << g.name;
-      ASSERT_NEAR(back.b, v.b, 2e-4f * std::fmax(1.0f, v.b)) << g.name;
-    }
-  }
-}
-
 TEST(ScaledLab, D65WhiteAndGreyAreNeutral) {
   // Rec.709 and Rec.2020 share the D65 white of the Lab reference.
   for (const LabGamut& g : {GamutRec709::get(), GamutRec2020::get()}) {
@@ -96,7 +80,7 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   const int W = 37, H = 3;
   std::vector<float> host(W * H * 4);
   std::mt19937 rng(11);
-  std::uniform_real_distribution<float> value(0.01f, 3.0f);
+  std::uniform_real_distribution<float> value(0.01f, 20.0f);
   for (size_t i = 0; i < host.size(); ++i) host[i] = (i % 4 == 3) ? 0.5f : value(rng);
   const dim3 grid = launch_shape::pixel_grid(W, H), block = launch_shape::pixel_block();
   int gamuts = 0;

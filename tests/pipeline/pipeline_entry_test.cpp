@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "cudasim/cudasim_control.h"
-#include "pipeline/gamut_lab.cuh"
 #include "pipeline/pixel_kernels.cuh"
 #include "pipeline/texture_pitch_compress_expand.h"
 #include "stage_standins.h"
@@ -214,26 +213,6 @@ TEST(PipelineEntry, PlainRoadValuesFollowTheStageOrder) {
   }
 }
 
-TEST(PipelineEntry, CompressionWrapsTheFilmStageOnDedicatedGamuts) {
-  const int W = 3, H = 2;
-  auto src = test_frame(W, H, 3, 5);
-  TextureOptionsStruct o = plain_options(W, H, 3);
-  o.inputGamut = 0;
-  o.hdrComp = 1;
-  o.exposureAmount = 4.0f;
-  FrameRun r = run_frame(o, src);
-  ASSERT_TRUE(r.ok);
-  const LabGamut g = GamutRec709::get();
-  for (int p = 0; p < W * H; ++p) {
-    Rgb3 v{src[3 * p] * 4.0f, src[3 * p + 1] * 4.0f, src[3 * p + 2] * 4.0f};
-    v = compress_rgb(g, v);
-    v = expand_rgb(g, Rgb3{standin::film_value(v.r), standin::film_value(v.g), standin::film_value(v.b)});
-    EXPECT_FLOAT_EQ(r.out[3 * p], v.r);
-    EXPECT_FLOAT_EQ(r.out[3 * p + 1], v.g);
-    EXPECT_FLOAT_EQ(r.out[3 * p + 2], v.b);
-  }
-}
-
 TEST(PipelineEntry, TextureRoadWithUnitGainsReturnsTheLabImage) {
   // Generic Lab stand-ins are exact inverses, so all-one gains leave the frame.
   const int W = 37, H = 23;
@@ -273,18 +252,6 @@ TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
   }
 }
 
-TEST(PipelineEntry, OneByOneFrameLaunchesOneBlockOfEachShape) {
-  TextureOptionsStruct o = plain_options(1, 1, 4);
-  o.ensemblePitchScaled = 1.4f;
-  o.bassPitchScaled = 2.0f;
-  FrameRun r = run_frame(o, test_frame(1, 1, 4));
-  EXPECT_TRUE(r.ok);
-  for (const auto& l : cudasim::launch_trace()) {
-    EXPECT_EQ(l.grid.x * l.grid.y * l.grid.z, 1u) << l.kernel;
-    EXPECT_TRUE(l.block.x == 1024 || (l.block.x == 32 && l.block.y == 32)) << l.kernel;
-  }
-}
-
 // Every switch of the record, RGB and RGBA, odd sizes: the output holds no
 // unwritten memory, every buffer is freed once, nothing is written out of
 // bounds, the source is untouched and RGBA frames keep their alpha.
@@ -312,6 +279,9 @@ TEST(PipelineEntry, InvariantSweepOverTheSwitches) {
     const auto src = test_frame(size.w, size.h, channels, mask);
     FrameRun r = run_frame(o, src);
     ASSERT_TRUE(r.ok) << mask;
+    if (size.w == 1) {  // one block of each launch shape
+      for (const auto& l : cudasim::launch_trace()) ASSERT_EQ(l.grid.x * l.grid.y * l.grid.z, 1u) << l.kernel;
+    }
     for (size_t i = 0; i < r.out.size(); ++i) {
       ASSERT_FALSE(cudasim::is_nan_sentinel(r.out[i])) << "mask " << mask << " element " << i;
       if (channels == 4 && i % 4 == 3) {

@@ -97,33 +97,4 @@ TEST(TextureKernels, TransposeIsExactAtEveryChannelOffset) {
   EXPECT_EQ(cudasim::check_guards(), 0u);
 }
 
-TEST(TextureKernels, BandsTelescopeBackToTheLightness) {
-  // sum of gain-1 bands plus the last blur gives L back; chroma and alpha
-  // come from the image.
-  cudasim::reset();
-  const int W = 37, H = 23;
-  std::vector<float> lab(W * H * 4), acc(W * H * 4, 0.0f);
-  for (size_t i = 0; i < lab.size(); ++i) lab[i] = std::fmod(float(i) * 0.61803f, 1.0f);
-  DeviceFloats image(lab), accumulator(acc), scratch(W * H);
-  float* B = accumulator.get();
-  const dim3 rows = launch_shape::row_grid(W, H), rb = launch_shape::row_block();
-  CUDA_LAUNCH(CopyY, rows, rb, image.get(), B + 2, W, H, 4);
-  blur_channel(B + 2, scratch.get(), W, H, 0.4f);
-  CUDA_LAUNCH(pitch_sharp, rows, rb, W, H, image.get(), B + 2, B, 1.0f, 4);
-  for (float sigma : {0.8f, 1.6f}) {
-    CUDA_LAUNCH(CopyY, rows, rb, B + 2, B + 3, W, H, 4);
-    blur_channel(B + 3, scratch.get(), W, H, sigma);
-    CUDA_LAUNCH(pitch_sharp, rows, rb, W, H, B + 2, B + 3, B, 1.0f, 4);
-    CUDA_LAUNCH(CopyY, rows, rb, B + 3, B + 2, W, H, 4);
-  }
-  CUDA_LAUNCH(pitch_accumulate, rows, rb, W, H, image.get(), B, 4);
-  auto out = accumulator.download();
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (i % 4 == 0)
-      ASSERT_NEAR(out[i], lab[i], 1e-5f) << i;
-    else
-      ASSERT_EQ(out[i], lab[i]) << i;
-  }
-}
-
 }  // namespace
