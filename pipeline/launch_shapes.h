@@ -2,7 +2,8 @@
 // cover the frame with whole blocks (overhanging threads return at once).
 #pragma once
 
-#include "cudasim/cuda_compat.h"
+// dim3 only: host sources of both builds include this without the stand-in.
+#include <cuda_runtime_api.h>
 
 // Number of blocks of extent b that cover a.
 int calc_kernel(int a, int b);
