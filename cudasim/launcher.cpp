@@ -12,6 +12,20 @@
 #include <cstdlib>
 #include <thread>
 
+// AddressSanitizer must be told about every stack switch, and a reused fiber
+// stack must lose the poison its last frames left behind.
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#include <sanitizer/common_interface_defs.h>
+#define CUDASIM_START_SWITCH(save, bottom, size) __sanitizer_start_switch_fiber(save, bottom, size)
+#define CUDASIM_FINISH_SWITCH(save, bottom, size) __sanitizer_finish_switch_fiber(save, bottom, size)
+#define CUDASIM_UNPOISON(p, size) ASAN_UNPOISON_MEMORY_REGION(p, size)
+#else
+#define CUDASIM_START_SWITCH(save, bottom, size) ((void)(save), (void)(bottom), (void)(size))
+#define CUDASIM_FINISH_SWITCH(save, bottom, size) ((void)(save), (void)(bottom), (void)(size))
+#define CUDASIM_UNPOISON(p, size) ((void)(p), (void)(size))
+#endif
+
 CUDASIM_API thread_local uint3 threadIdx;
 CUDASIM_API thread_local uint3 blockIdx;
 CUDASIM_API thread_local uint3 blockDim;
@@ -65,9 +79,11 @@ namespace detail {
 namespace {
 
 constexpr size_t kFiberStack = 64 * 1024;
+constexpr size_t kGuardPage = 4096;
 
 struct Fiber {
   void* sp = nullptr;
+  const void* stack_bottom = nullptr;  // above the guard page
   bool done = false;
   uint3 index{0, 0, 0};
 };
@@ -106,7 +122,7 @@ StackRegion acquire_region() {
   // The lowest page of every stack traps an overflow instead of letting one
   // simulated thread write over the next one's stack.
   auto* base = static_cast<unsigned char*>(p);
-  for (size_t i = 0; i < kMaxBlockThreads; ++i) mprotect(base + i * kFiberStack, 4096, PROT_NONE);
+  for (size_t i = 0; i < kMaxBlockThreads; ++i) mprotect(base + i * kFiberStack, kGuardPage, PROT_NONE);
   return StackRegion{base};
 }
 
@@ -119,6 +135,9 @@ struct Cooperative {
   StackRegion region;
   ThreadBody body = nullptr;
   void* context = nullptr;
+  // The scheduler's stack, as the sanitizer reports it on each fiber entry.
+  const void* scheduler_bottom = nullptr;
+  size_t scheduler_size = 0;
 
   ~Cooperative() {
     if (!region.base) return;
@@ -130,9 +149,11 @@ struct Cooperative {
 thread_local Cooperative tls_coop;
 
 void fiber_main(Cooperative* c) {
+  CUDASIM_FINISH_SWITCH(nullptr, &c->scheduler_bottom, &c->scheduler_size);
   c->body(c->context);
   c->fibers[size_t(c->current)].done = true;
   void* dead;
+  CUDASIM_START_SWITCH(nullptr, c->scheduler_bottom, c->scheduler_size);
   cudasim_switch_stack(&dead, c->scheduler_sp);
   std::abort();  // never resumed
 }
@@ -170,6 +191,8 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
     for (unsigned y = 0; y < block.y; ++y)
       for (unsigned x = 0; x < block.x; ++x, ++i) {
         c.fibers[i].index = uint3{x, y, z};
+        c.fibers[i].stack_bottom = c.region.stack(i) + kGuardPage;
+        CUDASIM_UNPOISON(c.region.stack(i) + kGuardPage, kFiberStack - kGuardPage);
         c.fibers[i].sp = prepare_stack(c.region.stack(i), &c);
       }
   c.active = true;
@@ -182,7 +205,10 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
       if (f.done) continue;
       c.current = int(k);
       threadIdx = f.index;
+      void* fake_stack = nullptr;
+      CUDASIM_START_SWITCH(&fake_stack, f.stack_bottom, kFiberStack - kGuardPage);
       cudasim_switch_stack(&c.scheduler_sp, f.sp);
+      CUDASIM_FINISH_SWITCH(fake_stack, nullptr, nullptr);
       if (!f.done) ++live;
     }
   }
@@ -224,7 +250,10 @@ void syncthreads() {
     std::abort();
   }
   Fiber& f = c.fibers[size_t(c.current)];
+  void* fake_stack = nullptr;
+  CUDASIM_START_SWITCH(&fake_stack, c.scheduler_bottom, c.scheduler_size);
   cudasim_switch_stack(&f.sp, c.scheduler_sp);
+  CUDASIM_FINISH_SWITCH(fake_stack, &c.scheduler_bottom, &c.scheduler_size);
 }
 
 void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, ThreadBody body, void* context) {
