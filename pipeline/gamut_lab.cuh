@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cudasim/cuda_compat.h"
+#include "pipeline/colour_transforms.cuh"
 
 struct Rgb3 {
   float r, g, b;
@@ -141,7 +142,12 @@ __host__ __device__ inline Rgb3 scaled_lab_to_rgb(const LabGamut& g, Rgb3 lab) {
   return mat3_apply(g.fromXYZ, xyz);
 }
 
-__host__ __device__ inline Rgb3 load_rgb(const float* p) { return Rgb3{p[0], p[1], p[2]}; }
+// Non-finite channels enter as 0, the rule of every colour conversion: one
+// NaN pixel would otherwise spread over the whole frame through the
+// recursive blurs of the texture stage.
+__host__ __device__ inline Rgb3 load_rgb(const float* p) {
+  return Rgb3{colour::finite_or_zero(p[0]), colour::finite_or_zero(p[1]), colour::finite_or_zero(p[2])};
+}
 
 __host__ __device__ inline void store_rgb(float* p, Rgb3 v) {
   p[0] = v.r;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -120,6 +121,22 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   EXPECT_EQ(cudasim::launch_trace().size(), 24u);
   for (const auto& l : cudasim::launch_trace()) EXPECT_TRUE(l.ran) << l.kernel;
   EXPECT_TRUE(cudasim::violations().empty());
+}
+
+// A non-finite channel enters every dedicated kernel as 0, so it cannot
+// reach the recursive blurs or the film stage.
+TEST(GamutKernels, NonFiniteChannelsEnterAsZero) {
+  cudasim::reset();
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<float> bad = {NAN, 0.5f, 0.25f, 1.0f, inf, -inf, 0.3f, 1.0f};
+  const std::vector<float> zeroed = {0.0f, 0.5f, 0.25f, 1.0f, 0.0f, 0.0f, 0.3f, 1.0f};
+  const dim3 grid(1), block(32, 32);
+  DeviceFloats a(bad), b(zeroed), aux(8), c(bad), d(8);
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), aux.get(), 2, 1, 4);
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), aux.get(), 2, 1, 4);
+  EXPECT_EQ(a.download(), b.download());
+  CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 2, 1);
+  for (float v : d.download()) EXPECT_TRUE(std::isfinite(v));
 }
 
 }  // namespace
