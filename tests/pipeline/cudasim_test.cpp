@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -27,18 +28,24 @@ __global__ void index_kernel(int* out, int width, int height) {
   out[y * width + x] = x * 1000 + y + 1;
 }
 
-// Tile reversal through shared memory: each thread writes the element
-// another thread loaded, so it is only right if the barrier holds.
-__global__ void reverse_tile(const int* in, int* out, int n) {
+// Block sum by tree reduction in shared memory: each of the eight halving
+// steps reads what other threads wrote before the last barrier, so the sum is
+// only right if every barrier holds.
+__global__ void block_sum(const int* in, int* out, int n) {
   __shared__ int tile[256];
   int t = threadIdx.x;
   int i = blockIdx.x * blockDim.x + t;
-  tile[t] = i < n ? in[i] : -1;
+  tile[t] = i < n ? in[i] : 0;
   __syncthreads();
-  int r = blockDim.x - 1 - t;
-  if (i < n) out[i] = tile[r];
+  for (int half = 128; half > 0; half /= 2) {
+    int mine = tile[t], other = t < half ? tile[t + half] : 0;
+    __syncthreads();
+    if (t < half) tile[t] = mine + other;
+    __syncthreads();
+  }
+  if (i < n) out[i] = tile[0];
 }
-CUDASIM_COOPERATIVE_KERNEL(reverse_tile);
+CUDASIM_COOPERATIVE_KERNEL(block_sum);
 
 class Cudasim : public ::testing::Test {
  protected:
@@ -99,12 +106,12 @@ TEST_F(Cudasim, BarrierSeparatesTheLoadsFromTheStoresOnEveryWorker) {
   cudaMalloc(reinterpret_cast<void**>(&in), n * sizeof(int));
   cudaMalloc(reinterpret_cast<void**>(&out), n * sizeof(int));
   cudaMemcpy(in, host.data(), n * sizeof(int), cudaMemcpyHostToDevice);
-  CUDA_LAUNCH(reverse_tile, (n + 255) / 256, 256, in, out, n);
+  CUDA_LAUNCH(block_sum, (n + 255) / 256, 256, in, out, n);
   std::vector<int> back(n);
   cudaMemcpy(back.data(), out, n * sizeof(int), cudaMemcpyDeviceToHost);
   for (int i = 0; i < n; ++i) {
-    int base = i / 256 * 256, r = base + 255 - (i - base);
-    ASSERT_EQ(back[i], r < n ? r : -1) << i;
+    long base = i / 256 * 256, last = std::min<long>(base + 256, n) - 1;
+    ASSERT_EQ(back[i], (base + last) * (last - base + 1) / 2) << i;  // sum of base..last
   }
   cudaFree(in);
   cudaFree(out);
