@@ -38,6 +38,8 @@ class Frame {
 
   void run_plain_road();
   void run_texture_road();
+  // A stage reported that it could not run (its own allocations failed).
+  bool stage_failed() const { return stage_failed_; }
 
  private:
   bool no_film() const { return o_.cameraStock == 0 && o_.printOff != 0; }
@@ -82,11 +84,6 @@ class Frame {
       stage(X, Y, o_);
     }
   }
-
- public:
-  bool stage_failed() const { return stage_failed_; }
-
- private:
 
   void compress(float* in, float* out);
   void expand(const float* in, float* out);
