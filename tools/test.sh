@@ -6,4 +6,5 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 cmake -S "$KALTHORNE_ROOT" -B "$KALTHORNE_BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$KALTHORNE_BUILD" -j "$KALTHORNE_JOBS"
 cd "$KALTHORNE_BUILD"
-ctest --output-on-failure -j "$KALTHORNE_JOBS"
+# A test that hangs fails after five minutes instead of stalling the run.
+ctest --output-on-failure --timeout 300 -j "$KALTHORNE_JOBS"
