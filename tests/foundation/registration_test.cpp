@@ -1,5 +1,6 @@
 // The bundle as a host sees it: entry points, the plug-in record, the effect
 // descriptor and the Natron test, all through the C interface.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -157,6 +158,23 @@ void expectOnlyEntryPoints(const std::string& bundle) {
   symbols.erase("OfxGetPlugin");
   symbols.erase("texture_pitch_compress_expand");
   for (const std::string& s : symbols) ADD_FAILURE() << bundle << " exports " << s;
+}
+
+// Every symbol the bundle needs is there: it loads with immediate binding.
+void expectLoadsNow(const std::string& bundle) {
+  void* lib = dlopen(bundle.c_str(), RTLD_NOW | RTLD_LOCAL);
+  EXPECT_NE(lib, nullptr) << dlerror();
+  if (!lib) return;
+  auto count = reinterpret_cast<int (*)()>(dlsym(lib, "OfxGetNumberOfPlugins"));
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(count(), 1);
+}
+
+TEST(Bundle, ResolvesEverySymbolAtLoad) {
+  expectLoadsNow(KALTHORNE_SIM_BUNDLE);
+#ifdef KALTHORNE_PRODUCT_BUNDLE
+  expectLoadsNow(KALTHORNE_PRODUCT_BUNDLE);
+#endif
 }
 
 TEST(Bundle, ExportsOnlyTheEntryPoints) {
