@@ -144,6 +144,12 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
 }
 
 Host::~Host() {
+  // Instances that outlive their host are destroyed now, while the host can
+  // still answer the plug-in.
+  for (Instance* inst : std::set<Instance*>(instances_)) {
+    inst->destroy();
+    inst->hostGone_ = true;
+  }
   contextDescriptors_.clear();
   Host* self = this;
   gCurrentHost.compare_exchange_strong(self, nullptr);
@@ -355,12 +361,16 @@ Instance::Instance(Host& host, const std::string& context) : host_(host), contex
     cp.setInt(kOfxImageClipPropContinuousSamples, 0);
     effect_.clips.push_back(std::move(c));
   }
+  host.instances_.insert(this);
   std::lock_guard<std::mutex> lock(gInstancesMutex);
   gInstances.insert(this);
 }
 
 Instance::~Instance() {
-  if (alive_) destroy();
+  if (!hostGone_) {
+    if (alive_) destroy();
+    host_.instances_.erase(this);
+  }
   std::lock_guard<std::mutex> lock(gInstancesMutex);
   gInstances.erase(this);
 }
@@ -480,7 +490,7 @@ OfxStatus Instance::userEdit(const std::string& name, double v, double time) {
 }
 
 OfxStatus Instance::destroy() {
-  if (!alive_) return kOfxStatOK;
+  if (!alive_ || hostGone_) return kOfxStatOK;
   alive_ = false;
   return host_.callAction(kOfxActionDestroyInstance, handle(), nullptr, nullptr);
 }

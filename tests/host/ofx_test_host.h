@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -308,6 +309,7 @@ class Instance {
   Instance(Host& host, const std::string& context);
 
   Host& host_;
+  bool hostGone_ = false;  // the host was destroyed first
   EffectObject effect_;
   std::string context_;
   OfxStatus createStatus_ = kOfxStatFailed;
@@ -383,6 +385,8 @@ class Host {
   std::map<std::string, std::unique_ptr<EffectObject>> contextDescriptors_;
   mutable std::mutex otherMutex_;
   std::vector<MessageRecord> otherMessages_;
+  friend class Instance;
+  std::set<Instance*> instances_;
 };
 
 // Helpers.
