@@ -1,7 +1,7 @@
 // The decodings and encodings against independent values: the published
-// curves and primaries (reference_data.h, made with colour-science) and,
-// where the plug-in keeps constants or matrices of its own, the worked values
-// and white points those must reproduce.
+// curves and primaries (data/colour_reference.csv, made with colour-science)
+// and, where the plug-in keeps constants or matrices of its own, the worked
+// values and white points those must reproduce.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,11 +10,12 @@
 #include <string>
 
 #include "colour_test_util.h"
-#include "reference_data.h"
+#include "reference_csv.h"
 
 using namespace colour_test;
 using colour::Gamut;
 using colour::Mat3;
+using colour_reference::rows;
 
 namespace {
 
@@ -27,64 +28,82 @@ const std::map<std::string, Gamut>& gamuts_by_name() {
   return names;
 }
 
-void expect_matrix_near(const Mat3& m, const double ref[9], double tol, const std::string& what) {
+void expect_matrix_near(const Mat3& m, const std::vector<double>& ref, double tol, const std::string& what) {
+  ASSERT_EQ(ref.size(), 9u) << what;
   for (int k = 0; k < 9; ++k) EXPECT_NEAR(m.m[k], ref[k], tol) << what << " element " << k;
+}
+
+// The ST 2084 curve (steep power of a difference) amplifies the rounding of
+// its single-precision evaluation.
+double relative_tolerance(int option) {
+  return colour::option_info(option).transfer == colour::Transfer::PQ ? 3e-5 : 1e-5;
 }
 
 }  // namespace
 
 TEST(ColourReference, EveryCodedOptionIsDecodedByItsPublishedCurve) {
+  ASSERT_FALSE(rows("curve").empty()) << "reference data not found at " << COLOUR_REFERENCE_CSV;
   std::set<int> covered;
-  for (const auto& s : colour_reference::kCurveSamples) {
-    covered.insert(s.option);
-    const float got = curve(s.option, static_cast<float>(s.code));
-    // The ST 2084 curve (steep power of a difference) amplifies the rounding
-    // of its single-precision evaluation.
-    const double relative = colour::option_info(s.option).transfer == colour::Transfer::PQ ? 3e-5 : 1e-5;
-    EXPECT_NEAR(got, s.linear, tolerance(s.linear, relative, 2e-7)) << where(s.option, s.code);
+  for (const auto& r : rows("curve")) {
+    const int option = std::stoi(r.key);
+    ASSERT_EQ(r.values.size(), 2u);
+    covered.insert(option);
+    const double code = r.values[0], linear = r.values[1];
+    const float got = curve(option, static_cast<float>(code));
+    EXPECT_NEAR(got, linear, tolerance(linear, relative_tolerance(option), 2e-7)) << where(option, code);
   }
-  // Every option but the four linear ones, ADX (its own density fit) is covered.
+  // Every option but the four linear ones and ADX (its own density fit).
   EXPECT_EQ(covered.size(), size_t(colour::kInputOptionCount - 5));
 }
 
 TEST(ColourReference, PublishedMatricesAndTheirInverse) {
-  for (const auto& ref : colour_reference::kMatrices) {
-    const std::string name = ref.name;
+  ASSERT_FALSE(rows("matrix").empty());
+  for (const auto& ref : rows("matrix")) {
+    const std::string& name = ref.key;
     if (name == "XYZ_TO_AWG4") {
-      expect_matrix_near(colour::xyz_to_awg4(), ref.m, 2e-6, name);
+      expect_matrix_near(colour::xyz_to_awg4(), ref.values, 2e-6, name);
       continue;
     }
     if (name == "ADAPT_P3D60_TO_D65" || name == "ADAPT_P3DCI_TO_D65") {
       const auto adapt = name == "ADAPT_P3D60_TO_D65" ? colour::Adapt::P3D60 : colour::Adapt::P3DCI;
-      expect_matrix_near(colour::adaptation_to_d65(adapt), ref.m, 2e-6, name);
+      expect_matrix_near(colour::adaptation_to_d65(adapt), ref.values, 2e-6, name);
       const Mat3 p = colour::mat3_mul(colour::adaptation_to_d65(adapt), colour::adaptation_from_d65(adapt));
       for (int k = 0; k < 9; ++k) EXPECT_NEAR(p.m[k], k % 4 == 0 ? 1.0f : 0.0f, 2e-6f) << name << " inverse";
       continue;
     }
     const auto it = gamuts_by_name().find(name);
     ASSERT_NE(it, gamuts_by_name().end()) << name;
-    expect_matrix_near(colour::gamut_to_xyz(it->second), ref.m, 2e-6, name);
+    expect_matrix_near(colour::gamut_to_xyz(it->second), ref.values, 2e-6, name);
   }
 }
 
 TEST(ColourReference, WholeDecodingsIntoTheWorkingSpace) {
-  for (const auto& s : colour_reference::kDecodeSamples) {
+  ASSERT_FALSE(rows("decode").empty());
+  for (const auto& r : rows("decode")) {
+    const int option = std::stoi(r.key);
+    ASSERT_EQ(r.values.size(), 6u);
+    const double* code = &r.values[0];
+    const double* awg4 = &r.values[3];
     float out[3];
-    decode(s.option, float(s.code[0]), float(s.code[1]), float(s.code[2]), out);
-    const double relative = colour::option_info(s.option).transfer == colour::Transfer::PQ ? 3e-5 : 1e-5;
+    decode(option, float(code[0]), float(code[1]), float(code[2]), out);
     for (int c = 0; c < 3; ++c)
-      EXPECT_NEAR(out[c], s.awg4[c], tolerance(s.awg4[c], relative, 1e-6)) << where(s.option, s.code[c]) << " ch " << c;
+      EXPECT_NEAR(out[c], awg4[c], tolerance(awg4[c], relative_tolerance(option), 1e-6))
+          << where(option, code[c]) << " ch " << c;
   }
 }
 
 TEST(ColourReference, WholeEncodingsFromTheWorkingSpace) {
   std::set<int> covered;
-  for (const auto& s : colour_reference::kEncodeSamples) {
-    covered.insert(s.option);
+  for (const auto& r : rows("encode")) {
+    const int option = std::stoi(r.key);
+    ASSERT_EQ(r.values.size(), 6u);
+    covered.insert(option);
+    const double* awg4 = &r.values[0];
+    const double* code = &r.values[3];
     float out[3];
-    encode(s.option, float(s.awg4[0]), float(s.awg4[1]), float(s.awg4[2]), out);
+    encode(option, float(awg4[0]), float(awg4[1]), float(awg4[2]), out);
     // Code values live on [0, 1]: 1e-5 of that range.
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(out[c], s.code[c], 1e-5) << where(s.option, s.awg4[c]) << " ch " << c;
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(out[c], code[c], 1e-5) << where(option, awg4[c]) << " ch " << c;
   }
   EXPECT_GE(covered.size(), size_t(35));
 }
