@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
-#if __has_include("pipeline/texture_pitch_compress_expand.h")
 #include "pipeline/texture_pitch_compress_expand.h"
-#else
-#include "pipeline/texture_options.h"
-extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
-    const float* src, float* dst, TextureOptionsStruct options);
-#endif
 #include "plugin/cuda_device_choice.h"
 #include "plugin/frame_buffers.h"
 #include "plugin/ofx_param_access.h"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plugin/intensity_zone.h"
+
 namespace kalthorne {
 
 namespace {
@@ -71,8 +73,6 @@ double customTerm(Family f, double c, double w) {
     return c;
 }
 
-double rangeGain(double range) { return 1.0 / std::exp2(8.0 * range - 4.0); }
-
 // Six-sector part and custom band; returns whether either is in force.
 bool fillSectorsAndCustom(const H& h, const ParamReader& r, const FamilyHandles& fh,
                           ColorGroupOptions& g) {
@@ -106,47 +106,10 @@ bool fillSectorsAndCustom(const H& h, const ParamReader& r, const FamilyHandles&
     return g.groupOn == 1 || g.customOn == 1;
 }
 
-// Low and high intensity bands once the zone is switched on.
-void fillZoneBands(const H& h, const ParamReader& r, const FamilyHandles& fh, ColorGroupOptions& g) {
-    const double low = r.read(h.*fh.zoneLow);
-    const double high = r.read(h.*fh.zoneHigh);
-    g.zoneBoth = 0;
-    if (low != 0.5) {
-        g.zoneLowScaled = static_cast<float>(2.0 * low);
-        g.zoneLowRangeGain = static_cast<float>(rangeGain(r.read(h.*fh.zoneLowRange)));
-        g.zoneMode = 1;
-    } else {
-        g.zoneMode = 0;
-    }
-    if (high != 0.5) {
-        g.zoneHighScaled = static_cast<float>(2.0 * high);
-        g.zoneHighRangeGain = static_cast<float>(rangeGain(r.read(h.*fh.zoneHighRange)));
-        if (g.zoneMode == 1) {
-            g.zoneBoth = 1;
-        } else {
-            g.zoneMode = 2;
-            g.zoneBoth = 0;
-        }
-    }
-}
-
-void fillNegativeGroup(const H& h, const ParamReader& r, const FamilyHandles& fh, ColorGroupOptions& g) {
-    if (!fillSectorsAndCustom(h, r, fh, g)) return;
-    if (r.read(h.*fh.zone) == 0) {
-        g.zoneMode = 0;
-        return;
-    }
-    fillZoneBands(h, r, fh, g);
-}
-
-void fillPrintGroup(const H& h, const ParamReader& r, const FamilyHandles& fh, ColorGroupOptions& g) {
+void fillGroup(const H& h, const ParamReader& r, const FamilyHandles& fh, bool printSide, ColorGroupOptions& g) {
     const bool partsOn = fillSectorsAndCustom(h, r, fh, g);
-    const int zone = r.read(h.*fh.zone);
-    if (zone == 0 || !partsOn) {
-        g.zoneMode = 0;
-        return;
-    }
-    fillZoneBands(h, r, fh, g);
+    if (zoneSwitchedOn(r, h.*fh.zone, partsOn, printSide, g))
+        fillZoneBands(r, h.*fh.zoneLow, h.*fh.zoneLowRange, h.*fh.zoneHigh, h.*fh.zoneHighRange, g);
 }
 
 void switchOff(ColorGroupOptions& g) {
@@ -162,10 +125,10 @@ void fillColorGroups(const H& h, const ParamReader& r, ColorGroupOptions& satura
         for (ColorGroupOptions* g : {&saturation, &hue, &chroma, &vibrance}) switchOff(*g);
         return;
     }
-    fillNegativeGroup(h, r, kSaturation, saturation);
-    fillNegativeGroup(h, r, kHue, hue);
-    fillNegativeGroup(h, r, kChroma, chroma);
-    fillNegativeGroup(h, r, kVibrance, vibrance);
+    fillGroup(h, r, kSaturation, false, saturation);
+    fillGroup(h, r, kHue, false, hue);
+    fillGroup(h, r, kChroma, false, chroma);
+    fillGroup(h, r, kVibrance, false, vibrance);
 }
 
 void fillPrintColorGroups(const H& h, const ParamReader& r, ColorGroupOptions& saturation,
@@ -179,10 +142,10 @@ void fillPrintColorGroups(const H& h, const ParamReader& r, ColorGroupOptions& s
         for (ColorGroupOptions* g : {&saturation, &hue, &chroma, &vibrance}) switchOff(*g);
         return;
     }
-    fillPrintGroup(h, r, kPrintSaturation, saturation);
-    fillPrintGroup(h, r, kPrintHue, hue);
-    fillPrintGroup(h, r, kPrintChroma, chroma);
-    fillPrintGroup(h, r, kPrintVibrance, vibrance);
+    fillGroup(h, r, kPrintSaturation, true, saturation);
+    fillGroup(h, r, kPrintHue, true, hue);
+    fillGroup(h, r, kPrintChroma, true, chroma);
+    fillGroup(h, r, kPrintVibrance, true, vibrance);
 }
 
 namespace {

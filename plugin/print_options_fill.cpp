@@ -18,14 +18,12 @@ float asFloat(double v) { return static_cast<float>(v); }
 void fillPrintBleach(const H& h, const ParamReader& r, TextureOptionsStruct& o) {
     o.printBleachBypass = r.read(h.m_PrintBleachBypass) ? 1 : 0;
     if (!o.printBleachBypass) return;
-    o.printBleachPivotScaled = asFloat(std::max(0.05, r.read(h.m_PrintBleachPivot)));
-    OFX::DoubleParam* params[3] = {h.m_PrintBleachRed, h.m_PrintBleachGreen, h.m_PrintBleachBlue};
-    float* fields[3] = {&o.printBleachRedScaled, &o.printBleachGreenScaled, &o.printBleachBlueScaled};
-    float* gains[3] = {&o.printBleachRedGain, &o.printBleachGreenGain, &o.printBleachBlueGain};
-    for (int i = 0; i < 3; ++i) {
-        *fields[i] = asFloat(r.read(params[i]) * 2.5);
-        *gains[i] = pivotGain(o.printBleachPivotScaled, *fields[i]);
-    }
+    applyBleachRule(r,
+                    BleachHandles{h.m_PrintBleachPivot,
+                                  {h.m_PrintBleachRed, h.m_PrintBleachGreen, h.m_PrintBleachBlue}},
+                    BleachFields{&o.printBleachPivotScaled,
+                                 {&o.printBleachRedScaled, &o.printBleachGreenScaled, &o.printBleachBlueScaled},
+                                 {&o.printBleachRedGain, &o.printBleachGreenGain, &o.printBleachBlueGain}});
 }
 
 void fillPrintGammaAndCurves(const H& h, const ParamReader& r, int profile, TextureOptionsStruct& o) {

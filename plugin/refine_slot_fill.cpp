@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plugin/intensity_zone.h"
+
 namespace kalthorne {
 
 namespace {
@@ -60,8 +62,6 @@ struct QualityFields {
     bool spanFloor;
 };
 
-double rangeGain(double range) { return 1.0 / std::exp2(8.0 * range - 4.0); }
-
 // Returns whether the quality is in force.
 bool fillQuality(const H& h, const ParamReader& r, const QualityHandles& q, const QualityFields& f,
                  double (*strengthTerm)(double, Side), Side side) {
@@ -102,39 +102,8 @@ void fillRefineSlot(const H& h, const ParamReader& r, const SlotHandles& sh, Ref
         }
     }
 
-    if (side == Side::Negative) {
-        if (o.slotOn == 0) return;
-        if (r.read(h.*sh.zone) == 0) {
-            o.zoneMode = 0;
-            return;
-        }
-    } else {
-        const int zone = r.read(h.*sh.zone);
-        if (zone == 0 || o.slotOn == 0) {
-            o.zoneMode = 0;
-            return;
-        }
-    }
-
-    const double low = r.read(h.*sh.zoneLow);
-    const double high = r.read(h.*sh.zoneHigh);
-    o.zoneBoth = 0;
-    if (low != 0.5) {
-        o.zoneLowScaled = static_cast<float>(2.0 * low);
-        o.zoneLowRangeGain = static_cast<float>(rangeGain(r.read(h.*sh.zoneLowRange)));
-        o.zoneMode = 1;
-    } else {
-        o.zoneMode = 0;
-    }
-    if (high == 0.5) return;
-    o.zoneHighScaled = static_cast<float>(2.0 * high);
-    o.zoneHighRangeGain = static_cast<float>(rangeGain(r.read(h.*sh.zoneHighRange)));
-    if (o.zoneMode == 1) {
-        o.zoneBoth = 1;
-    } else {
-        o.zoneMode = 2;
-        o.zoneBoth = 0;
-    }
+    if (zoneSwitchedOn(r, h.*sh.zone, o.slotOn == 1, side == Side::Print, o))
+        fillZoneBands(r, h.*sh.zoneLow, h.*sh.zoneLowRange, h.*sh.zoneHigh, h.*sh.zoneHighRange, o);
 }
 
 }  // namespace

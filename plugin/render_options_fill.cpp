@@ -123,15 +123,14 @@ void fillDiffusion(const H& h, const ParamReader& r, TextureOptionsStruct& o) {
 void fillNegativeBleach(const H& h, const ParamReader& r, TextureOptionsStruct& o) {
     o.brewBleachBypass = r.read(h.m_BrewBleachBypass) ? 1 : 0;
     if (!o.brewBleachBypass) return;
-    o.brewCurveBleachPivotScaled = asFloat(std::max(0.05, r.read(h.m_BrewCurveBleachPivot)));
-    OFX::DoubleParam* params[3] = {h.m_BrewCurveBleachRed, h.m_BrewCurveBleachGreen, h.m_BrewCurveBleachBlue};
-    float* fields[3] = {&o.brewCurveBleachRedScaled, &o.brewCurveBleachGreenScaled,
-                        &o.brewCurveBleachBlueScaled};
-    float* gains[3] = {&o.brewCurveBleachRedGain, &o.brewCurveBleachGreenGain, &o.brewCurveBleachBlueGain};
-    for (int i = 0; i < 3; ++i) {
-        *fields[i] = asFloat(r.read(params[i]) * 2.5);
-        *gains[i] = pivotGain(o.brewCurveBleachPivotScaled, *fields[i]);
-    }
+    applyBleachRule(r,
+                    BleachHandles{h.m_BrewCurveBleachPivot,
+                                  {h.m_BrewCurveBleachRed, h.m_BrewCurveBleachGreen, h.m_BrewCurveBleachBlue}},
+                    BleachFields{&o.brewCurveBleachPivotScaled,
+                                 {&o.brewCurveBleachRedScaled, &o.brewCurveBleachGreenScaled,
+                                  &o.brewCurveBleachBlueScaled},
+                                 {&o.brewCurveBleachRedGain, &o.brewCurveBleachGreenGain,
+                                  &o.brewCurveBleachBlueGain}});
 }
 
 void fillNegativeToneCurves(const H& h, const ParamReader& r, TextureOptionsStruct& o) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "plugin/render_option_rules.h"
+
 namespace kalthorne {
 
 namespace {
@@ -33,6 +35,14 @@ void applyToneCurveRule(const ParamReader& r, const ToneCurveHandles& h, const T
         for (int i = 0; i < 3; ++i) *f.highlight[i] = static_cast<float>(v[i]);
         *f.highlightPivot =
             static_cast<float>(std::max(0.0, r.read(h.highlightPivot) - kShoulderPivotOffset));
+    }
+}
+
+void applyBleachRule(const ParamReader& r, const BleachHandles& h, const BleachFields& f) {
+    *f.pivot = static_cast<float>(std::max(0.05, r.read(h.pivot)));
+    for (int i = 0; i < 3; ++i) {
+        *f.channel[i] = static_cast<float>(r.read(h.channel[i]) * 2.5);
+        *f.gain[i] = pivotGain(*f.pivot, *f.channel[i]);
     }
 }
 

@@ -1,6 +1,6 @@
-// The toe/midtone/shoulder curve rule shared by the negative and the print
-// curve sets: an all-zero toe or shoulder triple pins its pivot to the value a
-// pivot parameter of 0.5 would give, without reading the pivot.
+// Curve rules shared by the negative and the print side. Tone curves: an
+// all-zero toe or shoulder triple pins its pivot to the value a pivot
+// parameter of 0.5 would give, without reading the pivot.
 #pragma once
 
 #include "plugin/param_access.h"
@@ -29,5 +29,21 @@ constexpr double kFixedToePivot = 0.391006843;       // 0.5 - toe offset
 constexpr double kFixedShoulderPivot = 0.488758553;  // 0.5 - shoulder offset
 
 void applyToneCurveRule(const ParamReader& r, const ToneCurveHandles& h, const ToneCurveFields& f);
+
+// The bleach curve of the negative and the print side: pivot max(0.05, p);
+// each channel's parameter x 2.5 and its gain p / powf(p, field), both from
+// the stored floats.
+struct BleachHandles {
+    OFX::DoubleParam* pivot;
+    OFX::DoubleParam* channel[3];
+};
+
+struct BleachFields {
+    float* pivot;
+    float* channel[3];
+    float* gain[3];
+};
+
+void applyBleachRule(const ParamReader& r, const BleachHandles& h, const BleachFields& f);
 
 }  // namespace kalthorne

@@ -3,13 +3,7 @@
 #include <cstddef>
 #include <mutex>
 
-#if __has_include("pipeline/texture_pitch_compress_expand.h")
 #include "pipeline/texture_pitch_compress_expand.h"
-#else
-#include "pipeline/texture_options.h"
-extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
-    const float* src, float* dst, TextureOptionsStruct options);
-#endif
 
 namespace {
 std::mutex gMutex;
