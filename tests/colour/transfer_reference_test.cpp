@@ -110,24 +110,23 @@ TEST(ColourReference, WholeEncodingsFromTheWorkingSpace) {
 
 // Worked values of the plug-in's own constants.
 TEST(ColourWorkedValues, Decodings) {
-  float out[3];
-  decode(11, 0.391f, 0.391f, 0.391f, out);  // LogC3 grey
-  for (float v : out) EXPECT_NEAR(v, 0.18f, 2e-5f);
-  decode(47, 0.5f, 0.5f, 0.5f, out);
-  for (float v : out) EXPECT_NEAR(v, 2.2049637f, 2.2049637f * 1e-5f);
-  decode(47, 1.0f, 1.0f, 1.0f, out);
-  for (float v : out) EXPECT_FLOAT_EQ(v, 469.8f);
+  const struct { int option; float code, linear, tol; } cases[] = {
+      {11, 0.391f, 0.18f, 2e-5f},           // LogC3 grey (its code value rounded to 3 digits)
+      {47, 0.5f, 2.2049637f, 2.2049637e-5f},  // LogC4
+      {47, 1.0f, 469.8f, 0.0f},             // the top of the working space
+      {8, 1.0f, 469.8f, 0.0f},              // ACESproxy's top code decodes past it and is clamped
+      {42, 0.0f, 0.0f, 0.0f},               // PQ black, without dividing by zero
+  };
+  for (const auto& k : cases) {
+    float out[3];
+    decode(k.option, k.code, k.code, k.code, out);
+    for (float v : out) EXPECT_NEAR(v, k.linear, k.tol) << where(k.option, k.code);
+  }
+  EXPECT_GT(curve(8, 1.0f), colour::kWorkingMax);
   EXPECT_NEAR(curve(1, 0.5f), 0.2597208f, 0.2597208f * 1e-5f);
-  decode(8, 1.0f, 1.0f, 1.0f, out);  // ACESproxy top code decodes past the working space
-  EXPECT_GT(curve(8, 1.0f), 469.8f);
-  for (float v : out) EXPECT_FLOAT_EQ(v, 469.8f);
-  decode(42, 0.0f, 0.0f, 0.0f, out);
-  for (float v : out) EXPECT_EQ(v, 0.0f);
   // N-Log meets at its break.
-  const float below = curve(10, std::nextafter(452.0f / 1023.0f, 0.0f));
-  const float above = curve(10, 452.0f / 1023.0f);
-  EXPECT_NEAR(below, 0.3287f, 5e-4f);
-  EXPECT_NEAR(above, 0.3287f, 5e-4f);
+  EXPECT_NEAR(curve(10, std::nextafter(452.0f / 1023.0f, 0.0f)), 0.3287f, 5e-4f);
+  EXPECT_NEAR(curve(10, 452.0f / 1023.0f), 0.3287f, 5e-4f);
 }
 
 TEST(ColourWorkedValues, EncodingsOfGreyHighlightsAndNegatives) {
