@@ -52,5 +52,12 @@ PresetWrites cameraPresetWrites(int stock, int printProfile, const CameraSelecto
 // Writes of CameraStock 0: the negative look state back to its bypass values.
 PresetWrites cameraResetWrites();
 
+// The eight printer points, each RGB set's channels before its master, with
+// one black-point and one light value.
+PresetWrites printerPointWrites(double black, double light);
+// The printer points a camera stock owns while no print stock is chosen:
+// CameraStock 0 and Custom give 0.141 and 0.909, a film stock -0.7045 and 0.75.
+PresetWrites printerPointsForCamera(int cameraStock);
+
 }  // namespace looks
 }  // namespace kalthorne

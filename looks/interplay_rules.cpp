@@ -3,26 +3,6 @@
 namespace kalthorne {
 namespace looks {
 
-bool isPrintBypassInput(int inputGamut) {
-    switch (inputGamut) {
-        case 1:   // Scene Rec.709
-        case 8:   // ACESproxy (AP1)
-        case 27:  // sRGB
-        case 29:  // Rec.2020|2100 Scene
-        case 31:  // P3-D60
-        case 32:  // P3-D65
-        case 33:  // P3-DCI
-        case 34:  // BT.1886
-        case 42:  // ST2084 Rec.2100 PQ
-        case 43:  // ST2084 P3-D65 PQ
-        case 44:  // HLG (Scene)
-        case 46:  // DCDM
-            return true;
-        default:
-            return false;
-    }
-}
-
 const char* const kCameraNegativeGroup[12] = {
     "NegCast",     "NegTintGtoM", "NegTintRtoC",   "NegBlend",     "BrewDminRGB",   "BrewDminRed",
     "BrewDminGreen", "BrewDminBlue", "BrewDmaxRGB", "BrewDmaxRed", "BrewDmaxGreen", "BrewDmaxBlue"};

@@ -6,12 +6,15 @@
 #include <array>
 #include <string>
 
+#include "plugin/render_option_rules.h"
+
 namespace kalthorne {
 namespace looks {
 
 // InputGamut options whose encoding leaves no room for the print and display
-// stages; the instance constructor forces the bypass for the same set.
-bool isPrintBypassInput(int inputGamut);
+// stages. The render path owns the input classes; the instance constructor
+// and every reaction here force the bypass for exactly its gamma-based set.
+inline bool isPrintBypassInput(int inputGamut) { return isGammaBasedInput(inputGamut); }
 
 // Shown and hidden together with the camera stock, in this order.
 extern const char* const kCameraNegativeGroup[12];
@@ -28,6 +31,7 @@ struct RgbGroup {
     const char* channels[3];  // Red, Green, Blue
     double lo, hi;
 };
+enum RgbGroupIndex { kDminGroup, kDmaxGroup, kBlackPointGroup, kLightGroup };
 extern const RgbGroup kRgbGroups[4];
 
 // The group that `name` belongs to, or nullptr; `channel` gets 0..2 for a

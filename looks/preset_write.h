@@ -27,5 +27,15 @@ extern const char* const kZoneValues[4];     // ZoneLow ZoneLowRange ZoneHigh Zo
 extern const char* const kSlotWords[11];     // Two .. Twelve
 extern const char* const kSlotQualities[4];  // Sat Hue Chr Vib (slot member prefixes)
 
+// The two blocks every preset writes on both sides; `prefix` is "" for the
+// negative and "Print" for the print. A family (0..3 in kFamilyLong order)
+// writes its six colours, Strength, CustomHue, CustomWidth, CustomStrength,
+// then its four zone values at 0.5. A refine slot (0 = Two) writes Hue,
+// Width and Strength of its four qualities, then its four zone values at 0.5.
+void appendFamily(PresetWrites& out, const std::string& prefix, int family, const double colours[6],
+                  double strength, double customHue, double customWidth, double customStrength);
+void appendSlot(PresetWrites& out, const std::string& prefix, int slot, const double centre[4],
+                const double width[4], const double strength[4]);
+
 }  // namespace looks
 }  // namespace kalthorne

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "looks/camera_presets.h"
+
 namespace kalthorne {
 namespace looks {
 namespace {
@@ -23,23 +25,22 @@ public:
     void b(const std::string& n, bool v) {
         if (use_ == PrintPresetUse::StockChoice) out_.push_back({n, WriteKind::Bool, v ? 1.0 : 0.0});
     }
+    void allChoiceOnly(const PresetWrites& writes) {
+        if (use_ == PrintPresetUse::StockChoice) out_.insert(out_.end(), writes.begin(), writes.end());
+    }
     bool forLook() const { return use_ == PrintPresetUse::LookFile; }
+    void family(int f, const double colours[6], double strength, double customWidth, double customStrength) {
+        appendFamily(out_, "Print", f, colours, strength, 44.0, customWidth, customStrength);
+    }
+    void slot(int s, double centre, const double width[4], const double strength[4]) {
+        const double centres[4] = {centre, centre, centre, centre};
+        appendSlot(out_, "Print", s, centres, width, strength);
+    }
 
 private:
     PresetWrites& out_;
     PrintPresetUse use_;
 };
-
-void writeFamily(Writer& w, int family, const double colours[6], double strength, double customWidth,
-                 double customStrength) {
-    const std::string stem = std::string("Print") + kFamilyLong[family];
-    for (int c = 0; c < 6; ++c) w.d(stem + kSixColours[c], colours[c]);
-    w.d(stem + "Strength", strength);
-    w.d(stem + "CustomHue", 44.0);
-    w.d(stem + "CustomWidth", customWidth);
-    w.d(stem + "CustomStrength", customStrength);
-    for (const char* zone : kZoneValues) w.d(std::string("Print") + kFamilyShort[family] + zone, 0.5);
-}
 
 void writeStock(Writer& w, const PrintStockRow& r) {
     w.iChoiceOnly("PrintCast", 6504);
@@ -50,28 +51,22 @@ void writeStock(Writer& w, const PrintStockRow& r) {
     for (int f = 0; f < 4; ++f) w.i(std::string("Print") + kFamilyShort[f], f < 3 ? 1 : 0);
     for (int f = 0; f < 4; ++f) w.i(std::string("Print") + kFamilyShort[f] + "Zone", 0);
 
-    writeFamily(w, 0, r.saturation, r.saturationStrength, r.saturationCustomWidth, r.saturationCustomStrength);
-    writeFamily(w, 1, r.hue, 0.5, r.hueCustomWidth, r.hueCustomStrength);
-    writeFamily(w, 2, r.chroma, 0.8, r.chromaCustomWidth, r.chromaCustomStrength);
+    w.family(0, r.saturation, r.saturationStrength, r.saturationCustomWidth, r.saturationCustomStrength);
+    w.family(1, r.hue, 0.5, r.hueCustomWidth, r.hueCustomStrength);
+    w.family(2, r.chroma, 0.8, r.chromaCustomWidth, r.chromaCustomStrength);
     const double vibrance[6] = {0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
-    writeFamily(w, 3, vibrance, 0.5, 60.0, 0.5);
+    w.family(3, vibrance, 0.5, 60.0, 0.5);
 
     for (int s = 0; s < 6; ++s) w.i(std::string("PrintRefine") + kSlotWords[s], 1);
     for (int s = 0; s < 6; ++s) w.i(std::string("PrintRefine") + kSlotWords[s] + "Zone", 0);
 
     for (int s = 0; s < 6; ++s) {
-        const std::string stem = std::string("PrintRefine") + kSlotWords[s];
         const PrintSlotWidthStrength& slot = r.slots[s];
         double hueWidth = slot.hueWidth;
         if (s == 2 && w.forLook()) hueWidth = r.lookRefineFourHueWidth;
         const double width[4] = {slot.satWidth, hueWidth, slot.chrWidth, 60.0};
         const double strength[4] = {slot.satStrength, slot.hueStrength, slot.chrStrength, 0.5};
-        for (int q = 0; q < 4; ++q) {
-            w.d(stem + kSlotQualities[q] + "Hue", kSlotCentres[s]);
-            w.d(stem + kSlotQualities[q] + "Width", width[q]);
-            w.d(stem + kSlotQualities[q] + "Strength", strength[q]);
-        }
-        for (const char* zone : kZoneValues) w.d(stem + zone, 0.5);
+        w.slot(s, kSlotCentres[s], width, strength);
     }
 
     static const char* const rgb[3] = {"Red", "Green", "Blue"};
@@ -87,11 +82,7 @@ void writeStock(Writer& w, const PrintStockRow& r) {
 
     // Master and channels written directly with one value: a preset is not a
     // user edit, so the RGB coupling never sees these.
-    for (const char* n : {"PrinterBlackPointRed", "PrinterBlackkPointGreen", "PrinterBlackkPointBlue",
-                          "PrinterBlackPointsRGB"})
-        w.dChoiceOnly(n, r.blackPoint);
-    for (const char* n : {"PrinterLightRed", "PrinterLightGreen", "PrinterLightBlue", "PrinterLightsRGB"})
-        w.dChoiceOnly(n, r.light);
+    w.allChoiceOnly(printerPointWrites(r.blackPoint, r.light));
 
     w.dChoiceOnly("PrintBlend", 0.0);
     w.b("PrintBleachBypass", false);
@@ -110,19 +101,6 @@ PresetWrites printPresetWrites(int printProfile, PrintPresetUse use) {
     if (stock < 0) return out;
     Writer w(out, use);
     writeStock(w, kPrintStocks[stock]);
-    return out;
-}
-
-PresetWrites printerPointsForCamera(int cameraStock) {
-    const bool film = cameraStock != 0 && cameraStock != 1;
-    const double black = film ? -0.7045 : 0.141;
-    const double light = film ? 0.75 : 0.909;
-    PresetWrites out;
-    for (const char* n : {"PrinterBlackPointRed", "PrinterBlackkPointGreen", "PrinterBlackkPointBlue",
-                          "PrinterBlackPointsRGB"})
-        out.push_back({n, WriteKind::Double, black});
-    for (const char* n : {"PrinterLightRed", "PrinterLightGreen", "PrinterLightBlue", "PrinterLightsRGB"})
-        out.push_back({n, WriteKind::Double, light});
     return out;
 }
 

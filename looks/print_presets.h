@@ -45,8 +45,5 @@ enum class PrintPresetUse {
 // empty for any other index.
 PresetWrites printPresetWrites(int printProfile, PrintPresetUse use = PrintPresetUse::StockChoice);
 
-// Printer points written by None and Custom, by the camera stock in use.
-PresetWrites printerPointsForCamera(int cameraStock);
-
 }  // namespace looks
 }  // namespace kalthorne
