@@ -52,8 +52,8 @@ TEST(ColorGroups, GateOffSwitchesFlagsOnly) {
 // The four zone states that the two levels select, with selector 1 and 2 alike.
 TEST(ColorGroups, ZoneStateMachine) {
     struct Case { double low, high; int mode, both; };
-    for (Case c : {Case{0.5, 0.5, 0, 0}, Case{0.75, 0.5, 1, 0}, Case{0.5, 0.25, 2, 0},
-                   Case{0.75, 0.25, 1, 1}}) {
+    for (Case c : {Case{0.5, 0.5, 0, 0}, Case{0.75, 0.5, 1, 0}, Case{0.5, 0.875, 2, 0},
+                   Case{0.75, 0.875, 1, 1}}) {
         for (int selector : {1, 2}) {
             FakeParams p;
             p.set("ColorCorrection", 3);
@@ -68,7 +68,7 @@ TEST(ColorGroups, ZoneStateMachine) {
             EXPECT_EQ(g.sat.zoneBoth, c.both) << c.low << " " << c.high;
             EXPECT_EQ(g.sat.zoneLowScaled, c.low != 0.5 ? 1.5f : 0.5f);
             EXPECT_EQ(g.sat.zoneLowRangeGain, c.low != 0.5 ? 1.0f : 0.5f);
-            EXPECT_EQ(g.sat.zoneHighScaled, c.high != 0.5 ? 0.5f : 0.5f);
+            EXPECT_EQ(g.sat.zoneHighScaled, c.high != 0.5 ? 1.75f : 0.5f);
             EXPECT_EQ(g.sat.zoneHighRangeGain, c.high != 0.5 ? 16.0f : 0.5f);
         }
     }

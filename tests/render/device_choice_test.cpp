@@ -92,89 +92,53 @@ TEST(Capability, LowestCompiledCapabilityIsTheThreshold) {
     EXPECT_EQ(kalthorne::minimumCapabilityText(), std::to_string(min / 10) + "." + std::to_string(min % 10));
 }
 
-TEST_F(DeviceChoice, OneUsableDeviceIsChosenSilently) {
-    script({device(7, 5)}, 0);
-    CudaDeviceChoice c = chooseCudaDevice();
-    EXPECT_TRUE(c.ready);
-    EXPECT_EQ(c.device, 0);
-    EXPECT_TRUE(c.messages.empty());
-}
-
-// A 6.1 device cannot run kernels built for 7.5 only.
-TEST_F(DeviceChoice, DeviceBelowTheBuiltCapabilityIsRefused) {
-    script({device(6, 1)}, 0);
-    CudaDeviceChoice c = chooseCudaDevice();
-    if (KALTHORNE_MIN_COMPUTE_CAPABILITY > 61) {
-        EXPECT_FALSE(c.ready);
-        EXPECT_EQ(c.messages, Texts{M8()});
-    } else {
-        EXPECT_TRUE(c.ready);
+// The device table, the host's device, an attribute query made to fail, and
+// what the choice must give: readiness, device and the message sequence.
+TEST_F(DeviceChoice, Scenarios) {
+    const bool sixOneTooOld = KALTHORNE_MIN_COMPUTE_CAPABILITY > 61;
+    struct Case {
+        const char* what;
+        std::vector<cudasim::Device> devices;
+        int hostDevice;
+        int failAttributeCall;  // 1-based, 0: none
+        bool ready;
+        int device;
+        Texts messages;
+    };
+    const std::vector<Case> cases = {
+        {"one usable device", {device(7, 5)}, 0, 0, true, 0, {}},
+        {"6.1 against the built kernels", {device(6, 1)}, 0, 0, !sixOneTooOld, 0,
+         sixOneTooOld ? Texts{M8()} : Texts{}},
+        {"6.0", {device(6, 0)}, 0, 0, false, 0, {M8()}},
+        {"no device: count unreadable", {}, 0, 0, false, 0, {M1}},
+        {"minor query fails (mode, major, minor)", {device(7, 5)}, 0, 3, false, 0, {M7}},
+        {"width query of the host device fails", {device(7, 5)}, 0, 4, false, 0, {M19}},
+        {"width query of device 0 fails", {device(7, 5), device(7, 5)}, 1, 7, false, 0, {M18}},
+        {"host on 1, device 0 usable", {device(8, 6), device(7, 5)}, 1, 0, true, 0, {}},
+        {"host on 1, device 0 too old", {device(5, 2), device(7, 5)}, 1, 0, true, 1, {M17()}},
+        {"host on 1 exclusive, device 0 usable", {device(8, 6), device(7, 5, 1)}, 1, 0, true, 0, {M5}},
+        {"host on 0 too old", {device(5, 2), device(8, 6)}, 0, 0, false, 0, {M8()}},
+    };
+    for (const Case& c : cases) {
+        script(c.devices, c.hostDevice);
+        if (c.failAttributeCall) failAttributeCall(c.failAttributeCall);
+        const CudaDeviceChoice choice = chooseCudaDevice();
+        EXPECT_EQ(choice.ready, c.ready) << c.what;
+        EXPECT_EQ(choice.device, c.device) << c.what;
+        EXPECT_EQ(choice.messages, c.messages) << c.what;
+        cudasim::clear_failures();
     }
-    script({device(6, 0)}, 0);
-    c = chooseCudaDevice();
-    EXPECT_FALSE(c.ready);
-    EXPECT_EQ(c.device, 0);
-    EXPECT_EQ(c.messages, Texts{M8()});
 }
 
-TEST_F(DeviceChoice, DeviceCountUnreadable) {
-    script({}, 0);  // the runtime reports no device as a failure
-    CudaDeviceChoice c = chooseCudaDevice();
-    EXPECT_FALSE(c.ready);
-    EXPECT_EQ(c.messages, Texts{M1});
-    ASSERT_EQ(cudasim::call_log().size(), 1u);
-}
+TEST_F(DeviceChoice, CallsStopAtTheFirstFailure) {
+    script({}, 0);
+    chooseCudaDevice();
+    EXPECT_EQ(cudasim::call_log().size(), 1u);  // only the count
 
-TEST_F(DeviceChoice, HostOnSecondDevicePrefersDeviceZero) {
-    script({device(8, 6), device(7, 5)}, 1);
-    CudaDeviceChoice c = chooseCudaDevice();
-    EXPECT_TRUE(c.ready);
-    EXPECT_EQ(c.device, 0);
-    EXPECT_TRUE(c.messages.empty());
-
-    script({device(5, 2), device(7, 5)}, 1);
-    c = chooseCudaDevice();
-    EXPECT_TRUE(c.ready);
-    EXPECT_EQ(c.device, 1);
-    EXPECT_EQ(c.messages, Texts{M17()});
-
-    script({device(8, 6), device(7, 5, 1)}, 1);  // host device exclusive
-    c = chooseCudaDevice();
-    EXPECT_TRUE(c.ready);
-    EXPECT_EQ(c.device, 0);
-    EXPECT_EQ(c.messages, Texts{M5});
-}
-
-TEST_F(DeviceChoice, HostOnDeviceZeroFailingNeverTriesDeviceOne) {
-    script({device(5, 2), device(8, 6)}, 0);
-    CudaDeviceChoice c = chooseCudaDevice();
-    EXPECT_FALSE(c.ready);
-    EXPECT_EQ(c.messages, Texts{M8()});
+    script({device(5, 2), device(8, 6)}, 0);  // host on device 0, which fails
+    chooseCudaDevice();
     EXPECT_TRUE(queried(0));
     EXPECT_FALSE(queried(1));
-}
-
-TEST_F(DeviceChoice, MinorQueryFailsOnHostDevice) {
-    script({device(7, 5)}, 0);
-    failAttributeCall(3);  // mode, major, minor
-    CudaDeviceChoice c = chooseCudaDevice();
-    EXPECT_FALSE(c.ready);
-    EXPECT_EQ(c.messages, Texts{M7});
-}
-
-TEST_F(DeviceChoice, FinalWidthQueryFails) {
-    script({device(7, 5)}, 0);
-    failAttributeCall(4);
-    CudaDeviceChoice c = chooseCudaDevice();
-    EXPECT_FALSE(c.ready);
-    EXPECT_EQ(c.device, 0);
-    EXPECT_EQ(c.messages, Texts{M19});
-
-    script({device(7, 5), device(7, 5)}, 1);
-    failAttributeCall(7);  // three on the host device, three on device 0, then the width
-    c = chooseCudaDevice();
-    EXPECT_FALSE(c.ready);
-    EXPECT_EQ(c.messages, Texts{M18});
 }
 
 // Each failing probe step of device 0, with the host device usable (it is

@@ -22,9 +22,6 @@ namespace {
 
 const std::string kM0 = "Brew : Unable to process Clips. Unable to detect Natron";
 const std::string kM1 = "Kalthorne : unable to detect a CUDA device. Unable to process footage";
-const std::string kM5 =
-    "Kalthorne : Natron's CUDA device to be in Compute Exclusive, or Compute Exclusive-process mode. Unable to "
-    "process footage";
 
 std::shared_ptr<ImageBuffer> image(OfxRectI bounds, const char* components = kOfxImageComponentRGBA,
                                    const char* depth = kOfxBitDepthFloat, int pad = 0, bool bottomUp = false) {
@@ -197,6 +194,13 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
         {"source of another size",
          [](RenderPath&, Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 3))); }, kOfxStatErrImageFormat,
          "Brew : Natron gave Input and Output images of different sizes"},
+        {"rows shorter than a row of pixels",
+         [](RenderPath&, Instance& i) {
+             auto narrow = ramp(rect(0, 0, 8, 4));
+             narrow->rowBytes = 16;
+             i.setClipImage("Source", narrow);
+         },
+         kOfxStatErrImageFormat, "Brew : Natron gave images with invalid row bytes. Unable to process footage"},
         {"GPU failure", [](RenderPath&, Instance&) { recording::reset(false); }, kOfxStatFailed,
          "Brew : GPU processing failed. Unable to process footage"},
     };
@@ -336,16 +340,20 @@ TEST_F(RenderPath, ClipChangesClearSrcClipChanged) {
     EXPECT_EQ(i.value("SrcClipChanged"), 0.0);
 }
 
+// The choice's messages reach the host as plain messages, and the chosen
+// device reaches every record.
 TEST_F(RenderPath, DeviceChoiceMessagesAndChosenDevice) {
-    cudasim::Device usable, exclusive;
-    exclusive.computeMode = 1;
-    cudasim::set_devices({usable, exclusive});
+    cudasim::Device tooOld, usable;
+    tooOld.major = 5;
+    tooOld.minor = 2;
+    cudasim::set_devices({tooOld, usable});
     ASSERT_EQ(cudaSetDevice(1), cudaSuccess);
     createActive();
-    EXPECT_EQ(constructionMessages, std::vector<std::string>{kM5});
+    ASSERT_EQ(constructionMessages.size(), 1u);
+    EXPECT_EQ(constructionMessages[0].rfind("Kalthorne : fastest CUDA device does not have", 0), 0u);
     ASSERT_EQ(inst->render(0, rect(0, 0, 8, 4)), kOfxStatOK);
     ASSERT_EQ(recording::records().size(), 1u);
-    EXPECT_EQ(recording::records()[0].cudaDevice, 0);
+    EXPECT_EQ(recording::records()[0].cudaDevice, 1);
 }
 
 TEST_F(RenderPath, NoCudaDevicePassesFramesThrough) {
