@@ -3,6 +3,7 @@
 #include "looks/look_file_reader.h"
 
 #include "looks/interplay_host.h"
+#include "looks/interplay_rules.h"
 #include "looks/look_file_io.h"
 #include "looks/look_plan.h"
 #include "nfd/nfd.h"
@@ -18,6 +19,7 @@ namespace {
 
 const char* const kDialogErrorText = "Brew : Unable to load Look file. Check file and/or folder permissions";
 const char* const kOpenErrorText = "Brew : Unable to open Look file. Check file and folder permissions";
+constexpr int kFirstPitchLine = 34; // Soprano; Bass is line 39
 const char* const kDefaultFolder = "/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/";
 
 // The dialog library owns the path until it is handed back, on every way out.
@@ -53,23 +55,11 @@ LookContext contextInForce(KalthornePlugin& plugin, const InterplayHost& host)
         } catch (...) {
         }
     };
-    try {
-        ctx.inputGamut = host.readInt("InputGamut");
-    } catch (...) {
-    }
-    const char* pitches[6] = {"SopranoPitch", "MezzoSopranoPitch", "AltoPitch", "TenorPitch", "BaritonePitch", "BassPitch"};
     for (int i = 0; i < 6; ++i)
-        readD(pitches[i], ctx.pitches[i]);
-    const char* channels[12] = {"BrewDminRed",          "BrewDminGreen",           "BrewDminBlue",
-                                "BrewDmaxRed",          "BrewDmaxGreen",           "BrewDmaxBlue",
-                                "PrinterBlackPointRed", "PrinterBlackkPointGreen", "PrinterBlackkPointBlue",
-                                "PrinterLightRed",      "PrinterLightGreen",       "PrinterLightBlue"};
-    for (int i = 0; i < 12; ++i)
-        readD(channels[i], ctx.channels[i]);
-    try {
-        ctx.brewBleachBypass = host.readBool("BrewBleachBypass");
-    } catch (...) {
-    }
+        readD(kLookLines[kFirstPitchLine - 1 + i].target, ctx.pitches[i]);
+    for (int g = 0; g < 4; ++g)
+        for (int c = 0; c < 3; ++c)
+            readD(kRgbGroups[g].channels[c], ctx.channels[g * 3 + c]);
 
     const double time = host.time();
     ctx.clipSize = [&plugin, time](FallbackKind kind) -> int {

@@ -3,6 +3,8 @@
 #include "look_numbers.h"
 #include "look_tokens.h"
 #include "looks/camera_presets.h"
+#include "looks/interplay_rules.h"
+#include "plugin/render_option_rules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,65 +15,23 @@ namespace kalthorne {
 namespace looks {
 namespace {
 
-constexpr const char* kNegativeGroup[] = {
-    "NegCast",     "NegTintGtoM", "NegTintRtoC", "NegBlend",      "BrewDminRGB",   "BrewDminRed",
-    "BrewDminGreen", "BrewDminBlue", "BrewDmaxRGB", "BrewDmaxRed", "BrewDmaxGreen", "BrewDmaxBlue"};
-
-constexpr const char* kPrintStockControls[] = {"PrintCast", "PrintTintGtoM", "PrintTintRtoC",
-                                               "PrintSaturation", "PrintBlend"};
-
-constexpr const char* kPrinterPoints[] = {"PrinterBlackPointsRGB", "PrinterBlackPointRed",
-                                          "PrinterBlackkPointGreen", "PrinterBlackkPointBlue",
-                                          "PrinterLightsRGB",      "PrinterLightRed",
-                                          "PrinterLightGreen",     "PrinterLightBlue"};
-
-// RGB groups whose master is the mean of the three channels the load decided.
-struct ChannelGroup {
-    int firstLine;
-    const char* master;
-};
-constexpr ChannelGroup kChannelGroups[] = {
-    {327, "BrewDminRGB"}, {330, "BrewDmaxRGB"}, {367, "PrinterBlackPointsRGB"}, {370, "PrinterLightsRGB"}};
-
-StepKind stepKindOf(WriteKind kind)
-{
-    switch (kind) {
-    case WriteKind::Int: return StepKind::SetInt;
-    case WriteKind::Bool: return StepKind::SetBool;
-    case WriteKind::Double: break;
-    }
-    return StepKind::SetDouble;
-}
+// First Look line of each RGB set, in kRgbGroups order; green and blue follow.
+constexpr int kChannelFirstLine[4] = {327, 330, 367, 370};
 
 int channelIndex(int lineNumber)
 {
     for (int g = 0; g < 4; ++g) {
-        const int first = kChannelGroups[g].firstLine;
+        const int first = kChannelFirstLine[g];
         if (lineNumber >= first && lineNumber < first + 3)
             return g * 3 + (lineNumber - first);
     }
     return -1;
 }
 
-bool isLinearInput(int inputClass)
-{
-    return inputClass == 0 || inputClass == 4 || inputClass == 5 || inputClass == 30;
-}
-
-bool isPrintBypassInput(int inputClass)
-{
-    switch (inputClass) {
-    case 1: case 8: case 27: case 29: case 31: case 32: case 33: case 34: case 42: case 43: case 44: case 46:
-        return true;
-    default:
-        return false;
-    }
-}
-
 class Planner {
 public:
     explicit Planner(const LookContext& context)
-        : m_context(context), m_inputClass(context.inputGamut), m_negativeBleach(context.brewBleachBypass)
+        : m_context(context)
     {
         std::copy(std::begin(context.pitches), std::end(context.pitches), m_pitches);
         std::copy(std::begin(context.channels), std::end(context.channels), m_channels);
@@ -90,10 +50,10 @@ public:
 
     void hidePrintGroup()
     {
-        hide("PrintProfile");
+        hide(kPrintProfileName);
         hideAll(kPrintStockControls);
-        hideAll(kPrinterPoints);
-        hide("DisplayGamutOutput");
+        hideAll(kPrinterPointControls);
+        hide(kDisplayGamutName);
     }
 
     void lookReset()
@@ -103,14 +63,14 @@ public:
         for (const PresetWrite& w : cameraResetWrites()) {
             if (w.name == "BrewBleachBypass")
                 continue;
-            m_steps.push_back({stepKindOf(w.kind), w.name, w.value, {}});
+            m_steps.push_back(stepOf(w));
         }
     }
 
     void writeMaster(int group)
     {
         const double* c = m_channels + group * 3;
-        setDouble(kChannelGroups[group].master, (c[0] + c[1] + c[2]) / 3.0);
+        setDouble(kRgbGroups[group].master, channelMean(c[0], c[1], c[2]));
     }
 
     // One line that the file has, after its key was found.
@@ -154,13 +114,13 @@ public:
             hidePrintGroup();
             setBool("PrintDisplayBypass", true);
         } else {
-            show("PrintProfile");
+            show(kPrintProfileName);
             if (m_printStock != 0)
                 showAll(kPrintStockControls);
             else
                 hideAll(kPrintStockControls);
-            showAll(kPrinterPoints);
-            show("DisplayGamutOutput");
+            showAll(kPrinterPointControls);
+            show(kDisplayGamutName);
         }
     }
 
@@ -244,7 +204,7 @@ private:
         case LookRule::NegativeBypass:
             m_negativeBypass = on;
             if (on)
-                hideAll(kNegativeGroup);
+                hideAll(kCameraNegativeGroup);
             break;
         case LookRule::CameraStock:
             if (m_negativeBypass) {
@@ -252,12 +212,12 @@ private:
                 setInt(L.target, 0);
                 m_cameraStock = 0;
             } else if (iv != 0) {
-                showAll(kNegativeGroup);
+                showAll(kCameraNegativeGroup);
                 setDouble("NegBlend", 0.0);
                 setInt(L.target, iv);
                 m_cameraStock = int(iv);
             } else {
-                showAll(kNegativeGroup);
+                showAll(kCameraNegativeGroup);
                 lookReset();
                 setInt(L.target, 1);
                 m_cameraStock = 1;
@@ -304,19 +264,29 @@ private:
 
     const LookContext& m_context;
     std::vector<LookStep> m_steps;
-    int m_inputClass;
+    int m_inputClass = 0; // line 1 is always there: an empty file is not loaded
     int m_halationBypass = 0;
     int m_enhancerMode = 0;
     double m_pitches[6];
     double m_channels[12];
     bool m_negativeBypass = false;
     int m_cameraStock = 0;
-    bool m_negativeBleach;
+    bool m_negativeBleach = false; // line 358 never comes without line 319
     bool m_printBypass = false;
     int m_printStock = 0;
 };
 
 } // namespace
+
+LookStep stepOf(const PresetWrite& w)
+{
+    switch (w.kind) {
+    case WriteKind::Int: return {StepKind::SetInt, w.name, w.value, {}};
+    case WriteKind::Bool: return {StepKind::SetBool, w.name, w.value, {}};
+    case WriteKind::Double: break;
+    }
+    return {StepKind::SetDouble, w.name, w.value, {}};
+}
 
 std::string missingKeyMessage(const LookLine& line)
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "look_line_table.h"
+#include "looks/preset_write.h"
 
 #include <cstddef>
 #include <functional>
@@ -26,12 +27,11 @@ struct LookStep {
 // Values in force on the host before the load, used where the file has no
 // line to decide them (a file that ends early).
 struct LookContext {
-    int inputGamut = 11;
     double pitches[6] = {3.0, 3.0, 3.0, 3.0, 3.0, 3.0}; // Soprano .. Bass
-    // BrewDmin R,G,B; BrewDmax R,G,B; printer black points R,G,B; lights R,G,B
+    // R, G, B of each RGB set in kRgbGroups order: Dmin, Dmax, printer black
+    // points, printer lights
     double channels[12] = {0.584, 0.584, 0.584, 0.838, 0.838, 0.838,
                            0.141, 0.141, 0.141, 0.909, 0.909, 0.909};
-    bool brewBleachBypass = false;
     // Width or height of the Source/Output image for the size fallbacks;
     // empty means no image (1920 x 1080 then).
     std::function<int(FallbackKind)> clipSize;
@@ -54,6 +54,9 @@ LookPlan planLookLoad(const char* data, std::size_t size, const LookContext& con
 
 // Text of the abort message for a line whose key is missing.
 std::string missingKeyMessage(const LookLine& line);
+
+// A preset table's write as a step of the plan.
+LookStep stepOf(const PresetWrite& w);
 
 // Look print preset of a print stock index 1..9 (see look_print_preset.cpp).
 void appendLookPrintPreset(int stock, std::vector<LookStep>& steps);

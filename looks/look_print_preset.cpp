@@ -60,16 +60,6 @@ void neutralPrintLook(std::vector<LookStep>& steps)
     }
 }
 
-StepKind stepKind(WriteKind kind)
-{
-    switch (kind) {
-    case WriteKind::Int: return StepKind::SetInt;
-    case WriteKind::Bool: return StepKind::SetBool;
-    case WriteKind::Double: break;
-    }
-    return StepKind::SetDouble;
-}
-
 } // namespace
 
 void appendLookPrintPreset(int stock, std::vector<LookStep>& steps)
@@ -79,7 +69,7 @@ void appendLookPrintPreset(int stock, std::vector<LookStep>& steps)
         return;
     }
     for (const PresetWrite& w : printPresetWrites(stock, PrintPresetUse::LookFile))
-        steps.push_back({stepKind(w.kind), w.name, w.value, {}});
+        steps.push_back(stepOf(w));
 }
 
 } // namespace looks

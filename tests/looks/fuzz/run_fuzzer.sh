@@ -1,18 +1,16 @@
 #!/bin/sh
 # Builds the Look parser fuzz target with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs it for a bounded time from the Look
-# files in tests/looks/data. Usage: run_fuzzer.sh CLANGXX SOURCE_ROOT WORK_DIR SECONDS
+# files in tests/looks/data.
+# Usage: run_fuzzer.sh CLANGXX SOURCE_ROOT WORK_DIR SECONDS SOURCES...
 set -eu
 CXX="$1"; ROOT="$2"; WORK="$3"; SECONDS_TOTAL="$4"
-L="$ROOT/looks"
+shift 4
 mkdir -p "$WORK/corpus"
 cp "$ROOT"/tests/looks/data/*.prm "$WORK/corpus/"
 "$CXX" -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$L" -I"$ROOT" \
-  "$ROOT/tests/looks/fuzz/look_parser_fuzz.cpp" \
-  "$L/look_tokens.cpp" "$L/look_numbers.cpp" "$L/look_plan.cpp" "$L/look_print_preset.cpp" \
-  "$L/print_presets.cpp" "$L/print_stock_table.cpp" "$L/camera_presets.cpp" \
-  "$L/camera_stock_table.cpp" "$L/preset_words.cpp" \
+  -I"$ROOT/looks" -I"$ROOT" \
+  "$ROOT/tests/looks/fuzz/look_parser_fuzz.cpp" "$@" \
   -o "$WORK/look_parser_fuzz"
 cd "$WORK"
 exec ./look_parser_fuzz -max_total_time="$SECONDS_TOTAL" -max_len=20000 -timeout=10 \
