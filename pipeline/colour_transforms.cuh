@@ -384,9 +384,9 @@ __host__ __device__ inline float decode_channel(Transfer t, float x, bool lab) {
 // density-to-exposure fit.
 __host__ __device__ inline float adx_density_to_exposure(float cid) {
   if (cid < 0.0f) return 0.04911331f * cid + 0.00130127f;
-  if (cid < 0.01f) return expf(37.74261f * cid - 6.644415f);
-  if (cid < 0.6f) return expf(2.302585f * sqrtf(6.569476f * cid - 0.03258072f) - 6.685996f);
-  return expf(fminf(4.186518f * cid - 4.645361f, 86.4f));
+  if (cid < 0.01f) return exp_f(37.74261f * cid - 6.644415f);
+  if (cid < 0.6f) return exp_f(2.302585f * sqrtf(6.569476f * cid - 0.03258072f) - 6.685996f);
+  return exp_f(fminf(4.186518f * cid - 4.645361f, 86.4f));
 }
 
 __host__ __device__ inline float adx_exposure_to_density(float e) {
