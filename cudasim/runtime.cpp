@@ -109,9 +109,8 @@ void note_violation(const std::string& text) {
   violation_list().push_back(text);
 }
 
-void set_last_error(cudaError_t error) {
-  if (tls_last_error == cudaSuccess) tls_last_error = error;
-}
+// As in the runtime, the latest error wins until cudaGetLastError reads it.
+void set_last_error(cudaError_t error) { tls_last_error = error; }
 
 void check_kernel_pointer(const char* name, int index, const void* pointer) {
   // A null argument is legal as long as the kernel leaves it alone; on the

@@ -89,16 +89,21 @@ struct GamutRec2020ExpandLab {
   }
 };
 
-// Scale factors Y'/Y of the luminance compression and of its inverse. Black,
-// negative and NaN luminance give 0; up to mid grey the curve is the identity.
+// True for the luminance that the curves scale: positive and finite. Black,
+// negative, NaN and (the curves giving inf / inf there) infinite luminance
+// make the pixel black.
+__host__ __device__ inline bool scalable_luminance(float Y) { return Y > 0.0f && Y <= 3.40282347e38f; }
+
+// Scale factors Y'/Y of the luminance compression and of its inverse; up to
+// mid grey the curve is the identity.
 __host__ __device__ inline float compress_factor(float Y) {
-  if (!(Y > 0.0f)) return 0.0f;
+  if (!scalable_luminance(Y)) return 0.0f;
   if (Y <= 0.18f) return 1.0f;
   return (0.1835167f * logf(1.0f + 284.3578f * Y) - 0.5457689f) / Y;
 }
 
 __host__ __device__ inline float expand_factor(float Y) {
-  if (!(Y > 0.0f)) return 0.0f;
+  if (!scalable_luminance(Y)) return 0.0f;
   if (Y <= 0.18f) return 1.0f;
   return ((expf((Y + 0.5457689f) * 5.449095f) - 1.0f) * 0.0035166964f) / Y;
 }
@@ -142,10 +147,12 @@ __host__ __device__ inline Rgb3 scaled_lab_to_rgb(const LabGamut& g, Rgb3 lab) {
   return mat3_apply(g.fromXYZ, xyz);
 }
 
-// Non-finite channels enter as 0, the rule of every colour conversion: one
-// NaN pixel would otherwise spread over the whole frame through the
+__host__ __device__ inline Rgb3 load_rgb(const float* p) { return Rgb3{p[0], p[1], p[2]}; }
+
+// The Lab conversions take non-finite channels as 0, like the generic ones:
+// one NaN pixel would otherwise spread over the whole frame through the
 // recursive blurs of the texture stage.
-__host__ __device__ inline Rgb3 load_rgb(const float* p) {
+__host__ __device__ inline Rgb3 load_rgb_finite(const float* p) {
   return Rgb3{colour::finite_or_zero(p[0]), colour::finite_or_zero(p[1]), colour::finite_or_zero(p[2])};
 }
 

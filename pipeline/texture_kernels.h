@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cudasim/cuda_compat.h"
+#include "pipeline/launch_shapes.h"
 
 // Column shape: one thread per column.
 __global__ void iir_guassian(float* input, float* output, int width, int height, float sigma, int channelStride);
@@ -15,3 +16,16 @@ __global__ void pitch_sharp(int width, int height, const float* source, const fl
                             float gain, int channelStride);
 __global__ void CopyY(const float* input, float* output, int width, int height, int channelStride);
 __global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride);
+
+// The four launches of a 2-D Gaussian blur: the columns of `in` (read at the
+// channel stride) into the scratch plane, transposed into `out`, the columns
+// of the transposed plane into the scratch plane, transposed back into `out`.
+// `in` may be `out`; neither may overlap the scratch plane.
+inline void gaussian_blur_2d(float* in, float* scratch, float* out, int width, int height, float sigma,
+                             int channelStride) {
+  using namespace launch_shape;
+  CUDA_LAUNCH(iir_guassian, column_grid(width), column_block(), in, scratch, width, height, sigma, channelStride);
+  CUDA_LAUNCH(u_d_l_r, pixel_grid(width, height), pixel_block(), scratch, out, width, height, channelStride);
+  CUDA_LAUNCH(iir_guassian, column_grid(height), column_block(), out, scratch, height, width, sigma, channelStride);
+  CUDA_LAUNCH(u_d_l_r, pixel_grid(height, width), pixel_block(), scratch, out, height, width, channelStride);
+}

@@ -90,7 +90,6 @@ class Frame {
   void into_lab(float* img, float* aux, bool compressing);
   void out_of_lab(float* img, bool expanding);
 
-  void blur(float* plane, float sigma);
   void texture_levels();
 
   const TextureOptionsStruct& o_;
@@ -184,16 +183,6 @@ void Frame::run_plain_road() {
   }
 }
 
-// Separable blur of the strided plane P (channel of a 4-float buffer) in place,
-// through the scratch plane C: columns, transpose, columns of the transposed
-// plane, transpose back.
-void Frame::blur(float* P, float sigma) {
-  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), P, C, W, H, sigma, kStride);
-  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, P, W, H, kStride);
-  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), P, C, H, W, sigma, kStride);
-  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, P, H, W, kStride);
-}
-
 void Frame::texture_levels() {
   const float gains[6] = {o_.sopranoPitchScaled, o_.mezzoSopranoPitchScaled, o_.altoPitchScaled,
                           o_.tenorPitchScaled,   o_.baritonePitchScaled,     o_.bassPitchScaled};
@@ -208,26 +197,16 @@ void Frame::texture_levels() {
   float* const current = B + 3;
 
   // Level 1: the blur of L' goes into channel 2 of B.
-  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), A, C, W, H, kLevelSigma[0],
-              kStride);
-  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, previous, W, H, kStride);
-  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), previous, C, H, W,
-              kLevelSigma[0], kStride);
-  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, previous, H, W, kStride);
+  gaussian_blur_2d(A, C, previous, W, H, kLevelSigma[0], kStride);
   CUDA_LAUNCH(pitch_sharp, rows, row_block, W, H, A, previous, B, gains[0], kStride);
 
+  // Each further level blurs the previous level's blur again.
   for (int k = 2; k <= last; ++k) {
-    const float sigma = kLevelSigma[k - 1];
     if (k == 2) {
       CUDA_LAUNCH(CopyY, rows, row_block, previous, current, W, H, kStride);
-      blur(current, sigma);
+      gaussian_blur_2d(current, C, current, W, H, kLevelSigma[k - 1], kStride);
     } else {
-      CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(W), launch_shape::column_block(), previous, C, W, H,
-                  sigma, kStride);
-      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), C, current, W, H, kStride);
-      CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(H), launch_shape::column_block(), current, C, H, W, sigma,
-                  kStride);
-      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(H, W), launch_shape::pixel_block(), C, current, H, W, kStride);
+      gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride);
     }
     CUDA_LAUNCH(pitch_sharp, rows, row_block, W, H, previous, current, B, gains[k - 1], kStride);
     CUDA_LAUNCH(CopyY, rows, row_block, current, previous, W, H, kStride);
@@ -276,18 +255,13 @@ void Frame::run_texture_road() {
   film(B, A);
 }
 
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
-                                                                                     TextureOptionsStruct opts) {
+// Steps 1 to 9 of one frame; false when any CUDA step failed. The buffers
+// are freed, C, A, B, when `d` goes out of scope, on every path.
+bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   const int channels = opts.channelCount;
-  // A frame with nothing to process, or a layout the pipeline does not know,
-  // never reaches the device.
-  if (W <= 0 || H <= 0 || (channels != 3 && channels != 4) || !src || !dst) return false;
   const size_t pixels = size_t(W) * size_t(H);
-  if (pixels > SIZE_MAX / (4 * sizeof(float))) return false;
 
   if (cudaSetDevice(opts.cudaDevice) != cudaSuccess) return false;
   // Errors left on this thread by earlier work are not this frame's.
@@ -321,4 +295,23 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
   if (cudaGetLastError() != cudaSuccess || frame.stage_failed()) return false;
   const float* result = channels == 3 ? d.C : d.B;
   return cudaMemcpy(dst, result, pixels * size_t(channels) * sizeof(float), cudaMemcpyDefault) == cudaSuccess;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
+                                                                                     TextureOptionsStruct opts) {
+  // A frame with nothing to process, or a layout the pipeline does not know,
+  // never reaches the device.
+  const int W = opts.frameWidth;
+  const int H = opts.frameHeight;
+  if (W <= 0 || H <= 0 || (opts.channelCount != 3 && opts.channelCount != 4) || !src || !dst) return false;
+  if (size_t(W) * size_t(H) > SIZE_MAX / (4 * sizeof(float))) return false;
+  // The device libraries report some failures by exception (Thrust's
+  // reduction in the film stage); none may cross into the host.
+  try {
+    return process_frame(src, dst, opts);
+  } catch (...) {
+    return false;
+  }
 }

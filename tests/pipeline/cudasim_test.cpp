@@ -157,6 +157,8 @@ TEST_F(Cudasim, InjectedFailuresHitTheNamedCallOnly) {
   EXPECT_EQ(b, nullptr);
   EXPECT_EQ(cudaMalloc(&c, 16), cudaSuccess);
   EXPECT_EQ(cudaGetLastError(), cudaErrorMemoryAllocation);
+  // The latest error is the one reported.
+  EXPECT_EQ(cudaSetDevice(7), cudaErrorInvalidDevice);
   CUDA_LAUNCH(scale_kernel, 1, 32, static_cast<float*>(a), 4, 0.0f);
   EXPECT_EQ(cudaGetLastError(), cudaErrorLaunchFailure);
   EXPECT_FALSE(cudasim::launch_trace().back().ran);

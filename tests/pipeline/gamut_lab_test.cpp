@@ -123,20 +123,26 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   EXPECT_TRUE(cudasim::violations().empty());
 }
 
-// A non-finite channel enters every dedicated kernel as 0, so it cannot
-// reach the recursive blurs or the film stage.
-TEST(GamutKernels, NonFiniteChannelsEnterAsZero) {
+// A non-finite channel cannot reach the recursive blurs or the film stage:
+// the Lab kernels take it as 0, and the compression and expansion, whose
+// luminance it makes NaN or infinite, turn the pixel black (alpha kept).
+TEST(GamutKernels, NonFiniteChannelsGiveDefinedPixels) {
   cudasim::reset();
   const float inf = std::numeric_limits<float>::infinity();
-  const std::vector<float> bad = {NAN, 0.5f, 0.25f, 1.0f, inf, -inf, 0.3f, 1.0f};
-  const std::vector<float> zeroed = {0.0f, 0.5f, 0.25f, 1.0f, 0.0f, 0.0f, 0.3f, 1.0f};
+  const std::vector<float> bad = {NAN, 0.5f, 0.25f, 1.0f, inf, -inf, 0.3f, 1.0f, inf, 0.5f, 0.5f, 0.75f};
+  const std::vector<float> zeroed = {0.0f, 0.5f, 0.25f, 1.0f, 0.0f, 0.0f, 0.3f, 1.0f, 0.0f, 0.5f, 0.5f, 0.75f};
+  const std::vector<float> black = {0, 0, 0, 1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 0.75f};
   const dim3 grid(1), block(32, 32);
-  DeviceFloats a(bad), b(zeroed), aux(8), c(bad), d(8);
-  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), aux.get(), 2, 1, 4);
-  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), aux.get(), 2, 1, 4);
+  DeviceFloats a(bad), b(zeroed), aux(bad.size()), c(bad), d(bad.size()), e(bad.size());
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), aux.get(), 3, 1, 4);
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), aux.get(), 3, 1, 4);
   EXPECT_EQ(a.download(), b.download());
-  CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 2, 1);
-  for (float v : d.download()) EXPECT_TRUE(std::isfinite(v));
+  CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 3, 1);
+  EXPECT_EQ(d.download(), black);
+  EXPECT_EQ(c.download(), black);
+  c.upload(bad);
+  CUDA_LAUNCH(RGBA_ACES_AP0_expand_sRGB, grid, block, c.get(), e.get(), 3, 1);
+  EXPECT_EQ(e.download(), black);
 }
 
 }  // namespace

@@ -118,7 +118,6 @@ struct RoadCase {
 };
 
 TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
-  const Names hs = {"highlights_shadows_Kernel"};
   const std::vector<RoadCase> cases = {
       {"plain, film, generic",
        [](TextureOptionsStruct& o) { o.exposureAmount = 1.5f; o.halationOff = 0; o.softClipOn = 1; o.brewSoftClipOn = 1; },
@@ -384,12 +383,16 @@ TEST(PipelineEntry, CudaFailuresFailTheFrameAndFreeEverything) {
   EXPECT_EQ(freed, (std::vector<const void*>{allocated[2], allocated[0], allocated[1]}));
 }
 
+// A stage that fails by its result or by an exception fails the frame; the
+// frame's buffers are freed either way (run_frame checks).
 TEST(PipelineEntry, FilmStageFailureFailsTheFrame) {
   TextureOptionsStruct o = plain_options(5, 5, 4);
-  standin::set_film_fails(true);
-  FrameRun r = run_frame(o, test_frame(5, 5, 4));
-  standin::set_film_fails(false);
-  EXPECT_FALSE(r.ok);
+  for (auto failure : {standin::FilmFailure::kResult, standin::FilmFailure::kThrow}) {
+    standin::set_film_failure(failure);
+    FrameRun r = run_frame(o, test_frame(5, 5, 4));
+    EXPECT_FALSE(r.ok);
+  }
+  standin::set_film_failure(standin::FilmFailure::kNone);
 }
 
 TEST(PipelineEntry, ConcurrentCallsEqualSequentialOnes) {

@@ -1,6 +1,7 @@
 #include "stage_standins.h"
 
 #include <mutex>
+#include <stdexcept>
 #include <type_traits>
 
 #include "pipeline/launch_shapes.h"
@@ -10,7 +11,7 @@ namespace standin {
 namespace {
 std::mutex calls_mutex;
 std::vector<StageCall> call_list;
-bool film_fails = false;
+FilmFailure film_failure = FilmFailure::kNone;
 
 void record(const char* stage, const float* x, const float* y) {
   std::lock_guard<std::mutex> lock(calls_mutex);
@@ -28,7 +29,7 @@ void clear_calls() {
   call_list.clear();
 }
 
-void set_film_fails(bool fails) { film_fails = fails; }
+void set_film_failure(FilmFailure failure) { film_failure = failure; }
 
 }  // namespace standin
 
@@ -79,9 +80,10 @@ decltype(halation(nullptr, nullptr, TextureOptionsStruct{})) halation(float* img
 decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{})) film_brew_print_cuda(
     float* a, float* b, TextureOptionsStruct o) {
   standin::record("film", a, b);
+  if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
   using Result = decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{}));
   if constexpr (!std::is_void<Result>::value) {
-    if (standin::film_fails) return Result(false);
+    if (standin::film_failure == standin::FilmFailure::kResult) return Result(false);
   }
   CUDA_LAUNCH(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(), a,
               b, o.frameWidth, o.frameHeight);

@@ -17,8 +17,10 @@ struct StageCall {
 
 std::vector<StageCall> calls();
 void clear_calls();
-// The film stand-in reports failure when this is set.
-void set_film_fails(bool fails);
+// How the film stand-in fails: not at all, by its result, or by throwing
+// (as a device library may).
+enum class FilmFailure { kNone, kResult, kThrow };
+void set_film_failure(FilmFailure failure);
 
 // The transforms, per colour value, for expected-value computations.
 inline float halation_value(float v) { return 0.5f * v + 0.1f; }
