@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,27 +26,30 @@ inline ofxtest::Host& describedHost() {
   return *host;
 }
 
-inline ofxtest::EffectObject& describedIn(const std::string& context) {
+inline ofxtest::EffectObject& describedIn(const std::string& context = kOfxImageEffectContextGeneral) {
   return describedHost().contextDescriptor(context);
 }
 
-// The parameters of a described context in definition order, without pages.
-inline std::vector<ofxtest::ParamObject*> valueParams(
-    const std::string& context = kOfxImageEffectContextGeneral) {
+// The parameters of the general context in definition order, without pages.
+inline std::vector<ofxtest::ParamObject*> valueParams() {
   std::vector<ofxtest::ParamObject*> out;
-  for (const auto& p : describedIn(context).paramSet.params)
+  for (const auto& p : describedIn().paramSet.params)
     if (p->type != kOfxParamTypePage) out.push_back(p.get());
   return out;
 }
 
 inline ofxtest::ParamObject& param(const std::string& name) {
-  ofxtest::ParamObject* p = describedIn(kOfxImageEffectContextGeneral).paramSet.find(name);
+  ofxtest::ParamObject* p = describedIn().paramSet.find(name);
   if (!p) throw std::out_of_range("no parameter " + name);
   return *p;
 }
 
-inline bool isNumeric(const ofxtest::ParamObject& p) {
-  return p.type == kOfxParamTypeDouble || p.type == kOfxParamTypeInteger;
+inline std::string hint(const std::string& name) { return param(name).props.getString(kOfxParamPropHint); }
+inline std::string label(const std::string& name) { return param(name).props.getString(kOfxPropLabel); }
+inline double defaultOf(const std::string& name) { return param(name).props.getDouble(kOfxParamPropDefault); }
+
+inline std::vector<std::string> pageChildren() {
+  return describedIn().paramSet.params.front()->props.getStrings(kOfxParamPropPageChild);
 }
 
 }  // namespace cataloguetest

@@ -18,17 +18,11 @@ TEST(CatalogueInstance, StartsAtTheExactDefaultsWithoutNatron) {
   EXPECT_EQ(inst->value("BrewFilmicSlopeR"), 0.014);
   EXPECT_EQ(inst->value("PrintFilmicSlopeR"), 0.0);
   EXPECT_EQ(inst->value("PrintRefineTwo"), 1.0);
-  EXPECT_EQ(inst->value("SaturationRed"), 0.5);
-  EXPECT_EQ(inst->value("PrintCurveShadowPivot"), 0.669);
   EXPECT_EQ(inst->value("BrewCurveMidtoneRed"), -0.093);
-  EXPECT_EQ(inst->value("PrinterBlackkPointGreen"), 0.141);
   EXPECT_EQ(inst->value("NegCast"), 6504.0);
   EXPECT_EQ(inst->value("InputGamut"), 11.0);
   EXPECT_EQ(inst->value("PrintProfile"), 1.0);
   EXPECT_EQ(inst->value("PrintDisplayBypass"), 1.0);
-  EXPECT_EQ(inst->value("SrcClipChanged"), 0.0);
-  EXPECT_EQ(inst->value("RefineNineHueWidth"), 60.0);
-  EXPECT_EQ(inst->value("PrintRefineFourChrHue"), 180.0);
   EXPECT_EQ(inst->destroy(), kOfxStatOK);
 }
 
