@@ -12,35 +12,6 @@
 
 namespace film {
 
-// Balanced components: each row is scaled to sum to 1, so a neutral pixel
-// keeps its value in all three components. The row factors are the exact
-// reciprocals of the row sums (1.09073019, 0.93417782 and 1.68279064 to
-// within 4e-6): the rounded factors left grey with a small spread between
-// the components that strong saturation settings amplified into a tint.
-constexpr float kBalancedRow0 = (float)(1.0 / (0.02125437 + 0.86768055 + 0.02788039));
-constexpr float kBalancedRow1 = (float)(1.0 / (0.40008479 + 0.70538574 - 0.03500678));
-constexpr float kBalancedRow2 = (float)(1.0 / (0.02630682 - 0.05117194 + 0.61911416));
-
-__host__ __device__ __forceinline__ void to_balanced(const float rgb[3], float out[3]) {
-  const float r = rgb[0], g = rgb[1], b = rgb[2];
-  out[0] = kBalancedRow0 * (0.02125437f * r + 0.86768055f * g + 0.02788039f * b);
-  out[1] = kBalancedRow1 * (0.40008479f * r + 0.70538574f * g - 0.03500678f * b);
-  out[2] = kBalancedRow2 * (0.02630682f * r - 0.05117194f * g + 0.61911416f * b);
-}
-
-// Undo the row factors, then the inverse of the unscaled matrix.
-__host__ __device__ __forceinline__ void unscaled_balanced_to_rgb(const float abc[3], float rgb[3]) {
-  const float a = abc[0], b = abc[1], c = abc[2];
-  rgb[0] = -2.0953469f * a + 2.5949328f * b + 0.24108529f * c;
-  rgb[1] = 1.1977828f * a - 0.05986257f * b - 0.05732423f * c;
-  rgb[2] = 0.18803446f * a - 0.11520932f * b + 1.600229f * c;
-}
-
-__host__ __device__ __forceinline__ void from_balanced(const float x[3], float rgb[3]) {
-  const float abc[3] = {x[0] / kBalancedRow0, x[1] / kBalancedRow1, x[2] / kBalancedRow2};
-  unscaled_balanced_to_rgb(abc, rgb);
-}
-
 __host__ __device__ __forceinline__ float hexcone_hue(const float rgb[3]) {
   const float r = rgb[0], g = rgb[1], b = rgb[2];
   const float mx = fmaxf(r, fmaxf(g, b));
@@ -184,7 +155,7 @@ __host__ __device__ __forceinline__ float hue_turn(const float n[3], float S) {
 
 // One custom hue band on the normalised pixel n with turn k: the three
 // channel coefficients are interpolated between the red, green and blue
-// rotations of the primaries pass.
+// rotations of the primaries pass. The caller holds after scaling back.
 __host__ __device__ __forceinline__ void hue_band_turn(float n[3], float h, float k, float centre, float width, float T) {
   const float kc = k * hue_band(h, centre, width);
   const float c = centre;
@@ -192,9 +163,9 @@ __host__ __device__ __forceinline__ void hue_band_turn(float n[3], float h, floa
   const float Bc = c < 1.0f ? T * tent(c) : (c < 5.0f ? -T * tent(c - 3.0f) : T * tent(c - 6.0f));
   const float C = c < 2.0f ? -T * tent(c - 1.0f) : T * tent(c - 4.0f);
   const float r = n[0] + kc * (C - Bc), g = n[1] + kc * (A - C), b = n[2] + kc * (Bc - A);
-  n[0] = hold(r);
-  n[1] = hold(g);
-  n[2] = hold(b);
+  n[0] = r;
+  n[1] = g;
+  n[2] = b;
 }
 
 __host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const ColorGroupOptions& g) {

@@ -20,10 +20,8 @@ __host__ __device__ __forceinline__ void encode_from_working(const float lin[3],
 }
 
 // Bradford adaptation from the D55 print white to the D65 display white.
-__host__ __device__ __forceinline__ void d55_to_d65(float m[9]) {
-  const float* src = COLOUR_TABLE_READ(D55_PRI);
-  const float* dst = COLOUR_TABLE_READ(P3D65_PRI);
-  bradford_adaptation(COLOUR_TABLE_READ(CONE_RESP_MAT_BRADFORD), src[6], src[7], dst[6], dst[7], m);
+__host__ __device__ __forceinline__ colour::Mat3 d55_to_d65() {
+  return colour::bradford_adaptation(COLOUR_TABLE_READ(D55_PRI), COLOUR_TABLE_READ(P3D65_PRI));
 }
 
 }  // namespace film

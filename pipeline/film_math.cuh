@@ -58,18 +58,49 @@ __host__ __device__ __forceinline__ float awg4_luminance(const float v[3]) {
   return kAwg4LumR * v[0] + kAwg4LumG * v[1] + kAwg4LumB * v[2];
 }
 
-__host__ __device__ __forceinline__ void mat3_apply(const float m[9], const float in[3], float out[3]) {
-  const float r = in[0], g = in[1], b = in[2];
-  out[0] = m[0] * r + m[1] * g + m[2] * b;
-  out[1] = m[3] * r + m[4] * g + m[5] * b;
-  out[2] = m[6] * r + m[7] * g + m[8] * b;
+// Balanced components: each row, scaled by its factor, sums to 1, so a
+// neutral pixel keeps its value in all three components (the corrector and
+// the display rendering use the same rows). The factors are the exact
+// reciprocals of the row sums; the rounded factors 1.09073019, 0.93417782
+// and 1.68279064 miss 1 by up to 3.5e-6, a spread that strong saturation
+// and zone settings amplify into a tint of grey pixels of up to 2 %.
+constexpr double kBalancedRowSum0 = 0.02125437 + 0.86768055 + 0.02788039;
+constexpr double kBalancedRowSum1 = 0.40008479 + 0.70538574 - 0.03500678;
+constexpr double kBalancedRowSum2 = 0.02630682 - 0.05117194 + 0.61911416;
+constexpr float kBalancedFactor0 = (float)(1.0 / kBalancedRowSum0);
+constexpr float kBalancedFactor1 = (float)(1.0 / kBalancedRowSum1);
+constexpr float kBalancedFactor2 = (float)(1.0 / kBalancedRowSum2);
+// Applied on the way back: the row sums themselves.
+constexpr float kBalancedInverse0 = (float)kBalancedRowSum0;
+constexpr float kBalancedInverse1 = (float)kBalancedRowSum1;
+constexpr float kBalancedInverse2 = (float)kBalancedRowSum2;
+
+// Balanced components without the row factors.
+__host__ __device__ __forceinline__ void rgb_to_unscaled_balanced(const float rgb[3], float out[3]) {
+  const float r = rgb[0], g = rgb[1], b = rgb[2];
+  out[0] = 0.02125437f * r + 0.86768055f * g + 0.02788039f * b;
+  out[1] = 0.40008479f * r + 0.70538574f * g - 0.03500678f * b;
+  out[2] = 0.02630682f * r - 0.05117194f * g + 0.61911416f * b;
 }
 
-// Grid extent covering n items with blocks of b; never divides by zero and
-// never asks for an empty grid dimension.
-__host__ __device__ __forceinline__ int grid_extent(int n, int b) {
-  if (n <= 0 || b <= 0) return 1;
-  return n / b + (n % b != 0 ? 1 : 0);
+__host__ __device__ __forceinline__ void to_balanced(const float rgb[3], float out[3]) {
+  rgb_to_unscaled_balanced(rgb, out);
+  out[0] *= kBalancedFactor0;
+  out[1] *= kBalancedFactor1;
+  out[2] *= kBalancedFactor2;
+}
+
+// The inverse of the unscaled matrix.
+__host__ __device__ __forceinline__ void unscaled_balanced_to_rgb(const float abc[3], float rgb[3]) {
+  const float a = abc[0], b = abc[1], c = abc[2];
+  rgb[0] = -2.0953469f * a + 2.5949328f * b + 0.24108529f * c;
+  rgb[1] = 1.1977828f * a - 0.05986257f * b - 0.05732423f * c;
+  rgb[2] = 0.18803446f * a - 0.11520932f * b + 1.600229f * c;
+}
+
+__host__ __device__ __forceinline__ void from_balanced(const float x[3], float rgb[3]) {
+  const float abc[3] = {x[0] * kBalancedInverse0, x[1] * kBalancedInverse1, x[2] * kBalancedInverse2};
+  unscaled_balanced_to_rgb(abc, rgb);
 }
 
 }  // namespace film

@@ -76,9 +76,8 @@ __host__ __device__ __forceinline__ void print_to_xyz(const float in[3], const P
 // White, display gamma, filmic curve and printer points.
 __host__ __device__ __forceinline__ void print_finish(float xyz[3], const PrintSettings& s, float out[3]) {
   if (print_adapts_white(s.printProfile)) {
-    float m[9], a[3];
-    d55_to_d65(m);
-    mat3_apply(m, xyz, a);
+    float a[3];
+    colour::mat3_mul_vec(d55_to_d65(), xyz, a);
     xyz[0] = a[0];
     xyz[1] = a[1];
     xyz[2] = a[2];

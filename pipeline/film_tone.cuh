@@ -1,7 +1,6 @@
 // Per-pixel tone and density pieces of the negative output and the print
 // stage: cast and tint, the LogC4 tone curves, the bleach overlay, the
-// density range, the display tone scale, the white adaptation and the
-// printer points.
+// density range, the display tone scale and the printer points.
 #pragma once
 
 #include "pipeline/film_math.cuh"
@@ -152,17 +151,18 @@ __host__ __device__ __forceinline__ ToneScale tone_scale_for(float L) {
 // unscaled components (A, B, C). With toe the display curve's toe is applied.
 __host__ __device__ __forceinline__ void tone_scale_abc(const float rgb[3], float L, bool toe, float abc[3]) {
   const ToneScale ts = tone_scale_for(L);
-  const float r = rgb[0], g = rgb[1], b = rgb[2];
-  const float a = fmaxf(1e-12f, 1.09073019f * (0.02125437f * r + 0.86768055f * g + 0.02788039f * b));
-  const float bb = fmaxf(1e-12f, 0.93417782f * (0.40008479f * r + 0.70538574f * g - 0.03500678f * b));
-  const float c = fmaxf(1e-12f, 1.68279064f * (0.02630682f * r - 0.05117194f * g + 0.61911416f * b));
+  float x[3];
+  to_balanced(rgb, x);
+  const float a = fmaxf(1e-12f, x[0]);
+  const float bb = fmaxf(1e-12f, x[1]);
+  const float c = fmaxf(1e-12f, x[2]);
   const float n = 3.5897908f * sqrtf((0.1f * a) * (0.1f * a) + (0.24f * bb) * (0.24f * bb) + (0.1f * c) * (0.1f * c));
   float T = ts.m * powf(n / (n + ts.s), ts.p);
   if (toe) T = T * T / (T + 0.01f);
   const float f = ts.k * sqrtf(ts.s / (n + ts.s));
-  abc[0] = T * 0.91681701f * (f * (a / n) + (1.0f - f));
-  abc[1] = T * 1.07045996f * (f * (bb / n) + (1.0f - f));
-  abc[2] = T * 0.59425098f * (f * (c / n) + (1.0f - f));
+  abc[0] = T * kBalancedInverse0 * (f * (a / n) + (1.0f - f));
+  abc[1] = T * kBalancedInverse1 * (f * (bb / n) + (1.0f - f));
+  abc[2] = T * kBalancedInverse2 * (f * (c / n) + (1.0f - f));
 }
 
 __host__ __device__ __forceinline__ void abc_to_xyz(const float abc[3], float xyz[3]) {
@@ -197,59 +197,6 @@ __host__ __device__ __forceinline__ float display_printer(float x, float bp, flo
 __host__ __device__ __forceinline__ float print_printer(float y, float pivotGain, float slope, float bp, float lt) {
   const float d = y > 0.0f ? 1.0f / (1.0f + powf(y * pivotGain, slope)) : 1.0f;
   return clampf(lt + (bp - lt) * d, 0.0f, 1.0f);
-}
-
-// ------------------------------------------------------- white adaptation
-
-__host__ __device__ __forceinline__ void white_xyz(float x, float y, float out[3]) {
-  out[0] = x / y;
-  out[1] = 1.0f;
-  out[2] = (1.0f - x - y) / y;
-}
-
-// Inverse by cofactors; a singular matrix gives the identity.
-__host__ __device__ __forceinline__ void mat3_inverse(const float m[9], float inv[9]) {
-  const float c00 = m[4] * m[8] - m[5] * m[7];
-  const float c01 = m[5] * m[6] - m[3] * m[8];
-  const float c02 = m[3] * m[7] - m[4] * m[6];
-  const float det = m[0] * c00 + m[1] * c01 + m[2] * c02;
-  if (!(fabsf(det) > 0.0f)) {
-    for (int i = 0; i < 9; ++i) inv[i] = (i % 4 == 0) ? 1.0f : 0.0f;
-    return;
-  }
-  const float r = 1.0f / det;
-  inv[0] = c00 * r;
-  inv[1] = (m[2] * m[7] - m[1] * m[8]) * r;
-  inv[2] = (m[1] * m[5] - m[2] * m[4]) * r;
-  inv[3] = c01 * r;
-  inv[4] = (m[0] * m[8] - m[2] * m[6]) * r;
-  inv[5] = (m[2] * m[3] - m[0] * m[5]) * r;
-  inv[6] = c02 * r;
-  inv[7] = (m[1] * m[6] - m[0] * m[7]) * r;
-  inv[8] = (m[0] * m[4] - m[1] * m[3]) * r;
-}
-
-// Von Kries adaptation in Bradford cone space from white (sx, sy) to white
-// (dx, dy). `stored` is the Bradford matrix as kept in the constant table
-// (transposed), so it is read column by column.
-__host__ __device__ __forceinline__ void bradford_adaptation(const float stored[9], float sx, float sy, float dx, float dy,
-                                                    float out[9]) {
-  float B[9];
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) B[r * 3 + c] = stored[c * 3 + r];
-  float sw[3], dw[3], sc[3], dc[3];
-  white_xyz(sx, sy, sw);
-  white_xyz(dx, dy, dw);
-  mat3_apply(B, sw, sc);
-  mat3_apply(B, dw, dc);
-  float Binv[9];
-  mat3_inverse(B, Binv);
-  float DB[9];
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) DB[r * 3 + c] = dc[r] / sc[r] * B[r * 3 + c];
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c)
-      out[r * 3 + c] = Binv[r * 3 + 0] * DB[0 * 3 + c] + Binv[r * 3 + 1] * DB[1 * 3 + c] + Binv[r * 3 + 2] * DB[2 * 3 + c];
 }
 
 }  // namespace film

@@ -28,7 +28,7 @@ ColorGroupOptions random_group(std::mt19937& rng, bool saturationScale) {
   g.customOn = u(rng) < 0.6f;
   g.customHueSextant = 6.0f * u(rng);
   g.customWidthSpan = 2.0f * u(rng);
-  g.customStrengthTerm = exp2f((4.0f * u(rng) - 2.0f) * 4.0f);
+  g.customStrengthTerm = saturationScale ? 2.0f * u(rng) : exp2f((4.0f * u(rng) - 2.0f) * 4.0f);
   g.zoneMode = (int)(3.0f * u(rng)) % 3;
   g.zoneBoth = u(rng) < 0.5f;
   g.zoneLowScaled = 2.0f * u(rng);

@@ -10,6 +10,7 @@
 #include "fake_params.h"
 #include "film_test_support.h"
 #include "params/param_catalogue.h"
+#include "plugin/render_option_rules.h"
 #include "plugin/render_options_fill.h"
 
 namespace {
@@ -59,11 +60,6 @@ std::string describe(const Road& r) {
          " channels " + std::to_string(r.channels);
 }
 
-// Inputs whose print stage is forced off by the render path.
-bool print_bypassed_input(int gamut) {
-  return gamut == 1 || gamut == 27 || gamut == 29 || (gamut >= 31 && gamut <= 34) || gamut == 46;
-}
-
 TextureOptionsStruct record_for(const Road& road, int W, int H, std::mt19937& rng) {
   FakeParams p;
   randomise(p, rng);
@@ -73,7 +69,7 @@ TextureOptionsStruct record_for(const Road& road, int W, int H, std::mt19937& rn
   p.set("BrewBleachBypass", road.negBleach);
   p.set("PrintBleachBypass", road.printBleach);
   if (road.printOn)
-    while (print_bypassed_input((int)p.value("InputGamut"))) p.set("InputGamut", (int)(rng() % 49));
+    while (kalthorne::isGammaBasedInput((int)p.value("InputGamut"))) p.set("InputGamut", (int)(rng() % kalthorne::kInputGamutOptions));
   TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
   kalthorne::fillRenderOptions(p.h, p, W, H, road.channels, o);
   return o;

@@ -41,14 +41,27 @@ TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
   EXPECT_NEAR(xyz[0] / xyz[1], 0.3127f / 0.329f, 1e-3f);  // stays on the D65 white
 }
 
-TEST(FilmTone, PrintWhiteAdaptationMapsD55WhiteToD65White) {
-  float m[9];
-  film::d55_to_d65(m);
-  float src[3], dst[3], got[3];
-  film::white_xyz(0.33242f, 0.34743f, src);
-  film::white_xyz(0.31271f, 0.32902f, dst);
-  film::mat3_apply(m, src, got);
-  for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], dst[c], 2e-6f);
+// Checked against the published Bradford cone matrix: the adaptation maps
+// the D55 white to the D65 white and is diagonal in Bradford cone space.
+TEST(FilmTone, PrintWhiteAdaptationIsBradfordD55ToD65) {
+  const double B[3][3] = {{0.8951, 0.2664, -0.1614}, {-0.7502, 1.7135, 0.0367}, {0.0389, -0.0685, 1.0296}};
+  const double src[3] = {0.33242 / 0.34743, 1.0, (1.0 - 0.33242 - 0.34743) / 0.34743};
+  const double dst[3] = {0.31271 / 0.32902, 1.0, (1.0 - 0.31271 - 0.32902) / 0.32902};
+  const colour::Mat3 m = film::d55_to_d65();
+  for (int r = 0; r < 3; ++r) {
+    double white = 0.0, coneSrc = 0.0, coneDst = 0.0;
+    for (int k = 0; k < 3; ++k) {
+      white += m.m[r * 3 + k] * src[k];
+      coneSrc += B[r][k] * src[k];
+      coneDst += B[r][k] * dst[k];
+    }
+    EXPECT_NEAR(white, dst[r], 2e-6);
+    for (int c = 0; c < 3; ++c) {
+      double bm = 0.0;
+      for (int k = 0; k < 3; ++k) bm += B[r][k] * m.m[k * 3 + c];
+      EXPECT_NEAR(bm, coneDst / coneSrc * B[r][c], 2e-5) << r << "," << c;
+    }
+  }
   // The D55 stocks skip it, the D65 stocks and Custom take it.
   EXPECT_FALSE(film::print_adapts_white(0));
   for (int p = 1; p <= 5; ++p) EXPECT_TRUE(film::print_adapts_white(p));
