@@ -1,7 +1,5 @@
 // Which changes act at all, the time values are read at, the product
 // information message, and what a refused host call leaves behind.
-#include <cmath>
-
 #include "interplay_fixture.h"
 #include "looks/param_dispatch.h"
 #include "plugin/effect_description.h"

@@ -4,12 +4,9 @@ namespace interplay_test {
 
 using ofxtest::Event;
 
-void InterplayTest::SetUp() { startInstance(true); }
-
-void InterplayTest::startInstance(bool notify) {
-    instance_.reset();
+void InterplayTest::SetUp() {
     ofxtest::HostOptions options;
-    options.notifyPluginEdits = notify;
+    options.notifyPluginEdits = true;
     options.strictValues = true;
     host_ = std::make_unique<ofxtest::Host>(options);
     std::string error;

@@ -1,5 +1,5 @@
-// One effect instance in the test host, with helpers over the host's record
-// of parameter writes, flag changes, edit blocks and messages.
+// One effect instance in a strict test host that echoes every plug-in write
+// back as a plug-in edit, as Natron does, with helpers over its records.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,10 @@
 
 namespace interplay_test {
 
-// The print group and the camera-negative group, as users see them.
+// The groups as users see them.
+inline const char* const kNegativeGroup[] = {"NegCast",       "NegTintGtoM",  "NegTintRtoC",   "NegBlend",
+                                             "BrewDminRGB",   "BrewDminRed",  "BrewDminGreen", "BrewDminBlue",
+                                             "BrewDmaxRGB",   "BrewDmaxRed",  "BrewDmaxGreen", "BrewDmaxBlue"};
 inline const char* const kPrintStock[] = {"PrintCast", "PrintTintGtoM", "PrintTintRtoC", "PrintSaturation",
                                           "PrintBlend"};
 inline const char* const kPrinterPoints[] = {"PrinterBlackPointsRGB", "PrinterBlackPointRed", "PrinterBlackkPointGreen",
@@ -27,9 +30,6 @@ struct Write {
 class InterplayTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // A fresh host and instance; `notify` makes the host report every write
-    // of the plug-in back to it as a plug-in edit, as Natron does.
-    void startInstance(bool notify);
 
     ofxtest::Instance& fx() { return *instance_; }
     OfxStatus user(const std::string& name, double value, double time = 0) { return fx().userEdit(name, value, time); }
@@ -40,13 +40,13 @@ protected:
     double get(const std::string& name) { return fx().value(name); }
 
     std::vector<Write> writes() const;
-    // Whether `name` is hidden (disabled and secret) or shown (enabled, not secret).
+    // Hidden is disabled and secret; shown is enabled and not secret.
     bool hidden(const std::string& name) { return !fx().enabled(name) && fx().secret(name); }
     bool shown(const std::string& name) { return fx().enabled(name) && !fx().secret(name); }
     // The flag calls made for `name`, as "E0", "S1", ... in call order.
     std::vector<std::string> flagCalls(const std::string& name) const;
     int count(ofxtest::Event::Kind kind) const { return int(instance_->events(kind).size()); }
-    // Every change the plug-in made to a parameter (values and flags).
+    // Every change the plug-in made to a parameter: values, flags, edit blocks.
     int paramChanges() const;
 
     std::unique_ptr<ofxtest::Host> host_;
