@@ -292,14 +292,6 @@ TEST_F(RenderPath, UnwrittenFieldsKeepTheFirstFill) {
     EXPECT_EQ(r[1].pixelCountFactor, 864.0f);
 }
 
-TEST_F(RenderPath, ChoiceIndexOutsideItsListPassesThrough) {
-    Instance& i = createActive();
-    i.setValue("InputGamut", 60);
-    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
-    EXPECT_TRUE(recording::records().empty());
-    EXPECT_TRUE(samePixels(*src, *dst));
-}
-
 // What a reopened project carries: values the instance finds at creation.
 TEST_F(RenderPath, ConstructionRevealsControlsAndForcesTheBypass) {
     storedProject("InputGamut", 27);

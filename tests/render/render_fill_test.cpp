@@ -62,8 +62,8 @@ TEST(IdentityPredicate, NeutralSwitches) {
 }
 
 // A soft clip that is switched on with neutral settings changes nothing: it
-// counts as off, and nothing writes the stored parameter.
-TEST(SoftClip, NeutralCountsAsOffWithoutWritingTheParameter) {
+// counts as off (the instance tests show the stored value is left alone).
+TEST(SoftClip, NeutralCountsAsOff) {
     FakeParams p;
     p.set("SoftClips", 2);
     p.set("CameraHighlightsCeiling", 1.0);
@@ -77,8 +77,6 @@ TEST(SoftClip, NeutralCountsAsOffWithoutWritingTheParameter) {
     EXPECT_EQ(r.options.softClipOn, 0);
     EXPECT_EQ(r.options.cameraHighlightsCeiling, 1.0f);
     EXPECT_EQ(r.options.cameraHighlightsRecoverScaled, 2.0f);  // still written
-    EXPECT_TRUE(p.writes.empty());
-    EXPECT_EQ(p.value("SoftClips"), 2.0);
 
     p.set("CameraShadowsCeiling", 0.1);
     r = renderWith(p);
