@@ -31,7 +31,6 @@ void to_lab(int option, float r, float g, float b, float lab[3]) {
 
 TEST(ColourLab, RoundTripReturnsTheCodeValuesForEveryOption) {
   for (int option = 0; option < colour::kInputOptionCount; ++option) {
-    if (option == 46) continue;  // DCDM's curve overlaps its pass-through range
     std::vector<std::array<float, 3>> samples;
     for (int k = 0; k <= 100; ++k) {
       const float x = k / 100.0f;
@@ -46,6 +45,9 @@ TEST(ColourLab, RoundTripReturnsTheCodeValuesForEveryOption) {
     samples.push_back({1.0f, 0.5f, 0.75f});
     for (const auto& s : samples) {
       if (near_curve_step(option, s[0]) || near_curve_step(option, s[1]) || near_curve_step(option, s[2])) continue;
+      // DCDM decodes its top code values to light that its pass-through
+      // range (code values above 1) also reaches: there the way back is open.
+      if (option == 46 && std::fmax(s[0], std::fmax(s[1], s[2])) > 0.95f) continue;
       float lab[3], back[3];
       to_lab(option, s[0], s[1], s[2], lab);
       colour::scaled_lab_to_colour(lab, option, back);
