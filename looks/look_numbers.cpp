@@ -11,11 +11,6 @@
 
 namespace {
 
-bool isPosixSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 locale_t cLocale()
 {
     // Created once, never freed: the plug-in may be unloaded while a host
@@ -31,7 +26,7 @@ namespace looks {
 
 std::int64_t parseLookInt(const char* text)
 {
-    while (isPosixSpace(*text))
+    while (isPosixSpace(static_cast<unsigned char>(*text)))
         ++text;
     bool negative = false;
     if (*text == '+' || *text == '-') {

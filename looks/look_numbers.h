@@ -9,6 +9,12 @@
 namespace kalthorne {
 namespace looks {
 
+// White space of the POSIX locale, whatever locale the host process runs in.
+inline bool isPosixSpace(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 // The integer at the start of `text`, saturated to the 64-bit range, so a
 // huge value can never wrap into an accepted range.
 std::int64_t parseLookInt(const char* text);

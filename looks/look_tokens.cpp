@@ -1,17 +1,11 @@
 #include "look_tokens.h"
 
+#include "look_numbers.h"
+
 #include <cctype>
 #include <cstring>
 
-namespace {
-
-// The POSIX white-space set, whatever locale the host process runs in.
-bool isPosixSpace(unsigned char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-} // namespace
+using kalthorne::looks::isPosixSpace;
 
 int get_str_token(char* token, const char* key, char* line)
 {

@@ -215,22 +215,17 @@ TEST(LookPlan, CameraStockAndBleachExclusivity)
     EXPECT_EQ(printBypass.last("PrintBleachBypass"), 0);
 }
 
-TEST(LookPlan, MastersAndEnsembleUseValuesInForceForMissingLines)
+TEST(LookPlan, EnsembleAndMasterMeans)
 {
     Plan pitches(LookFile().set(34, "1").set(35, "2").set(36, "3").set(37, "4").set(38, "5").set(39, "6"));
     EXPECT_EQ(pitches.last("EnsemblePitch"), 3.5);
-
-    LookContext ctx;
-    const double inForce[6] = {1.0, 2.0, 3.0, 4.0, 5.0, 6.0};
-    std::copy(inForce, inForce + 6, ctx.pitches);
-    Plan shortFile(LookFile().set(34, "3").set(35, "3").set(36, "3").endAfter(36), ctx);
-    EXPECT_EQ(shortFile.last("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
-    EXPECT_EQ(shortFile.writes("BassPitch"), 0);
 
     Plan dmin(LookFile().set(327, "0.5").set(328, "0.25").set(329, "2.0"));
     EXPECT_EQ(dmin.last("BrewDminBlue"), 0.584);
     EXPECT_EQ(dmin.last("BrewDminRGB"), (0.5 + 0.25 + 0.584) / 3.0);
 
+    // the masters still follow the blue lines a short file lacks
+    LookContext ctx;
     for (int g = 0; g < 12; ++g)
         ctx.channels[g] = 0.1 * (g + 1);
     Plan ends300(LookFile().endAfter(300), ctx);
@@ -252,6 +247,19 @@ TEST(LookPlan, FinalVisibilityFollowsTheLoad)
     Plan stock(LookFile().set(1, "11").set(352, "0").set(353, "3"));
     for (auto n : group)
         EXPECT_EQ(stock.visibility(n), "s") << n;
+
+    // no print stock: its five controls hide, the rest of the group shows
+    Plan none(LookFile().set(1, "11").set(352, "0").set(353, "0"));
+    EXPECT_EQ(none.visibility("PrintProfile"), "s");
+    EXPECT_EQ(none.visibility("PrintCast"), "h");
+    EXPECT_EQ(none.visibility("PrinterLightsRGB"), "s");
+
+    // an input of the print-bypass set forces the bypass after hiding
+    Plan srgb(LookFile().set(1, "27").set(352, "0"));
+    for (auto n : group)
+        EXPECT_EQ(srgb.visibility(n), "h") << n;
+    EXPECT_EQ(srgb.writes("PrintDisplayBypass"), 2);
+    EXPECT_EQ(srgb.last("PrintDisplayBypass"), 1);
 }
 
 TEST(LookPlan, LookPrintPresets)
