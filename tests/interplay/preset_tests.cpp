@@ -133,7 +133,7 @@ TEST(CameraPresets, CustomWritesCatalogueDefaultsAndTurnsToneCurvesOn) {
     }
 }
 
-TEST(PrintPresets, ZonesNeutralAndTheLookFileUseIsTheChoiceLessItsOwnLines) {
+TEST(PrintPresets, SharedValuesAndTheLookFileUseIsTheChoiceLessItsOwnLines) {
     const std::set<std::string> lookOwnLines = {
         "PrintCast", "PrintTintGtoM", "PrintTintRtoC", "PrintSaturation", "PrintFilmicPivotR", "PrintFilmicSlopeR",
         "PrinterBlackPointRed", "PrinterBlackkPointGreen", "PrinterBlackkPointBlue", "PrinterBlackPointsRGB",
@@ -147,6 +147,14 @@ TEST(PrintPresets, ZonesNeutralAndTheLookFileUseIsTheChoiceLessItsOwnLines) {
                 EXPECT_EQ(w.value, 0.5) << w.name;
             }
         }
+        auto m = byName(choice);
+        const std::map<std::string, double> shared = {
+            {"PrintRefineTwoSatWidth", 63.0},  {"PrintRefineThreeSatWidth", 63.0}, {"PrintRefineThreeChrWidth", 99.0},
+            {"PrintRefineFiveSatWidth", 99.0}, {"PrintRefineFiveHueWidth", 28.8},  {"PrintRefineFiveChrWidth", 79.2},
+            {"PrintRefineSixSatWidth", 60.0},  {"PrintRefineSixHueWidth", 60.0},   {"PrintRefineSevenSatWidth", 60.0},
+            {"PrintRefineSevenHueWidth", 60.0}, {"PrintRefineSevenChrWidth", 60.0}, {"PrintHueMagenta", 0.532},
+            {"PrintRefineTwoHueHue", 67.0},    {"PrintRefineSixVibHue", 212.3},    {"PrintChromaStrength", 0.8}};
+        for (const auto& [name, value] : shared) EXPECT_EQ(m[name], value) << name;
         const auto hueZone = std::find_if(choice.begin(), choice.end(),
                                           [](const PresetWrite& w) { return w.name == "PrintHueZoneLow"; });
         ASSERT_LE(hueZone + 4, choice.end());
