@@ -1,7 +1,6 @@
 #include "plugin/render_option_rules.h"
 
 #include <cmath>
-#include <initializer_list>
 
 namespace kalthorne {
 
@@ -21,17 +20,7 @@ constexpr double kGreyReference[kInputGamutOptions] = {
     0.336043,      0.531,        0.2784,       0.3835616438356165,
 };
 
-bool isOneOf(int value, std::initializer_list<int> set) {
-    for (int v : set)
-        if (v == value) return true;
-    return false;
-}
-
 }  // namespace
-
-bool isDisplayReferredInput(int i) { return isOneOf(i, {1, 27, 29, 31, 32, 33, 34, 46}); }
-bool isLinearInput(int i) { return isOneOf(i, {0, 4, 5, 30}); }
-bool isGammaBasedInput(int i) { return isDisplayReferredInput(i) || isOneOf(i, {8, 42, 43, 44}); }
 
 double greyReference(int i) {
     return isChoiceIndexValid(i, kInputGamutOptions) ? kGreyReference[i] : kGreyReference[0];

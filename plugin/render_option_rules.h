@@ -18,14 +18,21 @@ inline bool isChoiceIndexValid(int index, int optionCount) {
     return index >= 0 && index < optionCount;
 }
 
+// The input classes, defined here so the parameter interplay can use them
+// without linking the render path.
+//
 // Display-referred gamma inputs (Scene Rec.709, sRGB, Rec.2020/2100 Scene,
 // P3-D60, P3-D65, P3-DCI, BT.1886, DCDM): exposure exp2(5 E), no print stage.
-bool isDisplayReferredInput(int inputGamut);
+inline bool isDisplayReferredInput(int i) {
+    return i == 1 || i == 27 || i == 29 || i == 31 || i == 32 || i == 33 || i == 34 || i == 46;
+}
 // The four linear inputs: exposure exp2(10 E).
-bool isLinearInput(int inputGamut);
+inline bool isLinearInput(int i) { return i == 0 || i == 4 || i == 5 || i == 30; }
 // Gamma-based inputs for which print and display are not offered: the eight
 // display-referred ones plus ACESproxy, the two PQ inputs and HLG.
-bool isGammaBasedInput(int inputGamut);
+inline bool isGammaBasedInput(int i) {
+    return isDisplayReferredInput(i) || i == 8 || i == 42 || i == 43 || i == 44;
+}
 
 // Code value of 18 % scene grey in the input encoding; index must be valid.
 double greyReference(int inputGamut);
