@@ -163,6 +163,10 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
       {"texture, generic, film",
        [](TextureOptionsStruct& o) { o.inputGamut = 2; o.ensemblePitchScaled = 1.2f; o.brewSoftClipOn = 1; },
        concat({{"ColorSpace_LAB"}, texture_levels(1), {"LAB_Colorspace", "highlights_shadows_Kernel", "film"}})},
+      {"texture, camera stock 0 with the print stage: negative step before the film stage",
+       [](TextureOptionsStruct& o) { o.inputGamut = 0; o.ensemblePitchScaled = 1.2f; o.cameraStock = 0;
+                                     o.brewSoftClipOn = 1; },
+       concat({{"rec709_LAB"}, texture_levels(1), {"LAB_Lin_rec709", "highlights_shadows_Kernel", "film"}})},
       {"ensemble exactly 1.0 takes the plain road",
        [](TextureOptionsStruct& o) { o.ensemblePitchScaled = 1.0f; }, {"film"}},
       {"ensemble next to 1.0 takes the texture road",
