@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +21,10 @@ public:
     {
         char tmpl[] = "/tmp/looks-chooser-XXXXXX";
         m_dir = ::mkdtemp(tmpl);
-        save("PATH");
-        save("DISPLAY");
-        save("WAYLAND_DISPLAY");
-        save("XDG_CURRENT_DESKTOP");
+        for (const char* name : kEnv) {
+            const char* v = std::getenv(name);
+            m_saved.emplace_back(v != nullptr, v ? v : "");
+        }
         install(program);
         ::setenv("PATH", m_dir.c_str(), 1);
         ::setenv("DISPLAY", ":99", 1);
@@ -32,11 +34,11 @@ public:
     }
     ~FakeChooser()
     {
-        for (int i = 0; i < m_saved; ++i) {
-            if (m_had[i])
-                ::setenv(m_names[i], m_values[i].c_str(), 1);
+        for (std::size_t i = 0; i < m_saved.size(); ++i) {
+            if (m_saved[i].first)
+                ::setenv(kEnv[i], m_saved[i].second.c_str(), 1);
             else
-                ::unsetenv(m_names[i]);
+                ::unsetenv(kEnv[i]);
         }
         std::system(("rm -rf '" + m_dir + "'").c_str());
     }
@@ -75,7 +77,6 @@ public:
             n += c == '\n';
         return n;
     }
-    const std::string& dir() const { return m_dir; }
 
 private:
     static std::string slurp(const std::string& file)
@@ -83,20 +84,9 @@ private:
         std::ifstream in(file);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    void save(const char* name)
-    {
-        const char* v = std::getenv(name);
-        m_names[m_saved] = name;
-        m_had[m_saved] = v != nullptr;
-        m_values[m_saved] = v ? v : "";
-        ++m_saved;
-    }
-
+    static constexpr const char* kEnv[4] = {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"};
     std::string m_dir;
-    const char* m_names[4] = {};
-    bool m_had[4] = {};
-    std::string m_values[4];
-    int m_saved = 0;
+    std::vector<std::pair<bool, std::string>> m_saved; // kEnv as found: set?, value
 };
 
 } // namespace looktest
