@@ -60,24 +60,13 @@ float plane_sum(const float* plane, size_t count) {
   return thrust::reduce(first, first + count, 0.0f, thrust::plus<float>());
 }
 
-// Separable Gaussian of a one-channel plane: columns, transpose, columns of
-// the transposed plane, transpose back.
-void blur_plane(float* in, float* scratch, float* out, const Shape& s, float sigma) {
-  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(s.W), launch_shape::column_block(), in, scratch, s.W, s.H,
-              sigma, 1);
-  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.W, s.H), launch_shape::pixel_block(), scratch, out, s.W, s.H, 1);
-  CUDA_LAUNCH(iir_guassian, launch_shape::column_grid(s.H), launch_shape::column_block(), out, scratch, s.H, s.W,
-              sigma, 1);
-  CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.H, s.W), launch_shape::pixel_block(), scratch, out, s.H, s.W, 1);
-}
-
 // Developer spreads sideways in two spectral bands; a and b are scratch.
 void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
                        const TextureOptionsStruct& o) {
   CUDA_LAUNCH(film_lab_diffuse_reset_pfe, s.grid, s.block, planes.developer, a, b, s.W, s.H, o.inputGamut);
-  blur_plane(a, planes.diffusion, b, s, plan.bandOneSigma);
+  gaussian_blur_2d(a, planes.diffusion, b, s.W, s.H, plan.bandOneSigma, 1);
   CUDA_LAUNCH(pitch_sharp_film_lab, s.grid, s.block, a, b, s.W, s.H, o.diffuseMidHiScaled);
-  if (o.diffuseLoMidOn) blur_plane(b, planes.diffusion, b, s, plan.bandTwoSigma);
+  if (o.diffuseLoMidOn) gaussian_blur_2d(b, planes.diffusion, b, s.W, s.H, plan.bandTwoSigma, 1);
   CUDA_LAUNCH(pitch_accumulate_film_lab_pfe, s.grid, s.block, a, b, planes.developer, s.W, s.H, o.inputGamut);
 }
 

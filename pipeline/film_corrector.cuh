@@ -196,16 +196,6 @@ __host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const
   for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
 }
 
-// Refine slot Hue quality: the Hue family's custom band alone.
-__host__ __device__ __forceinline__ void hue_quality(float rgb[3], float h, float centre, float width, float T) {
-  const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
-  if (!(m > 0.0f)) return;
-  float n[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
-  hue_band_turn(n, h, hue_turn(n, 0.33f), centre, width, T);
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
-}
-
 // -------------------------------------------------------------------- Chroma
 
 // Sector gain factor f = 1 + a (g - 1) with a = 1 - (1 - s)^e, e = min(2/g, 1).
@@ -258,16 +248,6 @@ __host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, co
     for (int c = 0; c < 3; ++c) n[c] = n[c] * f1 * f2;
   }
   if (customOn) chroma_custom(n, h, mn, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm, groupOn ? d : 0.2f);
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
-}
-
-// Refine slot Chr quality: the Chroma family's custom band alone.
-__host__ __device__ __forceinline__ void chroma_quality(float rgb[3], float h, float centre, float width, float gain) {
-  const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
-  if (!(m > 0.0f)) return;
-  float n[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
-  chroma_custom(n, h, fminf(n[0], fminf(n[1], n[2])), centre, width, gain, 0.2f);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
 }
@@ -330,19 +310,30 @@ __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, 
   for (int c = 0; c < 3; ++c) rgb[c] = hold(m * (p[c] + y[c]) / 2.0f);
 }
 
-// Refine slot Vib quality: the Vibrance family's custom band alone.
-__host__ __device__ __forceinline__ void vibrance_quality(float rgb[3], float h, float centre, float width, float term) {
-  const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
-  if (!(m > 0.0f)) return;
-  float p[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
-  float y[3] = {p[0], p[1], p[2]};
-  const float S = 1.0f - fminf(p[0], fminf(p[1], p[2]));
-  vib_custom(p, y, S, h, centre, width, term);
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) rgb[c] = hold(m * (p[c] + y[c]) / 2.0f);
+// ------------------------------------------------------------- Whole chain
+
+// The refine slots' Hue, Chr and Vib qualities are their family's custom
+// band alone: group clear, zones off.
+__host__ __device__ __forceinline__ ColorGroupOptions custom_band(float centre, float width, float term) {
+  ColorGroupOptions g{};
+  g.customOn = 1;
+  g.customHueSextant = centre;
+  g.customWidthSpan = width;
+  g.customStrengthTerm = term;
+  return g;
 }
 
-// ------------------------------------------------------------- Whole chain
+__host__ __device__ __forceinline__ void hue_quality(float rgb[3], float h, float centre, float width, float T) {
+  hue_family(rgb, h, custom_band(centre, width, T));
+}
+
+__host__ __device__ __forceinline__ void chroma_quality(float rgb[3], float h, float centre, float width, float gain) {
+  chroma_family(rgb, h, custom_band(centre, width, gain));
+}
+
+__host__ __device__ __forceinline__ void vibrance_quality(float rgb[3], float h, float centre, float width, float term) {
+  vibrance_family(rgb, h, custom_band(centre, width, term));
+}
 
 // Families that act on R, G, B get their zone applied when they are in force.
 __host__ __device__ __forceinline__ bool family_on(const ColorGroupOptions& g) {

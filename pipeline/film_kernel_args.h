@@ -114,26 +114,28 @@ inline CastArgs print_cast(const TextureOptionsStruct& o) {
   return CastArgs{o.printCastOn, o.printCastIndex, o.printTintGtoMScaled, o.printTintRtoCScaled};
 }
 
-inline NegativeCorrectorArgs negative_corrector(const TextureOptionsStruct& o) {
-  NegativeCorrectorArgs a{};
-  a.saturation = o.saturationGroup;
-  a.hue = o.hueGroup;
-  a.chroma = o.chromaGroup;
-  a.vibrance = o.vibranceGroup;
-  a.refineOn = o.colorRefineOn;
-  for (int i = 0; i < kNegativeRefineSlotCount; ++i) a.slots[i] = o.refineSlots[i];
+template <int N>
+inline CorrectorArgs<N> corrector_args(const ColorGroupOptions& saturation, const ColorGroupOptions& hue,
+                                       const ColorGroupOptions& chroma, const ColorGroupOptions& vibrance,
+                                       int32_t refineOn, const RefineSlotOptions (&slots)[N]) {
+  CorrectorArgs<N> a{};
+  a.saturation = saturation;
+  a.hue = hue;
+  a.chroma = chroma;
+  a.vibrance = vibrance;
+  a.refineOn = refineOn;
+  for (int i = 0; i < N; ++i) a.slots[i] = slots[i];
   return a;
 }
 
+inline NegativeCorrectorArgs negative_corrector(const TextureOptionsStruct& o) {
+  return corrector_args(o.saturationGroup, o.hueGroup, o.chromaGroup, o.vibranceGroup, o.colorRefineOn,
+                        o.refineSlots);
+}
+
 inline PrintCorrectorArgs print_corrector(const TextureOptionsStruct& o) {
-  PrintCorrectorArgs a{};
-  a.saturation = o.printSaturationGroup;
-  a.hue = o.printHueGroup;
-  a.chroma = o.printChromaGroup;
-  a.vibrance = o.printVibranceGroup;
-  a.refineOn = o.printRefineOn;
-  for (int i = 0; i < kPrintRefineSlotCount; ++i) a.slots[i] = o.printRefineSlots[i];
-  return a;
+  return corrector_args(o.printSaturationGroup, o.printHueGroup, o.printChromaGroup, o.printVibranceGroup,
+                        o.printRefineOn, o.printRefineSlots);
 }
 
 inline DensityArgs negative_density(const TextureOptionsStruct& o) {
