@@ -94,6 +94,21 @@ TEST(Registration, BothContextsGiveTheSameWorkingInstance) {
   }
 }
 
+// A host whose instance lacks a parameter: the fetch throws, construction
+// fails and the host gets the suite's status, with nothing left behind.
+TEST(Registration, MissingParameterFailsCreationWithTheSuiteStatus) {
+  Host host;
+  std::string error;
+  ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+  auto& params = host.contextDescriptor(kOfxImageEffectContextFilter).paramSet.params;
+  ASSERT_FALSE(params.empty());
+  params.erase(params.begin() + params.size() / 2);
+  auto inst = host.createInstance(kOfxImageEffectContextFilter);
+  EXPECT_EQ(statusName(inst->createStatus()), statusName(kOfxStatErrUnknown));
+  EXPECT_EQ(inst->effect().props.getPointer(kOfxPropInstanceData), nullptr);
+  EXPECT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatErrBadHandle);
+}
+
 // The Natron test runs once per process and sticks, so each case gets a
 // newly started bundle.
 void expectNatronFlag(NatronMark mark, bool expectNatron) {
