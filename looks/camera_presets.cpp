@@ -8,8 +8,9 @@ namespace kalthorne {
 namespace looks {
 namespace {
 
-// Centre hue of refine slots Three..Six: the same in every stock.
-constexpr double kSlotCentres[6] = {0.0 /*per stock*/, 76.0, 50.0, 120.0, 212.3, 0.0 /*per stock*/};
+// Centre hue of refine slots Three..Six, the same in every stock; Two and
+// Seven come from the stock's row.
+constexpr double kSlotCentres[6] = {0.0, 76.0, 50.0, 120.0, 212.3, 0.0};
 
 class Writer {
 public:
@@ -24,6 +25,13 @@ public:
     }
     void slot(int s, const double centre[4], const double width[4], const double strength[4]) {
         appendSlot(out_, "", s, centre, width, strength);
+    }
+    // Hue 180, width 60 and strength 0.5 everywhere: the slot does nothing.
+    void neutralSlot(int s) {
+        const double centre[4] = {180.0, 180.0, 180.0, 180.0};
+        const double width[4] = {60.0, 60.0, 60.0, 60.0};
+        const double strength[4] = {0.5, 0.5, 0.5, 0.5};
+        slot(s, centre, width, strength);
     }
     // An RGB set's three channels, then its master, all with one value.
     void rgbSet(const RgbGroup& g, double v) {
@@ -65,30 +73,21 @@ void writeStock(Writer& w, const CameraStockRow& r, int printProfile, const Came
     w.d("NegTintGtoM", 0.0);
     w.d("NegTintRtoC", 0.0);
 
-    w.family(0, r.saturation, r.saturationStrength, 44.0, r.saturationCustomWidth,
-                r.saturationCustomStrength);
+    w.family(0, r.saturation, r.saturationStrength, 44.0, r.saturationCustomWidth, r.saturationCustomStrength);
     w.family(1, r.hue, 0.5, 44.0, r.hueCustomWidth, r.hueCustomStrength);
     w.family(2, r.chroma, r.chromaStrength, 44.0, r.chromaCustomWidth, r.chromaCustomStrength);
     const double vibrance[6] = {0.5, 0.5, 0.5, 0.5, 0.5, r.vibranceYellow};
     w.family(3, vibrance, 0.5, r.vibranceCustomHue, 60.0, 0.5);
 
-    for (int slot = 0; slot < 11; ++slot) {
-        if (slot < 6) {
-            double c = kSlotCentres[slot];
-            if (slot == 0) c = r.slotTwoCentre;
-            if (slot == 5) c = r.slotSevenCentre;
-            const SlotWidthStrength& s = r.slots[slot];
-            const double centre[4] = {c, c, c, c};
-            const double width[4] = {s.satWidth, s.hueWidth, s.chrWidth, 60.0};
-            const double strength[4] = {s.satStrength, s.hueStrength, s.chrStrength, 0.5};
-            w.slot(slot, centre, width, strength);
-        } else {
-            const double centre[4] = {180.0, 180.0, 180.0, 180.0};
-            const double width[4] = {60.0, 60.0, 60.0, 60.0};
-            const double strength[4] = {0.5, 0.5, 0.5, 0.5};
-            w.slot(slot, centre, width, strength);
-        }
+    for (int slot = 0; slot < 6; ++slot) {
+        const double c = slot == 0 ? r.slotTwoCentre : slot == 5 ? r.slotSevenCentre : kSlotCentres[slot];
+        const SlotWidthStrength& s = r.slots[slot];
+        const double centre[4] = {c, c, c, c};
+        const double width[4] = {s.satWidth, s.hueWidth, s.chrWidth, 60.0};
+        const double strength[4] = {s.satStrength, s.hueStrength, s.chrStrength, 0.5};
+        w.slot(slot, centre, width, strength);
     }
+    for (int slot = 6; slot < 11; ++slot) w.neutralSlot(slot);
 
     w.b("BrewBleachBypass", false);
     writeToneCurves(w, r.shadowPivot, r.shadow, r.midtone, r.highlightPivot, r.highlight, r.filmicPivot,
@@ -112,10 +111,7 @@ void writeCustom(Writer& w, int printProfile, const CameraSelectors& sel) {
     w.d("NegBlend", 0.0);
     const double neutral[6] = {0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
     for (int family = 0; family < 4; ++family) w.family(family, neutral, 0.5, 180.0, 60.0, 0.5);
-    const double centre[4] = {180.0, 180.0, 180.0, 180.0};
-    const double width[4] = {60.0, 60.0, 60.0, 60.0};
-    const double strength[4] = {0.5, 0.5, 0.5, 0.5};
-    for (int slot = 0; slot < 11; ++slot) w.slot(slot, centre, width, strength);
+    for (int slot = 0; slot < 11; ++slot) w.neutralSlot(slot);
     writePrinterPoints(w, printProfile, kCameraCustom);
 }
 

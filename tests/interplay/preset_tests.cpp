@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "looks/camera_presets.h"
 #include "looks/print_presets.h"
@@ -174,4 +175,39 @@ TEST(PrintPresets, SharedValuesAndTheLookFileUseIsTheChoiceLessItsOwnLines) {
             EXPECT_EQ(look[i].value, ownWidth ? 79.38 : expected[i].value) << look[i].name;
         }
     }
+}
+
+// The host sees the writes in a fixed order: these landmarks must come in
+// this order, each block after the one before it.
+TEST(Presets, WritesKeepTheirOrder) {
+    const auto expectOrder = [](const PresetWrites& list, const std::vector<std::string>& landmarks) {
+        size_t at = 0;
+        for (const std::string& name : landmarks) {
+            const auto it = std::find_if(list.begin() + at, list.end(), [&](const PresetWrite& w) { return w.name == name; });
+            ASSERT_NE(it, list.end()) << name << " missing or out of order";
+            at = size_t(it - list.begin());
+        }
+    };
+    expectOrder(cameraPresetWrites(3, 0, kSelectorsOff),
+                {"ColorCorrection", "ColorRefine", "ToneCurves", "NegCast", "NegTintRtoC", "SaturationRed",
+                 "SaturationCustomStrength", "SatZoneLow", "HueRed", "VibZoneHighRange", "RefineTwoSatHue",
+                 "RefineTwoSatWidth", "RefineTwoVibStrength", "RefineTwoZoneLow", "RefineTwelveZoneHighRange",
+                 "BrewBleachBypass", "BrewCurveShadowPivot", "BrewCurveMidtoneRed", "BrewCurveHighlightPivot",
+                 "BrewFilmicSlopeR", "BrewDminRed", "BrewDminRGB", "BrewDmaxRed", "BrewDmaxRGB", "NegBlend",
+                 "PrinterBlackPointRed", "PrinterBlackPointsRGB", "PrinterLightRed", "PrinterLightsRGB"});
+    expectOrder(cameraPresetWrites(kCameraCustom, 0, kSelectorsOff),
+                {"ToneCurves", "ColorCorrection", "ColorRefine", "BrewBleachBypass", "BrewCurveShadowPivot",
+                 "BrewFilmicSlopeR", "BrewDminRed", "BrewDmaxRGB", "NegBlend", "SaturationRed", "VibZoneHighRange",
+                 "RefineTwoSatHue", "RefineTwelveZoneHighRange", "PrinterBlackPointRed", "PrinterLightsRGB"});
+    expectOrder(cameraResetWrites(),
+                {"ColorCorrection", "ColorRefine", "ToneCurves", "BrewBleachBypass", "BrewCurveBleachPivot",
+                 "BrewCurveBleachBlue", "BrewCurveShadowPivot", "BrewCurveHighlightBlue", "BrewFilmicPivotR",
+                 "BrewFilmicSlopeR", "BrewDminRed", "BrewDminRGB", "BrewDmaxRed", "BrewDmaxRGB", "NegBlend"});
+    expectOrder(printPresetWrites(4),
+                {"PrintCast", "PrintSaturation", "PrintSat", "PrintVib", "PrintSatZone", "PrintVibZone",
+                 "PrintSaturationRed", "PrintSatZoneHighRange", "PrintVibZoneHighRange", "PrintRefineTwo",
+                 "PrintRefineSeven", "PrintRefineTwoZone", "PrintRefineSevenZone", "PrintRefineTwoSatHue",
+                 "PrintRefineSevenZoneHighRange", "PrintGammaPivot", "PrintGammaBlue", "PrintCurveShadowPivot",
+                 "PrintCurveHighlightBlue", "PrintFilmicPivotR", "PrintFilmicSlopeR", "PrinterBlackPointRed",
+                 "PrinterBlackPointsRGB", "PrinterLightRed", "PrinterLightsRGB", "PrintBlend", "PrintBleachBypass"});
 }
