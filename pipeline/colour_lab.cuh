@@ -61,8 +61,8 @@ __host__ __device__ inline void colour_to_scaled_lab(const float in[3], int inpu
 }
 
 // Scaled Lab back to the code values of option `inputGamut`: for code values
-// in [0, 1] the inverse of colour_to_scaled_lab (DCDM excepted near 1, where its curve
-// overlaps its pass-through range). Out-of-range results stay finite.
+// in [0, 1] the inverse of colour_to_scaled_lab (DCDM excepted near 1, where
+// its curve overlaps its pass-through range). Out-of-range results stay finite.
 __host__ __device__ inline void scaled_lab_to_colour(const float lab[3], int inputGamut, float out[3]) {
   const OptionInfo info = option_info(inputGamut);
   float l[3], xyz[3], rgb[3];
