@@ -47,6 +47,16 @@ TEST_F(InterplayTest, ChannelEditSetsTheMasterToTheMean) {
     EXPECT_EQ(get("PrinterBlackkPointBlue"), -0.4);
 }
 
+TEST_F(InterplayTest, EveryMemberOfTheFourSetsStartsTheCoupling) {
+    for (int i = 0; i < 22; ++i) {
+        if (!((i >= 2 && i <= 9) || (i >= 12 && i <= 19))) continue;
+        fx().clearRecords();
+        ASSERT_EQ(user(kReactingNames[i], 0.5), kOfxStatOK);
+        const bool master = std::string(kReactingNames[i]).find("RGB") != std::string::npos;
+        EXPECT_EQ(count(Event::Kind::BeginEditBlock), master ? 3 : 1) << kReactingNames[i];
+    }
+}
+
 TEST_F(InterplayTest, StrictHostFlagsAWriteOutsideTheRange) {
     // A stored channel past its range makes the plain mean fall outside too;
     // the strict host must see it, so a clean strict run elsewhere means something.

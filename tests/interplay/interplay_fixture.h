@@ -22,6 +22,15 @@ inline const char* const kPrinterPoints[] = {"PrinterBlackPointsRGB", "PrinterBl
                                              "PrinterBlackkPointBlue", "PrinterLightsRGB",     "PrinterLightRed",
                                              "PrinterLightGreen",      "PrinterLightBlue"};
 
+// The names the interplay reacts to; the 16 RGB set members sit at 2..9 and 12..19.
+inline const char* const kReactingNames[22] = {
+    "InputGamut",  "CameraStock",         "BrewDminRGB",          "BrewDminRed",
+    "BrewDminGreen", "BrewDminBlue",      "BrewDmaxRGB",          "BrewDmaxRed",
+    "BrewDmaxGreen", "BrewDmaxBlue",      "PrintDisplayBypass",   "PrintProfile",
+    "PrinterBlackPointsRGB", "PrinterBlackPointRed", "PrinterBlackkPointGreen", "PrinterBlackkPointBlue",
+    "PrinterLightsRGB", "PrinterLightRed", "PrinterLightGreen",   "PrinterLightBlue",
+    "LoadLooks",   "About Brew"};
+
 struct Write {
     std::string name;
     double value;
