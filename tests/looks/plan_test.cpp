@@ -2,11 +2,13 @@
 // range-checked first, then the writes, messages and visibility in order.
 #include "look_plan.h"
 #include "look_test_files.h"
+#include "params/param_handles.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cmath>
+#include <map>
 #include <set>
 
 using namespace kalthorne::looks;
@@ -77,6 +79,38 @@ TEST(LookTable, ShapeOfTheFileFormat)
     EXPECT_EQ(keys.size(), 372u) << "every line has its own key";
     // the "Brew: " codes: M12, M13, M16, M22 to M26 and M28
     EXPECT_EQ(brewColon, 1 + 2 + 1 + 15 + 3 + 3 + 1 + 6 + 1);
+}
+
+// Every step names a parameter of the catalogue with a setter of its kind: the
+// host layer drops a write to an unknown name, so a misspelt one would
+// otherwise go unnoticed.
+TEST(LookPlan, StepsNameCatalogueParametersOfTheirKind)
+{
+    std::map<std::string, std::string> kinds;
+#define LOOKS_KIND(Type, Name) kinds[#Name] = #Type;
+    KALTHORNE_PARAM_HANDLES(LOOKS_KIND)
+#undef LOOKS_KIND
+    const std::map<StepKind, std::set<std::string>> allowed = {
+        {StepKind::SetDouble, {"DoubleParam"}},
+        {StepKind::SetInt, {"IntParam", "ChoiceParam"}},
+        {StepKind::SetBool, {"BooleanParam"}},
+        {StepKind::Hide, {"DoubleParam", "IntParam", "ChoiceParam", "BooleanParam"}},
+        {StepKind::Show, {"DoubleParam", "IntParam", "ChoiceParam", "BooleanParam"}}};
+    std::vector<LookFile> files(11);
+    files[0].set(40, "1");   // negative bypass and the Look reset
+    files[1].set(45, "0");   // Custom camera stock and the Look reset
+    for (int stock = 1; stock <= 9; ++stock)
+        files[stock + 1].set(353, std::to_string(stock)).set(1, "11").set(352, "0");
+    for (const LookFile& f : files) {
+        Plan plan(f);
+        ASSERT_EQ(plan.p.outcome, LookOutcome::Apply);
+        for (const LookStep& s : plan.p.steps) {
+            if (s.kind == StepKind::Message)
+                continue;
+            ASSERT_TRUE(kinds.count(s.param)) << s.param;
+            EXPECT_TRUE(allowed.at(s.kind).count(kinds[s.param])) << s.param << " " << kinds[s.param];
+        }
+    }
 }
 
 TEST(LookPlan, DamagedFilesChangeNothing)
