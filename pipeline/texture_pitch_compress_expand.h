@@ -6,7 +6,8 @@
 
 // src and dst: host memory of frameWidth x frameHeight x channelCount floats,
 // rows tightly packed. Returns false, with dst not delivered, when the frame
-// is empty or has an unsupported channel count or when any CUDA step fails;
-// every device buffer is freed on every path.
+// is empty or has an unsupported channel count, when any CUDA step fails or
+// when a stage fails by its result or by an exception; every device buffer
+// is freed on every path.
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
-    const float* src, float* dst, TextureOptionsStruct options);
+    const float* src, float* dst, TextureOptionsStruct opts);
