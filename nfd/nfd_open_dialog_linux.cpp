@@ -23,23 +23,27 @@ std::string envOf(const char* name)
     return v ? std::string(v) : std::string();
 }
 
-// The executable `name` on PATH, or empty.
+// The executable `name` in an absolute folder of PATH, or empty. Empty and
+// relative entries are skipped: they name the host's working folder, and
+// whatever a project folder holds must never run as the file chooser.
 std::string findOnPath(const char* name)
 {
-    const std::string path = envOf("PATH");
+    std::string path = envOf("PATH");
+    if (path.empty())
+        path = "/usr/local/bin:/usr/bin:/bin";
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find(':', start);
         if (end == std::string::npos)
             end = path.size();
-        std::string dir = path.substr(start, end - start);
-        if (dir.empty())
-            dir = ".";
+        const std::string dir = path.substr(start, end - start);
+        start = end + 1;
+        if (dir.empty() || dir[0] != '/')
+            continue;
         const std::string candidate = dir + "/" + name;
         struct stat st;
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
-        start = end + 1;
     }
     return {};
 }

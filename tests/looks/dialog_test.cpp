@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 using looktest::FakeChooser;
 
@@ -74,9 +75,17 @@ TEST(OpenDialog, NoDisplayOrNoChooserIsAnError)
     EXPECT_EQ(noChooser.result, NFD_ERROR);
     EXPECT_NE(noChooser.error.find("zenity"), std::string::npos) << noChooser.error;
 
-    nfdnchar_t* path = nullptr;
+    // a chooser in the host's working folder is never run, whatever PATH says
+    char* cwd = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(chooser.dir().c_str()), 0);
+    ::setenv("PATH", ":.:looks-nowhere", 1);
+    Opened fromWorkingFolder = open();
+    ASSERT_EQ(::chdir(cwd), 0);
+    std::free(cwd);
+    EXPECT_EQ(fromWorkingFolder.result, NFD_ERROR);
+    EXPECT_EQ(chooser.runs(), 0);
+
     EXPECT_EQ(NFD_OpenDialogN(nullptr, &kFilter, 1, nullptr), NFD_ERROR);
-    EXPECT_EQ(path, nullptr);
 }
 
 TEST(OpenDialog, KdialogOnKde)

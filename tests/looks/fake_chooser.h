@@ -69,6 +69,7 @@ public:
         std::ofstream(m_dir + "/path") << path << "\n";
     }
     std::string args() const { return slurp(m_dir + "/args"); }
+    const std::string& dir() const { return m_dir; }
     int runs() const
     {
         const std::string r = slurp(m_dir + "/runs");
