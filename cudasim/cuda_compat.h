@@ -25,7 +25,6 @@
 #include <math.h>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "cudasim/cudasim_launch.h"
 
@@ -44,83 +43,7 @@
 
 inline void __syncthreads() { ::cudasim::detail::syncthreads(); }
 
-// Single-precision device intrinsics that <cmath> lacks on the host. The
-// intrinsics map to their exactly rounded counterparts.
-inline float __saturatef(float x) { return x >= 1.0f ? 1.0f : (x > 0.0f ? x : 0.0f); }
-inline float rsqrtf(float x) { return 1.0f / sqrtf(x); }
-inline float rcbrtf(float x) { return 1.0f / cbrtf(x); }
-inline float __expf(float x) { return expf(x); }
-inline float __exp10f(float x) { return powf(10.0f, x); }
-inline float __logf(float x) { return logf(x); }
-inline float __log2f(float x) { return log2f(x); }
-inline float __log10f(float x) { return log10f(x); }
-inline float __powf(float x, float y) { return powf(x, y); }
-inline float __sinf(float x) { return sinf(x); }
-inline float __cosf(float x) { return cosf(x); }
-inline float __tanf(float x) { return tanf(x); }
-inline float __fdividef(float x, float y) { return x / y; }
-inline float __frcp_rn(float x) { return 1.0f / x; }
-inline float __fsqrt_rn(float x) { return sqrtf(x); }
-inline float __fadd_rn(float x, float y) { return x + y; }
-inline float __fsub_rn(float x, float y) { return x - y; }
-inline float __fmul_rn(float x, float y) { return x * y; }
-inline float __fdiv_rn(float x, float y) { return x / y; }
-inline float __fmaf_rn(float x, float y, float z) { return fmaf(x, y, z); }
-inline double __dadd_rn(double x, double y) { return x + y; }
-inline double __dmul_rn(double x, double y) { return x * y; }
-inline float __int_as_float(int i) { float f; std::memcpy(&f, &i, sizeof f); return f; }
-inline int __float_as_int(float f) { int i; std::memcpy(&i, &f, sizeof i); return i; }
-inline float __uint_as_float(unsigned u) { float f; std::memcpy(&f, &u, sizeof f); return f; }
-inline unsigned __float_as_uint(float f) { unsigned u; std::memcpy(&u, &f, sizeof u); return u; }
-inline int __float2int_rn(float x) { return static_cast<int>(nearbyintf(x)); }
-inline int __float2int_rz(float x) { return static_cast<int>(x); }
-inline int __float2int_rd(float x) { return static_cast<int>(floorf(x)); }
-inline int __float2int_ru(float x) { return static_cast<int>(ceilf(x)); }
-inline float __int2float_rn(int i) { return static_cast<float>(i); }
-inline float norm3df(float a, float b, float c) { return sqrtf(a * a + b * b + c * c); }
-inline float rnorm3df(float a, float b, float c) { return 1.0f / norm3df(a, b, c); }
+// Device functions that <cmath> lacks on the host, as the kernels use them.
 inline float sinpif(float x) { return static_cast<float>(std::sin(3.14159265358979323846 * x)); }
-inline float cospif(float x) { return static_cast<float>(std::cos(3.14159265358979323846 * x)); }
-
-// Device min/max overloads.
-inline int min(int a, int b) { return a < b ? a : b; }
-inline int max(int a, int b) { return a > b ? a : b; }
-inline unsigned min(unsigned a, unsigned b) { return a < b ? a : b; }
-inline unsigned max(unsigned a, unsigned b) { return a > b ? a : b; }
-inline float min(float a, float b) { return fminf(a, b); }
-inline float max(float a, float b) { return fmaxf(a, b); }
-
-template <typename T>
-inline T __ldg(const T* p) { return *p; }
-
-// Atomics: blocks run concurrently on several host threads.
-inline float atomicAdd(float* address, float value) {
-  float old;
-  __atomic_load(address, &old, __ATOMIC_RELAXED);
-  float desired;
-  do {
-    desired = old + value;
-  } while (!__atomic_compare_exchange(address, &old, &desired, false, __ATOMIC_SEQ_CST,
-                                      __ATOMIC_RELAXED));
-  return old;
-}
-inline int atomicAdd(int* address, int value) { return __atomic_fetch_add(address, value, __ATOMIC_SEQ_CST); }
-inline unsigned atomicAdd(unsigned* address, unsigned value) {
-  return __atomic_fetch_add(address, value, __ATOMIC_SEQ_CST);
-}
-inline int atomicMax(int* address, int value) {
-  int old = __atomic_load_n(address, __ATOMIC_RELAXED);
-  while (old < value && !__atomic_compare_exchange_n(address, &old, value, false, __ATOMIC_SEQ_CST,
-                                                     __ATOMIC_RELAXED)) {
-  }
-  return old;
-}
-inline int atomicMin(int* address, int value) {
-  int old = __atomic_load_n(address, __ATOMIC_RELAXED);
-  while (old > value && !__atomic_compare_exchange_n(address, &old, value, false, __ATOMIC_SEQ_CST,
-                                                     __ATOMIC_RELAXED)) {
-  }
-  return old;
-}
 
 #endif  // __CUDACC__
