@@ -38,3 +38,10 @@ else()
   message(STATUS "nvcc not found: only the CPU build of the pipeline is made")
 endif()
 message(STATUS "Device code for compute capabilities: ${KALTHORNE_CUDA_ARCHITECTURES} (lowest ${KALTHORNE_MIN_COMPUTE_CAPABILITY})")
+
+# cuobjdump for the kernel resource checks: the toolkit's own, or the copy
+# tools/setup.sh puts in .tools/ when the toolkit came without it.
+file(GLOB _cuobjdump_dirs LIST_DIRECTORIES true "${PROJECT_SOURCE_DIR}/.tools/cuobjdump/nvidia/cu*/bin")
+find_program(KALTHORNE_CUOBJDUMP cuobjdump
+             HINTS ${CUDAToolkit_BIN_DIR} /usr/local/cuda/bin ${_cuobjdump_dirs}
+             DOC "cuobjdump used by the tests that inspect the built kernels")

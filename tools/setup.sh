@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian-family build machine lacks for this project:
-# compiler, CMake, GoogleTest, nm and clang (fuzzing). Silent when all is
-# present; safe to run any number of times. The CUDA toolkit (nvcc) is not
-# installed here: the product bundle is built when /usr/local/cuda has it.
+# compiler, CMake, GoogleTest, nm and clang (fuzzing), and cuobjdump (the
+# kernel resource checks) when the CUDA toolkit came without it. Silent when
+# all is present; safe to run any number of times. The CUDA toolkit (nvcc)
+# itself is not installed here: the product bundle is built when
+# /usr/local/cuda has it.
 set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ libgtest-dev binutils clang)
 missing=()
@@ -12,11 +15,25 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# cuobjdump of the toolkit's major version, from PyPI into .tools/ (the
+# build looks there); only needed when nvcc is there to build device code.
+nvcc="$(command -v nvcc || echo /usr/local/cuda/bin/nvcc)"
+if [ -x "$nvcc" ] && [ ! -x /usr/local/cuda/bin/cuobjdump ]; then
+  major="$("$nvcc" --version | sed -n 's/.*release \([0-9]*\)\..*/\1/p')"
+  target="$root/.tools/cuobjdump"
+  if [ -n "$major" ] && [ ! -x "$target/nvidia/cu$major/bin/cuobjdump" ]; then
+    echo "Installing cuobjdump $major into .tools/"
+    python3 -m pip install -q --disable-pip-version-check --root-user-action=ignore \
+      --no-deps --upgrade --target "$target" "nvidia-cuda-cuobjdump==$major.*" ||
+      echo "cuobjdump could not be installed: the kernel resource checks fall back" >&2
+  fi
+fi
