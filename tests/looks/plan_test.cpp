@@ -2,7 +2,8 @@
 // range-checked first, then the writes, messages and visibility in order.
 #include "look_plan.h"
 #include "look_test_files.h"
-#include "params/param_handles.h"
+#include "params/param_table.h"
+#include "plugin/render_option_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -81,24 +82,29 @@ TEST(LookTable, ShapeOfTheFileFormat)
     EXPECT_EQ(brewColon, 1 + 2 + 1 + 15 + 3 + 3 + 1 + 6 + 1);
 }
 
-// Every step names a parameter of the catalogue with a setter of its kind: the
-// host layer drops a write to an unknown name, so a misspelt one would
-// otherwise go unnoticed.
-TEST(LookPlan, StepsNameCatalogueParametersOfTheirKind)
+// Every step names a parameter of the catalogue with a setter of its kind and
+// a value inside its range: the host layer drops a write to an unknown name,
+// and a host may refuse or clamp a value out of range.
+TEST(LookPlan, StepsStayInsideTheCatalogue)
 {
-    std::map<std::string, std::string> kinds;
-#define LOOKS_KIND(Type, Name) kinds[#Name] = #Type;
-    KALTHORNE_PARAM_HANDLES(LOOKS_KIND)
-#undef LOOKS_KIND
-    const std::map<StepKind, std::set<std::string>> allowed = {
-        {StepKind::SetDouble, {"DoubleParam"}},
-        {StepKind::SetInt, {"IntParam", "ChoiceParam"}},
-        {StepKind::SetBool, {"BooleanParam"}},
-        {StepKind::Hide, {"DoubleParam", "IntParam", "ChoiceParam", "BooleanParam"}},
-        {StepKind::Show, {"DoubleParam", "IntParam", "ChoiceParam", "BooleanParam"}}};
-    std::vector<LookFile> files(11);
-    files[0].set(40, "1");   // negative bypass and the Look reset
-    files[1].set(45, "0");   // Custom camera stock and the Look reset
+    struct Param {
+        std::string kind;
+        double lo, hi;
+    };
+    std::map<std::string, Param> catalogue;
+#define LOOKS_PARAM(A, Kind, Name, Label, Hint, Default, Low, High, Attr) catalogue[#Name] = {#Kind, Low, High};
+    KALTHORNE_PARAM_TABLE(LOOKS_PARAM, 0)
+#undef LOOKS_PARAM
+    catalogue["InputGamut"].hi = kalthorne::kInputGamutOptions - 1;
+    catalogue["CameraStock"].hi = kalthorne::kCameraStockOptions - 1;
+    catalogue["PrintProfile"].hi = kalthorne::kPrintProfileOptions - 1;
+    catalogue["DisplayGamutOutput"].hi = kalthorne::kDisplayGamutOutputOptions - 1;
+    const std::map<StepKind, std::set<std::string>> setters = {
+        {StepKind::SetDouble, {"Double"}}, {StepKind::SetInt, {"Int", "Choice"}}, {StepKind::SetBool, {"Boolean"}}};
+
+    std::vector<LookFile> files(11, LookFile());
+    files[0].set(40, "1"); // negative bypass and the Look reset
+    files[1] = LookFile(looktest::readData("out_of_range.prm")).set(45, "0"); // Custom stock, Look reset
     for (int stock = 1; stock <= 9; ++stock)
         files[stock + 1].set(353, std::to_string(stock)).set(1, "11").set(352, "0");
     for (const LookFile& f : files) {
@@ -107,8 +113,17 @@ TEST(LookPlan, StepsNameCatalogueParametersOfTheirKind)
         for (const LookStep& s : plan.p.steps) {
             if (s.kind == StepKind::Message)
                 continue;
-            ASSERT_TRUE(kinds.count(s.param)) << s.param;
-            EXPECT_TRUE(allowed.at(s.kind).count(kinds[s.param])) << s.param << " " << kinds[s.param];
+            ASSERT_TRUE(catalogue.count(s.param)) << s.param;
+            const Param& p = catalogue[s.param];
+            if (s.kind == StepKind::Hide || s.kind == StepKind::Show) {
+                EXPECT_NE(p.kind, "PushButton") << s.param;
+                continue;
+            }
+            EXPECT_TRUE(setters.at(s.kind).count(p.kind)) << s.param << " is " << p.kind;
+            if (p.kind != "Boolean") {
+                EXPECT_GE(s.value, p.lo) << s.param;
+                EXPECT_LE(s.value, p.hi) << s.param;
+            }
         }
     }
 }
