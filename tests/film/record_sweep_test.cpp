@@ -22,27 +22,27 @@ using kalthorne::params::ParamKind;
 // eight sits exactly on an end of the range.
 void randomise(FakeParams& p, std::mt19937& rng) {
   std::uniform_real_distribution<double> u(0.0, 1.0);
-  for (const auto& spec : kParamSpecs) {
+  for (const auto& param : kParamSpecs) {
     double v = 0.0;
-    switch (spec.kind) {
+    switch (param.kind) {
       case ParamKind::Double:
       case ParamKind::Int: {
         const double t = u(rng);
         const double f = t < 0.0625 ? 0.0 : (t < 0.125 ? 1.0 : u(rng));
-        v = spec.low + f * (spec.high - spec.low);
-        if (spec.kind == ParamKind::Int) v = std::floor(v + 0.5);
+        v = param.low + f * (param.high - param.low);
+        if (param.kind == ParamKind::Int) v = std::floor(v + 0.5);
         break;
       }
       case ParamKind::Boolean:
         v = u(rng) < 0.5 ? 0.0 : 1.0;
         break;
       case ParamKind::Choice:
-        v = std::floor(u(rng) * spec.attributes.optionCount);
+        v = std::floor(u(rng) * param.attributes.optionCount);
         break;
       case ParamKind::PushButton:
         continue;
     }
-    p.set(spec.name, v);
+    p.set(param.name, v);
   }
 }
 
