@@ -17,12 +17,10 @@
 namespace cudasim {
 
 struct CUDASIM_API Device {
-  std::string name = "cudasim device";
   int major = 7;
   int minor = 5;
   int computeMode = 0;  // cudaComputeModeDefault
-  size_t totalGlobalMem = size_t(8) << 30;
-  int multiProcessorCount = 40;
+  size_t totalGlobalMem = size_t(8) << 30;  // cudaMalloc fails beyond it
   // Values returned by cudaDeviceGetAttribute, keyed by cudaDeviceAttr; they
   // override the ones derived from the fields above.
   std::map<int, int> attributes;

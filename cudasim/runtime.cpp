@@ -259,7 +259,7 @@ int attribute_of(const Device& d, int attr) {
     case cudaDevAttrComputeCapabilityMajor: return d.major;
     case cudaDevAttrComputeCapabilityMinor: return d.minor;
     case cudaDevAttrComputeMode: return d.computeMode;
-    case cudaDevAttrMultiProcessorCount: return d.multiProcessorCount;
+    case cudaDevAttrMultiProcessorCount: return 40;
     case cudaDevAttrMaxThreadsPerBlock: return 1024;
     case cudaDevAttrMaxBlockDimX: return 1024;
     case cudaDevAttrMaxBlockDimY: return 1024;
@@ -330,36 +330,6 @@ cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr att
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device, &d)) return cudaErrorInvalidDevice;
     *value = attribute_of(d, int(attr));
-    return cudaSuccess;
-  });
-}
-
-cudaError_t CUDARTAPI cudaGetDeviceProperties(struct cudaDeviceProp* prop, int device) {
-  return api_call("cudaGetDeviceProperties", std::to_string(device), [&] {
-    Device d;
-    if (!prop) return cudaErrorInvalidValue;
-    if (device_count() == 0) return cudaErrorNoDevice;
-    if (!device_exists(device, &d)) return cudaErrorInvalidDevice;
-    std::memset(prop, 0, sizeof *prop);
-    std::strncpy(prop->name, d.name.c_str(), sizeof prop->name - 1);
-    prop->major = attribute_of(d, cudaDevAttrComputeCapabilityMajor);
-    prop->minor = attribute_of(d, cudaDevAttrComputeCapabilityMinor);
-    prop->totalGlobalMem = d.totalGlobalMem;
-    prop->multiProcessorCount = attribute_of(d, cudaDevAttrMultiProcessorCount);
-    prop->maxThreadsPerBlock = 1024;
-    prop->maxThreadsDim[0] = 1024;
-    prop->maxThreadsDim[1] = 1024;
-    prop->maxThreadsDim[2] = 64;
-    prop->maxGridSize[0] = 2147483647;
-    prop->maxGridSize[1] = 65535;
-    prop->maxGridSize[2] = 65535;
-    prop->warpSize = 32;
-    prop->sharedMemPerBlock = 49152;
-    prop->totalConstMem = 65536;
-    prop->regsPerBlock = 65536;
-    prop->integrated = attribute_of(d, cudaDevAttrIntegrated);
-    prop->unifiedAddressing = 1;
-    prop->concurrentKernels = 1;
     return cudaSuccess;
   });
 }
@@ -451,65 +421,10 @@ cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum 
   }, &copy_destination, src);
 }
 
-cudaError_t CUDARTAPI cudaMemset(void* devPtr, int value, size_t count) {
-  return api_call("cudaMemset", args_text({std::to_string(value), std::to_string(count)}), [&] {
-    if (count == 0) return cudaSuccess;
-    if (!is_device_range(devPtr, count)) {
-      note_violation("cudaMemset: " + std::to_string(count) + " bytes outside the device allocations");
-      return cudaErrorInvalidValue;
-    }
-    std::memset(devPtr, value, count);
-    return cudaSuccess;
-  });
-}
-
-cudaError_t CUDARTAPI cudaDeviceSynchronize(void) {
-  // Launches complete before they return, so there is never work to wait for.
-  return api_call("cudaDeviceSynchronize", "", [] { return cudaSuccess; });
-}
-
 cudaError_t CUDARTAPI cudaGetLastError(void) {
   cudaError_t e = tls_last_error;
   tls_last_error = cudaSuccess;
   return e;
-}
-
-cudaError_t CUDARTAPI cudaPeekAtLastError(void) { return tls_last_error; }
-
-const char* CUDARTAPI cudaGetErrorName(cudaError_t error) {
-  switch (error) {
-    case cudaSuccess: return "cudaSuccess";
-    case cudaErrorInvalidValue: return "cudaErrorInvalidValue";
-    case cudaErrorMemoryAllocation: return "cudaErrorMemoryAllocation";
-    case cudaErrorInitializationError: return "cudaErrorInitializationError";
-    case cudaErrorInvalidConfiguration: return "cudaErrorInvalidConfiguration";
-    case cudaErrorInvalidMemcpyDirection: return "cudaErrorInvalidMemcpyDirection";
-    case cudaErrorInsufficientDriver: return "cudaErrorInsufficientDriver";
-    case cudaErrorNoDevice: return "cudaErrorNoDevice";
-    case cudaErrorInvalidDevice: return "cudaErrorInvalidDevice";
-    case cudaErrorDevicesUnavailable: return "cudaErrorDevicesUnavailable";
-    case cudaErrorLaunchFailure: return "cudaErrorLaunchFailure";
-    case cudaErrorLaunchOutOfResources: return "cudaErrorLaunchOutOfResources";
-    default: return "cudaErrorUnknown";
-  }
-}
-
-const char* CUDARTAPI cudaGetErrorString(cudaError_t error) {
-  switch (error) {
-    case cudaSuccess: return "no error";
-    case cudaErrorInvalidValue: return "invalid argument";
-    case cudaErrorMemoryAllocation: return "out of memory";
-    case cudaErrorInitializationError: return "initialization error";
-    case cudaErrorInvalidConfiguration: return "invalid configuration argument";
-    case cudaErrorInvalidMemcpyDirection: return "invalid copy direction for memcpy";
-    case cudaErrorInsufficientDriver: return "CUDA driver version is insufficient for CUDA runtime version";
-    case cudaErrorNoDevice: return "no CUDA-capable device is detected";
-    case cudaErrorInvalidDevice: return "invalid device ordinal";
-    case cudaErrorDevicesUnavailable: return "CUDA-capable device(s) is/are busy or unavailable";
-    case cudaErrorLaunchFailure: return "unspecified launch failure";
-    case cudaErrorLaunchOutOfResources: return "too many resources requested for launch";
-    default: return "unknown error";
-  }
 }
 
 }  // extern "C"
