@@ -19,7 +19,7 @@
 
 // The toolkit's runtime header gives the types (cudaError_t, dim3,
 // cudaDeviceProp, ...) and defines the qualifiers as empty for a host
-// compiler; libcudasim implements the runtime functions it declares.
+// compiler; libcudasim implements the runtime functions the project calls.
 #include <cuda_runtime_api.h>
 
 #include <math.h>
