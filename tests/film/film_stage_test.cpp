@@ -145,6 +145,14 @@ TEST_F(FilmStage, NegativeOutputFillsBothFramesAndKeepsAlpha) {
     if (i % 4 == 3) EXPECT_EQ(r.a[i], in[i]);
     else EXPECT_TRUE(r.a[i] >= 0.0f && r.a[i] <= 1.0f);
   }
+  // A LogC4 output never goes below LogC4 black, even with the density range under it.
+  TextureOptionsStruct logc4 = o;
+  logc4.inputGamut = 47;
+  logc4.brewDminRedScaled = logc4.brewDminGreenScaled = logc4.brewDminBlueScaled = 0.0f;
+  logc4.brewDmaxRedScaled = logc4.brewDmaxGreenScaled = logc4.brewDmaxBlueScaled = 0.0f;
+  const StageResult black = run_stage(logc4, in);
+  for (size_t i = 0; i < black.a.size(); ++i)
+    if (i % 4 != 3) ASSERT_GE(black.a[i], 0.0929f) << i;
   o.printOff = 0;
   o.printProfile = 2;
   const StageResult graded = run_stage(o, in);
