@@ -227,6 +227,20 @@ OfxStatus instanceAction(const std::string& action, ImageEffect& effect, const v
   return kOfxStatReplyDefault;
 }
 
+bool isInstanceAction(const std::string& action) {
+  static const char* const actions[] = {
+      kOfxActionDestroyInstance, kOfxImageEffectActionRender, kOfxImageEffectActionIsIdentity,
+      kOfxActionInstanceChanged, kOfxActionBeginInstanceChanged, kOfxActionEndInstanceChanged,
+      kOfxActionBeginInstanceEdit, kOfxActionEndInstanceEdit, kOfxActionPurgeCaches, kOfxActionSyncPrivateData,
+      kOfxImageEffectActionBeginSequenceRender, kOfxImageEffectActionEndSequenceRender,
+      kOfxImageEffectActionGetRegionOfDefinition, kOfxImageEffectActionGetRegionsOfInterest,
+      kOfxImageEffectActionGetFramesNeeded, kOfxImageEffectActionGetClipPreferences,
+      kOfxImageEffectActionGetTimeDomain};
+  for (const char* a : actions)
+    if (action == a) return true;
+  return false;
+}
+
 OfxStatus dispatch(const char* actionC, const void* handle, OfxPropertySetHandle inArgs,
                    OfxPropertySetHandle outArgs, const std::string& uid) {
   if (!actionC) return kOfxStatErrUnknown;
@@ -253,11 +267,11 @@ OfxStatus dispatch(const char* actionC, const void* handle, OfxPropertySetHandle
   }
   if (action == kOfxActionCreateInstance) return createInstanceAction(*factory, handle);
 
+  // Actions this layer does not handle (newer API versions, other
+  // extensions) get the default answer, whatever handle they come with.
+  if (!isInstanceAction(action)) return kOfxStatReplyDefault;
   ImageEffect* effect = retrieveEffect(handle);
-  if (!effect) {
-    // Actions the instance never saw need no answer beyond the default.
-    return action == kOfxActionDestroyInstance ? kOfxStatOK : kOfxStatErrBadHandle;
-  }
+  if (!effect) return action == kOfxActionDestroyInstance ? kOfxStatOK : kOfxStatErrBadHandle;
   return instanceAction(action, *effect, handle, PropertySet(inArgs), PropertySet(outArgs));
 }
 

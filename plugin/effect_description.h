@@ -6,7 +6,6 @@
 namespace kalthorne {
 
 constexpr const char* kEffectDescription =
-    "\n"
     " Brew for Natron by Kalthorne, version 1.3\n"
     " Cine camera and print film looks with film lab processing\n"
     " The built-in looks use standard lab processing. Look files of the full Kalthorne product may carry\n"
@@ -14,7 +13,7 @@ constexpr const char* kEffectDescription =
     " replenisher, diffusion)\n"
     " Brew loads Look files of Kalthorne version 3.7 and later\n"
     " Contact: support@kalthorne.com\n"
-    " Kalthorne needs an NVIDIA display driver supporting CUDA 10.2 or later\n";
+    " Kalthorne needs an NVIDIA display driver supporting CUDA 13.0 or later\n";
 
 }  // namespace kalthorne
 

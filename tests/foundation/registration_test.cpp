@@ -63,17 +63,16 @@ TEST(Registration, EffectDescriptor) {
   EXPECT_EQ(d.getInt(kOfxImageEffectPropSupportsMultipleClipDepths), 0);
   EXPECT_EQ(d.getInt(kOfxImageEffectPluginPropSingleInstance), 0);
 
-  // Several lines, each after the first line break starting with a blank,
-  // naming the product, the host and the version.
+  // Several lines, each starting with a blank, naming the product, the host
+  // and the version.
   const std::string text = d.getString(kOfxPropPluginDescription);
   std::istringstream lines(text);
   std::string line;
   int n = 0;
-  while (std::getline(lines, line))
-    if (!line.empty()) {
-      EXPECT_EQ(line[0], ' ') << line;
-      ++n;
-    }
+  while (std::getline(lines, line)) {
+    EXPECT_EQ(line.substr(0, 1), " ") << "line " << n;
+    ++n;
+  }
   EXPECT_GE(n, 5);
   for (const char* word : {"Brew", "Natron", "1.3", "3.7", "Kalthorne"})
     EXPECT_NE(text.find(word), std::string::npos) << word;

@@ -212,6 +212,42 @@ TEST(SupportLayer, IdentityAnswersClipAndTime) {
   EXPECT_EQ(r.time, 6);
 }
 
+// What a host hears for actions the effect leaves alone: the default
+// answer, never an error, also for actions this layer has never heard of.
+TEST(SupportLayer, UnhandledActionsAnswerDefault) {
+  Probe p;
+  auto inst = p.instance();
+  PropertySet in, out;
+  in.setDouble(kOfxPropTime, 0);
+  in.setDoubles(kOfxImageEffectPropRenderScale, {1.0, 1.0});
+  in.setDoubles(kOfxImageEffectPropRegionOfInterest, {0, 0, 4, 4});
+  in.setString(kOfxPropChangeReason, kOfxChangeUserEdited);
+  const struct {
+    const char* action;
+    OfxStatus status;
+  } cases[] = {
+      {kOfxImageEffectActionGetRegionOfDefinition, kOfxStatReplyDefault},
+      {kOfxImageEffectActionGetRegionsOfInterest, kOfxStatReplyDefault},
+      {kOfxImageEffectActionGetFramesNeeded, kOfxStatReplyDefault},
+      {kOfxImageEffectActionGetClipPreferences, kOfxStatReplyDefault},
+      {kOfxImageEffectActionGetTimeDomain, kOfxStatReplyDefault},
+      {"OfxImageEffectActionGetOutputColourspace", kOfxStatReplyDefault},
+      {kOfxActionBeginInstanceChanged, kOfxStatOK},
+      {kOfxActionEndInstanceChanged, kOfxStatOK},
+      {kOfxActionBeginInstanceEdit, kOfxStatOK},
+      {kOfxActionEndInstanceEdit, kOfxStatOK},
+      {kOfxActionPurgeCaches, kOfxStatOK},
+      {kOfxActionSyncPrivateData, kOfxStatOK},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(statusName(p.host.callAction(c.action, inst->handle(), &in, &out)), statusName(c.status)) << c.action;
+  EXPECT_FALSE(out.has(kOfxImageEffectPropRegionOfDefinition));
+  // Unknown actions on a descriptor or on no handle at all.
+  EXPECT_EQ(p.host.callAction("OfxActionSomethingNew", p.host.descriptor().handle(), &in, &out),
+            kOfxStatReplyDefault);
+  EXPECT_EQ(p.host.callAction("OfxActionSomethingNew", nullptr, nullptr, nullptr), kOfxStatReplyDefault);
+}
+
 TEST(SupportLayer, NatronMarkFollowsTheHostProperty) {
   const struct {
     NatronMark mark;
