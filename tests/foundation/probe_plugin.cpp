@@ -108,7 +108,6 @@ class ProbeFactory : public OFX::PluginFactoryHelper<ProbeFactory> {
   void load() override { OFX::ofxsThreadSuiteCheck(); }
   void describe(OFX::ImageEffectDescriptor& desc) override {
     throwIfAsked("describe");
-    desc.setLabel(OFX::getImageEffectHostDescription()->isNatron ? "natron" : "other");
     desc.addSupportedContext(OFX::eContextFilter);
     desc.addSupportedBitDepth(OFX::eBitDepthFloat);
   }

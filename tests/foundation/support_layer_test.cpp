@@ -1,6 +1,6 @@
 // The support layer seen from a host, through a probe effect built on it:
 // exception-to-status mapping, image release, the black fill over threads,
-// messages, edit blocks, choice hints and identity answers.
+// messages, edit blocks, choice hints, identity and default answers.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -246,20 +246,6 @@ TEST(SupportLayer, UnhandledActionsAnswerDefault) {
   EXPECT_EQ(p.host.callAction("OfxActionSomethingNew", p.host.descriptor().handle(), &in, &out),
             kOfxStatReplyDefault);
   EXPECT_EQ(p.host.callAction("OfxActionSomethingNew", nullptr, nullptr, nullptr), kOfxStatReplyDefault);
-}
-
-TEST(SupportLayer, NatronMarkFollowsTheHostProperty) {
-  const struct {
-    NatronMark mark;
-    const char* label;
-  } cases[] = {{NatronMark::Natron, "natron"}, {NatronMark::Absent, "other"}, {NatronMark::Zero, "other"}};
-  for (const auto& c : cases) {
-    HostOptions o;
-    o.natron = c.mark;
-    Probe p(o);
-    ASSERT_TRUE(p.describeAll());
-    EXPECT_EQ(p.host.descriptor().props.getString(kOfxPropLabel), c.label);
-  }
 }
 
 }  // namespace
