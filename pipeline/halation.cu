@@ -59,16 +59,6 @@ constexpr int kStride = 4;
 constexpr int kBands = 4;
 constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
 
-// Gaussian blur of channel c of img into channel c of tmp: columns, transpose,
-// columns of the transposed plane, transpose back.
-void blur_channel(float* img, float* tmp, float* plane, int W, int H, int c, float sigma) {
-  using namespace launch_shape;
-  CUDA_LAUNCH(iir_guassian, column_grid(W), column_block(), img + c, plane, W, H, sigma, kStride);
-  CUDA_LAUNCH(u_d_l_r, pixel_grid(W, H), pixel_block(), plane, tmp + c, W, H, kStride);
-  CUDA_LAUNCH(iir_guassian, column_grid(H), column_block(), tmp + c, plane, H, W, sigma, kStride);
-  CUDA_LAUNCH(u_d_l_r, pixel_grid(H, W), pixel_block(), plane, tmp + c, H, W, kStride);
-}
-
 }  // namespace
 
 void halation(float* img, float* tmp, TextureOptionsStruct opts) {
@@ -95,7 +85,7 @@ void halation(float* img, float* tmp, TextureOptionsStruct opts) {
 
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
   for (int band = 0; band < kBands; ++band) {
-    for (int c = 0; c < 3; ++c) blur_channel(img, tmp, plane, W, H, c, sigma);
+    for (int c = 0; c < 3; ++c) gaussian_blur_2d(img + c, plane, tmp + c, W, H, sigma, kStride);
     CUDA_LAUNCH(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), img, tmp, W, H, kBandAmounts[band],
                 kStride);
     sigma *= 2.0f;

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "pipeline/film_brew_print_cuda.h"
+#include "tests/pipeline/device_buffer.h"
 
 namespace filmtest {
 
@@ -41,22 +42,11 @@ TextureOptionsStruct plain_negative_record(int width, int height) {
 }
 
 StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba) {
+  DeviceFloats a(rgba), b(std::vector<float>(rgba.size(), -7.0f));
   StageResult r;
-  const size_t bytes = rgba.size() * sizeof(float);
-  float* a = nullptr;
-  float* b = nullptr;
-  cudaMalloc(reinterpret_cast<void**>(&a), bytes);
-  cudaMalloc(reinterpret_cast<void**>(&b), bytes);
-  cudaMemcpy(a, rgba.data(), bytes, cudaMemcpyHostToDevice);
-  std::vector<float> marker(rgba.size(), -7.0f);
-  cudaMemcpy(b, marker.data(), bytes, cudaMemcpyHostToDevice);
-  r.ran = film_brew_print_cuda(a, b, o);
-  r.a.resize(rgba.size());
-  r.b.resize(rgba.size());
-  cudaMemcpy(r.a.data(), a, bytes, cudaMemcpyDeviceToHost);
-  cudaMemcpy(r.b.data(), b, bytes, cudaMemcpyDeviceToHost);
-  cudaFree(a);
-  cudaFree(b);
+  r.ran = film_brew_print_cuda(a.get(), b.get(), o);
+  r.a = a.download();
+  r.b = b.download();
   return r;
 }
 
@@ -68,13 +58,10 @@ std::vector<float> random_frame(int width, int height, unsigned seed) {
   return f;
 }
 
-std::vector<cudasim::Launch> launches_of(const std::string& kernel) {
-  std::vector<cudasim::Launch> out;
-  for (const cudasim::Launch& l : cudasim::launch_trace())
-    if (l.kernel == kernel) out.push_back(l);
-  return out;
+int count_launches(const std::string& kernel) {
+  int n = 0;
+  for (const cudasim::Launch& l : cudasim::launch_trace()) n += l.kernel == kernel;
+  return n;
 }
-
-int count_launches(const std::string& kernel) { return (int)launches_of(kernel).size(); }
 
 }  // namespace filmtest

@@ -1,5 +1,4 @@
-// Helpers for running the film stage on the CPU build: device frames, a
-// plain starting record and launch-trace queries.
+// Helpers for running the film stage on the CPU build.
 #pragma once
 
 #include <string>
@@ -19,14 +18,13 @@ struct StageResult {
   std::vector<float> a, b;  // both frames after the call, RGBA
 };
 
-// Uploads `rgba` into two device frames (b filled with a marker), runs the
-// film stage and downloads both frames; the frames are freed again.
+// Runs the film stage on device copies of `rgba` (frame b starts as a
+// marker) and brings both frames back.
 StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba);
 
-// A frame of random code values in [0, 1] with alpha in [0, 1].
+// Random values in [0, 1], alpha included.
 std::vector<float> random_frame(int width, int height, unsigned seed);
 
-std::vector<cudasim::Launch> launches_of(const std::string& kernel);
 int count_launches(const std::string& kernel);
 
 }  // namespace filmtest

@@ -1,23 +1,32 @@
 # No kernel of the device build may use local memory (stack frames or
 # register spills). Run as: cmake -DCUOBJDUMP=... -DLIBRARY=... -DNVCC=...
 #   -DSOURCES=a.cu;b.cu -DARCH=75 -DINCLUDE_DIR=... -P check_local_memory.cmake
-# With cuobjdump the built library is inspected; without it every kernel
-# source is compiled again and the assembler's resource report is read.
+# With cuobjdump the built library is inspected (and each kernel's register
+# count printed); without it every kernel source is compiled again and the
+# assembler's resource report is read.
 set(_offenders "")
+set(_count 0)
 if(CUOBJDUMP AND EXISTS "${CUOBJDUMP}")
   execute_process(COMMAND ${CUOBJDUMP} --dump-resource-usage ${LIBRARY}
                   OUTPUT_VARIABLE _out ERROR_VARIABLE _err RESULT_VARIABLE _rc)
   if(NOT _rc EQUAL 0)
     message(FATAL_ERROR "cuobjdump failed: ${_err}")
   endif()
-  string(REGEX MATCHALL "Function [^\n]*\n[^\n]*LOCAL:[1-9][0-9]*" _offenders "${_out}")
-  string(REGEX MATCHALL "LOCAL:" _all "${_out}")
-  list(LENGTH _all _count)
-  if(_count EQUAL 0)
-    message(FATAL_ERROR "cuobjdump reported no kernels in ${LIBRARY}")
-  endif()
+  string(REPLACE "\n" ";" _lines "${_out}")
+  set(_function "")
+  foreach(_line IN LISTS _lines)
+    if(_line MATCHES "Function ([^ :]+)")
+      set(_function "${CMAKE_MATCH_1}")
+    elseif(_function AND _line MATCHES "REG:([0-9]+) STACK:([0-9]+).*LOCAL:([0-9]+)")
+      math(EXPR _count "${_count} + 1")
+      message(STATUS "${_function}: ${CMAKE_MATCH_1} registers, stack ${CMAKE_MATCH_2}, local ${CMAKE_MATCH_3}")
+      if(NOT CMAKE_MATCH_2 EQUAL 0 OR NOT CMAKE_MATCH_3 EQUAL 0)
+        list(APPEND _offenders "${_function}")
+      endif()
+      set(_function "")
+    endif()
+  endforeach()
 else()
-  set(_count 0)
   foreach(_src IN LISTS SOURCES)
     execute_process(COMMAND ${NVCC} -std=c++17 -cubin -arch=sm_${ARCH} --expt-relaxed-constexpr
                             -I${INCLUDE_DIR} -Xptxas=-v -o /dev/null ${_src}
@@ -36,9 +45,9 @@ else()
       list(APPEND _offenders "${_src}: lmem")
     endif()
   endforeach()
-  if(_count EQUAL 0)
-    message(FATAL_ERROR "the assembler reported no functions")
-  endif()
+endif()
+if(_count EQUAL 0)
+  message(FATAL_ERROR "no kernels reported for ${LIBRARY}")
 endif()
 if(_offenders)
   string(REPLACE ";" "\n" _text "${_offenders}")

@@ -1,6 +1,5 @@
 #include "stage_standins.h"
 
-#include <mutex>
 #include <stdexcept>
 #include <type_traits>
 
@@ -9,28 +8,9 @@
 
 namespace standin {
 namespace {
-std::mutex calls_mutex;
-std::vector<StageCall> call_list;
 FilmFailure film_failure = FilmFailure::kNone;
-
-void record(const char* stage, const float* x, const float* y) {
-  std::lock_guard<std::mutex> lock(calls_mutex);
-  call_list.push_back({stage, x, y});
 }
-}  // namespace
-
-std::vector<StageCall> calls() {
-  std::lock_guard<std::mutex> lock(calls_mutex);
-  return call_list;
-}
-
-void clear_calls() {
-  std::lock_guard<std::mutex> lock(calls_mutex);
-  call_list.clear();
-}
-
 void set_film_failure(FilmFailure failure) { film_failure = failure; }
-
 }  // namespace standin
 
 #define STANDIN_PIXEL(W, H)                             \
@@ -70,7 +50,6 @@ __global__ void LAB_Colorspace(float* img, int W, int H, int n, int inputGamut) 
 // Signatures follow the real stages' declarations, whichever result they give.
 decltype(halation(nullptr, nullptr, TextureOptionsStruct{})) halation(float* img, float* tmp,
                                                                       TextureOptionsStruct o) {
-  standin::record("halation", img, tmp);
   CUDA_LAUNCH(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
               img, tmp, o.frameWidth, o.frameHeight);
   using Result = decltype(halation(nullptr, nullptr, TextureOptionsStruct{}));
@@ -79,7 +58,6 @@ decltype(halation(nullptr, nullptr, TextureOptionsStruct{})) halation(float* img
 
 decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{})) film_brew_print_cuda(
     float* a, float* b, TextureOptionsStruct o) {
-  standin::record("film", a, b);
   if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
   using Result = decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{}));
   if constexpr (!std::is_void<Result>::value) {

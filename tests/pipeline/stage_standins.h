@@ -5,18 +5,8 @@
 // twice, skipped or run out of order changes the output.
 #pragma once
 
-#include <vector>
-
 namespace standin {
 
-struct StageCall {
-  const char* stage;
-  const float* x;
-  const float* y;
-};
-
-std::vector<StageCall> calls();
-void clear_calls();
 // How the film stand-in fails: not at all, by its result, or by throwing
 // (as a device library may).
 enum class FilmFailure { kNone, kResult, kThrow };

@@ -1,0 +1,75 @@
+// Runs whole frames through the pipeline entry and checks what must hold on
+// every road: nothing written past the output, the source untouched, every
+// allocation freed once, every kernel pointer inside a device allocation.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "cudasim/cudasim_control.h"
+#include "pipeline/texture_pitch_compress_expand.h"
+
+// A record with every stage neutral but distinct highlight/shadow settings;
+// tests switch on what they look at.
+inline TextureOptionsStruct plain_options(int W, int H, int channels) {
+  TextureOptionsStruct o{};
+  o.frameWidth = W;
+  o.frameHeight = H;
+  o.channelCount = channels;
+  o.inputGamut = 7;  // a generic input
+  o.exposureMode = 1;
+  o.ensemblePitchScaled = o.sopranoPitchScaled = o.mezzoSopranoPitchScaled = o.altoPitchScaled = 1.0f;
+  o.tenorPitchScaled = o.baritonePitchScaled = o.bassPitchScaled = 1.0f;
+  o.cameraStock = 3;
+  o.halationOff = 1;
+  o.cameraHighlightsCeiling = 0.9f;
+  o.cameraHighlightsRecoverScaled = 3.0f;
+  o.cameraShadowsCeilingScaled = 0.6f;
+  o.cameraShadowsRecoverScaled = -0.6f;
+  o.brewHighlightCeiling = 0.7f;
+  o.brewHighlightCompressScaled = 4.0f;
+  o.brewShadowFloorScaled = 0.3f;
+  o.brewShadowExpandScaled = -0.3f;
+  return o;
+}
+
+inline std::vector<float> test_frame(int W, int H, int channels, unsigned seed = 1) {
+  std::vector<float> f(size_t(W) * H * channels);
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> value(0.0f, 1.0f);
+  for (size_t i = 0; i < f.size(); ++i) f[i] = channels == 4 && i % 4 == 3 ? 0.25f + 0.5f * value(rng) : value(rng);
+  return f;
+}
+
+struct FrameRun {
+  bool ok;
+  std::vector<float> out;
+};
+
+inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float>& src) {
+  cudasim::reset();
+  const size_t n = size_t(o.frameWidth) * o.frameHeight * o.channelCount;
+  const float guard = -12345.0f;
+  std::vector<float> dst(n + 16, guard), in = src;
+  FrameRun r{texture_pitch_compress_expand(in.data(), dst.data(), o), {}};
+  for (size_t i = n; i < dst.size(); ++i) EXPECT_EQ(dst[i], guard) << "written past the output";
+  EXPECT_EQ(in, src) << "source changed";
+  const auto s = cudasim::allocation_stats();
+  EXPECT_EQ(s.live, 0u);
+  EXPECT_EQ(s.frees, s.allocations);
+  EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers, 0u);
+  for (const auto& v : cudasim::violations()) ADD_FAILURE() << v;
+  dst.resize(n);
+  r.out = dst;
+  return r;
+}
+
+// Output holds no unwritten device memory and RGBA frames keep their alpha.
+inline void expect_written_with_alpha(const FrameRun& r, const std::vector<float>& src, int channels, unsigned mask) {
+  for (size_t i = 0; i < r.out.size(); ++i) {
+    ASSERT_FALSE(cudasim::is_nan_sentinel(r.out[i])) << "mask " << mask << " element " << i;
+    if (channels == 4 && i % 4 == 3) ASSERT_EQ(r.out[i], src[i]) << "alpha, mask " << mask;
+  }
+}
