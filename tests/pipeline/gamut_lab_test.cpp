@@ -38,21 +38,17 @@ TEST(GamutMatrices, ForwardAndInverseAreInverses) {
 
 TEST(Compression, FixedPointsOfTheCurve) {
   const LabGamut g = GamutRec709::get();
-  Rgb3 low = compress_rgb(g, Rgb3{0.1f, 0.1f, 0.1f});
-  EXPECT_EQ(low.r, 0.1f);
-  const float expected = 0.1835167 * std::log(1.0 + 284.3578) - 0.5457689;
-  Rgb3 white = compress_rgb(g, Rgb3{1, 1, 1});
-  EXPECT_NEAR(white.r, expected, 1e-5f);
-  EXPECT_NEAR(white.g, expected, 1e-5f);
-  EXPECT_NEAR(expected, 0.49, 0.01);
+  EXPECT_EQ(compress_rgb(g, Rgb3{0.1f, 0.1f, 0.1f}).r, 0.1f);
+  const Rgb3 white = compress_rgb(g, Rgb3{1, 1, 1});
+  EXPECT_NEAR(white.r, 0.1835167 * std::log(1.0 + 284.3578) - 0.5457689, 1e-5f);
+  EXPECT_EQ(white.g, white.r);
   // The curve meets the identity at mid grey with slope 1.
   EXPECT_NEAR(compress_factor(0.18f + 1e-4f), 1.0f, 1e-4f);
   // Non-positive and NaN luminance go to black both ways (AP0 blue weight is negative).
   const LabGamut ap0 = GamutAcesAp0::get();
   for (Rgb3 v : {Rgb3{0, 0, 1}, Rgb3{0, 0, 0}, Rgb3{NAN, 0.5f, 0.5f}}) {
-    Rgb3 c = compress_rgb(ap0, v), e = expand_rgb(ap0, v);
-    EXPECT_EQ(c.r + c.g + c.b, 0.0f);
-    EXPECT_EQ(e.r + e.g + e.b, 0.0f);
+    const Rgb3 c = compress_rgb(ap0, v), e = expand_rgb(ap0, v);
+    EXPECT_EQ(c.r + c.g + c.b + e.r + e.g + e.b, 0.0f);
   }
 }
 
@@ -68,10 +64,8 @@ TEST(ScaledLab, D65WhiteAndGreyAreNeutral) {
     // Published L* of mid grey (Y = 0.18) is 49.496.
     EXPECT_NEAR(rgb_to_scaled_lab(g, Rgb3{0.18f, 0.18f, 0.18f}).r, 0.49496f, 2e-4f);
   }
-  Rgb3 black = scaled_lab_to_rgb(GamutRec709::get(), Rgb3{0.0f, 0.5f, 0.5f});
-  EXPECT_NEAR(black.r, 0.0f, 1e-6f);
-  EXPECT_NEAR(black.g, 0.0f, 1e-6f);
-  EXPECT_NEAR(black.b, 0.0f, 1e-6f);
+  const Rgb3 black = scaled_lab_to_rgb(GamutRec709::get(), Rgb3{0.0f, 0.5f, 0.5f});
+  EXPECT_NEAR(std::fabs(black.r) + std::fabs(black.g) + std::fabs(black.b), 0.0f, 3e-6f);
 }
 
 // Every named kernel, through the launcher: compressing into Lab and expanding
@@ -85,35 +79,28 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   for (size_t i = 0; i < host.size(); ++i) host[i] = (i % 4 == 3) ? 0.5f : value(rng);
   const dim3 grid = launch_shape::pixel_grid(W, H), block = launch_shape::pixel_block();
   int gamuts = 0;
-#define ROUND_TRIP(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, from_lab_expand)     \
-  {                                                                                                          \
-    ++gamuts;                                                                                                \
-    const float tolerance = index == 30 ? 2e-3f : 3e-4f; /* rec2020 members use two matrix renderings */     \
-    DeviceFloats img(host), aux(host.size()), a(host), b(host.size());                                       \
-    CUDA_LAUNCH(to_lab, grid, block, img.get(), aux.get(), W, H, 4);                                         \
-    CUDA_LAUNCH(from_lab, grid, block, img.get(), W, H, 4);                                                  \
-    auto plain = img.download();                                                                             \
-    CUDA_LAUNCH(compress_to_lab, grid, block, img.get(), aux.get(), W, H, 4);                                \
-    auto auxiliary = aux.download();                                                                         \
-    CUDA_LAUNCH(from_lab_expand, grid, block, img.get(), W, H, 4);                                           \
-    auto expanded = img.download();                                                                          \
-    CUDA_LAUNCH(compress, grid, block, a.get(), b.get(), W, H);                                              \
-    auto compressed_in = a.download();                                                                       \
-    CUDA_LAUNCH(expand, grid, block, a.get(), b.get(), W, H);                                                \
-    auto after_expand_in = a.download(), restored = b.download();                                            \
-    for (size_t i = 0; i < host.size(); ++i) {                                                               \
-      const float tol = tolerance * std::fmax(1.0f, host[i]);                                                \
-      ASSERT_NEAR(plain[i], host[i], tol) << #to_lab << " " << i;                                            \
-      ASSERT_NEAR(expanded[i], host[i], tol) << #compress_to_lab << " " << i;                                \
-      ASSERT_NEAR(restored[i], host[i], 3e-4f * std::fmax(1.0f, host[i])) << #expand << " " << i;            \
-      ASSERT_EQ(after_expand_in[i], compressed_in[i]) << #expand << " changed its input";                    \
-      if (i % 4 == 0) {                                                                                      \
-        ASSERT_EQ(auxiliary[i], 0.0f);                                                                       \
-      }                                                                                                      \
-      if (i % 4 == 3) {                                                                                      \
-        ASSERT_EQ(restored[i], 0.5f);                                                                        \
-      }                                                                                                      \
-    }                                                                                                        \
+#define ROUND_TRIP(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, from_lab_expand) \
+  {                                                                                                      \
+    ++gamuts;                                                                                            \
+    const float tolerance = index == 30 ? 2e-3f : 3e-4f; /* rec2020 members use two matrix renderings */ \
+    DeviceFloats img(host), aux(host.size()), a(host), b(host.size());                                   \
+    CUDA_LAUNCH(to_lab, grid, block, img.get(), aux.get(), W, H, 4);                                     \
+    CUDA_LAUNCH(from_lab, grid, block, img.get(), W, H, 4);                                              \
+    const auto plain = img.download();                                                                   \
+    CUDA_LAUNCH(compress_to_lab, grid, block, img.get(), aux.get(), W, H, 4);                            \
+    CUDA_LAUNCH(from_lab_expand, grid, block, img.get(), W, H, 4);                                       \
+    CUDA_LAUNCH(compress, grid, block, a.get(), b.get(), W, H);                                          \
+    const auto compressed = a.download();                                                                \
+    CUDA_LAUNCH(expand, grid, block, a.get(), b.get(), W, H);                                            \
+    const auto expanded = img.download(), auxiliary = aux.download(), restored = b.download();          \
+    EXPECT_EQ(a.download(), compressed) << #expand << " changed its input";                              \
+    for (size_t i = 0; i < host.size(); ++i) {                                                           \
+      const float tol = tolerance * std::fmax(1.0f, host[i]);                                            \
+      ASSERT_NEAR(plain[i], host[i], tol) << #to_lab << " " << i;                                        \
+      ASSERT_NEAR(expanded[i], host[i], tol) << #compress_to_lab << " " << i;                            \
+      ASSERT_NEAR(restored[i], host[i], 3e-4f * std::fmax(1.0f, host[i])) << #expand << " " << i;        \
+      if (i % 4 == 0) ASSERT_EQ(auxiliary[i], 0.0f);                                                     \
+    }                                                                                                    \
   }
   KALTHORNE_DEDICATED_GAMUTS(ROUND_TRIP)
 #undef ROUND_TRIP

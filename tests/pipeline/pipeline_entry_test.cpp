@@ -98,8 +98,6 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
        [](TextureOptionsStruct& o) { o.inputGamut = 0; o.ensemblePitchScaled = 1.2f; o.cameraStock = 0;
                                      o.brewSoftClipOn = 1; },
        concat({{"rec709_LAB"}, texture_levels(1), {"LAB_Lin_rec709", "highlights_shadows_Kernel", "film"}})},
-      {"ensemble exactly 1.0 takes the plain road",
-       [](TextureOptionsStruct& o) { o.ensemblePitchScaled = 1.0f; }, {"film"}},
       {"ensemble next to 1.0 takes the texture road",
        [](TextureOptionsStruct& o) { o.ensemblePitchScaled = std::nextafter(1.0f, 2.0f); },
        concat({{"ColorSpace_LAB"}, texture_levels(1), {"LAB_Colorspace", "film"}})},
