@@ -20,9 +20,6 @@ TEST(CatalogueInstance, StartsAtTheExactDefaultsWithoutNatron) {
   EXPECT_EQ(inst->value("PrintRefineTwo"), 1.0);
   EXPECT_EQ(inst->value("BrewCurveMidtoneRed"), -0.093);
   EXPECT_EQ(inst->value("NegCast"), 6504.0);
-  EXPECT_EQ(inst->value("InputGamut"), 11.0);
-  EXPECT_EQ(inst->value("PrintProfile"), 1.0);
-  EXPECT_EQ(inst->value("PrintDisplayBypass"), 1.0);
   EXPECT_EQ(inst->destroy(), kOfxStatOK);
 }
 

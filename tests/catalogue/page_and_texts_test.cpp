@@ -12,14 +12,10 @@ using namespace cataloguetest;
 namespace {
 
 std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::string::size_type start = 0;
-  for (;;) {
-    const auto end = text.find('\n', start);
-    out.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) return out;
-    start = end + 1;
-  }
+  std::vector<std::string> out{""};
+  for (char c : text)
+    if (c == '\n') out.emplace_back(); else out.back() += c;
+  return out;
 }
 
 }  // namespace
@@ -155,18 +151,19 @@ TEST(CatalogueContexts, FilterAndGeneralDescribeIdentically) {
   // Everything a descriptor carries, numbers in full precision.
   auto summary = [](const std::string& name, const std::string& type, const ofxtest::PropertySet& p) {
     std::string s = name + "|" + type;
-    for (const char* k : {kOfxPropLabel, kOfxParamPropHint, kOfxParamPropParent}) s += "|" + p.getString(k);
-    for (const char* k : {kOfxParamPropEnabled, kOfxParamPropSecret, kOfxParamPropAnimates,
-                          kOfxParamPropEvaluateOnChange, kOfxParamPropDefault, kOfxParamPropMin, kOfxParamPropMax,
-                          kOfxParamPropDisplayMin, kOfxParamPropDisplayMax, kOfxParamPropDigits,
-                          kOfxParamPropIncrement, kOfxImageEffectPropSupportsTiles,
-                          kOfxImageEffectPropTemporalClipAccess, kOfxImageClipPropIsMask, kOfxImageClipPropOptional}) {
+    for (const char* k : {kOfxPropLabel, kOfxParamPropHint, kOfxParamPropParent, kOfxParamPropEnabled,
+                          kOfxParamPropSecret, kOfxParamPropAnimates, kOfxParamPropEvaluateOnChange,
+                          kOfxParamPropDefault, kOfxParamPropMin, kOfxParamPropMax, kOfxParamPropDisplayMin,
+                          kOfxParamPropDisplayMax, kOfxParamPropDigits, kOfxParamPropIncrement,
+                          kOfxImageEffectPropSupportsTiles, kOfxImageEffectPropTemporalClipAccess,
+                          kOfxImageClipPropIsMask, kOfxImageClipPropOptional, kOfxParamPropChoiceOption,
+                          kOfxParamPropPageChild, kOfxImageEffectPropSupportedComponents}) {
+      s += std::string("|") + k;
+      for (const std::string& v : p.getStrings(k)) s += "|" + v;
+      for (int v : p.getInts(k)) s += "|" + std::to_string(v);
       char number[40];
-      std::snprintf(number, sizeof number, "|%a", p.getDouble(k));
-      s += number;
+      for (double v : p.getDoubles(k)) s += (std::snprintf(number, sizeof number, "|%a", v), number);
     }
-    for (const char* k : {kOfxParamPropChoiceOption, kOfxParamPropPageChild, kOfxImageEffectPropSupportedComponents})
-      for (const std::string& item : p.getStrings(k)) s += "|" + item;
     return s;
   };
   auto describe = [&](const ofxtest::EffectObject& d) {

@@ -34,15 +34,13 @@ Groups print(FakeParams& p) {
 }  // namespace
 
 TEST(ColorGroups, GateOffSwitchesFlagsOnly) {
-    FakeParams p;
-    p.set("SaturationRed", 0.9);
+    FakeParams p({{"SaturationRed", 0.9}});
     Groups g = negative(p);
     EXPECT_EQ(g.sat.groupOn, 0);
     EXPECT_EQ(g.sat.redScaled, 1.0f);
     EXPECT_EQ(p.reads.size(), 1u);  // only ColorCorrection
 
-    FakeParams q;
-    q.set("PrintSaturationRed", 0.9);
+    FakeParams q({{"PrintSaturationRed", 0.9}});
     Groups pg = print(q);
     EXPECT_EQ(pg.sat.groupOn, 0);
     EXPECT_EQ(pg.sat.redScaled, 0.0f);
@@ -55,14 +53,9 @@ TEST(ColorGroups, ZoneStateMachine) {
     for (Case c : {Case{0.5, 0.5, 0, 0}, Case{0.75, 0.5, 1, 0}, Case{0.5, 0.875, 2, 0},
                    Case{0.75, 0.875, 1, 1}}) {
         for (int selector : {1, 2}) {
-            FakeParams p;
-            p.set("ColorCorrection", 3);
-            p.set("SaturationGreen", 0.6);
-            p.set("SatZone", selector);
-            p.set("SatZoneLow", c.low);
-            p.set("SatZoneHigh", c.high);
-            p.set("SatZoneLowRange", 0.5);
-            p.set("SatZoneHighRange", 0.0);
+            FakeParams p({{"ColorCorrection", 3}, {"SaturationGreen", 0.6}, {"SatZone", selector},
+                          {"SatZoneLow", c.low}, {"SatZoneHigh", c.high}, {"SatZoneLowRange", 0.5},
+                          {"SatZoneHighRange", 0.0}});
             Groups g = negative(p);
             EXPECT_EQ(g.sat.zoneMode, c.mode) << c.low << " " << c.high;
             EXPECT_EQ(g.sat.zoneBoth, c.both) << c.low << " " << c.high;
@@ -75,18 +68,12 @@ TEST(ColorGroups, ZoneStateMachine) {
 }
 
 TEST(ColorGroups, NeutralPartsSkipTheZoneOnTheNegativeSideOnly) {
-    FakeParams p;
-    p.set("ColorCorrection", 1);
-    p.set("SatZone", 2);
-    p.set("SatZoneLow", 0.9);
+    FakeParams p({{"ColorCorrection", 1}, {"SatZone", 2}, {"SatZoneLow", 0.9}});
     Groups g = negative(p);
     EXPECT_EQ(g.sat.zoneMode, 0);
     EXPECT_FALSE(p.wasRead("SatZone"));
 
-    FakeParams q;
-    q.set("PrintHue", 1);
-    q.set("PrintSatZone", 2);
-    q.set("PrintSatZoneLow", 0.9);
+    FakeParams q({{"PrintHue", 1}, {"PrintSatZone", 2}, {"PrintSatZoneLow", 0.9}});
     Groups pg = print(q);
     EXPECT_EQ(pg.sat.zoneMode, 0);
     EXPECT_TRUE(q.wasRead("PrintSatZone"));
@@ -94,12 +81,8 @@ TEST(ColorGroups, NeutralPartsSkipTheZoneOnTheNegativeSideOnly) {
 }
 
 TEST(ColorGroups, CustomBandAloneEvaluatesTheZone) {
-    FakeParams p;
-    p.set("ColorCorrection", 1);
-    p.set("SaturationCustomStrength", 0.7);
-    p.set("SatZone", 1);
-    p.set("SatZoneLow", 0.25);
-    p.set("SatZoneLowRange", 1.0);
+    FakeParams p({{"ColorCorrection", 1}, {"SaturationCustomStrength", 0.7}, {"SatZone", 1}, {"SatZoneLow", 0.25},
+                  {"SatZoneLowRange", 1.0}});
     Groups g = negative(p);
     EXPECT_EQ(g.sat.groupOn, 0);
     EXPECT_EQ(g.sat.redScaled, 1.0f);
@@ -112,8 +95,7 @@ TEST(ColorGroups, CustomBandAloneEvaluatesTheZone) {
 }
 
 TEST(ColorGroups, FamilyTransforms) {
-    FakeParams p;
-    p.set("ColorCorrection", 1);
+    FakeParams p({{"ColorCorrection", 1}});
     for (const char* f : {"Saturation", "Hue", "Chroma", "Vibrance"}) {
         p.set(std::string(f) + "Red", 0.75);
         p.set(std::string(f) + "Strength", 0.0);
@@ -138,9 +120,7 @@ TEST(ColorGroups, FamilyTransforms) {
     EXPECT_EQ(g.vib.customStrengthTerm, 1.0f);
     EXPECT_EQ(g.sat.customHueSextant, 6.0f);
 
-    p.set("ChromaCustomStrength", 0.75);
-    p.set("HueCustomWidth", 90.0);
-    p.set("ChromaCustomWidth", 360.0);
+    p.set({{"ChromaCustomStrength", 0.75}, {"HueCustomWidth", 90.0}, {"ChromaCustomWidth", 360.0}});
     g = negative(p);
     EXPECT_EQ(g.chr.customStrengthTerm, 16.0f);
     EXPECT_EQ(g.chr.customWidthSpan, 2.0f);
@@ -151,11 +131,8 @@ TEST(ColorGroups, FamilyTransforms) {
 }
 
 TEST(ColorGroups, PrintHueCustomTermDiffersFromNegative) {
-    FakeParams p;
-    p.set("PrintVib", 4);
-    p.set("PrintHueCustomStrength", 1.0);
-    p.set("PrintHueCustomWidth", 90.0);
-    p.set("PrintSaturationYellow", 0.51);
+    FakeParams p({{"PrintVib", 4}, {"PrintHueCustomStrength", 1.0}, {"PrintHueCustomWidth", 90.0},
+                  {"PrintSaturationYellow", 0.51}});
     Groups g = print(p);
     EXPECT_EQ(g.hue.customStrengthTerm, 0.75f);
     EXPECT_EQ(g.sat.groupOn, 1);

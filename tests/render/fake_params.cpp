@@ -1,5 +1,6 @@
 #include "fake_params.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "params/param_table.h"
@@ -36,9 +37,7 @@ void FakeParams::setValue(OFX::BooleanParam* p, bool v) {
 }
 
 bool FakeParams::wasRead(const std::string& name) const {
-    for (const auto& r : reads)
-        if (r == name) return true;
-    return false;
+    return std::find(reads.begin(), reads.end(), name) != reads.end();
 }
 
 double FakeParams::logRead(const void* handle) const {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <map>
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "plugin/param_access.h"
@@ -13,11 +15,17 @@
 
 class FakeParams : public kalthorne::ParamReader, public kalthorne::ParamControl {
 public:
+    using Values = std::initializer_list<std::pair<const char*, double>>;
+
     FakeParams();
+    explicit FakeParams(Values values) : FakeParams() { set(values); }
 
     KalthorneParamHandles h;
 
     void set(const std::string& name, double value);
+    void set(Values values) {
+        for (const auto& v : values) set(v.first, v.second);
+    }
     double value(const std::string& name) const;
 
     double read(OFX::DoubleParam* p) const override { return logRead(p); }

@@ -43,18 +43,14 @@ bool sameSlot(const RefineSlotOptions& a, const RefineSlotOptions& b) {
 }  // namespace
 
 TEST(RefineSlots, SelectorOffLeavesEverySlot) {
-    FakeParams p;
-    p.set("RefineTwoSatStrength", 0.9);
+    FakeParams p({{"RefineTwoSatStrength", 0.9}});
     Negative n = fillNegative(p);
     EXPECT_EQ(n.on, 0);
     for (const auto& s : n.slots) EXPECT_TRUE(sameSlot(s, firstFillNegativeSlot()));
 }
 
 TEST(RefineSlots, OneQualityInSlotNine) {
-    FakeParams p;
-    p.set("ColorRefine", 1);
-    p.set("RefineNineHueStrength", 0.75);
-    p.set("RefineNineHueWidth", 0.0);
+    FakeParams p({{"ColorRefine", 1}, {"RefineNineHueStrength", 0.75}, {"RefineNineHueWidth", 0.0}});
     Negative n = fillNegative(p);
     EXPECT_EQ(n.on, 1);
     for (int i = 0; i < kNegativeRefineSlotCount; ++i) EXPECT_EQ(n.slots[i].slotOn, i == 7 ? 1 : 0) << i;
@@ -71,19 +67,12 @@ TEST(RefineSlots, OneQualityInSlotNine) {
 }
 
 TEST(RefineSlots, StrengthTransformsBySide) {
-    FakeParams p;
-    p.set("ColorRefine", 1);
-    p.set("PrintRefineFive", 3);
-    for (const char* side : {"Refine", "PrintRefine"}) {
-        std::string s = std::string(side) + "Three";
-        p.set(s + "HueStrength", 1.0);
-        p.set(s + "ChrStrength", 0.75);
-        p.set(s + "SatStrength", 0.0);
-        p.set(s + "SatWidth", 0.0);
-        p.set(s + "VibStrength", 1.0);
-        p.set(s + "VibWidth", 360.0);
-        p.set(s + "VibHue", 360.0);
-    }
+    FakeParams p({{"ColorRefine", 1}, {"PrintRefineFive", 3}});
+    for (const char* slot : {"RefineThree", "PrintRefineThree"})
+        for (const auto& v : FakeParams::Values{{"HueStrength", 1.0}, {"ChrStrength", 0.75}, {"SatStrength", 0.0},
+                                                {"SatWidth", 0.0}, {"VibStrength", 1.0}, {"VibWidth", 360.0},
+                                                {"VibHue", 360.0}})
+            p.set(slot + std::string(v.first), v.second);
     Negative n = fillNegative(p);
     Print pr = fillPrint(p);
     EXPECT_EQ(n.slots[1].hueStrengthScaled, 2.0f);
@@ -101,22 +90,13 @@ TEST(RefineSlots, StrengthTransformsBySide) {
     EXPECT_TRUE(p.wasRead("PrintRefineSevenVibStrength"));
 }
 
+// Slot four selects a zone, but all four of its qualities are neutral.
 TEST(RefineSlots, ZoneStatesAndEntryRuleBySide) {
-    FakeParams p;
-    p.set("ColorRefine", 1);
-    p.set("PrintRefineTwo", 1);
-    p.set("RefineTwoSatStrength", 0.6);
-    p.set("RefineTwoZone", 2);
-    p.set("RefineTwoZoneLow", 0.25);
-    p.set("RefineTwoZoneLowRange", 0.0);
-    p.set("RefineTwoZoneHigh", 0.75);
-    p.set("RefineTwoZoneHighRange", 1.0);
-    p.set("RefineThreeSatStrength", 0.6);
-    p.set("RefineThreeZone", 1);
-    p.set("RefineThreeZoneHigh", 0.75);
-    p.set("RefineThreeZoneHighRange", 0.5);
-    p.set("RefineFourZone", 1);  // all four qualities neutral
-    p.set("PrintRefineFourZone", 1);
+    FakeParams p({{"ColorRefine", 1}, {"PrintRefineTwo", 1}, {"RefineTwoSatStrength", 0.6}, {"RefineTwoZone", 2},
+                  {"RefineTwoZoneLow", 0.25}, {"RefineTwoZoneLowRange", 0.0}, {"RefineTwoZoneHigh", 0.75},
+                  {"RefineTwoZoneHighRange", 1.0}, {"RefineThreeSatStrength", 0.6}, {"RefineThreeZone", 1},
+                  {"RefineThreeZoneHigh", 0.75}, {"RefineThreeZoneHighRange", 0.5}, {"RefineFourZone", 1},
+                  {"PrintRefineFourZone", 1}});
     Negative n = fillNegative(p);
     EXPECT_EQ(n.slots[0].zoneMode, 1);
     EXPECT_EQ(n.slots[0].zoneBoth, 1);
