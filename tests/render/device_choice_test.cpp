@@ -40,20 +40,16 @@ const std::string M18 = "Kalthorne : can't get 1DWidth from the CUDA Plugin devi
 const std::string M19 = "Kalthorne : can't get 1DWidth from the CUDA Host device. Unable to process footage";
 
 // The capability texts name the lowest capability the device code is built for.
-std::string M8() {
-    return "Kalthorne : CUDA device does not have Compute Capability " + kalthorne::minimumCapabilityText() +
-           ", or higher. Unable to process footage";
-}
-std::string M17() {
-    return "Kalthorne : fastest CUDA device does not have Compute Capability " +
-           kalthorne::minimumCapabilityText() + ", or higher. Will use default GPU";
-}
+const std::string kMinimum = std::to_string(KALTHORNE_MIN_COMPUTE_CAPABILITY / 10) + "." +
+                             std::to_string(KALTHORNE_MIN_COMPUTE_CAPABILITY % 10);
+const std::string M8 =
+    "Kalthorne : CUDA device does not have Compute Capability " + kMinimum + ", or higher. Unable to process footage";
+const std::string M17 = "Kalthorne : fastest CUDA device does not have Compute Capability " + kMinimum +
+                        ", or higher. Will use default GPU";
 
-cudasim::Device device(int major, int minor, int mode = 0) {
+cudasim::Device D(int major, int minor, int computeMode = 0) {
     cudasim::Device d;
-    d.major = major;
-    d.minor = minor;
-    d.computeMode = mode;
+    d.major = major, d.minor = minor, d.computeMode = computeMode;
     return d;
 }
 
@@ -89,7 +85,7 @@ TEST(Capability, LowestCompiledCapabilityIsTheThreshold) {
         for (int minor = 0; minor <= 9; ++minor)
             EXPECT_EQ(kalthorne::meetsMinimumCapability(major, minor), major * 10 + minor >= min)
                 << major << "." << minor;
-    EXPECT_EQ(kalthorne::minimumCapabilityText(), std::to_string(min / 10) + "." + std::to_string(min % 10));
+    EXPECT_EQ(kalthorne::minimumCapabilityText(), kMinimum);
 }
 
 // The device table, the host's device, an attribute query made to fail, and
@@ -106,18 +102,18 @@ TEST_F(DeviceChoice, Scenarios) {
         Texts messages;
     };
     const std::vector<Case> cases = {
-        {"one usable device", {device(7, 5)}, 0, 0, true, 0, {}},
-        {"6.1 against the built kernels", {device(6, 1)}, 0, 0, !sixOneTooOld, 0,
-         sixOneTooOld ? Texts{M8()} : Texts{}},
-        {"6.0", {device(6, 0)}, 0, 0, false, 0, {M8()}},
+        {"one usable device", {D(7, 5)}, 0, 0, true, 0, {}},
+        {"6.1 against the built kernels", {D(6, 1)}, 0, 0, !sixOneTooOld, 0,
+         sixOneTooOld ? Texts{M8} : Texts{}},
+        {"6.0", {D(6, 0)}, 0, 0, false, 0, {M8}},
         {"no device: count unreadable", {}, 0, 0, false, 0, {M1}},
-        {"minor query fails (mode, major, minor)", {device(7, 5)}, 0, 3, false, 0, {M7}},
-        {"width query of the host device fails", {device(7, 5)}, 0, 4, false, 0, {M19}},
-        {"width query of device 0 fails", {device(7, 5), device(7, 5)}, 1, 7, false, 0, {M18}},
-        {"host on 1, device 0 usable", {device(8, 6), device(7, 5)}, 1, 0, true, 0, {}},
-        {"host on 1, device 0 too old", {device(5, 2), device(7, 5)}, 1, 0, true, 1, {M17()}},
-        {"host on 1 exclusive, device 0 usable", {device(8, 6), device(7, 5, 1)}, 1, 0, true, 0, {M5}},
-        {"host on 0 too old", {device(5, 2), device(8, 6)}, 0, 0, false, 0, {M8()}},
+        {"minor query fails (mode, major, minor)", {D(7, 5)}, 0, 3, false, 0, {M7}},
+        {"width query of the host device fails", {D(7, 5)}, 0, 4, false, 0, {M19}},
+        {"width query of device 0 fails", {D(7, 5), D(7, 5)}, 1, 7, false, 0, {M18}},
+        {"host on 1, device 0 usable", {D(8, 6), D(7, 5)}, 1, 0, true, 0, {}},
+        {"host on 1, device 0 too old", {D(5, 2), D(7, 5)}, 1, 0, true, 1, {M17}},
+        {"host on 1 exclusive, device 0 usable", {D(8, 6), D(7, 5, 1)}, 1, 0, true, 0, {M5}},
+        {"host on 0 too old", {D(5, 2), D(8, 6)}, 0, 0, false, 0, {M8}},
     };
     for (const Case& c : cases) {
         script(c.devices, c.hostDevice);
@@ -135,7 +131,7 @@ TEST_F(DeviceChoice, CallsStopAtTheFirstFailure) {
     chooseCudaDevice();
     EXPECT_EQ(cudasim::call_log().size(), 1u);  // only the count
 
-    script({device(5, 2), device(8, 6)}, 0);  // host on device 0, which fails
+    script({D(5, 2), D(8, 6)}, 0);  // host on device 0, which fails
     chooseCudaDevice();
     EXPECT_TRUE(queried(0));
     EXPECT_FALSE(queried(1));
@@ -150,18 +146,18 @@ TEST_F(DeviceChoice, ProbeOfDeviceZeroTable) {
         std::string usableText, unusableText;
     };
     const std::vector<Row> rows = {
-        {device(8, 6), 1, M9, M10}, {device(8, 6, 2), 0, M11, M12}, {device(8, 6), 2, M13, M14},
-        {device(8, 6), 3, M15, M16}, {device(6, 0), 0, M17(), M8()},
+        {D(8, 6), 1, M9, M10}, {D(8, 6, 2), 0, M11, M12}, {D(8, 6), 2, M13, M14},
+        {D(8, 6), 3, M15, M16}, {D(6, 0), 0, M17, M8},
     };
     for (const Row& row : rows) {
-        script({row.zero, device(7, 5)}, 1);
+        script({row.zero, D(7, 5)}, 1);
         if (row.failProbeCall) failAttributeCall(3 + row.failProbeCall);
         CudaDeviceChoice c = chooseCudaDevice();
         EXPECT_TRUE(c.ready) << row.usableText;
         EXPECT_EQ(c.device, 1) << row.usableText;
         EXPECT_EQ(c.messages, Texts{row.usableText});
 
-        script({row.zero, device(7, 5, 3)}, 1);  // host device exclusive-process
+        script({row.zero, D(7, 5, 3)}, 1);  // host device exclusive-process
         cudasim::clear_failures();
         if (row.failProbeCall) failAttributeCall(1 + row.failProbeCall);
         c = chooseCudaDevice();

@@ -7,8 +7,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cudasim/cudasim_control.h"
@@ -64,6 +66,29 @@ bool passesFramesThrough(Instance& inst) {
            std::memcmp(src->storage.data(), dst->storage.data(), src->storage.size()) == 0;
 }
 
+using Values = std::initializer_list<std::pair<const char*, double>>;
+
+void setValues(Instance& inst, Values values) {
+    for (const auto& v : values) inst.setValue(v.first, v.second);
+}
+
+// An instance that cannot process: its one message, identity, and frames
+// passed through byte for byte without reading a parameter.
+void expectPassThroughInstance(Host& host, const std::string& message) {
+    auto inst = host.createInstance(kOfxImageEffectContextFilter);
+    ASSERT_EQ(inst->createStatus(), kOfxStatOK);
+    ASSERT_EQ(inst->messages().size(), 1u);
+    EXPECT_EQ(inst->messages()[0].text, message);
+    setValues(*inst, {{"Exposure", 0.5}, {"CameraStock", 5}});
+    EXPECT_EQ(inst->isIdentity(0).status, kOfxStatOK);
+    EXPECT_EQ(inst->isIdentity(0).clip, "Source");
+    inst->clearRecords();
+    EXPECT_TRUE(passesFramesThrough(*inst));
+    EXPECT_TRUE(recording::records().empty());
+    EXPECT_TRUE(inst->events(Event::Kind::GetValueAtTime).empty());
+    EXPECT_TRUE(inst->events(Event::Kind::GetValue).empty());
+}
+
 class RenderPath : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -92,8 +117,10 @@ protected:
     // linear input), source and output images of 8 x 4.
     Instance& createActive() {
         Instance& i = create();
-        i.setValue("InputGamut", 0);
-        i.setValue("Exposure", 0.5);
+        setValues(i, {{"InputGamut", 0}, {"Exposure", 0.5}});
+        return attachImages(i);
+    }
+    Instance& attachImages(Instance& i) {
         src = ramp(rect(0, 0, 8, 4));
         dst = image(rect(0, 0, 8, 4));
         i.setClipImage("Source", src);
@@ -101,14 +128,16 @@ protected:
         i.clearRecords();
         return i;
     }
-    // The value a stored project gives `name` when the next instance is made.
-    void storedProject(const std::string& name, double value) {
-        ParamObject* p = host.contextDescriptor(kOfxImageEffectContextFilter).paramSet.find(name);
-        ASSERT_NE(p, nullptr) << name;
-        if (p->type == kOfxParamTypeDouble)
-            p->props.setDouble(kOfxParamPropDefault, value);
-        else
-            p->props.setInt(kOfxParamPropDefault, static_cast<int>(value));
+    // The values a stored project gives the next instance made.
+    void storedProject(Values values) {
+        for (const auto& v : values) {
+            ParamObject* p = host.contextDescriptor(kOfxImageEffectContextFilter).paramSet.find(v.first);
+            ASSERT_NE(p, nullptr) << v.first;
+            if (p->type == kOfxParamTypeDouble)
+                p->props.setDouble(kOfxParamPropDefault, v.second);
+            else
+                p->props.setInt(kOfxParamPropDefault, static_cast<int>(v.second));
+        }
     }
     Host host;
     std::unique_ptr<Instance> inst;
@@ -118,50 +147,35 @@ protected:
 
 }  // namespace
 
-TEST_F(RenderPath, GpuReadyInstanceHandsTheRecordToThePipeline) {
+// A processed frame is the pipeline's (source + 1); an identity frame a
+// copy. Both honour padded and bottom-up rows, and an empty window does nothing.
+TEST_F(RenderPath, FramesReachThePipelineOrAreCopiedRowByRow) {
     Instance& i = createActive();
     EXPECT_TRUE(constructionMessages.empty());
+    EXPECT_EQ(i.render(0, rect(3, 2, 3, 4)), kOfxStatOK);
+    EXPECT_EQ(i.imagesFetched(), 0);
     EXPECT_EQ(i.isIdentity(0).status, kOfxStatReplyDefault);
     ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
     ASSERT_EQ(recording::records().size(), 1u);
-    const TextureOptionsStruct r = recording::records()[0];
-    EXPECT_EQ(r.frameWidth, 8);
-    EXPECT_EQ(r.frameHeight, 4);
-    EXPECT_EQ(r.channelCount, 4);
-    EXPECT_EQ(r.cudaDevice, 0);
-    EXPECT_EQ(r.exposureAmount, 32.0f);
-    EXPECT_EQ(r.displayScale, 100.0f);
+    EXPECT_EQ(recording::records()[0].frameWidth, 8);
+    EXPECT_EQ(recording::records()[0].frameHeight, 4);
     EXPECT_TRUE(samePixels(*src, *dst, 1.0f));
     EXPECT_EQ(i.liveImages(), 0);
-}
 
-TEST_F(RenderPath, RgbFramesAndPaddedBottomUpRows) {
-    Instance& i = createActive();
-    src = ramp(rect(0, 0, 5, 3), kOfxImageComponentRGB, 12);
-    dst = image(rect(0, 0, 5, 3), kOfxImageComponentRGB, kOfxBitDepthFloat, 20, true);
-    i.setClipImage("Source", src);
-    i.setClipImage("Output", dst);
-    ASSERT_EQ(i.render(0, rect(0, 0, 5, 3)), kOfxStatOK);
-    ASSERT_EQ(recording::records().size(), 1u);
-    EXPECT_EQ(recording::records()[0].channelCount, 3);
-    EXPECT_TRUE(samePixels(*src, *dst, 1.0f));
-    EXPECT_TRUE(paddingUntouched(*dst, 20));
-
-    recording::reset();
-    i.setValue("Exposure", 0.0);  // identity: a plain copy, padding still untouched
-    dst = image(rect(0, 0, 5, 3), kOfxImageComponentRGB, kOfxBitDepthFloat, 20, true);
-    i.setClipImage("Output", dst);
-    ASSERT_EQ(i.render(0, rect(0, 0, 5, 3)), kOfxStatOK);
-    EXPECT_TRUE(recording::records().empty());
-    EXPECT_TRUE(samePixels(*src, *dst));
-    EXPECT_TRUE(paddingUntouched(*dst, 20));
-}
-
-TEST_F(RenderPath, EmptyRenderWindowDoesNothing) {
-    Instance& i = createActive();
-    EXPECT_EQ(i.render(0, rect(3, 2, 3, 4)), kOfxStatOK);
-    EXPECT_EQ(i.imagesFetched(), 0);
-    EXPECT_TRUE(recording::records().empty());
+    for (double exposure : {0.5, 0.0}) {
+        recording::reset();
+        i.setValue("Exposure", exposure);
+        src = ramp(rect(0, 0, 5, 3), kOfxImageComponentRGB, 12);
+        dst = image(rect(0, 0, 5, 3), kOfxImageComponentRGB, kOfxBitDepthFloat, 20, true);
+        i.setClipImage("Source", src);
+        i.setClipImage("Output", dst);
+        ASSERT_EQ(i.render(0, rect(0, 0, 5, 3)), kOfxStatOK);
+        const bool processed = exposure != 0.0;
+        ASSERT_EQ(recording::records().size(), processed ? 1u : 0u);
+        for (const auto& r : recording::records()) EXPECT_EQ(r.channelCount, 3);
+        EXPECT_TRUE(samePixels(*src, *dst, processed ? 1.0f : 0.0f)) << exposure;
+        EXPECT_TRUE(paddingUntouched(*dst, 20)) << exposure;
+    }
 }
 
 // Every refusal: its status, its persistent error, and no image left held.
@@ -254,9 +268,12 @@ TEST_F(RenderPath, NoSourceFillsOnlyTheWindowWithBlack) {
 }
 
 // Renders read every parameter at the render time, whatever the host's
-// current time, and the identity rule holds at the action's time.
-TEST_F(RenderPath, ParametersAreReadAtTheActionTime) {
+// current time, the identity rule holds at the action's time, and a soft clip
+// switched on with neutral settings is off for both without the render
+// touching the stored value.
+TEST_F(RenderPath, ParametersAreReadAtTheActionTimeAndNeverWritten) {
     Instance& i = createActive();
+    setValues(i, {{"SoftClips", 2}, {"CameraHighlightsCeiling", 1.0}, {"CameraShadowsCeiling", 0.0}});
     i.setValueAtTime("Exposure", 10, 0.0);
     i.setValueAtTime("Exposure", 20, 0.5);
     i.setCurrentTime(10);
@@ -266,23 +283,9 @@ TEST_F(RenderPath, ParametersAreReadAtTheActionTime) {
     ASSERT_EQ(i.render(15, rect(0, 0, 8, 4)), kOfxStatOK);
     ASSERT_EQ(recording::records().size(), 1u);
     EXPECT_EQ(recording::records()[0].exposureAmount, static_cast<float>(std::exp2(2.5)));
+    EXPECT_EQ(recording::records()[0].softClipOn, 0);
     EXPECT_TRUE(i.events(Event::Kind::GetValue).empty());
     for (const Event& e : i.events(Event::Kind::GetValueAtTime)) EXPECT_EQ(e.time, 15.0) << e.name;
-}
-
-// A soft clip switched on with neutral settings is off for the identity
-// rule and the record, and the render leaves the stored value alone.
-TEST_F(RenderPath, NeutralSoftClipIsOffAndNeverWritten) {
-    Instance& i = createActive();
-    i.setValue("Exposure", 0.0);
-    i.setValue("SoftClips", 2);
-    i.setValue("CameraHighlightsCeiling", 1.0);
-    i.setValue("CameraShadowsCeiling", 0.0);
-    EXPECT_EQ(i.isIdentity(0).status, kOfxStatOK);
-    i.setValue("Exposure", 0.5);
-    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
-    ASSERT_EQ(recording::records().size(), 1u);
-    EXPECT_EQ(recording::records()[0].softClipOn, 0);
     EXPECT_TRUE(i.events(Event::Kind::SetValue).empty());
     EXPECT_EQ(i.value("SoftClips"), 2.0);
 }
@@ -291,10 +294,7 @@ TEST_F(RenderPath, NeutralSoftClipIsOffAndNeverWritten) {
 // an earlier render.
 TEST_F(RenderPath, UnwrittenFieldsKeepTheFirstFill) {
     Instance& i = createActive();
-    i.setValue("CameraStock", 3);
-    i.setValue("Develop", 0.05);
-    i.setValue("ColorCorrection", 1);
-    i.setValue("SaturationRed", 0.9);
+    setValues(i, {{"CameraStock", 3}, {"Develop", 0.05}, {"ColorCorrection", 1}, {"SaturationRed", 0.9}});
     ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
     i.setValue("CameraStock", 0);
     ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
@@ -310,10 +310,7 @@ TEST_F(RenderPath, UnwrittenFieldsKeepTheFirstFill) {
 
 // What a reopened project carries: values the instance finds at creation.
 TEST_F(RenderPath, ConstructionRevealsControlsAndForcesTheBypass) {
-    storedProject("InputGamut", 27);
-    storedProject("PrintDisplayBypass", 0);
-    storedProject("CameraStock", 3);
-    storedProject("NegCast", 3200);
+    storedProject({{"InputGamut", 27}, {"PrintDisplayBypass", 0}, {"CameraStock", 3}, {"NegCast", 3200}});
     Instance& i = create();
     std::vector<Event> writes = i.events(Event::Kind::SetValue);
     ASSERT_EQ(writes.size(), 1u);
@@ -326,11 +323,7 @@ TEST_F(RenderPath, ConstructionRevealsControlsAndForcesTheBypass) {
     EXPECT_TRUE(i.secret("PrintProfile"));
     EXPECT_TRUE(i.secret("DisplayGamutOutput"));
 
-    src = ramp(rect(0, 0, 8, 4));
-    dst = image(rect(0, 0, 8, 4));
-    i.setClipImage("Source", src);
-    i.setClipImage("Output", dst);
-    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    ASSERT_EQ(attachImages(i).render(0, rect(0, 0, 8, 4)), kOfxStatOK);
     ASSERT_EQ(recording::records().size(), 1u);
     EXPECT_EQ(recording::records()[0].negCastIndex, 32);
     EXPECT_EQ(recording::records()[0].printOff, 1);
@@ -339,22 +332,19 @@ TEST_F(RenderPath, ConstructionRevealsControlsAndForcesTheBypass) {
 
 TEST_F(RenderPath, ClipChangesClearSrcClipChanged) {
     Instance& i = create();
-    i.setValue("SrcClipChanged", 1);
-    i.clearRecords();
-    EXPECT_EQ(i.clipChanged("Output"), kOfxStatOK);
-    EXPECT_EQ(i.value("SrcClipChanged"), 0.0);
-    i.setValue("SrcClipChanged", 1);
-    EXPECT_EQ(i.clipChanged("Source", kOfxChangePluginEdited), kOfxStatOK);
-    EXPECT_EQ(i.value("SrcClipChanged"), 0.0);
+    for (const char* clip : {"Output", "Source"}) {  // a user's edit, a plug-in's edit
+        i.setValue("SrcClipChanged", 1);
+        EXPECT_EQ(i.clipChanged(clip, clip[0] == 'O' ? kOfxChangeUserEdited : kOfxChangePluginEdited), kOfxStatOK);
+        EXPECT_EQ(i.value("SrcClipChanged"), 0.0) << clip;
+    }
 }
 
 // The choice's messages reach the host as plain messages, and the chosen
 // device reaches every record.
 TEST_F(RenderPath, DeviceChoiceMessagesAndChosenDevice) {
-    cudasim::Device tooOld, usable;
-    tooOld.major = 5;
-    tooOld.minor = 2;
-    cudasim::set_devices({tooOld, usable});
+    std::vector<cudasim::Device> devices(2);
+    devices[0].major = 5, devices[0].minor = 2;
+    cudasim::set_devices(devices);
     ASSERT_EQ(cudaSetDevice(1), cudaSuccess);
     createActive();
     ASSERT_EQ(constructionMessages.size(), 1u);
@@ -366,15 +356,7 @@ TEST_F(RenderPath, DeviceChoiceMessagesAndChosenDevice) {
 
 TEST_F(RenderPath, NoCudaDevicePassesFramesThrough) {
     cudasim::set_devices({});
-    Instance& i = createActive();
-    EXPECT_EQ(constructionMessages, std::vector<std::string>{kM1});
-    EXPECT_EQ(i.isIdentity(0).status, kOfxStatOK);
-    EXPECT_EQ(i.isIdentity(0).clip, "Source");
-    i.clearRecords();
-    EXPECT_TRUE(passesFramesThrough(i));
-    EXPECT_TRUE(recording::records().empty());
-    EXPECT_TRUE(i.events(Event::Kind::GetValueAtTime).empty());  // no parameter read
-    EXPECT_TRUE(i.events(Event::Kind::GetValue).empty());
+    expectPassThroughInstance(host, kM1);
 }
 
 TEST(NonNatronHost, NoCudaCallAndFramesPassThrough) {
@@ -387,15 +369,8 @@ TEST(NonNatronHost, NoCudaCallAndFramesPassThrough) {
         std::string error;
         ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
         cudasim::clear_call_log();
-        auto inst = host.createInstance(kOfxImageEffectContextFilter);
-        ASSERT_EQ(inst->createStatus(), kOfxStatOK);
-        ASSERT_EQ(inst->messages().size(), 1u);
-        EXPECT_EQ(inst->messages()[0].text, kM0);
+        expectPassThroughInstance(host, kM0);
         EXPECT_TRUE(cudasim::call_log().empty());
-        inst->setValue("Exposure", 0.5);
-        EXPECT_EQ(inst->isIdentity(0).status, kOfxStatOK);
-        EXPECT_TRUE(passesFramesThrough(*inst));
-        EXPECT_TRUE(recording::records().empty());
     }));
 }
 
@@ -407,13 +382,7 @@ TEST(ProductBundle, WithoutGpuPostsM1AndPassesFramesThrough) {
         Host host;
         std::string error;
         ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_PRODUCT_BUNDLE, &error)) << error;
-        auto inst = host.createInstance(kOfxImageEffectContextFilter);
-        ASSERT_EQ(inst->createStatus(), kOfxStatOK);
-        ASSERT_EQ(inst->messages().size(), 1u);
-        EXPECT_EQ(inst->messages()[0].text, kM1);
-        inst->setValue("Exposure", 0.5);
-        inst->setValue("CameraStock", 5);
-        EXPECT_TRUE(passesFramesThrough(*inst));
+        expectPassThroughInstance(host, kM1);
     }));
 }
 #endif
