@@ -86,31 +86,24 @@ TEST(FilmCorrector, VibranceWorkedPixel) {
 // family, custom band, zone and refine quality switched on.
 TEST(FilmCorrector, NeutralSettingsLeaveTheImage) {
   ColorGroupOptions g[4]{};
-  for (ColorGroupOptions& x : g) {
-    x.groupOn = 1;
-    x.customOn = 1;
+  for (int k = 0; k < 4; ++k) {
+    ColorGroupOptions& x = g[k];
+    x.groupOn = x.customOn = x.zoneMode = x.zoneBoth = 1;
     x.customWidthSpan = 0.5f;
-    x.zoneMode = 1;
-    x.zoneBoth = 1;
-    x.zoneLowScaled = x.zoneHighScaled = 1.0f;
-    x.zoneLowRangeGain = x.zoneHighRangeGain = 1.0f;
+    x.zoneLowScaled = x.zoneHighScaled = x.zoneLowRangeGain = x.zoneHighRangeGain = 1.0f;
+    // Saturation gains 1; hue and chroma at their mid strength turn and
+    // scale by zero values and a custom gain of 1; vibrance all 0.
+    const float value = k == 0 ? 1.0f : 0.0f;
+    x.redScaled = x.magentaScaled = x.blueScaled = x.cyanScaled = x.greenScaled = x.yellowScaled = value;
+    x.strengthScaled = k == 0 ? 1.0f : (k == 3 ? 0.0f : 0.5f);
+    x.customStrengthTerm = (k == 0 || k == 2) ? 1.0f : 0.0f;
   }
-  ColorGroupOptions& sat = g[0];
-  sat.redScaled = sat.magentaScaled = sat.blueScaled = sat.cyanScaled = sat.greenScaled = sat.yellowScaled = 1.0f;
-  sat.strengthScaled = 1.0f;
-  sat.customStrengthTerm = 1.0f;
-  g[1].strengthScaled = 0.5f;     // hue turns by zero values
-  g[2].strengthScaled = 0.5f;
-  g[2].customStrengthTerm = 1.0f; // chroma gain 1
   RefineSlotOptions slots[kNegativeRefineSlotCount]{};
   for (RefineSlotOptions& s : slots) {
-    s.slotOn = s.satOn = s.hueOn = s.chrOn = s.vibOn = 1;
+    s.slotOn = s.satOn = s.hueOn = s.chrOn = s.vibOn = s.zoneBoth = 1;
     s.satWidthSpan = s.hueWidthSpan = s.chrWidthSpan = s.vibWidthSpan = 0.4f;
-    s.satStrengthScaled = 1.0f;
-    s.chrStrengthGain = 1.0f;
+    s.satStrengthScaled = s.chrStrengthGain = s.zoneLowScaled = s.zoneHighScaled = 1.0f;
     s.zoneMode = 2;
-    s.zoneBoth = 1;
-    s.zoneLowScaled = s.zoneHighScaled = 1.0f;
   }
   // Pixels whose balanced components are all positive, so no component is
   // held at 0 on the way.
