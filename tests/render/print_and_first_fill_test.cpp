@@ -13,12 +13,11 @@ using namespace kalthorne;
 
 namespace {
 
-TextureOptionsStruct printFill(FakeParams& p, int inputGamut, bool bypass, bool* valid = nullptr) {
+TextureOptionsStruct printFill(FakeParams& p, int inputGamut, bool bypass) {
     TextureOptionsStruct o;
     o.inputGamut = inputGamut;
     p.clearLog();
-    bool ok = fillPrintOptions(p.h, p, bypass, o);
-    if (valid) *valid = ok;
+    EXPECT_TRUE(fillPrintOptions(p.h, p, bypass, o));
     return o;
 }
 
@@ -28,20 +27,16 @@ bool contains(const std::vector<std::string>& v, const std::string& s) {
 
 }  // namespace
 
+// Input 42 is gamma-based, but the print stage still runs for it.
 TEST(PrintOptions, OffByBypassOrDisplayReferredInput) {
-    FakeParams p;
-    TextureOptionsStruct o = printFill(p, 11, true);
-    EXPECT_EQ(o.printOff, 1);
-    EXPECT_EQ(o.printProfile, 0);
-    EXPECT_TRUE(p.reads.empty());
-
-    o = printFill(p, 27, false);
-    EXPECT_EQ(o.printOff, 1);
-    EXPECT_TRUE(p.reads.empty());
-
-    o = printFill(p, 42, false);  // gamma-based, but the print stage still runs here
-    EXPECT_EQ(o.printOff, 0);
-    EXPECT_TRUE(p.wasRead("PrintProfile"));
+    struct Case { int input; bool bypass; int off; };
+    for (Case c : {Case{11, true, 1}, Case{27, false, 1}, Case{42, false, 0}}) {
+        FakeParams p;
+        const TextureOptionsStruct o = printFill(p, c.input, c.bypass);
+        EXPECT_EQ(o.printOff, c.off) << c.input;
+        EXPECT_EQ(p.reads.empty(), c.off == 1) << c.input;
+        EXPECT_TRUE(!c.off || o.printProfile == 0) << c.input;
+    }
 }
 
 TEST(PrintOptions, DisplayOnlyStock) {
