@@ -108,11 +108,9 @@ TEST(ColourReference, WholeEncodingsFromTheWorkingSpace) {
   EXPECT_GE(covered.size(), size_t(35));
 }
 
-// Worked values of the plug-in's own constants.
+// The ends of the curves, which the reference rows do not reach.
 TEST(ColourWorkedValues, Decodings) {
   const struct { int option; float code, linear, tol; } cases[] = {
-      {11, 0.391f, 0.18f, 2e-5f},           // LogC3 grey (its code value rounded to 3 digits)
-      {47, 0.5f, 2.2049637f, 2.2049637e-5f},  // LogC4
       {47, 1.0f, 469.8f, 0.0f},             // the top of the working space
       {8, 1.0f, 469.8f, 0.0f},              // ACESproxy's top code decodes past it and is clamped
       {42, 0.0f, 0.0f, 0.0f},               // PQ black, without dividing by zero
@@ -123,18 +121,14 @@ TEST(ColourWorkedValues, Decodings) {
     for (float v : out) EXPECT_NEAR(v, k.linear, k.tol) << where(k.option, k.code);
   }
   EXPECT_GT(curve(8, 1.0f), colour::kWorkingMax);
-  EXPECT_NEAR(curve(1, 0.5f), 0.2597208f, 0.2597208f * 1e-5f);
   // N-Log meets at its break.
   EXPECT_NEAR(curve(10, std::nextafter(452.0f / 1023.0f, 0.0f)), 0.3287f, 5e-4f);
   EXPECT_NEAR(curve(10, 452.0f / 1023.0f), 0.3287f, 5e-4f);
 }
 
-TEST(ColourWorkedValues, EncodingsOfGreyHighlightsAndNegatives) {
+TEST(ColourWorkedValues, EncodingsOfHighlightsAndNegatives) {
   const struct { int option; float linear; float code; } cases[] = {
-      {11, 0.18f, 0.391007f}, {47, 0.18f, 0.278396f}, {1, 0.18f, 0.408846f}, {44, 0.18f, 0.672358f},
-      {0, 0.18f, 0.18f},      {47, 400.0f, 0.98497f}, {1, 400.0f, 1.0f},      {11, -0.5f, 0.092809f},
-      {47, -0.5f, 0.0928641f}, {19, -0.5f, 0.125f},
-  };
+      {47, 400.0f, 0.98497f}, {1, 400.0f, 1.0f}, {11, -0.5f, 0.092809f}, {47, -0.5f, 0.0928641f}, {19, -0.5f, 0.125f}};
   for (const auto& c : cases) {
     float out[3];
     encode(c.option, c.linear, c.linear, c.linear, out);

@@ -70,6 +70,6 @@ inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float
 inline void expect_written_with_alpha(const FrameRun& r, const std::vector<float>& src, int channels, unsigned mask) {
   for (size_t i = 0; i < r.out.size(); ++i) {
     ASSERT_FALSE(cudasim::is_nan_sentinel(r.out[i])) << "mask " << mask << " element " << i;
-    if (channels == 4 && i % 4 == 3) ASSERT_EQ(r.out[i], src[i]) << "alpha, mask " << mask;
+    if (channels == 4 && i % 4 == 3) { ASSERT_EQ(r.out[i], src[i]) << "alpha, mask " << mask; }
   }
 }

@@ -15,27 +15,6 @@
 
 namespace {
 
-struct GamutCase {
-  const char* name;
-  LabGamut gamut;
-};
-
-const GamutCase kGamuts[] = {{"rec709", GamutRec709::get()},
-                             {"ACES_AP0", GamutAcesAp0::get()},
-                             {"ACES_AP1", GamutAcesAp1::get()},
-                             {"rec2020", GamutRec2020::get()}};
-
-TEST(GamutMatrices, ForwardAndInverseAreInverses) {
-  for (const auto& g : kGamuts) {
-    for (Rgb3 v : {Rgb3{1, 0, 0}, Rgb3{0, 1, 0}, Rgb3{0, 0, 1}, Rgb3{0.3f, 0.6f, 0.1f}}) {
-      Rgb3 back = mat3_apply(g.gamut.fromXYZ, mat3_apply(g.gamut.toXYZ, v));
-      EXPECT_NEAR(back.r, v.r, 2e-6f) << g.name;
-      EXPECT_NEAR(back.g, v.g, 2e-6f) << g.name;
-      EXPECT_NEAR(back.b, v.b, 2e-6f) << g.name;
-    }
-  }
-}
-
 TEST(Compression, FixedPointsOfTheCurve) {
   const LabGamut g = GamutRec709::get();
   EXPECT_EQ(compress_rgb(g, Rgb3{0.1f, 0.1f, 0.1f}).r, 0.1f);
@@ -99,7 +78,7 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
       ASSERT_NEAR(plain[i], host[i], tol) << #to_lab << " " << i;                                        \
       ASSERT_NEAR(expanded[i], host[i], tol) << #compress_to_lab << " " << i;                            \
       ASSERT_NEAR(restored[i], host[i], 3e-4f * std::fmax(1.0f, host[i])) << #expand << " " << i;        \
-      if (i % 4 == 0) ASSERT_EQ(auxiliary[i], 0.0f);                                                     \
+      ASSERT_TRUE(i % 4 != 0 || auxiliary[i] == 0.0f) << "aux channel 0 starts at 0";                 \
     }                                                                                                    \
   }
   KALTHORNE_DEDICATED_GAMUTS(ROUND_TRIP)
