@@ -28,26 +28,19 @@ TEST(CatalogueInstance, StartsAtTheExactDefaultsWithoutNatron) {
 // but the two push buttons.
 TEST(CatalogueInstance, FetchesEveryValueParameterByNameAndNoButton) {
   auto& params = describedIn(kOfxImageEffectContextFilter).paramSet.params;
-  int required = 0;
+  int tried = 0;
   std::string optional;
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (params[i]->type == kOfxParamTypePage) continue;
+    ++tried;
     std::unique_ptr<ofxtest::ParamObject> withdrawn = std::move(params[i]);
     params.erase(params.begin() + std::ptrdiff_t(i));
-    OfxStatus status;
-    {
-      auto inst = describedHost().createInstance(kOfxImageEffectContextFilter);
-      status = inst->createStatus();
-    }
-    const std::string name = withdrawn->name;
-    const bool button = withdrawn->type == kOfxParamTypePushButton;
+    if (describedHost().createInstance(kOfxImageEffectContextFilter)->createStatus() == kOfxStatOK)
+      optional += "[" + withdrawn->name + "]";
     params.insert(params.begin() + std::ptrdiff_t(i), std::move(withdrawn));
-    if (status != kOfxStatOK) ++required;
-    else optional += "[" + name + "]";
-    EXPECT_EQ(status == kOfxStatOK, button) << name << ": " << ofxtest::statusName(status);
   }
-  EXPECT_EQ(required, 532);
-  EXPECT_EQ(optional, "[LoadLooks][About Brew]");
+  EXPECT_EQ(tried, 534);
+  EXPECT_EQ(optional, "[LoadLooks][About Brew]");  // the other 532 are fetched
 
   auto inst = describedHost().createInstance(kOfxImageEffectContextFilter);
   EXPECT_EQ(inst->createStatus(), kOfxStatOK) << "the description was not restored";

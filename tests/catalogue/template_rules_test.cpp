@@ -86,31 +86,24 @@ TEST(CatalogueTemplates, FamiliesAndSlotsRunInTheirDocumentedOrder) {
 TEST(CatalogueTemplates, MembersStartNeutralWithTheirFamilyOrSlotTexts) {
   Names all = negativeRun();
   append(all, printRun());
+  struct Neutral { std::string type; double def, hi; };
   for (const std::string& name : all) {
     SCOPED_TRACE(name);
     const ofxtest::ParamObject& p = param(name);
     const double hi = p.props.getDouble(kOfxParamPropMax);
+    const bool refineHue = endsWith(name, "Hue") && name.find("Refine") != std::string::npos;
+    const Neutral n =
+        name == "ColorCorrection" || name == "ColorRefine" ? Neutral{p.type, 0, hi}
+        : name.rfind("PrintRefine", 0) == 0 && p.type == kOfxParamTypeInteger && !endsWith(name, "Zone")
+            ? Neutral{kOfxParamTypeInteger, 1, 10}  // each print slot selector starts on
+        : endsWith(name, "Zone")                        ? Neutral{kOfxParamTypeInteger, 0, 2}
+        : endsWith(name, "CustomHue") || refineHue      ? Neutral{kOfxParamTypeDouble, 180, 360}
+        : endsWith(name, "Width")                       ? Neutral{kOfxParamTypeDouble, 60, 360}
+                                                        : Neutral{kOfxParamTypeDouble, 0.5, 1};
+    EXPECT_EQ(p.type, n.type);
     EXPECT_EQ(p.props.getDouble(kOfxParamPropMin), 0.0);
-    if (name == "ColorCorrection" || name == "ColorRefine") {
-      EXPECT_EQ(defaultOf(name), 0.0);
-    } else if (name.rfind("PrintRefine", 0) == 0 && p.type == kOfxParamTypeInteger && !endsWith(name, "Zone")) {
-      EXPECT_EQ(defaultOf(name), 1.0);  // each print slot selector starts on
-      EXPECT_EQ(hi, 10.0);
-    } else if (endsWith(name, "Zone")) {
-      EXPECT_EQ(p.type, kOfxParamTypeInteger);
-      EXPECT_EQ(defaultOf(name), 0.0);
-      EXPECT_EQ(hi, 2.0);
-    } else if (endsWith(name, "CustomHue") || (endsWith(name, "Hue") && name.find("Refine") != std::string::npos)) {
-      EXPECT_EQ(defaultOf(name), 180.0);
-      EXPECT_EQ(hi, 360.0);
-    } else if (endsWith(name, "Width")) {
-      EXPECT_EQ(defaultOf(name), 60.0);
-      EXPECT_EQ(hi, 360.0);
-    } else {
-      EXPECT_EQ(p.type, kOfxParamTypeDouble);
-      EXPECT_EQ(defaultOf(name), 0.5);
-      EXPECT_EQ(hi, 1.0);
-    }
+    EXPECT_EQ(defaultOf(name), n.def);
+    EXPECT_EQ(hi, n.hi);
   }
 
   for (const Family& f : kFamilies)
