@@ -104,6 +104,7 @@ TEST(ColourRobustness, BadCodeValuesDecodeToDefinedWorkingValues) {
   }
 }
 
+// PLogLin once encoded black as -inf.
 TEST(ColourRobustness, BadWorkingValuesEncodeToDefinedCodes) {
   const float bad[] = {kNaN, kInf, -kInf, -5.0f, 1e6f, FLT_MAX, 469.8f};
   for (int option = 0; option < colour::kInputOptionCount; ++option) {
@@ -139,31 +140,16 @@ TEST(ColourMatrices, ForwardTimesComputedInverseIsIdentity) {
 
 // F-Log2 used to clip every highlight above linear 1.0.
 TEST(ColourMendedFaults, FLog2KeepsHighlightsAboveOne) {
-  float previous = 0.0f;
+  float previous = 0.0f, code[3], back[3];
   for (float linear : {1.0f, 4.0f, 40.0f}) {
-    float code[3], back[3];
     encode(13, linear, linear, linear, code);
-    EXPECT_GT(code[1], previous) << linear;
-    EXPECT_LT(code[1], 1.0f) << linear;
+    EXPECT_TRUE(code[1] > previous && code[1] < 1.0f) << linear << ": " << code[1];
     decode(13, code[0], code[1], code[2], back);
     EXPECT_NEAR(back[1], linear, linear * 2e-5f);
     previous = code[1];
   }
-  float top[3];
-  encode(13, 400.0f, 400.0f, 400.0f, top);
-  EXPECT_EQ(top[1], 1.0f);
-}
-
-// PLogLin used to encode black as -inf.
-TEST(ColourMendedFaults, PLogLinCodesStayInZeroToOne) {
-  const float values[] = {0.0f, -1.0f, 1e-30f, kNaN, 1e4f};
-  for (float v : values) {
-    float out[3];
-    encode(3, v, v, v, out);
-    for (float c : out) {
-      EXPECT_TRUE(c >= 0.0f && c <= 1.0f) << v;
-    }
-  }
+  encode(13, 400.0f, 400.0f, 400.0f, code);
+  EXPECT_EQ(code[1], 1.0f);
 }
 
 // DCDM's encoding used to skip the way back from the equal-energy white and
