@@ -15,8 +15,7 @@ struct Opened {
     std::string path, error;
 };
 
-Opened open(const char* defaultPath = "/no/such/folder/")
-{
+Opened open(const char* defaultPath = "/no/such/folder/") {
     nfdnchar_t* path = nullptr;
     NFD_ClearError();
     Opened o{NFD_OpenDialogN(&path, &kFilter, 1, defaultPath), path ? path : "", ""};
@@ -25,8 +24,7 @@ Opened open(const char* defaultPath = "/no/such/folder/")
     return o;
 }
 
-TEST(OpenDialog, ResultsOfTheChooser)
-{
+TEST(OpenDialog, ResultsOfTheChooser) {
     FakeChooser chooser;
     chooser.answer(FakeChooser::Answer::Pick, "/tmp/looks dir/ä look.prm");
     Opened picked = open("/tmp");
@@ -50,8 +48,7 @@ TEST(OpenDialog, ResultsOfTheChooser)
     }
 }
 
-TEST(OpenDialog, NoDisplayOrNoChooserIsAnError)
-{
+TEST(OpenDialog, NoDisplayOrNoChooserIsAnError) {
     FakeChooser chooser;
     ::unsetenv("DISPLAY");
     Opened noDisplay = open();
@@ -77,8 +74,7 @@ TEST(OpenDialog, NoDisplayOrNoChooserIsAnError)
     EXPECT_EQ(NFD_OpenDialogN(nullptr, &kFilter, 1, nullptr), NFD_ERROR);
 }
 
-TEST(OpenDialog, KdialogOnKde)
-{
+TEST(OpenDialog, KdialogOnKde) {
     FakeChooser chooser("kdialog");
     ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);
     ::unsetenv("DISPLAY");

@@ -19,8 +19,7 @@ class FakeChooser {
 public:
     enum class Answer { Pick, Cancel, NothingPicked, Fail, Crash };
 
-    explicit FakeChooser(const char* program = "zenity")
-    {
+    explicit FakeChooser(const char* program = "zenity") {
         char tmpl[] = "/tmp/looks-chooser-XXXXXX";
         m_dir = ::mkdtemp(tmpl);
         for (const char* name : kEnv) {
@@ -45,23 +44,20 @@ public:
         ::unsetenv("XDG_CURRENT_DESKTOP");
         answer(Answer::Cancel);
     }
-    ~FakeChooser()
-    {
+    ~FakeChooser() {
         for (std::size_t i = 0; i < m_saved.size(); ++i)
             m_saved[i].first ? ::setenv(kEnv[i], m_saved[i].second.c_str(), 1) : ::unsetenv(kEnv[i]);
         std::system(("rm -rf '" + m_dir + "'").c_str());
     }
 
-    void answer(Answer a, const std::string& path = std::string())
-    {
+    void answer(Answer a, const std::string& path = std::string()) {
         const char* word[] = {"pick", "cancel", "nothing", "fail", "crash"};
         std::ofstream(m_dir + "/answer") << word[static_cast<int>(a)];
         std::ofstream(m_dir + "/path") << path << "\n";
     }
     std::string args() const { return slurp(m_dir + "/args"); }
     const std::string& dir() const { return m_dir; }
-    int runs() const
-    {
+    int runs() const {
         const std::string r = slurp(m_dir + "/runs");
         return int(std::count(r.begin(), r.end(), '\n'));
     }

@@ -21,37 +21,30 @@ struct Plan {
     LookPlan p;
 
     explicit Plan(const std::string& text, const LookContext& ctx = LookContext())
-        : p(planLookLoad(text.data(), text.size(), ctx))
-    {
+        : p(planLookLoad(text.data(), text.size(), ctx)) {
     }
     explicit Plan(const LookFile& f, const LookContext& ctx = LookContext()) : Plan(f.text(), ctx) {}
 
-    std::vector<std::string> messages() const
-    {
+    std::vector<std::string> messages() const {
         std::vector<std::string> m;
         for (const auto& s : p.steps)
-            if (s.kind == StepKind::Message)
-                m.push_back(s.text);
+            if (s.kind == StepKind::Message) m.push_back(s.text);
         return m;
     }
-    std::vector<double> values(const std::string& name) const
-    {
+    std::vector<double> values(const std::string& name) const {
         std::vector<double> v;
         for (const auto& s : p.steps)
-            if (s.param == name && s.kind != StepKind::Hide && s.kind != StepKind::Show)
-                v.push_back(s.value);
+            if (s.param == name && s.kind != StepKind::Hide && s.kind != StepKind::Show) v.push_back(s.value);
         return v;
     }
     int writes(const std::string& name) const { return int(values(name).size()); }
-    double last(const std::string& name) const
-    {
+    double last(const std::string& name) const {
         const auto v = values(name);
         EXPECT_FALSE(v.empty()) << name << " not written";
         return v.empty() ? NAN : v.back();
     }
     // "h" / "s" for each hide or show of the parameter, in order.
-    std::string visibility(const std::string& name) const
-    {
+    std::string visibility(const std::string& name) const {
         std::string v;
         for (const auto& s : p.steps)
             if (s.param == name && (s.kind == StepKind::Hide || s.kind == StepKind::Show))
@@ -60,8 +53,7 @@ struct Plan {
     }
 };
 
-TEST(LookTable, ShapeOfTheFileFormat)
-{
+TEST(LookTable, ShapeOfTheFileFormat) {
     std::set<std::string> keys;
     int brewColon = 0;
     for (std::size_t i = 0; i < kLookLineCount; ++i) {
@@ -80,8 +72,7 @@ TEST(LookTable, ShapeOfTheFileFormat)
 // Every step names a parameter of the catalogue with a setter of its kind and
 // a value inside its range: the host layer drops a write to an unknown name,
 // and a host may refuse or clamp a value out of range.
-TEST(LookPlan, StepsStayInsideTheCatalogue)
-{
+TEST(LookPlan, StepsStayInsideTheCatalogue) {
     struct Param {
         std::string kind;
         double lo, hi;
@@ -106,8 +97,7 @@ TEST(LookPlan, StepsStayInsideTheCatalogue)
         Plan plan(f);
         ASSERT_EQ(plan.p.outcome, LookOutcome::Apply);
         for (const LookStep& s : plan.p.steps) {
-            if (s.kind == StepKind::Message)
-                continue;
+            if (s.kind == StepKind::Message) continue;
             ASSERT_TRUE(catalogue.count(s.param)) << s.param;
             const Param& p = catalogue[s.param];
             const bool flag = s.kind == StepKind::Hide || s.kind == StepKind::Show;
@@ -117,8 +107,7 @@ TEST(LookPlan, StepsStayInsideTheCatalogue)
     }
 }
 
-TEST(LookPlan, DamagedFilesAndValuesOutsideARange)
-{
+TEST(LookPlan, DamagedFilesAndValuesOutsideARange) {
     Plan firstLine(LookFile().raw(1, "In | Out Colour Space 11\n"));
     EXPECT_EQ(firstLine.p.outcome, LookOutcome::MissingKey);
     EXPECT_EQ(firstLine.p.failedLine, 1);
@@ -134,8 +123,7 @@ TEST(LookPlan, DamagedFilesAndValuesOutsideARange)
     EXPECT_EQ(plan.last("PrinterBlackkPointGreen"), double(0.141f)) << "NaN is out of range";
 }
 
-TEST(LookPlan, NumbersIgnoreLocaleAndOverflow)
-{
+TEST(LookPlan, NumbersIgnoreLocaleAndOverflow) {
     // A decimal-comma locale must not turn "0.58" into 0.
 #ifdef LOOKS_TEST_LOCALE_DIR
     setenv("LOCPATH", LOOKS_TEST_LOCALE_DIR, 1); // built by the test build when localedef exists
@@ -149,8 +137,7 @@ TEST(LookPlan, NumbersIgnoreLocaleAndOverflow)
         }
     Plan plan{LookFile()}, intPlan(LookFile().set(46, "5600.9"));
     std::setlocale(LC_ALL, saved.c_str());
-    if (!haveComma)
-        GTEST_LOG_(INFO) << "no decimal-comma locale installed; ran in " << saved;
+    if (!haveComma) GTEST_LOG_(INFO) << "no decimal-comma locale installed; ran in " << saved;
     EXPECT_EQ(plan.last("Exposure"), 0.58);
     EXPECT_EQ(intPlan.last("NegCast"), 5600);
 
@@ -176,8 +163,7 @@ TEST(LookPlan, NumbersIgnoreLocaleAndOverflow)
     }
 }
 
-TEST(LookPlan, HalationHdrAndProcessLinearByInputClass)
-{
+TEST(LookPlan, HalationHdrAndProcessLinearByInputClass) {
     struct Case {
         std::string bypass, breadth;
         std::vector<double> breadthWrites;
@@ -204,24 +190,21 @@ TEST(LookPlan, HalationHdrAndProcessLinearByInputClass)
     EXPECT_EQ(bad.last("HDRcomp"), 1);
 }
 
-TEST(LookPlan, CameraStockAndBleachExclusivity)
-{
+TEST(LookPlan, CameraStockAndBleachExclusivity) {
     const char* negGroup[] = {"NegCast", "BrewDminRGB", "BrewDmaxBlue"};
 
     Plan stock(LookFile().set(40, "0").set(45, "12").set(319, "1").set(352, "0").set(358, "1"));
     EXPECT_EQ(stock.last("CameraStock"), 12);
     EXPECT_EQ(stock.last("BrewBleachBypass"), 1);
     EXPECT_EQ(stock.last("PrintBleachBypass"), 0) << "never both bleach bypasses";
-    for (auto n : negGroup)
-        EXPECT_EQ(stock.visibility(n), "s");
+    for (auto n : negGroup) EXPECT_EQ(stock.visibility(n), "s");
     EXPECT_EQ(stock.writes("ToneCurves"), 1) << "no Look reset for a film stock, only line 298";
 
     Plan bypassed(LookFile().set(40, "1").set(45, "12").set(319, "1").set(358, "1"));
     EXPECT_EQ(bypassed.last("CameraStock"), 0);
     EXPECT_EQ(bypassed.last("BrewBleachBypass"), 0);
     EXPECT_EQ(bypassed.last("PrintBleachBypass"), 1) << "the negative bleach this load decided is off";
-    for (auto n : negGroup)
-        EXPECT_EQ(bypassed.visibility(n), "h");
+    for (auto n : negGroup) EXPECT_EQ(bypassed.visibility(n), "h");
     EXPECT_EQ(bypassed.writes("ToneCurves"), 2) << "Look reset, then line 298";
 
     Plan custom(LookFile().set(45, "25"));
@@ -233,8 +216,7 @@ TEST(LookPlan, CameraStockAndBleachExclusivity)
     EXPECT_EQ(Plan(LookFile().set(352, "1").set(319, "0").set(358, "1")).last("PrintBleachBypass"), 0);
 }
 
-TEST(LookPlan, EnsembleAndMasterMeans)
-{
+TEST(LookPlan, EnsembleAndMasterMeans) {
     Plan pitches(LookFile().set(34, "1").set(35, "2").set(36, "3").set(37, "4").set(38, "5").set(39, "6"));
     EXPECT_EQ(pitches.last("EnsemblePitch"), 3.5);
 
@@ -244,8 +226,7 @@ TEST(LookPlan, EnsembleAndMasterMeans)
 
     // the masters still follow the blue lines a short file lacks
     LookContext ctx;
-    for (int g = 0; g < 12; ++g)
-        ctx.channels[g] = 0.1 * (g + 1);
+    for (int g = 0; g < 12; ++g) ctx.channels[g] = 0.1 * (g + 1);
     Plan ends300(LookFile().endAfter(300), ctx);
     EXPECT_EQ(ends300.last("BrewDminRGB"), (0.1 + 0.2 + 0.30000000000000004) / 3.0);
     EXPECT_EQ(ends300.last("PrinterLightsRGB"), (1.0 + 1.1 + 1.2000000000000002) / 3.0);
@@ -253,12 +234,10 @@ TEST(LookPlan, EnsembleAndMasterMeans)
     EXPECT_EQ(ends300.writes("PrintProfile"), 0);
 }
 
-TEST(LookPlan, FinalVisibilityFollowsTheLoad)
-{
+TEST(LookPlan, FinalVisibilityFollowsTheLoad) {
     const char* group[] = {"PrintProfile", "PrintCast", "PrintBlend", "PrinterLightsRGB", "DisplayGamutOutput"};
     const auto expectGroup = [&](const Plan& p, const char* flags) {
-        for (auto n : group)
-            EXPECT_EQ(p.visibility(n), flags) << n;
+        for (auto n : group) EXPECT_EQ(p.visibility(n), flags) << n;
     };
     Plan bypass(LookFile().set(352, "1").set(353, "2"));
     expectGroup(bypass, "h");
@@ -278,8 +257,7 @@ TEST(LookPlan, FinalVisibilityFollowsTheLoad)
     EXPECT_EQ(srgb.values("PrintDisplayBypass"), (std::vector<double>{0, 1}));
 }
 
-TEST(LookPlan, LookPrintPresets)
-{
+TEST(LookPlan, LookPrintPresets) {
     for (int stock = 2; stock <= 9; ++stock) {
         // lines 354 to 372 own these, and PrintBlend stays the user's
         Plan p(LookFile().set(353, std::to_string(stock)));

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <filesystem>
 #include <memory>
 
 using kalthorne::looks::kLookLines;
@@ -18,21 +18,13 @@ using ofxtest::Event;
 
 namespace {
 
-int openDescriptors()
-{
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
+long openDescriptors() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
 class LookReader : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char tmpl[] = "/tmp/looks-probe-XXXXXX";
         m_dir = ::mkdtemp(tmpl);
         ::setenv("LOOKS_PROBE_DIR", m_dir.c_str(), 1);
@@ -42,8 +34,7 @@ protected:
         m_inst = m_host->createInstance();
         ASSERT_EQ(m_inst->createStatus(), kOfxStatOK);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         m_inst.reset();
         m_host.reset();
         std::system(("rm -rf '" + m_dir + "'").c_str());
@@ -52,27 +43,24 @@ protected:
 
     // Presses "Load Look" with the dialog answering `a`; checks that nothing
     // stays open and the handed-out path was released exactly once.
-    void press(const std::string& a, const std::string& path = std::string())
-    {
+    void press(const std::string& a, const std::string& path = std::string()) {
         std::ofstream(m_dir + "/answer") << a << "\n";
         std::ofstream(m_dir + "/path") << path << "\n";
         std::remove((m_dir + "/log").c_str());
         m_inst->clearRecords();
-        const int fds = openDescriptors();
+        const long fds = openDescriptors();
         EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
         EXPECT_EQ(openDescriptors(), fds) << "a file stayed open";
         EXPECT_EQ(slurp(m_dir + "/log"), a == "okay" ? "open\nfree\n" : "open\n");
     }
-    void load(const std::string& text)
-    {
+    void load(const std::string& text) {
         const std::string file = m_dir + "/look.prm";
         std::ofstream(file, std::ios::binary) << text;
         press("okay", file);
     }
     void load(const LookFile& f) { load(f.text()); }
 
-    std::vector<std::string> messages() const
-    {
+    std::vector<std::string> messages() const {
         std::vector<std::string> out;
         for (const auto& m : m_inst->messages()) {
             EXPECT_EQ(m.type, "OfxMessageMessage");
@@ -82,26 +70,22 @@ protected:
         return out;
     }
     // Writes and flag changes the plug-in made during the last press.
-    int changes() const
-    {
+    int changes() const {
         int n = 0;
         for (const auto& e : m_inst->events())
             n += e.kind == Event::Kind::SetValue || e.kind == Event::Kind::SetValueAtTime ||
                  e.kind == Event::Kind::SetEnabled || e.kind == Event::Kind::SetSecret;
         return n;
     }
-    int writesOf(const std::string& name) const
-    {
+    int writesOf(const std::string& name) const {
         int n = 0;
-        for (const auto& e : m_inst->events(Event::Kind::SetValue))
-            n += e.name == name;
+        for (const auto& e : m_inst->events(Event::Kind::SetValue)) n += e.name == name;
         return n;
     }
     double value(const std::string& name) { return m_inst->value(name); }
     bool shown(const std::string& name) { return m_inst->enabled(name) && !m_inst->secret(name); }
     // Every line that writes its value as read holds the file's value.
-    void expectFileValues(const LookFile& f)
-    {
+    void expectFileValues(const LookFile& f) {
         for (const auto& L : kLookLines) {
             if (L.rule != LookRule::Write && L.rule != LookRule::Channel && L.rule != LookRule::ChannelMaster &&
                 L.rule != LookRule::Pitch && L.rule != LookRule::PitchEnsemble)
@@ -115,8 +99,7 @@ protected:
     std::unique_ptr<ofxtest::Instance> m_inst;
 };
 
-TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
-{
+TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently) {
     const LookFile f;
     load(f);
     EXPECT_TRUE(messages().empty());
@@ -128,8 +111,7 @@ TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
         {"ProcessLinear", 1}, {"BrewBleachBypass", 1},
         {"PrintBleachBypass", 0}, // never together with the negative bleach
         {"PrintDisplayBypass", 0}};
-    for (const auto& [name, v] : derived)
-        EXPECT_EQ(value(name), v) << name;
+    for (const auto& [name, v] : derived) EXPECT_EQ(value(name), v) << name;
     EXPECT_DOUBLE_EQ(value("BrewDminRGB"),
                      (std::stod(f.value(327)) + std::stod(f.value(328)) + std::stod(f.value(329))) / 3.0);
     EXPECT_DOUBLE_EQ(value("PrinterLightsRGB"),
@@ -141,15 +123,13 @@ TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently)
               "Kalthorne Look file\nprm\n1\n/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/\n");
 }
 
-TEST_F(LookReader, WindowsLineEndsAndByteOrderMark)
-{
+TEST_F(LookReader, WindowsLineEndsAndByteOrderMark) {
     load(looktest::readData("windows_crlf_bom.prm"));
     EXPECT_TRUE(messages().empty());
     expectFileValues(LookFile().set(2, "-0.1234"));
 }
 
-TEST_F(LookReader, OneLinePerMessageCode)
-{
+TEST_F(LookReader, OneLinePerMessageCode) {
     // line, value out of range, message, parameter holding the fallback, fallback
     const struct {
         int line;
@@ -202,8 +182,7 @@ TEST_F(LookReader, OneLinePerMessageCode)
     }
 }
 
-TEST_F(LookReader, NothingChangesWithoutAUsableFile)
-{
+TEST_F(LookReader, NothingChangesWithoutAUsableFile) {
     m_inst->setValue("Exposure", 0.75);
     m_inst->setValue("CameraStock", 5);
     m_inst->setValue("PrintDisplayBypass", 0);
@@ -240,13 +219,11 @@ TEST_F(LookReader, NothingChangesWithoutAUsableFile)
     EXPECT_EQ(value("PrintDisplayBypass"), 0);
 }
 
-TEST_F(LookReader, ValuesInForceFillWhatAShortFileLacks)
-{
+TEST_F(LookReader, ValuesInForceFillWhatAShortFileLacks) {
     const std::pair<const char*, double> inForce[] = {{"TenorPitch", 4}, {"BaritonePitch", 5}, {"BassPitch", 6},
                                                       {"PrinterLightRed", 0.5}, {"PrinterLightGreen", 0.25},
                                                       {"PrinterLightBlue", 0.125}};
-    for (const auto& [name, v] : inForce)
-        m_inst->setValue(name, v);
+    for (const auto& [name, v] : inForce) m_inst->setValue(name, v);
     load(LookFile().set(34, "3").set(35, "3").set(36, "3").endAfter(36));
     EXPECT_TRUE(messages().empty());
     EXPECT_DOUBLE_EQ(value("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
@@ -256,8 +233,7 @@ TEST_F(LookReader, ValuesInForceFillWhatAShortFileLacks)
     EXPECT_DOUBLE_EQ(value("PrinterLightsRGB"), (0.5 + 0.25 + 0.125) / 3.0);
 }
 
-TEST_F(LookReader, NegativeBleachDecidedByThisLoad)
-{
+TEST_F(LookReader, NegativeBleachDecidedByThisLoad) {
     // The negative bleach is animated and on at the change's time; the load
     // turns it off, so the print bleach may go on.
     m_inst->setValueAtTime("BrewBleachBypass", 0.0, 1);
@@ -267,8 +243,7 @@ TEST_F(LookReader, NegativeBleachDecidedByThisLoad)
     EXPECT_EQ(value("PrintBleachBypass"), 1);
 }
 
-TEST_F(LookReader, ClipSizeFallback)
-{
+TEST_F(LookReader, ClipSizeFallback) {
     m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
     load(LookFile().set(20, "5"));
     EXPECT_EQ(messages().size(), 1u);
@@ -283,8 +258,7 @@ class LookReaderWithChooser : public LookReader {
     std::string bundlePath() const override { return LOOKS_SIM_BUNDLE; }
 };
 
-TEST_F(LookReaderWithChooser, LoadsThroughTheDesktopChooser)
-{
+TEST_F(LookReaderWithChooser, LoadsThroughTheDesktopChooser) {
     looktest::FakeChooser chooser;
     const std::string file = m_dir + "/chosen look.prm";
     std::ofstream(file, std::ios::binary) << LookFile().text();

@@ -17,8 +17,7 @@ struct Result {
 
 // Runs the routine on exactly-sized heap buffers, so AddressSanitizer sees any
 // read or write past the line or the token.
-Result extract(const std::string& line, const char* key = K)
-{
+Result extract(const std::string& line, const char* key = K) {
     std::vector<char> lineBuf(line.c_str(), line.c_str() + line.size() + 1);
     std::vector<char> tokenBuf(lineBuf.size(), '#');
     tokenBuf.back() = '\0';
@@ -32,8 +31,7 @@ Result extract(const std::string& line, const char* key = K)
 
 std::string k(const char* rest) { return std::string(K) + rest; }
 
-TEST(GetStrToken, ValueTextAfterKey)
-{
+TEST(GetStrToken, ValueTextAfterKey) {
     // the line as found, then the value text it is rewritten to; the token is
     // that text lower-cased
     const std::pair<std::string, std::string> cases[] = {
@@ -62,15 +60,13 @@ TEST(GetStrToken, ValueTextAfterKey)
         Result r = extract(line);
         ASSERT_EQ(r.found, 1) << line;
         std::string lower = text;
-        for (char& ch : lower)
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         EXPECT_EQ(r.token, lower) << line;
         EXPECT_EQ(r.line, text) << line;
     }
 }
 
-TEST(GetStrToken, MissingKeyAndEmptyKey)
-{
+TEST(GetStrToken, MissingKeyAndEmptyKey) {
     std::string lowerKey(K);
     lowerKey[0] = 'e';
     for (const std::string& line : {lowerKey + " 1\n", std::string(K, 20), std::string(), std::string("\n"),

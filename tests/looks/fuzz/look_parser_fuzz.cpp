@@ -13,16 +13,12 @@ using namespace kalthorne::looks;
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
+void check(bool ok) {
+    if (!ok) __builtin_trap();
 }
 
-void fuzzToken(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
-        return;
+void fuzzToken(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return;
     const char* key = kLookLines[data[0] % kLookLineCount].key;
     // exactly-sized buffers, so any overrun is caught
     std::vector<char> line(data + 1, data + size);
@@ -40,8 +36,7 @@ void fuzzToken(const std::uint8_t* data, std::size_t size)
     }
 }
 
-void fuzzPlan(const std::uint8_t* data, std::size_t size)
-{
+void fuzzPlan(const std::uint8_t* data, std::size_t size) {
     LookContext context;
     context.clipSize = [](FallbackKind) { return 2048; };
     const LookPlan plan = planLookLoad(reinterpret_cast<const char*>(data), size, context);
@@ -50,21 +45,16 @@ void fuzzPlan(const std::uint8_t* data, std::size_t size)
         return;
     }
     for (const LookStep& s : plan.steps) {
-        if (s.kind == StepKind::SetDouble || s.kind == StepKind::SetInt)
-            check(std::isfinite(s.value));
-        if (s.param == "ColorRefine")
-            check(s.value >= 0 && s.value <= 11);
-        if (s.param == "DisplayGamutOutput" && s.kind == StepKind::SetInt)
-            check(s.value >= 0 && s.value <= 14);
-        if (s.param == "InputGamut")
-            check(s.value >= 0 && s.value <= 48);
+        if (s.kind == StepKind::SetDouble || s.kind == StepKind::SetInt) check(std::isfinite(s.value));
+        if (s.param == "ColorRefine") check(s.value >= 0 && s.value <= 11);
+        if (s.param == "DisplayGamutOutput" && s.kind == StepKind::SetInt) check(s.value >= 0 && s.value <= 14);
+        if (s.param == "InputGamut") check(s.value >= 0 && s.value <= 48);
     }
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzToken(data, size);
     fuzzPlan(data, size);
     return 0;
