@@ -16,36 +16,28 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-const std::string M1 = "Kalthorne : unable to detect a CUDA device. Unable to process footage";
-const std::string M5 =
-    "Kalthorne : Natron's CUDA device to be in Compute Exclusive, or Compute Exclusive-process mode. Unable to "
-    "process footage";
-const std::string M7 =
-    "Kalthorne : can't get ComputeCapabilityMinor in finding default CUDA Plugin device. Unable to process footage";
-const std::string M9 =
-    "Kalthorne : can't get ComputeMode in CUDA Plugin device. Unable to find fastest GPU. Will use default GPU";
-const std::string M10 = "Kalthorne : can't get ComputeMode in CUDA Plugin device. Unable to process footage";
-const std::string M11 =
-    "Kalthorne : the CUDA device is not in Compute Default mode. Unable to find fastest GPU. Will use default GPU";
-const std::string M12 = "Kalthorne : the CUDA device is not in Compute Default mode. Unable to process footage";
-const std::string M13 =
-    "Kalthorne : can't get ComputeCapabilityMajor in finding fastest CUDA device. Will use default GPU";
-const std::string M14 =
-    "Kalthorne : can't get ComputeCapabilityMajor in finding default CUDA device. Unable to process footage";
-const std::string M15 =
-    "Kalthorne : can't get ComputeCapabilityMinor in finding fastest CUDA device. Will use default GPU";
-const std::string M16 =
-    "Kalthorne : can't get ComputeCapabilityMinor in finding default CUDA device. Unable to process footage";
-const std::string M18 = "Kalthorne : can't get 1DWidth from the CUDA Plugin device. Unable to process footage";
-const std::string M19 = "Kalthorne : can't get 1DWidth from the CUDA Host device. Unable to process footage";
-
+// Every text starts with the plug-in's name and ends by saying whether footage
+// is still processed.
+const std::string K = "Kalthorne : ", kStop = ". Unable to process footage", kFallback = ". Will use default GPU";
+const std::string M1 = K + "unable to detect a CUDA device" + kStop;
+const std::string M5 = K + "Natron's CUDA device to be in Compute Exclusive, or Compute Exclusive-process mode" + kStop;
+const std::string M7 = K + "can't get ComputeCapabilityMinor in finding default CUDA Plugin device" + kStop;
+const std::string M9 = K + "can't get ComputeMode in CUDA Plugin device. Unable to find fastest GPU" + kFallback;
+const std::string M10 = K + "can't get ComputeMode in CUDA Plugin device" + kStop;
+const std::string M11 = K + "the CUDA device is not in Compute Default mode. Unable to find fastest GPU" + kFallback;
+const std::string M12 = K + "the CUDA device is not in Compute Default mode" + kStop;
+const std::string M13 = K + "can't get ComputeCapabilityMajor in finding fastest CUDA device" + kFallback;
+const std::string M14 = K + "can't get ComputeCapabilityMajor in finding default CUDA device" + kStop;
+const std::string M15 = K + "can't get ComputeCapabilityMinor in finding fastest CUDA device" + kFallback;
+const std::string M16 = K + "can't get ComputeCapabilityMinor in finding default CUDA device" + kStop;
+const std::string M18 = K + "can't get 1DWidth from the CUDA Plugin device" + kStop;
+const std::string M19 = K + "can't get 1DWidth from the CUDA Host device" + kStop;
 // The capability texts name the lowest capability the device code is built for.
 const std::string kMinimum = std::to_string(KALTHORNE_MIN_COMPUTE_CAPABILITY / 10) + "." +
                              std::to_string(KALTHORNE_MIN_COMPUTE_CAPABILITY % 10);
-const std::string M8 =
-    "Kalthorne : CUDA device does not have Compute Capability " + kMinimum + ", or higher. Unable to process footage";
-const std::string M17 = "Kalthorne : fastest CUDA device does not have Compute Capability " + kMinimum +
-                        ", or higher. Will use default GPU";
+const std::string M8 = K + "CUDA device does not have Compute Capability " + kMinimum + ", or higher" + kStop;
+const std::string M17 =
+    K + "fastest CUDA device does not have Compute Capability " + kMinimum + ", or higher" + kFallback;
 
 cudasim::Device D(int major, int minor, int computeMode = 0) {
     cudasim::Device d;
