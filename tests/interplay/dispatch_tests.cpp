@@ -95,51 +95,50 @@ TEST_F(InterplayTest, CouplingWritesOneLabelledBlockEach) {
     }
 }
 
+// A refused host call fails no handler: the host gets one message, what it
+// accepted stays done, and the next edit repairs the rest.
 TEST_F(InterplayTest, RefusedCallsNeverReachTheHostAndTheNextEditRepairs) {
+    using K = Event::Kind;
     set("PrintDisplayBypass", 0);
     set("InputGamut", 11);
     set("PrintProfile", 3);
     ASSERT_EQ(user("PrintDisplayBypass", 0), kOfxStatOK);
     fx().clearRecords();
     fx().setRefusal([](const Event& e) {
-        return (e.kind == Event::Kind::SetSecret && e.name == "PrintCast") ||
-               (e.kind == Event::Kind::SetEnabled && e.name == "PrinterLightRed");
+        return (e.kind == K::SetSecret && e.name == "PrintCast") ||
+               (e.kind == K::SetEnabled && e.name == "PrinterLightRed");
     });
     ASSERT_EQ(user("PrintDisplayBypass", 1), kOfxStatOK);
     ASSERT_EQ(fx().messages().size(), 1u);
     EXPECT_EQ(fx().messages()[0].text, kalthorne::looks::kRefusedChangeMessage);
-    // Everything the host accepted was still done.
     EXPECT_TRUE(hidden("PrintProfile"));
     EXPECT_TRUE(fx().secret("PrinterLightRed"));
     EXPECT_FALSE(fx().enabled("PrintCast"));
-
     fx().setRefusal(nullptr);
     fx().clearRecords();
     ASSERT_EQ(user("PrintDisplayBypass", 0), kOfxStatOK);
     ASSERT_EQ(user("PrintDisplayBypass", 1), kOfxStatOK);
     for (const char* n : {"PrintCast", "PrinterLightRed", "PrintProfile", "PrintBlend"}) EXPECT_TRUE(hidden(n)) << n;
     EXPECT_TRUE(fx().messages().empty());
-}
 
-TEST_F(InterplayTest, ARefusedReadOrWriteLeavesNothingHalfDone) {
-    set("PrintDisplayBypass", 0);
-    set("InputGamut", 11);
+    // A refused read changes no flag at all.
     ASSERT_EQ(user("PrintDisplayBypass", 0), kOfxStatOK);
-    fx().setRefusal([](const Event& e) { return e.kind == Event::Kind::GetValueAtTime && e.name == "PrintProfile"; });
+    fx().setRefusal([](const Event& e) { return e.kind == K::GetValueAtTime && e.name == "PrintProfile"; });
     fx().clearRecords();
     set("PrintProfile", 4);
     ASSERT_EQ(user("InputGamut", 12), kOfxStatOK);
-    EXPECT_EQ(count(Event::Kind::SetEnabled) + count(Event::Kind::SetSecret), 0);
+    EXPECT_EQ(count(K::SetEnabled) + count(K::SetSecret), 0);
     EXPECT_EQ(fx().messages().size(), 1u);
     fx().setRefusal(nullptr);
     ASSERT_EQ(user("InputGamut", 12), kOfxStatOK);
     EXPECT_TRUE(shown("PrintCast"));
 
-    fx().setRefusal([](const Event& e) { return e.kind == Event::Kind::SetValue && e.name == "BrewDmaxGreen"; });
+    // A refused write inside the coupling still closes its edit block.
+    fx().setRefusal([](const Event& e) { return e.kind == K::SetValue && e.name == "BrewDmaxGreen"; });
     fx().clearRecords();
     ASSERT_EQ(user("BrewDmaxRGB", 0.5), kOfxStatOK);
-    EXPECT_EQ(count(Event::Kind::BeginEditBlock), 3);
-    EXPECT_EQ(count(Event::Kind::EndEditBlock), 3);
+    EXPECT_EQ(count(K::BeginEditBlock), 3);
+    EXPECT_EQ(count(K::EndEditBlock), 3);
     EXPECT_DOUBLE_EQ(get("BrewDmaxBlue"), 0.5);
     EXPECT_EQ(fx().messages().size(), 1u);
 }

@@ -32,7 +32,10 @@ public:
         }
     }
     // The value text of line n (1-based), after its 36-character key.
-    std::string value(int n) const { return m_lines.at(n - 1).substr(36, m_lines.at(n - 1).find_last_not_of("\r\n") - 35); }
+    std::string value(int n) const {
+        const std::string& l = m_lines.at(n - 1);
+        return l.substr(36, l.find_last_not_of("\r\n") - 35);
+    }
     LookFile& set(int n, const std::string& v) { return raw(n, m_lines.at(n - 1).substr(0, 36) + v + "\n"); }
     LookFile& raw(int n, const std::string& wholeLine) {
         m_lines.at(n - 1) = wholeLine;

@@ -101,8 +101,8 @@ TEST(LookPlan, StepsStayInsideTheCatalogue) {
             ASSERT_TRUE(catalogue.count(s.param)) << s.param;
             const Param& p = catalogue[s.param];
             const bool flag = s.kind == StepKind::Hide || s.kind == StepKind::Show;
-            EXPECT_TRUE(flag ? p.kind != "PushButton" : setters.at(s.kind).count(p.kind) == 1) << s.param << " is " << p.kind;
-            EXPECT_TRUE(flag || p.kind == "Boolean" || (s.value >= p.lo && s.value <= p.hi)) << s.param << " " << s.value;
+            EXPECT_TRUE(flag ? p.kind != "PushButton" : setters.at(s.kind).count(p.kind) == 1) << s.param;
+            EXPECT_TRUE(flag || p.kind == "Boolean" || (s.value >= p.lo && s.value <= p.hi)) << s.param;
         }
     }
 }
@@ -261,7 +261,8 @@ TEST(LookPlan, LookPrintPresets) {
     for (int stock = 2; stock <= 9; ++stock) {
         // lines 354 to 372 own these, and PrintBlend stays the user's
         Plan p(LookFile().set(353, std::to_string(stock)));
-        for (const char* n : {"PrintCast", "PrintSaturation", "PrintFilmicSlopeR", "PrinterLightRed", "PrintBleachBypass"})
+        for (const char* n : {"PrintCast", "PrintSaturation", "PrintFilmicSlopeR", "PrinterLightRed",
+                              "PrintBleachBypass"})
             EXPECT_EQ(p.writes(n), 1) << stock << " " << n;
         EXPECT_EQ(p.writes("PrintBlend"), 0);
         // the Fuji stocks' Look files carry their own refine-four hue width
