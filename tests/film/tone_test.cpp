@@ -10,17 +10,6 @@
 
 namespace {
 
-film::PrintSettings neutral_print(const film::PrintCorrectorArgs* corrector) {
-  film::PrintSettings s{};
-  s.corrector = corrector;
-  s.printer.displayScale = 100.0f;
-  s.printer.greyMid = 0.4f;
-  s.printProfile = 6;
-  s.printSaturation = 1.0f;
-  s.blendComplement = 1.0f;
-  return s;
-}
-
 // Grey at 100 nits: the print kernels render 0.18 to 0.10919, the display
 // kernel (which adds the toe) to 0.10003.
 TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
@@ -35,7 +24,12 @@ TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
 
   // The whole print chain up to XYZ, with families, curves, gamma and cast off.
   film::PrintCorrectorArgs corrector{};
-  const film::PrintSettings s = neutral_print(&corrector);
+  film::PrintSettings s{};
+  s.corrector = &corrector;
+  s.printer.displayScale = 100.0f;
+  s.printer.greyMid = 0.4f;
+  s.printProfile = 6;
+  s.printSaturation = s.blendComplement = 1.0f;
   film::print_to_xyz(grey, s, xyz);
   EXPECT_NEAR(xyz[1], 0.10919f, 2e-5f);
   EXPECT_NEAR(xyz[0] / xyz[1], 0.3127f / 0.329f, 1e-3f);  // stays on the D65 white
@@ -67,9 +61,7 @@ TEST(FilmTone, PrintWhiteAdaptationIsBradfordD55ToD65) {
 TEST(FilmTone, LogC4RoundTripAndEnds) {
   EXPECT_NEAR(film::logc4_encode(469.8f), 1.0f, 1e-6f);
   EXPECT_NEAR(film::logc4_encode(0.18f), 0.278396f, 2e-6f);
-  EXPECT_FLOAT_EQ(film::logc4_encode(0.0f), 0.09286413f);
-  EXPECT_FLOAT_EQ(film::logc4_encode(-1.0f), 0.09286413f);
-  EXPECT_FLOAT_EQ(film::logc4_encode(NAN), 0.09286413f);
+  for (float black : {0.0f, -1.0f, NAN}) EXPECT_FLOAT_EQ(film::logc4_encode(black), 0.09286413f);
   for (float x = 0.001f; x < 469.0f; x *= 1.7f) EXPECT_NEAR(film::logc4_decode(film::logc4_encode(x)), x, 2e-5f * x);
 }
 
