@@ -188,6 +188,12 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
     };
     const std::string formatText =
         "Brew : Natron gave Input and Output images with different channel counts or pixel depths";
+    const std::string depthText = "Brew : Kalthorne only supports floating point pixel depths";
+    const char* alpha = kOfxImageComponentAlpha;
+    auto frame = [](const char* components, const char* depth = kOfxBitDepthFloat) {
+        return image(rect(0, 0, 8, 4), components, depth);
+    };
+    auto unplug = [](Instance& i) { i.setClipConnected("Source", false); };
     const std::vector<Case> cases = {
         {"no output image", [](Instance& i) { i.setClipImage("Output", nullptr); }, kOfxStatFailed,
          "Brew : Natron gave Target clip with wrong render scale properties"},
@@ -195,35 +201,21 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
          [](Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 4), kOfxImageComponentRGB)); },
          kOfxStatErrImageFormat, formatText},
         {"alpha only",
-         [](Instance& i) {
-             i.setClipImage("Source", image(rect(0, 0, 8, 4), kOfxImageComponentAlpha));
-             i.setClipImage("Output", image(rect(0, 0, 8, 4), kOfxImageComponentAlpha));
-         },
+         [&](Instance& i) { i.setClipImage("Source", frame(alpha)); i.setClipImage("Output", frame(alpha)); },
          kOfxStatErrUnsupported, "Brew : Kalthorne only supports RGB and RGBA clips"},
-        {"no source, alpha output",
-         [](Instance& i) {
-             i.setClipConnected("Source", false);
-             i.setClipImage("Output", image(rect(0, 0, 8, 4), kOfxImageComponentAlpha));
-         },
+        {"no source, alpha output", [&](Instance& i) { unplug(i); i.setClipImage("Output", frame(alpha)); },
          kOfxStatErrUnsupported, ""},
         {"output clip not float",
          [](Instance& i) { i.setClipFormat("Output", kOfxImageComponentRGBA, kOfxBitDepthShort); },
-         kOfxStatErrUnsupported, "Brew : Kalthorne only supports floating point pixel depths"},
+         kOfxStatErrUnsupported, depthText},
         {"no source, 16-bit output image",
-         [](Instance& i) {
-             i.setClipConnected("Source", false);
-             i.setClipImage("Output", image(rect(0, 0, 8, 4), kOfxImageComponentRGBA, kOfxBitDepthShort));
-         },
-         kOfxStatErrUnsupported, "Brew : Kalthorne only supports floating point pixel depths"},
+         [&](Instance& i) { unplug(i); i.setClipImage("Output", frame(kOfxImageComponentRGBA, kOfxBitDepthShort)); },
+         kOfxStatErrUnsupported, depthText},
         {"source of another size",
          [](Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 3))); }, kOfxStatErrImageFormat,
          "Brew : Natron gave Input and Output images of different sizes"},
         {"rows shorter than a row of pixels",
-         [](Instance& i) {
-             auto narrow = ramp(rect(0, 0, 8, 4));
-             narrow->rowBytes = 16;
-             i.setClipImage("Source", narrow);
-         },
+         [](Instance& i) { auto s = ramp(rect(0, 0, 8, 4)); s->rowBytes = 16; i.setClipImage("Source", s); },
          kOfxStatErrImageFormat, "Brew : Natron gave images with invalid row bytes. Unable to process footage"},
         {"GPU failure", [](Instance&) { recording::reset(false); }, kOfxStatFailed,
          "Brew : GPU processing failed. Unable to process footage"},

@@ -14,13 +14,11 @@ namespace {
 struct Negative {
     int32_t on = 0;
     RefineSlotOptions slots[kNegativeRefineSlotCount];
-    Negative() {
-        for (auto& s : slots) s = firstFillNegativeSlot();
-    }
 };
 
 Negative fillNegative(FakeParams& p) {
     Negative n;
+    for (auto& s : n.slots) s = firstFillNegativeSlot();
     fillRefineSlots(p.h, p, n.on, n.slots);
     return n;
 }
