@@ -38,17 +38,11 @@ TEST(Exposure, InPlaceKernelsKeepAlphaAndInOutTwinsCopyIt) {
               3.0f, 4);
   CUDA_LAUNCH(exposure_log_in_out, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img.get(),
               out.get(), W, H, 0.5f, 4);
-  auto a = img.download(), b = out.download();
+  const auto a = img.download(), b = out.download();
   for (size_t i = 0; i < host.size(); ++i) {
-    if (i % 4 == 3) {
-      EXPECT_EQ(a[i], 0.75f);
-      EXPECT_EQ(b[i], 0.75f);
-      continue;
-    }
-    const float exposed = exposure_linear_value(host[i], 3.0f);
+    const float exposed = i % 4 == 3 ? 0.75f : exposure_linear_value(host[i], 3.0f);
     ASSERT_EQ(a[i], exposed) << i;
-    ASSERT_EQ(b[i], exposure_log_value(exposed, 0.5f)) << i;
-    ASSERT_FALSE(std::isnan(b[i]));
+    ASSERT_EQ(b[i], i % 4 == 3 ? 0.75f : exposure_log_value(exposed, 0.5f)) << i;
   }
 }
 

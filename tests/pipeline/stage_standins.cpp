@@ -1,7 +1,6 @@
 #include "stage_standins.h"
 
 #include <stdexcept>
-#include <type_traits>
 
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pipeline_stages.h"
@@ -32,38 +31,26 @@ __global__ void standin_film(float* a, float* b, int W, int H) {
   b[e + 3] = a[e + 3];
 }
 
-__global__ void ColorSpace_LAB(float* img, float* aux, int W, int H, int n, int inputGamut) {
-  (void)n;
-  (void)inputGamut;
+__global__ void ColorSpace_LAB(float* img, float* aux, int W, int H, int, int) {
   STANDIN_PIXEL(W, H);
   for (int c = 0; c < 3; ++c) img[e + c] = standin::into_lab_value(img[e + c]);
   aux[e] = 0.0f;
 }
 
-__global__ void LAB_Colorspace(float* img, int W, int H, int n, int inputGamut) {
-  (void)n;
-  (void)inputGamut;
+__global__ void LAB_Colorspace(float* img, int W, int H, int, int) {
   STANDIN_PIXEL(W, H);
   for (int c = 0; c < 3; ++c) img[e + c] = standin::out_of_lab_value(img[e + c]);
 }
 
-// Signatures follow the real stages' declarations, whichever result they give.
-decltype(halation(nullptr, nullptr, TextureOptionsStruct{})) halation(float* img, float* tmp,
-                                                                      TextureOptionsStruct o) {
+void halation(float* img, float* tmp, TextureOptionsStruct o) {
   CUDA_LAUNCH(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
               img, tmp, o.frameWidth, o.frameHeight);
-  using Result = decltype(halation(nullptr, nullptr, TextureOptionsStruct{}));
-  if constexpr (!std::is_void<Result>::value) return Result(true);
 }
 
-decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{})) film_brew_print_cuda(
-    float* a, float* b, TextureOptionsStruct o) {
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o) {
   if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
-  using Result = decltype(film_brew_print_cuda(nullptr, nullptr, TextureOptionsStruct{}));
-  if constexpr (!std::is_void<Result>::value) {
-    if (standin::film_failure == standin::FilmFailure::kResult) return Result(false);
-  }
+  if (standin::film_failure == standin::FilmFailure::kResult) return false;
   CUDA_LAUNCH(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(), a,
               b, o.frameWidth, o.frameHeight);
-  if constexpr (!std::is_void<Result>::value) return Result(true);
+  return true;
 }
