@@ -137,10 +137,8 @@ TEST(FilmCorrector, SaturationZoneModeTwoWithBothEqualsModeOne) {
 // Vibrance families only with zoneBoth.
 TEST(FilmCorrector, ZonesNeedAFamilyInForceAndZoneBoth) {
   ColorGroupOptions g{};
-  g.zoneMode = 1;
-  g.zoneBoth = 1;
-  g.zoneLowScaled = 0.2f;
-  g.zoneHighScaled = 1.8f;
+  g.zoneMode = g.zoneBoth = 1;
+  g.zoneLowScaled = 0.2f, g.zoneHighScaled = 1.8f;
   g.zoneLowRangeGain = g.zoneHighRangeGain = 1.0f;
   ColorGroupOptions off[4] = {g, g, g, g};
   ColorGroupOptions hue[4]{};
@@ -190,9 +188,7 @@ TEST(FilmCorrector, CustomCentreTwoIsRedAndZeroIsGreen) {
 // A band of width 0 is reachable (Hue family breadth has no floor): it must
 // act as "off" and never evaluate 0/0 at its centre.
 TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
-  const float px[3] = {0.7f, 0.2f, 0.1f};  // hue 0.1667
-  const float h = hexcone_hue(px);
-  const float centre = 2.0f - h;           // band centred exactly on the pixel
+  const float px[3] = {0.7f, 0.2f, 0.1f}, h = hexcone_hue(px), centre = 2.0f - h;  // band centred on the pixel
   ColorGroupOptions g{};
   g.customOn = 1;
   g.customHueSextant = centre;
@@ -204,21 +200,15 @@ TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
   for (auto family : families) {
     float p[3] = {px[0], px[1], px[2]};
     family(p, h, g);
-    for (int c = 0; c < 3; ++c) {
-      ASSERT_TRUE(std::isfinite(p[c]));
-      EXPECT_NEAR(p[c], px[c], 1e-6f);
-    }
+    expect_rgb(p, px[0], px[1], px[2], 1e-6f);  // NaN fails too
   }
   RefineSlotOptions s{};
   s.slotOn = s.satOn = s.hueOn = s.chrOn = s.vibOn = 1;
   s.satHueSextant = s.hueHueSextant = s.chrHueSextant = s.vibHueSextant = centre;
-  s.satStrengthScaled = 1.7f;
-  s.hueStrengthScaled = 1.5f;
-  s.chrStrengthGain = 4.0f;
-  s.vibStrengthScaled = 0.6f;
+  s.satStrengthScaled = 1.7f, s.hueStrengthScaled = 1.5f, s.chrStrengthGain = 4.0f, s.vibStrengthScaled = 0.6f;
   float p[3] = {px[0], px[1], px[2]};
   film::refine_slots(p, &s, 1);
-  for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c], px[c], 1e-6f);
+  expect_rgb(p, px[0], px[1], px[2], 1e-6f);
 }
 
 // Chroma before saturation: the other order gives a visibly different result.
