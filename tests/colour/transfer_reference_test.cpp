@@ -142,21 +142,18 @@ TEST(ColourWorkedValues, EncodingsOfHighlightsAndNegatives) {
 // like Blackmagic Wide Gamut, have a white a hair off D65), so the check is
 // only as fine as telling the two whites apart (they differ by 0.08 in Z).
 TEST(ColourWorkedValues, OwnMatricesMapWhiteToWhite) {
-  const double d65[3] = {0.95046, 1.0, 1.08906};
-  const double aces[3] = {0.95264, 1.0, 1.00882};
+  const auto expect_white = [](Gamut g, const double white[3], int option) {
+    const Mat3 m = colour::gamut_to_xyz(g);
+    for (int r = 0; r < 3; ++r)
+      EXPECT_NEAR(m.m[r * 3] + m.m[r * 3 + 1] + m.m[r * 3 + 2], white[r], 3e-4) << "option " << option << " row " << r;
+  };
+  const double d65[3] = {0.95046, 1.0, 1.08906}, aces[3] = {0.95264, 1.0, 1.00882};
   for (int option = 0; option < colour::kInputOptionCount; ++option) {
     const auto info = colour::option_info(option);
-    if (info.to_xyz == Gamut::NONE || info.adapt != colour::Adapt::NONE) continue;
-    const Mat3 m = colour::gamut_to_xyz(info.to_xyz);
-    for (int r = 0; r < 3; ++r)
-      EXPECT_NEAR(m.m[r * 3] + m.m[r * 3 + 1] + m.m[r * 3 + 2], d65[r], 3e-4)
-          << "option " << option << " row " << r;
+    if (info.to_xyz != Gamut::NONE && info.adapt == colour::Adapt::NONE) expect_white(info.to_xyz, d65, option);
   }
-  for (int option : {4, 5, 6, 7, 8, 9, 17, 18, 20, 21, 22, 23, 24, 25, 35, 36, 37, 38, 39}) {
-    const Mat3 m = colour::gamut_to_xyz(colour::option_info(option).lab_to_xyz);
-    for (int r = 0; r < 3; ++r)
-      EXPECT_NEAR(m.m[r * 3] + m.m[r * 3 + 1] + m.m[r * 3 + 2], aces[r], 3e-4) << "option " << option << " row " << r;
-  }
+  for (int option : {4, 5, 6, 7, 8, 9, 17, 18, 20, 21, 22, 23, 24, 25, 35, 36, 37, 38, 39})
+    expect_white(colour::option_info(option).lab_to_xyz, aces, option);
 }
 
 // ADX: the density fit is the plug-in's own, so it is checked against the
