@@ -39,6 +39,19 @@ enum PixelComponentEnum {
   ePixelComponentCustom,
 };
 
+namespace Private {
+// Bytes of one component of a pixel of this depth; 0 for depths without a fixed size.
+inline int bytesPerComponent(BitDepthEnum d) {
+  switch (d) {
+    case eBitDepthUByte: return 1;
+    case eBitDepthUShort:
+    case eBitDepthHalf: return 2;
+    case eBitDepthFloat: return 4;
+    default: return 0;
+  }
+}
+}  // namespace Private
+
 enum PreMultiplicationEnum { eImageOpaque, eImagePreMultiplied, eImageUnPreMultiplied };
 
 enum FieldEnum { eFieldNone, eFieldBoth, eFieldLower, eFieldUpper, eFieldSingle, eFieldDoubled };

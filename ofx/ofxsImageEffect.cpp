@@ -23,16 +23,6 @@ int componentCount(PixelComponentEnum c) {
   }
 }
 
-int bytesPerComponent(BitDepthEnum d) {
-  switch (d) {
-    case eBitDepthUByte: return 1;
-    case eBitDepthUShort:
-    case eBitDepthHalf: return 2;
-    case eBitDepthFloat: return 4;
-    default: return 0;
-  }
-}
-
 // Well-formed UTF-8 without overlong forms or surrogates.
 bool isValidUtf8(const std::string& s) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());

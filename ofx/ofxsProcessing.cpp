@@ -6,17 +6,7 @@
 
 namespace OFX {
 
-namespace {
-int bytesPerComponent(BitDepthEnum d) {
-  switch (d) {
-    case eBitDepthUByte: return 1;
-    case eBitDepthUShort:
-    case eBitDepthHalf: return 2;
-    case eBitDepthFloat: return 4;
-    default: return 0;
-  }
-}
-}  // namespace
+using Private::bytesPerComponent;
 
 PixelProcessor::PixelProcessor(ImageEffect& effect) : _effect(effect) {}
 
