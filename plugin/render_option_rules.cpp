@@ -46,7 +46,9 @@ ExposureSetting exposureFor(int i, double e) {
 
 CastSetting castRule(int k) {
     if (k == 6504) return {6504, 0};
-    return {static_cast<int32_t>((k - 4) * 0.01 + 1.0), 1};
+    // In double from the start: k - 4 in int would overflow for a stored value
+    // near the bottom of the int range.
+    return {static_cast<int32_t>((static_cast<double>(k) - 4.0) * 0.01 + 1.0), 1};
 }
 
 float pivotGain(float p, float g) { return p / powf(p, g); }

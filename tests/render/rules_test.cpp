@@ -2,6 +2,7 @@
 // out by hand or published for the encodings and formats.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "plugin/render_option_rules.h"
@@ -34,10 +35,11 @@ TEST(InputClasses, CountsAndNesting) {
     EXPECT_EQ(gamma, 12);
 }
 
+// A hand-edited kelvin at the bottom of the int range must not overflow.
 TEST(CastRule, KelvinToIndex) {
     struct Case { int kelvin, index, on; };
     for (Case c : {Case{3000, 30, 1}, Case{3200, 32, 1}, Case{5600, 56, 1}, Case{14000, 140, 1},
-                   Case{6504, 6504, 0}, Case{6505, 66, 1}}) {
+                   Case{6504, 6504, 0}, Case{6505, 66, 1}, Case{INT_MIN, -21474835, 1}}) {
         EXPECT_EQ(castRule(c.kelvin).index, c.index) << c.kelvin;
         EXPECT_EQ(castRule(c.kelvin).on, c.on) << c.kelvin;
     }
