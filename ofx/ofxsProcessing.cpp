@@ -8,6 +8,16 @@ namespace OFX {
 
 using Private::bytesPerComponent;
 
+namespace {
+// Address of pixel (x, y) of an image whose rows may be padded or run bottom
+// up (negative row bytes); nothing outside its bounds.
+const void* pixelAddress(const void* data, const OfxRectI& bounds, int rowBytes, int pixelBytes, int x, int y) {
+  if (!data || x < bounds.x1 || x >= bounds.x2 || y < bounds.y1 || y >= bounds.y2) return nullptr;
+  return static_cast<const char*>(data) + std::ptrdiff_t(y - bounds.y1) * rowBytes +
+         std::ptrdiff_t(x - bounds.x1) * pixelBytes;
+}
+}  // namespace
+
 PixelProcessor::PixelProcessor(ImageEffect& effect) : _effect(effect) {}
 
 void PixelProcessor::setDstImg(Image* img) {
@@ -31,10 +41,7 @@ void PixelProcessor::setDstImg(void* pixelData, const OfxRectI& bounds, PixelCom
 }
 
 void* PixelProcessor::getDstPixelAddress(int x, int y) const {
-  if (!_dstPixelData || x < _dstBounds.x1 || x >= _dstBounds.x2 || y < _dstBounds.y1 || y >= _dstBounds.y2)
-    return nullptr;
-  return static_cast<char*>(_dstPixelData) + std::ptrdiff_t(y - _dstBounds.y1) * _dstRowBytes +
-         std::ptrdiff_t(x - _dstBounds.x1) * _dstPixelBytes;
+  return const_cast<void*>(pixelAddress(_dstPixelData, _dstBounds, _dstRowBytes, _dstPixelBytes, x, y));
 }
 
 void PixelProcessor::process() {
@@ -83,10 +90,7 @@ void PixelProcessorFilterBase::setSrcImg(const void* pixelData, const OfxRectI& 
 }
 
 const void* PixelProcessorFilterBase::getSrcPixelAddress(int x, int y) const {
-  if (!_srcPixelData || x < _srcBounds.x1 || x >= _srcBounds.x2 || y < _srcBounds.y1 || y >= _srcBounds.y2)
-    return nullptr;
-  return static_cast<const char*>(_srcPixelData) + std::ptrdiff_t(y - _srcBounds.y1) * _srcRowBytes +
-         std::ptrdiff_t(x - _srcBounds.x1) * _srcPixelBytes;
+  return pixelAddress(_srcPixelData, _srcBounds, _srcRowBytes, _srcPixelBytes, x, y);
 }
 
 }  // namespace OFX
