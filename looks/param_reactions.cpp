@@ -1,5 +1,8 @@
 #include "looks/param_reactions.h"
 
+#include <cmath>
+#include <initializer_list>
+
 #include "looks/camera_presets.h"
 #include "looks/interplay_host.h"
 #include "looks/interplay_rules.h"
@@ -18,6 +21,14 @@ void hideWholePrintGroup(InterplayHost& host) {
 
 void showPrinterPoints(InterplayHost& host) {
     for (const char* n : kPrinterPointControls) host.show(n);
+}
+
+// A NaN or an infinity in a set (typed in, or stored in a project) would be
+// copied into every member; the coupling leaves such a set alone.
+bool allFinite(std::initializer_list<double> values) {
+    for (double v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
 }
 
 }  // namespace
@@ -103,6 +114,7 @@ void onRgbEdit(InterplayHost& host, const std::string& name) {
         const double r = host.readDouble(group->channels[0]);
         const double g = host.readDouble(group->channels[1]);
         const double b = host.readDouble(group->channels[2]);
+        if (!allFinite({r, g, b})) return;
         InterplayHost::EditBlock block(host, group->master);
         host.setDouble(group->master, channelMean(r, g, b));
         return;
@@ -111,6 +123,7 @@ void onRgbEdit(InterplayHost& host, const std::string& name) {
     const double r = host.readDouble(group->channels[0]);
     const double g = host.readDouble(group->channels[1]);
     const double b = host.readDouble(group->channels[2]);
+    if (!allFinite({m, r, g, b})) return;
     const auto shifted = masterShift(m, r, g, b, group->lo, group->hi);
     for (int c = 0; c < 3; ++c) {
         InterplayHost::EditBlock block(host, group->channels[c]);

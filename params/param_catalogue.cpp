@@ -1,5 +1,9 @@
 #include "param_catalogue.h"
 
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+
 #include "param_handles.h"
 #include "param_table.h"
 
@@ -36,11 +40,30 @@ static_assert(0 KALTHORNE_PARAM_HANDLES(KP_COUNT_HANDLE) == KALTHORNE_PARAM_HAND
               "every parameter but the two push buttons takes a handle");
 #undef KP_COUNT_HANDLE
 
+// Renders look up every parameter they read, so the lookup is hashed.
 const ParamSpec* findParamSpec(std::string_view name) {
-  for (const ParamSpec& spec : kParamSpecs) {
-    if (name == spec.name) return &spec;
-  }
-  return nullptr;
+  static const auto* const byName = [] {
+    auto* m = new std::unordered_map<std::string_view, const ParamSpec*>;
+    for (const ParamSpec& spec : kParamSpecs) m->emplace(spec.name, &spec);
+    return m;
+  }();
+  const auto it = byName->find(name);
+  return it == byName->end() ? nullptr : it->second;
+}
+
+namespace {
+bool hasRange(const ParamSpec& spec) { return spec.kind == ParamKind::Double || spec.kind == ParamKind::Int; }
+}  // namespace
+
+double heldToDeclared(const ParamSpec& spec, double stored) {
+  if (!hasRange(spec)) return stored;
+  if (!std::isfinite(stored)) return spec.defaultValue;
+  return std::fmin(std::fmax(stored, spec.low), spec.high);
+}
+
+int heldToDeclared(const ParamSpec& spec, int stored) {
+  if (!hasRange(spec)) return stored;
+  return static_cast<int>(heldToDeclared(spec, static_cast<double>(stored)));
 }
 
 }  // namespace params

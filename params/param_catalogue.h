@@ -90,5 +90,13 @@ extern const ChoiceOption kDisplayGamutOutputOptions[15];
 // The catalogue entry for a key, or nullptr.
 const ParamSpec* findParamSpec(std::string_view name);
 
+// What a stored value means to the effect. A project written by hand, by a
+// script or by a damaged file can hold anything the host accepts: a
+// non-finite double reads as the parameter's default, a number outside the
+// declared range as the nearer end of it. Booleans and choices pass
+// unchanged (a choice index outside its list has a meaning of its own).
+double heldToDeclared(const ParamSpec& spec, double stored);
+int heldToDeclared(const ParamSpec& spec, int stored);
+
 }  // namespace params
 }  // namespace kalthorne

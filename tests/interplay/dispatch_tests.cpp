@@ -1,6 +1,8 @@
 // Which changes act at all, the time values are read at, the product
 // information message, the RGB coupling's edit blocks, and what a refused
 // host call leaves behind.
+#include <cmath>
+
 #include "interplay_fixture.h"
 #include "looks/param_dispatch.h"
 #include "plugin/effect_description.h"
@@ -67,7 +69,7 @@ std::vector<std::string> blocks(const ofxtest::Instance& fx) {
     return out;
 }
 
-TEST_F(InterplayTest, CouplingWritesOneLabelledBlockEach) {
+TEST_F(InterplayTest, CouplingWritesOneLabelledBlockEachAndSpreadsNoNonFiniteValue) {
     set("BrewDminRed", 0.9);
     set("BrewDminGreen", 0.5);
     set("BrewDminBlue", 0.4);
@@ -93,6 +95,17 @@ TEST_F(InterplayTest, CouplingWritesOneLabelledBlockEach) {
         const bool master = std::string(kReactingNames[i]).find("RGB") != std::string::npos;
         EXPECT_EQ(count(Event::Kind::BeginEditBlock), master ? 3 : 1) << kReactingNames[i];
     }
+
+    // A NaN or infinity, typed into a set or already stored in it, is never
+    // spread over the set: nothing is written.
+    set("PrinterLightGreen", NAN);
+    for (const char* name : {"BrewDminRGB", "BrewDmaxBlue", "PrinterLightsRGB", "PrinterLightRed"})
+        for (double typed : {double(NAN), HUGE_VAL, -HUGE_VAL, 0.5}) {
+            if (typed == 0.5 && std::string(name).find("PrinterLight") != 0) continue;
+            fx().clearRecords();
+            ASSERT_EQ(user(name, typed), kOfxStatOK);
+            EXPECT_TRUE(writes().empty()) << name << " = " << typed;
+        }
 }
 
 // A refused host call fails no handler: the host gets one message, what it
