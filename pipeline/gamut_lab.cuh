@@ -130,6 +130,19 @@ __host__ __device__ inline float lab_f_inverse(float u) {
   return u > 0.2068966f ? u * u * u : (u - 0.1379310f) * 0.1284185f;
 }
 
+// Scene-linear light is held within +-1e30 on its way into Lab and out of
+// it. In single precision the conversion overflows near the largest float
+// (the Z row of Rec.709 and the positive terms of the AP0 Y row sum past 1),
+// and the way back from a sharpened L meets cubes beyond the float range
+// (negative light maps to L linearly, so its neighbours' sharpened L grows
+// as fast) and then inf - inf in the XYZ to RGB matrix. Light that far out
+// has no meaning left; the bound leaves the matrices decades of headroom.
+#define KALTHORNE_LAB_LINEAR_LIMIT 1e30f
+
+__host__ __device__ inline float hold_lab_linear(float v) {
+  return fminf(fmaxf(v, -KALTHORNE_LAB_LINEAR_LIMIT), KALTHORNE_LAB_LINEAR_LIMIT);
+}
+
 // Linear RGB to scaled Lab (L*/100, a*/200 + 0.5, b*/200 + 0.5), D65 white.
 __host__ __device__ inline Rgb3 rgb_to_scaled_lab(const LabGamut& g, Rgb3 v) {
   Rgb3 xyz = mat3_apply(g.toXYZ, v);
@@ -143,7 +156,8 @@ __host__ __device__ inline Rgb3 scaled_lab_to_rgb(const LabGamut& g, Rgb3 lab) {
   const float fy = (lab.r + 0.16f) * 0.8620690f;
   const float fx = fy + (lab.g - 0.5f) * 0.4f;
   const float fz = fy - (lab.b - 0.5f);
-  Rgb3 xyz{lab_f_inverse(fx) * 0.9504890f, lab_f_inverse(fy), lab_f_inverse(fz) * 1.0888400f};
+  Rgb3 xyz{hold_lab_linear(lab_f_inverse(fx) * 0.9504890f), hold_lab_linear(lab_f_inverse(fy)),
+           hold_lab_linear(lab_f_inverse(fz) * 1.0888400f)};
   return mat3_apply(g.fromXYZ, xyz);
 }
 
@@ -154,6 +168,11 @@ __host__ __device__ inline Rgb3 load_rgb(const float* p) { return Rgb3{p[0], p[1
 // recursive blurs of the texture stage.
 __host__ __device__ inline Rgb3 load_rgb_finite(const float* p) {
   return Rgb3{colour::finite_or_zero(p[0]), colour::finite_or_zero(p[1]), colour::finite_or_zero(p[2])};
+}
+
+__host__ __device__ inline Rgb3 load_linear_for_lab(const float* p) {
+  const Rgb3 v = load_rgb_finite(p);
+  return Rgb3{hold_lab_linear(v.r), hold_lab_linear(v.g), hold_lab_linear(v.b)};
 }
 
 __host__ __device__ inline void store_rgb(float* p, Rgb3 v) {

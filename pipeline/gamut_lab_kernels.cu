@@ -34,7 +34,7 @@ __device__ __forceinline__ void to_lab_body(float* img, float* aux, int W, int H
   if (x >= W || y >= H) return;
   const size_t e = pixel_offset(x, y, W, n);
   const LabGamut g = G::get();
-  Rgb3 v = load_rgb_finite(img + e);
+  Rgb3 v = load_linear_for_lab(img + e);
   if (Compress) v = compress_rgb(g, v);
   store_rgb(img + e, rgb_to_scaled_lab(g, v));
   aux[e] = 0.0f;

@@ -75,6 +75,14 @@ class Frame {
 
   void film(float* X, float* Y) { call_stage(film_brew_print_cuda, X, Y); }
 
+  // The highlight expansion of a film result in A into B. After the print
+  // and display stage the picture is display-referred, and the expansion
+  // would carry it past 1: it is held in [0, 1] again.
+  void expand_film_result() {
+    expand(A, B);
+    if (!o_.printOff) CUDA_LAUNCH(hold_display_range, pixels(), launch_shape::pixel_block(), B, W, H);
+  }
+
   // A stage that reports failure by its result fails the frame.
   template <typename Stage>
   void call_stage(Stage stage, float* X, float* Y) {
@@ -155,7 +163,7 @@ void Frame::run_plain_road() {
     if (o_.hdrComp && dedicated_) {
       compress(A, B);
       film(A, B);
-      expand(A, B);
+      expand_film_result();
     } else {
       film(A, B);
     }
@@ -242,7 +250,7 @@ void Frame::run_texture_road() {
     out_of_lab(B, false);
     if (o_.hdrComp) {
       film(B, A);
-      expand(A, B);
+      expand_film_result();
     } else {
       negative_highlights_shadows(B);
       film(B, A);

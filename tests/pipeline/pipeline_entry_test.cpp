@@ -58,7 +58,11 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
        {"exposure_log", "film"}},
       {"plain, film, dedicated with hdrComp",
        [](TextureOptionsStruct& o) { o.inputGamut = 4; o.hdrComp = 1; o.brewSoftClipOn = 1; },
-       {"highlights_shadows_Kernel", "RGBA_ACES_AP0_compress", "film", "RGBA_ACES_AP0_expand_sRGB"}},
+       {"highlights_shadows_Kernel", "RGBA_ACES_AP0_compress", "film", "RGBA_ACES_AP0_expand_sRGB",
+        "hold_display_range"}},
+      {"plain, negative only, dedicated with hdrComp: scene-referred, not held",
+       [](TextureOptionsStruct& o) { o.inputGamut = 5; o.hdrComp = 1; o.printOff = 1; },
+       {"RGBA_ACES_AP1_compress", "film", "RGBA_ACES_AP1_expand_sRGB"}},
       {"plain, camera stock 0 with the print stage still runs the film stage",
        [](TextureOptionsStruct& o) { o.cameraStock = 0; o.inputGamut = 30; }, {"film"}},
       {"plain, no film, soft clip",
@@ -77,7 +81,7 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
        [](TextureOptionsStruct& o) { o.inputGamut = 0; o.ensemblePitchScaled = 1.2f; o.hdrComp = 1;
                                      o.brewSoftClipOn = 1; o.exposureAmount = 2.0f; o.exposureMode = 2; },
        concat({{"exposure_linear_gamma", "highlights_shadows_Kernel", "Lin_rec709_compress_LAB"}, texture_levels(1),
-               {"LAB_Lin_rec709", "film", "RGBA_rec709_expand_sRGB"}})},
+               {"LAB_Lin_rec709", "film", "RGBA_rec709_expand_sRGB", "hold_display_range"}})},
       {"texture, dedicated, film without hdrComp",
        [](TextureOptionsStruct& o) { o.inputGamut = 5; o.ensemblePitchScaled = 0.0f; o.brewSoftClipOn = 1;
                                      o.softClipOn = 1; o.halationOff = 0; },
