@@ -1,0 +1,154 @@
+// A project as a damaged file, a script or a hand edit can store it: every
+// parameter of the catalogue at values outside what it declares, rendered
+// through the host on a film look with every stage switched on.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cudasim/cudasim_control.h"
+#include "params/param_catalogue.h"
+#include "tests/host/ofx_test_host.h"
+
+using namespace ofxtest;
+using kalthorne::params::kParamSpecs;
+using kalthorne::params::ParamKind;
+
+namespace {
+
+constexpr int kW = 6, kH = 4;
+
+// Scene-linear Rec.709 from black to highlights far above 1, where the
+// highlight expansion after the print used to leave the display range.
+std::shared_ptr<ImageBuffer> linearHighlights() {
+    auto img = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
+    const float levels[] = {0.0f, 0.01f, 0.18f, 0.5f, 1.0f, 2.5f, 4.0f, 9.0f, 16.0f, 30.0f, 120.0f};
+    img->fillWith([&](int x, int y, int c) {
+        return c == 3 ? 0.5f : levels[(x + kW * y + 3 * c) % 11] * (c == 1 ? 0.8f : 1.0f);
+    });
+    return img;
+}
+
+// The values a hostile project stores, per kind: non-finite numbers, huge
+// ones, and just past each end of the declared range.
+std::vector<double> hostileValues(const kalthorne::params::ParamSpec& p) {
+    switch (p.kind) {
+        case ParamKind::Double:
+            return {NAN, INFINITY, -INFINITY, 1e30, -1e30, 1e300, p.low - 1.0, p.high + 1.0};
+        case ParamKind::Int:
+            return {INT_MIN, INT_MAX, -1.0, p.low - 1.0, p.high + 1.0};
+        case ParamKind::Boolean:
+            return {-1.0, 2.0};
+        case ParamKind::Choice:
+            return {-1.0, double(p.attributes.optionCount), INT_MAX};
+        case ParamKind::PushButton:
+            break;
+    }
+    return {};
+}
+
+class HostileProject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cudasim::reset();
+        std::string error;
+        ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+        inst = host.createInstance(kOfxImageEffectContextFilter);
+        ASSERT_EQ(inst->createStatus(), kOfxStatOK);
+    }
+
+    // Camera stock 13 and print stock 9 on linear Rec.709 with halation,
+    // texture, soft clip and HDR compression on.
+    void everyStageOn() {
+        for (const auto& edit : std::vector<std::pair<const char*, double>>{
+                 {"PrintDisplayBypass", 0}, {"CameraStock", 13}, {"PrintProfile", 9}, {"InputGamut", 0}})
+            ASSERT_EQ(inst->userEdit(edit.first, edit.second), kOfxStatOK) << edit.first;
+        for (const auto& set : std::vector<std::pair<const char*, double>>{{"HalationBypass", 0},
+                                                                            {"PitchBypass", 0},
+                                                                            {"EnsemblePitch", 6.0},
+                                                                            {"BassPitch", 7.0},
+                                                                            {"SoftClips", 1},
+                                                                            {"CameraHighlightsCeiling", 0.9},
+                                                                            {"HDRcomp", 1}})
+            inst->setValue(set.first, set.second);
+    }
+
+    // One frame: a status of OK, every sample finite, alpha carried, and a
+    // display-referred picture when the print stage is sure to run. The
+    // render writes no parameter.
+    void renderSoundly(const std::string& what, bool printRuns) {
+        inst->clearRecords();
+        dst->fill(-7.0f);
+        ASSERT_EQ(inst->render(0, rect(0, 0, kW, kH)), kOfxStatOK) << what;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    const float v = dst->pixelF(x, y)[c];
+                    ASSERT_TRUE(std::isfinite(v)) << what << " at " << x << "," << y << "," << c;
+                    if (c == 3) {
+                        ASSERT_EQ(v, src->pixelF(x, y)[3]) << what;
+                    } else if (printRuns) {
+                        ASSERT_TRUE(v >= 0.0f && v <= 1.0f) << what << ": " << v;
+                    }
+                }
+        EXPECT_TRUE(inst->events(Event::Kind::SetValue).empty()) << what << ": the render wrote a parameter";
+        EXPECT_EQ(inst->liveImages(), 0);
+    }
+
+    Host host;
+    std::unique_ptr<Instance> inst;
+    std::shared_ptr<ImageBuffer> src = linearHighlights();
+    std::shared_ptr<ImageBuffer> dst = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
+};
+
+// Every parameter at every hostile value of its kind. Numbers go a sixth of
+// them at a time (one render per class of value and group); they cannot
+// switch a stage off, so the frame stays display-referred. Switches and
+// choices go one at a time: they may turn the print off or pass the frame
+// through.
+TEST_F(HostileProject, NoStoredValueMakesAFrameNonFiniteOrLeaveTheDisplayRange) {
+    everyStageOn();
+    inst->setClipImage("Source", src);
+    inst->setClipImage("Output", dst);
+    renderSoundly("the look with HDR compression", true);
+    // Off from here: the compression's black for a non-finite luminance
+    // would hide what a stored value does to the print.
+    inst->setValue("HDRcomp", 0);
+    renderSoundly("the look", true);
+    if (HasFatalFailure()) return;
+
+    constexpr size_t kGroups = 6, kNumberClasses = 8;
+    for (size_t cls = 0; cls < kNumberClasses; ++cls)
+        for (size_t group = 0; group < kGroups; ++group) {
+            std::vector<std::pair<const char*, double>> kept;
+            size_t n = 0;
+            for (const auto& p : kParamSpecs) {
+                if ((p.kind != ParamKind::Double && p.kind != ParamKind::Int) || n++ % kGroups != group) continue;
+                kept.emplace_back(p.name, inst->value(p.name));
+                const std::vector<double> values = hostileValues(p);
+                inst->setValue(p.name, values[cls % values.size()]);
+            }
+            renderSoundly("value class " + std::to_string(cls) + " from " + kept.front().first + " on", true);
+            if (HasFatalFailure()) return;
+            for (const auto& k : kept) inst->setValue(k.first, k.second);
+        }
+
+    for (const auto& p : kParamSpecs) {
+        if (p.kind != ParamKind::Boolean && p.kind != ParamKind::Choice) continue;
+        const double kept = inst->value(p.name);
+        for (double v : hostileValues(p)) {
+            inst->setValue(p.name, v);
+            renderSoundly(std::string(p.name) + " = " + std::to_string(v), false);
+            if (HasFatalFailure()) return;
+        }
+        inst->setValue(p.name, kept);
+    }
+    EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+}
+
+}  // namespace
