@@ -26,6 +26,26 @@
 #define CUDASIM_UNPOISON(p, size) ((void)(p), (void)(size))
 #endif
 
+// ThreadSanitizer keeps a context per fiber and must be switched to the
+// fiber about to run just before each stack switch; a switch orders what
+// one simulated thread did before the barrier before what the next does.
+// The entry of a fiber is left uninstrumented: it never returns, and a
+// reused context would otherwise gain one call frame per block.
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#define CUDASIM_FIBER_ENTRY __attribute__((no_sanitize_thread))
+#define CUDASIM_TSAN_CURRENT() __tsan_get_current_fiber()
+#define CUDASIM_TSAN_CREATE() __tsan_create_fiber(0)
+#define CUDASIM_TSAN_DESTROY(fiber) __tsan_destroy_fiber(fiber)
+#define CUDASIM_TSAN_SWITCH(fiber) __tsan_switch_to_fiber(fiber, 0)
+#else
+#define CUDASIM_FIBER_ENTRY
+#define CUDASIM_TSAN_CURRENT() nullptr
+#define CUDASIM_TSAN_CREATE() nullptr
+#define CUDASIM_TSAN_DESTROY(fiber) ((void)(fiber))
+#define CUDASIM_TSAN_SWITCH(fiber) ((void)(fiber))
+#endif
+
 CUDASIM_API thread_local uint3 threadIdx;
 CUDASIM_API thread_local uint3 blockIdx;
 CUDASIM_API thread_local uint3 blockDim;
@@ -138,8 +158,13 @@ struct Cooperative {
   // The scheduler's stack, as the sanitizer reports it on each fiber entry.
   const void* scheduler_bottom = nullptr;
   size_t scheduler_size = 0;
+  // ThreadSanitizer contexts: the scheduler's, and one per fiber slot, made
+  // once per host thread and reused by every block it runs.
+  void* tsan_scheduler = nullptr;
+  std::vector<void*> tsan_fibers;
 
   ~Cooperative() {
+    for (void* fiber : tsan_fibers) CUDASIM_TSAN_DESTROY(fiber);
     if (!region.base) return;
     std::lock_guard<std::mutex> lock(region_mutex);
     free_regions().push_back(region);
@@ -148,12 +173,13 @@ struct Cooperative {
 
 thread_local Cooperative tls_coop;
 
-void fiber_main(Cooperative* c) {
+CUDASIM_FIBER_ENTRY void fiber_main(Cooperative* c) {
   CUDASIM_FINISH_SWITCH(nullptr, &c->scheduler_bottom, &c->scheduler_size);
   c->body(c->context);
   c->fibers[size_t(c->current)].done = true;
   void* dead;
   CUDASIM_START_SWITCH(nullptr, c->scheduler_bottom, c->scheduler_size);
+  CUDASIM_TSAN_SWITCH(c->tsan_scheduler);
   cudasim_switch_stack(&dead, c->scheduler_sp);
   std::abort();  // never resumed
 }
@@ -184,6 +210,8 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
   size_t n = size_t(block.x) * block.y * block.z;
   if (!c.region.base) c.region = acquire_region();
   c.fibers.assign(n, Fiber{});
+  c.tsan_scheduler = CUDASIM_TSAN_CURRENT();
+  while (c.tsan_fibers.size() < n) c.tsan_fibers.push_back(CUDASIM_TSAN_CREATE());
   c.body = body;
   c.context = context;
   size_t i = 0;
@@ -207,6 +235,7 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
       threadIdx = f.index;
       void* fake_stack = nullptr;
       CUDASIM_START_SWITCH(&fake_stack, f.stack_bottom, kFiberStack - kGuardPage);
+      CUDASIM_TSAN_SWITCH(c.tsan_fibers[k]);
       cudasim_switch_stack(&c.scheduler_sp, f.sp);
       CUDASIM_FINISH_SWITCH(fake_stack, nullptr, nullptr);
       if (!f.done) ++live;
@@ -252,6 +281,7 @@ void syncthreads() {
   Fiber& f = c.fibers[size_t(c.current)];
   void* fake_stack = nullptr;
   CUDASIM_START_SWITCH(&fake_stack, c.scheduler_bottom, c.scheduler_size);
+  CUDASIM_TSAN_SWITCH(c.tsan_scheduler);
   cudasim_switch_stack(&f.sp, c.scheduler_sp);
   CUDASIM_FINISH_SWITCH(fake_stack, &c.scheduler_bottom, &c.scheduler_size);
 }
