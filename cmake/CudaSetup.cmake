@@ -2,7 +2,9 @@
 # for. The product wants 6.1, 7.0 and 7.5; a toolkit that has dropped some of
 # them (CUDA 13 keeps only 7.5) builds the ones it still has.
 include(CheckLanguage)
-check_language(CUDA)
+if(KALTHORNE_BUILD_PRODUCT)
+  check_language(CUDA)
+endif()
 
 set(KALTHORNE_WANTED_ARCHITECTURES 61 70 75)
 set(KALTHORNE_HAVE_NVCC OFF)
@@ -35,7 +37,7 @@ if(CMAKE_CUDA_COMPILER)
 else()
   find_package(CUDAToolkit QUIET)
   set(KALTHORNE_MIN_COMPUTE_CAPABILITY 75)
-  message(STATUS "nvcc not found: only the CPU build of the pipeline is made")
+  message(STATUS "nvcc not found or not wanted: only the CPU build of the pipeline is made")
 endif()
 message(STATUS "Device code for compute capabilities: ${KALTHORNE_CUDA_ARCHITECTURES} (lowest ${KALTHORNE_MIN_COMPUTE_CAPABILITY})")
 
