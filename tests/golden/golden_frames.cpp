@@ -8,8 +8,8 @@
 //                                to find the first differing element between two builds
 //
 // Each run also checks what every frame must keep: the entry succeeds, every
-// device allocation is freed once with no stray pointer or overrun, and no
-// output value is memory that no kernel wrote.
+// device allocation and stream is released once with no stray pointer,
+// stream or overrun, and no output value is memory that no kernel wrote.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -64,8 +64,9 @@ Frame render(const std::string& road, const Shape& s) {
   const cudasim::AllocationStats a = cudasim::allocation_stats();
   if (!ok)
     f.fault = "the entry failed";
-  else if (a.live != 0 || a.frees != a.allocations || a.double_frees + a.invalid_frees + a.guard_overruns + a.bad_pointers)
-    f.fault = "device memory misused: " + (cudasim::violations().empty() ? std::string("a buffer stayed allocated")
+  else if (a.live + a.live_streams != 0 || a.frees != a.allocations ||
+           a.double_frees + a.invalid_frees + a.guard_overruns + a.bad_pointers + a.bad_streams != 0)
+    f.fault = "device memory misused: " + (cudasim::violations().empty() ? std::string("something stayed allocated")
                                                                          : cudasim::violations().front());
   else
     for (size_t i = 0; i < f.out.size(); ++i)
