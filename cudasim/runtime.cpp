@@ -498,12 +498,22 @@ cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
   return cudaSuccess;
 }
 
-// The pool handle of a device's default pool; null when there is none.
-MemPool* pool_of(cudaMemPool_t handle) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  for (auto& p : mem_pools())
-    if (reinterpret_cast<cudaMemPool_t>(&p.second) == handle) return &p.second;
-  return nullptr;
+// Of the pool attributes the stand-in keeps only the release threshold (the
+// memory a pool may hold beyond its allocations); frees return memory at once.
+cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
+  return api_call(function, std::to_string(int(attr)), [&](Call&) {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    MemPool* pool = nullptr;
+    for (auto& p : mem_pools())
+      if (reinterpret_cast<cudaMemPool_t>(&p.second) == memPool) pool = &p.second;
+    if (!pool || !value) return cudaErrorInvalidValue;
+    if (attr != cudaMemPoolAttrReleaseThreshold) return cudaErrorNotSupported;
+    if (set)
+      std::memcpy(&pool->release_threshold, value, sizeof(uint64_t));
+    else
+      std::memcpy(value, &pool->release_threshold, sizeof(uint64_t));
+    return cudaSuccess;
+  });
 }
 
 }  // namespace
@@ -666,28 +676,12 @@ cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int de
   });
 }
 
-// Of the pool attributes the stand-in keeps only the release threshold (the
-// memory a pool may hold beyond its allocations); frees return memory at once.
 cudaError_t CUDARTAPI cudaMemPoolSetAttribute(cudaMemPool_t memPool, enum cudaMemPoolAttr attr, void* value) {
-  return api_call("cudaMemPoolSetAttribute", std::to_string(int(attr)), [&](Call&) {
-    MemPool* pool = pool_of(memPool);
-    if (!pool || !value) return cudaErrorInvalidValue;
-    if (attr != cudaMemPoolAttrReleaseThreshold) return cudaErrorNotSupported;
-    std::lock_guard<std::mutex> lock(state().mutex);
-    std::memcpy(&pool->release_threshold, value, sizeof(uint64_t));
-    return cudaSuccess;
-  });
+  return pool_attribute("cudaMemPoolSetAttribute", memPool, attr, value, true);
 }
 
 cudaError_t CUDARTAPI cudaMemPoolGetAttribute(cudaMemPool_t memPool, enum cudaMemPoolAttr attr, void* value) {
-  return api_call("cudaMemPoolGetAttribute", std::to_string(int(attr)), [&](Call&) {
-    MemPool* pool = pool_of(memPool);
-    if (!pool || !value) return cudaErrorInvalidValue;
-    if (attr != cudaMemPoolAttrReleaseThreshold) return cudaErrorNotSupported;
-    std::lock_guard<std::mutex> lock(state().mutex);
-    std::memcpy(value, &pool->release_threshold, sizeof(uint64_t));
-    return cudaSuccess;
-  });
+  return pool_attribute("cudaMemPoolGetAttribute", memPool, attr, value, false);
 }
 
 cudaError_t CUDARTAPI cudaGetLastError(void) {

@@ -122,6 +122,14 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_EQ(sync_allocs, 2);  // cudaMalloc and its cudaFree; the stream-ordered pair is free of charge
   EXPECT_EQ(waits, 1);        // the cudaFree
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
+
+  cudaMemPool_t pool = nullptr;
+  uint64_t keep = UINT64_MAX, kept = 0;
+  ASSERT_EQ(cudaDeviceGetDefaultMemPool(&pool, 0), cudaSuccess);
+  EXPECT_EQ(cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &keep), cudaSuccess);
+  EXPECT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept), cudaSuccess);
+  EXPECT_EQ(kept, keep);
+  EXPECT_EQ(cudaDeviceGetDefaultMemPool(&pool, 1), cudaErrorInvalidDevice);
 }
 
 // A reduction through the policies sums like the sequential back end, reads
