@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
 namespace cudasim {
 namespace detail {
@@ -115,14 +116,19 @@ std::string pointer_text(const void* p) {
 }
 
 // Logs the call, applies injected failures and records the result as the
-// thread's last error. The body fills in what the call did.
+// thread's last error. A body taking the Call fills in what the call did.
 template <typename F>
 cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
   Call call;
   call.function = function;
   call.arguments = arguments;
   cudaError_t result = injected_failure(function);
-  if (result == cudaSuccess) result = body(call);
+  if (result == cudaSuccess) {
+    if constexpr (std::is_invocable<F, Call&>::value)
+      result = body(call);
+    else
+      result = body();
+  }
   call.result = result;
   if (result != cudaSuccess) call.sync_allocs = call.host_waits = 0;
   {
@@ -501,7 +507,7 @@ cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
 // Of the pool attributes the stand-in keeps only the release threshold (the
 // memory a pool may hold beyond its allocations); frees return memory at once.
 cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
-  return api_call(function, std::to_string(int(attr)), [&](Call&) {
+  return api_call(function, std::to_string(int(attr)), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
     MemPool* pool = nullptr;
     for (auto& p : mem_pools())
@@ -521,7 +527,7 @@ cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemP
 extern "C" {
 
 cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
-  return api_call("cudaGetDeviceCount", "", [&](Call&) {
+  return api_call("cudaGetDeviceCount", "", [&] {
     if (!count) return cudaErrorInvalidValue;
     *count = device_count();
     return *count == 0 ? cudaErrorNoDevice : cudaSuccess;
@@ -529,7 +535,7 @@ cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
 }
 
 cudaError_t CUDARTAPI cudaGetDevice(int* device) {
-  return api_call("cudaGetDevice", "", [&](Call&) {
+  return api_call("cudaGetDevice", "", [&] {
     if (!device) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     *device = tls_device;
@@ -538,7 +544,7 @@ cudaError_t CUDARTAPI cudaGetDevice(int* device) {
 }
 
 cudaError_t CUDARTAPI cudaSetDevice(int device) {
-  return api_call("cudaSetDevice", std::to_string(device), [&](Call&) {
+  return api_call("cudaSetDevice", std::to_string(device), [&] {
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     Device d;
@@ -550,7 +556,7 @@ cudaError_t CUDARTAPI cudaSetDevice(int device) {
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr attr, int device) {
-  return api_call("cudaDeviceGetAttribute", args_text({std::to_string(int(attr)), std::to_string(device)}), [&](Call&) {
+  return api_call("cudaDeviceGetAttribute", args_text({std::to_string(int(attr)), std::to_string(device)}), [&] {
     Device d;
     if (!value) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
@@ -666,7 +672,7 @@ cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int device) {
-  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&](Call&) {
+  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&] {
     if (!memPool) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
