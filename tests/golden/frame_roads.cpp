@@ -31,8 +31,10 @@ Values with(Values base, const Values& more) {
 
 // The plain road's three no-film branches, the film stage with and without
 // print, bleach and each diffusion band, the texture road on generic and
-// dedicated gamuts, and every stage at once. Input 11 (ARRI LogC3, a generic
-// gamut) unless a road names another.
+// dedicated gamuts, and every stage at once. Blends, casts, tints and print
+// saturation away from neutral make the print plane and every hold of the
+// film stage reach the output. Input 11 (ARRI LogC3, a generic gamut) unless
+// a road names another.
 const std::vector<Road>& roads() {
   static const std::vector<Road> table = {
       {"nostock", {{"Exposure", 0.3}}},
@@ -42,16 +44,21 @@ const std::vector<Road>& roads() {
       {"halation", {{"HalationBypass", 0}, {"HalationBreadth", 0.6}}},
       {"stock_printoff", {{"CameraStock", 13}}},
       {"stock_printoff_bleach_lomid",
-       {{"CameraStock", 7}, {"BrewBleachBypass", 1}, {"DiffuseLoMid", 0.4}, {"Agitate", 1}}},
-      {"stock_print", {{"CameraStock", 13}, {"PrintDisplayBypass", 0}, {"PrintProfile", 2}}},
+       {{"CameraStock", 7}, {"BrewBleachBypass", 1}, {"DiffuseLoMid", 0.4}, {"Agitate", 1}, {"NegBlend", 0.3},
+        {"NegCast", 4300}, {"NegTintGtoM", 0.4}}},
+      {"stock_print",
+       {{"CameraStock", 13}, {"PrintDisplayBypass", 0}, {"PrintProfile", 2}, {"PrintBlend", 0.35},
+        {"PrintSaturation", 0.8}, {"PrintCast", 9000}, {"PrintTintRtoC", -0.2}}},
       {"stock_print_bleach_midhi",
        {{"CameraStock", 5}, {"PrintDisplayBypass", 0}, {"PrintProfile", 7}, {"BrewBleachBypass", 1},
-        {"PrintBleachBypass", 1}, {"DiffuseMidHi", 0.3}}},
+        {"PrintBleachBypass", 1}, {"DiffuseMidHi", 0.3}, {"PrintBlend", 0.6}, {"NegTintRtoC", 0.5}}},
       {"stock_print_diffuse_both",
        {{"CameraStock", 20}, {"PrintDisplayBypass", 0}, {"PrintProfile", 4}, {"DiffuseLoMid", 0.5},
         {"DiffuseMidHi", 0.2}, {"Agitate", 5}, {"Replenish", 0.3}}},
       {"stock_display", {{"CameraStock", 2}, {"PrintDisplayBypass", 0}, {"PrintProfile", 0}}},
-      {"print_only", {{"PrintDisplayBypass", 0}, {"PrintProfile", 9}}},
+      {"print_only",
+       {{"PrintDisplayBypass", 0}, {"PrintProfile", 9}, {"PrintBlend", 0.5}, {"PrintSaturation", 0.7},
+        {"PrintCast", 3800}}},
       {"linear_hdr_stock_print",
        {{"InputGamut", 0}, {"HDRcomp", 1}, {"Exposure", 0.1}, {"CameraStock", 13}, {"BrewHighlightCeiling", 0.8},
         {"PrintDisplayBypass", 0}, {"PrintProfile", 2}}},
@@ -66,7 +73,8 @@ const std::vector<Road>& roads() {
        with(kAllPitches, {{"Exposure", 0.2}, {"HalationBypass", 0}, {"SoftClips", 1},
                           {"CameraHighlightsCeiling", 0.85}, {"CameraHighlightsRecover", 0.3}, {"CameraStock", 13},
                           {"BrewHighlightCeiling", 0.9}, {"DiffuseLoMid", 0.6}, {"DiffuseMidHi", 0.4},
-                          {"PrintDisplayBypass", 0}, {"PrintProfile", 2}})},
+                          {"PrintDisplayBypass", 0}, {"PrintProfile", 2}, {"PrintBlend", 0.25},
+                          {"NegBlend", 0.1}})},
       {"everything_linear_hdr",
        with(kAllPitches, {{"InputGamut", 30}, {"HDRcomp", 1}, {"Exposure", 0.05}, {"HalationBypass", 0},
                           {"SoftClips", 2}, {"CameraShadowsCeiling", 0.3}, {"CameraStock", 24},
