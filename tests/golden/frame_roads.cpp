@@ -31,10 +31,10 @@ Values with(Values base, const Values& more) {
 
 // The plain road's three no-film branches, the film stage with and without
 // print, bleach and each diffusion band, the texture road on generic and
-// dedicated gamuts, and every stage at once. Blends, casts, tints and print
-// saturation away from neutral make the print plane and every hold of the
-// film stage reach the output. Input 11 (ARRI LogC3, a generic gamut) unless
-// a road names another.
+// dedicated gamuts, and every stage at once. Blends away from neutral make
+// the print plane reach the output (with PrintBlend 0 nothing reads it);
+// casts, tints and print saturation grade. Input 11 (ARRI LogC3, a generic
+// gamut) unless a road names another.
 const std::vector<Road>& roads() {
   static const std::vector<Road> table = {
       {"nostock", {{"Exposure", 0.3}}},
