@@ -23,7 +23,8 @@ struct Shape {
   dim3 block, grid;
 };
 
-// Device planes of one call; every pointer is either null or owned here.
+// Device planes of one call; every pointer is either null or owned here, and
+// freed at the latest when the call ends, also when a device library throws.
 struct FilmPlanes {
   float* print = nullptr;
   float* alpha = nullptr;
@@ -44,6 +45,7 @@ struct FilmPlanes {
     if (print) cudaFree(print);
     print = nullptr;
   }
+  ~FilmPlanes() { free_all(); }
 };
 
 bool allocate(float*& p, size_t floats) {
