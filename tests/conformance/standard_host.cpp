@@ -8,11 +8,11 @@ namespace ie = ofxh::ImageEffect;
 
 namespace {
 
-std::string format(const char* fmt, va_list args) {
-  if (!fmt) return std::string();
-  char buffer[4096];
-  std::vsnprintf(buffer, sizeof buffer, fmt, args);
-  return buffer;
+OfxStatus post(std::vector<Message>& to, const char* type, const char* id, const char* fmt, va_list args) {
+  char text[4096] = "";
+  if (fmt) std::vsnprintf(text, sizeof text, fmt, args);
+  to.push_back(Message{type ? type : "", id ? id : "", text});
+  return kOfxStatOK;
 }
 
 // A parameter whose value lives in its instance's table.
@@ -129,8 +129,7 @@ ie::Descriptor* Host::makeDescriptor(const std::string& path, ie::ImageEffectPlu
   return new ie::Descriptor(path, plugin);
 }
 OfxStatus Host::vmessage(const char* type, const char* id, const char* fmt, va_list args) {
-  messages.push_back(Message{type ? type : "", id ? id : "", format(fmt, args)});
-  return kOfxStatOK;
+  return post(messages, type, id, fmt, args);
 }
 OfxStatus Host::setPersistentMessage(const char* type, const char* id, const char* fmt, va_list args) {
   return vmessage(type, id, fmt, args);
@@ -240,8 +239,7 @@ OfxStatus Instance::editBegin(const std::string&) { return kOfxStatOK; }
 OfxStatus Instance::editEnd() { return kOfxStatOK; }
 
 OfxStatus Instance::vmessage(const char* type, const char* id, const char* fmt, va_list args) {
-  messages.push_back(Message{type ? type : "", id ? id : "", format(fmt, args)});
-  return kOfxStatOK;
+  return post(messages, type, id, fmt, args);
 }
 OfxStatus Instance::setPersistentMessage(const char* type, const char* id, const char* fmt, va_list args) {
   return vmessage(type, id, fmt, args);

@@ -101,6 +101,9 @@ class PropertySet {
 
  private:
   friend class Host;
+  // A plug-in's write of `count` values from `index` (-1: all values).
+  OfxStatus pluginWrite(const char* name, Type type, int index, int count, const void* values);
+
   static constexpr std::uint32_t kMagic = 0x50524f50;
   std::uint32_t magic_ = kMagic;
   mutable std::recursive_mutex mutex_;

@@ -218,33 +218,20 @@ void store(PropertySet::Property& p, int index, const void* values, int i) {
 OfxStatus PropertySet::suiteSet(const char* name, int index, Type type, const void* value) {
   if (!name || !value) return kOfxStatErrBadHandle;
   if (index < 0) return kOfxStatErrBadIndex;
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    auto it = props_.find(name);
-    if (it == props_.end()) {
-      if (sealed_) return kOfxStatErrUnknown;
-      it = props_.emplace(name, Property{}).first;
-      it->second.type = type;
-      it->second.fixedDimension = 0;
-    }
-    Property& p = it->second;
-    if (p.type != type) return kOfxStatErrValue;
-    const int fixed = p.fixedDimension < 0 ? p.dimension() : p.fixedDimension;
-    if (fixed > 0 && index >= fixed) return kOfxStatErrBadIndex;
-    if (type == Type::Int && refusePluginSetInt && refusePluginSetInt(name, *static_cast<const int*>(value)))
-      return kOfxStatFailed;
-    store(p, index, value, 0);
-  }
-  if (onPluginSet) onPluginSet(name);
-  return kOfxStatOK;
+  return pluginWrite(name, type, index, 1, value);
 }
 
 OfxStatus PropertySet::suiteSetN(const char* name, int count, Type type, const void* values) {
   if (!name || count < 0 || (count > 0 && !values)) return kOfxStatErrBadHandle;
+  return pluginWrite(name, type, -1, count, values);
+}
+
+OfxStatus PropertySet::pluginWrite(const char* name, Type type, int index, int count, const void* values) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     auto it = props_.find(name);
     if (it == props_.end()) {
+      // An unsealed set takes what the plug-in sets, of any count.
       if (sealed_) return kOfxStatErrUnknown;
       it = props_.emplace(name, Property{}).first;
       it->second.type = type;
@@ -253,11 +240,14 @@ OfxStatus PropertySet::suiteSetN(const char* name, int count, Type type, const v
     Property& p = it->second;
     if (p.type != type) return kOfxStatErrValue;
     const int fixed = p.fixedDimension < 0 ? p.dimension() : p.fixedDimension;
-    if (fixed > 0 && count > fixed) return kOfxStatErrBadIndex;
-    if (fixed == 0) {  // a variable count becomes the count set
+    const int first = index < 0 ? 0 : index;
+    if (fixed > 0 && first + count > fixed) return kOfxStatErrBadIndex;
+    for (int i = 0; i < count && type == Type::Int && refusePluginSetInt; ++i)
+      if (refusePluginSetInt(name, static_cast<const int*>(values)[i])) return kOfxStatFailed;
+    if (index < 0 && fixed == 0) {  // all values of a variable count: the count becomes the one set
       p.ints.clear(), p.doubles.clear(), p.strings.clear(), p.pointers.clear();
     }
-    for (int i = 0; i < count; ++i) store(p, i, values, i);
+    for (int i = 0; i < count; ++i) store(p, first + i, values, i);
   }
   if (onPluginSet) onPluginSet(name);
   return kOfxStatOK;
