@@ -104,7 +104,9 @@ TEST_F(FilmStage, PrintRoadsLaunchTheirKernel) {
 
 // With the print stage on, the negative hands the print stage the same
 // linear picture in both frames (and the print plane, checked by the print
-// result being the same with PrintBlend 0 and 1 when nothing grades).
+// result being the same with PrintBlend 0 and 1 when nothing grades; no
+// pixel of this frame is dark enough to fall below black, where only the
+// graded side would be held).
 TEST_F(FilmStage, NegativeOutputFillsBothFramesAndKeepsAlpha) {
   TextureOptionsStruct o = plain_negative_record(11, 3);
   const std::vector<float> in = random_frame(11, 3, 6);
