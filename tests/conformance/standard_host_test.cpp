@@ -81,7 +81,7 @@ std::map<std::string, std::string> expectedDescriptor(const cat::ParamSpec& s) {
   p.setIntProperty(kOfxParamPropEnabled, a.visible);
   p.setIntProperty(kOfxParamPropSecret, !a.visible);
   if (s.kind == cat::ParamKind::Double) {
-    for (const char* k : {kOfxParamPropDefault}) p.setDoubleProperty(k, s.defaultValue);
+    p.setDoubleProperty(kOfxParamPropDefault, s.defaultValue);
     for (const char* k : {kOfxParamPropMin, kOfxParamPropDisplayMin}) p.setDoubleProperty(k, s.low);
     for (const char* k : {kOfxParamPropMax, kOfxParamPropDisplayMax}) p.setDoubleProperty(k, s.high);
     if (a.digits) p.setIntProperty(kOfxParamPropDigits, a.digits);
