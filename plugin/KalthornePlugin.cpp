@@ -146,7 +146,10 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
         failRender(kMismatchText, kOfxStatErrImageFormat);
     const int channels = channelCountOf(dst->getPixelComponents());
     if (channels == 0) failRender(kComponentsText, kOfxStatErrUnsupported);
-    if (m_OutputClip->getPixelDepth() != OFX::eBitDepthFloat) failRender(kDepthText, kOfxStatErrUnsupported);
+    // The images themselves too: a host may deliver 8- or 16-bit images under
+    // a clip that says float (source and output depths are equal by now).
+    if (m_OutputClip->getPixelDepth() != OFX::eBitDepthFloat || dst->getPixelDepth() != OFX::eBitDepthFloat)
+        failRender(kDepthText, kOfxStatErrUnsupported);
     if (!sameRect(src->getBounds(), dst->getBounds())) failRender(kSizeText, kOfxStatErrImageFormat);
 
     renderInternal(args, src.get(), dst.get(), channels);

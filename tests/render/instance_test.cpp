@@ -212,6 +212,12 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
         {"output clip not float",
          [](Instance& i) { i.setClipFormat("Output", kOfxImageComponentRGBA, kOfxBitDepthShort); },
          kOfxStatErrUnsupported, depthText},
+        {"8-bit images under a float clip",
+         [&](Instance& i) {
+             i.setClipImage("Source", frame(kOfxImageComponentRGBA, kOfxBitDepthByte));
+             i.setClipImage("Output", frame(kOfxImageComponentRGBA, kOfxBitDepthByte));
+         },
+         kOfxStatErrUnsupported, depthText},
         {"no source, 16-bit output image",
          [&](Instance& i) { unplug(i); i.setClipImage("Output", frame(kOfxImageComponentRGBA, kOfxBitDepthShort)); },
          kOfxStatErrUnsupported, depthText},
