@@ -25,7 +25,12 @@ if(CMAKE_CUDA_COMPILER)
     set(_supported 75)
   endif()
   # A list set by hand (for a quicker build) replaces the default; the
-  # bundle's device-code test then says which families it leaves out.
+  # bundle's device-code test then says which families it leaves out. Build
+  # folders configured before the default grew cached it: that entry goes.
+  get_property(_doc CACHE KALTHORNE_CUDA_ARCHITECTURES PROPERTY HELPSTRING)
+  if(_doc MATCHES "^Compute capabilities the device code is compiled for")
+    unset(KALTHORNE_CUDA_ARCHITECTURES CACHE)
+  endif()
   set(KALTHORNE_CUDA_ARCHITECTURES "" CACHE STRING
       "Compute capabilities to build machine code for, e.g. 86;89 (empty: every family the toolkit builds)")
   if(NOT KALTHORNE_CUDA_ARCHITECTURES)
