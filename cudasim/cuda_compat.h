@@ -8,8 +8,11 @@
 
 #include <cuda_runtime.h>
 
-// Every launch of the project goes through this one macro.
+// Every launch of the project goes through one of these two macros: the
+// default stream, or a stream with an amount of dynamic shared memory.
 #define CUDA_LAUNCH(kernel, grid, block, ...) kernel<<<(grid), (block)>>>(__VA_ARGS__)
+#define CUDA_LAUNCH_STREAM(kernel, grid, block, shared, stream, ...) \
+  kernel<<<(grid), (block), (shared), (stream)>>>(__VA_ARGS__)
 
 // Kernels that rely on __syncthreads are marked for the CPU build, where their
 // blocks run with cooperative threads; the device build needs nothing.
@@ -36,6 +39,8 @@
 
 #define CUDA_LAUNCH(kernel, grid, block, ...) \
   ::cudasim::launch(#kernel, kernel, dim3(grid), dim3(block), ##__VA_ARGS__)
+#define CUDA_LAUNCH_STREAM(kernel, grid, block, shared, stream, ...) \
+  ::cudasim::launch_on(#kernel, kernel, dim3(grid), dim3(block), size_t(shared), (stream), ##__VA_ARGS__)
 
 #define CUDASIM_COOPERATIVE_KERNEL(kernel)                                      \
   static const bool cudasim_cooperative_##kernel##_registered =                 \

@@ -21,6 +21,9 @@ struct CUDASIM_API Device {
   int minor = 5;
   int computeMode = 0;  // cudaComputeModeDefault
   size_t totalGlobalMem = size_t(8) << 30;  // cudaMalloc fails beyond it
+  // false: the device code holds no machine code for this device (a later
+  // family), and cudaFuncGetAttributes answers cudaErrorNoKernelImageForDevice.
+  bool hasCode = true;
   // Values returned by cudaDeviceGetAttribute, keyed by cudaDeviceAttr; they
   // override the ones derived from the fields above.
   std::map<int, int> attributes;
@@ -31,13 +34,24 @@ CUDASIM_API void set_devices(const std::vector<Device>& devices);
 CUDASIM_API std::vector<Device> devices();
 
 struct CUDASIM_API Call {
-  std::string function;  // e.g. "cudaSetDevice"
+  std::string function;  // e.g. "cudaSetDevice", or a device library's call ("thrust::reduce")
   std::string arguments; // e.g. "1"
   cudaError_t result = cudaSuccess;
-  // cudaMalloc: the allocation made; cudaFree: the pointer freed;
-  // cudaMemcpy: the destination (and `source`).
+  // cudaMalloc(Async): the allocation made; cudaFree(Async): the pointer
+  // freed; cudaMemcpy(Async), cudaMemsetAsync: the destination (and
+  // `source`); a library call: the data it reads.
   const void* pointer = nullptr;
   const void* source = nullptr;
+  size_t bytes = 0;               // allocated, copied, set or read
+  cudaStream_t stream = nullptr;  // asynchronous calls and library calls
+  // What a successful call costs the device's schedule, as the runtime
+  // documents it: allocations and frees that synchronise the whole device
+  // (cudaMalloc, and freeing its memory), and the points where the host
+  // waits for work queued on the device (a synchronising free, a copy into
+  // host memory, a device or stream synchronisation, a library call that
+  // returns a device result).
+  int sync_allocs = 0;
+  int host_waits = 0;
 };
 CUDASIM_API std::vector<Call> call_log();
 CUDASIM_API void clear_call_log();
@@ -46,30 +60,49 @@ struct CUDASIM_API Launch {
   std::string kernel;
   dim3 grid;
   dim3 block;
-  bool ran = false;  // false when the configuration was refused or a failure injected
+  cudaStream_t stream = nullptr;
+  std::vector<LaunchArgument> arguments;  // in parameter order
+  bool ran = false;  // false when the configuration or the stream was refused or a failure injected
 };
 CUDASIM_API std::vector<Launch> launch_trace();
 CUDASIM_API void clear_launch_trace();
 
+// The call log, the launch trace, the list of violations and the memory of
+// freed addresses keep at most `entries` items each (default 65536; reset()
+// restores it); the oldest go first, and the dropped calls and launches are
+// counted, so a long run stays flat while a frame's worth stays whole.
+CUDASIM_API void set_log_limit(size_t entries);
+struct CUDASIM_API LogSizes {
+  size_t calls = 0, launches = 0, violations = 0, freed_addresses = 0;
+  size_t dropped_calls = 0, dropped_launches = 0;  // since the last clear of their log
+};
+CUDASIM_API LogSizes log_sizes();
+
 // Failure injection: counting from now, calls number nth .. nth+count-1
 // (1-based) of `function` return `error` (count < 0: every call from nth on).
 // `function` is a runtime function name ("cudaMalloc", "cudaMemcpy", ...),
-// "launch" for any kernel launch, or a kernel name.
+// "launch" for any kernel launch, a kernel name, or a device library's call
+// ("thrust::reduce", which then throws as the library does).
 CUDASIM_API void fail_call(const std::string& function, int nth, cudaError_t error,
                            int count = 1);
 CUDASIM_API void clear_failures();
 
 struct CUDASIM_API AllocationStats {
-  size_t allocations = 0;   // successful cudaMalloc calls with a non-empty size
-  size_t frees = 0;         // successful cudaFree calls of a live allocation
+  size_t allocations = 0;   // successful cudaMalloc and cudaMallocAsync calls with a non-empty size
+  size_t frees = 0;         // successful cudaFree and cudaFreeAsync calls of a live allocation
   size_t live = 0;          // allocations not yet freed
   size_t live_bytes = 0;
-  size_t double_frees = 0;  // cudaFree of an allocation already freed
-  size_t invalid_frees = 0; // cudaFree of a pointer that never was an allocation base
+  size_t peak_live_bytes = 0; // since reset() or reset_peak()
+  size_t double_frees = 0;  // a free of an allocation already freed
+  size_t invalid_frees = 0; // a free of a pointer that never was an allocation base
   size_t guard_overruns = 0;// writes found before or after an allocation (checked at free)
-  size_t bad_pointers = 0;  // kernel arguments or copies outside every live allocation
+  size_t bad_pointers = 0;  // kernel arguments, copies or library reads outside every live allocation
+  size_t live_streams = 0;  // streams created and not destroyed
+  size_t bad_streams = 0;   // uses of a stream handle never created or already destroyed
 };
 CUDASIM_API AllocationStats allocation_stats();
+// The peak of live device memory starts again from what is live now.
+CUDASIM_API void reset_peak();
 // Human-readable notes on each bad pointer and overrun since the last reset.
 CUDASIM_API std::vector<std::string> violations();
 // True when [p, p + bytes) lies inside one live allocation.
@@ -86,8 +119,9 @@ CUDASIM_API bool is_nan_sentinel(float value);
 CUDASIM_API void set_worker_threads(int count);
 
 // Back to the start state: one default device, empty logs and registry (live
-// allocations are released), no injected failures, the calling thread's
-// current device 0 and last error cleared.
+// allocations are released, live streams destroyed, the memory pools' release
+// thresholds 0), no injected failures, the calling thread's current device 0
+// and last error cleared.
 CUDASIM_API void reset();
 
 }  // namespace cudasim

@@ -1,14 +1,17 @@
-// Kernel launches of the CPU build: CUDA_LAUNCH expands to cudasim::launch,
-// which checks the configuration like the CUDA runtime, records the launch
-// and runs every thread of the grid on the host before it returns (one
-// default stream: each kernel sees the whole result of the one before).
+// Kernel launches of the CPU build: CUDA_LAUNCH and CUDA_LAUNCH_STREAM expand
+// to cudasim::launch_on, which checks the configuration and the stream like
+// the CUDA runtime, records the launch with its arguments and runs every
+// thread of the grid on the host before it returns (so each kernel sees the
+// whole result of the one before, whichever stream either went to).
 #pragma once
 
 #include <cuda_runtime_api.h>
 
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #define CUDASIM_API __attribute__((visibility("default")))
 
@@ -20,42 +23,75 @@ extern CUDASIM_API thread_local uint3 blockDim;
 extern CUDASIM_API thread_local uint3 gridDim;
 
 namespace cudasim {
+
+// One argument of a recorded launch (cudasim::launch_trace()).
+struct CUDASIM_API LaunchArgument {
+  bool is_pointer = false;
+  bool is_number = false;  // an integer, floating-point or bool argument; structures are neither
+  const void* pointer = nullptr;
+  double number = 0.0;
+};
+
 namespace detail {
 
 using ThreadBody = void (*)(void* context);
 
 // Checks and records the launch, then runs body once per thread unless the
-// configuration is refused or a failure is injected.
-CUDASIM_API void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block,
-                          ThreadBody body, void* context);
+// configuration or the stream is refused or a failure is injected.
+CUDASIM_API void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_t shared,
+                          cudaStream_t stream, std::vector<LaunchArgument>&& arguments, ThreadBody body,
+                          void* context);
 CUDASIM_API bool register_cooperative(const void* kernel);
 CUDASIM_API void syncthreads();
 // Notes a kernel pointer argument that lies outside every live allocation.
 CUDASIM_API void check_kernel_pointer(const char* name, int index, const void* pointer);
 
+// A device library's call that the stand-in runs on the host (a Thrust
+// algorithm): logged like a runtime call, with its injected failures, its
+// stream checked, the `bytes` it reads at `data` checked against the live
+// allocations, and what it costs the device's schedule.
+CUDASIM_API cudaError_t library_call(const char* function, const std::string& arguments, const void* data,
+                                     size_t bytes, cudaStream_t stream, int sync_allocs, int host_waits);
+
 template <typename T>
-inline void check_argument(const char* name, int index, const T& value) {
-  if constexpr (std::is_pointer<T>::value) check_kernel_pointer(name, index, value);
+inline void check_argument(const char* name, int index, const T& value, std::vector<LaunchArgument>& list) {
+  LaunchArgument a;
+  if constexpr (std::is_pointer<T>::value) {
+    check_kernel_pointer(name, index, value);
+    a.is_pointer = true;
+    a.pointer = value;
+  } else if constexpr (std::is_arithmetic<T>::value) {
+    a.is_number = true;
+    a.number = double(value);
+  }
+  list.push_back(a);
 }
 
 }  // namespace detail
 
 template <typename... Params, typename... Args>
-void launch(const char* name, void (*kernel)(Params...), dim3 grid, dim3 block, Args&&... args) {
+void launch_on(const char* name, void (*kernel)(Params...), dim3 grid, dim3 block, size_t shared,
+               cudaStream_t stream, Args&&... args) {
   static_assert(sizeof...(Params) == sizeof...(Args), "kernel launched with the wrong argument count");
   // Arguments are converted to the parameter types at the launch, as the
   // runtime copies them into the parameter buffer.
   using Frame = std::tuple<void (*)(Params...), std::decay_t<Params>...>;
   Frame frame(kernel, static_cast<std::decay_t<Params>>(std::forward<Args>(args))...);
+  std::vector<LaunchArgument> arguments;
   int index = 0;
-  std::apply([&](auto&, const auto&... values) { (detail::check_argument(name, index++, values), ...); },
+  std::apply([&](auto&, const auto&... values) { (detail::check_argument(name, index++, values, arguments), ...); },
              frame);
-  detail::run_grid(name, reinterpret_cast<const void*>(kernel), grid, block,
+  detail::run_grid(name, reinterpret_cast<const void*>(kernel), grid, block, shared, stream, std::move(arguments),
                    [](void* context) {
                      Frame& f = *static_cast<Frame*>(context);
                      std::apply([](auto fn, auto... values) { fn(values...); }, f);
                    },
                    &frame);
+}
+
+template <typename... Params, typename... Args>
+void launch(const char* name, void (*kernel)(Params...), dim3 grid, dim3 block, Args&&... args) {
+  launch_on(name, kernel, grid, block, 0, nullptr, std::forward<Args>(args)...);
 }
 
 }  // namespace cudasim

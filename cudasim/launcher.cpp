@@ -286,17 +286,27 @@ void syncthreads() {
   CUDASIM_FINISH_SWITCH(fake_stack, &c.scheduler_bottom, &c.scheduler_size);
 }
 
-void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, ThreadBody body, void* context) {
+void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_t shared, cudaStream_t stream,
+              std::vector<LaunchArgument>&& arguments, ThreadBody body, void* context) {
+  if (shared != 0) {
+    // Kernels here use static __shared__ arrays only; the stand-in has no
+    // dynamic shared memory to hand out.
+    std::fprintf(stderr, "cudasim: %s launched with %zu bytes of dynamic shared memory\n", name, shared);
+    std::abort();
+  }
   cudaError_t error = check_configuration(grid, block);
+  if (error == cudaSuccess && !stream_usable(stream, name)) error = cudaErrorInvalidResourceHandle;
   if (error == cudaSuccess) error = injected_failure("launch");
   if (error == cudaSuccess) error = injected_failure(name);
   bool cooperative;
   int workers;
   {
     std::lock_guard<std::mutex> lock(state().mutex);
-    state().launches.push_back(Launch{name, grid, block, error == cudaSuccess});
-    cooperative = state().cooperative.count(kernel) != 0;
-    workers = state().worker_threads;
+    State& s = state();
+    push_bounded(s.launches, Launch{name, grid, block, stream, std::move(arguments), error == cudaSuccess},
+                 s.log_limit, s.dropped_launches);
+    cooperative = s.cooperative.count(kernel) != 0;
+    workers = s.worker_threads;
   }
   if (error != cudaSuccess) {
     set_last_error(error);

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
 namespace cudasim {
 namespace detail {
@@ -27,25 +29,63 @@ constexpr unsigned char kGuardByte = 0xA5;
 struct Allocation {
   unsigned char* block;  // guard, payload, guard
   size_t size;
+  bool stream_ordered;   // from cudaMallocAsync: freeing it does not synchronise
 };
 
-// Keyed by the payload address; `freed` remembers released bases so a second
-// cudaFree is told apart from a pointer that never was an allocation.
+// Keyed by the payload address.
 std::map<uintptr_t, Allocation>& allocations() {
   static auto* m = new std::map<uintptr_t, Allocation>;
   return *m;
 }
-std::set<uintptr_t>& freed() {
-  static auto* s = new std::set<uintptr_t>;
-  return *s;
+
+// Released bases, so that a second free is told apart from a pointer that
+// never was an allocation; the oldest are forgotten beyond the log limit
+// (a very late second free then counts as an invalid free).
+struct FreedMemory {
+  std::map<uintptr_t, uint64_t> when;              // base -> sequence number of its latest free
+  std::deque<std::pair<uintptr_t, uint64_t>> order;
+  uint64_t next = 0;
+
+  void remember(uintptr_t base, size_t limit) {
+    when[base] = next;
+    order.emplace_back(base, next++);
+    while (order.size() > limit) {
+      auto it = when.find(order.front().first);
+      if (it != when.end() && it->second == order.front().second) when.erase(it);
+      order.pop_front();
+    }
+  }
+  void forget(uintptr_t base) { when.erase(base); }
+  bool contains(uintptr_t base) const { return when.count(base) != 0; }
+  void clear() { *this = FreedMemory{}; }
+};
+FreedMemory& freed() {
+  static auto* f = new FreedMemory;
+  return *f;
 }
+
 AllocationStats& stats() {
   static auto* s = new AllocationStats;
   return *s;
 }
-std::vector<std::string>& violation_list() {
-  static auto* v = new std::vector<std::string>;
+std::deque<std::string>& violation_list() {
+  static auto* v = new std::deque<std::string>;
   return *v;
+}
+
+// Caller holds the state mutex.
+void add_violation(std::string text) {
+  size_t dropped = 0;
+  push_bounded(violation_list(), std::move(text), state().log_limit, dropped);
+}
+
+// The default memory pool of each device; only its release threshold is kept.
+struct MemPool {
+  uint64_t release_threshold = 0;
+};
+std::map<int, MemPool>& mem_pools() {
+  static auto* m = new std::map<int, MemPool>;
+  return *m;
 }
 
 thread_local cudaError_t tls_last_error = cudaSuccess;
@@ -76,15 +116,25 @@ std::string pointer_text(const void* p) {
 }
 
 // Logs the call, applies injected failures and records the result as the
-// thread's last error.
+// thread's last error. A body taking the Call fills in what the call did.
 template <typename F>
-cudaError_t api_call(const char* function, const std::string& arguments, F&& body,
-                     const void* const* pointer = nullptr, const void* source = nullptr) {
+cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
+  Call call;
+  call.function = function;
+  call.arguments = arguments;
   cudaError_t result = injected_failure(function);
-  if (result == cudaSuccess) result = body();
+  if (result == cudaSuccess) {
+    if constexpr (std::is_invocable<F, Call&>::value)
+      result = body(call);
+    else
+      result = body();
+  }
+  call.result = result;
+  if (result != cudaSuccess) call.sync_allocs = call.host_waits = 0;
   {
     std::lock_guard<std::mutex> lock(state().mutex);
-    state().calls.push_back(Call{function, arguments, result, pointer ? *pointer : nullptr, source});
+    State& s = state();
+    push_bounded(s.calls, std::move(call), s.log_limit, s.dropped_calls);
   }
   if (result != cudaSuccess) set_last_error(result);
   return result;
@@ -106,11 +156,20 @@ cudaError_t injected_failure(const std::string& function) {
 void note_violation(const std::string& text) {
   std::lock_guard<std::mutex> lock(state().mutex);
   ++stats().bad_pointers;
-  violation_list().push_back(text);
+  add_violation(text);
 }
 
 // As in the runtime, the latest error wins until cudaGetLastError reads it.
 void set_last_error(cudaError_t error) { tls_last_error = error; }
+
+bool stream_usable(cudaStream_t stream, const char* function) {
+  if (stream == nullptr || stream == cudaStreamLegacy || stream == cudaStreamPerThread) return true;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  if (state().streams.count(stream)) return true;
+  ++stats().bad_streams;
+  add_violation(std::string(function) + ": stream " + pointer_text(stream) + " was never created or is destroyed");
+  return false;
+}
 
 void check_kernel_pointer(const char* name, int index, const void* pointer) {
   // A null argument is legal as long as the kernel leaves it alone; on the
@@ -124,6 +183,23 @@ void check_kernel_pointer(const char* name, int index, const void* pointer) {
   if (!ok)
     note_violation(std::string(name) + ": argument " + std::to_string(index) + " (" + pointer_text(pointer) +
                    ") is outside every device allocation");
+}
+
+cudaError_t library_call(const char* function, const std::string& arguments, const void* data, size_t bytes,
+                         cudaStream_t stream, int sync_allocs, int host_waits) {
+  return api_call(function, arguments, [&](Call& call) {
+    call.pointer = data;
+    call.bytes = bytes;
+    call.stream = stream;
+    if (!stream_usable(stream, function)) return cudaErrorInvalidResourceHandle;
+    if (bytes != 0 && !is_device_range(data, bytes)) {
+      note_violation(std::string(function) + ": reads " + std::to_string(bytes) + " bytes outside the device allocations");
+      return cudaErrorInvalidValue;
+    }
+    call.sync_allocs = sync_allocs;
+    call.host_waits = host_waits;
+    return cudaSuccess;
+  });
 }
 
 }  // namespace detail
@@ -142,22 +218,42 @@ std::vector<Device> devices() {
 
 std::vector<Call> call_log() {
   std::lock_guard<std::mutex> lock(state().mutex);
-  return state().calls;
+  return std::vector<Call>(state().calls.begin(), state().calls.end());
 }
 
 void clear_call_log() {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().calls.clear();
+  state().dropped_calls = 0;
 }
 
 std::vector<Launch> launch_trace() {
   std::lock_guard<std::mutex> lock(state().mutex);
-  return state().launches;
+  return std::vector<Launch>(state().launches.begin(), state().launches.end());
 }
 
 void clear_launch_trace() {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().launches.clear();
+  state().dropped_launches = 0;
+}
+
+void set_log_limit(size_t entries) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().log_limit = entries;
+}
+
+LogSizes log_sizes() {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  const State& s = state();
+  LogSizes l;
+  l.calls = s.calls.size();
+  l.launches = s.launches.size();
+  l.violations = violation_list().size();
+  l.freed_addresses = freed().when.size();
+  l.dropped_calls = s.dropped_calls;
+  l.dropped_launches = s.dropped_launches;
+  return l;
 }
 
 void fail_call(const std::string& function, int nth, cudaError_t error, int count) {
@@ -175,14 +271,18 @@ AllocationStats allocation_stats() {
   std::lock_guard<std::mutex> lock(state().mutex);
   AllocationStats s = stats();
   s.live = allocations().size();
-  s.live_bytes = 0;
-  for (auto& a : allocations()) s.live_bytes += a.second.size;
+  s.live_streams = state().streams.size();
   return s;
+}
+
+void reset_peak() {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  stats().peak_live_bytes = stats().live_bytes;
 }
 
 std::vector<std::string> violations() {
   std::lock_guard<std::mutex> lock(state().mutex);
-  return violation_list();
+  return std::vector<std::string>(violation_list().begin(), violation_list().end());
 }
 
 bool is_device_range(const void* p, size_t bytes) {
@@ -221,12 +321,17 @@ void reset() {
   s.devices = {Device{}};
   s.calls.clear();
   s.launches.clear();
+  s.log_limit = kDefaultLogLimit;
+  s.dropped_calls = s.dropped_launches = 0;
   s.failures.clear();
+  for (cudaStream_t stream : s.streams) delete reinterpret_cast<char*>(stream);
+  s.streams.clear();
   unsigned hw = std::thread::hardware_concurrency();
   s.worker_threads = hw == 0 ? 1 : (hw < 4 ? int(hw) : 4);
   for (auto& a : allocations()) std::free(a.second.block);
   allocations().clear();
   freed().clear();
+  mem_pools().clear();
   stats() = AllocationStats{};
   violation_list().clear();
   tls_last_error = cudaSuccess;
@@ -290,6 +395,133 @@ std::string args_text(std::initializer_list<std::string> parts) {
   return s;
 }
 
+std::string stream_text(cudaStream_t stream) { return pointer_text(stream); }
+
+// cudaMalloc and cudaMallocAsync: host memory framed by guard zones and
+// filled with the NaN sentinel, within the current device's memory.
+cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call) {
+  call.bytes = size;
+  if (!devPtr) return cudaErrorInvalidValue;
+  *devPtr = nullptr;
+  if (device_count() == 0) return cudaErrorNoDevice;
+  if (size == 0) return cudaSuccess;
+  Device d;
+  device_exists(tls_device, &d);
+  std::lock_guard<std::mutex> lock(state().mutex);
+  AllocationStats& st = stats();
+  if (size > d.totalGlobalMem || st.live_bytes > d.totalGlobalMem - size) return cudaErrorMemoryAllocation;
+  auto* block = static_cast<unsigned char*>(std::malloc(size + 2 * kGuardBytes));
+  if (!block) return cudaErrorMemoryAllocation;
+  std::memset(block, kGuardByte, kGuardBytes);
+  std::memset(block + kGuardBytes + size, kGuardByte, kGuardBytes);
+  unsigned char* payload = block + kGuardBytes;
+  size_t words = size / 4;
+  for (size_t i = 0; i < words; ++i) std::memcpy(payload + 4 * i, &kSentinelBits, 4);
+  std::memcpy(payload + 4 * words, &kSentinelBits, size - 4 * words);
+  uintptr_t key = reinterpret_cast<uintptr_t>(payload);
+  allocations()[key] = Allocation{block, size, stream_ordered};
+  freed().forget(key);
+  ++st.allocations;
+  st.live_bytes += size;
+  if (st.live_bytes > st.peak_live_bytes) st.peak_live_bytes = st.live_bytes;
+  *devPtr = payload;
+  call.pointer = payload;
+  if (!stream_ordered) call.sync_allocs = 1;
+  return cudaSuccess;
+}
+
+// cudaFree and cudaFreeAsync. Freeing cudaMalloc memory synchronises the
+// device (the host waits for all queued work); freeing stream-ordered
+// memory does not.
+cudaError_t release(void* devPtr, const char* function, Call& call) {
+  call.pointer = devPtr;
+  if (!devPtr) return cudaSuccess;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  uintptr_t key = reinterpret_cast<uintptr_t>(devPtr);
+  auto it = allocations().find(key);
+  if (it == allocations().end()) {
+    if (freed().contains(key)) {
+      ++stats().double_frees;
+      add_violation(std::string(function) + ": " + pointer_text(devPtr) + " freed twice");
+    } else {
+      ++stats().invalid_frees;
+      add_violation(std::string(function) + ": " + pointer_text(devPtr) + " is not an allocation");
+    }
+    return cudaErrorInvalidValue;
+  }
+  if (!guards_intact(it->second)) {
+    ++stats().guard_overruns;
+    add_violation(std::string(function) + ": writes outside the allocation at " + pointer_text(devPtr));
+  }
+  call.bytes = it->second.size;
+  if (!it->second.stream_ordered) call.sync_allocs = call.host_waits = 1;
+  stats().live_bytes -= it->second.size;
+  std::free(it->second.block);
+  allocations().erase(it);
+  freed().remember(key, state().log_limit);
+  ++stats().frees;
+  return cudaSuccess;
+}
+
+// cudaMemcpy and cudaMemcpyAsync: both ranges checked for the copy kind.
+cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, const char* function, Call& call) {
+  call.pointer = dst;
+  call.source = src;
+  call.bytes = count;
+  if (count == 0) return cudaSuccess;
+  if (!dst || !src) return cudaErrorInvalidValue;
+  bool dst_device = is_device_range(dst, count);
+  bool src_device = is_device_range(src, count);
+  bool ok = true;
+  switch (kind) {
+    case cudaMemcpyHostToDevice: ok = dst_device; break;
+    case cudaMemcpyDeviceToHost: ok = src_device; break;
+    case cudaMemcpyDeviceToDevice: ok = dst_device && src_device; break;
+    case cudaMemcpyHostToHost: break;
+    case cudaMemcpyDefault:
+      // Unified addressing: a side that starts in device memory must stay in it.
+      ok = (dst_device || !is_device_range(dst, 1)) && (src_device || !is_device_range(src, 1));
+      break;
+    default: return cudaErrorInvalidMemcpyDirection;
+  }
+  if (!ok) {
+    note_violation(std::string(function) + ": " + std::to_string(count) + " bytes of kind " +
+                   std::to_string(int(kind)) + " outside the device allocations");
+    return cudaErrorInvalidValue;
+  }
+  std::memmove(dst, src, count);
+  return cudaSuccess;
+}
+
+// A stream is a distinct address that only the stand-in hands out.
+cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
+  if (!pStream || (flags != cudaStreamDefault && flags != cudaStreamNonBlocking)) return cudaErrorInvalidValue;
+  if (device_count() == 0) return cudaErrorNoDevice;
+  *pStream = reinterpret_cast<cudaStream_t>(new char);
+  call.stream = *pStream;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().streams.insert(*pStream);
+  return cudaSuccess;
+}
+
+// Of the pool attributes the stand-in keeps only the release threshold (the
+// memory a pool may hold beyond its allocations); frees return memory at once.
+cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
+  return api_call(function, std::to_string(int(attr)), [&] {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    MemPool* pool = nullptr;
+    for (auto& p : mem_pools())
+      if (reinterpret_cast<cudaMemPool_t>(&p.second) == memPool) pool = &p.second;
+    if (!pool || !value) return cudaErrorInvalidValue;
+    if (attr != cudaMemPoolAttrReleaseThreshold) return cudaErrorNotSupported;
+    if (set)
+      std::memcpy(&pool->release_threshold, value, sizeof(uint64_t));
+    else
+      std::memcpy(value, &pool->release_threshold, sizeof(uint64_t));
+    return cudaSuccess;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -334,91 +566,143 @@ cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr att
   });
 }
 
-cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
-  return api_call("cudaMalloc", std::to_string(size), [&] {
-    if (!devPtr) return cudaErrorInvalidValue;
-    *devPtr = nullptr;
-    if (device_count() == 0) return cudaErrorNoDevice;
-    if (size == 0) return cudaSuccess;
+cudaError_t CUDARTAPI cudaFuncGetAttributes(struct cudaFuncAttributes* attr, const void* func) {
+  return api_call("cudaFuncGetAttributes", pointer_text(func), [&] {
     Device d;
+    if (!attr) return cudaErrorInvalidValue;
+    if (device_count() == 0) return cudaErrorNoDevice;
+    if (!func) return cudaErrorInvalidDeviceFunction;
     device_exists(tls_device, &d);
-    std::lock_guard<std::mutex> lock(state().mutex);
-    size_t live = 0;
-    for (auto& a : allocations()) live += a.second.size;
-    if (size > d.totalGlobalMem || live > d.totalGlobalMem - size) return cudaErrorMemoryAllocation;
-    auto* block = static_cast<unsigned char*>(std::malloc(size + 2 * kGuardBytes));
-    if (!block) return cudaErrorMemoryAllocation;
-    std::memset(block, kGuardByte, kGuardBytes);
-    std::memset(block + kGuardBytes + size, kGuardByte, kGuardBytes);
-    unsigned char* payload = block + kGuardBytes;
-    size_t words = size / 4;
-    for (size_t i = 0; i < words; ++i) std::memcpy(payload + 4 * i, &kSentinelBits, 4);
-    std::memcpy(payload + 4 * words, &kSentinelBits, size - 4 * words);
-    uintptr_t key = reinterpret_cast<uintptr_t>(payload);
-    allocations()[key] = Allocation{block, size};
-    freed().erase(key);
-    ++stats().allocations;
-    *devPtr = payload;
+    if (!d.hasCode) return cudaErrorNoKernelImageForDevice;
+    *attr = cudaFuncAttributes{};
+    attr->maxThreadsPerBlock = 1024;
+    attr->binaryVersion = d.major * 10 + d.minor;
     return cudaSuccess;
-  }, devPtr ? const_cast<const void* const*>(devPtr) : nullptr);
+  });
+}
+
+cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
+  return api_call("cudaMalloc", std::to_string(size), [&](Call& call) { return allocate(devPtr, size, false, call); });
 }
 
 cudaError_t CUDARTAPI cudaFree(void* devPtr) {
-  const void* freed_pointer = devPtr;
-  return api_call("cudaFree", pointer_text(devPtr), [&] {
-    if (!devPtr) return cudaSuccess;
-    std::lock_guard<std::mutex> lock(state().mutex);
-    uintptr_t key = reinterpret_cast<uintptr_t>(devPtr);
-    auto it = allocations().find(key);
-    if (it == allocations().end()) {
-      if (freed().count(key)) {
-        ++stats().double_frees;
-        violation_list().push_back("cudaFree: " + pointer_text(devPtr) + " freed twice");
-      } else {
-        ++stats().invalid_frees;
-        violation_list().push_back("cudaFree: " + pointer_text(devPtr) + " is not an allocation");
-      }
-      return cudaErrorInvalidValue;
-    }
-    if (!guards_intact(it->second)) {
-      ++stats().guard_overruns;
-      violation_list().push_back("cudaFree: writes outside the allocation at " + pointer_text(devPtr));
-    }
-    std::free(it->second.block);
-    allocations().erase(it);
-    freed().insert(key);
-    ++stats().frees;
-    return cudaSuccess;
-  }, &freed_pointer);
+  return api_call("cudaFree", pointer_text(devPtr), [&](Call& call) { return release(devPtr, "cudaFree", call); });
+}
+
+cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t hStream) {
+  return api_call("cudaMallocAsync", args_text({std::to_string(size), stream_text(hStream)}), [&](Call& call) {
+    call.stream = hStream;
+    if (!stream_usable(hStream, "cudaMallocAsync")) return cudaErrorInvalidResourceHandle;
+    return allocate(devPtr, size, true, call);
+  });
+}
+
+cudaError_t CUDARTAPI cudaFreeAsync(void* devPtr, cudaStream_t hStream) {
+  return api_call("cudaFreeAsync", args_text({pointer_text(devPtr), stream_text(hStream)}), [&](Call& call) {
+    call.stream = hStream;
+    if (!stream_usable(hStream, "cudaFreeAsync")) return cudaErrorInvalidResourceHandle;
+    return release(devPtr, "cudaFreeAsync", call);
+  });
 }
 
 cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind) {
-  const void* copy_destination = dst;
-  return api_call("cudaMemcpy", args_text({std::to_string(count), std::to_string(int(kind))}), [&] {
-    if (count == 0) return cudaSuccess;
-    if (!dst || !src) return cudaErrorInvalidValue;
-    bool dst_device = is_device_range(dst, count);
-    bool src_device = is_device_range(src, count);
-    bool ok = true;
-    switch (kind) {
-      case cudaMemcpyHostToDevice: ok = dst_device; break;
-      case cudaMemcpyDeviceToHost: ok = src_device; break;
-      case cudaMemcpyDeviceToDevice: ok = dst_device && src_device; break;
-      case cudaMemcpyHostToHost: break;
-      case cudaMemcpyDefault:
-        // Unified addressing: a side that starts in device memory must stay in it.
-        ok = (dst_device || !is_device_range(dst, 1)) && (src_device || !is_device_range(src, 1));
-        break;
-      default: return cudaErrorInvalidMemcpyDirection;
-    }
-    if (!ok) {
-      note_violation("cudaMemcpy: " + std::to_string(count) + " bytes of kind " + std::to_string(int(kind)) +
-                     " outside the device allocations");
-      return cudaErrorInvalidValue;
-    }
-    std::memmove(dst, src, count);
+  return api_call("cudaMemcpy", args_text({std::to_string(count), std::to_string(int(kind))}), [&](Call& call) {
+    const cudaError_t e = copy(dst, src, count, kind, "cudaMemcpy", call);
+    // A copy into host memory returns only when it, and everything queued
+    // before it, is done. (A copy from pageable host memory returns once the
+    // data is staged; it is not counted as a wait.)
+    const bool into_host =
+        kind == cudaMemcpyDeviceToHost || (kind == cudaMemcpyDefault && !is_device_range(dst, 1) && is_device_range(src, 1));
+    if (e == cudaSuccess && count != 0 && into_host) call.host_waits = 1;
+    return e;
+  });
+}
+
+cudaError_t CUDARTAPI cudaMemcpyAsync(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind,
+                                      cudaStream_t stream) {
+  return api_call("cudaMemcpyAsync", args_text({std::to_string(count), std::to_string(int(kind)), stream_text(stream)}),
+                  [&](Call& call) {
+                    call.stream = stream;
+                    if (!stream_usable(stream, "cudaMemcpyAsync")) return cudaErrorInvalidResourceHandle;
+                    return copy(dst, src, count, kind, "cudaMemcpyAsync", call);
+                  });
+}
+
+cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cudaStream_t stream) {
+  return api_call("cudaMemsetAsync", args_text({std::to_string(value), std::to_string(count), stream_text(stream)}),
+                  [&](Call& call) {
+                    call.pointer = devPtr;
+                    call.bytes = count;
+                    call.stream = stream;
+                    if (!stream_usable(stream, "cudaMemsetAsync")) return cudaErrorInvalidResourceHandle;
+                    if (count == 0) return cudaSuccess;
+                    if (!is_device_range(devPtr, count)) {
+                      note_violation("cudaMemsetAsync: " + std::to_string(count) + " bytes outside the device allocations");
+                      return cudaErrorInvalidValue;
+                    }
+                    std::memset(devPtr, value, count);
+                    return cudaSuccess;
+                  });
+}
+
+cudaError_t CUDARTAPI cudaDeviceSynchronize(void) {
+  return api_call("cudaDeviceSynchronize", "", [&](Call& call) {
+    if (device_count() == 0) return cudaErrorNoDevice;
+    call.host_waits = 1;
     return cudaSuccess;
-  }, &copy_destination, src);
+  });
+}
+
+cudaError_t CUDARTAPI cudaStreamCreateWithFlags(cudaStream_t* pStream, unsigned int flags) {
+  return api_call("cudaStreamCreateWithFlags", std::to_string(flags),
+                  [&](Call& call) { return create_stream(pStream, flags, call); });
+}
+
+cudaError_t CUDARTAPI cudaStreamCreate(cudaStream_t* pStream) {
+  return api_call("cudaStreamCreate", "", [&](Call& call) { return create_stream(pStream, cudaStreamDefault, call); });
+}
+
+cudaError_t CUDARTAPI cudaStreamDestroy(cudaStream_t stream) {
+  return api_call("cudaStreamDestroy", stream_text(stream), [&](Call& call) {
+    call.stream = stream;
+    if (!stream_usable(stream, "cudaStreamDestroy")) return cudaErrorInvalidResourceHandle;
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (!state().streams.erase(stream)) {
+      ++stats().bad_streams;
+      add_violation("cudaStreamDestroy: the default stream cannot be destroyed");
+      return cudaErrorInvalidResourceHandle;
+    }
+    delete reinterpret_cast<char*>(stream);
+    return cudaSuccess;
+  });
+}
+
+cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
+  return api_call("cudaStreamSynchronize", stream_text(stream), [&](Call& call) {
+    call.stream = stream;
+    if (!stream_usable(stream, "cudaStreamSynchronize")) return cudaErrorInvalidResourceHandle;
+    call.host_waits = 1;
+    return cudaSuccess;
+  });
+}
+
+cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int device) {
+  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&] {
+    if (!memPool) return cudaErrorInvalidValue;
+    if (device_count() == 0) return cudaErrorNoDevice;
+    if (!device_exists(device)) return cudaErrorInvalidDevice;
+    std::lock_guard<std::mutex> lock(state().mutex);
+    *memPool = reinterpret_cast<cudaMemPool_t>(&mem_pools()[device]);
+    return cudaSuccess;
+  });
+}
+
+cudaError_t CUDARTAPI cudaMemPoolSetAttribute(cudaMemPool_t memPool, enum cudaMemPoolAttr attr, void* value) {
+  return pool_attribute("cudaMemPoolSetAttribute", memPool, attr, value, true);
+}
+
+cudaError_t CUDARTAPI cudaMemPoolGetAttribute(cudaMemPool_t memPool, enum cudaMemPoolAttr attr, void* value) {
+  return pool_attribute("cudaMemPoolGetAttribute", memPool, attr, value, false);
 }
 
 cudaError_t CUDARTAPI cudaGetLastError(void) {

@@ -1,46 +1,78 @@
 #include "look_file_io.h"
 
-#include "look_line_table.h"
-
-#include <algorithm>
-#include <cstdio>
-#include <memory>
-
 namespace kalthorne {
 namespace looks {
-namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-} // namespace
-
-bool readLookFileBytes(const char* path, std::string& bytes)
+LookLineReader::LookLineReader(std::FILE* file)
+    : m_file(file)
 {
-    bytes.clear();
-    if (path == nullptr || *path == '\0')
-        return false;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file)
-        return false;
+}
 
-    std::size_t lines = 0;
-    char buffer[4096];
-    while (bytes.size() < kLookFileReadLimit) {
-        const std::size_t want = std::min(sizeof buffer, kLookFileReadLimit - bytes.size());
-        const std::size_t got = std::fread(buffer, 1, want, file.get());
-        for (std::size_t i = 0; i < got; ++i) {
-            if (buffer[i] == '\n' && ++lines == kLookLineCount) {
-                bytes.append(buffer, i + 1);
-                return true;
-            }
-        }
-        bytes.append(buffer, got);
-        if (got < want)
-            return !std::ferror(file.get());
+LookLineReader::LookLineReader(const char* data, std::size_t size)
+    : m_data(reinterpret_cast<const unsigned char*>(data))
+    , m_size(size)
+{
+}
+
+int LookLineReader::byte()
+{
+    if (m_file)
+        return std::getc(m_file);
+    return m_pos < m_size ? m_data[m_pos++] : EOF;
+}
+
+// The byte `ahead` places on, read but not yet taken; EOF when there is none.
+int LookLineReader::peek(std::size_t ahead)
+{
+    while (m_aheadCount <= ahead) {
+        const int c = byte();
+        if (c == EOF)
+            return EOF;
+        m_ahead[m_aheadCount++] = c;
     }
-    return true;
+    return m_ahead[ahead];
+}
+
+void LookLineReader::skip(std::size_t count)
+{
+    for (std::size_t i = count; i < m_aheadCount; ++i)
+        m_ahead[i - count] = m_ahead[i];
+    m_aheadCount -= count;
+}
+
+LineRead LookLineReader::next(char (&line)[kLookLineSize])
+{
+    if (!m_started) {
+        m_started = true;
+        if (peek(0) == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF)
+            skip(3);
+    }
+    std::size_t n = 0;
+    while (n < kLookLineSize - 1) {
+        const int c = peek(0);
+        if (c == EOF)
+            break;
+        if (c == '\r' && peek(1) == '\n') {
+            skip(2);
+            line[n++] = '\n';
+            break;
+        }
+        skip(1);
+        line[n++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    line[n] = '\0';
+    if (m_file && std::ferror(m_file))
+        return LineRead::Failed;
+    return n > 0 ? LineRead::Line : LineRead::End;
+}
+
+LookFileHandle openLookFile(const char* path)
+{
+    if (path == nullptr || *path == '\0')
+        return nullptr;
+    return LookFileHandle(std::fopen(path, "r"));
 }
 
 } // namespace looks

@@ -109,14 +109,17 @@ void loadLookFile(KalthornePlugin& plugin, double time)
         return;
     }
 
-    std::string bytes;
-    if (!readLookFileBytes(chosen.path, bytes)) {
-        tell(plugin, kOpenErrorText);
-        return;
-    }
-
     InterplayHost host(plugin, plugin, time);
-    const LookPlan plan = planLookLoad(bytes.data(), bytes.size(), contextInForce(plugin, host));
+    LookPlan plan;
+    {
+        const LookFileHandle file = openLookFile(chosen.path);
+        if (!file) {
+            tell(plugin, kOpenErrorText);
+            return;
+        }
+        LookLineReader lines(file.get());
+        plan = planLookLoad(lines, contextInForce(plugin, host));
+    } // closed before anything is written
     switch (plan.outcome) {
     case LookOutcome::Unreadable: tell(plugin, kOpenErrorText); return;
     case LookOutcome::MissingKey: tell(plugin, plan.message); return;

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace kalthorne {
 namespace looks {
@@ -294,47 +293,44 @@ std::string missingKeyMessage(const LookLine& line)
            "'. Aborting reads beyond this point in the Looks file...";
 }
 
-LookPlan planLookLoad(const char* data, std::size_t size, const LookContext& context)
+LookPlan planLookLoad(LookLineReader& lines, const LookContext& context)
 {
     LookPlan plan;
-    std::size_t pos = 0;
-    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
-        pos = 3; // UTF-8 byte-order mark written by some editors
-    if (pos >= size) {
-        plan.outcome = LookOutcome::Unreadable;
-        return plan;
-    }
-
     Planner planner(context);
     planner.setInt("CameraStock", 10);
 
-    std::vector<char> line;
-    std::vector<char> token;
+    char line[kLookLineSize];
+    char token[kLookLineSize];
+    bool ended = false;
     for (const LookLine& L : kLookLines) {
-        if (pos >= size) {
+        const LineRead read = ended ? LineRead::End : lines.next(line);
+        if (read == LineRead::Failed || (read == LineRead::End && L.number == 1)) {
+            plan.outcome = LookOutcome::Unreadable;
+            return plan;
+        }
+        if (read == LineRead::End) {
+            ended = true; // the end of the file stays the end
             planner.missingLine(L);
             continue;
         }
-        // One physical line, whatever its length, is one Look line.
-        const char* start = data + pos;
-        const void* nl = std::memchr(start, '\n', size - pos);
-        const std::size_t len = nl ? static_cast<const char*>(nl) - start + 1 : size - pos;
-        pos += len;
-        line.assign(start, start + len);
-        line.push_back('\0');
-        token.assign(line.size(), '\0');
-        if (!get_str_token(token.data(), L.key, line.data())) {
+        if (!get_str_token(token, L.key, line)) {
             plan.outcome = LookOutcome::MissingKey;
             plan.failedLine = L.number;
             plan.message = missingKeyMessage(L);
             return plan;
         }
-        planner.line(L, token.data());
+        planner.line(L, token);
     }
     planner.finalPass();
     plan.outcome = LookOutcome::Apply;
     plan.steps = std::move(planner.steps());
     return plan;
+}
+
+LookPlan planLookLoad(const char* data, std::size_t size, const LookContext& context)
+{
+    LookLineReader lines(data, size);
+    return planLookLoad(lines, context);
 }
 
 } // namespace looks

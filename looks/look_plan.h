@@ -1,9 +1,10 @@
-// A Look load decided in full before anything is written: the file is split,
+// A Look load decided in full before anything is written: the file is read,
 // every line tokenised, parsed and range-checked, and the outcome is a list of
 // host operations (messages, writes, show/hide) in the order they must happen.
 // Nothing here touches the host, so it runs in tests and under a fuzzer.
 #pragma once
 
+#include "look_file_io.h"
 #include "look_line_table.h"
 #include "looks/preset_write.h"
 
@@ -40,7 +41,7 @@ struct LookContext {
 enum class LookOutcome {
     Apply,      // write `steps`
     MissingKey, // a line lacks its key: send `message`, write nothing
-    Unreadable, // no Look line at all (an empty file)
+    Unreadable, // no Look line at all (an empty file), or a read that failed
 };
 
 struct LookPlan {
@@ -50,6 +51,9 @@ struct LookPlan {
     std::vector<LookStep> steps;
 };
 
+// Reads the Look lines from `lines` (never past line 372) and plans the load.
+LookPlan planLookLoad(LookLineReader& lines, const LookContext& context);
+// The same for a file held in memory.
 LookPlan planLookLoad(const char* data, std::size_t size, const LookContext& context);
 
 // Text of the abort message for a line whose key is missing.

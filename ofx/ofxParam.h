@@ -77,7 +77,6 @@ typedef struct OfxParamSetStruct *OfxParamSetHandle;
 #define kOfxParamPropChoiceOption "OfxParamPropChoiceOption"
 #define kOfxParamPropPageChild "OfxParamPropPageChild"
 #define kOfxParamPropGroupOpen "OfxParamPropGroupOpen"
-#define kOfxParamPropLayoutHint "OfxParamPropLayoutHint"
 #define kOfxParamPropStringMode "OfxParamPropStringMode"
 #define kOfxParamPropInteractV1 "OfxParamPropInteractV1"
 

@@ -602,7 +602,9 @@ __host__ __device__ inline void input_to_awg4_linear(float* pixel, int inputGamu
 
 // Linear ARRI Wide Gamut 4 to the code values of option `inputGamut`.
 // Negative light encodes as 0; log encodings are limited to code values in
-// [0, 1] (see COLOUR_INPUT_OPTIONS); NaN gives the encoding of 0.
+// [0, 1] (see COLOUR_INPUT_OPTIONS); NaN gives the encoding of 0. ADX has no
+// code limit: its density matrices mix the channels, so a saturated colour
+// can ask for a negative printing density, which is kept.
 __host__ __device__ inline void awg4_linear_to_output(const float lin[3], int inputGamut, float out[3]) {
   using namespace colour;
   const OptionInfo info = option_info(inputGamut);
@@ -632,9 +634,5 @@ __host__ __device__ inline void awg4_linear_to_output(const float lin[3], int in
     }
   } else if (info.code_limit) {
     for (int c = 0; c < 3; ++c) out[c] = clampf(out[c], 0.0f, 1.0f);
-  } else if (info.transfer == Transfer::ADX) {
-    // The density matrix mixes channels, so saturated light can ask for
-    // negative printing density; a code value never goes below 0.
-    for (int c = 0; c < 3; ++c) out[c] = fmaxf(out[c], 0.0f);
   }
 }

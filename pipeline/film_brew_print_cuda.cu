@@ -7,6 +7,7 @@
 #include <thrust/functional.h>
 #include <thrust/reduce.h>
 
+#include "cudasim/thrust_compat.h"
 #include "pipeline/film_develop.cuh"
 #include "pipeline/film_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -22,7 +23,8 @@ struct Shape {
   dim3 block, grid;
 };
 
-// Device planes of one call; every pointer is either null or owned here.
+// Device planes of one call; every pointer is either null or owned here, and
+// freed at the latest when the call ends, also when a device library throws.
 struct FilmPlanes {
   float* print = nullptr;
   float* alpha = nullptr;
@@ -43,6 +45,7 @@ struct FilmPlanes {
     if (print) cudaFree(print);
     print = nullptr;
   }
+  ~FilmPlanes() { free_all(); }
 };
 
 bool allocate(float*& p, size_t floats) {
@@ -57,7 +60,7 @@ bool allocate(float*& p, size_t floats) {
 
 float plane_sum(const float* plane, size_t count) {
   thrust::device_ptr<const float> first(plane);
-  return thrust::reduce(first, first + count, 0.0f, thrust::plus<float>());
+  return thrust::reduce(thrust_compat::policy(), first, first + count, 0.0f, thrust::plus<float>());
 }
 
 // Developer spreads sideways in two spectral bands; a and b are scratch.

@@ -78,7 +78,6 @@ __host__ __device__ __forceinline__ void negative_output_pixel(const float devel
   const float ungraded[3] = {v[0], v[1], v[2]};
 
   cast_and_tint(v, s.cast.castOn != 0, s.cast.castIndex, s.cast.tintGtoM, s.cast.tintRtoC);
-  hold3(v);
   const NegativeCorrectorArgs& k = *s.corrector;
   colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kNegativeRefineSlotCount);
 

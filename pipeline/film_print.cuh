@@ -93,26 +93,28 @@ __host__ __device__ __forceinline__ void print_finish(float xyz[3], const PrintS
 }
 
 // One print pixel: `in` is the frame pixel (linear, graded), `plain` the
-// print-stage input for the blend.
+// print-stage input for the blend. Both come as they are: the negative's
+// shadows below black (a Dmin under LogC4 black decodes below 0) reach the
+// print unclipped, and only cast and tint hold the pixel before the
+// families. Print saturation is not held either; the tone scale and the
+// bleach overlay take values below 0.
 __host__ __device__ __forceinline__ void print_pixel(const float in[3], const float plain[3], const PrintSettings& s,
                                             float out[3]) {
-  float v[3] = {hold(in[0]), hold(in[1]), hold(in[2])};
+  float v[3] = {in[0], in[1], in[2]};
   cast_and_tint(v, s.cast.castOn != 0, s.cast.castIndex, s.cast.tintGtoM, s.cast.tintRtoC);
-  hold3(v);
   const PrintCorrectorArgs& k = *s.corrector;
   colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kPrintRefineSlotCount);
   if (s.printSaturation != 1.0f) {
     const float y = awg4_luminance(v);
     FILM_UNROLL
-    for (int c = 0; c < 3; ++c) v[c] = hold(y + s.printSaturation * (v[c] - y));
+    for (int c = 0; c < 3; ++c) v[c] = y + s.printSaturation * (v[c] - y);
   }
   float xyz[3];
   print_to_xyz(v, s, xyz);
   print_finish(xyz, s, out);
   if (s.blendComplement != 1.0f) {
     float partner[3];
-    const float held[3] = {hold(plain[0]), hold(plain[1]), hold(plain[2])};
-    print_to_xyz(held, s, xyz);
+    print_to_xyz(plain, s, xyz);
     print_finish(xyz, s, partner);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) out[c] = out[c] * s.blendComplement + partner[c] * (1.0f - s.blendComplement);

@@ -15,7 +15,7 @@ __host__ __device__ __forceinline__ float cast_luminance(const float v[3]) {
 
 __host__ __device__ __forceinline__ void rescale_to(float v[3], float y0) {
   const float y = cast_luminance(v);
-  if (!(y > 0.0f)) return;  // nothing left to scale back; keep the pixel finite
+  if (y == 0.0f) return;  // no factor leads back (y0 / 0); keep the pixel finite
   const float f = y0 / y;
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) v[c] *= f;
@@ -35,27 +35,31 @@ __host__ __device__ __forceinline__ void cast_factors(int castIndex, float f[3])
   }
 }
 
-// Cast and tint both keep the luminance the pixel came in with.
+// Cast, then tint, as two steps: both keep the luminance the pixel came in
+// with, and the pixel is held after each. A pixel without luminance (or with
+// a NaN one) takes neither and is only held.
 __host__ __device__ __forceinline__ void cast_and_tint(float v[3], bool castOn, int castIndex, float tintGtoM, float tintRtoC) {
   const float y0 = cast_luminance(v);
-  if (!(y0 > 0.0f)) return;
-  if (castOn) {
+  const bool lit = y0 > 0.0f;
+  if (lit && castOn) {
     float f[3];
     cast_factors(castIndex, f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) v[c] *= f[c] / 255.0f;
     rescale_to(v, y0);
   }
-  if (tintGtoM != 0.0f) {
+  hold3(v);
+  if (lit && tintGtoM != 0.0f) {
     v[0] *= 1.0f + 0.5f * tintGtoM;
     v[2] *= 1.0f + 0.5f * tintGtoM;
     rescale_to(v, y0);
   }
-  if (tintRtoC != 0.0f) {
+  if (lit && tintRtoC != 0.0f) {
     v[1] *= 1.0f + 0.5f * tintRtoC;
     v[2] *= 1.0f + 0.5f * tintRtoC;
     rescale_to(v, y0);
   }
+  hold3(v);
 }
 
 // ------------------------------------------------------------ tone curves

@@ -3,17 +3,11 @@
 // Registration of the one effect and its factory.
 
 #include "ofx/ofxsImageEffect.h"
+#include "plugin/plugin_identity.h"
 
 // True once a describe ran in a Natron host; never turns back to false.
 // Instances copy it when they are created.
 extern bool gHostIsNatron;
-
-// Identifier under which hosts store the effect in their projects.
-#define kPluginIdentifier "com.kalthorne.KalthorneBrewNatron"
-#define kPluginVersionMajor 1
-#define kPluginVersionMinor 3
-#define kPluginLabel "Brew_Natron_1_3"
-#define kPluginGrouping "Kalthorne"
 
 class KalthornePluginFactory : public OFX::PluginFactoryHelper<KalthornePluginFactory> {
  public:

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "pipeline/device_code_probe.h"
 #include "pipeline/texture_pitch_compress_expand.h"
 #include "plugin/cuda_device_choice.h"
 #include "plugin/frame_buffers.h"
@@ -54,7 +55,7 @@ KalthornePlugin::KalthornePlugin(OfxImageEffectHandle handle) : OFX::ImageEffect
         sendMessage(OFX::Message::eMessageMessage, "", kNoNatronText);
     } else {
         m_HostIsNatron = true;
-        const kalthorne::CudaDeviceChoice choice = kalthorne::chooseCudaDevice();
+        const kalthorne::CudaDeviceChoice choice = kalthorne::chooseCudaDevice(device_code_probe_kernel());
         for (const std::string& text : choice.messages) sendMessage(OFX::Message::eMessageMessage, "", text);
         m_CudaDevice = choice.device;
         m_GpuReady = choice.ready;
@@ -145,7 +146,10 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
         failRender(kMismatchText, kOfxStatErrImageFormat);
     const int channels = channelCountOf(dst->getPixelComponents());
     if (channels == 0) failRender(kComponentsText, kOfxStatErrUnsupported);
-    if (m_OutputClip->getPixelDepth() != OFX::eBitDepthFloat) failRender(kDepthText, kOfxStatErrUnsupported);
+    // The images themselves too: a host may deliver 8- or 16-bit images under
+    // a clip that says float (source and output depths are equal by now).
+    if (m_OutputClip->getPixelDepth() != OFX::eBitDepthFloat || dst->getPixelDepth() != OFX::eBitDepthFloat)
+        failRender(kDepthText, kOfxStatErrUnsupported);
     if (!sameRect(src->getBounds(), dst->getBounds())) failRender(kSizeText, kOfxStatErrImageFormat);
 
     renderInternal(args, src.get(), dst.get(), channels);

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian-family build machine lacks for this project:
-# compiler, CMake, GoogleTest, nm and clang (fuzzing), and cuobjdump (the
-# kernel resource checks) when the CUDA toolkit came without it. Silent when
+# compiler, CMake, GoogleTest, nm and clang (fuzzing), expat (for the OpenFX
+# standard's host support library in the conformance tests) and cuobjdump
+# (the kernel resource checks) when the CUDA toolkit came without it. Silent when
 # all is present; safe to run any number of times. The CUDA toolkit (nvcc)
 # itself is not installed here: the product bundle is built when
 # /usr/local/cuda has it.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-packages=(cmake make g++ libgtest-dev binutils clang)
+packages=(cmake make g++ libgtest-dev binutils clang libexpat1-dev)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

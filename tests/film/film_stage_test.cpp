@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 
 #include "film_test_support.h"
 #include "pipeline/film_brew_print_cuda.h"
@@ -104,7 +105,9 @@ TEST_F(FilmStage, PrintRoadsLaunchTheirKernel) {
 
 // With the print stage on, the negative hands the print stage the same
 // linear picture in both frames (and the print plane, checked by the print
-// result being the same with PrintBlend 0 and 1 when nothing grades).
+// result being the same with PrintBlend 0 and 1 when nothing grades; no
+// pixel of this frame is dark enough to fall below black, where only the
+// graded side would be held).
 TEST_F(FilmStage, NegativeOutputFillsBothFramesAndKeepsAlpha) {
   TextureOptionsStruct o = plain_negative_record(11, 3);
   const std::vector<float> in = random_frame(11, 3, 6);
@@ -157,6 +160,11 @@ TEST_F(FilmStage, AllocationFailureFreesEverything) {
     EXPECT_EQ(r.b, r.a) << nth;
     if (nth == 8) { EXPECT_EQ(r.a, in); }
   }
+  // A reduction that the device library fails throws out of the stage, as
+  // Thrust does; the planes go on the way out (the frames with run_stage's).
+  TextureOptionsStruct o = plain_negative_record(5, 5);
+  cudasim::fail_call("thrust::reduce", 3, cudaErrorLaunchFailure);
+  EXPECT_THROW(run_stage(o, in), std::runtime_error);
 }
 
 }  // namespace

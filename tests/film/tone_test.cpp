@@ -112,6 +112,58 @@ TEST(FilmTone, CastAndTintKeepLuminance) {
   float k[3] = {0, 0, 0};
   film::cast_and_tint(k, true, 140, 0.4f, 0.4f);
   EXPECT_EQ(k[0] + k[1] + k[2], 0.0f);
+  // Cast and tint are two steps with a hold between them: the warm cast
+  // takes red past the ceiling, which the tint then starts from.
+  float hot[3] = {469.8f, 400.0f, 300.0f};
+  film::cast_and_tint(hot, true, 30, 0.5f, 0.0f);
+  EXPECT_NEAR(hot[1], 358.6f, 0.05f);
+  // A print pixel below black can leave a cast with negative luminance; it
+  // is still scaled back to the luminance it came in with.
+  float dark[3] = {-0.01f, 0.0029f, 0.0f};
+  film::rescale_to(dark, 0.0001f);
+  EXPECT_NEAR(film::cast_luminance(dark), 0.0001f, 1e-9f);
+}
+
+// The print kernels take the frame pixel and the print plane as they come (a
+// negative's shadows lie below 0) and hold them only after cast and tint;
+// print saturation is not held. So each result is the print chain run on
+// exactly those values, for both print kernels; a hold anywhere else would
+// change each of these pixels.
+TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
+  film::PrintCorrectorArgs corrector{};
+  film::BleachArgs bleach{0.3f, {0.8f, 0.9f, 1.0f}, {1.1f, 1.0f, 0.9f}};
+  film::PrintSettings s{};
+  s.corrector = &corrector;
+  s.printer = {0.4f, {0.0176f, 0.0176f, 0.0176f}, 1.0f / 0.71f, 2.0f, 0, 100.0f, {1.818f, 1.818f, 1.818f}};
+  s.printProfile = 6;
+  const float pale[3] = {-0.2f, 0.5f, 0.4f}, blue[3] = {0.0f, 0.0f, 4.0f};
+  const float cyan[3] = {-0.5f, 0.3f, 0.3f}, grey[3] = {0.2f, 0.2f, 0.2f};
+  const struct {
+    const char* what;
+    const float *in, *plain;
+    bool cast;
+    float saturation, blendComplement;
+  } cases[] = {{"cast on a pixel with a channel below 0", pale, pale, true, 1.0f, 1.0f},
+               {"saturation taking red and green below 0", blue, blue, false, 0.5f, 1.0f},
+               {"blend partner from a print plane below 0", grey, cyan, false, 1.0f, 0.0f}};
+  for (const film::BleachArgs* b : {(const film::BleachArgs*)nullptr, (const film::BleachArgs*)&bleach}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (b ? ", bleach kernel" : ", print-gamma kernel"));
+      s.bleach = b;
+      s.cast = {c.cast, 35, 0.0f, 0.0f};
+      s.printSaturation = c.saturation;
+      s.blendComplement = c.blendComplement;
+      float v[3] = {c.in[0], c.in[1], c.in[2]};
+      film::cast_and_tint(v, c.cast, 35, 0.0f, 0.0f);
+      const float y = film::awg4_luminance(v);
+      for (float& x : v) x = y + c.saturation * (x - y);
+      float xyz[3], expected[3], got[3];
+      film::print_to_xyz(c.blendComplement == 0.0f ? c.plain : v, s, xyz);
+      film::print_finish(xyz, s, expected);
+      film::print_pixel(c.in, c.plain, s, got);
+      for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(got[ch], expected[ch]) << ch;
+    }
+  }
 }
 
 // Development of one pixel: the use is capped, developer never goes below 0,

@@ -54,11 +54,7 @@ class ProbeEffect : public OFX::ImageEffect {
         sendMessage(OFX::Message::eMessageMessage, "", "100% done %s %d");
         setPersistentMessage(OFX::Message::eMessageError, "id7", "Brew : persistent");
         break;
-      case 10:
-        beginEditBlock("Probe block");
-        mode_->setValue(11);
-        endEditBlock();
-        break;
+      case 10: writeInBlock(); break;  // a strict host refuses writes in a render
       case 13: {
         std::unique_ptr<OFX::Image> img(output_->fetchImage(args.time));
         FailingProcessor p(*this);
@@ -86,6 +82,7 @@ class ProbeEffect : public OFX::ImageEffect {
   }
 
   void changedParam(const OFX::InstanceChangedArgs& args, const std::string& name) override {
+    if (mode_->getValueAtTime(args.time) == 10) return writeInBlock();
     sendMessage(OFX::Message::eMessageLog, "", name + " " + std::to_string(int(args.reason)) + " " +
                                                  std::to_string(args.time));
   }
@@ -98,6 +95,12 @@ class ProbeEffect : public OFX::ImageEffect {
   }
 
  private:
+  void writeInBlock() {
+    beginEditBlock("Probe block");
+    mode_->setValue(11);
+    endEditBlock();
+  }
+
   OFX::IntParam* mode_ = nullptr;
   OFX::Clip* output_ = nullptr;
 };

@@ -162,7 +162,7 @@ TEST(SupportLayer, EditBlockWrapsTheWrite) {
   Probe p;
   auto inst = p.instance();
   inst->setValue("Mode", 10);
-  ASSERT_EQ(inst->render(3, rect(0, 0, 1, 1)), kOfxStatOK);
+  ASSERT_EQ(inst->paramChanged("Mode", kOfxChangeUserEdited, 3), kOfxStatOK);
   std::vector<Event> seen;
   for (const Event& e : inst->events())
     if (e.kind != Event::Kind::GetValue && e.kind != Event::Kind::GetValueAtTime) seen.push_back(e);
@@ -246,6 +246,60 @@ TEST(SupportLayer, UnhandledActionsAnswerDefault) {
   EXPECT_EQ(p.host.callAction("OfxActionSomethingNew", p.host.descriptor().handle(), &in, &out),
             kOfxStatReplyDefault);
   EXPECT_EQ(p.host.callAction("OfxActionSomethingNew", nullptr, nullptr, nullptr), kOfxStatReplyDefault);
+}
+
+// The host answers as strictly as a real one: only the standard's names for
+// each object, each of its own type and dimension ...
+TEST(StrictHost, PropertySetsHoldOnlyTheStandardsProperties) {
+  Probe p;
+  ASSERT_TRUE(p.describeAll());
+  OfxHost* h = p.host.ofxHost();
+  auto props = static_cast<const OfxPropertySuiteV1*>(h->fetchSuite(h->host, kOfxPropertySuite, 1));
+  OfxPropertySetHandle d = p.host.descriptor().props.handle();
+  int i = 0;
+  double x = 0;
+  char* text = nullptr;
+  EXPECT_EQ(props->propSetInt(d, kOfxImageEffectPropSupportsMultipleClipDepths, 0, 0), kOfxStatOK);
+  EXPECT_EQ(props->propSetInt(d, "OfxImageEffectPropSupportsMultipleClipDepths", 0, 0), kOfxStatErrUnknown);
+  EXPECT_EQ(props->propGetInt(d, "OfxImageEffectPropSupportsMultipleClipDepths", 0, &i), kOfxStatErrUnknown);
+  EXPECT_EQ(props->propGetString(d, kOfxImageEffectPropContext, 0, &text), kOfxStatErrUnknown);  // an instance's
+  EXPECT_EQ(props->propSetDouble(d, kOfxImageEffectPropSupportsTiles, 0, 1.0), kOfxStatErrValue);
+  EXPECT_EQ(props->propGetDouble(d, kOfxImageEffectPropSupportsTiles, 0, &x), kOfxStatErrUnknown);
+  EXPECT_EQ(props->propSetInt(d, kOfxImageEffectPropSupportsTiles, 1, 0), kOfxStatErrBadIndex);
+  const int two[] = {0, 0};
+  EXPECT_EQ(props->propSetIntN(d, kOfxImageEffectPropSupportsTiles, 2, two), kOfxStatErrBadIndex);
+  EXPECT_EQ(props->propGetString(d, kOfxImageEffectPropSupportedContexts, 1, &text), kOfxStatErrBadIndex);
+  EXPECT_EQ(props->propGetInt(h->host, kNatronOfxHostIsNatron, 0, &i), kOfxStatOK);
+  HostOptions absent;
+  absent.natron = NatronMark::Absent;
+  Host other(absent);
+  EXPECT_EQ(props->propGetInt(other.ofxHost()->host, kNatronOfxHostIsNatron, 0, &i), kOfxStatErrUnknown);
+}
+
+// ... and refuses calls outside the actions the standard allows them in.
+TEST(StrictHost, CallsOnlyInTheActionsThatAllowThem) {
+  Probe p;
+  ASSERT_TRUE(p.describeAll());
+  OfxHost* h = p.host.ofxHost();
+  auto effects = static_cast<const OfxImageEffectSuiteV1*>(h->fetchSuite(h->host, kOfxImageEffectSuite, 1));
+  auto params = static_cast<const OfxParameterSuiteV1*>(h->fetchSuite(h->host, kOfxParameterSuite, 1));
+  EffectObject& d = p.host.contextDescriptor(kOfxImageEffectContextFilter);
+  OfxPropertySetHandle defined = nullptr;
+  EXPECT_EQ(params->paramDefine(reinterpret_cast<OfxParamSetHandle>(&d.paramSet), kOfxParamTypeDouble, "Late",
+                                &defined),
+            kOfxStatErrUnsupported);
+  EXPECT_EQ(effects->clipDefine(d.handle(), "Late", &defined), kOfxStatErrUnsupported);
+
+  auto inst = p.host.createInstance(kOfxImageEffectContextFilter);
+  inst->setValue("Mode", 10);  // writes in an edit block
+  EXPECT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatErrUnsupported);
+  EXPECT_EQ(inst->value("Mode"), 10);
+  OfxImageClipHandle clip = nullptr;
+  ASSERT_EQ(effects->clipGetHandle(inst->handle(), kOfxImageEffectOutputClipName, &clip, nullptr), kOfxStatOK);
+  inst->setClipImage(kOfxImageEffectOutputClipName, std::make_shared<ImageBuffer>(rect(0, 0, 1, 1)));
+  OfxPropertySetHandle image = nullptr;
+  EXPECT_EQ(effects->clipGetImage(clip, 0, nullptr, &image), kOfxStatErrUnsupported);  // no action runs
+  EXPECT_EQ(p.host.refusedCalls().size(), 5u);  // define twice, edit block, write, image
 }
 
 }  // namespace

@@ -20,105 +20,25 @@ std::set<Instance*> gInstances;
 
 namespace internal {
 
-bool knownParamType(const std::string& t) {
-  static const char* const types[] = {
-      kOfxParamTypeInteger,  kOfxParamTypeDouble,   kOfxParamTypeBoolean,  kOfxParamTypeChoice,
-      kOfxParamTypeRGBA,     kOfxParamTypeRGB,      kOfxParamTypeDouble2D, kOfxParamTypeInteger2D,
-      kOfxParamTypeDouble3D, kOfxParamTypeInteger3D, kOfxParamTypeString,  kOfxParamTypeCustom,
-      kOfxParamTypeGroup,    kOfxParamTypePage,     kOfxParamTypePushButton};
-  for (const char* x : types)
-    if (t == x) return true;
-  return false;
-}
-
-// The standard's defaults, so a test sees what the plug-in really set.
-void setEffectDescriptorDefaults(PropertySet& p, const std::string& bundlePath) {
-  p.setString(kOfxPropType, kOfxTypeImageEffect);
-  p.setString(kOfxPropLabel, "");
-  p.setString(kOfxPropShortLabel, "");
-  p.setString(kOfxPropLongLabel, "");
-  p.setString(kOfxPropPluginDescription, "");
-  p.setString(kOfxImageEffectPluginPropGrouping, "");
-  p.setStrings(kOfxImageEffectPropSupportedContexts, {});
-  p.setStrings(kOfxImageEffectPropSupportedPixelDepths, {});
-  p.setInt(kOfxImageEffectPluginPropSingleInstance, 0);
-  p.setString(kOfxImageEffectPluginRenderThreadSafety, kOfxImageEffectRenderInstanceSafe);
-  p.setInt(kOfxImageEffectPluginPropHostFrameThreading, 1);
-  p.setInt(kOfxImageEffectPropSupportsMultiResolution, 1);
-  p.setInt(kOfxImageEffectPropSupportsTiles, 1);
-  p.setInt(kOfxImageEffectPropTemporalClipAccess, 0);
-  p.setInt(kOfxImageEffectPluginPropFieldRenderTwiceAlways, 1);
-  p.setInt(kOfxImageEffectPropSupportsMultipleClipDepths, 0);
-  p.setInt(kOfxImageEffectPropSupportsMultipleClipPARs, 0);
-  p.setString(kOfxPluginPropFilePath, bundlePath);
-  p.setPointer(kOfxPropInstanceData, nullptr);
-}
-
-void setClipDescriptorDefaults(PropertySet& p, const std::string& name) {
-  p.setString(kOfxPropType, kOfxTypeClip);
+void describeClip(PropertySet& p, const std::string& name) {
+  declareObject(p, ObjectKind::ClipDescriptor);
   p.setString(kOfxPropName, name);
   p.setString(kOfxPropLabel, name);
-  p.setStrings(kOfxImageEffectPropSupportedComponents, {});
-  p.setInt(kOfxImageEffectPropTemporalClipAccess, 0);
-  p.setInt(kOfxImageClipPropOptional, 0);
-  p.setInt(kOfxImageClipPropIsMask, 0);
-  p.setInt(kOfxImageEffectPropSupportsTiles, 1);
-  p.setString(kOfxImageClipPropFieldExtraction, kOfxImageFieldDoubled);
+  p.seal();
 }
 
-void setParamDescriptorDefaults(PropertySet& p, const std::string& name, const std::string& type) {
-  p.setString(kOfxPropType, kOfxTypeParameter);
+// Labels and script name default to the parameter's name.
+void describeParam(PropertySet& p, const std::string& name, const std::string& type) {
+  declareObject(p, ObjectKind::ParamDescriptor, type);
   p.setString(kOfxParamPropType, type);
-  p.setString(kOfxPropName, name);
-  p.setString(kOfxPropLabel, name);
-  p.setString(kOfxPropShortLabel, name);
-  p.setString(kOfxPropLongLabel, name);
-  p.setString(kOfxParamPropHint, "");
-  p.setString(kOfxParamPropScriptName, name);
-  p.setString(kOfxParamPropParent, "");
-  p.setInt(kOfxParamPropEnabled, 1);
-  p.setInt(kOfxParamPropSecret, 0);
-  p.setPointer(kOfxParamPropDataPtr, nullptr);
-  p.setInt(kOfxParamPropCanUndo, 1);
-  if (type == kOfxParamTypePage) {
-    p.setStrings(kOfxParamPropPageChild, {});
-    return;
-  }
-  if (type == kOfxParamTypeGroup) {
-    p.setInt(kOfxParamPropGroupOpen, 1);
-    return;
-  }
-  if (type == kOfxParamTypePushButton) return;
-  p.setInt(kOfxParamPropEvaluateOnChange, 1);
-  p.setInt(kOfxParamPropAnimates, 1);
-  p.setInt(kOfxParamPropPersistant, 1);
-  p.setInt(kOfxParamPropPluginMayWrite, 0);
-  p.setInt(kOfxParamPropIsAnimating, 0);
-  p.setInt(kOfxParamPropIsAutoKeying, 0);
-  p.setString(kOfxParamPropCacheInvalidation, kOfxParamInvalidateValueChange);
-  if (type == kOfxParamTypeDouble) {
-    p.setDouble(kOfxParamPropDefault, 0.0);
-    p.setDouble(kOfxParamPropMin, -DBL_MAX);
-    p.setDouble(kOfxParamPropMax, DBL_MAX);
-    p.setDouble(kOfxParamPropDisplayMin, -DBL_MAX);
-    p.setDouble(kOfxParamPropDisplayMax, DBL_MAX);
-    p.setDouble(kOfxParamPropIncrement, 1.0);
-    p.setInt(kOfxParamPropDigits, 2);
-    p.setString(kOfxParamPropDoubleType, kOfxParamDoubleTypePlain);
-  } else if (type == kOfxParamTypeInteger) {
-    p.setInt(kOfxParamPropDefault, 0);
-    p.setInt(kOfxParamPropMin, INT_MIN);
-    p.setInt(kOfxParamPropMax, INT_MAX);
-    p.setInt(kOfxParamPropDisplayMin, INT_MIN);
-    p.setInt(kOfxParamPropDisplayMax, INT_MAX);
-  } else if (type == kOfxParamTypeBoolean) {
-    p.setInt(kOfxParamPropDefault, 0);
-  } else if (type == kOfxParamTypeChoice) {
-    p.setInt(kOfxParamPropDefault, 0);
-    p.setStrings(kOfxParamPropChoiceOption, {});
-  } else if (type == kOfxParamTypeString) {
-    p.setString(kOfxParamPropDefault, "");
-  }
+  for (const char* k : {kOfxPropName, kOfxPropLabel, kOfxPropShortLabel, kOfxPropLongLabel, kOfxParamPropScriptName})
+    p.setString(k, name);
+  p.seal();
+}
+
+bool allowed(Host* host, bool ok, const std::string& call) {
+  if (!ok && host) host->recordRefusal(call);
+  return ok;
 }
 
 OfxStatus releaseImage(OfxPropertySetHandle image) {
@@ -162,37 +82,19 @@ Host* Host::current() { return gCurrentHost.load(); }
 
 void Host::fillHostProperties() {
   PropertySet& p = hostProps_;
-  p.setString(kOfxPropType, kOfxTypeImageEffectHost);
+  internal::declareObject(p, ObjectKind::Host);
   p.setString(kOfxPropName, options_.hostName);
   p.setString(kOfxPropLabel, "Test host");
   p.setInts(kOfxPropAPIVersion, {1, 4});
-  p.setInt(kOfxImageEffectHostPropIsBackground, 0);
-  p.setInt(kOfxImageEffectPropSupportsOverlays, 0);
-  p.setInt(kOfxImageEffectPropSupportsMultiResolution, 1);
-  p.setInt(kOfxImageEffectPropSupportsTiles, 1);
-  p.setInt(kOfxImageEffectPropTemporalClipAccess, 1);
   p.setStrings(kOfxImageEffectPropSupportedComponents,
                {kOfxImageComponentRGBA, kOfxImageComponentRGB, kOfxImageComponentAlpha});
   p.setStrings(kOfxImageEffectPropSupportedContexts,
                {kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral, kOfxImageEffectContextGenerator});
   p.setStrings(kOfxImageEffectPropSupportedPixelDepths, {kOfxBitDepthByte, kOfxBitDepthShort, kOfxBitDepthFloat});
-  p.setInt(kOfxImageEffectPropSupportsMultipleClipDepths, 1);
-  p.setInt(kOfxImageEffectPropSupportsMultipleClipPARs, 0);
-  p.setInt(kOfxImageEffectPropSetableFrameRate, 0);
-  p.setInt(kOfxImageEffectPropSetableFielding, 0);
-  p.setInt(kOfxParamHostPropSupportsCustomInteract, 0);
-  p.setInt(kOfxParamHostPropSupportsStringAnimation, 0);
-  p.setInt(kOfxParamHostPropSupportsChoiceAnimation, 1);
-  p.setInt(kOfxParamHostPropSupportsBooleanAnimation, 1);
-  p.setInt(kOfxParamHostPropSupportsCustomAnimation, 0);
-  p.setInt(kOfxParamHostPropMaxParameters, -1);
-  p.setInt(kOfxParamHostPropMaxPages, 0);
-  p.setInts(kOfxParamHostPropPageRowColumnCount, {0, 0});
-  switch (options_.natron) {
-    case NatronMark::Natron: p.setInt(kNatronOfxHostIsNatron, 1); break;
-    case NatronMark::Zero: p.setInt(kNatronOfxHostIsNatron, 0); break;
-    case NatronMark::Absent: p.erase(kNatronOfxHostIsNatron); break;
-  }
+  // Natron's extension: present (1 or 0) or not there at all.
+  if (options_.natron != NatronMark::Absent)
+    p.declare(kNatronOfxHostIsNatron, PropertySet::Type::Int, 1, options_.natron == NatronMark::Natron ? "1" : "0");
+  p.seal();
 }
 
 bool Host::loadBundle(const std::string& path, std::string* error) {
@@ -207,7 +109,7 @@ bool Host::loadBundle(const std::string& path, std::string* error) {
     if (error) *error = "the bundle lacks OfxGetNumberOfPlugins or OfxGetPlugin";
     return false;
   }
-  internal::setEffectDescriptorDefaults(descriptor_.props, path);
+  describeEffect(descriptor_, path);
   return true;
 }
 
@@ -219,7 +121,13 @@ OfxStatus Host::callAction(const char* action, const void* handle, PropertySet* 
   const OfxPlugin* p = plugin(0);
   if (!p || !p->mainEntry) return kOfxStatErrMissingHostFeature;
   gCurrentHost = this;
-  return p->mainEntry(action, handle, in ? in->handle() : nullptr, out ? out->handle() : nullptr);
+  // What an instance may do depends on the action it is in.
+  EffectObject* e = internal::effectFrom(handle);
+  Instance* inst = e ? e->instance : nullptr;
+  if (inst && action) inst->enterAction_(action, 1);
+  const OfxStatus s = p->mainEntry(action, handle, in ? in->handle() : nullptr, out ? out->handle() : nullptr);
+  if (inst && action) inst->enterAction_(action, -1);
+  return s;
 }
 
 OfxStatus Host::load() {
@@ -234,23 +142,26 @@ OfxStatus Host::unload() { return callAction(kOfxActionUnload, nullptr, nullptr,
 
 OfxStatus Host::describe() {
   const std::string path = descriptor_.props.getString(kOfxPluginPropFilePath);
-  descriptor_.props = PropertySet();
   descriptor_.paramSet.params.clear();
   descriptor_.clips.clear();
-  internal::setEffectDescriptorDefaults(descriptor_.props, path);
+  describeEffect(descriptor_, path);
   return callAction(kOfxActionDescribe, descriptor_.handle(), nullptr, nullptr);
 }
 
 OfxStatus Host::describeInContext(const std::string& context) {
   std::unique_ptr<EffectObject> d(new EffectObject);
   d->host = this;
-  d->props = descriptor_.props;
-  d->props.setString(kOfxImageEffectPropContext, context);
+  d->props = descriptor_.props;  // a copy of what describe said
+  d->paramSet.props = descriptor_.paramSet.props;
   EffectObject* raw = d.get();
   contextDescriptors_[context] = std::move(d);
   PropertySet in;
   in.setString(kOfxImageEffectPropContext, context);
-  return callAction(kOfxImageEffectActionDescribeInContext, raw->handle(), &in, nullptr);
+  in.seal();
+  describing_ = raw;
+  const OfxStatus s = callAction(kOfxImageEffectActionDescribeInContext, raw->handle(), &in, nullptr);
+  describing_ = nullptr;
+  return s;
 }
 
 bool Host::loadAndDescribe(const std::string& bundlePath, std::string* error) {
@@ -286,6 +197,26 @@ std::unique_ptr<Instance> Host::createInstance(const std::string& context) {
   return inst;
 }
 
+void Host::describeEffect(EffectObject& e, const std::string& bundlePath) {
+  e.props = PropertySet();
+  internal::declareObject(e.props, ObjectKind::EffectDescriptor);
+  e.props.setString(kOfxPluginPropFilePath, bundlePath);
+  e.props.seal();
+  e.paramSet.props = PropertySet();
+  internal::declareObject(e.paramSet.props, ObjectKind::ParamSet);
+  e.paramSet.props.seal();
+}
+
+void Host::recordRefusal(const std::string& call) {
+  std::lock_guard<std::mutex> lock(otherMutex_);
+  refusedCalls_.push_back(call);
+}
+
+std::vector<std::string> Host::refusedCalls() const {
+  std::lock_guard<std::mutex> lock(otherMutex_);
+  return refusedCalls_;
+}
+
 void Host::recordOther(MessageRecord m) {
   std::lock_guard<std::mutex> lock(otherMutex_);
   otherMessages_.push_back(std::move(m));
@@ -302,26 +233,22 @@ Instance::Instance(Host& host, const std::string& context) : host_(host), contex
   EffectObject& desc = host.contextDescriptor(context);
   effect_.host = &host;
   effect_.instance = this;
-  effect_.props = desc.props;
   effect_.paramSet.instance = this;
+  effect_.paramSet.props = desc.paramSet.props;
   PropertySet& p = effect_.props;
-  p.setString(kOfxPropType, kOfxTypeImageEffectInstance);
+  internal::declareObject(p, ObjectKind::EffectInstance);
   p.setString(kOfxImageEffectPropContext, context);
-  p.setPointer(kOfxPropInstanceData, nullptr);
-  p.setInt(kOfxPropIsInteractive, 1);
   p.setDoubles(kOfxImageEffectPropProjectSize, {1920, 1080});
-  p.setDoubles(kOfxImageEffectPropProjectOffset, {0, 0});
   p.setDoubles(kOfxImageEffectPropProjectExtent, {1920, 1080});
-  p.setDouble(kOfxImageEffectPropProjectPixelAspectRatio, 1.0);
   p.setDouble(kOfxImageEffectInstancePropEffectDuration, 100);
-  p.setInt(kOfxImageEffectInstancePropSequentialRender, 0);
-  p.setDouble(kOfxImageEffectPropFrameRate, 24);
+  p.setInt(kOfxImageEffectPropSupportsTiles, desc.props.getInt(kOfxImageEffectPropSupportsTiles));
+  p.seal();
 
   for (const auto& dp : desc.paramSet.params) {
     std::unique_ptr<ParamObject> ip(new ParamObject);
     ip->name = dp->name;
     ip->type = dp->type;
-    ip->props = dp->props;
+    ip->props = dp->props;  // an instance has its descriptor's properties, sealed
     ip->props.setString(kOfxPropType, kOfxTypeParameterInstance);
     ip->instance = this;
     if (ip->type == kOfxParamTypeDouble || ip->type == kOfxParamTypeInteger || ip->type == kOfxParamTypeBoolean ||
@@ -344,21 +271,14 @@ Instance::Instance(Host& host, const std::string& context) : host_(host), contex
   for (const auto& dc : desc.clips) {
     std::unique_ptr<ClipObject> c(new ClipObject);
     c->name = dc->name;
-    c->props = dc->props;
     c->instance = this;
     PropertySet& cp = c->props;
-    cp.setString(kOfxImageEffectPropPixelDepth, kOfxBitDepthFloat);
-    cp.setString(kOfxImageEffectPropComponents, kOfxImageComponentRGBA);
-    cp.setString(kOfxImageClipPropUnmappedPixelDepth, kOfxBitDepthFloat);
-    cp.setString(kOfxImageClipPropUnmappedComponents, kOfxImageComponentRGBA);
-    cp.setString(kOfxImageEffectPropPreMultiplication, kOfxImagePreMultiplied);
-    cp.setDouble(kOfxImagePropPixelAspectRatio, 1.0);
-    cp.setDouble(kOfxImageEffectPropFrameRate, 24);
+    cp = dc->props;  // what the descriptor said, and what only an instance has
+    for (const PropertyDef& d : propertySchema(ObjectKind::ClipInstance))
+      if (!cp.has(d.name)) cp.declare(d.name, d.type, d.dimension, d.value);
     cp.setDoubles(kOfxImageEffectPropFrameRange, {0, 100});
     cp.setDoubles(kOfxImageEffectPropUnmappedFrameRange, {0, 100});
-    cp.setString(kOfxImageClipPropFieldOrder, kOfxImageFieldNone);
-    cp.setInt(kOfxImageClipPropConnected, 1);
-    cp.setInt(kOfxImageClipPropContinuousSamples, 0);
+    cp.seal();
     effect_.clips.push_back(std::move(c));
   }
   host.instances_.insert(this);
@@ -435,6 +355,7 @@ OfxStatus Instance::render(double time, OfxRectI window, OfxPointD scale) {
   in.setInt(kOfxImageEffectPropSequentialRenderStatus, 0);
   in.setInt(kOfxImageEffectPropInteractiveRenderStatus, 0);
   in.setInt(kOfxImageEffectPropRenderQualityDraft, 0);
+  in.seal();
   return host_.callAction(kOfxImageEffectActionRender, handle(), &in, nullptr);
 }
 
@@ -446,6 +367,8 @@ IdentityResult Instance::isIdentity(double time, OfxRectI window, OfxPointD scal
   in.setDoubles(kOfxImageEffectPropRenderScale, {scale.x, scale.y});
   out.setString(kOfxPropName, "");
   out.setDouble(kOfxPropTime, time);
+  in.seal();
+  out.seal();
   IdentityResult r;
   r.status = host_.callAction(kOfxImageEffectActionIsIdentity, handle(), &in, &out);
   r.clip = out.getString(kOfxPropName);
@@ -457,6 +380,7 @@ OfxStatus Instance::instanceChanged(const std::string& type, const std::string& 
                                     double time, OfxPointD scale) {
   PropertySet bracket;
   bracket.setString(kOfxPropChangeReason, reason);
+  bracket.seal();
   OfxStatus begin = host_.callAction(kOfxActionBeginInstanceChanged, handle(), &bracket, nullptr);
   PropertySet in;
   in.setString(kOfxPropType, type);
@@ -464,6 +388,7 @@ OfxStatus Instance::instanceChanged(const std::string& type, const std::string& 
   in.setString(kOfxPropChangeReason, reason);
   in.setDouble(kOfxPropTime, time);
   in.setDoubles(kOfxImageEffectPropRenderScale, {scale.x, scale.y});
+  in.seal();
   OfxStatus changed = host_.callAction(kOfxActionInstanceChanged, handle(), &in, nullptr);
   OfxStatus end = host_.callAction(kOfxActionEndInstanceChanged, handle(), &bracket, nullptr);
   auto failed = [](OfxStatus s) { return s != kOfxStatOK && s != kOfxStatReplyDefault; };
@@ -550,18 +475,15 @@ OfxStatus Instance::fetchImage_(ClipObject& clip, double time, OfxPropertySetHan
   events_.push_back(Event{Event::Kind::FetchImage, clip.name, time, img ? 1.0 : 0.0, "", ""});
   if (!img) return kOfxStatFailed;
   std::unique_ptr<PropertySet> p(new PropertySet);
-  p->setString(kOfxPropType, kOfxTypeImage);
+  internal::declareObject(*p, ObjectKind::Image);
   p->setString(kOfxImageEffectPropPixelDepth, img->depth);
   p->setString(kOfxImageEffectPropComponents, img->components);
-  p->setString(kOfxImageEffectPropPreMultiplication, kOfxImagePreMultiplied);
-  p->setDoubles(kOfxImageEffectPropRenderScale, {1.0, 1.0});
-  p->setDouble(kOfxImagePropPixelAspectRatio, 1.0);
   p->setPointer(kOfxImagePropData, img->data);
   p->setInts(kOfxImagePropBounds, {img->bounds.x1, img->bounds.y1, img->bounds.x2, img->bounds.y2});
   p->setInts(kOfxImagePropRegionOfDefinition, {img->bounds.x1, img->bounds.y1, img->bounds.x2, img->bounds.y2});
   p->setInt(kOfxImagePropRowBytes, img->rowBytes);
-  p->setString(kOfxImagePropField, kOfxImageFieldNone);
   p->setString(kOfxImagePropUniqueIdentifier, clip.name + "#" + std::to_string(++imageSerial_));
+  p->seal();
   *image = p->handle();
   PropertySet* raw = p.get();
   liveImages_[raw] = std::make_pair(std::move(p), clip.name);
@@ -594,6 +516,19 @@ double Instance::readParam_(ParamObject& p, bool atTime, double time) {
   double v = p.valueAt(time);
   events_.back().value = v;
   return v;
+}
+
+void Instance::enterAction_(const std::string& action, int step) {
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  if ((runningActions_[action] += step) <= 0) runningActions_.erase(action);
+}
+
+bool Instance::inAction_(std::initializer_list<const char*> actions) const {
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  if (actions.size() == 0) return !runningActions_.empty();
+  for (const char* a : actions)
+    if (runningActions_.count(a)) return true;
+  return false;
 }
 
 bool Instance::refuses_(const Event& e) const {

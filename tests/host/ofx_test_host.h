@@ -29,14 +29,18 @@ class Instance;
 
 // ------------------------------------------------------------------ properties
 
-// One property set. Values keep the type they were first set with; reading
-// a missing property gives kOfxStatErrUnknown, a wrong type kOfxStatErrValue
-// and a missing index kOfxStatErrBadIndex, as a strict host would.
+// One property set. The host declares every property the standard defines
+// for its object (propertySchema) with its type and dimension, then seals
+// the set. From then on the plug-in, through the suite, reaches only those:
+// another name gives kOfxStatErrUnknown on get and set, a set of another
+// type kOfxStatErrValue, an index past a fixed dimension or past the values
+// kOfxStatErrBadIndex, as a strict host would. Host-side setters are free.
 class PropertySet {
  public:
   enum class Type { Int, Double, String, Pointer };
   struct Property {
     Type type = Type::Int;
+    int fixedDimension = -1;  // 0: any count; -1: the count it has
     std::vector<int> ints;
     std::vector<double> doubles;
     std::vector<std::string> strings;
@@ -54,6 +58,14 @@ class PropertySet {
   bool has(const std::string& name) const;
   int dimension(const std::string& name) const;  // 0 when missing
   void erase(const std::string& name);
+  std::vector<std::string> names() const;
+
+  // A property with `fixedDimension` values (0: any count, starting empty),
+  // each `value` read as the type's own ("1", "0.5", "text"; null for pointers).
+  void declare(const std::string& name, Type type, int fixedDimension, const std::string& value = "");
+  // The plug-in can reach only what is declared now; reset returns here.
+  void seal();
+  bool sealed() const;
 
   void setInt(const std::string& name, int v, int index = 0);
   void setDouble(const std::string& name, double v, int index = 0);
@@ -72,8 +84,10 @@ class PropertySet {
   std::vector<int> getInts(const std::string& name) const;
   std::vector<double> getDoubles(const std::string& name) const;
 
-  // The suite side (used by the host's property suite).
+  // The suite side (used by the host's property suite). Values point at the
+  // type's C form: int, double, const char*, void*; N calls take arrays.
   OfxStatus suiteSet(const char* name, int index, Type type, const void* value);
+  OfxStatus suiteSetN(const char* name, int count, Type type, const void* values);
   OfxStatus suiteGet(const char* name, int index, Type type, void* value) const;
   OfxStatus suiteDimension(const char* name, int* count) const;
   OfxStatus suiteReset(const char* name);
@@ -87,11 +101,33 @@ class PropertySet {
 
  private:
   friend class Host;
+  // A plug-in's write of `count` values from `index` (-1: all values).
+  OfxStatus pluginWrite(const char* name, Type type, int index, int count, const void* values);
+
   static constexpr std::uint32_t kMagic = 0x50524f50;
   std::uint32_t magic_ = kMagic;
   mutable std::recursive_mutex mutex_;
   std::map<std::string, Property> props_;
+  std::shared_ptr<const std::map<std::string, Property>> sealedValues_;  // for reset; shared by copies
+  bool sealed_ = false;
 };
+
+// The objects a host hands the plug-in property sets of.
+enum class ObjectKind {
+  Host, EffectDescriptor, EffectInstance, ClipDescriptor, ClipInstance, Image, ParamSet, ParamDescriptor,
+  ParamInstance
+};
+
+struct PropertyDef {
+  const char* name;
+  PropertySet::Type type;
+  int dimension;        // 0: any count
+  std::string value;    // the host's default, as for PropertySet::declare
+};
+
+// Every property this host gives an object of that kind (parameters: of
+// that parameter type), with the standard's defaults.
+std::vector<PropertyDef> propertySchema(ObjectKind kind, const std::string& paramType = "");
 
 // -------------------------------------------------------------------- images
 
@@ -303,6 +339,9 @@ class Instance {
   double readParam_(ParamObject& p, bool atTime, double time);
   OfxStatus writeParam_(ParamObject& p, bool atTime, double time, double v);
   bool refuses_(const Event& e) const;
+  // Whether one of these actions (or any, for an empty list) is running.
+  bool inAction_(std::initializer_list<const char*> actions = {}) const;
+  void enterAction_(const std::string& action, int step);
 
  private:
   friend class Host;
@@ -317,6 +356,7 @@ class Instance {
   std::atomic<double> currentTime_{0.0};
   mutable std::mutex recordMutex_;
   std::vector<Event> events_;
+  std::map<std::string, int> runningActions_;
   std::function<bool(const Event&)> refusal_;
   std::vector<std::string> strictViolations_;
   std::map<PropertySet*, std::pair<std::unique_ptr<PropertySet>, std::string>> liveImages_;  // -> clip name
@@ -362,6 +402,10 @@ class Host {
 
   // Messages posted with a handle that is no instance (e.g. a descriptor).
   std::vector<MessageRecord> otherMessages() const;
+  // Calls the plug-in made where the standard does not allow them (defining
+  // parameters outside describe-in-context, setting values during a render,
+  // ...): refused with kOfxStatErrUnsupported and listed here.
+  std::vector<std::string> refusedCalls() const;
   unsigned int multiThreadCalls() const { return multiThreadCalls_; }
   unsigned int maxThreadsUsed() const { return maxThreadsUsed_; }
 
@@ -369,11 +413,15 @@ class Host {
   static Host* current();
   OfxHost* ofxHost() { return &ofxHost_; }
   void recordOther(MessageRecord m);
+  void recordRefusal(const std::string& call);
+  bool describing(const EffectObject* e) const { return e && e == describing_; }
+  bool describingParams(const ParamSetObject* ps) const { return ps && describing_ && ps == &describing_->paramSet; }
   std::atomic<unsigned int> multiThreadCalls_{0};
   std::atomic<unsigned int> maxThreadsUsed_{0};
 
  private:
   void fillHostProperties();
+  static void describeEffect(EffectObject& e, const std::string& bundlePath);
 
   HostOptions options_;
   void* library_ = nullptr;
@@ -383,8 +431,10 @@ class Host {
   PropertySet hostProps_;
   EffectObject descriptor_;
   std::map<std::string, std::unique_ptr<EffectObject>> contextDescriptors_;
+  EffectObject* describing_ = nullptr;  // the descriptor of the running describe-in-context
   mutable std::mutex otherMutex_;
   std::vector<MessageRecord> otherMessages_;
+  std::vector<std::string> refusedCalls_;
   friend class Instance;
   std::set<Instance*> instances_;
 };

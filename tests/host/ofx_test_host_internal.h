@@ -14,9 +14,15 @@ ParamObject* paramFrom(OfxParamHandle h);
 ClipObject* clipFrom(OfxImageClipHandle h);
 
 bool knownParamType(const std::string& type);
-void setEffectDescriptorDefaults(PropertySet& props, const std::string& bundlePath);
-void setClipDescriptorDefaults(PropertySet& props, const std::string& name);
-void setParamDescriptorDefaults(PropertySet& props, const std::string& name, const std::string& type);
+// Declares every property of the object's kind with its default (unsealed).
+void declareObject(PropertySet& props, ObjectKind kind, const std::string& paramType = "");
+// A new clip or parameter descriptor's properties, sealed.
+void describeClip(PropertySet& props, const std::string& name);
+void describeParam(PropertySet& props, const std::string& name, const std::string& type);
+
+// Whether the plug-in may make this call now; a refusal is recorded with
+// the host and answered with kOfxStatErrUnsupported.
+bool allowed(Host* host, bool ok, const std::string& call);
 
 inline Instance* instanceOfClip(ClipObject* c) { return c->instance; }
 inline Instance* instanceOfParam(ParamObject* p) { return p->instance; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -25,17 +26,17 @@ PropertySet::PropertySet() = default;
 PropertySet::PropertySet(const PropertySet& other) {
   std::lock_guard<std::recursive_mutex> lock(other.mutex_);
   props_ = other.props_;
+  sealedValues_ = other.sealedValues_;
+  sealed_ = other.sealed_;
 }
 
 PropertySet& PropertySet::operator=(const PropertySet& other) {
   if (this == &other) return *this;
-  std::map<std::string, Property> copy;
-  {
-    std::lock_guard<std::recursive_mutex> lock(other.mutex_);
-    copy = other.props_;
-  }
+  PropertySet copy(other);
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  props_ = std::move(copy);
+  props_ = std::move(copy.props_);
+  sealedValues_ = std::move(copy.sealedValues_);
+  sealed_ = copy.sealed_;
   return *this;
 }
 
@@ -60,6 +61,39 @@ void PropertySet::erase(const std::string& name) {
   props_.erase(name);
 }
 
+std::vector<std::string> PropertySet::names() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::vector<std::string> out;
+  for (const auto& p : props_) out.push_back(p.first);
+  return out;
+}
+
+void PropertySet::declare(const std::string& name, Type type, int fixedDimension, const std::string& value) {
+  Property p;
+  p.type = type;
+  p.fixedDimension = fixedDimension;
+  const std::size_t n = std::size_t(fixedDimension);
+  switch (type) {
+    case Type::Int: p.ints.assign(n, std::atoi(value.c_str())); break;
+    case Type::Double: p.doubles.assign(n, std::strtod(value.c_str(), nullptr)); break;
+    case Type::String: p.strings.assign(n, value); break;
+    case Type::Pointer: p.pointers.assign(n, nullptr); break;
+  }
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  props_[name] = std::move(p);
+}
+
+void PropertySet::seal() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  sealed_ = true;
+  sealedValues_ = std::make_shared<const std::map<std::string, Property>>(props_);
+}
+
+bool PropertySet::sealed() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return sealed_;
+}
+
 namespace {
 template <class T>
 void put(std::vector<T>& v, int index, const T& value) {
@@ -67,56 +101,49 @@ void put(std::vector<T>& v, int index, const T& value) {
   if (std::size_t(index) >= v.size()) v.resize(std::size_t(index) + 1);
   v[std::size_t(index)] = value;
 }
+
+// The property `name` holding values of `type`: a new one, or the one there
+// (keeping its declared dimension, emptied when it held another type).
+PropertySet::Property& slot(std::map<std::string, PropertySet::Property>& props, const std::string& name,
+                            PropertySet::Type type) {
+  PropertySet::Property& p = props[name];
+  if (p.type != type) {
+    const int fixed = p.fixedDimension;
+    p = PropertySet::Property{};
+    p.fixedDimension = fixed;
+    p.type = type;
+  }
+  return p;
+}
 }  // namespace
 
 void PropertySet::setInt(const std::string& name, int v, int index) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property& p = props_[name];
-  if (p.type != Type::Int) p = Property{};
-  p.type = Type::Int;
-  put(p.ints, index, v);
+  put(slot(props_, name, Type::Int).ints, index, v);
 }
 void PropertySet::setDouble(const std::string& name, double v, int index) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property& p = props_[name];
-  if (p.type != Type::Double) p = Property{};
-  p.type = Type::Double;
-  put(p.doubles, index, v);
+  put(slot(props_, name, Type::Double).doubles, index, v);
 }
 void PropertySet::setString(const std::string& name, const std::string& v, int index) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property& p = props_[name];
-  if (p.type != Type::String) p = Property{};
-  p.type = Type::String;
-  put(p.strings, index, v);
+  put(slot(props_, name, Type::String).strings, index, v);
 }
 void PropertySet::setPointer(const std::string& name, void* v, int index) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property& p = props_[name];
-  if (p.type != Type::Pointer) p = Property{};
-  p.type = Type::Pointer;
-  put(p.pointers, index, v);
+  put(slot(props_, name, Type::Pointer).pointers, index, v);
 }
 void PropertySet::setInts(const std::string& name, const std::vector<int>& v) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property p;
-  p.type = Type::Int;
-  p.ints = v;
-  props_[name] = p;
+  slot(props_, name, Type::Int).ints = v;
 }
 void PropertySet::setDoubles(const std::string& name, const std::vector<double>& v) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property p;
-  p.type = Type::Double;
-  p.doubles = v;
-  props_[name] = p;
+  slot(props_, name, Type::Double).doubles = v;
 }
 void PropertySet::setStrings(const std::string& name, const std::vector<std::string>& v) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Property p;
-  p.type = Type::String;
-  p.strings = v;
-  props_[name] = p;
+  slot(props_, name, Type::String).strings = v;
 }
 
 int PropertySet::getInt(const std::string& name, int index) const {
@@ -172,27 +199,55 @@ std::vector<double> PropertySet::getDoubles(const std::string& name) const {
   return it->second.doubles;
 }
 
+namespace {
+// Stores value `i` of `values` (the type's C form) at `index`.
+void store(PropertySet::Property& p, int index, const void* values, int i) {
+  switch (p.type) {
+    case PropertySet::Type::Int: put(p.ints, index, static_cast<const int*>(values)[i]); break;
+    case PropertySet::Type::Double: put(p.doubles, index, static_cast<const double*>(values)[i]); break;
+    case PropertySet::Type::String: {
+      const char* s = static_cast<const char* const*>(values)[i];
+      put(p.strings, index, std::string(s ? s : ""));
+      break;
+    }
+    case PropertySet::Type::Pointer: put(p.pointers, index, static_cast<void* const*>(values)[i]); break;
+  }
+}
+}  // namespace
+
 OfxStatus PropertySet::suiteSet(const char* name, int index, Type type, const void* value) {
-  if (!name || index < 0) return kOfxStatErrBadIndex;
+  if (!name || !value) return kOfxStatErrBadHandle;
+  if (index < 0) return kOfxStatErrBadIndex;
+  return pluginWrite(name, type, index, 1, value);
+}
+
+OfxStatus PropertySet::suiteSetN(const char* name, int count, Type type, const void* values) {
+  if (!name || count < 0 || (count > 0 && !values)) return kOfxStatErrBadHandle;
+  return pluginWrite(name, type, -1, count, values);
+}
+
+OfxStatus PropertySet::pluginWrite(const char* name, Type type, int index, int count, const void* values) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     auto it = props_.find(name);
-    // A property first set by the plug-in takes the type it is set with.
-    if (it != props_.end() && it->second.type != type) return kOfxStatErrValue;
-    if (type == Type::Int && refusePluginSetInt && refusePluginSetInt(name, *static_cast<const int*>(value)))
-      return kOfxStatFailed;
-    Property& p = props_[name];
-    p.type = type;
-    switch (type) {
-      case Type::Int: put(p.ints, index, *static_cast<const int*>(value)); break;
-      case Type::Double: put(p.doubles, index, *static_cast<const double*>(value)); break;
-      case Type::String: {
-        const char* s = *static_cast<const char* const*>(value);
-        put(p.strings, index, std::string(s ? s : ""));
-        break;
-      }
-      case Type::Pointer: put(p.pointers, index, *static_cast<void* const*>(value)); break;
+    if (it == props_.end()) {
+      // An unsealed set takes what the plug-in sets, of any count.
+      if (sealed_) return kOfxStatErrUnknown;
+      it = props_.emplace(name, Property{}).first;
+      it->second.type = type;
+      it->second.fixedDimension = 0;
     }
+    Property& p = it->second;
+    if (p.type != type) return kOfxStatErrValue;
+    const int fixed = p.fixedDimension < 0 ? p.dimension() : p.fixedDimension;
+    const int first = index < 0 ? 0 : index;
+    if (fixed > 0 && first + count > fixed) return kOfxStatErrBadIndex;
+    for (int i = 0; i < count && type == Type::Int && refusePluginSetInt; ++i)
+      if (refusePluginSetInt(name, static_cast<const int*>(values)[i])) return kOfxStatFailed;
+    if (index < 0 && fixed == 0) {  // all values of a variable count: the count becomes the one set
+      p.ints.clear(), p.doubles.clear(), p.strings.clear(), p.pointers.clear();
+    }
+    for (int i = 0; i < count; ++i) store(p, first + i, values, i);
   }
   if (onPluginSet) onPluginSet(name);
   return kOfxStatOK;
@@ -202,9 +257,9 @@ OfxStatus PropertySet::suiteGet(const char* name, int index, Type type, void* va
   if (!name || !value) return kOfxStatErrBadHandle;
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   auto it = props_.find(name);
-  if (it == props_.end()) return kOfxStatErrUnknown;
+  // A property of another type is not the one asked for.
+  if (it == props_.end() || it->second.type != type) return kOfxStatErrUnknown;
   const Property& p = it->second;
-  if (p.type != type) return kOfxStatErrValue;
   if (index < 0 || index >= p.dimension()) return kOfxStatErrBadIndex;
   const std::size_t i = std::size_t(index);
   switch (type) {
@@ -230,9 +285,20 @@ OfxStatus PropertySet::suiteReset(const char* name) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   auto it = props_.find(name);
   if (it == props_.end()) return kOfxStatErrUnknown;
-  Type t = it->second.type;
-  it->second = Property{};
-  it->second.type = t;
+  const Property* initial = nullptr;
+  if (sealedValues_) {
+    auto sealedValue = sealedValues_->find(name);
+    if (sealedValue != sealedValues_->end() && sealedValue->second.type == it->second.type)
+      initial = &sealedValue->second;
+  }
+  if (initial) {
+    it->second = *initial;
+  } else {
+    Property empty;
+    empty.type = it->second.type;
+    empty.fixedDimension = it->second.fixedDimension;
+    it->second = empty;
+  }
   return kOfxStatOK;
 }
 

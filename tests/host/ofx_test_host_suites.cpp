@@ -48,12 +48,8 @@ OfxStatus propSet(OfxPropertySetHandle h, const char* name, int index, Type type
 template <class T>
 OfxStatus propSetN(OfxPropertySetHandle h, const char* name, int count, Type type, const T* values) {
   PropertySet* p = PropertySet::from(h);
-  if (!p || (count > 0 && !values)) return kOfxStatErrBadHandle;
-  for (int i = 0; i < count; ++i) {
-    OfxStatus s = p->suiteSet(name, i, type, &values[i]);
-    if (s != kOfxStatOK) return s;
-  }
-  return kOfxStatOK;
+  if (!p) return kOfxStatErrBadHandle;
+  return p->suiteSetN(name, count, type, values);
 }
 template <class T>
 OfxStatus propGet(OfxPropertySetHandle h, const char* name, int index, Type type, T* value) {
@@ -150,12 +146,14 @@ OfxStatus getParamSet(OfxImageEffectHandle h, OfxParamSetHandle* ps) {
 OfxStatus clipDefine(OfxImageEffectHandle h, const char* name, OfxPropertySetHandle* props) {
   EffectObject* e = effectFrom(h);
   if (!e || !name || e->instance) return kOfxStatErrBadHandle;
+  if (!allowed(e->host, e->host && e->host->describing(e), std::string("clipDefine(") + name + ") outside describe-in-context"))
+    return kOfxStatErrUnsupported;
   ClipObject* c = e->findClip(name);
   if (!c) {
     e->clips.emplace_back(new ClipObject);
     c = e->clips.back().get();
     c->name = name;
-    setClipDescriptorDefaults(c->props, name);
+    describeClip(c->props, name);
   }
   if (props) *props = c->props.handle();
   return kOfxStatOK;
@@ -164,7 +162,8 @@ OfxStatus clipDefine(OfxImageEffectHandle h, const char* name, OfxPropertySetHan
 OfxStatus clipGetHandle(OfxImageEffectHandle h, const char* name, OfxImageClipHandle* clip,
                         OfxPropertySetHandle* props) {
   EffectObject* e = effectFrom(h);
-  if (!e || !name || !clip) return kOfxStatErrBadHandle;
+  // Descriptors have no clip handles: not valid in the describe actions.
+  if (!e || !name || !clip || !e->instance) return kOfxStatErrBadHandle;
   ClipObject* c = e->findClip(name);
   if (!c) return kOfxStatErrUnknown;
   *clip = reinterpret_cast<OfxImageClipHandle>(c);
@@ -184,6 +183,9 @@ OfxStatus clipGetImage(OfxImageClipHandle h, OfxTime time, const OfxRectD*, OfxP
   if (!c || !image) return kOfxStatErrBadHandle;
   Instance* inst = instanceOfClip(c);
   if (!inst) return kOfxStatErrBadHandle;
+  // An image lives for the action it was fetched in.
+  if (!allowed(Host::current(), inst->inAction_(), "clipGetImage(" + c->name + ") outside an action"))
+    return kOfxStatErrUnsupported;
   return fetchImage(*inst, *c, time, image);
 }
 
@@ -233,13 +235,18 @@ const OfxImageEffectSuiteV1 kImageEffectSuite = {
 OfxStatus paramDefine(OfxParamSetHandle h, const char* type, const char* name, OfxPropertySetHandle* props) {
   ParamSetObject* ps = paramSetFrom(h);
   if (!ps || !type || !name) return kOfxStatErrBadHandle;
+  if (ps->instance) return kOfxStatErrBadHandle;
+  Host* host = Host::current();
+  if (!allowed(host, host && host->describingParams(ps),
+               std::string("paramDefine(") + name + ") outside describe-in-context"))
+    return kOfxStatErrUnsupported;
   if (!knownParamType(type)) return kOfxStatErrUnknown;
   if (ps->find(name)) return kOfxStatErrExists;
   ps->params.emplace_back(new ParamObject);
   ParamObject* p = ps->params.back().get();
   p->name = name;
   p->type = type;
-  setParamDescriptorDefaults(p->props, name, type);
+  describeParam(p->props, name, type);
   if (props) *props = p->props.handle();
   return kOfxStatOK;
 }
@@ -273,9 +280,23 @@ bool isIntLike(const std::string& t) {
   return t == kOfxParamTypeInteger || t == kOfxParamTypeBoolean || t == kOfxParamTypeChoice;
 }
 
+// The actions in which the plug-in may change parameter values.
+bool mayWrite(Instance& inst, const std::string& call) {
+  return allowed(Host::current(),
+                 inst.inAction_({kOfxActionCreateInstance, kOfxActionBeginInstanceChanged, kOfxActionInstanceChanged,
+                                 kOfxActionEndInstanceChanged, kOfxActionSyncPrivateData}),
+                 call + " outside create-instance, instance-changed and sync-private-data");
+}
+
 OfxStatus getValue(ParamObject* p, bool atTime, double time, va_list ap) {
   Instance* inst = instanceOfParam(p);
   if (!inst) return kOfxStatErrBadHandle;
+  // Renders read at their frame's time, never "now".
+  if (!atTime && !allowed(Host::current(),
+                          !inst->inAction_({kOfxImageEffectActionRender, kOfxImageEffectActionBeginSequenceRender,
+                                            kOfxImageEffectActionEndSequenceRender}),
+                          "paramGetValue(" + p->name + ") in a render action"))
+    return kOfxStatErrUnsupported;
   const double t = atTime ? time : inst->currentTime();
   double v = 0;
   if (!readParam(*inst, *p, atTime, t, &v)) return kOfxStatErrBadHandle;
@@ -323,6 +344,7 @@ OfxStatus paramGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) { return kOfxS
 OfxStatus setValue(ParamObject* p, bool atTime, double time, va_list ap) {
   Instance* inst = instanceOfParam(p);
   if (!inst) return kOfxStatErrBadHandle;
+  if (!mayWrite(*inst, "paramSetValue(" + p->name + ")")) return kOfxStatErrUnsupported;
   double v = 0;
   if (isIntLike(p->type)) {
     v = va_arg(ap, int);
@@ -394,12 +416,14 @@ OfxStatus paramGetKeyIndex(OfxParamHandle h, OfxTime time, int direction, int* i
 }
 OfxStatus paramDeleteKey(OfxParamHandle h, OfxTime time) {
   ParamObject* p = paramFrom(h);
-  if (!p) return kOfxStatErrBadHandle;
+  if (!p || !p->instance) return kOfxStatErrBadHandle;
+  if (!mayWrite(*p->instance, "paramDeleteKey(" + p->name + ")")) return kOfxStatErrUnsupported;
   return p->keys.erase(time) ? kOfxStatOK : kOfxStatErrBadIndex;
 }
 OfxStatus paramDeleteAllKeys(OfxParamHandle h) {
   ParamObject* p = paramFrom(h);
-  if (!p) return kOfxStatErrBadHandle;
+  if (!p || !p->instance) return kOfxStatErrBadHandle;
+  if (!mayWrite(*p->instance, "paramDeleteAllKeys(" + p->name + ")")) return kOfxStatErrUnsupported;
   p->keys.clear();
   return kOfxStatOK;
 }
@@ -409,6 +433,7 @@ OfxStatus paramEditBegin(OfxParamSetHandle h, const char* name) {
   ParamSetObject* ps = paramSetFrom(h);
   Instance* inst = ps ? instanceOfParamSet(ps) : nullptr;
   if (!inst) return kOfxStatErrBadHandle;
+  if (!mayWrite(*inst, "paramEditBegin")) return kOfxStatErrUnsupported;
   Event e{Event::Kind::BeginEditBlock, name ? name : "", 0, 0, "", ""};
   if (inst->refuses_(e)) return kOfxStatFailed;
   recordEvent(*inst, e);
@@ -418,6 +443,7 @@ OfxStatus paramEditEnd(OfxParamSetHandle h) {
   ParamSetObject* ps = paramSetFrom(h);
   Instance* inst = ps ? instanceOfParamSet(ps) : nullptr;
   if (!inst) return kOfxStatErrBadHandle;
+  if (!mayWrite(*inst, "paramEditEnd")) return kOfxStatErrUnsupported;
   Event e{Event::Kind::EndEditBlock, "", 0, 0, "", ""};
   if (inst->refuses_(e)) return kOfxStatFailed;
   recordEvent(*inst, e);

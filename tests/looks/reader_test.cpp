@@ -129,6 +129,13 @@ TEST_F(LookReader, WindowsLineEndsAndByteOrderMark) {
     expectFileValues(LookFile().set(2, "-0.1234"));
 }
 
+TEST_F(LookReader, NothingAfterTheLastLineIsRead) {
+    const LookFile f;
+    load(f.text() + std::string(10 << 20, 'x'));
+    EXPECT_TRUE(messages().empty());
+    expectFileValues(f);
+}
+
 TEST_F(LookReader, OneLinePerMessageCode) {
     // line, value out of range, message, parameter holding the fallback, fallback
     const struct {
@@ -202,6 +209,10 @@ TEST_F(LookReader, NothingChangesWithoutAUsableFile) {
         {"missing key", "okay", file, looktest::readData("missing_key_line_200.prm"),
          "Brew : Unable to read 'Brew Refine-7-Hue-W(0 - 360.0)-----|'. Aborting reads beyond this point in the "
          "Looks file..."},
+        // a read never takes more than 44 bytes: the rest of the line is line 101
+        {"a 1.3 MB line 100", "okay", file, LookFile().set(100, "0" + std::string(1300000, '5')).text(),
+         std::string("Brew : Unable to read '") + kLookLines[100].key +
+             "'. Aborting reads beyond this point in the Looks file..."},
         // the range message of a file that is not loaded stays unsaid
         {"range and missing key", "okay", file, LookFile().set(2, "9").raw(3, "Halation Bypass 0\n").text(),
          "Brew : Unable to read 'Halation Bypass Off/On(0, 1)-------|'. Aborting reads beyond this point in the "

@@ -48,10 +48,10 @@ TEST(GetStrToken, ValueTextAfterKey) {
         {k(" 1E5\n"), "1E5"},
         {k(K) + "5\n", std::string(K) + "5"},
         {"\xA0" + k(" 7\n"), "\xA0 7"},
-        // a last line without its line feed and an overlong line both keep
-        // their whole text; the number is at its start either way
+        // a last line without its line feed and the first 44 bytes of an
+        // overlong line both keep their whole text; the number is at its start
         {k(" 0.125"), "0.125"},
-        {k(" 0.1234567\n"), "0.1234567"},
+        {k(" 0.123456"), "0.123456"},
         {k("0.12345\n"), "0.12345"}, // the full 44 bytes of a line
         {"0.5 " + std::string(K), "0.5 "}, // the key at the very end
     };

@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 #include <thread>
 
+#include <thrust/device_ptr.h>
+#include <thrust/functional.h>
+
 #include "cudasim/cudasim_control.h"
+#include "cudasim/thrust_compat.h"
 #include "device_buffer.h"
 
 namespace {
@@ -78,6 +83,113 @@ TEST_F(Cudasim, CurrentDeviceIsPerThreadAndUnusableDevicesAreRefused) {
   EXPECT_EQ(current, 0);
   cudaGetDevice(&current);
   EXPECT_EQ(current, 1);
+}
+
+// Stream-ordered memory is checked like cudaMalloc's; what synchronises the
+// device is booked per call, and a stream used after its end is refused.
+TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
+  cudaStream_t s = nullptr;
+  ASSERT_EQ(cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking), cudaSuccess);
+  float *a = nullptr, *b = nullptr;
+  ASSERT_EQ(cudaMallocAsync(reinterpret_cast<void**>(&a), 8 * sizeof(float), s), cudaSuccess);
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&b), 8 * sizeof(float)), cudaSuccess);
+  EXPECT_TRUE(cudasim::is_nan_sentinel(a[7]));
+  EXPECT_EQ(cudasim::allocation_stats().peak_live_bytes, 16 * sizeof(float));
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 32, 0, s, a, 8, 1.0f);
+  EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+  EXPECT_EQ(cudaMemsetAsync(b, 0, 9 * sizeof(float), s), cudaErrorInvalidValue);
+  a[8] = 0.0f;  // past the end
+  EXPECT_EQ(cudaFreeAsync(a, s), cudaSuccess);
+  EXPECT_EQ(cudaFreeAsync(a, s), cudaErrorInvalidValue);
+  cudasim::fail_call("cudaMallocAsync", 1, cudaErrorMemoryAllocation);
+  EXPECT_EQ(cudaMallocAsync(reinterpret_cast<void**>(&a), 4, s), cudaErrorMemoryAllocation);
+  EXPECT_EQ(cudaFree(b), cudaSuccess);
+  EXPECT_EQ(cudaStreamDestroy(s), cudaSuccess);
+  EXPECT_EQ(cudaMemcpyAsync(&b, &a, 1, cudaMemcpyHostToHost, s), cudaErrorInvalidResourceHandle);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 32, 0, s, nullptr, 0, 1.0f);
+  EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidResourceHandle);
+  EXPECT_EQ(cudaStreamDestroy(cudaStreamPerThread), cudaErrorInvalidResourceHandle);
+
+  const auto st = cudasim::allocation_stats();
+  EXPECT_EQ(st.live + st.live_streams, 0u);
+  EXPECT_EQ(st.guard_overruns + st.double_frees + st.bad_pointers, 3u);  // overrun, second free, memset
+  EXPECT_EQ(st.bad_streams, 3u);
+  int sync_allocs = 0, waits = 0;
+  for (const auto& c : cudasim::call_log()) {
+    sync_allocs += c.sync_allocs;
+    waits += c.host_waits;
+  }
+  EXPECT_EQ(sync_allocs, 2);  // cudaMalloc and its cudaFree; the stream-ordered pair is free of charge
+  EXPECT_EQ(waits, 1);        // the cudaFree
+  EXPECT_FALSE(cudasim::launch_trace().back().ran);
+
+  cudaMemPool_t pool = nullptr;
+  uint64_t keep = UINT64_MAX, kept = 0;
+  ASSERT_EQ(cudaDeviceGetDefaultMemPool(&pool, 0), cudaSuccess);
+  EXPECT_EQ(cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &keep), cudaSuccess);
+  EXPECT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept), cudaSuccess);
+  EXPECT_EQ(kept, keep);
+  EXPECT_EQ(cudaDeviceGetDefaultMemPool(&pool, 1), cudaErrorInvalidDevice);
+}
+
+// A reduction through the policies sums like the sequential back end, reads
+// only device memory, and takes and gives back its temporaries as the
+// device would; a failure throws as Thrust does and leaks nothing.
+TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
+  std::vector<float> host(5000);
+  for (size_t i = 0; i < host.size(); ++i) host[i] = 1.0f / float(i + 1);
+  float sequential = 0.0f;
+  for (float v : host) sequential += v;
+  DeviceFloats d(host);
+  const thrust::device_ptr<const float> first(d.get());
+  const auto sum = [&](auto policy) { return thrust::reduce(policy, first, first + 5000, 0.0f, thrust::plus<float>()); };
+  cudaStream_t s = nullptr;
+  cudaStreamCreate(&s);
+  thrust_compat::StreamTemporaries temporaries{s};
+  cudasim::clear_call_log();
+  EXPECT_EQ(sum(thrust_compat::policy()), sequential);
+  EXPECT_EQ(sum(thrust_compat::policy(temporaries, s)), sequential);
+  const auto log = cudasim::call_log();
+  EXPECT_EQ(log[0].function, "thrust::reduce");
+  EXPECT_EQ(log[0].sync_allocs + log[0].host_waits, 4);
+  std::vector<std::string> names;
+  for (const auto& c : log) names.push_back(c.function);
+  EXPECT_EQ(names, (std::vector<std::string>{"thrust::reduce", "cudaMallocAsync", "thrust::reduce",
+                                             "cudaMemcpyAsync", "cudaStreamSynchronize", "cudaFreeAsync"}));
+
+  cudasim::fail_call("cudaMallocAsync", 1, cudaErrorMemoryAllocation);
+  EXPECT_THROW(sum(thrust_compat::policy(temporaries, s)), std::bad_alloc);
+  cudasim::fail_call("thrust::reduce", 1, cudaErrorLaunchFailure, 2);
+  EXPECT_THROW(sum(thrust_compat::policy()), std::runtime_error);
+  EXPECT_THROW(sum(thrust_compat::policy(temporaries, s)), std::runtime_error);
+  const thrust::device_ptr<const float> outside(host.data());
+  EXPECT_THROW(thrust::reduce(thrust_compat::policy(), outside, outside + 2, 0.0f, thrust::plus<float>()),
+               std::runtime_error);
+  cudaStreamDestroy(s);
+  EXPECT_EQ(cudasim::allocation_stats().live, 1u);  // d only
+  EXPECT_EQ(cudasim::allocation_stats().bad_pointers, 1u);
+}
+
+// Long runs stay flat: every log keeps its newest entries up to the limit
+// and counts what it dropped; a recent double free is still one.
+TEST_F(Cudasim, LogsAndFreedAddressesStayBounded) {
+  cudasim::set_log_limit(16);
+  std::vector<float*> blocks(40);
+  for (int round = 0; round < 50; ++round) {
+    for (auto& p : blocks) cudaMalloc(reinterpret_cast<void**>(&p), 4);
+    for (auto* p : blocks) cudaFree(p);
+    CUDA_LAUNCH(scale_kernel, 1, 1, blocks[0], 0, 0.0f);  // a freed pointer: a violation each round
+  }
+  EXPECT_EQ(cudaFree(blocks.back()), cudaErrorInvalidValue);
+  const cudasim::LogSizes l = cudasim::log_sizes();
+  EXPECT_EQ(l.calls, 16u);
+  EXPECT_EQ(l.dropped_calls, 50u * 80u + 1u - 16u);
+  EXPECT_EQ(l.launches, 16u);
+  EXPECT_EQ(l.dropped_launches, 50u - 16u);
+  EXPECT_LE(l.freed_addresses, 16u);
+  EXPECT_EQ(l.violations, 16u);
+  EXPECT_EQ(cudasim::allocation_stats().double_frees, 1u);
+  EXPECT_EQ(cudasim::call_log().back().function, "cudaFree");
 }
 
 }  // namespace

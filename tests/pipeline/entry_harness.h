@@ -57,9 +57,9 @@ inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float
   for (size_t i = n; i < dst.size(); ++i) EXPECT_EQ(dst[i], guard) << "written past the output";
   EXPECT_EQ(in, src) << "source changed";
   const auto s = cudasim::allocation_stats();
-  EXPECT_EQ(s.live, 0u);
+  EXPECT_EQ(s.live + s.live_streams, 0u);
   EXPECT_EQ(s.frees, s.allocations);
-  EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers, 0u);
+  EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers + s.bad_streams, 0u);
   for (const auto& v : cudasim::violations()) ADD_FAILURE() << v;
   dst.resize(n);
   r.out = dst;

@@ -1,0 +1,134 @@
+// Thrust calls of the kernel sources, one source for both builds. A call
+// names its execution policy through thrust_compat::policy(...):
+//   policy()                    the default stream, Thrust's own temporaries
+//                               (cudaMalloc and cudaFree on the device);
+//   policy(stream)              a stream, Thrust's own temporaries;
+//   policy(allocator, stream)   a stream, temporaries from `allocator`
+//                               (char* allocate(std::ptrdiff_t),
+//                               void deallocate(char*, size_t)), for example
+//                               StreamTemporaries.
+// Under nvcc these are Thrust's CUDA policies. On the stand-in the algorithm
+// runs on Thrust's sequential host back end, and the policy makes what the
+// device would do visible to the stand-in: the call is logged (and may be
+// failed by injection), its input must lie in device memory, temporaries
+// from an allocator are really taken and given back, and a result the host
+// receives is copied out and waited for on the policy's stream. Only
+// reduce is provided; add an algorithm here when a kernel source needs it.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+#include <thrust/execution_policy.h>
+#include <thrust/reduce.h>
+
+#include "cudasim/cuda_compat.h"
+
+namespace thrust_compat {
+
+// Temporaries from the stream-ordered allocator: with the device's default
+// memory pool keeping its memory (a high release threshold) they are cached,
+// and neither taking nor giving them back synchronises the device.
+struct StreamTemporaries {
+  using value_type = char;
+  cudaStream_t stream = nullptr;
+
+  char* allocate(std::ptrdiff_t bytes) {
+    void* p = nullptr;
+    if (cudaMallocAsync(&p, size_t(bytes), stream) != cudaSuccess) throw std::bad_alloc();
+    return static_cast<char*>(p);
+  }
+  void deallocate(char* p, size_t) { cudaFreeAsync(p, stream); }
+};
+
+#if defined(__CUDACC__)
+
+inline auto policy() { return thrust::device; }
+inline auto policy(cudaStream_t stream) { return thrust::cuda::par.on(stream); }
+template <typename Allocator>
+auto policy(Allocator& allocator, cudaStream_t stream) {
+  return thrust::cuda::par(allocator).on(stream);
+}
+
+#else  // CPU build
+
+}  // namespace thrust_compat
+
+#include <iterator>
+#include <thrust/system/cpp/execution_policy.h>
+
+namespace thrust_compat {
+
+// Thrust's own temporaries.
+struct OwnTemporaries {};
+
+template <typename Allocator>
+struct Policy : thrust::cpp::execution_policy<Policy<Allocator>> {
+  Allocator* allocator = nullptr;
+  cudaStream_t stream = nullptr;
+};
+
+inline Policy<OwnTemporaries> policy(cudaStream_t stream = nullptr) {
+  Policy<OwnTemporaries> p;
+  p.stream = stream;
+  return p;
+}
+template <typename Allocator>
+Policy<Allocator> policy(Allocator& allocator, cudaStream_t stream) {
+  Policy<Allocator> p;
+  p.allocator = &allocator;
+  p.stream = stream;
+  return p;
+}
+
+// What Thrust throws when the device fails it.
+[[noreturn]] inline void throw_device_error(const char* what, cudaError_t error) {
+  throw std::runtime_error(std::string(what) + ": CUDA error " + std::to_string(int(error)));
+}
+
+// Found by Thrust's dispatch for the policies above. The sum is the
+// sequential back end's, element by element from the first.
+template <typename Allocator, typename InputIt, typename T, typename BinaryOp>
+T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op) {
+  const auto count = last - first;
+  if (count <= 0) return init;  // no launch, no temporaries, as on the device
+  const void* data = thrust::raw_pointer_cast(&*first);
+  const size_t bytes = size_t(count) * sizeof(typename std::iterator_traits<InputIt>::value_type);
+  const std::string arguments = std::to_string(count) + " elements";
+  if constexpr (std::is_same<Allocator, OwnTemporaries>::value) {
+    // On the device Thrust takes its temporaries with cudaMalloc and gives
+    // them back with cudaFree, and waits for the result: two synchronising
+    // allocations and two waits, booked here without being made.
+    const cudaError_t e = cudasim::detail::library_call("thrust::reduce", arguments, data, bytes, p.stream, 2, 2);
+    if (e != cudaSuccess) throw_device_error("thrust::reduce", e);
+    return thrust::reduce(thrust::cpp::par, first, last, init, op);
+  } else {
+    // The sum and one partial per tile of 4096 elements, as the CUDA back
+    // end asks for.
+    const size_t temporary_bytes = sizeof(T) * (1 + (size_t(count) + 4095) / 4096);
+    char* temporary = p.allocator->allocate(std::ptrdiff_t(temporary_bytes));
+    struct GiveBack {
+      Allocator& a;
+      char* p;
+      size_t n;
+      ~GiveBack() { a.deallocate(p, n); }
+    } give_back{*p.allocator, temporary, temporary_bytes};
+    const cudaError_t e = cudasim::detail::library_call("thrust::reduce", arguments, data, bytes, p.stream, 0, 0);
+    if (e != cudaSuccess) throw_device_error("thrust::reduce", e);
+    const T sum = thrust::reduce(thrust::cpp::par, first, last, init, op);
+    std::memcpy(temporary, &sum, sizeof(T));  // where the device leaves it
+    T result;
+    cudaError_t copied = cudaMemcpyAsync(&result, temporary, sizeof(T), cudaMemcpyDeviceToHost, p.stream);
+    if (copied == cudaSuccess) copied = cudaStreamSynchronize(p.stream);
+    if (copied != cudaSuccess) throw_device_error("thrust::reduce", copied);
+    return result;
+  }
+}
+
+#endif  // __CUDACC__
+
+}  // namespace thrust_compat

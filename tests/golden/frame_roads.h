@@ -1,0 +1,27 @@
+// The roads through the pipeline entry that the golden-frame check pins and
+// the frame-cost benchmark measures. Each road is a set of parameter values
+// (on top of the catalogue defaults and, where the road names them, the
+// camera- and print-stock presets) turned into the render-options record by
+// the render path's own fill, so the records are the ones renders pass.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pipeline/texture_options.h"
+
+namespace frame_roads {
+
+// Every road's name, in table order.
+std::vector<std::string> road_names();
+
+// The record of road `name` for a frame of width x height pixels of
+// `channels` floats. Throws std::invalid_argument for an unknown name.
+TextureOptionsStruct road_record(const std::string& name, int width, int height, int channels);
+
+// The source frame every road renders: a fixed pattern of smooth gradients
+// with dark, mid, bright, HDR, zero, one and slightly negative values and a
+// varying alpha, the same on every machine (no library random numbers).
+std::vector<float> source_frame(int width, int height, int channels);
+
+}  // namespace frame_roads
