@@ -3,7 +3,6 @@
 // through the host on a film look with every stage switched on.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <memory>
