@@ -61,41 +61,40 @@ constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
 
 }  // namespace
 
-void halation(float* img, float* tmp, TextureOptionsStruct opts) {
+void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return;
   const size_t pixels = size_t(W) * size_t(H);
+  const cudaStream_t stream = work.stream;
 
   float* plane = nullptr;
   float* sourceCopy = nullptr;
-  const bool allocated = cudaMalloc(reinterpret_cast<void**>(&plane), pixels * sizeof(float)) == cudaSuccess &&
-                         cudaMalloc(reinterpret_cast<void**>(&sourceCopy), pixels * kStride * sizeof(float)) ==
-                             cudaSuccess;
-  if (!allocated) {
+  if (work.allocate(plane, pixels) != cudaSuccess || work.allocate(sourceCopy, pixels * kStride) != cudaSuccess) {
     // Without work memory there is no glow: hand on the picture unchanged,
     // in both buffers as the stage promises.
-    if (plane != nullptr) cudaFree(plane);
-    cudaMemcpy(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice);
+    work.release(plane);
+    cudaMemcpyAsync(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice, stream);
     return;
   }
 
   using namespace launch_shape;
-  CUDA_LAUNCH(halation_init, pixel_grid(W, H), pixel_block(), img, sourceCopy, W, H, kStride, opts.inputGamut);
+  CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, sourceCopy, W, H, kStride,
+                     opts.inputGamut);
 
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
   for (int band = 0; band < kBands; ++band) {
-    for (int c = 0; c < 3; ++c) gaussian_blur_2d(img + c, plane, tmp + c, W, H, sigma, kStride);
-    CUDA_LAUNCH(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), img, tmp, W, H, kBandAmounts[band],
-                kStride);
+    for (int c = 0; c < 3; ++c) gaussian_blur_2d(img + c, plane, tmp + c, W, H, sigma, kStride, stream);
+    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, tmp, W, H,
+                       kBandAmounts[band], kStride);
     sigma *= 2.0f;
   }
 
-  CUDA_LAUNCH(halation_linear, pixel_grid(W, H), pixel_block(), img, tmp, sourceCopy, W, H, opts.halationCyanRed,
-              opts.halationMagentaGreen, opts.halationYellowBlue, opts.halationBlendRComplement,
-              opts.halationBlendGComplement, opts.halationBlendBComplement, opts.halationSaturation,
-              opts.inputGamut, kStride);
+  CUDA_LAUNCH_STREAM(halation_linear, pixel_grid(W, H), pixel_block(), 0, stream, img, tmp, sourceCopy, W, H,
+                     opts.halationCyanRed, opts.halationMagentaGreen, opts.halationYellowBlue,
+                     opts.halationBlendRComplement, opts.halationBlendGComplement, opts.halationBlendBComplement,
+                     opts.halationSaturation, opts.inputGamut, kStride);
 
-  cudaFree(sourceCopy);
-  cudaFree(plane);
+  work.release(sourceCopy);
+  work.release(plane);
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "cudasim/cuda_compat.h"
+#include "pipeline/device_work.h"
 #include "pipeline/texture_options.h"
 
-// img holds the picture (RGBA, code values of opts.inputGamut). On return
-// channels 0 to 2 of img and tmp hold the halated picture in the same
-// encoding, and channel 3 of both holds the input alpha.
-void halation(float* img, float* tmp, TextureOptionsStruct opts);
+// img holds the picture (RGBA, code values of opts.inputGamut). Once the
+// work queued on work.stream is done, channels 0 to 2 of img and tmp hold
+// the halated picture in the same encoding, and channel 3 of both holds the
+// input alpha.
+void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work);
 
 // image and source copy: RGBA; channels 0 to 2 of both become the decoded,
 // clamped linear input.

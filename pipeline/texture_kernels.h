@@ -17,15 +17,20 @@ __global__ void pitch_sharp(int width, int height, const float* source, const fl
 __global__ void CopyY(const float* input, float* output, int width, int height, int channelStride);
 __global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride);
 
-// The four launches of a 2-D Gaussian blur: the columns of `in` (read at the
-// channel stride) into the scratch plane, transposed into `out`, the columns
-// of the transposed plane into the scratch plane, transposed back into `out`.
-// `in` may be `out`; neither may overlap the scratch plane.
+// The four launches of a 2-D Gaussian blur, queued on `stream`: the columns
+// of `in` (read at the channel stride) into the scratch plane, transposed
+// into `out`, the columns of the transposed plane into the scratch plane,
+// transposed back into `out`. `in` may be `out`; neither may overlap the
+// scratch plane.
 inline void gaussian_blur_2d(float* in, float* scratch, float* out, int width, int height, float sigma,
-                             int channelStride) {
+                             int channelStride, cudaStream_t stream) {
   using namespace launch_shape;
-  CUDA_LAUNCH(iir_guassian, column_grid(width), column_block(), in, scratch, width, height, sigma, channelStride);
-  CUDA_LAUNCH(u_d_l_r, pixel_grid(width, height), pixel_block(), scratch, out, width, height, channelStride);
-  CUDA_LAUNCH(iir_guassian, column_grid(height), column_block(), out, scratch, height, width, sigma, channelStride);
-  CUDA_LAUNCH(u_d_l_r, pixel_grid(height, width), pixel_block(), scratch, out, height, width, channelStride);
+  CUDA_LAUNCH_STREAM(iir_guassian, column_grid(width), column_block(), 0, stream, in, scratch, width, height, sigma,
+                     channelStride);
+  CUDA_LAUNCH_STREAM(u_d_l_r, pixel_grid(width, height), pixel_block(), 0, stream, scratch, out, width, height,
+                     channelStride);
+  CUDA_LAUNCH_STREAM(iir_guassian, column_grid(height), column_block(), 0, stream, out, scratch, height, width, sigma,
+                     channelStride);
+  CUDA_LAUNCH_STREAM(u_d_l_r, pixel_grid(height, width), pixel_block(), 0, stream, scratch, out, height, width,
+                     channelStride);
 }

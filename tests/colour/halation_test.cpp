@@ -47,7 +47,10 @@ struct Result {
 };
 Result run(const std::vector<float>& in, const TextureOptionsStruct& o) {
   DeviceFloats img(in), tmp(std::vector<float>(in.size(), -3.0f));
-  halation(img.get(), tmp.get(), o);
+  {
+    const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
+    halation(img.get(), tmp.get(), o, render.work());
+  }
   return {img.download(), tmp.download()};
 }
 
@@ -150,7 +153,7 @@ TEST_F(Halation, WithoutWorkMemoryThePictureIsHandedOnUnchanged) {
   const std::vector<float> input = make_frame(16, 12);
   for (int failing : {1, 2}) {  // the plane, then the source copy
     cudasim::clear_launch_trace();
-    cudasim::fail_call("cudaMalloc", 2 + failing, cudaErrorMemoryAllocation);  // after run()'s own two
+    cudasim::fail_call("cudaMallocFromPoolAsync", failing, cudaErrorMemoryAllocation);
     const Result r = run(input, options(16, 12, 11));
     cudasim::clear_failures();
     EXPECT_TRUE(cudasim::launch_trace().empty()) << failing;
