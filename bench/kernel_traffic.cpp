@@ -69,21 +69,22 @@ const AccessModel kModels[] = {
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer
-    {"film_lab_diffuse_reset_pfe", 3, 4, 12, 0, -1},
+    {"film_lab_diffuse_reset_pfe", 2, 3, 8, 0, -1},
     {"pitch_sharp_film_lab", 2, 3, 12, 0, -1},
     {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
     {"developer_to_layer", 3, -1, 8, 0, -1},
     {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
-    {"film_lab_init_pfe", 1, 2, 0, 3, 3},
-    // Negative output: read developed, exposure, alpha; write the print
-    // plane (four floats a pixel) and both frames.
-    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 16, 2, 7},
-    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 16, 2, 7},
+    {"film_lab_init_pfe", 1, 2, 12, 2, 3},  // read and write the frame, write the print plane
+    // Negative output: read developed, exposure, alpha; write both frames and
+    // the print plane (three floats a pixel; counted as with the print stage
+    // on, the only case that writes it).
+    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 12, 2, 7},
+    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 12, 2, 7},
     // Print and display: read and write frame A, write frame B (and read the
     // print plane).
     {"film_print_cuda_out_pfe_display", 2, 3, 0, 3, 4},
-    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 16, 3, 4},
-    {"film_print_cuda_out_bleach_pfe", 2, 3, 16, 3, 4},
+    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 12, 3, 4},
+    {"film_print_cuda_out_bleach_pfe", 2, 3, 12, 3, 4},
 };
 
 #undef KALTHORNE_GAMUT_MODELS

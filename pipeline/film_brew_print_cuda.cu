@@ -17,6 +17,8 @@ namespace {
 
 // Channel stride of the frame buffers, whatever the clip's channel count.
 constexpr int kFrameStride = 4;
+// Floats a pixel of the print plane: the print stage reads its RGB.
+constexpr size_t kPrintStride = 3;
 
 struct Shape {
   int W, H;
@@ -64,7 +66,7 @@ float plane_sum(const float* plane, size_t count, const DeviceWork& work) {
 // Developer spreads sideways in two spectral bands; a and b are scratch.
 void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
                        const TextureOptionsStruct& o) {
-  CUDA_LAUNCH_STREAM(film_lab_diffuse_reset_pfe, s.grid, s.block, 0, s.stream, planes.developer, a, b, s.W, s.H,
+  CUDA_LAUNCH_STREAM(film_lab_diffuse_reset_pfe, s.grid, s.block, 0, s.stream, planes.developer, a, s.W, s.H,
                      o.inputGamut);
   gaussian_blur_2d(a, planes.diffusion, b, s.W, s.H, plan.bandOneSigma, 1, s.stream);
   CUDA_LAUNCH_STREAM(pitch_sharp_film_lab, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, o.diffuseMidHiScaled);
@@ -76,7 +78,7 @@ void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, c
 bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
   const size_t px = (size_t)s.W * (size_t)s.H;
   const bool diffusion = o.diffuseLoMidOn || o.diffuseMidHiOn;
-  if (!planes.allocate(planes.print, px * 16) || !planes.allocate(planes.alpha, px) ||
+  if ((!o.printOff && !planes.allocate(planes.print, px * kPrintStride)) || !planes.allocate(planes.alpha, px) ||
       !planes.allocate(planes.developed, px * 3) || !planes.allocate(planes.silver, px * 3) ||
       !planes.allocate(planes.exposure, px * 3) || !planes.allocate(planes.developer, px) ||
       (diffusion && !planes.allocate(planes.diffusion, px)))
@@ -175,7 +177,7 @@ bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const Devi
     return true;
   }
   if (!planes.print) {
-    if (!planes.allocate(planes.print, (size_t)s.W * (size_t)s.H * 16)) return give_up(a, b, planes, s);
+    if (!planes.allocate(planes.print, (size_t)s.W * (size_t)s.H * kPrintStride)) return give_up(a, b, planes, s);
     CUDA_LAUNCH_STREAM(film_lab_init_pfe, s.grid, s.block, 0, s.stream, a, s.W, s.H, kFrameStride, o.inputGamut,
                        planes.print);
   }
