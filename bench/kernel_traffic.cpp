@@ -58,14 +58,16 @@ const AccessModel kModels[] = {
     // twice (forward and backward pass) and writes, reads and writes its
     // output plane.
     {"iir_guassian", 2, 3, 12, 2, 5},
+    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5},  // three channels: an RGB plane out
     {"u_d_l_r", 2, 3, 4, 1, 4},
+    {"u_d_l_r_rgb", 2, 3, 12 + 12, 0, -1},
     {"pitch_sharp", 0, 1, 0, 4, 6},
     {"CopyY", 2, 3, 0, 2, 4},
     {"pitch_accumulate", 0, 1, 0, 3, 4},
-    // Halation.
-    {"halation_init", 2, 3, 0, 3, 4},
-    {"FrequencySharpenHalation", 2, 3, 0, 3, 5},
-    {"halation_linear", 3, 4, 0, 4, 13},
+    // Halation: the source copy and the blurred band are RGB planes.
+    {"halation_init", 2, 3, 12, 2, 4},
+    {"FrequencySharpenHalation", 2, 3, 12, 2, 5},
+    {"halation_linear", 3, 4, 12, 3, 13},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer

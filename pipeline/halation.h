@@ -12,13 +12,16 @@
 // input alpha.
 void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work);
 
-// image and source copy: RGBA; channels 0 to 2 of both become the decoded,
-// clamped linear input.
+// Channels 0 to 2 of image, and the source copy (three floats a pixel),
+// become the decoded, clamped linear input.
 __global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
                               int inputGamut);
-// Channels 0 to 2: image = blurred + amount * (image - blurred).
-__global__ void FrequencySharpenHalation(float* image, float* blurred, int width, int height, float amount,
-                                         int channelStride);
+// Channels 0 to 2: image = blurred + amount * (image - blurred), where the
+// band's blur comes transposed, as the height x width RGB plane (three
+// floats a pixel) its row pass leaves; the kernel turns it back through a
+// shared tile (2-D pixel shape with 32 x 32 blocks).
+__global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
+                                         float amount, int channelStride);
 // Mixes the glow (image) with the source copy, encodes, and stores the result
 // into channels 0 to 2 of image and copy; copy's alpha becomes image's alpha.
 __global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,

@@ -9,6 +9,15 @@ __global__ void iir_guassian(float* input, float* output, int width, int height,
                  size_t(width), height, c);
 }
 
+__global__ void iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
+                                 int channelStride) {
+  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
+  if (width <= 0 || x >= unsigned(width)) return;
+  const DericheCoefficients c = deriche_coefficients(sigma);
+  deriche_columns<3>(input + size_t(x) * size_t(channelStride), size_t(width) * size_t(channelStride),
+                     output + 3 * size_t(x), 3 * size_t(width), height, c);
+}
+
 // Reads a plane and writes its transpose at a channel stride, through a
 // shared tile padded to 33 columns so the column reads avoid bank conflicts.
 __global__ void u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
@@ -25,6 +34,26 @@ __global__ void u_d_l_r(const float* input, float* output, int width, int height
     output[(size_t(oy) * size_t(height) + size_t(ox)) * size_t(channelStride)] = tile[tx][ty];
 }
 CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
+
+__global__ void u_d_l_r_rgb(const float* input, float* output, int width, int height) {
+  __shared__ float tile[3][32][33];
+  const int tx = threadIdx.x;
+  const int ty = threadIdx.y;
+  const int ix = blockIdx.x * 32 + tx;
+  const int iy = blockIdx.y * 32 + ty;
+  if (iy < height && ix < width) {
+    const float* p = input + 3 * (size_t(iy) * size_t(width) + size_t(ix));
+    for (int c = 0; c < 3; ++c) tile[c][ty][tx] = p[c];
+  }
+  __syncthreads();
+  const int ox = blockIdx.y * 32 + tx;
+  const int oy = blockIdx.x * 32 + ty;
+  if (oy < width && ox < height) {
+    float* q = output + 3 * (size_t(oy) * size_t(height) + size_t(ox));
+    for (int c = 0; c < 3; ++c) q[c] = tile[c][tx][ty];
+  }
+}
+CUDASIM_COOPERATIVE_KERNEL(u_d_l_r_rgb);
 
 #define ROW_ELEMENT_OR_RETURN(width, height, stride)    \
   const int x = blockIdx.x * blockDim.x + threadIdx.x; \

@@ -9,8 +9,14 @@
 
 // Column shape: one thread per column.
 __global__ void iir_guassian(float* input, float* output, int width, int height, float sigma, int channelStride);
+// The same blur of channels 0 to 2 of `input` (pixels channelStride floats
+// apart) at once, into an RGB plane (three floats a pixel).
+__global__ void iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
+                                 int channelStride);
 // 2-D pixel shape with 32 x 32 blocks (the tile size is fixed).
 __global__ void u_d_l_r(const float* input, float* output, int width, int height, int channelStride);
+// The transpose of an RGB plane (three floats a pixel) into another.
+__global__ void u_d_l_r_rgb(const float* input, float* output, int width, int height);
 // Row shape.
 __global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
                             float gain, int channelStride);
