@@ -62,7 +62,7 @@ const AccessModel kModels[] = {
     {"u_d_l_r", 2, 3, 4, 1, 4},
     {"u_d_l_r_rgb", 2, 3, 12 + 12, 0, -1},
     {"pitch_sharp", 0, 1, 0, 4, 6},
-    {"CopyY", 2, 3, 0, 2, 4},
+    {"pitch_sharp_next", 0, 1, 0, 5, 6},  // pitch_sharp, and the blurred level written over the source
     {"pitch_accumulate", 0, 1, 0, 3, 4},
     // Halation: the source copy and the blurred band are RGB planes.
     {"halation_init", 2, 3, 12, 2, 4},

@@ -67,9 +67,11 @@ __global__ void pitch_sharp(int width, int height, const float* source, const fl
   accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
 }
 
-__global__ void CopyY(const float* input, float* output, int width, int height, int channelStride) {
+__global__ void pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
+                                 float gain, int channelStride) {
   ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  output[i] = input[i];
+  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+  source[i] = blurred[i];
 }
 
 __global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride) {

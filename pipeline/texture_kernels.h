@@ -1,6 +1,5 @@
 // Building blocks of the six-band texture stage and of the halation glow: a
-// column blur, a tiled transpose, the band gain, a channel copy and the final
-// fold-back. A full 2-D blur is column blur, transpose, column blur,
+// column blur, a tiled transpose, the band gain and the final fold-back. A full 2-D blur is column blur, transpose, column blur,
 // transpose.
 #pragma once
 
@@ -20,7 +19,10 @@ __global__ void u_d_l_r_rgb(const float* input, float* output, int width, int he
 // Row shape.
 __global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
                             float gain, int channelStride);
-__global__ void CopyY(const float* input, float* output, int width, int height, int channelStride);
+// pitch_sharp, then the blurred level takes the source's place for the next
+// level, in the same pass.
+__global__ void pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
+                                 float gain, int channelStride);
 __global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride);
 
 // The four launches of a 2-D Gaussian blur, queued on `stream`: the columns

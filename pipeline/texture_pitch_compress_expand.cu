@@ -213,16 +213,12 @@ void Frame::texture_levels() {
   gaussian_blur_2d(A, C, previous, W, H, kLevelSigma[0], kStride, stream_);
   CUDA_LAUNCH_STREAM(pitch_sharp, rows, row_block, 0, stream_, W, H, A, previous, B, gains[0], kStride);
 
-  // Each further level blurs the previous level's blur again.
+  // Each further level blurs the previous level's blur again, and its blur
+  // becomes the previous one for the next level.
   for (int k = 2; k <= last; ++k) {
-    if (k == 2) {
-      CUDA_LAUNCH_STREAM(CopyY, rows, row_block, 0, stream_, previous, current, W, H, kStride);
-      gaussian_blur_2d(current, C, current, W, H, kLevelSigma[k - 1], kStride, stream_);
-    } else {
-      gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride, stream_);
-    }
-    CUDA_LAUNCH_STREAM(pitch_sharp, rows, row_block, 0, stream_, W, H, previous, current, B, gains[k - 1], kStride);
-    CUDA_LAUNCH_STREAM(CopyY, rows, row_block, 0, stream_, current, previous, W, H, kStride);
+    gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride, stream_);
+    CUDA_LAUNCH_STREAM(pitch_sharp_next, rows, row_block, 0, stream_, W, H, previous, current, B, gains[k - 1],
+                       kStride);
   }
 
   CUDA_LAUNCH_STREAM(pitch_accumulate, rows, row_block, 0, stream_, W, H, A, B, kStride);
