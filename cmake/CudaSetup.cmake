@@ -1,26 +1,45 @@
 # Finds nvcc and settles which compute capabilities the device code is built
-# for. The product wants 6.1, 7.0 and 7.5; a toolkit that has dropped some of
-# them (CUDA 13 keeps only 7.5) builds the ones it still has.
+# for. Machine code only, never PTX: nothing is compiled on the user's
+# machine. Machine code runs on its own major version at the same or a higher
+# minor, so one architecture per family covers it (8.0 runs on 8.7 and 8.8,
+# 10.0 on 10.3, 12.0 on 12.1); 8.6 and 8.9, the consumer cards, get code of
+# their own. 6.1 and 7.0 are built by a toolkit that still has them (CUDA 13
+# starts at 7.5).
 include(CheckLanguage)
 check_language(CUDA)
 
-set(KALTHORNE_WANTED_ARCHITECTURES 61 70 75)
+set(KALTHORNE_WANTED_ARCHITECTURES 61 70 75 80 86 89 90 100 110 120)
 set(KALTHORNE_HAVE_NVCC OFF)
 if(CMAKE_CUDA_COMPILER)
   execute_process(COMMAND ${CMAKE_CUDA_COMPILER} --list-gpu-arch
                   OUTPUT_VARIABLE _nvcc_arches ERROR_QUIET
                   RESULT_VARIABLE _nvcc_rc)
+  string(REGEX MATCHALL "compute_[0-9]+" _offered "${_nvcc_arches}")
   set(_supported "")
   foreach(_arch IN LISTS KALTHORNE_WANTED_ARCHITECTURES)
-    if(_nvcc_arches MATCHES "compute_${_arch}")
+    if("compute_${_arch}" IN_LIST _offered)
       list(APPEND _supported ${_arch})
     endif()
   endforeach()
   if(NOT _supported)
     set(_supported 75)
   endif()
-  set(KALTHORNE_CUDA_ARCHITECTURES "${_supported}" CACHE STRING
-      "Compute capabilities the device code is compiled for (ahead of time, no PTX)")
+  # A list set by hand (for a quicker build) replaces the default; the
+  # bundle's device-code test then says which families it leaves out. Build
+  # folders configured before the default grew cached it: that entry goes.
+  get_property(_doc CACHE KALTHORNE_CUDA_ARCHITECTURES PROPERTY HELPSTRING)
+  if(_doc MATCHES "^Compute capabilities the device code is compiled for")
+    unset(KALTHORNE_CUDA_ARCHITECTURES CACHE)
+  endif()
+  set(KALTHORNE_CUDA_ARCHITECTURES "" CACHE STRING
+      "Compute capabilities to build machine code for, e.g. 86;89 (empty: every family the toolkit builds)")
+  if(NOT KALTHORNE_CUDA_ARCHITECTURES)
+    set(KALTHORNE_CUDA_ARCHITECTURES ${_supported})
+  endif()
+  # One kernel source builds for every architecture in the list; nvcc
+  # compiles this many of them at once.
+  set(KALTHORNE_NVCC_THREADS 4 CACHE STRING
+      "Architectures one nvcc call compiles in parallel (0: one per CPU)")
   # Real SASS only: no intermediate form is embedded.
   set(CMAKE_CUDA_ARCHITECTURES "")
   foreach(_arch IN LISTS KALTHORNE_CUDA_ARCHITECTURES)

@@ -21,6 +21,9 @@ struct CUDASIM_API Device {
   int minor = 5;
   int computeMode = 0;  // cudaComputeModeDefault
   size_t totalGlobalMem = size_t(8) << 30;  // cudaMalloc fails beyond it
+  // false: the device code holds no machine code for this device (a later
+  // family), and cudaFuncGetAttributes answers cudaErrorNoKernelImageForDevice.
+  bool hasCode = true;
   // Values returned by cudaDeviceGetAttribute, keyed by cudaDeviceAttr; they
   // override the ones derived from the fields above.
   std::map<int, int> attributes;

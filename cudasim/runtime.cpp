@@ -581,6 +581,21 @@ cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr att
   });
 }
 
+cudaError_t CUDARTAPI cudaFuncGetAttributes(struct cudaFuncAttributes* attr, const void* func) {
+  return api_call("cudaFuncGetAttributes", pointer_text(func), [&] {
+    Device d;
+    if (!attr) return cudaErrorInvalidValue;
+    if (device_count() == 0) return cudaErrorNoDevice;
+    if (!func) return cudaErrorInvalidDeviceFunction;
+    device_exists(tls_device, &d);
+    if (!d.hasCode) return cudaErrorNoKernelImageForDevice;
+    *attr = cudaFuncAttributes{};
+    attr->maxThreadsPerBlock = 1024;
+    attr->binaryVersion = d.major * 10 + d.minor;
+    return cudaSuccess;
+  });
+}
+
 cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
   return api_call("cudaMalloc", std::to_string(size), [&](Call& call) { return allocate(devPtr, size, false, call); });
 }

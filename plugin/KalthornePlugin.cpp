@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "pipeline/device_code_probe.h"
 #include "pipeline/device_work.h"
 #include "pipeline/texture_pitch_compress_expand.h"
 #include "plugin/cuda_device_choice.h"
@@ -55,7 +56,7 @@ KalthornePlugin::KalthornePlugin(OfxImageEffectHandle handle) : OFX::ImageEffect
         sendMessage(OFX::Message::eMessageMessage, "", kNoNatronText);
     } else {
         m_HostIsNatron = true;
-        const kalthorne::CudaDeviceChoice choice = kalthorne::chooseCudaDevice();
+        const kalthorne::CudaDeviceChoice choice = kalthorne::chooseCudaDevice(device_code_probe_kernel());
         for (const std::string& text : choice.messages) sendMessage(OFX::Message::eMessageMessage, "", text);
         m_CudaDevice = choice.device;
         m_GpuReady = choice.ready;

@@ -49,6 +49,8 @@ const char* const kProbeMinorText =
 const char* const kPluginWidthText =
     "Kalthorne : can't get 1DWidth from the CUDA Plugin device. Unable to process footage";
 const char* const kHostWidthText = "Kalthorne : can't get 1DWidth from the CUDA Host device. Unable to process footage";
+const char* const kNoCodeText =
+    "Kalthorne : the CUDA device has no compiled code for its Compute Capability. Unable to process footage";
 
 std::string tooOldText() {
     return "Kalthorne : CUDA device does not have Compute Capability " + minimumCapabilityText() +
@@ -62,6 +64,18 @@ std::string fastestTooOldText() {
 
 bool attribute(int* value, cudaDeviceAttr attr, int device) {
     return cudaDeviceGetAttribute(value, attr, device) == cudaSuccess;
+}
+
+// The runtime looks a kernel up for the current device: a device of a family
+// the bundle has no machine code for answers cudaErrorNoKernelImageForDevice,
+// and any other error is a no as well. The host's thread gets its own device
+// back (when the host's device refuses that, it cannot be working on it).
+bool hasDeviceCode(int device, int hostDevice, const void* probeKernel) {
+    if (device != hostDevice && cudaSetDevice(device) != cudaSuccess) return false;
+    cudaFuncAttributes attributes;
+    const bool found = cudaFuncGetAttributes(&attributes, probeKernel) == cudaSuccess;
+    if (device != hostDevice) cudaSetDevice(hostDevice);
+    return found;
 }
 
 // The steps device 0 goes through when probed as the fastest GPU; the
@@ -86,7 +100,7 @@ bool meetsMinimumCapability(int major, int minor) {
 
 std::string minimumCapabilityText() { return std::to_string(kMinMajor) + "." + std::to_string(kMinMinor); }
 
-CudaDeviceChoice chooseCudaDevice() {
+CudaDeviceChoice chooseCudaDevice(const void* probeKernel) {
     CudaDeviceChoice choice;
     auto post = [&](const std::string& text) { choice.messages.push_back(text); };
 
@@ -130,10 +144,15 @@ CudaDeviceChoice chooseCudaDevice() {
     }
     if (candidate < 0) return choice;
 
-    // Final check: the texture width query must answer (its value is unused).
+    // Final checks: the texture width query must answer (its value is unused)
+    // and the bundle must hold machine code for the device.
     int width = 0;
     if (!attribute(&width, cudaDevAttrMaxTexture1DWidth, candidate)) {
         post(widthText);
+        return choice;
+    }
+    if (!hasDeviceCode(candidate, dev, probeKernel)) {
+        post(kNoCodeText);
         return choice;
     }
     choice.device = candidate;

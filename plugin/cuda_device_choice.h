@@ -1,5 +1,6 @@
 // Which CUDA device an instance renders on, settled once at construction:
-// first the device the host works on, then device 0 as the fastest GPU.
+// first the device the host works on, then device 0 as the fastest GPU; the
+// device chosen must have machine code in the bundle.
 #pragma once
 
 #include <string>
@@ -8,13 +9,15 @@
 namespace kalthorne {
 
 struct CudaDeviceChoice {
-    bool ready = false;  // a device was chosen and passed the final check
+    bool ready = false;  // a device was chosen and passed the final checks
     int device = 0;      // 0 while none is chosen
     std::vector<std::string> messages;  // plain host messages, in order
 };
 
 // Asks the CUDA runtime; the messages say why a device was passed over.
-CudaDeviceChoice chooseCudaDevice();
+// `probeKernel` is a kernel of the device code: the chosen device is ready
+// only when the runtime finds machine code of it for that device.
+CudaDeviceChoice chooseCudaDevice(const void* probeKernel);
 
 // Whether a device of this capability can run the device code we built: the
 // lowest compute capability compiled, compared the way the runtime numbers

@@ -38,10 +38,22 @@ const std::string kMinimum = std::to_string(KALTHORNE_MIN_COMPUTE_CAPABILITY / 1
 const std::string M8 = K + "CUDA device does not have Compute Capability " + kMinimum + ", or higher" + kStop;
 const std::string M17 =
     K + "fastest CUDA device does not have Compute Capability " + kMinimum + ", or higher" + kFallback;
+const std::string kNoCode = K + "the CUDA device has no compiled code for its Compute Capability" + kStop;
+
+// Stands for a kernel of the device code; the stand-in answers for the device.
+void probeKernel() {}
+CudaDeviceChoice choose() { return chooseCudaDevice(reinterpret_cast<const void*>(&probeKernel)); }
 
 cudasim::Device D(int major, int minor, int computeMode = 0) {
     cudasim::Device d;
     d.major = major, d.minor = minor, d.computeMode = computeMode;
+    return d;
+}
+
+// A device of a family the device code has no machine code for.
+cudasim::Device NoCode(int major, int minor) {
+    cudasim::Device d = D(major, minor);
+    d.hasCode = false;
     return d;
 }
 
@@ -106,25 +118,35 @@ TEST_F(DeviceChoice, Scenarios) {
         {"host on 1, device 0 too old", {D(5, 2), D(7, 5)}, 1, 0, true, 1, {M17}},
         {"host on 1 exclusive, device 0 usable", {D(8, 6), D(7, 5, 1)}, 1, 0, true, 0, {M5}},
         {"host on 0 too old", {D(5, 2), D(8, 6)}, 0, 0, false, 0, {M8}},
+        {"8.9", {D(8, 9)}, 0, 0, true, 0, {}},
+        {"12.0", {D(12, 0)}, 0, 0, true, 0, {}},
+        {"13.0 without code", {NoCode(13, 0)}, 0, 0, false, 0, {kNoCode}},
+        {"host on 1, device 0 without code", {NoCode(13, 0), D(8, 9)}, 1, 0, false, 0, {kNoCode}},
+        {"host on 1 exclusive, device 0 without code", {NoCode(13, 0), D(7, 5, 1)}, 1, 0, false, 0, {M5, kNoCode}},
+        {"host on 1 without code, device 0 too old", {D(5, 2), NoCode(13, 0)}, 1, 0, false, 0, {M17, kNoCode}},
+        {"width query fails before the code check", {NoCode(13, 0)}, 0, 4, false, 0, {M19}},
     };
     for (const Case& c : cases) {
         script(c.devices, c.hostDevice);
         if (c.failAttributeCall) failAttributeCall(c.failAttributeCall);
-        const CudaDeviceChoice choice = chooseCudaDevice();
+        const CudaDeviceChoice choice = choose();
         EXPECT_EQ(choice.ready, c.ready) << c.what;
         EXPECT_EQ(choice.device, c.device) << c.what;
         EXPECT_EQ(choice.messages, c.messages) << c.what;
+        int current = -1;  // the host's thread keeps its device
+        if (!c.devices.empty())
+            EXPECT_TRUE(cudaGetDevice(&current) == cudaSuccess && current == c.hostDevice) << c.what;
         cudasim::clear_failures();
     }
 }
 
 TEST_F(DeviceChoice, CallsStopAtTheFirstFailure) {
     script({}, 0);
-    chooseCudaDevice();
+    choose();
     EXPECT_EQ(cudasim::call_log().size(), 1u);  // only the count
 
     script({D(5, 2), D(8, 6)}, 0);  // host on device 0, which fails
-    chooseCudaDevice();
+    choose();
     EXPECT_TRUE(queried(0));
     EXPECT_FALSE(queried(1));
 }
@@ -144,7 +166,7 @@ TEST_F(DeviceChoice, ProbeOfDeviceZeroTable) {
     for (const Row& row : rows) {
         script({row.zero, D(7, 5)}, 1);
         if (row.failProbeCall) failAttributeCall(3 + row.failProbeCall);
-        CudaDeviceChoice c = chooseCudaDevice();
+        CudaDeviceChoice c = choose();
         EXPECT_TRUE(c.ready) << row.usableText;
         EXPECT_EQ(c.device, 1) << row.usableText;
         EXPECT_EQ(c.messages, Texts{row.usableText});
@@ -152,9 +174,19 @@ TEST_F(DeviceChoice, ProbeOfDeviceZeroTable) {
         script({row.zero, D(7, 5, 3)}, 1);  // host device exclusive-process
         cudasim::clear_failures();
         if (row.failProbeCall) failAttributeCall(1 + row.failProbeCall);
-        c = chooseCudaDevice();
+        c = choose();
         EXPECT_FALSE(c.ready) << row.unusableText;
         EXPECT_EQ(c.messages, (Texts{M5, row.unusableText}));
         cudasim::clear_failures();
     }
+}
+
+// Not only the missing image: any error of the runtime's lookup means the
+// device cannot run the device code.
+TEST_F(DeviceChoice, AnyLookupErrorMeansNoCode) {
+    script({D(8, 9)}, 0);
+    cudasim::fail_call("cudaFuncGetAttributes", 1, cudaErrorInsufficientDriver);
+    const CudaDeviceChoice c = choose();
+    EXPECT_FALSE(c.ready);
+    EXPECT_EQ(c.messages, Texts{kNoCode});
 }

@@ -24,6 +24,8 @@ namespace {
 
 const std::string kM0 = "Brew : Unable to process Clips. Unable to detect Natron";
 const std::string kM1 = "Kalthorne : unable to detect a CUDA device. Unable to process footage";
+const std::string kNoCode =
+    "Kalthorne : the CUDA device has no compiled code for its Compute Capability. Unable to process footage";
 
 std::shared_ptr<ImageBuffer> image(OfxRectI bounds, const char* components = kOfxImageComponentRGBA,
                                    const char* depth = kOfxBitDepthFloat, int pad = 0, bool bottomUp = false) {
@@ -72,13 +74,15 @@ void setValues(Instance& inst, Values values) {
     for (const auto& v : values) inst.setValue(v.first, v.second);
 }
 
-// An instance that cannot process: its one message, identity, and frames
+// An instance that cannot process: its one plain message, identity, and frames
 // passed through byte for byte without reading a parameter.
 void expectPassThroughInstance(Host& host, const std::string& message) {
     auto inst = host.createInstance(kOfxImageEffectContextFilter);
     ASSERT_EQ(inst->createStatus(), kOfxStatOK);
     ASSERT_EQ(inst->messages().size(), 1u);
     EXPECT_EQ(inst->messages()[0].text, message);
+    EXPECT_EQ(inst->messages()[0].type, "OfxMessageMessage");
+    EXPECT_FALSE(inst->messages()[0].persistent);
     setValues(*inst, {{"Exposure", 0.5}, {"CameraStock", 5}});
     EXPECT_EQ(inst->isIdentity(0).status, kOfxStatOK);
     EXPECT_EQ(inst->isIdentity(0).clip, "Source");
@@ -352,9 +356,15 @@ TEST_F(RenderPath, DeviceChoiceMessagesAndChosenDevice) {
     EXPECT_EQ(recording::records()[0].cudaDevice, 1);
 }
 
-TEST_F(RenderPath, NoCudaDevicePassesFramesThrough) {
-    cudasim::set_devices({});
-    expectPassThroughInstance(host, kM1);
+// No device at all, and a device of a family the bundle has no machine code for.
+TEST_F(RenderPath, NoUsableDevicePassesFramesThrough) {
+    cudasim::Device later;
+    later.major = 13, later.minor = 0, later.hasCode = false;
+    const std::pair<std::vector<cudasim::Device>, std::string> cases[] = {{{}, kM1}, {{later}, kNoCode}};
+    for (const auto& c : cases) {
+        cudasim::set_devices(c.first);
+        expectPassThroughInstance(host, c.second);
+    }
 }
 
 TEST(NonNatronHost, NoCudaCallAndFramesPassThrough) {
