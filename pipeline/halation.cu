@@ -4,6 +4,7 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
 __global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
@@ -23,17 +24,12 @@ __global__ void halation_init(float* image, float* sourceCopy, int width, int he
 
 __global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
                                          float amount, int channelStride) {
+  // The tile of the transposed plane (height wide) that holds this block's pixels.
   __shared__ float tile[3][32][33];
-  // The tile of the transposed plane: its rows are the image's columns.
+  load_rgb_tile(tile, blurredTransposed, height, width, blockIdx.y * 32, blockIdx.x * 32);
+  __syncthreads();
   const int tx = threadIdx.x;
   const int ty = threadIdx.y;
-  const int column = blockIdx.x * 32 + ty;
-  const int row = blockIdx.y * 32 + tx;
-  if (column < width && row < height) {
-    const float* b = blurredTransposed + 3 * (size_t(column) * size_t(height) + size_t(row));
-    for (int c = 0; c < 3; ++c) tile[c][ty][tx] = b[c];
-  }
-  __syncthreads();
   const int x = blockIdx.x * 32 + tx;
   const int y = blockIdx.y * 32 + ty;
   if (x >= width || y >= height) return;

@@ -37,15 +37,10 @@ CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
 
 __global__ void u_d_l_r_rgb(const float* input, float* output, int width, int height) {
   __shared__ float tile[3][32][33];
+  load_rgb_tile(tile, input, width, height, blockIdx.x * 32, blockIdx.y * 32);
+  __syncthreads();
   const int tx = threadIdx.x;
   const int ty = threadIdx.y;
-  const int ix = blockIdx.x * 32 + tx;
-  const int iy = blockIdx.y * 32 + ty;
-  if (iy < height && ix < width) {
-    const float* p = input + 3 * (size_t(iy) * size_t(width) + size_t(ix));
-    for (int c = 0; c < 3; ++c) tile[c][ty][tx] = p[c];
-  }
-  __syncthreads();
   const int ox = blockIdx.y * 32 + tx;
   const int oy = blockIdx.x * 32 + ty;
   if (oy < width && ox < height) {

@@ -103,6 +103,20 @@ __host__ __device__ inline void deriche_columns(const float* in, size_t inStep, 
   }
 }
 
+// A 32 x 32 block's share of a transpose through shared memory: each thread
+// loads the pixel (x0 + threadIdx.x, y0 + threadIdx.y) of an RGB plane (three
+// floats a pixel, width x height) into tile[c][threadIdx.y][threadIdx.x]; the
+// rows then read back column-wise from the tile, padded to 33 columns so
+// those reads avoid bank conflicts. The caller synchronises the block.
+__host__ __device__ inline void load_rgb_tile(float (&tile)[3][32][33], const float* plane, int width, int height,
+                                              int x0, int y0) {
+  const int x = x0 + int(threadIdx.x);
+  const int y = y0 + int(threadIdx.y);
+  if (y >= height || x >= width) return;
+  const float* p = plane + 3 * (size_t(y) * size_t(width) + size_t(x));
+  for (int c = 0; c < 3; ++c) tile[c][threadIdx.y][threadIdx.x] = p[c];
+}
+
 // One channel: the column that starts at `in` (stepping inStep floats) into
 // the column that starts at `out` (stepping outStep floats).
 __host__ __device__ inline void deriche_column(const float* in, size_t inStep, float* out, size_t outStep,
