@@ -58,32 +58,35 @@ const AccessModel kModels[] = {
     // twice (forward and backward pass) and writes, reads and writes its
     // output plane.
     {"iir_guassian", 2, 3, 12, 2, 5},
+    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5},  // three channels: an RGB plane out
     {"u_d_l_r", 2, 3, 4, 1, 4},
+    {"u_d_l_r_rgb", 2, 3, 12 + 12, 0, -1},
     {"pitch_sharp", 0, 1, 0, 4, 6},
-    {"CopyY", 2, 3, 0, 2, 4},
+    {"pitch_sharp_next", 0, 1, 0, 5, 6},  // pitch_sharp, and the blurred level written over the source
     {"pitch_accumulate", 0, 1, 0, 3, 4},
-    // Halation.
-    {"halation_init", 2, 3, 0, 3, 4},
-    {"FrequencySharpenHalation", 2, 3, 0, 3, 5},
-    {"halation_linear", 3, 4, 0, 4, 13},
+    // Halation: the source copy and the blurred band are RGB planes.
+    {"halation_init", 2, 3, 12, 2, 4},
+    {"FrequencySharpenHalation", 2, 3, 12, 2, 5},
+    {"halation_linear", 3, 4, 12, 3, 13},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer
-    {"film_lab_diffuse_reset_pfe", 3, 4, 12, 0, -1},
+    {"film_lab_diffuse_reset_pfe", 2, 3, 8, 0, -1},
     {"pitch_sharp_film_lab", 2, 3, 12, 0, -1},
     {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
     {"developer_to_layer", 3, -1, 8, 0, -1},
     {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
-    {"film_lab_init_pfe", 1, 2, 0, 3, 3},
-    // Negative output: read developed, exposure, alpha; write the print
-    // plane (four floats a pixel) and both frames.
-    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 16, 2, 7},
-    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 16, 2, 7},
+    {"film_lab_init_pfe", 1, 2, 12, 2, 3},  // read and write the frame, write the print plane
+    // Negative output: read developed, exposure, alpha; write both frames and
+    // the print plane (three floats a pixel; counted as with the print stage
+    // on, the only case that writes it).
+    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 12, 2, 7},
+    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 12, 2, 7},
     // Print and display: read and write frame A, write frame B (and read the
     // print plane).
     {"film_print_cuda_out_pfe_display", 2, 3, 0, 3, 4},
-    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 16, 3, 4},
-    {"film_print_cuda_out_bleach_pfe", 2, 3, 16, 3, 4},
+    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 12, 3, 4},
+    {"film_print_cuda_out_bleach_pfe", 2, 3, 12, 3, 4},
 };
 
 #undef KALTHORNE_GAMUT_MODELS

@@ -119,9 +119,11 @@ CUDASIM_API bool is_nan_sentinel(float value);
 CUDASIM_API void set_worker_threads(int count);
 
 // Back to the start state: one default device, empty logs and registry (live
-// allocations are released, live streams destroyed, the memory pools' release
-// thresholds 0), no injected failures, the calling thread's current device 0
-// and last error cleared.
+// allocations are released, live streams destroyed, the default memory pools'
+// release thresholds 0), no injected failures, the calling thread's current
+// device 0 and last error cleared. Pools made with cudaMemPoolCreate stay
+// valid with their attributes: a library keeps such handles for the life of
+// the process.
 CUDASIM_API void reset();
 
 }  // namespace cudasim

@@ -79,13 +79,29 @@ void add_violation(std::string text) {
   push_bounded(violation_list(), std::move(text), state().log_limit, dropped);
 }
 
-// The default memory pool of each device; only its release threshold is kept.
+// Memory pools: the default one of each device, and those made with
+// cudaMemPoolCreate. Only the release threshold is kept; memory freed into a
+// pool goes back at once.
 struct MemPool {
   uint64_t release_threshold = 0;
 };
 std::map<int, MemPool>& mem_pools() {
   static auto* m = new std::map<int, MemPool>;
   return *m;
+}
+// Created pools outlive reset(): a library keeps its pool handles for the
+// life of the process, as it may with the runtime's.
+std::map<cudaMemPool_t, MemPool>& created_pools() {
+  static auto* m = new std::map<cudaMemPool_t, MemPool>;
+  return *m;
+}
+
+// Caller holds the state mutex.
+MemPool* find_pool(cudaMemPool_t handle) {
+  for (auto& p : mem_pools())
+    if (reinterpret_cast<cudaMemPool_t>(&p.second) == handle) return &p.second;
+  auto it = created_pools().find(handle);
+  return it == created_pools().end() ? nullptr : &it->second;
 }
 
 thread_local cudaError_t tls_last_error = cudaSuccess;
@@ -382,6 +398,7 @@ int attribute_of(const Device& d, int attr) {
     case cudaDevAttrConcurrentKernels: return 1;
     case cudaDevAttrUnifiedAddressing: return 1;
     case cudaDevAttrMaxTexture1DWidth: return 131072;
+    case cudaDevAttrMemoryPoolsSupported: return 1;
     default: return 0;
   }
 }
@@ -509,9 +526,7 @@ cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
 cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
   return api_call(function, std::to_string(int(attr)), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
-    MemPool* pool = nullptr;
-    for (auto& p : mem_pools())
-      if (reinterpret_cast<cudaMemPool_t>(&p.second) == memPool) pool = &p.second;
+    MemPool* pool = find_pool(memPool);
     if (!pool || !value) return cudaErrorInvalidValue;
     if (attr != cudaMemPoolAttrReleaseThreshold) return cudaErrorNotSupported;
     if (set)
@@ -694,6 +709,45 @@ cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int de
     std::lock_guard<std::mutex> lock(state().mutex);
     *memPool = reinterpret_cast<cudaMemPool_t>(&mem_pools()[device]);
     return cudaSuccess;
+  });
+}
+
+cudaError_t CUDARTAPI cudaMemPoolCreate(cudaMemPool_t* memPool, const struct cudaMemPoolProps* poolProps) {
+  return api_call("cudaMemPoolCreate", "", [&] {
+    if (!memPool || !poolProps || poolProps->allocType != cudaMemAllocationTypePinned ||
+        poolProps->location.type != cudaMemLocationTypeDevice)
+      return cudaErrorInvalidValue;
+    if (device_count() == 0) return cudaErrorNoDevice;
+    Device d;
+    if (!device_exists(poolProps->location.id, &d)) return cudaErrorInvalidDevice;
+    if (attribute_of(d, cudaDevAttrMemoryPoolsSupported) == 0) return cudaErrorNotSupported;
+    std::lock_guard<std::mutex> lock(state().mutex);
+    *memPool = reinterpret_cast<cudaMemPool_t>(new char);
+    created_pools()[*memPool] = MemPool{};
+    return cudaSuccess;
+  });
+}
+
+cudaError_t CUDARTAPI cudaMallocFromPoolAsync(void** ptr, size_t size, cudaMemPool_t memPool, cudaStream_t stream) {
+  return api_call("cudaMallocFromPoolAsync", args_text({std::to_string(size), pointer_text(memPool), stream_text(stream)}),
+                  [&](Call& call) {
+                    call.stream = stream;
+                    if (!stream_usable(stream, "cudaMallocFromPoolAsync")) return cudaErrorInvalidResourceHandle;
+                    bool known;
+                    {
+                      std::lock_guard<std::mutex> lock(state().mutex);
+                      known = find_pool(memPool) != nullptr;
+                    }
+                    if (!known) return cudaErrorInvalidValue;
+                    return allocate(ptr, size, true, call);
+                  });
+}
+
+// Frees go back at once here, so there is nothing cached to give back.
+cudaError_t CUDARTAPI cudaMemPoolTrimTo(cudaMemPool_t memPool, size_t minBytesToKeep) {
+  return api_call("cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    return find_pool(memPool) ? cudaSuccess : cudaErrorInvalidValue;
   });
 }
 

@@ -30,16 +30,20 @@
 
 namespace thrust_compat {
 
-// Temporaries from the stream-ordered allocator: with the device's default
-// memory pool keeping its memory (a high release threshold) they are cached,
-// and neither taking nor giving them back synchronises the device.
+// Temporaries from the stream-ordered allocator, out of `pool` (or the
+// device's current pool when null): with the pool keeping its memory (a
+// release threshold) they are cached, and neither taking nor giving them
+// back synchronises the device.
 struct StreamTemporaries {
   using value_type = char;
   cudaStream_t stream = nullptr;
+  cudaMemPool_t pool = nullptr;
 
   char* allocate(std::ptrdiff_t bytes) {
     void* p = nullptr;
-    if (cudaMallocAsync(&p, size_t(bytes), stream) != cudaSuccess) throw std::bad_alloc();
+    const cudaError_t e = pool ? cudaMallocFromPoolAsync(&p, size_t(bytes), pool, stream)
+                               : cudaMallocAsync(&p, size_t(bytes), stream);
+    if (e != cudaSuccess) throw std::bad_alloc();
     return static_cast<char*>(p);
   }
   void deallocate(char* p, size_t) { cudaFreeAsync(p, stream); }

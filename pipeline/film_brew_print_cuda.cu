@@ -17,15 +17,20 @@ namespace {
 
 // Channel stride of the frame buffers, whatever the clip's channel count.
 constexpr int kFrameStride = 4;
+// Floats a pixel of the print plane: the print stage reads its RGB.
+constexpr size_t kPrintStride = 3;
 
 struct Shape {
   int W, H;
   dim3 block, grid;
+  cudaStream_t stream;
 };
 
 // Device planes of one call; every pointer is either null or owned here, and
 // freed at the latest when the call ends, also when a device library throws.
 struct FilmPlanes {
+  explicit FilmPlanes(const DeviceWork& w) : work(w) {}
+  const DeviceWork& work;
   float* print = nullptr;
   float* alpha = nullptr;
   float* developed = nullptr;
@@ -35,50 +40,48 @@ struct FilmPlanes {
   float* diffusion = nullptr;
 
   void free_development() {
-    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer}) {
-      if (*p) cudaFree(*p);
-      *p = nullptr;
-    }
+    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer}) work.release(*p);
   }
   void free_all() {
     free_development();
-    if (print) cudaFree(print);
-    print = nullptr;
+    work.release(print);
   }
+  bool allocate(float*& p, size_t floats) const { return work.allocate(p, floats) == cudaSuccess; }
   ~FilmPlanes() { free_all(); }
 };
 
-bool allocate(float*& p, size_t floats) {
-  void* raw = nullptr;
-  if (cudaMalloc(&raw, floats * sizeof(float)) != cudaSuccess) {
-    p = nullptr;
-    return false;
-  }
-  p = static_cast<float*>(raw);
-  return true;
-}
-
-float plane_sum(const float* plane, size_t count) {
+// The sum of a plane, for the host. The reduction is the same whatever the
+// policy; only where its temporaries come from differs: the render's pool,
+// in stream order, or (without one) Thrust's own allocations.
+float plane_sum(const float* plane, size_t count, const DeviceWork& work) {
   thrust::device_ptr<const float> first(plane);
-  return thrust::reduce(thrust_compat::policy(), first, first + count, 0.0f, thrust::plus<float>());
+  const auto sum = [&](auto policy) {
+    return thrust::reduce(policy, first, first + count, 0.0f, thrust::plus<float>());
+  };
+  if (!work.pool) return sum(thrust_compat::policy(work.stream));
+  thrust_compat::StreamTemporaries temporaries{work.stream, work.pool};
+  return sum(thrust_compat::policy(temporaries, work.stream));
 }
 
 // Developer spreads sideways in two spectral bands; a and b are scratch.
 void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
                        const TextureOptionsStruct& o) {
-  CUDA_LAUNCH(film_lab_diffuse_reset_pfe, s.grid, s.block, planes.developer, a, b, s.W, s.H, o.inputGamut);
-  gaussian_blur_2d(a, planes.diffusion, b, s.W, s.H, plan.bandOneSigma, 1);
-  CUDA_LAUNCH(pitch_sharp_film_lab, s.grid, s.block, a, b, s.W, s.H, o.diffuseMidHiScaled);
-  if (o.diffuseLoMidOn) gaussian_blur_2d(b, planes.diffusion, b, s.W, s.H, plan.bandTwoSigma, 1);
-  CUDA_LAUNCH(pitch_accumulate_film_lab_pfe, s.grid, s.block, a, b, planes.developer, s.W, s.H, o.inputGamut);
+  CUDA_LAUNCH_STREAM(film_lab_diffuse_reset_pfe, s.grid, s.block, 0, s.stream, planes.developer, a, s.W, s.H,
+                     o.inputGamut);
+  gaussian_blur_2d(a, planes.diffusion, b, s.W, s.H, plan.bandOneSigma, 1, s.stream);
+  CUDA_LAUNCH_STREAM(pitch_sharp_film_lab, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, o.diffuseMidHiScaled);
+  if (o.diffuseLoMidOn) gaussian_blur_2d(b, planes.diffusion, b, s.W, s.H, plan.bandTwoSigma, 1, s.stream);
+  CUDA_LAUNCH_STREAM(pitch_accumulate_film_lab_pfe, s.grid, s.block, 0, s.stream, a, b, planes.developer, s.W, s.H,
+                     o.inputGamut);
 }
 
 bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
   const size_t px = (size_t)s.W * (size_t)s.H;
   const bool diffusion = o.diffuseLoMidOn || o.diffuseMidHiOn;
-  if (!allocate(planes.print, px * 16) || !allocate(planes.alpha, px) || !allocate(planes.developed, px * 3) ||
-      !allocate(planes.silver, px * 3) || !allocate(planes.exposure, px * 3) || !allocate(planes.developer, px) ||
-      (diffusion && !allocate(planes.diffusion, px)))
+  if ((!o.printOff && !planes.allocate(planes.print, px * kPrintStride)) || !planes.allocate(planes.alpha, px) ||
+      !planes.allocate(planes.developed, px * 3) || !planes.allocate(planes.silver, px * 3) ||
+      !planes.allocate(planes.exposure, px * 3) || !planes.allocate(planes.developer, px) ||
+      (diffusion && !planes.allocate(planes.diffusion, px)))
     return false;
 
   const film::DevelopPlan plan =
@@ -86,9 +89,9 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
                          o.spectrumBand, o.diffuseLoMidComplement);
   float C = o.developScaled;
 
-  CUDA_LAUNCH(film_lab_init, s.grid, s.block, a, planes.exposure, planes.alpha, planes.developed, planes.silver,
-              planes.developer, o.developScaled, o.silverRedScaled, o.silverGreenScaled, o.silverBlueScaled, s.W,
-              s.H, kFrameStride, o.inputGamut);
+  CUDA_LAUNCH_STREAM(film_lab_init, s.grid, s.block, 0, s.stream, a, planes.exposure, planes.alpha, planes.developed,
+                     planes.silver, planes.developer, o.developScaled, o.silverRedScaled, o.silverGreenScaled,
+                     o.silverBlueScaled, s.W, s.H, kFrameStride, o.inputGamut);
 
   const float inverseVolume = 1.0f / plan.totalVolume;
   const float exchangeShare = 0.1f / (plan.reservoir * plan.area);
@@ -98,17 +101,18 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
 
   int counter = plan.firstCounter;
   for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
-    CUDA_LAUNCH(develop_cuda, s.grid, s.block, planes.developed, planes.exposure, planes.silver, planes.developer,
-                plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
+    CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
+                       planes.developer, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
     if (plan.diffusion) diffuse_developer(a, b, planes, s, plan, o);
-    const float before = plane_sum(planes.developer, px);
-    CUDA_LAUNCH(developer_to_layer, exchangeGrid, launch_shape::flat_block(), planes.developer, plan.retention,
-                fresh * C, count);
-    const float after = plane_sum(planes.developer, px);
+    const float before = plane_sum(planes.developer, px, planes.work);
+    CUDA_LAUNCH_STREAM(developer_to_layer, exchangeGrid, launch_shape::flat_block(), 0, s.stream, planes.developer,
+                       plan.retention, fresh * C, count);
+    const float after = plane_sum(planes.developer, px, planes.work);
     C = C - (after - before) * exchangeShare;
     if (counter % plan.period == 0) {
       C = (C * plan.reservoir + after * 0.1f / plan.area) * inverseVolume;
-      CUDA_LAUNCH(reservoir_developer_concentration_init_two, s.grid, s.block, planes.developer, s.W, s.H, C);
+      CUDA_LAUNCH_STREAM(reservoir_developer_concentration_init_two, s.grid, s.block, 0, s.stream, planes.developer,
+                         s.W, s.H, C);
     }
   }
   return true;
@@ -116,50 +120,52 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
 
 void negative_output(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
   if (o.brewBleachBypass) {
-    CUDA_LAUNCH(film_brew_cuda_out_bleach, s.grid, s.block, planes.exposure, a, b, planes.alpha, planes.developed,
-                s.W, s.H, kFrameStride, film::negative_tone_curve(o), film::negative_bleach(o), (int)o.toneCurvesOn,
-                film::kDensityScale, o.inputGamut, film::negative_corrector(o), film::negative_density(o),
-                film::negative_cast(o), o.cameraStock, (int)o.printOff, planes.print, o.negBlendComplement);
+    CUDA_LAUNCH_STREAM(film_brew_cuda_out_bleach, s.grid, s.block, 0, s.stream, planes.exposure, a, b, planes.alpha,
+                       planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o),
+                       film::negative_bleach(o), (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut,
+                       film::negative_corrector(o), film::negative_density(o), film::negative_cast(o), o.cameraStock,
+                       (int)o.printOff, planes.print, o.negBlendComplement);
   } else {
-    CUDA_LAUNCH(film_brew_cuda_out_hue_chr_vib, s.grid, s.block, planes.exposure, a, b, planes.alpha,
-                planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o), (int)o.toneCurvesOn,
-                film::kDensityScale, o.inputGamut, film::negative_corrector(o), film::negative_density(o),
-                film::negative_cast(o), (int)o.printOff, planes.print, o.negBlendComplement);
+    CUDA_LAUNCH_STREAM(film_brew_cuda_out_hue_chr_vib, s.grid, s.block, 0, s.stream, planes.exposure, a, b,
+                       planes.alpha, planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o),
+                       (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut, film::negative_corrector(o),
+                       film::negative_density(o), film::negative_cast(o), (int)o.printOff, planes.print,
+                       o.negBlendComplement);
   }
 }
 
 void print_output(float* a, float* b, float* printPlane, const Shape& s, const TextureOptionsStruct& o) {
   if (o.printProfile == 0) {
-    CUDA_LAUNCH(film_print_cuda_out_pfe_display, s.grid, s.block, a, b, s.W, s.H, kFrameStride,
-                o.printerBlackPointRedScaled, o.printerBlackPointGreenScaled, o.printerBlackPointBlueScaled,
-                o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled, o.displayGamutOutput,
-                o.displayScale);
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_pfe_display, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, kFrameStride,
+                       o.printerBlackPointRedScaled, o.printerBlackPointGreenScaled, o.printerBlackPointBlueScaled,
+                       o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled,
+                       o.displayGamutOutput, o.displayScale);
   } else if (o.printBleachBypass) {
-    CUDA_LAUNCH(film_print_cuda_out_bleach_pfe, s.grid, s.block, a, b, s.W, s.H, kFrameStride,
-                film::print_tone_curve(o), film::print_gamma(o), film::print_bleach(o), o.inputGamut,
-                film::print_corrector(o), film::printer(o), film::print_cast(o), o.cameraStock != 0, o.printProfile,
-                o.printSaturation, (const float*)printPlane, o.printBlendComplement);
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_bleach_pfe, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, kFrameStride,
+                       film::print_tone_curve(o), film::print_gamma(o), film::print_bleach(o), o.inputGamut,
+                       film::print_corrector(o), film::printer(o), film::print_cast(o), o.cameraStock != 0,
+                       o.printProfile, o.printSaturation, (const float*)printPlane, o.printBlendComplement);
   } else {
-    CUDA_LAUNCH(film_print_cuda_out_hue_chr_vib_pfe, s.grid, s.block, a, b, s.W, s.H, kFrameStride,
-                film::print_tone_curve(o), film::print_gamma(o), film::print_corrector(o), film::printer(o),
-                film::print_cast(o), o.printProfile, o.printSaturation, (const float*)printPlane,
-                o.printBlendComplement);
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_hue_chr_vib_pfe, s.grid, s.block, 0, s.stream, a, b, s.W, s.H,
+                       kFrameStride, film::print_tone_curve(o), film::print_gamma(o), film::print_corrector(o),
+                       film::printer(o), film::print_cast(o), o.printProfile, o.printSaturation,
+                       (const float*)printPlane, o.printBlendComplement);
   }
 }
 
 bool give_up(float* a, float* b, FilmPlanes& planes, const Shape& s) {
   planes.free_all();
-  cudaMemcpy(b, a, (size_t)s.W * (size_t)s.H * kFrameStride * sizeof(float), cudaMemcpyDeviceToDevice);
+  cudaMemcpyAsync(b, a, (size_t)s.W * (size_t)s.H * kFrameStride * sizeof(float), cudaMemcpyDeviceToDevice, s.stream);
   return false;
 }
 
 }  // namespace
 
-bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o) {
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
   if (o.frameWidth <= 0 || o.frameHeight <= 0) return true;
   const Shape s{o.frameWidth, o.frameHeight, launch_shape::pixel_block(),
-                launch_shape::pixel_grid(o.frameWidth, o.frameHeight)};
-  FilmPlanes planes;
+                launch_shape::pixel_grid(o.frameWidth, o.frameHeight), work.stream};
+  FilmPlanes planes(work);
 
   if (o.cameraStock != 0) {
     if (!develop_negative(a, b, planes, s, o)) return give_up(a, b, planes, s);
@@ -171,8 +177,9 @@ bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o) {
     return true;
   }
   if (!planes.print) {
-    if (!allocate(planes.print, (size_t)s.W * (size_t)s.H * 16)) return give_up(a, b, planes, s);
-    CUDA_LAUNCH(film_lab_init_pfe, s.grid, s.block, a, s.W, s.H, kFrameStride, o.inputGamut, planes.print);
+    if (!planes.allocate(planes.print, (size_t)s.W * (size_t)s.H * kPrintStride)) return give_up(a, b, planes, s);
+    CUDA_LAUNCH_STREAM(film_lab_init_pfe, s.grid, s.block, 0, s.stream, a, s.W, s.H, kFrameStride, o.inputGamut,
+                       planes.print);
   }
   print_output(a, b, planes.print, s, o);
   planes.free_all();

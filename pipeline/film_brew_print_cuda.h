@@ -1,10 +1,11 @@
 // The film stage: negative development, negative output, print and display.
 #pragma once
 
+#include "pipeline/device_work.h"
 #include "pipeline/texture_options.h"
 
-// Runs the film stage on the device frames a and b (W x H RGBA floats each,
-// a holding the picture) and leaves the result in both. Returns false when
-// its working planes could not be allocated; the frames are then left as
-// they came (a copied into b) and nothing stays allocated.
-bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct opts);
+// Queues the film stage on the device frames a and b (W x H RGBA floats
+// each, a holding the picture) and leaves the result in both. Returns false
+// when its working planes could not be allocated; the frames are then left
+// as they came (a copied into b) and nothing stays allocated.
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct opts, const DeviceWork& work);

@@ -96,13 +96,13 @@ __host__ inline DevelopPlan develop_plan(int width, int height, float pixelCount
   return p;
 }
 
-// Blocks of the developer exchange kernel: its grid-stride loop covers any
-// grid, so an empty plane still gets one (idle) block instead of a division
-// by zero.
+// Blocks of the developer exchange kernel: a thread per element, in blocks
+// of 1024, so the whole device shares the work (the kernel's grid-stride loop
+// gives the same result with any grid); an empty plane still gets one (idle)
+// block.
 __host__ __device__ __forceinline__ int exchange_blocks(long long count) {
   if (count <= 0) return 1;
-  const long long b = (count + 1023) / count;
-  return (int)(b < 1 ? 1 : b);
+  return (int)((count + 1023) / 1024);
 }
 
 }  // namespace film

@@ -11,18 +11,22 @@ __global__ void film_lab_init(float* image, float* exposure, float* alpha, float
                               int width, int height, int channelStride, int inputGamut);
 __global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
                              float developerUse, float silverUse, int width, int height);
-__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* first, float* second, int width,
-                                           int height, int inputGamut);
+// code: the developer as LogC4-like code values, for the diffusion blur.
+__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
+                                           int inputGamut);
 __global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain);
 __global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
                                               int width, int height, int inputGamut);
 __global__ void developer_to_layer(float* developer, float retention, float concentration, int count);
 __global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
                                                            float concentration);
+// work: the print stage's blend partner, three floats a pixel.
 __global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
                                   float* work);
 
-// Negative output (film_negative.cu).
+// Negative output (film_negative.cu). With the print stage on, printPlane
+// (three floats a pixel) receives the print stage's blend partner; with it
+// off, printPlane is not touched and may be null.
 __global__ void film_brew_cuda_out_hue_chr_vib(const float* exposure, float* frameA, float* frameB,
                                                const float* alpha, const float* developed, int width, int height,
                                                int channels, film::ToneCurveArgs curve, int toneCurvesOn,

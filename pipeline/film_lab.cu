@@ -56,13 +56,11 @@ __global__ void develop_cuda(float* developed, const float* exposure, float* sil
   developer[i] = d;
 }
 
-__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* first, float* second, int width,
-                                           int height, int /*inputGamut*/) {
+__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
+                                           int /*inputGamut*/) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
-  const float e = film::developer_to_code(developer[i]);
-  first[i] = e;
-  second[i] = e;
+  code[i] = film::developer_to_code(developer[i]);
 }
 
 __global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
@@ -96,7 +94,7 @@ __global__ void film_lab_init_pfe(float* image, int width, int height, int chann
   size_t i;
   if (!pixel_index(width, height, i)) return;
   float* px = image + i * (size_t)channelStride;
-  float* out = work + i * (size_t)channelStride;
+  float* out = work + 3 * i;
   float lin[3];
   film::decode_to_working(px, inputGamut, lin);
   FILM_UNROLL
@@ -105,5 +103,4 @@ __global__ void film_lab_init_pfe(float* image, int width, int height, int chann
     out[c] = v;
     px[c] = v;
   }
-  out[3] = px[3];
 }

@@ -15,19 +15,22 @@ __host__ __device__ __forceinline__ void negative_output(const float* exposure, 
   const size_t i = (size_t)y * (size_t)width + (size_t)x;
   const float D[3] = {developed[3 * i], developed[3 * i + 1], developed[3 * i + 2]};
   const float E[3] = {exposure[3 * i], exposure[3 * i + 1], exposure[3 * i + 2]};
-  float raw[3], out[3];
-  film::negative_output_pixel(D, E, s, raw, out);
+  float out[3];
+  film::negative_output_pixel(D, E, s, out);
   const float a = alpha[i];
-  float* q = printPlane + 4 * i;
   float* pa = frameA + i * (size_t)channels;
   float* pb = frameB + i * (size_t)channels;
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) {
-    q[c] = s.printOff ? raw[c] : out[c];
     pa[c] = out[c];
     pb[c] = out[c];
   }
-  if (!s.printOff) q[3] = a;
+  // The print stage's blend partner; without the print stage there is none.
+  if (!s.printOff) {
+    float* q = printPlane + 3 * i;
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) q[c] = out[c];
+  }
   pa[3] = a;
   pb[3] = a;
 }

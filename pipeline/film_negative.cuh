@@ -65,16 +65,13 @@ struct NegativeSettings {
   float blendComplement;
 };
 
-// One pixel. raw: the density input (for the print plane); out: with the
-// print stage off, output code values; with it on, linear values for it.
+// One pixel. out: with the print stage off, output code values; with it
+// on, linear values for it.
 __host__ __device__ __forceinline__ void negative_output_pixel(const float developed[3], const float exposure[3],
-                                                      const NegativeSettings& s, float raw[3], float out[3]) {
+                                                      const NegativeSettings& s, float out[3]) {
   float v[3];
   FILM_UNROLL
-  for (int c = 0; c < 3; ++c) {
-    raw[c] = developed[c] * developed[c] * exposure[c] * s.densityScale;
-    v[c] = hold(raw[c]);
-  }
+  for (int c = 0; c < 3; ++c) v[c] = hold(developed[c] * developed[c] * exposure[c] * s.densityScale);
   const float ungraded[3] = {v[0], v[1], v[2]};
 
   cast_and_tint(v, s.cast.castOn != 0, s.cast.castIndex, s.cast.tintGtoM, s.cast.tintRtoC);

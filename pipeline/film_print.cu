@@ -20,7 +20,7 @@ __host__ __device__ __forceinline__ void print_output(float* frameA, float* fram
   float* pa = frameA + i * (size_t)channels;
   float* pb = frameB + i * (size_t)channels;
   const float in[3] = {pa[0], pa[1], pa[2]};
-  const float* q = printPlane + 4 * i;
+  const float* q = printPlane + 3 * i;
   const float plain[3] = {q[0], q[1], q[2]};
   float out[3];
   film::print_pixel(in, plain, s, out);

@@ -4,6 +4,7 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
 __global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
@@ -12,22 +13,30 @@ __global__ void halation_init(float* image, float* sourceCopy, int width, int he
   const int y = blockIdx.y * blockDim.y + threadIdx.y;
   if (x >= width || y >= height) return;
   const int i = (y * width + x) * channelStride;
+  const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
   float v[3];
   input_to_awg4_linear(image + i, inputGamut, v);
   for (int c = 0; c < 3; ++c) {
     image[i + c] = v[c];
-    sourceCopy[i + c] = v[c];
+    sourceCopy[p + c] = v[c];
   }
 }
 
-__global__ void FrequencySharpenHalation(float* image, float* blurred, int width, int height, float amount,
-                                         int channelStride) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
+__global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
+                                         float amount, int channelStride) {
+  // The tile of the transposed plane (height wide) that holds this block's pixels.
+  __shared__ float tile[3][32][33];
+  load_rgb_tile(tile, blurredTransposed, height, width, blockIdx.y * 32, blockIdx.x * 32);
+  __syncthreads();
+  const int tx = threadIdx.x;
+  const int ty = threadIdx.y;
+  const int x = blockIdx.x * 32 + tx;
+  const int y = blockIdx.y * 32 + ty;
   if (x >= width || y >= height) return;
   const int i = (y * width + x) * channelStride;
-  for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], blurred[i + c], amount);
+  for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], tile[c][tx][ty], amount);
 }
+CUDASIM_COOPERATIVE_KERNEL(FrequencySharpenHalation);
 
 __global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
                                 float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
@@ -41,7 +50,8 @@ __global__ void halation_linear(float* image, float* copy, const float* sourceCo
                                       {blendRComplement, blendGComplement, blendBComplement},
                                       saturation};
   const float glow[3] = {image[i], image[i + 1], image[i + 2]};
-  const float orig[3] = {sourceCopy[i], sourceCopy[i + 1], sourceCopy[i + 2]};
+  const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
+  const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
   float code[3];
   halation_math::mix(glow, orig, terms, inputGamut, code);
   for (int c = 0; c < 3; ++c) {
@@ -61,41 +71,52 @@ constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
 
 }  // namespace
 
-void halation(float* img, float* tmp, TextureOptionsStruct opts) {
+void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return;
   const size_t pixels = size_t(W) * size_t(H);
+  const cudaStream_t stream = work.stream;
 
-  float* plane = nullptr;
+  // RGB planes, three floats a pixel: the blurs' scratch, and the linear
+  // input for the final mix.
+  float* blurred = nullptr;
   float* sourceCopy = nullptr;
-  const bool allocated = cudaMalloc(reinterpret_cast<void**>(&plane), pixels * sizeof(float)) == cudaSuccess &&
-                         cudaMalloc(reinterpret_cast<void**>(&sourceCopy), pixels * kStride * sizeof(float)) ==
-                             cudaSuccess;
-  if (!allocated) {
+  if (work.allocate(blurred, pixels * 3) != cudaSuccess || work.allocate(sourceCopy, pixels * 3) != cudaSuccess) {
     // Without work memory there is no glow: hand on the picture unchanged,
     // in both buffers as the stage promises.
-    if (plane != nullptr) cudaFree(plane);
-    cudaMemcpy(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice);
+    work.release(blurred);
+    cudaMemcpyAsync(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice, stream);
     return;
   }
+  // tmp is all written by the final mix: until then it holds the transposed
+  // RGB plane between the column and the row pass.
+  float* const transposed = tmp;
 
   using namespace launch_shape;
-  CUDA_LAUNCH(halation_init, pixel_grid(W, H), pixel_block(), img, sourceCopy, W, H, kStride, opts.inputGamut);
+  CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, sourceCopy, W, H, kStride,
+                     opts.inputGamut);
 
+  // Each band blurs R, G and B together, each channel exactly as on its own:
+  // columns, transpose, columns of the transpose (the rows), and the fold
+  // back, which transposes the result home.
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
   for (int band = 0; band < kBands; ++band) {
-    for (int c = 0; c < 3; ++c) gaussian_blur_2d(img + c, plane, tmp + c, W, H, sigma, kStride);
-    CUDA_LAUNCH(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), img, tmp, W, H, kBandAmounts[band],
-                kStride);
+    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(W), column_block(), 0, stream, img, blurred, W, H, sigma,
+                       kStride);
+    CUDA_LAUNCH_STREAM(u_d_l_r_rgb, pixel_grid(W, H), pixel_block(), 0, stream, blurred, transposed, W, H);
+    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(H), column_block(), 0, stream, transposed, blurred, H, W, sigma,
+                       3);
+    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, blurred, W, H,
+                       kBandAmounts[band], kStride);
     sigma *= 2.0f;
   }
 
-  CUDA_LAUNCH(halation_linear, pixel_grid(W, H), pixel_block(), img, tmp, sourceCopy, W, H, opts.halationCyanRed,
-              opts.halationMagentaGreen, opts.halationYellowBlue, opts.halationBlendRComplement,
-              opts.halationBlendGComplement, opts.halationBlendBComplement, opts.halationSaturation,
-              opts.inputGamut, kStride);
+  CUDA_LAUNCH_STREAM(halation_linear, pixel_grid(W, H), pixel_block(), 0, stream, img, tmp, sourceCopy, W, H,
+                     opts.halationCyanRed, opts.halationMagentaGreen, opts.halationYellowBlue,
+                     opts.halationBlendRComplement, opts.halationBlendGComplement, opts.halationBlendBComplement,
+                     opts.halationSaturation, opts.inputGamut, kStride);
 
-  cudaFree(sourceCopy);
-  cudaFree(plane);
+  work.release(sourceCopy);
+  work.release(blurred);
 }

@@ -3,20 +3,25 @@
 #pragma once
 
 #include "cudasim/cuda_compat.h"
+#include "pipeline/device_work.h"
 #include "pipeline/texture_options.h"
 
-// img holds the picture (RGBA, code values of opts.inputGamut). On return
-// channels 0 to 2 of img and tmp hold the halated picture in the same
-// encoding, and channel 3 of both holds the input alpha.
-void halation(float* img, float* tmp, TextureOptionsStruct opts);
+// img holds the picture (RGBA, code values of opts.inputGamut). Once the
+// work queued on work.stream is done, channels 0 to 2 of img and tmp hold
+// the halated picture in the same encoding, and channel 3 of both holds the
+// input alpha.
+void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work);
 
-// image and source copy: RGBA; channels 0 to 2 of both become the decoded,
-// clamped linear input.
+// Channels 0 to 2 of image, and the source copy (three floats a pixel),
+// become the decoded, clamped linear input.
 __global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
                               int inputGamut);
-// Channels 0 to 2: image = blurred + amount * (image - blurred).
-__global__ void FrequencySharpenHalation(float* image, float* blurred, int width, int height, float amount,
-                                         int channelStride);
+// Channels 0 to 2: image = blurred + amount * (image - blurred), where the
+// band's blur comes transposed, as the height x width RGB plane (three
+// floats a pixel) its row pass leaves; the kernel turns it back through a
+// shared tile (2-D pixel shape with 32 x 32 blocks).
+__global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
+                                         float amount, int channelStride);
 // Mixes the glow (image) with the source copy, encodes, and stores the result
 // into channels 0 to 2 of image and copy; copy's alpha becomes image's alpha.
 __global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,

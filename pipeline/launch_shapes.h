@@ -16,9 +16,11 @@ inline dim3 pixel_grid(int width, int height) {
   return dim3(unsigned(calc_kernel(width, 32)), unsigned(calc_kernel(height, 32)), 1);
 }
 
-// One thread per column of an N-column plane.
-inline dim3 column_block() { return dim3(1024, 1, 1); }
-inline dim3 column_grid(int columns) { return dim3(unsigned(calc_kernel(columns, 1024)), 1, 1); }
+// One thread per column of an N-column plane, a warp per block: a column
+// recursion has no more parallelism than its columns, and small blocks
+// spread them over every multiprocessor (2,160 columns make 68 blocks).
+inline dim3 column_block() { return dim3(32, 1, 1); }
+inline dim3 column_grid(int columns) { return dim3(unsigned(calc_kernel(columns, 32)), 1, 1); }
 
 // x along a row, y the row.
 inline dim3 row_block() { return dim3(1024, 1, 1); }

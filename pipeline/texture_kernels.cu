@@ -9,6 +9,15 @@ __global__ void iir_guassian(float* input, float* output, int width, int height,
                  size_t(width), height, c);
 }
 
+__global__ void iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
+                                 int channelStride) {
+  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
+  if (width <= 0 || x >= unsigned(width)) return;
+  const DericheCoefficients c = deriche_coefficients(sigma);
+  deriche_columns<3>(input + size_t(x) * size_t(channelStride), size_t(width) * size_t(channelStride),
+                     output + 3 * size_t(x), 3 * size_t(width), height, c);
+}
+
 // Reads a plane and writes its transpose at a channel stride, through a
 // shared tile padded to 33 columns so the column reads avoid bank conflicts.
 __global__ void u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
@@ -26,6 +35,21 @@ __global__ void u_d_l_r(const float* input, float* output, int width, int height
 }
 CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
 
+__global__ void u_d_l_r_rgb(const float* input, float* output, int width, int height) {
+  __shared__ float tile[3][32][33];
+  load_rgb_tile(tile, input, width, height, blockIdx.x * 32, blockIdx.y * 32);
+  __syncthreads();
+  const int tx = threadIdx.x;
+  const int ty = threadIdx.y;
+  const int ox = blockIdx.y * 32 + tx;
+  const int oy = blockIdx.x * 32 + ty;
+  if (oy < width && ox < height) {
+    float* q = output + 3 * (size_t(oy) * size_t(height) + size_t(ox));
+    for (int c = 0; c < 3; ++c) q[c] = tile[c][tx][ty];
+  }
+}
+CUDASIM_COOPERATIVE_KERNEL(u_d_l_r_rgb);
+
 #define ROW_ELEMENT_OR_RETURN(width, height, stride)    \
   const int x = blockIdx.x * blockDim.x + threadIdx.x; \
   const int y = blockIdx.y * blockDim.y + threadIdx.y; \
@@ -38,9 +62,11 @@ __global__ void pitch_sharp(int width, int height, const float* source, const fl
   accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
 }
 
-__global__ void CopyY(const float* input, float* output, int width, int height, int channelStride) {
+__global__ void pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
+                                 float gain, int channelStride) {
   ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  output[i] = input[i];
+  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+  source[i] = blurred[i];
 }
 
 __global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride) {

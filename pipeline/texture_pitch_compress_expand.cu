@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pipeline_stages.h"
@@ -16,25 +17,41 @@ namespace {
 // The literal channel stride of the device layout.
 constexpr int kStride = 4;
 
+// A per-pixel kernel over the frame, on the frame's stream (in members of Frame).
+#define FRAME_PIXELS(kernel, ...) \
+  CUDA_LAUNCH_STREAM(kernel, pixels(), launch_shape::pixel_block(), 0, stream_, __VA_ARGS__)
+
 // Sigma of texture level k (1-based) is 0.4 * 2^(k - 1).
 constexpr float kLevelSigma[6] = {0.4f, 0.8f, 1.6f, 3.2f, 6.4f, 12.8f};
 
-// Device buffers of one call; freed C, A, B on every path.
+// Device buffers of one call, from the render's pool; freed C, A, B on every
+// path.
 struct DeviceBuffers {
+  explicit DeviceBuffers(const DeviceWork& w) : work(w) {}
+  const DeviceWork& work;
   float* A = nullptr;  // upload target, early stages, texture source
   float* B = nullptr;  // second working image, holds the result at download
   float* C = nullptr;  // RGB staging (3 channels) or scratch plane
-  ~DeviceBuffers() {
-    cudaFree(C);
-    cudaFree(A);
-    cudaFree(B);
+  void release() {
+    work.release(C);
+    work.release(A);
+    work.release(B);
   }
+  ~DeviceBuffers() { release(); }
 };
 
 class Frame {
  public:
   Frame(const TextureOptionsStruct& o, DeviceBuffers& d)
-      : o_(o), A(d.A), B(d.B), C(d.C), W(o.frameWidth), H(o.frameHeight), dedicated_(is_dedicated_gamut(o.inputGamut)) {}
+      : o_(o),
+        work_(d.work),
+        stream_(d.work.stream),
+        A(d.A),
+        B(d.B),
+        C(d.C),
+        W(o.frameWidth),
+        H(o.frameHeight),
+        dedicated_(is_dedicated_gamut(o.inputGamut)) {}
 
   void run_plain_road();
   void run_texture_road();
@@ -49,24 +66,21 @@ class Frame {
   void exposure(float* X, bool testMode) {
     if (o_.exposureAmount == 0.0f) return;
     if (testMode && o_.exposureMode == 2)
-      CUDA_LAUNCH(exposure_log, pixels(), launch_shape::pixel_block(), X, W, H, o_.exposureAmount, kStride);
+      FRAME_PIXELS(exposure_log, X, W, H, o_.exposureAmount, kStride);
     else
-      CUDA_LAUNCH(exposure_linear_gamma, pixels(), launch_shape::pixel_block(), X, W, H, o_.exposureAmount,
-                  kStride);
+      FRAME_PIXELS(exposure_linear_gamma, X, W, H, o_.exposureAmount, kStride);
   }
 
   void camera_highlights_shadows(float* X) {
     if (o_.softClipOn == 0) return;
-    CUDA_LAUNCH(highlights_shadows_Kernel, pixels(), launch_shape::pixel_block(), X, W, H, kStride, o_.inputGamut,
-                o_.cameraHighlightsCeiling, o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled,
-                o_.cameraShadowsRecoverScaled);
+    FRAME_PIXELS(highlights_shadows_Kernel, X, W, H, kStride, o_.inputGamut, o_.cameraHighlightsCeiling,
+                 o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled, o_.cameraShadowsRecoverScaled);
   }
 
   void negative_highlights_shadows(float* X) {
     if (!o_.brewSoftClipOn) return;
-    CUDA_LAUNCH(highlights_shadows_Kernel, pixels(), launch_shape::pixel_block(), X, W, H, kStride, o_.inputGamut,
-                o_.brewHighlightCeiling, o_.brewHighlightCompressScaled, o_.brewShadowFloorScaled,
-                o_.brewShadowExpandScaled);
+    FRAME_PIXELS(highlights_shadows_Kernel, X, W, H, kStride, o_.inputGamut, o_.brewHighlightCeiling,
+                 o_.brewHighlightCompressScaled, o_.brewShadowFloorScaled, o_.brewShadowExpandScaled);
   }
 
   void halation_step(float* X, float* Y) {
@@ -86,10 +100,10 @@ class Frame {
   // A stage that reports failure by its result fails the frame.
   template <typename Stage>
   void call_stage(Stage stage, float* X, float* Y) {
-    if constexpr (std::is_same<decltype(stage(X, Y, o_)), bool>::value) {
-      if (!stage(X, Y, o_)) stage_failed_ = true;
+    if constexpr (std::is_same<decltype(stage(X, Y, o_, work_)), bool>::value) {
+      if (!stage(X, Y, o_, work_)) stage_failed_ = true;
     } else {
-      stage(X, Y, o_);
+      stage(X, Y, o_, work_);
     }
   }
 
@@ -101,6 +115,8 @@ class Frame {
   void texture_levels();
 
   const TextureOptionsStruct& o_;
+  const DeviceWork& work_;
+  const cudaStream_t stream_;
   float* const A;
   float* const B;
   float* const C;
@@ -118,25 +134,25 @@ class Frame {
 
 void Frame::compress(float* in, float* out) {
 #define CASE(index, g, gc, ge, compress, ...) \
-  case index: CUDA_LAUNCH(compress, pixels(), launch_shape::pixel_block(), in, out, W, H); break;
+  case index: FRAME_PIXELS(compress, in, out, W, H); break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
 }
 
 void Frame::expand(const float* in, float* out) {
 #define CASE(index, g, gc, ge, compress, expand, ...) \
-  case index: CUDA_LAUNCH(expand, pixels(), launch_shape::pixel_block(), in, out, W, H); break;
+  case index: FRAME_PIXELS(expand, in, out, W, H); break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
 }
 
 void Frame::into_lab(float* img, float* aux, bool compressing) {
-#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, ...)                        \
-  case index:                                                                                        \
-    if (compressing)                                                                                 \
-      CUDA_LAUNCH(compress_to_lab, pixels(), launch_shape::pixel_block(), img, aux, W, H, kStride); \
-    else                                                                                             \
-      CUDA_LAUNCH(to_lab, pixels(), launch_shape::pixel_block(), img, aux, W, H, kStride);          \
+#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, ...) \
+  case index:                                                                  \
+    if (compressing)                                                           \
+      FRAME_PIXELS(compress_to_lab, img, aux, W, H, kStride);                  \
+    else                                                                       \
+      FRAME_PIXELS(to_lab, img, aux, W, H, kStride);                           \
     break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
@@ -144,11 +160,11 @@ void Frame::into_lab(float* img, float* aux, bool compressing) {
 
 void Frame::out_of_lab(float* img, bool expanding) {
 #define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, from_lab_expand) \
-  case index:                                                                                      \
-    if (expanding)                                                                                 \
-      CUDA_LAUNCH(from_lab_expand, pixels(), launch_shape::pixel_block(), img, W, H, kStride);     \
-    else                                                                                           \
-      CUDA_LAUNCH(from_lab, pixels(), launch_shape::pixel_block(), img, W, H, kStride);            \
+  case index:                                                                                        \
+    if (expanding)                                                                                   \
+      FRAME_PIXELS(from_lab_expand, img, W, H, kStride);                                             \
+    else                                                                                             \
+      FRAME_PIXELS(from_lab, img, W, H, kStride);                                                    \
     break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
@@ -172,21 +188,18 @@ void Frame::run_plain_road() {
   if (o_.softClipOn != 0) {
     exposure(A, true);
     halation_step(A, B);
-    CUDA_LAUNCH(highlights_shadows_Kernel_in_out, pixels(), launch_shape::pixel_block(), A, B, W, H, kStride,
-                o_.inputGamut, o_.cameraHighlightsCeiling, o_.cameraHighlightsRecoverScaled,
-                o_.cameraShadowsCeilingScaled, o_.cameraShadowsRecoverScaled);
+    FRAME_PIXELS(highlights_shadows_Kernel_in_out, A, B, W, H, kStride, o_.inputGamut, o_.cameraHighlightsCeiling,
+                 o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled, o_.cameraShadowsRecoverScaled);
   } else if (o_.exposureAmount != 0.0f) {
     if (o_.exposureMode == 2)
-      CUDA_LAUNCH(exposure_log_in_out, pixels(), launch_shape::pixel_block(), A, B, W, H, o_.exposureAmount,
-                  kStride);
+      FRAME_PIXELS(exposure_log_in_out, A, B, W, H, o_.exposureAmount, kStride);
     else
-      CUDA_LAUNCH(exposure_linear_gamma_in_out, pixels(), launch_shape::pixel_block(), A, B, W, H,
-                  o_.exposureAmount, kStride);
+      FRAME_PIXELS(exposure_linear_gamma_in_out, A, B, W, H, o_.exposureAmount, kStride);
     halation_step(B, A);
   } else {
     // Nothing else carries the frame into B here: copy it (alpha included),
     // and halate only when halation is switched on.
-    cudaMemcpy(B, A, size_t(W) * size_t(H) * 4 * sizeof(float), cudaMemcpyDeviceToDevice);
+    cudaMemcpyAsync(B, A, size_t(W) * size_t(H) * 4 * sizeof(float), cudaMemcpyDeviceToDevice, stream_);
     halation_step(A, B);
   }
 }
@@ -205,22 +218,18 @@ void Frame::texture_levels() {
   float* const current = B + 3;
 
   // Level 1: the blur of L' goes into channel 2 of B.
-  gaussian_blur_2d(A, C, previous, W, H, kLevelSigma[0], kStride);
-  CUDA_LAUNCH(pitch_sharp, rows, row_block, W, H, A, previous, B, gains[0], kStride);
+  gaussian_blur_2d(A, C, previous, W, H, kLevelSigma[0], kStride, stream_);
+  CUDA_LAUNCH_STREAM(pitch_sharp, rows, row_block, 0, stream_, W, H, A, previous, B, gains[0], kStride);
 
-  // Each further level blurs the previous level's blur again.
+  // Each further level blurs the previous level's blur again, and its blur
+  // becomes the previous one for the next level.
   for (int k = 2; k <= last; ++k) {
-    if (k == 2) {
-      CUDA_LAUNCH(CopyY, rows, row_block, previous, current, W, H, kStride);
-      gaussian_blur_2d(current, C, current, W, H, kLevelSigma[k - 1], kStride);
-    } else {
-      gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride);
-    }
-    CUDA_LAUNCH(pitch_sharp, rows, row_block, W, H, previous, current, B, gains[k - 1], kStride);
-    CUDA_LAUNCH(CopyY, rows, row_block, current, previous, W, H, kStride);
+    gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride, stream_);
+    CUDA_LAUNCH_STREAM(pitch_sharp_next, rows, row_block, 0, stream_, W, H, previous, current, B, gains[k - 1],
+                       kStride);
   }
 
-  CUDA_LAUNCH(pitch_accumulate, rows, row_block, W, H, A, B, kStride);
+  CUDA_LAUNCH_STREAM(pitch_accumulate, rows, row_block, 0, stream_, W, H, A, B, kStride);
 }
 
 void Frame::run_texture_road() {
@@ -236,7 +245,7 @@ void Frame::run_texture_road() {
       into_lab(A, B, false);
     }
   } else {
-    CUDA_LAUNCH(ColorSpace_LAB, pixels(), launch_shape::pixel_block(), A, B, W, H, kStride, o_.inputGamut);
+    FRAME_PIXELS(ColorSpace_LAB, A, B, W, H, kStride, o_.inputGamut);
   }
 
   texture_levels();
@@ -257,14 +266,15 @@ void Frame::run_texture_road() {
     }
     return;
   }
-  CUDA_LAUNCH(LAB_Colorspace, pixels(), launch_shape::pixel_block(), B, W, H, kStride, o_.inputGamut);
+  FRAME_PIXELS(LAB_Colorspace, B, W, H, kStride, o_.inputGamut);
   if (no_film()) return;
   negative_highlights_shadows(B);
   film(B, A);
 }
 
-// Steps 1 to 9 of one frame; false when any CUDA step failed. The buffers
-// are freed, C, A, B, when `d` goes out of scope, on every path.
+// Steps 1 to 9 of one frame, queued on a stream of the frame's own; false
+// when any CUDA step failed. The buffers go back to the pool, C, A, B, and
+// the stream is waited for and destroyed on every path.
 bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
@@ -272,23 +282,28 @@ bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opt
   const size_t pixels = size_t(W) * size_t(H);
 
   if (cudaSetDevice(opts.cudaDevice) != cudaSuccess) return false;
-  // Errors left on this thread by earlier work are not this frame's.
+  RenderStream render(opts.cudaDevice);
+  // Errors left on this thread by earlier work, or by looking for the
+  // device's pool, are not this frame's.
   cudaGetLastError();
+  if (!render.ready()) return false;
+  const DeviceWork& work = render.work();
+  const cudaStream_t stream = work.stream;
 
-  const size_t wide_bytes = pixels * 4 * sizeof(float);
-  DeviceBuffers d;
-  if (cudaMalloc(reinterpret_cast<void**>(&d.A), wide_bytes) != cudaSuccess) return false;
-  if (cudaMalloc(reinterpret_cast<void**>(&d.B), wide_bytes) != cudaSuccess) return false;
+  DeviceBuffers d(work);
+  if (work.allocate(d.A, pixels * 4) != cudaSuccess) return false;
+  if (work.allocate(d.B, pixels * 4) != cudaSuccess) return false;
 
   const dim3 grid = launch_shape::pixel_grid(W, H);
   if (channels == 3) {
-    const size_t rgb_bytes = pixels * 3 * sizeof(float);
-    if (cudaMalloc(reinterpret_cast<void**>(&d.C), rgb_bytes) != cudaSuccess) return false;
-    if (cudaMemcpy(d.C, src, rgb_bytes, cudaMemcpyHostToDevice) != cudaSuccess) return false;
-    CUDA_LAUNCH(RGB_RGBA_Kernel, grid, launch_shape::pixel_block(), d.C, d.A, W, H);
+    if (work.allocate(d.C, pixels * 3) != cudaSuccess) return false;
+    if (cudaMemcpyAsync(d.C, src, pixels * 3 * sizeof(float), cudaMemcpyHostToDevice, stream) != cudaSuccess)
+      return false;
+    CUDA_LAUNCH_STREAM(RGB_RGBA_Kernel, grid, launch_shape::pixel_block(), 0, stream, d.C, d.A, W, H);
   } else {
-    if (cudaMalloc(reinterpret_cast<void**>(&d.C), pixels * sizeof(float)) != cudaSuccess) return false;
-    if (cudaMemcpy(d.A, src, wide_bytes, cudaMemcpyHostToDevice) != cudaSuccess) return false;
+    if (work.allocate(d.C, pixels) != cudaSuccess) return false;
+    if (cudaMemcpyAsync(d.A, src, pixels * 4 * sizeof(float), cudaMemcpyHostToDevice, stream) != cudaSuccess)
+      return false;
   }
 
   Frame frame(opts, d);
@@ -297,12 +312,19 @@ bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opt
   else
     frame.run_plain_road();
 
-  if (channels == 3) CUDA_LAUNCH(RGBA_RGB_Kernel, grid, launch_shape::pixel_block(), d.B, d.C, W, H);
+  if (channels == 3)
+    CUDA_LAUNCH_STREAM(RGBA_RGB_Kernel, grid, launch_shape::pixel_block(), 0, stream, d.B, d.C, W, H);
   // Any failed launch, allocation or copy inside the stages leaves its error
   // here; a frame built on it is not delivered.
   if (cudaGetLastError() != cudaSuccess || frame.stage_failed()) return false;
   const float* result = channels == 3 ? d.C : d.B;
-  return cudaMemcpy(dst, result, pixels * size_t(channels) * sizeof(float), cudaMemcpyDefault) == cudaSuccess;
+  if (cudaMemcpyAsync(dst, result, pixels * size_t(channels) * sizeof(float), cudaMemcpyDefault, stream) !=
+      cudaSuccess)
+    return false;
+  // The one wait of the frame: the download, the frees, and any error of
+  // the work before them (a failed free included).
+  d.release();
+  return render.finish() == cudaSuccess && cudaGetLastError() == cudaSuccess;
 }
 
 }  // namespace

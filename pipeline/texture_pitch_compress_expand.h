@@ -1,5 +1,7 @@
 // The one entry of the GPU pipeline: uploads a frame, runs the stages chosen
-// by the render options and downloads the result into dst.
+// by the render options and downloads the result into dst, all on a stream
+// of the call's own with buffers from the device's memory pool; the call
+// returns when the device is done with it.
 #pragma once
 
 #include "pipeline/texture_options.h"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pipeline/device_code_probe.h"
+#include "pipeline/device_work.h"
 #include "pipeline/texture_pitch_compress_expand.h"
 #include "plugin/cuda_device_choice.h"
 #include "plugin/frame_buffers.h"
@@ -98,6 +99,8 @@ bool KalthornePlugin::isIdentity(const OFX::IsIdentityArguments& args, OFX::Clip
 void KalthornePlugin::changedClip(const OFX::InstanceChangedArgs& /*args*/, const std::string& /*clipName*/) {
     m_SrcClipChanged->setValue(false);
 }
+
+void KalthornePlugin::purgeCaches() { release_cached_device_memory(); }
 
 void KalthornePlugin::failRender(const char* message, OfxStatus status) {
     setPersistentMessage(OFX::Message::eMessageError, "", message);

@@ -25,6 +25,8 @@ public:
                     int& view, std::string& plane) override;
     void changedParam(const OFX::InstanceChangedArgs& args, const std::string& paramName) override;
     void changedClip(const OFX::InstanceChangedArgs& args, const std::string& clipName) override;
+    // Gives the device memory the renders keep between frames back to the device.
+    void purgeCaches() override;
 
     void getFormatResolution(SourceFormatEnum format, int* width, int* height, double* pixelAspectRatio);
 

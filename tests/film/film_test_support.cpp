@@ -44,7 +44,10 @@ TextureOptionsStruct plain_negative_record(int width, int height) {
 StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba) {
   DeviceFloats a(rgba), b(std::vector<float>(rgba.size(), -7.0f));
   StageResult r;
-  r.ran = film_brew_print_cuda(a.get(), b.get(), o);
+  {
+    const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
+    r.ran = film_brew_print_cuda(a.get(), b.get(), o, render.work());
+  }
   r.a = a.download();
   r.b = b.download();
   return r;

@@ -18,8 +18,9 @@ struct StageResult {
   std::vector<float> a, b;  // both frames after the call, RGBA
 };
 
-// Runs the film stage on device copies of `rgba` (frame b starts as a
-// marker) and brings both frames back.
+// Runs the film stage as a render does (its own stream, buffers from the
+// device's pool) on device copies of `rgba` (frame b starts as a marker) and
+// brings both frames back.
 StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba);
 
 // Random values in [0, 1], alpha included.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "entry_harness.h"
+#include "pipeline/device_work.h"
 #include "pipeline/pixel_kernels.cuh"
 #include "stage_standins.h"
 
@@ -27,11 +28,8 @@ Names trace_names() {
 
 Names texture_levels(int levels) {
   Names n = {"iir_guassian", "u_d_l_r", "iir_guassian", "u_d_l_r", "pitch_sharp"};
-  for (int k = 2; k <= levels; ++k) {
-    if (k == 2) n.push_back("CopyY");
-    for (const char* s : {"iir_guassian", "u_d_l_r", "iir_guassian", "u_d_l_r", "pitch_sharp", "CopyY"})
-      n.push_back(s);
-  }
+  for (int k = 2; k <= levels; ++k)
+    for (const char* s : {"iir_guassian", "u_d_l_r", "iir_guassian", "u_d_l_r", "pitch_sharp_next"}) n.push_back(s);
   n.push_back("pitch_accumulate");
   return n;
 }
@@ -175,7 +173,8 @@ TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
     for (int k = 0; k < 6; ++k) *gains[k] = c.gains[k];
     run_frame(o, test_frame(37, 23, 4));
     const Names t = trace_names();
-    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp"), c.levels);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp") + std::count(t.begin(), t.end(), "pitch_sharp_next"),
+              c.levels);
     EXPECT_EQ(std::count(t.begin(), t.end(), "iir_guassian"), 2 * c.levels);
     EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_accumulate"), 1);
   }
@@ -238,18 +237,26 @@ TEST(PipelineEntry, BadFramesReturnAtOnceWithoutTouchingTheDevice) {
   EXPECT_EQ(dst, std::vector<float>(64, -1.0f));
 }
 
-// Any CUDA failure before the download fails the frame, and every buffer
-// allocated is freed (run_frame checks).
+// Any CUDA failure up to the frame's one wait fails the frame, and every
+// buffer allocated is freed and the stream destroyed.
 TEST(PipelineEntry, CudaFailuresFailTheFrameAndFreeEverything) {
   const struct {
     const char* function;
     int nth;
     cudaError_t error;
-  } cases[] = {{"cudaSetDevice", 1, cudaErrorInvalidDevice},   {"cudaMalloc", 1, cudaErrorMemoryAllocation},
-               {"cudaMalloc", 2, cudaErrorMemoryAllocation},    {"cudaMalloc", 3, cudaErrorMemoryAllocation},
-               {"cudaMemcpy", 1, cudaErrorInvalidValue},        {"cudaMemcpy", 2, cudaErrorInvalidValue},
-               {"launch", 1, cudaErrorLaunchFailure},           {"launch", 3, cudaErrorInvalidConfiguration},
-               {"pitch_accumulate", 1, cudaErrorLaunchFailure}, {"RGBA_RGB_Kernel", 1, cudaErrorLaunchFailure}};
+  } cases[] = {{"cudaSetDevice", 1, cudaErrorInvalidDevice},
+               {"cudaStreamCreateWithFlags", 1, cudaErrorMemoryAllocation},
+               {"cudaMallocFromPoolAsync", 1, cudaErrorMemoryAllocation},
+               {"cudaMallocFromPoolAsync", 2, cudaErrorMemoryAllocation},
+               {"cudaMallocFromPoolAsync", 3, cudaErrorMemoryAllocation},
+               {"cudaMemcpyAsync", 1, cudaErrorInvalidValue},
+               {"cudaMemcpyAsync", 2, cudaErrorInvalidValue},
+               {"launch", 1, cudaErrorLaunchFailure},
+               {"launch", 3, cudaErrorInvalidConfiguration},
+               {"pitch_accumulate", 1, cudaErrorLaunchFailure},
+               {"RGBA_RGB_Kernel", 1, cudaErrorLaunchFailure},
+               {"cudaFreeAsync", 2, cudaErrorLaunchFailure},  // given back after the stream instead
+               {"cudaStreamSynchronize", 1, cudaErrorLaunchFailure}};
   for (int channels : {3, 4}) {
     for (const auto& c : cases) {
       TextureOptionsStruct o = plain_options(37, 23, channels);
@@ -261,7 +268,7 @@ TEST(PipelineEntry, CudaFailuresFailTheFrameAndFreeEverything) {
       std::vector<float> dst(src.size());
       const bool ok = texture_pitch_compress_expand(src.data(), dst.data(), o);
       const auto s = cudasim::allocation_stats();
-      EXPECT_EQ(s.live, 0u) << c.function << " " << c.nth;
+      EXPECT_EQ(s.live + s.live_streams, 0u) << c.function << " " << c.nth;
       EXPECT_EQ(s.frees, s.allocations);
       EXPECT_EQ(s.double_frees + s.invalid_frees, 0u);
       // RGBA frames have no narrowing launch to fail.
@@ -269,6 +276,40 @@ TEST(PipelineEntry, CudaFailuresFailTheFrameAndFreeEverything) {
           << c.function << " " << c.nth << ", " << channels << " channels";
     }
   }
+}
+
+// Frames take their buffers from the device's pool and wait for the device
+// once; on a device without memory pools the same frame comes through plain
+// allocations. What the pool keeps goes back on request.
+TEST(PipelineEntry, FramesTakeBuffersFromThePoolAndWaitOnce) {
+  TextureOptionsStruct o = plain_options(37, 23, 3);
+  o.ensemblePitchScaled = 1.3f;
+  o.halationOff = 0;
+  const auto src = test_frame(37, 23, 3, 5);
+  const FrameRun pooled = run_frame(o, src);
+  ASSERT_TRUE(pooled.ok);
+  int from_pool = 0, waits = 0;
+  for (const auto& c : cudasim::call_log()) {
+    from_pool += c.function == "cudaMallocFromPoolAsync";
+    waits += c.host_waits;
+  }
+  EXPECT_EQ(from_pool, 3);
+  EXPECT_EQ(waits, 1);
+  cudasim::clear_call_log();
+  release_cached_device_memory();
+  ASSERT_FALSE(cudasim::call_log().empty());
+  EXPECT_EQ(cudasim::call_log().front().function, "cudaMemPoolTrimTo");
+
+  cudasim::reset();
+  cudasim::Device plain;
+  plain.attributes[cudaDevAttrMemoryPoolsSupported] = 0;
+  cudasim::set_devices({plain});
+  std::vector<float> out(src.size());
+  ASSERT_TRUE(texture_pitch_compress_expand(src.data(), out.data(), o));
+  EXPECT_EQ(out, pooled.out);
+  EXPECT_EQ(cudasim::allocation_stats().allocations, 3u);
+  EXPECT_EQ(cudasim::allocation_stats().live + cudasim::allocation_stats().live_streams, 0u);
+  for (const auto& c : cudasim::call_log()) EXPECT_NE(c.function, "cudaMallocFromPoolAsync");
 }
 
 // A stage that fails by its result or by an exception fails the frame.

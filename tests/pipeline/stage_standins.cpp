@@ -42,15 +42,15 @@ __global__ void LAB_Colorspace(float* img, int W, int H, int, int) {
   for (int c = 0; c < 3; ++c) img[e + c] = standin::out_of_lab_value(img[e + c]);
 }
 
-void halation(float* img, float* tmp, TextureOptionsStruct o) {
-  CUDA_LAUNCH(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
-              img, tmp, o.frameWidth, o.frameHeight);
+void halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work) {
+  CUDA_LAUNCH_STREAM(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight),
+                     launch_shape::pixel_block(), 0, work.stream, img, tmp, o.frameWidth, o.frameHeight);
 }
 
-bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o) {
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
   if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
   if (standin::film_failure == standin::FilmFailure::kResult) return false;
-  CUDA_LAUNCH(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(), a,
-              b, o.frameWidth, o.frameHeight);
+  CUDA_LAUNCH_STREAM(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
+                     0, work.stream, a, b, o.frameWidth, o.frameHeight);
   return true;
 }

@@ -54,7 +54,7 @@ TEST(TextureKernels, ConstantPlaneStaysConstantThroughTheBlurToTheBorders) {
     for (float sigma : {0.0f, 0.4f, 12.8f}) {
       std::vector<float> host(size_t(s.w) * s.h * 4, 0.625f);
       DeviceFloats buffer(host), scratch(size_t(s.w) * s.h);
-      gaussian_blur_2d(buffer.get() + 2, scratch.get(), buffer.get() + 2, s.w, s.h, sigma, 4);
+      gaussian_blur_2d(buffer.get() + 2, scratch.get(), buffer.get() + 2, s.w, s.h, sigma, 4, nullptr);
       auto out = buffer.download();
       for (size_t i = 0; i < out.size(); ++i)
         ASSERT_NEAR(out[i], 0.625f, 1e-5f) << s.w << "x" << s.h << " sigma " << sigma << " at " << i;

@@ -1,0 +1,56 @@
+// Where one render's device work goes. Each render queues its work on a
+// stream of its own, so renders that the host starts on several threads
+// overlap on the device, and takes every buffer in stream order from its
+// device's memory pool, so that no allocation or free waits for the device.
+// The render stays synchronous to its caller: it waits once, at the end.
+#pragma once
+
+// The runtime's API only: host sources of both builds include this.
+#include <cuda_runtime_api.h>
+
+#include <cstddef>
+
+struct DeviceWork {
+  cudaStream_t stream = nullptr;
+  // Null on a device without memory pools: plain cudaMalloc and cudaFree.
+  cudaMemPool_t pool = nullptr;
+
+  // `count` floats in stream order; on failure p is null and the error returned.
+  cudaError_t allocate(float*& p, size_t count) const;
+  // Frees p in stream order (null is fine) and nulls it. Should the
+  // stream-ordered free fail, p is freed after the stream's work instead;
+  // the failure stays the thread's last error.
+  void release(float*& p) const;
+};
+
+// The stream and the pool of one render on `device` (the current device).
+// finish(), or else the destructor, waits for the stream's work and destroys
+// the stream, so a render leaves nothing queued, on every path.
+class RenderStream {
+ public:
+  explicit RenderStream(int device);
+  ~RenderStream() { finish(); }
+  RenderStream(const RenderStream&) = delete;
+  RenderStream& operator=(const RenderStream&) = delete;
+
+  bool ready() const { return work_.stream != nullptr; }
+  const DeviceWork& work() const { return work_; }
+  // Waits for all the work queued and ends the stream; the first error of
+  // any of that work.
+  cudaError_t finish();
+
+ private:
+  DeviceWork work_;
+};
+
+// The memory pool every render on `device` allocates from: one per device,
+// made on first use and shared by all instances and render threads. Between
+// frames it keeps up to kDevicePoolKeptBytes of freed memory for the next
+// frame and gives the rest back to the device when a render ends. Null when
+// the device has no memory pools.
+constexpr size_t kDevicePoolKeptBytes = size_t(1) << 30;
+cudaMemPool_t device_pool(int device);
+
+// Gives all memory the pools keep back to the device (the host asks for it
+// when it purges caches).
+void release_cached_device_memory();
