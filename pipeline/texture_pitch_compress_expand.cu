@@ -94,7 +94,7 @@ class Frame {
   // would carry it past 1: it is held in [0, 1] again.
   void expand_film_result() {
     expand(A, B);
-    if (!o_.printOff) CUDA_LAUNCH(hold_display_range, pixels(), launch_shape::pixel_block(), B, W, H);
+    if (!o_.printOff) FRAME_PIXELS(hold_display_range, B, W, H);
   }
 
   // A stage that reports failure by its result fails the frame.
