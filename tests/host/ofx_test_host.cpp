@@ -3,9 +3,6 @@
 
 #include <dlfcn.h>
 
-#include <cfloat>
-#include <climits>
-#include <set>
 #include <stdexcept>
 
 #include "tests/host/ofx_test_host_internal.h"
@@ -14,76 +11,36 @@ namespace ofxtest {
 
 namespace {
 std::atomic<Host*> gCurrentHost{nullptr};
-std::mutex gInstancesMutex;
-std::set<Instance*> gInstances;
+// Which instance each live image belongs to, and the releases of others.
+std::mutex gImagesMutex;
+std::map<PropertySet*, Instance*> gImageOwners;
+std::atomic<int> gBadReleases{0};
 }  // namespace
 
-namespace internal {
-
-void describeClip(PropertySet& p, const std::string& name) {
-  declareObject(p, ObjectKind::ClipDescriptor);
-  p.setString(kOfxPropName, name);
-  p.setString(kOfxPropLabel, name);
-  p.seal();
-}
-
-// Labels and script name default to the parameter's name.
-void describeParam(PropertySet& p, const std::string& name, const std::string& type) {
-  declareObject(p, ObjectKind::ParamDescriptor, type);
-  p.setString(kOfxParamPropType, type);
-  for (const char* k : {kOfxPropName, kOfxPropLabel, kOfxPropShortLabel, kOfxPropLongLabel, kOfxParamPropScriptName})
-    p.setString(k, name);
-  p.seal();
-}
-
-bool allowed(Host* host, bool ok, const std::string& call) {
-  if (!ok && host) host->recordRefusal(call);
-  return ok;
-}
-
 OfxStatus releaseImage(OfxPropertySetHandle image) {
-  PropertySet* p = PropertySet::from(image);
-  std::lock_guard<std::mutex> lock(gInstancesMutex);
-  for (Instance* inst : gInstances)
-    if (p && inst->ownsImage_(p)) return inst->releaseImage_(p);
-  // An image nobody handed out: count it against every live instance.
-  for (Instance* inst : gInstances) inst->releaseImage_(nullptr);
-  return kOfxStatErrBadHandle;
+  PropertySet* p = reinterpret_cast<PropertySet*>(image);
+  Instance* owner = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(gImagesMutex);
+    auto it = gImageOwners.find(p);
+    if (it != gImageOwners.end()) owner = it->second, gImageOwners.erase(it);
+  }
+  if (!owner) return ++gBadReleases, kOfxStatErrBadHandle;
+  owner->locked([&] {
+    owner->liveImages_.erase(p);
+    ++owner->released_;
+  });
+  return kOfxStatOK;
 }
-
-}  // namespace internal
 
 // ----------------------------------------------------------------------- Host
 
 Host::Host(HostOptions options) : options_(std::move(options)) {
   ofxHost_.host = hostProps_.handle();
   ofxHost_.fetchSuite = &internal::fetchSuite;
-  fillHostProperties();
-  descriptor_.host = this;
-  gCurrentHost = this;
-}
-
-Host::~Host() {
-  // Instances that outlive their host are destroyed now, while the host can
-  // still answer the plug-in.
-  for (Instance* inst : std::set<Instance*>(instances_)) {
-    inst->destroy();
-    inst->hostGone_ = true;
-  }
-  contextDescriptors_.clear();
-  Host* self = this;
-  gCurrentHost.compare_exchange_strong(self, nullptr);
-  // The library stays loaded: C++ libraries are often not unloadable, and
-  // static state (such as a "host is Natron" flag) would survive anyway.
-  // Tests that need a fresh library need a fresh process.
-}
-
-Host* Host::current() { return gCurrentHost.load(); }
-
-void Host::fillHostProperties() {
   PropertySet& p = hostProps_;
   internal::declareObject(p, ObjectKind::Host);
-  p.setString(kOfxPropName, options_.hostName);
+  p.setString(kOfxPropName, "fr.inria.Natron");
   p.setString(kOfxPropLabel, "Test host");
   p.setInts(kOfxPropAPIVersion, {1, 4});
   p.setStrings(kOfxImageEffectPropSupportedComponents,
@@ -94,39 +51,68 @@ void Host::fillHostProperties() {
   // Natron's extension: present (1 or 0) or not there at all.
   if (options_.natron != NatronMark::Absent)
     p.declare(kNatronOfxHostIsNatron, PropertySet::Type::Int, 1, options_.natron == NatronMark::Natron ? "1" : "0");
-  p.seal();
+  descriptor_.host = this;
+  gCurrentHost = this;
+}
+
+Host::~Host() {
+  // Instances that outlive their host are destroyed now, while the host can
+  // still answer the plug-in.
+  for (Instance* inst : std::set<Instance*>(instances_)) {
+    inst->destroy();
+    inst->host_ = nullptr;
+  }
+  Host* self = this;
+  gCurrentHost.compare_exchange_strong(self, nullptr);
+  // The library stays loaded: static state (such as the "host is Natron"
+  // flag) would survive an unload anyway; tests that need a fresh library
+  // run in a fresh process.
+}
+
+Host* Host::current() { return gCurrentHost.load(); }
+
+bool Host::allows(bool ok, const std::string& call) {
+  if (!ok) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    refusedCalls_.push_back(call);
+  }
+  return ok;
+}
+
+std::vector<std::string> Host::refusedCalls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return refusedCalls_;
 }
 
 bool Host::loadBundle(const std::string& path, std::string* error) {
-  library_ = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
-  if (!library_) {
-    if (error) *error = dlerror();
-    return false;
+  void* library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  if (library) {
+    getNumber_ = reinterpret_cast<int (*)()>(dlsym(library, "OfxGetNumberOfPlugins"));
+    getPlugin_ = reinterpret_cast<OfxPlugin* (*)(int)>(dlsym(library, "OfxGetPlugin"));
   }
-  getNumber_ = reinterpret_cast<int (*)()>(dlsym(library_, "OfxGetNumberOfPlugins"));
-  getPlugin_ = reinterpret_cast<OfxPlugin* (*)(int)>(dlsym(library_, "OfxGetPlugin"));
   if (!getNumber_ || !getPlugin_) {
-    if (error) *error = "the bundle lacks OfxGetNumberOfPlugins or OfxGetPlugin";
+    if (error) *error = library ? "the bundle lacks OfxGetNumberOfPlugins or OfxGetPlugin" : dlerror();
     return false;
   }
   describeEffect(descriptor_, path);
   return true;
 }
 
-int Host::numberOfPlugins() { return getNumber_ ? getNumber_() : 0; }
-
-const OfxPlugin* Host::plugin(int index) { return getPlugin_ ? getPlugin_(index) : nullptr; }
-
 OfxStatus Host::callAction(const char* action, const void* handle, PropertySet* in, PropertySet* out) {
   const OfxPlugin* p = plugin(0);
   if (!p || !p->mainEntry) return kOfxStatErrMissingHostFeature;
   gCurrentHost = this;
-  // What an instance may do depends on the action it is in.
-  EffectObject* e = internal::effectFrom(handle);
-  Instance* inst = e ? e->instance : nullptr;
-  if (inst && action) inst->enterAction_(action, 1);
+  // What an instance may do depends on the actions it is in.
+  EffectObject* e = internal::objectFrom<EffectObject>(handle);
+  Instance* inst = e && action ? e->instance : nullptr;
+  auto enter = [&](int step) {
+    if (inst) inst->locked([&] {
+      if ((inst->runningActions_[action] += step) <= 0) inst->runningActions_.erase(action);
+    });
+  };
+  enter(1);
   const OfxStatus s = p->mainEntry(action, handle, in ? in->handle() : nullptr, out ? out->handle() : nullptr);
-  if (inst && action) inst->enterAction_(action, -1);
+  enter(-1);
   return s;
 }
 
@@ -138,28 +124,21 @@ OfxStatus Host::load() {
   return callAction(kOfxActionLoad, nullptr, nullptr, nullptr);
 }
 
-OfxStatus Host::unload() { return callAction(kOfxActionUnload, nullptr, nullptr, nullptr); }
-
 OfxStatus Host::describe() {
-  const std::string path = descriptor_.props.getString(kOfxPluginPropFilePath);
-  descriptor_.paramSet.params.clear();
-  descriptor_.clips.clear();
-  describeEffect(descriptor_, path);
+  describeEffect(descriptor_, descriptor_.props.getString(kOfxPluginPropFilePath));
   return callAction(kOfxActionDescribe, descriptor_.handle(), nullptr, nullptr);
 }
 
 OfxStatus Host::describeInContext(const std::string& context) {
-  std::unique_ptr<EffectObject> d(new EffectObject);
+  std::unique_ptr<EffectObject>& d = contextDescriptors_[context];
+  d.reset(new EffectObject);
   d->host = this;
   d->props = descriptor_.props;  // a copy of what describe said
   d->paramSet.props = descriptor_.paramSet.props;
-  EffectObject* raw = d.get();
-  contextDescriptors_[context] = std::move(d);
   PropertySet in;
   in.setString(kOfxImageEffectPropContext, context);
-  in.seal();
-  describing_ = raw;
-  const OfxStatus s = callAction(kOfxImageEffectActionDescribeInContext, raw->handle(), &in, nullptr);
+  describing_ = d.get();
+  const OfxStatus s = callAction(kOfxImageEffectActionDescribeInContext, d->handle(), &in, nullptr);
   describing_ = nullptr;
   return s;
 }
@@ -198,38 +177,18 @@ std::unique_ptr<Instance> Host::createInstance(const std::string& context) {
 }
 
 void Host::describeEffect(EffectObject& e, const std::string& bundlePath) {
+  e.paramSet.params.clear();
+  e.clips.clear();
   e.props = PropertySet();
   internal::declareObject(e.props, ObjectKind::EffectDescriptor);
   e.props.setString(kOfxPluginPropFilePath, bundlePath);
-  e.props.seal();
   e.paramSet.props = PropertySet();
   internal::declareObject(e.paramSet.props, ObjectKind::ParamSet);
-  e.paramSet.props.seal();
-}
-
-void Host::recordRefusal(const std::string& call) {
-  std::lock_guard<std::mutex> lock(otherMutex_);
-  refusedCalls_.push_back(call);
-}
-
-std::vector<std::string> Host::refusedCalls() const {
-  std::lock_guard<std::mutex> lock(otherMutex_);
-  return refusedCalls_;
-}
-
-void Host::recordOther(MessageRecord m) {
-  std::lock_guard<std::mutex> lock(otherMutex_);
-  otherMessages_.push_back(std::move(m));
-}
-
-std::vector<MessageRecord> Host::otherMessages() const {
-  std::lock_guard<std::mutex> lock(otherMutex_);
-  return otherMessages_;
 }
 
 // ------------------------------------------------------------------- Instance
 
-Instance::Instance(Host& host, const std::string& context) : host_(host), context_(context) {
+Instance::Instance(Host& host, const std::string& context) : host_(&host) {
   EffectObject& desc = host.contextDescriptor(context);
   effect_.host = &host;
   effect_.instance = this;
@@ -242,60 +201,45 @@ Instance::Instance(Host& host, const std::string& context) : host_(host), contex
   p.setDoubles(kOfxImageEffectPropProjectExtent, {1920, 1080});
   p.setDouble(kOfxImageEffectInstancePropEffectDuration, 100);
   p.setInt(kOfxImageEffectPropSupportsTiles, desc.props.getInt(kOfxImageEffectPropSupportsTiles));
-  p.seal();
 
   for (const auto& dp : desc.paramSet.params) {
-    std::unique_ptr<ParamObject> ip(new ParamObject);
+    effect_.paramSet.params.emplace_back(new ParamObject);
+    ParamObject* ip = effect_.paramSet.params.back().get();
     ip->name = dp->name;
     ip->type = dp->type;
-    ip->props = dp->props;  // an instance has its descriptor's properties, sealed
+    ip->props = dp->props;  // an instance has its descriptor's properties
     ip->props.setString(kOfxPropType, kOfxTypeParameterInstance);
     ip->instance = this;
-    if (ip->type == kOfxParamTypeDouble || ip->type == kOfxParamTypeInteger || ip->type == kOfxParamTypeBoolean ||
-        ip->type == kOfxParamTypeChoice)
-      ip->value = ip->props.getDouble(kOfxParamPropDefault);
-    ParamObject* raw = ip.get();
-    ip->props.onPluginSet = [this, raw](const std::string& prop) {
-      if (prop == kOfxParamPropEnabled)
-        record(Event{Event::Kind::SetEnabled, raw->name, 0, double(raw->props.getInt(prop)), "", ""});
-      else if (prop == kOfxParamPropSecret)
-        record(Event{Event::Kind::SetSecret, raw->name, 0, double(raw->props.getInt(prop)), "", ""});
+    ip->value = ip->props.getDouble(kOfxParamPropDefault);
+    ip->props.onPluginSetInt = [this, ip](const std::string& prop, int v) {
+      const bool flag = prop == kOfxParamPropEnabled || prop == kOfxParamPropSecret;
+      return !flag || record(Event{prop == kOfxParamPropEnabled ? Event::Kind::SetEnabled : Event::Kind::SetSecret,
+                                   ip->name, 0, double(v)});
     };
-    ip->props.refusePluginSetInt = [this, raw](const std::string& prop, int v) {
-      if (prop == kOfxParamPropEnabled) return refuses_(Event{Event::Kind::SetEnabled, raw->name, 0, double(v), "", ""});
-      if (prop == kOfxParamPropSecret) return refuses_(Event{Event::Kind::SetSecret, raw->name, 0, double(v), "", ""});
-      return false;
-    };
-    effect_.paramSet.params.push_back(std::move(ip));
   }
   for (const auto& dc : desc.clips) {
-    std::unique_ptr<ClipObject> c(new ClipObject);
+    effect_.clips.emplace_back(new ClipObject);
+    ClipObject* c = effect_.clips.back().get();
     c->name = dc->name;
     c->instance = this;
-    PropertySet& cp = c->props;
-    cp = dc->props;  // what the descriptor said, and what only an instance has
+    c->props = dc->props;  // what the descriptor said, and what only an instance has
     for (const PropertyDef& d : propertySchema(ObjectKind::ClipInstance))
-      if (!cp.has(d.name)) cp.declare(d.name, d.type, d.dimension, d.value);
-    cp.setDoubles(kOfxImageEffectPropFrameRange, {0, 100});
-    cp.setDoubles(kOfxImageEffectPropUnmappedFrameRange, {0, 100});
-    cp.seal();
-    effect_.clips.push_back(std::move(c));
+      if (!c->props.has(d.name)) c->props.declare(d.name, d.type, d.dimension, d.value);
+    c->props.setDoubles(kOfxImageEffectPropFrameRange, {0, 100});
+    c->props.setDoubles(kOfxImageEffectPropUnmappedFrameRange, {0, 100});
   }
+  badReleasesBefore_ = gBadReleases;
   host.instances_.insert(this);
-  std::lock_guard<std::mutex> lock(gInstancesMutex);
-  gInstances.insert(this);
 }
 
 Instance::~Instance() {
-  if (!hostGone_) {
+  if (host_) {
     if (alive_) destroy();
-    host_.instances_.erase(this);
+    host_->instances_.erase(this);
   }
-  std::lock_guard<std::mutex> lock(gInstancesMutex);
-  gInstances.erase(this);
+  std::lock_guard<std::mutex> lock(gImagesMutex);
+  for (const auto& image : liveImages_) gImageOwners.erase(image.first);
 }
-
-bool Instance::hasParam(const std::string& name) const { return effect_.paramSet.find(name) != nullptr; }
 
 ParamObject& Instance::param(const std::string& name) {
   ParamObject* p = effect_.paramSet.find(name);
@@ -303,25 +247,20 @@ ParamObject& Instance::param(const std::string& name) {
   return *p;
 }
 
-double Instance::value(const std::string& name) { return valueAt(name, currentTime_); }
-double Instance::valueAt(const std::string& name, double time) {
+double Instance::value(const std::string& name) {
   ParamObject& p = param(name);
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return p.valueAt(time);
+  return locked([&] { return p.valueAt(currentTime_); });
 }
-std::string Instance::paramType(const std::string& name) { return param(name).type; }
-bool Instance::enabled(const std::string& name) { return param(name).props.getInt(kOfxParamPropEnabled) != 0; }
-bool Instance::secret(const std::string& name) { return param(name).props.getInt(kOfxParamPropSecret) != 0; }
 void Instance::setValue(const std::string& name, double v) {
   ParamObject& p = param(name);
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  p.keys.clear();
-  p.value = v;
+  locked([&] {
+    p.keys.clear();
+    p.value = v;
+  });
 }
 void Instance::setValueAtTime(const std::string& name, double time, double v) {
   ParamObject& p = param(name);
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  p.keys[time] = v;
+  locked([&] { p.keys[time] = v; });
 }
 
 ClipObject& Instance::clip(const std::string& name) {
@@ -339,95 +278,72 @@ void Instance::setClipFormat(const std::string& name, const std::string& compone
   p.setString(kOfxImageEffectPropPixelDepth, depth);
   p.setString(kOfxImageClipPropUnmappedPixelDepth, depth);
 }
-void Instance::setClipImage(const std::string& name, std::shared_ptr<ImageBuffer> image) {
-  clip(name).image = std::move(image);
-}
-void Instance::setClipImageAt(const std::string& name, double time, std::shared_ptr<ImageBuffer> image) {
-  clip(name).imagesAt[time] = std::move(image);
-}
 
-OfxStatus Instance::render(double time, OfxRectI window, OfxPointD scale) {
+OfxStatus Instance::render(double time, OfxRectI window) {
   PropertySet in;
   in.setDouble(kOfxPropTime, time);
   in.setString(kOfxImageEffectPropFieldToRender, kOfxImageFieldNone);
   in.setInts(kOfxImageEffectPropRenderWindow, {window.x1, window.y1, window.x2, window.y2});
-  in.setDoubles(kOfxImageEffectPropRenderScale, {scale.x, scale.y});
-  in.setInt(kOfxImageEffectPropSequentialRenderStatus, 0);
-  in.setInt(kOfxImageEffectPropInteractiveRenderStatus, 0);
-  in.setInt(kOfxImageEffectPropRenderQualityDraft, 0);
-  in.seal();
-  return host_.callAction(kOfxImageEffectActionRender, handle(), &in, nullptr);
+  in.setDoubles(kOfxImageEffectPropRenderScale, {1.0, 1.0});
+  for (const char* flag : {kOfxImageEffectPropSequentialRenderStatus, kOfxImageEffectPropInteractiveRenderStatus,
+                           kOfxImageEffectPropRenderQualityDraft})
+    in.setInt(flag, 0);
+  return host_->callAction(kOfxImageEffectActionRender, handle(), &in, nullptr);
 }
 
-IdentityResult Instance::isIdentity(double time, OfxRectI window, OfxPointD scale) {
+IdentityResult Instance::isIdentity(double time, OfxRectI window) {
   PropertySet in, out;
   in.setDouble(kOfxPropTime, time);
   in.setString(kOfxImageEffectPropFieldToRender, kOfxImageFieldNone);
   in.setInts(kOfxImageEffectPropRenderWindow, {window.x1, window.y1, window.x2, window.y2});
-  in.setDoubles(kOfxImageEffectPropRenderScale, {scale.x, scale.y});
+  in.setDoubles(kOfxImageEffectPropRenderScale, {1.0, 1.0});
   out.setString(kOfxPropName, "");
   out.setDouble(kOfxPropTime, time);
-  in.seal();
-  out.seal();
   IdentityResult r;
-  r.status = host_.callAction(kOfxImageEffectActionIsIdentity, handle(), &in, &out);
+  r.status = host_->callAction(kOfxImageEffectActionIsIdentity, handle(), &in, &out);
   r.clip = out.getString(kOfxPropName);
   r.time = out.getDouble(kOfxPropTime);
   return r;
 }
 
-OfxStatus Instance::instanceChanged(const std::string& type, const std::string& name, const std::string& reason,
-                                    double time, OfxPointD scale) {
-  PropertySet bracket;
+OfxStatus Instance::changed(const char* type, const std::string& name, const std::string& reason, double time) {
+  PropertySet bracket, in;
   bracket.setString(kOfxPropChangeReason, reason);
-  bracket.seal();
-  OfxStatus begin = host_.callAction(kOfxActionBeginInstanceChanged, handle(), &bracket, nullptr);
-  PropertySet in;
   in.setString(kOfxPropType, type);
   in.setString(kOfxPropName, name);
   in.setString(kOfxPropChangeReason, reason);
   in.setDouble(kOfxPropTime, time);
-  in.setDoubles(kOfxImageEffectPropRenderScale, {scale.x, scale.y});
-  in.seal();
-  OfxStatus changed = host_.callAction(kOfxActionInstanceChanged, handle(), &in, nullptr);
-  OfxStatus end = host_.callAction(kOfxActionEndInstanceChanged, handle(), &bracket, nullptr);
-  auto failed = [](OfxStatus s) { return s != kOfxStatOK && s != kOfxStatReplyDefault; };
-  if (failed(changed)) return changed;
-  if (failed(begin)) return begin;
-  if (failed(end)) return end;
-  return changed;
+  in.setDoubles(kOfxImageEffectPropRenderScale, {1.0, 1.0});
+  const OfxStatus begin = host_->callAction(kOfxActionBeginInstanceChanged, handle(), &bracket, nullptr);
+  const OfxStatus change = host_->callAction(kOfxActionInstanceChanged, handle(), &in, nullptr);
+  const OfxStatus end = host_->callAction(kOfxActionEndInstanceChanged, handle(), &bracket, nullptr);
+  for (OfxStatus s : {change, begin, end})
+    if (s != kOfxStatOK && s != kOfxStatReplyDefault) return s;
+  return change;
 }
 
 OfxStatus Instance::paramChanged(const std::string& name, const std::string& reason, double time) {
-  return instanceChanged(kOfxTypeParameter, name, reason, time);
+  return changed(kOfxTypeParameter, name, reason, time);
 }
 OfxStatus Instance::clipChanged(const std::string& name, const std::string& reason, double time) {
-  return instanceChanged(kOfxTypeClip, name, reason, time);
+  return changed(kOfxTypeClip, name, reason, time);
 }
 OfxStatus Instance::userEdit(const std::string& name, double v, double time) {
   ParamObject& p = param(name);
-  {
-    std::lock_guard<std::mutex> lock(recordMutex_);
-    if (p.keys.empty()) p.value = v;
-    else p.keys[time] = v;
-  }
+  locked([&] { (p.keys.empty() ? p.value : p.keys[time]) = v; });
   return paramChanged(name, kOfxChangeUserEdited, time);
 }
 
 OfxStatus Instance::destroy() {
-  if (!alive_ || hostGone_) return kOfxStatOK;
+  if (!alive_ || !host_) return kOfxStatOK;
   alive_ = false;
-  return host_.callAction(kOfxActionDestroyInstance, handle(), nullptr, nullptr);
+  return host_->callAction(kOfxActionDestroyInstance, handle(), nullptr, nullptr);
 }
 
-void Instance::record(Event e) {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  events_.push_back(std::move(e));
-}
+// -------------------------------------------------------------------- records
 
 std::vector<Event> Instance::events() const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return events_;
+  return locked([&] { return events_; });
 }
 std::vector<Event> Instance::events(Event::Kind kind) const {
   std::vector<Event> out;
@@ -436,43 +352,59 @@ std::vector<Event> Instance::events(Event::Kind kind) const {
   return out;
 }
 std::vector<MessageRecord> Instance::messages() const {
-  std::vector<MessageRecord> out;
-  for (const Event& e : events())
-    if (e.kind == Event::Kind::Message || e.kind == Event::Kind::SetPersistentMessage)
-      out.push_back(MessageRecord{e.name, e.messageId, e.text, e.kind == Event::Kind::SetPersistentMessage});
-  return out;
+  return locked([&] { return messages_; });
 }
 void Instance::clearRecords() {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  events_.clear();
-  strictViolations_.clear();
-  fetched_ = released_ = badReleases_ = 0;
+  locked([&] {
+    events_.clear();
+    messages_.clear();
+    strictViolations_.clear();
+    fetched_ = released_ = 0;
+    badReleasesBefore_ = gBadReleases;
+  });
+}
+std::vector<std::string> Instance::strictViolations() const {
+  return locked([&] { return strictViolations_; });
+}
+void Instance::setRefusal(std::function<bool(const Event&)> refuse) {
+  locked([&] { refusal_ = std::move(refuse); });
 }
 int Instance::imagesFetched() const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return fetched_;
+  return locked([&] { return fetched_; });
 }
 int Instance::imagesReleased() const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return released_;
+  return locked([&] { return released_; });
 }
 int Instance::liveImages() const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return int(liveImages_.size());
+  return locked([&] { return int(liveImages_.size()); });
 }
 int Instance::badReleases() const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return badReleases_;
+  return locked([&] { return gBadReleases - badReleasesBefore_; });
 }
 
-OfxStatus Instance::fetchImage_(ClipObject& clip, double time, OfxPropertySetHandle* image) {
-  std::shared_ptr<ImageBuffer> img;
-  if (clip.props.getInt(kOfxImageClipPropConnected)) {
-    auto it = clip.imagesAt.find(time);
-    img = it != clip.imagesAt.end() ? it->second : clip.image;
-  }
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  events_.push_back(Event{Event::Kind::FetchImage, clip.name, time, img ? 1.0 : 0.0, "", ""});
+bool Instance::inAction(std::initializer_list<const char*> actions) const {
+  return locked([&] {
+    if (actions.size() == 0) return !runningActions_.empty();
+    for (const char* a : actions)
+      if (runningActions_.count(a)) return true;
+    return false;
+  });
+}
+
+bool Instance::record(const Event& e) {
+  return locked([&] {
+    if (refusal_ && refusal_(e)) return false;
+    events_.push_back(e);
+    return true;
+  });
+}
+
+void Instance::post(const MessageRecord& m) {
+  locked([&] { messages_.push_back(m); });
+}
+
+OfxStatus Instance::fetchImage(ClipObject& clip, double time, OfxPropertySetHandle* image) {
+  std::shared_ptr<ImageBuffer> img = clip.props.getInt(kOfxImageClipPropConnected) ? clip.imageAt(time) : nullptr;
   if (!img) return kOfxStatFailed;
   std::unique_ptr<PropertySet> p(new PropertySet);
   internal::declareObject(*p, ObjectKind::Image);
@@ -482,68 +414,27 @@ OfxStatus Instance::fetchImage_(ClipObject& clip, double time, OfxPropertySetHan
   p->setInts(kOfxImagePropBounds, {img->bounds.x1, img->bounds.y1, img->bounds.x2, img->bounds.y2});
   p->setInts(kOfxImagePropRegionOfDefinition, {img->bounds.x1, img->bounds.y1, img->bounds.x2, img->bounds.y2});
   p->setInt(kOfxImagePropRowBytes, img->rowBytes);
-  p->setString(kOfxImagePropUniqueIdentifier, clip.name + "#" + std::to_string(++imageSerial_));
-  p->seal();
   *image = p->handle();
-  PropertySet* raw = p.get();
-  liveImages_[raw] = std::make_pair(std::move(p), clip.name);
-  ++fetched_;
-  return kOfxStatOK;
-}
-
-bool Instance::ownsImage_(PropertySet* image) const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return liveImages_.count(image) != 0;
-}
-
-OfxStatus Instance::releaseImage_(PropertySet* image) {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  auto it = image ? liveImages_.find(image) : liveImages_.end();
-  if (it == liveImages_.end()) {
-    ++badReleases_;
-    return kOfxStatErrBadHandle;
+  {
+    std::lock_guard<std::mutex> lock(gImagesMutex);
+    gImageOwners[p.get()] = this;
   }
-  events_.push_back(Event{Event::Kind::ReleaseImage, it->second.second, 0, 0, "", ""});
-  liveImages_.erase(it);
-  ++released_;
+  locked([&] {
+    p->setString(kOfxImagePropUniqueIdentifier, clip.name + "#" + std::to_string(++imageSerial_));
+    PropertySet* raw = p.get();
+    liveImages_[raw] = std::move(p);
+    ++fetched_;
+  });
   return kOfxStatOK;
 }
 
-double Instance::readParam_(ParamObject& p, bool atTime, double time) {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  events_.push_back(
-      Event{atTime ? Event::Kind::GetValueAtTime : Event::Kind::GetValue, p.name, time, 0, "", ""});
-  double v = p.valueAt(time);
-  events_.back().value = v;
-  return v;
-}
-
-void Instance::enterAction_(const std::string& action, int step) {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  if ((runningActions_[action] += step) <= 0) runningActions_.erase(action);
-}
-
-bool Instance::inAction_(std::initializer_list<const char*> actions) const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  if (actions.size() == 0) return !runningActions_.empty();
-  for (const char* a : actions)
-    if (runningActions_.count(a)) return true;
-  return false;
-}
-
-bool Instance::refuses_(const Event& e) const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return refusal_ && refusal_(e);
-}
-
-void Instance::setRefusal(std::function<bool(const Event&)> refuse) {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  refusal_ = std::move(refuse);
-}
-
-std::vector<std::string> Instance::strictViolations() const {
-  std::lock_guard<std::mutex> lock(recordMutex_);
-  return strictViolations_;
+double Instance::read(ParamObject& p, bool atTime, double time, bool* refused) {
+  return locked([&] {
+    Event e{atTime ? Event::Kind::GetValueAtTime : Event::Kind::GetValue, p.name, time, p.valueAt(time)};
+    *refused = refusal_ && refusal_(e);
+    if (!*refused) events_.push_back(e);
+    return e.value;
+  });
 }
 
 namespace {
@@ -552,14 +443,11 @@ namespace {
 // indices or 0/1. False with a reason when `v` is outside them.
 bool insideParam(const ParamObject& p, double v, std::string* why) {
   double lo = 0, hi = 0;
-  if (p.type == kOfxParamTypeDouble) {
+  if (p.type == kOfxParamTypeDouble || p.type == kOfxParamTypeInteger) {
     lo = p.props.getDouble(kOfxParamPropMin);
     hi = p.props.getDouble(kOfxParamPropMax);
-  } else if (p.type == kOfxParamTypeInteger) {
-    lo = p.props.getInt(kOfxParamPropMin);
-    hi = p.props.getInt(kOfxParamPropMax);
   } else if (p.type == kOfxParamTypeChoice) {
-    hi = p.props.dimension(kOfxParamPropChoiceOption) - 1;
+    hi = double(p.props.getStrings(kOfxParamPropChoiceOption).size()) - 1;
   } else if (p.type == kOfxParamTypeBoolean) {
     hi = 1;
   } else {
@@ -572,22 +460,21 @@ bool insideParam(const ParamObject& p, double v, std::string* why) {
 
 }  // namespace
 
-OfxStatus Instance::writeParam_(ParamObject& p, bool atTime, double time, double v) {
-  if (refuses_(Event{atTime ? Event::Kind::SetValueAtTime : Event::Kind::SetValue, p.name, time, v, "", ""}))
-    return kOfxStatFailed;
+OfxStatus Instance::write(ParamObject& p, bool atTime, double time, double v) {
   std::string why;
-  const bool violates = host_.options().strictValues && !insideParam(p, v, &why);
-  {
-    std::lock_guard<std::mutex> lock(recordMutex_);
+  const bool violates = host_->options().strictValues && !insideParam(p, v, &why);  // no props read under our lock
+  const bool refused = locked([&] {
+    const Event e{atTime ? Event::Kind::SetValueAtTime : Event::Kind::SetValue, p.name, time, v};
+    if (refusal_ && refusal_(e)) return true;
     if (violates) strictViolations_.push_back(why);
-    events_.push_back(
-        Event{atTime ? Event::Kind::SetValueAtTime : Event::Kind::SetValue, p.name, time, v, "", ""});
+    events_.push_back(e);
     // Without a time, an animated parameter gets a key at the current time.
     if (atTime || !p.keys.empty()) p.keys[time] = v;
     else p.value = v;
-  }
-  if (host_.options().notifyPluginEdits && alive_)
-    instanceChanged(kOfxTypeParameter, p.name, kOfxChangePluginEdited, time);
+    return false;
+  });
+  if (refused) return kOfxStatFailed;
+  if (host_->options().notifyPluginEdits && alive_) paramChanged(p.name, kOfxChangePluginEdited, time);
   return kOfxStatOK;
 }
 

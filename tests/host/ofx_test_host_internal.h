@@ -6,44 +6,25 @@
 #include "tests/host/ofx_test_host.h"
 
 namespace ofxtest {
+
+// Releases an image fetched by any instance; counts a bad release otherwise.
+OfxStatus releaseImage(OfxPropertySetHandle image);
+
 namespace internal {
 
-EffectObject* effectFrom(const void* h);
-ParamSetObject* paramSetFrom(OfxParamSetHandle h);
-ParamObject* paramFrom(OfxParamHandle h);
-ClipObject* clipFrom(OfxImageClipHandle h);
+const OfxPropertySuiteV1* propertySuite();
+const void* fetchSuite(OfxPropertySetHandle host, const char* name, int version);
 
 bool knownParamType(const std::string& type);
-// Declares every property of the object's kind with its default (unsealed).
+// Declares every property of the object's kind with its default.
 void declareObject(PropertySet& props, ObjectKind kind, const std::string& paramType = "");
-// A new clip or parameter descriptor's properties, sealed.
-void describeClip(PropertySet& props, const std::string& name);
-void describeParam(PropertySet& props, const std::string& name, const std::string& type);
 
-// Whether the plug-in may make this call now; a refusal is recorded with
-// the host and answered with kOfxStatErrUnsupported.
-bool allowed(Host* host, bool ok, const std::string& call);
-
-inline Instance* instanceOfClip(ClipObject* c) { return c->instance; }
-inline Instance* instanceOfParam(ParamObject* p) { return p->instance; }
-inline Instance* instanceOfParamSet(ParamSetObject* ps) { return ps->instance; }
-
-inline OfxStatus fetchImage(Instance& inst, ClipObject& clip, double time, OfxPropertySetHandle* image) {
-  return inst.fetchImage_(clip, time, image);
+// The object behind a handle the host gave out, or null.
+template <class T>
+T* objectFrom(const void* h) {
+  T* o = reinterpret_cast<T*>(const_cast<void*>(h));
+  return (o && o->magic == T::kMagic) ? o : nullptr;
 }
-OfxStatus releaseImage(OfxPropertySetHandle image);
-inline bool readParam(Instance& inst, ParamObject& p, bool atTime, double time, double* v) {
-  if (inst.refuses_(Event{atTime ? Event::Kind::GetValueAtTime : Event::Kind::GetValue, p.name, time, 0, "", ""}))
-    return false;
-  *v = inst.readParam_(p, atTime, time);
-  return true;
-}
-inline OfxStatus writeParam(Instance& inst, ParamObject& p, bool atTime, double time, double v) {
-  return inst.writeParam_(p, atTime, time, v);
-}
-inline void recordEvent(Instance& inst, Event e) { inst.record(std::move(e)); }
-
-const void* fetchSuite(OfxPropertySetHandle host, const char* name, int version);
 
 }  // namespace internal
 }  // namespace ofxtest

@@ -232,11 +232,6 @@ std::vector<PropertyDef> propertySchema(ObjectKind kind, const std::string& para
     case ObjectKind::Image: return kImage;
     case ObjectKind::ParamSet: return kParamSet;
     case ObjectKind::ParamDescriptor: return paramSchema(paramType);
-    case ObjectKind::ParamInstance: {
-      Defs out = paramSchema(paramType);
-      out.front().value = kOfxTypeParameterInstance;
-      return out;
-    }
   }
   return {};
 }

@@ -1,10 +1,6 @@
-// The suites the test host hands to the plug-in. Every function checks its
-// handles, records what the plug-in did and never calls back into the
-// plug-in while holding a lock.
-#include <dlfcn.h>
-
-#include <cfloat>
-#include <climits>
+// The suites the test host hands to the plug-in (the property suite is with
+// the property sets). Every function checks its handles, records what the
+// plug-in did and never calls back into the plug-in while holding a lock.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -15,117 +11,17 @@
 
 namespace ofxtest {
 namespace internal {
-
-using Type = PropertySet::Type;
-
-EffectObject* effectFrom(const void* h) {
-  EffectObject* e = reinterpret_cast<EffectObject*>(const_cast<void*>(h));
-  return (e && e->magic == EffectObject::kMagic) ? e : nullptr;
-}
-ParamSetObject* paramSetFrom(OfxParamSetHandle h) {
-  ParamSetObject* p = reinterpret_cast<ParamSetObject*>(h);
-  return (p && p->magic == ParamSetObject::kMagic) ? p : nullptr;
-}
-ParamObject* paramFrom(OfxParamHandle h) {
-  ParamObject* p = reinterpret_cast<ParamObject*>(h);
-  return (p && p->magic == ParamObject::kMagic) ? p : nullptr;
-}
-ClipObject* clipFrom(OfxImageClipHandle h) {
-  ClipObject* c = reinterpret_cast<ClipObject*>(h);
-  return (c && c->magic == ClipObject::kMagic) ? c : nullptr;
-}
-
 namespace {
 
-// ------------------------------------------------------------ property suite
+EffectObject* effectFrom(const void* h) { return objectFrom<EffectObject>(h); }
+ParamSetObject* paramSetFrom(OfxParamSetHandle h) { return objectFrom<ParamSetObject>(h); }
+ParamObject* paramFrom(OfxParamHandle h) { return objectFrom<ParamObject>(h); }
+ClipObject* clipFrom(OfxImageClipHandle h) { return objectFrom<ClipObject>(h); }
 
-template <class T>
-OfxStatus propSet(OfxPropertySetHandle h, const char* name, int index, Type type, T value) {
-  PropertySet* p = PropertySet::from(h);
-  if (!p) return kOfxStatErrBadHandle;
-  return p->suiteSet(name, index, type, &value);
+bool allowed(bool ok, const std::string& call) {
+  Host* host = Host::current();
+  return host ? host->allows(ok, call) : ok;
 }
-template <class T>
-OfxStatus propSetN(OfxPropertySetHandle h, const char* name, int count, Type type, const T* values) {
-  PropertySet* p = PropertySet::from(h);
-  if (!p) return kOfxStatErrBadHandle;
-  return p->suiteSetN(name, count, type, values);
-}
-template <class T>
-OfxStatus propGet(OfxPropertySetHandle h, const char* name, int index, Type type, T* value) {
-  PropertySet* p = PropertySet::from(h);
-  if (!p) return kOfxStatErrBadHandle;
-  return p->suiteGet(name, index, type, value);
-}
-template <class T>
-OfxStatus propGetN(OfxPropertySetHandle h, const char* name, int count, Type type, T* values) {
-  PropertySet* p = PropertySet::from(h);
-  if (!p || (count > 0 && !values)) return kOfxStatErrBadHandle;
-  for (int i = 0; i < count; ++i) {
-    OfxStatus s = p->suiteGet(name, i, type, &values[i]);
-    if (s != kOfxStatOK) return s;
-  }
-  return kOfxStatOK;
-}
-
-OfxStatus propSetPointer(OfxPropertySetHandle h, const char* n, int i, void* v) {
-  return propSet(h, n, i, Type::Pointer, v);
-}
-OfxStatus propSetString(OfxPropertySetHandle h, const char* n, int i, const char* v) {
-  return propSet(h, n, i, Type::String, v);
-}
-OfxStatus propSetDouble(OfxPropertySetHandle h, const char* n, int i, double v) {
-  return propSet(h, n, i, Type::Double, v);
-}
-OfxStatus propSetInt(OfxPropertySetHandle h, const char* n, int i, int v) { return propSet(h, n, i, Type::Int, v); }
-OfxStatus propSetPointerN(OfxPropertySetHandle h, const char* n, int c, void* const* v) {
-  return propSetN(h, n, c, Type::Pointer, v);
-}
-OfxStatus propSetStringN(OfxPropertySetHandle h, const char* n, int c, const char* const* v) {
-  return propSetN(h, n, c, Type::String, v);
-}
-OfxStatus propSetDoubleN(OfxPropertySetHandle h, const char* n, int c, const double* v) {
-  return propSetN(h, n, c, Type::Double, v);
-}
-OfxStatus propSetIntN(OfxPropertySetHandle h, const char* n, int c, const int* v) {
-  return propSetN(h, n, c, Type::Int, v);
-}
-OfxStatus propGetPointer(OfxPropertySetHandle h, const char* n, int i, void** v) {
-  return propGet(h, n, i, Type::Pointer, v);
-}
-OfxStatus propGetString(OfxPropertySetHandle h, const char* n, int i, char** v) {
-  return propGet(h, n, i, Type::String, v);
-}
-OfxStatus propGetDouble(OfxPropertySetHandle h, const char* n, int i, double* v) {
-  return propGet(h, n, i, Type::Double, v);
-}
-OfxStatus propGetInt(OfxPropertySetHandle h, const char* n, int i, int* v) { return propGet(h, n, i, Type::Int, v); }
-OfxStatus propGetPointerN(OfxPropertySetHandle h, const char* n, int c, void** v) {
-  return propGetN(h, n, c, Type::Pointer, v);
-}
-OfxStatus propGetStringN(OfxPropertySetHandle h, const char* n, int c, char** v) {
-  return propGetN(h, n, c, Type::String, v);
-}
-OfxStatus propGetDoubleN(OfxPropertySetHandle h, const char* n, int c, double* v) {
-  return propGetN(h, n, c, Type::Double, v);
-}
-OfxStatus propGetIntN(OfxPropertySetHandle h, const char* n, int c, int* v) {
-  return propGetN(h, n, c, Type::Int, v);
-}
-OfxStatus propReset(OfxPropertySetHandle h, const char* n) {
-  PropertySet* p = PropertySet::from(h);
-  return p ? p->suiteReset(n) : kOfxStatErrBadHandle;
-}
-OfxStatus propGetDimension(OfxPropertySetHandle h, const char* n, int* count) {
-  PropertySet* p = PropertySet::from(h);
-  return p ? p->suiteDimension(n, count) : kOfxStatErrBadHandle;
-}
-
-const OfxPropertySuiteV1 kPropertySuite = {
-    propSetPointer, propSetString, propSetDouble, propSetInt, propSetPointerN, propSetStringN,
-    propSetDoubleN, propSetIntN,   propGetPointer, propGetString, propGetDouble, propGetInt,
-    propGetPointerN, propGetStringN, propGetDoubleN, propGetIntN, propReset, propGetDimension,
-};
 
 // -------------------------------------------------------- image-effect suite
 
@@ -146,14 +42,16 @@ OfxStatus getParamSet(OfxImageEffectHandle h, OfxParamSetHandle* ps) {
 OfxStatus clipDefine(OfxImageEffectHandle h, const char* name, OfxPropertySetHandle* props) {
   EffectObject* e = effectFrom(h);
   if (!e || !name || e->instance) return kOfxStatErrBadHandle;
-  if (!allowed(e->host, e->host && e->host->describing(e), std::string("clipDefine(") + name + ") outside describe-in-context"))
+  if (!allowed(e->host && e->host->describing(e), std::string("clipDefine(") + name + ") outside describe-in-context"))
     return kOfxStatErrUnsupported;
   ClipObject* c = e->findClip(name);
   if (!c) {
     e->clips.emplace_back(new ClipObject);
     c = e->clips.back().get();
     c->name = name;
-    describeClip(c->props, name);
+    declareObject(c->props, ObjectKind::ClipDescriptor);
+    c->props.setString(kOfxPropName, name);
+    c->props.setString(kOfxPropLabel, name);
   }
   if (props) *props = c->props.handle();
   return kOfxStatOK;
@@ -180,65 +78,49 @@ OfxStatus clipGetPropertySet(OfxImageClipHandle h, OfxPropertySetHandle* props) 
 
 OfxStatus clipGetImage(OfxImageClipHandle h, OfxTime time, const OfxRectD*, OfxPropertySetHandle* image) {
   ClipObject* c = clipFrom(h);
-  if (!c || !image) return kOfxStatErrBadHandle;
-  Instance* inst = instanceOfClip(c);
-  if (!inst) return kOfxStatErrBadHandle;
+  if (!c || !image || !c->instance) return kOfxStatErrBadHandle;
   // An image lives for the action it was fetched in.
-  if (!allowed(Host::current(), inst->inAction_(), "clipGetImage(" + c->name + ") outside an action"))
+  if (!allowed(c->instance->inAction(), "clipGetImage(" + c->name + ") outside an action"))
     return kOfxStatErrUnsupported;
-  return fetchImage(*inst, *c, time, image);
+  return c->instance->fetchImage(*c, time, image);
 }
-
-OfxStatus clipReleaseImage(OfxPropertySetHandle image) { return releaseImage(image); }
 
 OfxStatus clipGetRegionOfDefinition(OfxImageClipHandle h, OfxTime time, OfxRectD* bounds) {
   ClipObject* c = clipFrom(h);
   if (!c || !bounds) return kOfxStatErrBadHandle;
-  auto it = c->imagesAt.find(time);
-  std::shared_ptr<ImageBuffer> img = it != c->imagesAt.end() ? it->second : c->image;
-  if (!img) {
-    *bounds = OfxRectD{0, 0, 1920, 1080};
-    return kOfxStatOK;
-  }
-  *bounds = OfxRectD{double(img->bounds.x1), double(img->bounds.y1), double(img->bounds.x2), double(img->bounds.y2)};
+  std::shared_ptr<ImageBuffer> img = c->imageAt(time);
+  const OfxRectI b = img ? img->bounds : OfxRectI{0, 0, 1920, 1080};
+  *bounds = OfxRectD{double(b.x1), double(b.y1), double(b.x2), double(b.y2)};
   return kOfxStatOK;
 }
 
 int abortRender(OfxImageEffectHandle) { return 0; }
 
+// Image memory is plain memory here: the handle is the address.
 OfxStatus imageMemoryAlloc(OfxImageEffectHandle, size_t nBytes, OfxImageMemoryHandle* mem) {
   if (!mem) return kOfxStatErrBadHandle;
-  void* p = std::malloc(nBytes ? nBytes : 1);
-  if (!p) return kOfxStatErrMemory;
-  *mem = reinterpret_cast<OfxImageMemoryHandle>(p);
-  return kOfxStatOK;
+  *mem = reinterpret_cast<OfxImageMemoryHandle>(std::malloc(nBytes ? nBytes : 1));
+  return *mem ? kOfxStatOK : kOfxStatErrMemory;
 }
-OfxStatus imageMemoryFree(OfxImageMemoryHandle mem) {
-  std::free(mem);
-  return kOfxStatOK;
-}
+OfxStatus imageMemoryFree(OfxImageMemoryHandle mem) { return std::free(mem), kOfxStatOK; }
 OfxStatus imageMemoryLock(OfxImageMemoryHandle mem, void** ptr) {
-  if (!mem || !ptr) return kOfxStatErrBadHandle;
-  *ptr = mem;
-  return kOfxStatOK;
+  return mem && ptr ? (*ptr = mem, kOfxStatOK) : kOfxStatErrBadHandle;
 }
 OfxStatus imageMemoryUnlock(OfxImageMemoryHandle mem) { return mem ? kOfxStatOK : kOfxStatErrBadHandle; }
 
 const OfxImageEffectSuiteV1 kImageEffectSuite = {
-    getPropertySet, getParamSet,      clipDefine,       clipGetHandle,   clipGetPropertySet,
-    clipGetImage,   clipReleaseImage, clipGetRegionOfDefinition, abortRender, imageMemoryAlloc,
-    imageMemoryFree, imageMemoryLock, imageMemoryUnlock,
+    getPropertySet,  getParamSet,      clipDefine,       clipGetHandle,   clipGetPropertySet,
+    clipGetImage,    releaseImage,     clipGetRegionOfDefinition, abortRender, imageMemoryAlloc,
+    imageMemoryFree, imageMemoryLock,  imageMemoryUnlock,
 };
 
 // ----------------------------------------------------------- parameter suite
 
 OfxStatus paramDefine(OfxParamSetHandle h, const char* type, const char* name, OfxPropertySetHandle* props) {
   ParamSetObject* ps = paramSetFrom(h);
-  if (!ps || !type || !name) return kOfxStatErrBadHandle;
-  if (ps->instance) return kOfxStatErrBadHandle;
+  if (!ps || !type || !name || ps->instance) return kOfxStatErrBadHandle;
   Host* host = Host::current();
-  if (!allowed(host, host && host->describingParams(ps),
-               std::string("paramDefine(") + name + ") outside describe-in-context"))
+  if (!allowed(host && host->describing(ps), std::string("paramDefine(") + name + ") outside describe-in-context"))
     return kOfxStatErrUnsupported;
   if (!knownParamType(type)) return kOfxStatErrUnknown;
   if (ps->find(name)) return kOfxStatErrExists;
@@ -246,7 +128,11 @@ OfxStatus paramDefine(OfxParamSetHandle h, const char* type, const char* name, O
   ParamObject* p = ps->params.back().get();
   p->name = name;
   p->type = type;
-  describeParam(p->props, name, type);
+  // Labels and script name default to the parameter's name.
+  declareObject(p->props, ObjectKind::ParamDescriptor, type);
+  p->props.setString(kOfxParamPropType, type);
+  for (const char* k : {kOfxPropName, kOfxPropLabel, kOfxPropShortLabel, kOfxPropLongLabel, kOfxParamPropScriptName})
+    p->props.setString(k, name);
   if (props) *props = p->props.handle();
   return kOfxStatOK;
 }
@@ -282,103 +168,66 @@ bool isIntLike(const std::string& t) {
 
 // The actions in which the plug-in may change parameter values.
 bool mayWrite(Instance& inst, const std::string& call) {
-  return allowed(Host::current(),
-                 inst.inAction_({kOfxActionCreateInstance, kOfxActionBeginInstanceChanged, kOfxActionInstanceChanged,
-                                 kOfxActionEndInstanceChanged, kOfxActionSyncPrivateData}),
+  return allowed(inst.inAction({kOfxActionCreateInstance, kOfxActionBeginInstanceChanged, kOfxActionInstanceChanged,
+                                kOfxActionEndInstanceChanged, kOfxActionSyncPrivateData}),
                  call + " outside create-instance, instance-changed and sync-private-data");
 }
 
-OfxStatus getValue(ParamObject* p, bool atTime, double time, va_list ap) {
-  Instance* inst = instanceOfParam(p);
+// The values of parameters with one int or double (the kinds the host
+// keeps values of).
+OfxStatus getValue(OfxParamHandle h, bool atTime, double time, va_list ap) {
+  ParamObject* p = paramFrom(h);
+  Instance* inst = p ? p->instance : nullptr;
   if (!inst) return kOfxStatErrBadHandle;
   // Renders read at their frame's time, never "now".
-  if (!atTime && !allowed(Host::current(),
-                          !inst->inAction_({kOfxImageEffectActionRender, kOfxImageEffectActionBeginSequenceRender,
-                                            kOfxImageEffectActionEndSequenceRender}),
+  if (!atTime && !allowed(!inst->inAction({kOfxImageEffectActionRender, kOfxImageEffectActionBeginSequenceRender,
+                                           kOfxImageEffectActionEndSequenceRender}),
                           "paramGetValue(" + p->name + ") in a render action"))
     return kOfxStatErrUnsupported;
-  const double t = atTime ? time : inst->currentTime();
-  double v = 0;
-  if (!readParam(*inst, *p, atTime, t, &v)) return kOfxStatErrBadHandle;
+  if (!isIntLike(p->type) && p->type != kOfxParamTypeDouble) return kOfxStatErrUnsupported;
+  bool refused = false;
+  const double v = inst->read(*p, atTime, atTime ? time : inst->currentTime(), &refused);
+  if (refused) return kOfxStatErrBadHandle;
   if (isIntLike(p->type)) {
     int* out = va_arg(ap, int*);
-    if (!out) return kOfxStatErrBadHandle;
-    *out = int(v);
-  } else if (p->type == kOfxParamTypeDouble) {
-    double* out = va_arg(ap, double*);
-    if (!out) return kOfxStatErrBadHandle;
-    *out = v;
-  } else if (p->type == kOfxParamTypeString) {
-    const char** out = va_arg(ap, const char**);
-    if (!out) return kOfxStatErrBadHandle;
-    *out = p->stringValue.c_str();
-  } else {
-    return kOfxStatErrUnsupported;
+    return out ? (*out = int(v), kOfxStatOK) : kOfxStatErrBadHandle;
   }
-  return kOfxStatOK;
+  double* out = va_arg(ap, double*);
+  return out ? (*out = v, kOfxStatOK) : kOfxStatErrBadHandle;
 }
 
-OfxStatus paramGetValue(OfxParamHandle h, ...) {
+OfxStatus setValue(OfxParamHandle h, bool atTime, double time, va_list ap) {
   ParamObject* p = paramFrom(h);
-  if (!p) return kOfxStatErrBadHandle;
-  va_list ap;
-  va_start(ap, h);
-  OfxStatus s = getValue(p, false, 0, ap);
-  va_end(ap);
-  return s;
-}
-
-OfxStatus paramGetValueAtTime(OfxParamHandle h, OfxTime time, ...) {
-  ParamObject* p = paramFrom(h);
-  if (!p) return kOfxStatErrBadHandle;
-  va_list ap;
-  va_start(ap, time);
-  OfxStatus s = getValue(p, true, time, ap);
-  va_end(ap);
-  return s;
-}
-
-OfxStatus paramGetDerivative(OfxParamHandle, OfxTime, ...) { return kOfxStatErrUnsupported; }
-OfxStatus paramGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) { return kOfxStatErrUnsupported; }
-
-OfxStatus setValue(ParamObject* p, bool atTime, double time, va_list ap) {
-  Instance* inst = instanceOfParam(p);
+  Instance* inst = p ? p->instance : nullptr;
   if (!inst) return kOfxStatErrBadHandle;
   if (!mayWrite(*inst, "paramSetValue(" + p->name + ")")) return kOfxStatErrUnsupported;
   double v = 0;
-  if (isIntLike(p->type)) {
-    v = va_arg(ap, int);
-    if (p->type == kOfxParamTypeBoolean) v = v != 0 ? 1 : 0;
-  } else if (p->type == kOfxParamTypeDouble) {
-    v = va_arg(ap, double);
-  } else if (p->type == kOfxParamTypeString) {
-    const char* s = va_arg(ap, const char*);
-    p->stringValue = s ? s : "";
-  } else {
-    return kOfxStatErrUnsupported;
+  if (p->type == kOfxParamTypeBoolean) v = va_arg(ap, int) != 0 ? 1 : 0;
+  else if (isIntLike(p->type)) v = va_arg(ap, int);
+  else if (p->type == kOfxParamTypeDouble) v = va_arg(ap, double);
+  else return kOfxStatErrUnsupported;
+  return inst->write(*p, atTime, atTime ? time : inst->currentTime(), v);
+}
+
+#define KALTHORNE_VARIADIC(name, impl, atTime, time, last, ...) \
+  OfxStatus name(OfxParamHandle h, __VA_ARGS__...) {           \
+    va_list ap;                                                 \
+    va_start(ap, last);                                         \
+    const OfxStatus s = impl(h, atTime, time, ap);              \
+    va_end(ap);                                                 \
+    return s;                                                   \
   }
-  return writeParam(*inst, *p, atTime, atTime ? time : inst->currentTime(), v);
-}
+KALTHORNE_VARIADIC(paramGetValue, getValue, false, 0, h, )
+KALTHORNE_VARIADIC(paramGetValueAtTime, getValue, true, t, t, OfxTime t, )
+KALTHORNE_VARIADIC(paramSetValue, setValue, false, 0, h, )
+KALTHORNE_VARIADIC(paramSetValueAtTime, setValue, true, t, t, OfxTime t, )
+#undef KALTHORNE_VARIADIC
 
-OfxStatus paramSetValue(OfxParamHandle h, ...) {
-  ParamObject* p = paramFrom(h);
-  if (!p) return kOfxStatErrBadHandle;
-  va_list ap;
-  va_start(ap, h);
-  OfxStatus s = setValue(p, false, 0, ap);
-  va_end(ap);
-  return s;
-}
-
-OfxStatus paramSetValueAtTime(OfxParamHandle h, OfxTime time, ...) {
-  ParamObject* p = paramFrom(h);
-  if (!p) return kOfxStatErrBadHandle;
-  va_list ap;
-  va_start(ap, time);
-  OfxStatus s = setValue(p, true, time, ap);
-  va_end(ap);
-  return s;
-}
+OfxStatus paramGetDerivative(OfxParamHandle, OfxTime, ...) { return kOfxStatErrUnsupported; }
+OfxStatus paramGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) { return kOfxStatErrUnsupported; }
+OfxStatus paramGetKeyTime(OfxParamHandle, unsigned int, OfxTime*) { return kOfxStatErrUnsupported; }
+OfxStatus paramGetKeyIndex(OfxParamHandle, OfxTime, int, int*) { return kOfxStatErrUnsupported; }
+OfxStatus paramCopy(OfxParamHandle, OfxParamHandle, OfxTime, const OfxRangeD*) { return kOfxStatErrUnsupported; }
 
 OfxStatus paramGetNumKeys(OfxParamHandle h, unsigned int* n) {
   ParamObject* p = paramFrom(h);
@@ -386,69 +235,28 @@ OfxStatus paramGetNumKeys(OfxParamHandle h, unsigned int* n) {
   *n = unsigned(p->keys.size());
   return kOfxStatOK;
 }
-OfxStatus paramGetKeyTime(OfxParamHandle h, unsigned int nth, OfxTime* time) {
-  ParamObject* p = paramFrom(h);
-  if (!p || !time) return kOfxStatErrBadHandle;
-  if (nth >= p->keys.size()) return kOfxStatErrBadIndex;
-  *time = std::next(p->keys.begin(), long(nth))->first;
-  return kOfxStatOK;
-}
-OfxStatus paramGetKeyIndex(OfxParamHandle h, OfxTime time, int direction, int* index) {
-  ParamObject* p = paramFrom(h);
-  if (!p || !index) return kOfxStatErrBadHandle;
-  int i = 0;
-  for (const auto& k : p->keys) {
-    if ((direction == 0 && k.first == time) || (direction > 0 && k.first > time)) {
-      *index = i;
-      return kOfxStatOK;
-    }
-    ++i;
-  }
-  if (direction < 0) {
-    i = int(p->keys.size()) - 1;
-    for (auto it = p->keys.rbegin(); it != p->keys.rend(); ++it, --i)
-      if (it->first < time) {
-        *index = i;
-        return kOfxStatOK;
-      }
-  }
-  return kOfxStatFailed;
-}
-OfxStatus paramDeleteKey(OfxParamHandle h, OfxTime time) {
+OfxStatus deleteKeys(OfxParamHandle h, const double* time) {  // all keys without a time
   ParamObject* p = paramFrom(h);
   if (!p || !p->instance) return kOfxStatErrBadHandle;
   if (!mayWrite(*p->instance, "paramDeleteKey(" + p->name + ")")) return kOfxStatErrUnsupported;
-  return p->keys.erase(time) ? kOfxStatOK : kOfxStatErrBadIndex;
+  if (!time) return p->keys.clear(), kOfxStatOK;
+  return p->keys.erase(*time) ? kOfxStatOK : kOfxStatErrBadIndex;
 }
-OfxStatus paramDeleteAllKeys(OfxParamHandle h) {
-  ParamObject* p = paramFrom(h);
-  if (!p || !p->instance) return kOfxStatErrBadHandle;
-  if (!mayWrite(*p->instance, "paramDeleteAllKeys(" + p->name + ")")) return kOfxStatErrUnsupported;
-  p->keys.clear();
-  return kOfxStatOK;
-}
-OfxStatus paramCopy(OfxParamHandle, OfxParamHandle, OfxTime, const OfxRangeD*) { return kOfxStatErrUnsupported; }
+OfxStatus paramDeleteKey(OfxParamHandle h, OfxTime time) { return deleteKeys(h, &time); }
+OfxStatus paramDeleteAllKeys(OfxParamHandle h) { return deleteKeys(h, nullptr); }
 
+OfxStatus editBlock(OfxParamSetHandle h, Event::Kind kind, const char* name) {
+  ParamSetObject* ps = paramSetFrom(h);
+  Instance* inst = ps ? ps->instance : nullptr;
+  if (!inst) return kOfxStatErrBadHandle;
+  if (!mayWrite(*inst, kind == Event::Kind::BeginEditBlock ? "paramEditBegin" : "paramEditEnd"))
+    return kOfxStatErrUnsupported;
+  return inst->record(Event{kind, name ? name : "", 0, 0}) ? kOfxStatOK : kOfxStatFailed;
+}
 OfxStatus paramEditBegin(OfxParamSetHandle h, const char* name) {
-  ParamSetObject* ps = paramSetFrom(h);
-  Instance* inst = ps ? instanceOfParamSet(ps) : nullptr;
-  if (!inst) return kOfxStatErrBadHandle;
-  if (!mayWrite(*inst, "paramEditBegin")) return kOfxStatErrUnsupported;
-  Event e{Event::Kind::BeginEditBlock, name ? name : "", 0, 0, "", ""};
-  if (inst->refuses_(e)) return kOfxStatFailed;
-  recordEvent(*inst, e);
-  return kOfxStatOK;
+  return editBlock(h, Event::Kind::BeginEditBlock, name);
 }
-OfxStatus paramEditEnd(OfxParamSetHandle h) {
-  ParamSetObject* ps = paramSetFrom(h);
-  Instance* inst = ps ? instanceOfParamSet(ps) : nullptr;
-  if (!inst) return kOfxStatErrBadHandle;
-  if (!mayWrite(*inst, "paramEditEnd")) return kOfxStatErrUnsupported;
-  Event e{Event::Kind::EndEditBlock, "", 0, 0, "", ""};
-  if (inst->refuses_(e)) return kOfxStatFailed;
-  recordEvent(*inst, e);
-  return kOfxStatOK;
-}
+OfxStatus paramEditEnd(OfxParamSetHandle h) { return editBlock(h, Event::Kind::EndEditBlock, ""); }
 
 const OfxParameterSuiteV1 kParameterSuite = {
     paramDefine,     paramGetHandle,      paramSetGetPropertySet, paramGetPropertySet, paramGetValue,
@@ -464,10 +272,7 @@ OfxStatus memoryAlloc(void*, size_t nBytes, void** data) {
   *data = std::malloc(nBytes ? nBytes : 1);
   return *data ? kOfxStatOK : kOfxStatErrMemory;
 }
-OfxStatus memoryFree(void* data) {
-  std::free(data);
-  return kOfxStatOK;
-}
+OfxStatus memoryFree(void* data) { return std::free(data), kOfxStatOK; }
 const OfxMemorySuiteV1 kMemorySuite = {memoryAlloc, memoryFree};
 
 // -------------------------------------------------------- multi-thread suite
@@ -497,40 +302,30 @@ OfxStatus multiThread(OfxThreadFunctionV1 func, unsigned int nThreads, void* arg
 }
 OfxStatus multiThreadNumCPUs(unsigned int* n) {
   if (!n) return kOfxStatErrBadHandle;
-  Host* host = Host::current();
-  *n = host ? host->options().threads : 1;
+  *n = Host::current() ? Host::current()->options().threads : 1;
   return kOfxStatOK;
 }
-OfxStatus multiThreadIndex(unsigned int* i) {
-  if (!i) return kOfxStatErrBadHandle;
-  *i = tlIndex;
-  return kOfxStatOK;
-}
+OfxStatus multiThreadIndex(unsigned int* i) { return i ? (*i = tlIndex, kOfxStatOK) : kOfxStatErrBadHandle; }
 int multiThreadIsSpawnedThread(void) { return tlSpawned ? 1 : 0; }
+
+using Mutex = std::recursive_mutex;
 OfxStatus mutexCreate(OfxMutexHandle* m, int lockCount) {
   if (!m) return kOfxStatErrBadHandle;
-  auto* mutex = new std::recursive_mutex;
+  Mutex* mutex = new Mutex;
   for (int i = 0; i < lockCount; ++i) mutex->lock();
   *m = reinterpret_cast<OfxMutexHandle>(mutex);
   return kOfxStatOK;
 }
-OfxStatus mutexDestroy(const OfxMutexHandle m) {
-  delete reinterpret_cast<std::recursive_mutex*>(m);
-  return kOfxStatOK;
-}
+OfxStatus mutexDestroy(const OfxMutexHandle m) { return delete reinterpret_cast<Mutex*>(m), kOfxStatOK; }
 OfxStatus mutexLock(const OfxMutexHandle m) {
-  if (!m) return kOfxStatErrBadHandle;
-  reinterpret_cast<std::recursive_mutex*>(m)->lock();
-  return kOfxStatOK;
+  return m ? (reinterpret_cast<Mutex*>(m)->lock(), kOfxStatOK) : kOfxStatErrBadHandle;
 }
 OfxStatus mutexUnLock(const OfxMutexHandle m) {
-  if (!m) return kOfxStatErrBadHandle;
-  reinterpret_cast<std::recursive_mutex*>(m)->unlock();
-  return kOfxStatOK;
+  return m ? (reinterpret_cast<Mutex*>(m)->unlock(), kOfxStatOK) : kOfxStatErrBadHandle;
 }
 OfxStatus mutexTryLock(const OfxMutexHandle m) {
   if (!m) return kOfxStatErrBadHandle;
-  return reinterpret_cast<std::recursive_mutex*>(m)->try_lock() ? kOfxStatOK : kOfxStatFailed;
+  return reinterpret_cast<Mutex*>(m)->try_lock() ? kOfxStatOK : kOfxStatFailed;
 }
 const OfxMultiThreadSuiteV1 kMultiThreadSuite = {
     multiThread, multiThreadNumCPUs, multiThreadIndex, multiThreadIsSpawnedThread, mutexCreate,
@@ -539,52 +334,42 @@ const OfxMultiThreadSuiteV1 kMultiThreadSuite = {
 
 // ------------------------------------------------------------ message suites
 
-std::string format(const char* fmt, va_list ap) {
-  if (!fmt) return std::string();
+// Messages posted on an instance are recorded; others are dropped.
+OfxStatus post(void* handle, bool persistent, const char* type, const char* id, const char* fmt, va_list ap) {
+  std::string text;
   va_list copy;
   va_copy(copy, ap);
-  int n = std::vsnprintf(nullptr, 0, fmt, copy);
+  const int n = fmt ? std::vsnprintf(nullptr, 0, fmt, copy) : 0;
   va_end(copy);
-  if (n <= 0) return std::string();
-  std::string s(std::size_t(n) + 1, '\0');
-  std::vsnprintf(&s[0], s.size(), fmt, ap);
-  s.resize(std::size_t(n));
-  return s;
-}
-
-OfxStatus post(void* handle, Event::Kind kind, const char* type, const char* id, const std::string& text) {
-  Host* host = Host::current();
-  EffectObject* e = effectFrom(handle);
-  if (e && e->instance) {
-    recordEvent(*e->instance, Event{kind, type ? type : "", 0, 0, id ? id : "", text});
-  } else if (host) {
-    host->recordOther(MessageRecord{type ? type : "", id ? id : "", text, kind != Event::Kind::Message});
+  if (n > 0) {
+    text.resize(std::size_t(n) + 1);
+    std::vsnprintf(&text[0], text.size(), fmt, ap);
+    text.resize(std::size_t(n));
   }
-  return host ? host->options().messageReply : kOfxStatOK;
+  EffectObject* e = effectFrom(handle);
+  if (e && e->instance) e->instance->post(MessageRecord{type ? type : "", id ? id : "", text, persistent});
+  return kOfxStatOK;
 }
 
 OfxStatus message(void* handle, const char* type, const char* id, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::string text = format(fmt, ap);
+  const OfxStatus s = post(handle, false, type, id, fmt, ap);
   va_end(ap);
-  return post(handle, Event::Kind::Message, type, id, text);
+  return s;
 }
 
 OfxStatus setPersistentMessage(void* handle, const char* type, const char* id, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::string text = format(fmt, ap);
+  const OfxStatus s = post(handle, true, type, id, fmt, ap);
   va_end(ap);
-  post(handle, Event::Kind::SetPersistentMessage, type, id, text);
-  return kOfxStatOK;
+  return s;
 }
 
 OfxStatus clearPersistentMessage(void* handle) {
   EffectObject* e = effectFrom(handle);
-  if (!e || !e->instance) return kOfxStatErrBadHandle;
-  recordEvent(*e->instance, Event{Event::Kind::ClearPersistentMessage, "", 0, 0, "", ""});
-  return kOfxStatOK;
+  return e && e->instance ? kOfxStatOK : kOfxStatErrBadHandle;
 }
 
 const OfxMessageSuiteV1 kMessageSuiteV1 = {message};
@@ -596,7 +381,7 @@ const void* fetchSuite(OfxPropertySetHandle, const char* name, int version) {
   Host* host = Host::current();
   if (!name || !host) return nullptr;
   const std::string n(name);
-  if (n == kOfxPropertySuite && version == 1) return &kPropertySuite;
+  if (n == kOfxPropertySuite && version == 1) return propertySuite();
   if (n == kOfxImageEffectSuite && version == 1) return &kImageEffectSuite;
   if (n == kOfxParameterSuite && version == 1) return &kParameterSuite;
   if (n == kOfxMemorySuite && version == 1) return &kMemorySuite;
