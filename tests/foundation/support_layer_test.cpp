@@ -30,14 +30,6 @@ struct Probe {
   Host host;
 };
 
-TEST(SupportLayer, RecordCarriesTheFactoryIdentity) {
-  Probe p;
-  ASSERT_EQ(p.host.numberOfPlugins(), 1);
-  EXPECT_STREQ(p.host.plugin(0)->pluginIdentifier, "org.example.FoundationProbe");
-  EXPECT_EQ(p.host.plugin(0)->pluginVersionMajor, 2u);
-  EXPECT_EQ(p.host.plugin(0)->pluginVersionMinor, 7u);
-}
-
 TEST(SupportLayer, ExceptionsInRenderBecomeStatuses) {
   Probe p;
   auto inst = p.instance();
@@ -112,9 +104,13 @@ void checkBlackFill(HostOptions options, const std::string& components, int padd
   EXPECT_EQ(inst->liveImages(), 0);
 }
 
+// On the host's threads, and on the layer's own without a host thread suite.
 TEST(SupportLayer, BlackFillCoversTheClippedWindowOnHostThreads) {
   checkBlackFill({}, kOfxImageComponentRGBA, 0, false);
   checkBlackFill({}, kOfxImageComponentRGB, 12, true);
+  HostOptions noSuite;
+  noSuite.multiThreadSuite = false;
+  checkBlackFill(noSuite, kOfxImageComponentRGBA, 4, false);
   Probe p;
   auto inst = p.instance();
   auto out = std::make_shared<ImageBuffer>(rect(0, 0, 16, 64));
@@ -122,12 +118,6 @@ TEST(SupportLayer, BlackFillCoversTheClippedWindowOnHostThreads) {
   ASSERT_EQ(inst->render(0, rect(0, 0, 16, 64)), kOfxStatOK);
   EXPECT_GE(p.host.multiThreadCalls(), 1u);
   EXPECT_EQ(p.host.maxThreadsUsed(), p.host.options().threads);
-}
-
-TEST(SupportLayer, BlackFillWithoutAHostThreadSuite) {
-  HostOptions o;
-  o.multiThreadSuite = false;
-  checkBlackFill(o, kOfxImageComponentRGBA, 4, false);
 }
 
 TEST(SupportLayer, MessagesKeepTheirTextTypeAndId) {
