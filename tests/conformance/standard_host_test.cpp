@@ -40,65 +40,6 @@ struct Loaded {
   Bundles bundles;
 };
 
-// Every property of a set, values joined, as the library formats them.
-std::map<std::string, std::string> contents(const ofxh::Property::Set& set) {
-  std::map<std::string, std::string> out;
-  for (const auto& entry : set.getProperties()) {
-    std::string v;
-    for (int i = 0; i < entry.second->getDimension(); ++i) v += (i ? "|" : "") + entry.second->getStringValue(i);
-    out[entry.first] = v;
-  }
-  return out;
-}
-
-const char* typeOf(cat::ParamKind kind) {
-  switch (kind) {
-    case cat::ParamKind::Double: return kOfxParamTypeDouble;
-    case cat::ParamKind::Int: return kOfxParamTypeInteger;
-    case cat::ParamKind::Boolean: return kOfxParamTypeBoolean;
-    case cat::ParamKind::Choice: return kOfxParamTypeChoice;
-    case cat::ParamKind::PushButton: return kOfxParamTypePushButton;
-  }
-  return "";
-}
-
-// A parameter as the catalogue states it: a descriptor fresh from the
-// library (its defaults are the host's) with the catalogue's settings on it.
-std::map<std::string, std::string> expectedDescriptor(const cat::ParamSpec& s) {
-  const char* type = typeOf(s.kind);
-  ofxh::Param::Descriptor d(type, s.name);
-  d.addStandardParamProps(type);
-  ofxh::Property::Set& p = d.getProperties();
-  const cat::ParamAttributes& a = s.attributes;
-  if (s.label) p.setStringProperty(kOfxPropLabel, s.label);
-  std::string hint = s.hint ? s.hint : "";
-  for (int i = 0; i < a.optionCount; ++i) {
-    if (!hint.empty()) hint += i == 0 ? "\n\n" : "\n";
-    hint += std::string(a.options[i].label) + ": " + a.options[i].help;
-    p.setStringProperty(kOfxParamPropChoiceOption, a.options[i].label, i);
-  }
-  p.setStringProperty(kOfxParamPropHint, hint);
-  p.setIntProperty(kOfxParamPropEnabled, a.visible);
-  p.setIntProperty(kOfxParamPropSecret, !a.visible);
-  if (s.kind == cat::ParamKind::Double) {
-    p.setDoubleProperty(kOfxParamPropDefault, s.defaultValue);
-    for (const char* k : {kOfxParamPropMin, kOfxParamPropDisplayMin}) p.setDoubleProperty(k, s.low);
-    for (const char* k : {kOfxParamPropMax, kOfxParamPropDisplayMax}) p.setDoubleProperty(k, s.high);
-    if (a.digits) p.setIntProperty(kOfxParamPropDigits, a.digits);
-    if (a.increment != 0.0) p.setDoubleProperty(kOfxParamPropIncrement, a.increment);
-  } else if (s.kind != cat::ParamKind::PushButton) {
-    p.setIntProperty(kOfxParamPropDefault, int(s.defaultValue));
-  }
-  if (s.kind == cat::ParamKind::Int) {
-    for (const char* k : {kOfxParamPropMin, kOfxParamPropDisplayMin}) p.setIntProperty(k, int(s.low));
-    for (const char* k : {kOfxParamPropMax, kOfxParamPropDisplayMax}) p.setIntProperty(k, int(s.high));
-  }
-  if (a.animates != cat::Setting::HostDefault) p.setIntProperty(kOfxParamPropAnimates, a.animates == cat::Setting::On);
-  if (a.evaluateOnChange != cat::Setting::HostDefault)
-    p.setIntProperty(kOfxParamPropEvaluateOnChange, a.evaluateOnChange == cat::Setting::On);
-  return contents(p);
-}
-
 std::vector<std::string> strings(const ofxh::Property::Set& p, const char* name) {
   std::vector<std::string> out;
   for (int i = 0; i < p.getDimension(name); ++i) out.push_back(p.getStringProperty(name, i));
@@ -122,7 +63,11 @@ INSTANTIATE_TEST_SUITE_P(Bundles, StandardHost, ::testing::ValuesIn(bundles()),
                            return info.param == KALTHORNE_SIM_BUNDLE ? std::string("Test") : std::string("Product");
                          });
 
-TEST_P(StandardHost, CacheFindsOneEffectThatDescribesInBothContexts) {
+// Found, described and instantiated in both contexts; each context holds the
+// two clips and every parameter of the catalogue in its order, on one page
+// (their properties are the catalogue tests' part).
+TEST_P(StandardHost, CacheFindsOneEffectThatDescribesAndInstantiatesInBothContexts) {
+  cudasim::reset();  // one capable device for the test bundle
   Loaded loaded(GetParam(), true);
   ASSERT_EQ(loaded.bundles.effects().size(), 1u);
   ofxh::ImageEffect::ImageEffectPlugin& effect = loaded.effect();
@@ -148,54 +93,25 @@ TEST_P(StandardHost, CacheFindsOneEffectThatDescribesInBothContexts) {
                           kOfxImageEffectPropTemporalClipAccess})
     EXPECT_EQ(d.getIntProperty(off), 0) << off;
 
-  EXPECT_NE(effect.getContext(kOfxImageEffectContextFilter), nullptr);
-  EXPECT_NE(effect.getContext(kOfxImageEffectContextGeneral), nullptr);
   EXPECT_EQ(effect.getContext(kOfxImageEffectContextGenerator), nullptr);
   EXPECT_TRUE(loaded.host.messages.empty()) << loaded.host.messages[0].text;
-}
-
-TEST_P(StandardHost, EveryContextDescribesTheCatalogue) {
-  Loaded loaded(GetParam(), true);
   for (const char* context : {kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}) {
     SCOPED_TRACE(context);
-    ofxh::ImageEffect::Descriptor* d = loaded.effect().getContext(context);
-    ASSERT_NE(d, nullptr);
-
-    const auto& clips = d->getClipsByOrder();
-    ASSERT_EQ(clips.size(), 2u);
-    for (int i = 0; i < 2; ++i) {
-      ofxh::ImageEffect::ClipDescriptor expected(i == 0 ? "Source" : "Output");
-      ofxh::Property::Set& p = expected.getProps();
-      p.setStringProperty(kOfxImageEffectPropSupportedComponents, kOfxImageComponentRGBA, 0);
-      p.setStringProperty(kOfxImageEffectPropSupportedComponents, kOfxImageComponentRGB, 1);
-      p.setIntProperty(kOfxImageEffectPropSupportsTiles, 0);
-      EXPECT_EQ(contents(clips[i]->getProps()), contents(p)) << expected.getName();
-    }
-
-    const auto& params = d->getParamList();
+    ofxh::ImageEffect::Descriptor* desc = effect.getContext(context);
+    ASSERT_NE(desc, nullptr);
+    std::vector<std::string> clips;
+    for (const auto* c : desc->getClipsByOrder()) clips.push_back(c->getName());
+    EXPECT_EQ(clips, (std::vector<std::string>{"Source", "Output"}));
+    const auto& params = desc->getParamList();
     ASSERT_EQ(params.size(), std::size_t(cat::kParamCount) + 1);
     auto it = params.begin();
-    ofxh::Param::Descriptor page(kOfxParamTypePage, "Controls");
-    page.addStandardParamProps(kOfxParamTypePage);
-    for (int i = 0; i < cat::kParamCount; ++i)
-      page.getProperties().setStringProperty(kOfxParamPropPageChild, cat::kParamSpecs[i].name, i);
-    EXPECT_EQ(contents((*it)->getProperties()), contents(page.getProperties()));
-    for (const cat::ParamSpec& spec : cat::kParamSpecs) {
-      ofxh::Param::Descriptor* p = *++it;
-      ASSERT_EQ(p->getName(), spec.name);
-      EXPECT_EQ(contents(p->getProperties()), expectedDescriptor(spec)) << spec.name;
-    }
-  }
-}
+    EXPECT_EQ((*it)->getType(), kOfxParamTypePage);
+    for (const cat::ParamSpec& spec : cat::kParamSpecs) ASSERT_EQ((*++it)->getName(), spec.name);
 
-TEST_P(StandardHost, InstancesInANatronHost) {
-  cudasim::reset();  // one capable device for the test bundle
-  Loaded loaded(GetParam(), true);
-  for (const char* context : {kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}) {
     OfxStatus status = kOfxStatFailed;
-    auto inst = Instance::create(loaded.effect(), context, &status);
-    ASSERT_EQ(status, kOfxStatOK) << context;
-    EXPECT_EQ(inst->getParams().size(), std::size_t(cat::kParamCount) + 1);
+    auto inst = Instance::create(effect, context, &status);
+    ASSERT_EQ(status, kOfxStatOK);
+    EXPECT_EQ(inst->getParams().size(), params.size());
     for (const Message& m : inst->messages) EXPECT_NE(m.text, kNoNatronText);
     if (GetParam() == KALTHORNE_SIM_BUNDLE) {
       EXPECT_TRUE(inst->messages.empty()) << inst->messages[0].text;
@@ -290,17 +206,6 @@ TEST_F(StandardHostSession, CameraStockEditWritesItsPresetAndTheLookRenders) {
   ASSERT_EQ(inst->userEdit("PrintProfile", 2), kOfxStatOK);
   renderChanges(kOfxImageComponentRGB);
   renderChanges(kOfxImageComponentRGBA);
-
-  // Without a source the window is filled with black on the library's
-  // thread suite.
-  auto dst = std::make_shared<Frame>();
-  dst->bounds = OfxRectI{0, 0, 8, 5};
-  dst->pixels.assign(8 * 5 * 4, -7.0f);
-  inst->setFrame("Source", nullptr);
-  inst->setFrame("Output", dst);
-  ASSERT_EQ(inst->renderFrame(0, dst->bounds), kOfxStatOK);
-  EXPECT_EQ(dst->pixels, std::vector<float>(8 * 5 * 4, 0.0f));
-  EXPECT_EQ(inst->liveImages, 0);
 }
 
 TEST_F(StandardHostSession, LookFileLoadsThroughTheChooser) {
