@@ -1,6 +1,6 @@
 // The support layer seen from a host, through a probe effect built on it:
 // exception-to-status mapping, image release, the black fill over threads,
-// messages, edit blocks, choice hints, identity and default answers.
+// messages, choice hints, change reasons, identity and default answers.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -146,23 +146,6 @@ TEST(SupportLayer, MessagesKeepTheirTextTypeAndId) {
   ASSERT_EQ(m2.size(), 2u);
   EXPECT_EQ(m2[1].type, kOfxMessageError);
   EXPECT_EQ(m2[1].text, "Brew : persistent");
-}
-
-TEST(SupportLayer, EditBlockWrapsTheWrite) {
-  Probe p;
-  auto inst = p.instance();
-  inst->setValue("Mode", 10);
-  ASSERT_EQ(inst->paramChanged("Mode", kOfxChangeUserEdited, 3), kOfxStatOK);
-  std::vector<Event> seen;
-  for (const Event& e : inst->events())
-    if (e.kind != Event::Kind::GetValue && e.kind != Event::Kind::GetValueAtTime) seen.push_back(e);
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[0].kind, Event::Kind::BeginEditBlock);
-  EXPECT_EQ(seen[0].name, "Probe block");
-  EXPECT_EQ(seen[1].kind, Event::Kind::SetValue);
-  EXPECT_EQ(seen[1].value, 11);
-  EXPECT_EQ(seen[2].kind, Event::Kind::EndEditBlock);
-  EXPECT_EQ(inst->value("Mode"), 11);
 }
 
 TEST(SupportLayer, ChoiceOptionsAndTheirHelpInTheHint) {

@@ -342,17 +342,11 @@ OfxStatus Instance::destroy() {
 
 // -------------------------------------------------------------------- records
 
-std::vector<Event> Instance::events() const {
-  return locked([&] { return events_; });
-}
 std::vector<Event> Instance::events(Event::Kind kind) const {
   std::vector<Event> out;
   for (const Event& e : events())
     if (e.kind == kind) out.push_back(e);
   return out;
-}
-std::vector<MessageRecord> Instance::messages() const {
-  return locked([&] { return messages_; });
 }
 void Instance::clearRecords() {
   locked([&] {
@@ -362,21 +356,6 @@ void Instance::clearRecords() {
     fetched_ = released_ = 0;
     badReleasesBefore_ = gBadReleases;
   });
-}
-std::vector<std::string> Instance::strictViolations() const {
-  return locked([&] { return strictViolations_; });
-}
-void Instance::setRefusal(std::function<bool(const Event&)> refuse) {
-  locked([&] { refusal_ = std::move(refuse); });
-}
-int Instance::imagesFetched() const {
-  return locked([&] { return fetched_; });
-}
-int Instance::imagesReleased() const {
-  return locked([&] { return released_; });
-}
-int Instance::liveImages() const {
-  return locked([&] { return int(liveImages_.size()); });
 }
 int Instance::badReleases() const {
   return locked([&] { return gBadReleases - badReleasesBefore_; });

@@ -329,19 +329,22 @@ class Instance {
   OfxStatus destroy();
 
   // Records.
-  std::vector<Event> events() const;
+  std::vector<Event> events() const { return locked([&] { return events_; }); }
   std::vector<Event> events(Event::Kind kind) const;
-  std::vector<MessageRecord> messages() const;
+  std::vector<MessageRecord> messages() const { return locked([&] { return messages_; }); }
   void clearRecords();
-  std::vector<std::string> strictViolations() const;  // with HostOptions::strictValues
+  // With HostOptions::strictValues.
+  std::vector<std::string> strictViolations() const { return locked([&] { return strictViolations_; }); }
   // Failure injection: every later plug-in call whose event `refuse` accepts
   // (reads, writes, enabled and secret changes, edit blocks) is refused with
   // kOfxStatFailed and not recorded. nullptr accepts everything again.
-  void setRefusal(std::function<bool(const Event&)> refuse);
-  int imagesFetched() const;
-  int imagesReleased() const;
-  int liveImages() const;   // fetched and not yet released
-  int badReleases() const;  // releases of images nobody handed out, since the last clearRecords
+  void setRefusal(std::function<bool(const Event&)> refuse) { locked([&] { refusal_ = std::move(refuse); }); }
+  int imagesFetched() const { return locked([&] { return fetched_; }); }
+  int imagesReleased() const { return locked([&] { return released_; }); }
+  // Fetched and not yet released.
+  int liveImages() const { return locked([&] { return int(liveImages_.size()); }); }
+  // Releases of images nobody handed out (by any instance), since creation or clearRecords.
+  int badReleases() const;
 
  public:  // used by the host's suites
   // Records `e` unless the refusal accepts it; false when refused.
@@ -358,7 +361,7 @@ class Instance {
   Instance(Host& host, const std::string& context);
   OfxStatus changed(const char* type, const std::string& name, const std::string& reason, double time);
   template <class F>
-  auto locked(F f) const {
+  auto locked(F f) const -> decltype(f()) {
     std::lock_guard<std::mutex> lock(mutex_);
     return f();
   }
