@@ -108,16 +108,12 @@ std::set<std::string> declaredStrings() {
   return out;
 }
 
+// The standard's type words for each of ours; a list "[int, double]" is a
+// type that depends on the parameter.
 bool typeAgrees(PropertySet::Type ours, const std::string& theirs) {
-  const std::map<PropertySet::Type, std::vector<std::string>> words = {
-      {PropertySet::Type::Int, {"int", "bool"}},
-      {PropertySet::Type::Double, {"double"}},
-      {PropertySet::Type::String, {"string", "enum"}},
-      {PropertySet::Type::Pointer, {"pointer"}}};
-  for (const std::string& w : words.at(ours)) {
-    if (theirs == w) return true;
-    if (theirs.front() == '[' && theirs.find(w) != std::string::npos) return true;  // depends on the parameter
-  }
+  static const std::vector<std::vector<std::string>> words = {{"int", "bool"}, {"double"}, {"string", "enum"}, {"pointer"}};
+  for (const std::string& w : words[std::size_t(ours)])
+    if (theirs == w || (theirs.front() == '[' && theirs.find(w) != std::string::npos)) return true;
   return false;
 }
 

@@ -25,10 +25,12 @@ bool allowed(bool ok, const std::string& call) {
 
 // -------------------------------------------------------- image-effect suite
 
-OfxStatus getPropertySet(OfxImageEffectHandle h, OfxPropertySetHandle* props) {
-  EffectObject* e = effectFrom(h);
-  if (!e || !props) return kOfxStatErrBadHandle;
-  *props = e->props.handle();
+// The property set of an effect, clip, parameter set or parameter.
+template <class T, class Handle>
+OfxStatus propertiesOf(Handle h, OfxPropertySetHandle* props) {
+  T* o = objectFrom<T>(h);
+  if (!o || !props) return kOfxStatErrBadHandle;
+  *props = o->props.handle();
   return kOfxStatOK;
 }
 
@@ -69,13 +71,6 @@ OfxStatus clipGetHandle(OfxImageEffectHandle h, const char* name, OfxImageClipHa
   return kOfxStatOK;
 }
 
-OfxStatus clipGetPropertySet(OfxImageClipHandle h, OfxPropertySetHandle* props) {
-  ClipObject* c = clipFrom(h);
-  if (!c || !props) return kOfxStatErrBadHandle;
-  *props = c->props.handle();
-  return kOfxStatOK;
-}
-
 OfxStatus clipGetImage(OfxImageClipHandle h, OfxTime time, const OfxRectD*, OfxPropertySetHandle* image) {
   ClipObject* c = clipFrom(h);
   if (!c || !image || !c->instance) return kOfxStatErrBadHandle;
@@ -109,7 +104,8 @@ OfxStatus imageMemoryLock(OfxImageMemoryHandle mem, void** ptr) {
 OfxStatus imageMemoryUnlock(OfxImageMemoryHandle mem) { return mem ? kOfxStatOK : kOfxStatErrBadHandle; }
 
 const OfxImageEffectSuiteV1 kImageEffectSuite = {
-    getPropertySet,  getParamSet,      clipDefine,       clipGetHandle,   clipGetPropertySet,
+    propertiesOf<EffectObject, OfxImageEffectHandle>, getParamSet, clipDefine, clipGetHandle,
+    propertiesOf<ClipObject, OfxImageClipHandle>,
     clipGetImage,    releaseImage,     clipGetRegionOfDefinition, abortRender, imageMemoryAlloc,
     imageMemoryFree, imageMemoryLock,  imageMemoryUnlock,
 };
@@ -145,20 +141,6 @@ OfxStatus paramGetHandle(OfxParamSetHandle h, const char* name, OfxParamHandle* 
   if (!p) return kOfxStatErrUnknown;
   *param = reinterpret_cast<OfxParamHandle>(p);
   if (props) *props = p->props.handle();
-  return kOfxStatOK;
-}
-
-OfxStatus paramSetGetPropertySet(OfxParamSetHandle h, OfxPropertySetHandle* props) {
-  ParamSetObject* ps = paramSetFrom(h);
-  if (!ps || !props) return kOfxStatErrBadHandle;
-  *props = ps->props.handle();
-  return kOfxStatOK;
-}
-
-OfxStatus paramGetPropertySet(OfxParamHandle h, OfxPropertySetHandle* props) {
-  ParamObject* p = paramFrom(h);
-  if (!p || !props) return kOfxStatErrBadHandle;
-  *props = p->props.handle();
   return kOfxStatOK;
 }
 
@@ -259,7 +241,8 @@ OfxStatus paramEditBegin(OfxParamSetHandle h, const char* name) {
 OfxStatus paramEditEnd(OfxParamSetHandle h) { return editBlock(h, Event::Kind::EndEditBlock, ""); }
 
 const OfxParameterSuiteV1 kParameterSuite = {
-    paramDefine,     paramGetHandle,      paramSetGetPropertySet, paramGetPropertySet, paramGetValue,
+    paramDefine, paramGetHandle, propertiesOf<ParamSetObject, OfxParamSetHandle>,
+    propertiesOf<ParamObject, OfxParamHandle>, paramGetValue,
     paramGetValueAtTime, paramGetDerivative, paramGetIntegral,   paramSetValue,       paramSetValueAtTime,
     paramGetNumKeys, paramGetKeyTime,     paramGetKeyIndex,       paramDeleteKey,      paramDeleteAllKeys,
     paramCopy,       paramEditBegin,      paramEditEnd,
