@@ -82,7 +82,6 @@ class ProbeEffect : public OFX::ImageEffect {
   }
 
   void changedParam(const OFX::InstanceChangedArgs& args, const std::string& name) override {
-    if (mode_->getValueAtTime(args.time) == 10) return writeInBlock();
     sendMessage(OFX::Message::eMessageLog, "", name + " " + std::to_string(int(args.reason)) + " " +
                                                  std::to_string(args.time));
   }

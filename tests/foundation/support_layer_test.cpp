@@ -3,8 +3,6 @@
 // messages, choice hints, change reasons, identity and default answers.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "tests/host/ofx_test_host.h"
 
 using namespace ofxtest;
