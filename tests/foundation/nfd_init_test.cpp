@@ -14,6 +14,4 @@ TEST(DialogLayer, StartsWithoutADisplayAndAgainAfterQuit) {
     EXPECT_EQ(NFD_GetError(), nullptr);
     NFD_Quit();
   }
-  EXPECT_EQ(int(NFD_OKAY), 1);
-  EXPECT_EQ(int(NFD_CANCEL), 2);
 }

@@ -118,32 +118,23 @@ TEST(SupportLayer, BlackFillCoversTheClippedWindowOnHostThreads) {
   EXPECT_EQ(p.host.maxThreadsUsed(), p.host.options().threads);
 }
 
+// A text is never read as a format; a host without persistent messages
+// still shows the text once.
 TEST(SupportLayer, MessagesKeepTheirTextTypeAndId) {
-  Probe p;
-  auto inst = p.instance();
-  inst->setValue("Mode", 9);
-  ASSERT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatOK);
-  auto m = inst->messages();
-  ASSERT_EQ(m.size(), 2u);
-  EXPECT_EQ(m[0].type, kOfxMessageMessage);
-  EXPECT_EQ(m[0].id, "");
-  EXPECT_EQ(m[0].text, "100% done %s %d");  // never read as a format
-  EXPECT_FALSE(m[0].persistent);
-  EXPECT_EQ(m[1].type, kOfxMessageError);
-  EXPECT_EQ(m[1].id, "id7");
-  EXPECT_TRUE(m[1].persistent);
-
-  // A host without persistent messages still shows the text once.
-  HostOptions o;
-  o.messageSuiteV2 = false;
-  Probe old(o);
-  auto inst2 = old.instance();
-  inst2->setValue("Mode", 9);
-  ASSERT_EQ(inst2->render(0, rect(0, 0, 1, 1)), kOfxStatOK);
-  auto m2 = inst2->messages();
-  ASSERT_EQ(m2.size(), 2u);
-  EXPECT_EQ(m2[1].type, kOfxMessageError);
-  EXPECT_EQ(m2[1].text, "Brew : persistent");
+  for (bool persistentMessages : {true, false}) {
+    HostOptions o;
+    o.messageSuiteV2 = persistentMessages;
+    Probe p(o);
+    auto inst = p.instance();
+    inst->setValue("Mode", 9);
+    ASSERT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatOK);
+    std::vector<std::string> seen;
+    for (const MessageRecord& m : inst->messages())
+      seen.push_back(m.type + "|" + m.id + "|" + m.text + (m.persistent ? "|persistent" : ""));
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "OfxMessageMessage||100% done %s %d",
+                        std::string("OfxMessageError|id7|Brew : persistent") + (persistentMessages ? "|persistent" : "")}));
+  }
 }
 
 TEST(SupportLayer, ChoiceOptionsAndTheirHelpInTheHint) {
