@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "colour_test_util.h"
@@ -78,43 +79,33 @@ TEST(ColourRoundTrip, EncodingUndoesDecodingForEveryOption) {
   }
 }
 
-// Written back inside the code range; NaN and negatives written back as 0
-// and decoded as 0 is.
-TEST(ColourRobustness, BadCodeValuesDecodeToDefinedWorkingValues) {
-  const float bad[] = {kNaN, kInf, -kInf, -1.0f, -1e30f, 1e30f, 2.0f, FLT_MAX};
+// Bad code values decode inside the working space and are written back
+// inside the code range, NaN and negatives as 0; bad working values encode
+// to finite codes inside the limits (PLogLin once encoded black as -inf),
+// NaN as 0.
+TEST(ColourRobustness, BadValuesGiveDefinedResults) {
+  const float bad[] = {kNaN, kInf, -kInf, -1.0f, -1e30f, 1e30f, 2.0f, 469.8f, FLT_MAX};
   for (int option = 0; option < colour::kInputOptionCount; ++option) {
     const float hi = colour::option_is_linear(option) ? colour::kWorkingMax : 1.0f;
-    float zero[3];
-    decode(option, 0.0f, 0.4f, 0.0f, zero);
+    const bool limited = colour::option_info(option).code_limit;
+    float zero_lin[3], zero_code[3];
+    decode(option, 0.0f, 0.4f, 0.0f, zero_lin);
+    encode(option, 0.0f, 0.18f, 0.0f, zero_code);
     for (float v : bad) {
-      float px[4] = {v, 0.4f, v, 0.25f}, out[3];
-      input_to_awg4_linear(px, option, out);
-      for (int c = 0; c < 3; ++c) {
-        EXPECT_TRUE(out[c] >= 0.0f && out[c] <= colour::kWorkingMax) << where(option, v) << " ch " << c;
-        EXPECT_TRUE(px[c] >= 0.0f && px[c] <= hi) << where(option, v) << " written back";
-        EXPECT_TRUE(v >= 0.0f || out[c] == zero[c]) << where(option, v) << " ch " << c;
-      }
+      float px[4] = {v, 0.4f, v, 0.25f}, lin[3], code[3];
+      input_to_awg4_linear(px, option, lin);
+      encode(option, v, 0.18f, v, code);
       EXPECT_TRUE(v >= 0.0f || (px[0] == 0.0f && px[2] == 0.0f)) << where(option, v);
       EXPECT_EQ(px[3], 0.25f) << "alpha is never touched";
-    }
-  }
-}
-
-// PLogLin once encoded black as -inf.
-TEST(ColourRobustness, BadWorkingValuesEncodeToDefinedCodes) {
-  const float bad[] = {kNaN, kInf, -kInf, -5.0f, 1e6f, FLT_MAX, 469.8f};
-  for (int option = 0; option < colour::kInputOptionCount; ++option) {
-    const auto info = colour::option_info(option);
-    float zero[3];
-    encode(option, 0.0f, 0.18f, 0.0f, zero);
-    for (float v : bad) {
-      float out[3];
-      encode(option, v, 0.18f, v, out);
       for (int c = 0; c < 3; ++c) {
-        EXPECT_TRUE(std::isfinite(out[c])) << where(option, v) << " ch " << c;
-        EXPECT_TRUE(option == 9 || out[c] >= 0.0f) << where(option, v);  // ADX has no code limit
-        EXPECT_TRUE(!info.code_limit || out[c] <= 1.0f) << where(option, v);
-        EXPECT_TRUE(!std::isnan(v) || out[c] == zero[c]) << "NaN encodes as 0 does, option " << option;
+        const std::string at = where(option, v) + " ch " + std::to_string(c);
+        EXPECT_TRUE(lin[c] >= 0.0f && lin[c] <= colour::kWorkingMax) << at;
+        EXPECT_TRUE(px[c] >= 0.0f && px[c] <= hi) << at << " written back";
+        EXPECT_TRUE(v >= 0.0f || lin[c] == zero_lin[c]) << at;
+        // ADX has no code limit
+        EXPECT_TRUE(std::isfinite(code[c]) && (option == 9 || code[c] >= 0.0f) && (!limited || code[c] <= 1.0f))
+            << at << " encoded as " << code[c];
+        EXPECT_TRUE(!std::isnan(v) || code[c] == zero_code[c]) << at;
       }
     }
   }
