@@ -32,11 +32,8 @@ std::vector<float> make_frame(int W, int H) {
 
 TextureOptionsStruct options(int W, int H, int gamut) {
   TextureOptionsStruct o{};
-  o.inputGamut = gamut;
-  o.frameWidth = W;
-  o.frameHeight = H;
-  o.halationBreadthScaled = 0.5f;
-  o.halationSaturation = 0.8f;
+  o.inputGamut = gamut, o.frameWidth = W, o.frameHeight = H;
+  o.halationBreadthScaled = 0.5f, o.halationSaturation = 0.8f;
   o.halationCyanRed = 0.6f, o.halationMagentaGreen = 0.3f, o.halationYellowBlue = 0.1f;
   o.halationBlendRComplement = 0.7f, o.halationBlendGComplement = 0.5f, o.halationBlendBComplement = 0.9f;
   return o;
