@@ -172,11 +172,16 @@ TEST_F(LookReader, OneLinePerMessageCode) {
     {367, "2.5", "Brew : Set 'Print Black-R(-1.0 - 1.0)----------|' to a range between -1.0 and 1.0. Using Default UI value", "PrinterBlackPointRed", double(0.141f)},
     {365, "15", "Brew : Set 'Print Display Gamut(0 - 30)--------|' to a range between 0 and 15", "DisplayGamutOutput", 0.0},
     };
+    // the size fallbacks fetch the clip's image once and release it
+    m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
+    m_inst->setClipImage("Output", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         load(LookFile().set(c.line, c.bad));
         EXPECT_EQ(messages(), std::vector<std::string>{c.message});
         EXPECT_TRUE(!*c.param || value(c.param) == c.fallback) << c.param;
+        EXPECT_EQ(m_inst->imagesFetched(), c.line == 20 || c.line == 25 || c.line == 26 ? 1 : 0);
+        EXPECT_EQ(m_inst->liveImages() + m_inst->badReleases(), 0);
     }
 }
 
@@ -245,15 +250,6 @@ TEST_F(LookReader, NegativeBleachDecidedByThisLoad) {
     load(LookFile().set(45, "12").set(319, "0").set(352, "0").set(358, "1"));
     EXPECT_EQ(writesOf("BrewBleachBypass"), 1);
     EXPECT_EQ(value("PrintBleachBypass"), 1);
-}
-
-TEST_F(LookReader, ClipSizeFallback) {
-    m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
-    load(LookFile().set(20, "5"));
-    EXPECT_EQ(messages().size(), 1u);
-    EXPECT_EQ(m_inst->imagesFetched(), 1) << "an out-of-range width falls back to the Source image's";
-    EXPECT_EQ(m_inst->liveImages(), 0) << "the fetched image is released";
-    EXPECT_EQ(m_inst->badReleases(), 0);
 }
 
 } // namespace
