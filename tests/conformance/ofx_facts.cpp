@@ -4,6 +4,8 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <typeinfo>
 #include <type_traits>
@@ -46,17 +48,9 @@ namespace KALTHORNE_FACTS_NS {
 
 namespace {
 template <class T>
-NamedValue valueOf(const char* name, T v) {
-  NamedValue n;
-  n.name = name;
-  n.declared = true;
-  if constexpr (std::is_integral_v<T>) {
-    n.number = static_cast<long long>(v);
-  } else {
-    n.isString = true;
-    n.text = v ? v : "";
-  }
-  return n;
+std::string valueOf(T v) {
+  if constexpr (std::is_integral_v<T>) return std::to_string(static_cast<long long>(v));
+  else return "\"" + std::string(v ? v : "") + "\"";
 }
 // The readable form of a type, as a message would show it.
 std::string typeName(const std::type_info& t) {
@@ -66,31 +60,43 @@ std::string typeName(const std::type_info& t) {
   std::free(readable);
   return out;
 }
-[[maybe_unused]] NamedValue missing(const char* name) {
-  NamedValue n;
-  n.name = name;
-  return n;
-}
 }  // namespace
 
 Facts facts() {
   Facts f;
-#define KALTHORNE_OFX_NAME(n) f.names.push_back(valueOf(#n, n));
-#define KALTHORNE_OFX_MISSING(n) f.names.push_back(missing(#n));
-#define KALTHORNE_OFX_STRUCT(s) f.structs.push_back(#s);
+  std::vector<std::string> declared;
+#define KALTHORNE_OFX_NAME(n) f.names[#n] = valueOf(n);
+#define KALTHORNE_OFX_MISSING(n) f.names[#n] = "";
+#define KALTHORNE_OFX_STRUCT(s) declared.push_back(#s);
 #include "ofx_declared_names.inc"
 #undef KALTHORNE_OFX_NAME
 #undef KALTHORNE_OFX_MISSING
 #undef KALTHORNE_OFX_STRUCT
 
-#define KALTHORNE_S(s) f.layouts.push_back(Layout{#s, sizeof(s), alignof(s), "", {}});
-#define KALTHORNE_M(s, m) \
-  f.layouts.back().members.push_back(Member{#m, offsetof(s, m), sizeof(s::m), typeName(typeid(decltype(s::m)))});
-#define KALTHORNE_T(t) f.layouts.push_back(Layout{#t, 0, 0, typeName(typeid(t)), {}});
+  // The struct being listed: its members must reach its end, but for padding.
+  std::string open;
+  std::size_t size = 0, alignment = 1, end = 0;
+  auto close = [&] {
+    if (!open.empty() && size - end >= alignment) f.uncompared.push_back(open + " (after its last member)");
+    open.clear();
+  };
+  auto number = [](std::size_t n) { return std::to_string(n); };
+#define KALTHORNE_S(s)                                                                             \
+  close();                                                                                         \
+  open = #s, size = sizeof(s), alignment = alignof(s), end = 0;                                   \
+  f.layouts.push_back(open + ": size " + number(size) + ", alignment " + number(alignment));     \
+  declared.erase(std::remove(declared.begin(), declared.end(), open), declared.end());
+#define KALTHORNE_M(s, m)                                                                          \
+  end = offsetof(s, m) + sizeof(s::m);                                                             \
+  f.layouts.push_back(#s "." #m ": offset " + number(offsetof(s, m)) + ", size " + number(sizeof(s::m)) + \
+                      ", type " + typeName(typeid(decltype(s::m))));
+#define KALTHORNE_T(t) f.layouts.push_back(#t " is " + typeName(typeid(t)));
   KALTHORNE_OFX_LAYOUTS(KALTHORNE_S, KALTHORNE_M, KALTHORNE_T)
 #undef KALTHORNE_S
 #undef KALTHORNE_M
 #undef KALTHORNE_T
+  close();
+  f.uncompared.insert(f.uncompared.end(), declared.begin(), declared.end());
   return f;
 }
 

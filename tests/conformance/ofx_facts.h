@@ -1,41 +1,26 @@
-// What a set of OpenFX C headers states: the value of every name the
-// project's own headers declare, and the layout of every struct and type
-// the host and the bundle exchange. ofx_facts.cpp is compiled twice, once
-// against the project's ofx/ (namespace ours) and once against the OpenFX
-// standard (namespace standard), so the two can be compared entry by entry.
+// What a set of OpenFX C headers states, as lines of text: the value of
+// every name the project's own headers declare, and the layout of every
+// struct and type the host and the bundle exchange. ofx_facts.cpp is
+// compiled twice, once against the project's ofx/ (namespace ours) and once
+// against the OpenFX standard (namespace standard), so the two can be
+// compared line by line.
 #pragma once
 
-#include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace ofxfacts {
 
-struct NamedValue {
-  std::string name;
-  bool declared = false;   // the headers define the name at all
-  bool isString = false;   // a string literal, else an integer
-  std::string text;        // the string
-  long long number = 0;    // the integer
-};
-
-struct Member {
-  std::string name;
-  std::size_t offset = 0, size = 0;
-  std::string type;  // the compiler's exact name of the member's type
-};
-
-struct Layout {
-  std::string name;
-  std::size_t size = 0, alignment = 0;
-  std::string type;  // for typedefs: the exact type; empty for structs
-  std::vector<Member> members;
-};
-
 struct Facts {
-  std::vector<NamedValue> names;        // in the order of the project's headers
-  std::vector<std::string> structs;     // structs the project's headers declare
-  std::vector<Layout> layouts;          // KALTHORNE_OFX_LAYOUTS, in its order
+  // By name: "\"string\"" or the integer; empty when these headers lack it.
+  std::map<std::string, std::string> names;
+  // "S: size N, alignment A", then "S.m: offset O, size Z, type T" for each
+  // member, in the order of ofx_layouts.h; "T is <exact type>" for a typedef.
+  std::vector<std::string> layouts;
+  // Structs the project's headers declare that ofx_layouts.h leaves out, or
+  // with members after the last one it lists.
+  std::vector<std::string> uncompared;
 };
 
 namespace ours { Facts facts(); }
