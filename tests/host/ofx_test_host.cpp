@@ -393,13 +393,13 @@ OfxStatus Instance::fetchImage(ClipObject& clip, double time, OfxPropertySetHand
   p->setInts(kOfxImagePropBounds, {img->bounds.x1, img->bounds.y1, img->bounds.x2, img->bounds.y2});
   p->setInts(kOfxImagePropRegionOfDefinition, {img->bounds.x1, img->bounds.y1, img->bounds.x2, img->bounds.y2});
   p->setInt(kOfxImagePropRowBytes, img->rowBytes);
+  p->setString(kOfxImagePropUniqueIdentifier, clip.name + "#" + std::to_string(++imageSerial_));
   *image = p->handle();
   {
     std::lock_guard<std::mutex> lock(gImagesMutex);
     gImageOwners[p.get()] = this;
   }
   locked([&] {
-    p->setString(kOfxImagePropUniqueIdentifier, clip.name + "#" + std::to_string(++imageSerial_));
     PropertySet* raw = p.get();
     liveImages_[raw] = std::move(p);
     ++fetched_;

@@ -378,7 +378,8 @@ class Instance {
   std::function<bool(const Event&)> refusal_;
   std::vector<std::string> strictViolations_;
   std::map<PropertySet*, std::unique_ptr<PropertySet>> liveImages_;
-  int imageSerial_ = 0, fetched_ = 0, released_ = 0, badReleasesBefore_ = 0;
+  std::atomic<int> imageSerial_{0};
+  int fetched_ = 0, released_ = 0, badReleasesBefore_ = 0;
   friend OfxStatus releaseImage(OfxPropertySetHandle image);
 };
 
