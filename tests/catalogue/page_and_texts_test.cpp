@@ -1,7 +1,5 @@
-// The page, the choice lists with their assembled hints, texts
-// that users and stored projects know letter for letter, and the sameness
-// of every context's description.
-#include <cstdio>
+// The page's documented order, the choice lists with their assembled hints,
+// and texts that users and stored projects know letter for letter.
 #include <string>
 #include <vector>
 
@@ -20,25 +18,12 @@ std::vector<std::string> lines(const std::string& text) {
 
 }  // namespace
 
-TEST(CataloguePage, OnePageListsEveryParameterInDefinitionOrder) {
-  const auto& all = describedIn().paramSet.params;
-  ASSERT_FALSE(all.empty());
-  const ofxtest::ParamObject& page = *all.front();
-  EXPECT_EQ(page.type, kOfxParamTypePage) << "the page comes before every parameter";
-  EXPECT_EQ(page.name, "Controls");
-  EXPECT_EQ(page.props.getString(kOfxPropLabel), "Controls");  // host default: no label set
-  EXPECT_EQ(page.props.getString(kOfxParamPropHint), "");
-  for (const auto& p : all) {
-    EXPECT_TRUE(p.get() == &page || (p->type != kOfxParamTypePage && p->type != kOfxParamTypeGroup)) << p->name;
-    EXPECT_EQ(p->props.getString(kOfxParamPropParent), "") << p->name;
-  }
-
+// The page's own properties, its children in definition order and the sameness
+// of the two contexts are compared with the catalogue in a host built on the
+// standard's library. Here the catalogue's order meets the documented one.
+TEST(CataloguePage, EachRunSitsWhereItsDocumentedSizePutsIt) {
   const std::vector<std::string> children = pageChildren();
-  std::vector<std::string> defined;
-  for (ofxtest::ParamObject* p : valueParams()) defined.push_back(p->name);
   ASSERT_EQ(children.size(), 534u);
-  EXPECT_EQ(children, defined);
-
   // First and last of each run, at the positions its documented size gives
   // (30, 61, 188, 42, 31, 164, 18); the colour runs are rebuilt name by name
   // in the template tests.
@@ -113,28 +98,4 @@ TEST(CatalogueTexts, StoredLetterForLetter) {
   EXPECT_EQ(lines(hint("InputGamut"))[2 + 18],
             "Sony, S-Log3.Venice.Cine:  Scene-Referred,  Sony-Log3, Sony S-Gamut3.Venice.Cine Primaries, "
             "D65 White : x0.3127, y0.329");
-}
-
-TEST(CatalogueContexts, FilterAndGeneralDescribeIdentically) {
-  // Every property of every clip and parameter, numbers in full precision.
-  auto describe = [](const ofxtest::EffectObject& d) {
-    std::vector<std::string> out;
-    auto add = [&](const std::string& name, const ofxtest::PropertySet& p) {
-      std::string s = name;
-      for (const std::string& k : p.names()) {
-        s += "|" + k;
-        for (const std::string& v : p.getStrings(k)) s += "|" + v;
-        for (int v : p.getInts(k)) s += "|" + std::to_string(v);
-        char number[40];
-        for (double v : p.getDoubles(k)) s += (std::snprintf(number, sizeof number, "|%a", v), number);
-      }
-      out.push_back(s);
-    };
-    for (const auto& c : d.clips) add(c->name, c->props);
-    for (const auto& p : d.paramSet.params) add(p->name, p->props);
-    return out;
-  };
-  const auto filter = describe(describedIn(kOfxImageEffectContextFilter));
-  EXPECT_EQ(filter.size(), 2u + 535u);
-  EXPECT_EQ(filter, describe(describedIn(kOfxImageEffectContextGeneral)));
 }
