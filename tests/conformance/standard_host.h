@@ -25,12 +25,24 @@ struct Message {
   std::string type, id, text;
 };
 
-inline OfxStatus post(std::vector<Message>& to, const char* type, const char* id, const char* fmt, va_list args) {
-  char text[4096] = "";
-  if (fmt) std::vsnprintf(text, sizeof text, fmt, args);
-  to.push_back(Message{type ? type : "", id ? id : "", text});
-  return kOfxStatOK;
-}
+// A host or instance that keeps the messages posted to it, in order.
+template <class Base>
+class Posting : public Base {
+ public:
+  using Base::Base;
+  OfxStatus vmessage(const char* type, const char* id, const char* fmt, va_list args) override {
+    char text[4096] = "";
+    if (fmt) std::vsnprintf(text, sizeof text, fmt, args);
+    messages.push_back(Message{type ? type : "", id ? id : "", text});
+    return kOfxStatOK;
+  }
+  OfxStatus setPersistentMessage(const char* type, const char* id, const char* fmt, va_list args) override {
+    return vmessage(type, id, fmt, args);
+  }
+  OfxStatus clearPersistentMessage() override { return kOfxStatOK; }
+
+  std::vector<Message> messages;
+};
 
 // A frame the test owns: packed float rows, bottom row first.
 struct Frame {
@@ -42,7 +54,7 @@ struct Frame {
 
 class Instance;
 
-class Host : public ie::Host {
+class Host : public Posting<ie::Host> {
  public:
   // natron: the host adds Natron's host property (NatronOfxHostIsNatron = 1)
   // to its description, as Natron does.
@@ -73,15 +85,6 @@ class Host : public ie::Host {
   ie::Descriptor* makeDescriptor(const std::string& path, ie::ImageEffectPlugin* plugin) override {
     return new ie::Descriptor(path, plugin);
   }
-  OfxStatus vmessage(const char* type, const char* id, const char* fmt, va_list args) override {
-    return post(messages, type, id, fmt, args);
-  }
-  OfxStatus setPersistentMessage(const char* type, const char* id, const char* fmt, va_list args) override {
-    return post(messages, type, id, fmt, args);
-  }
-  OfxStatus clearPersistentMessage() override { return kOfxStatOK; }
-
-  std::vector<Message> messages;  // posted with no instance
 };
 
 // The plug-in cache over one folder of bundles (not recursed, and without
@@ -176,10 +179,10 @@ class Clip : public ie::ClipInstance {
 
 // An effect instance: parameters hold one value each (no animation), clips
 // hand out the frames the test gives them.
-class Instance : public ie::Instance {
+class Instance : public Posting<ie::Instance> {
  public:
   Instance(ie::ImageEffectPlugin* plugin, ie::Descriptor& desc, const std::string& context)
-      : ie::Instance(plugin, desc, context, true) {}
+      : Posting(plugin, desc, context, true) {}
 
   // The plug-in's instance, made by the library, after its create action.
   static std::unique_ptr<Instance> create(ie::ImageEffectPlugin& plugin, const std::string& context,
@@ -231,7 +234,6 @@ class Instance : public ie::Instance {
     return s == kOfxStatOK && failed(end) ? end : s;
   }
 
-  std::vector<Message> messages;
   std::vector<std::string> pluginWrites;  // names, in the order the plug-in set them
   int liveImages = 0;
 
@@ -257,13 +259,6 @@ class Instance : public ie::Instance {
   }
   OfxStatus editBegin(const std::string&) override { return kOfxStatOK; }
   OfxStatus editEnd() override { return kOfxStatOK; }
-  OfxStatus vmessage(const char* type, const char* id, const char* fmt, va_list args) override {
-    return post(messages, type, id, fmt, args);
-  }
-  OfxStatus setPersistentMessage(const char* type, const char* id, const char* fmt, va_list args) override {
-    return post(messages, type, id, fmt, args);
-  }
-  OfxStatus clearPersistentMessage() override { return kOfxStatOK; }
   void getProjectSize(double& x, double& y) const override { x = 1920, y = 1080; }
   void getProjectOffset(double& x, double& y) const override { x = 0, y = 0; }
   void getProjectExtent(double& x, double& y) const override { x = 1920, y = 1080; }

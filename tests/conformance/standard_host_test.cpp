@@ -40,6 +40,54 @@ struct Loaded {
   Bundles bundles;
 };
 
+// Every property of a set, values joined, as the library formats them.
+std::map<std::string, std::string> contents(const ofxh::Property::Set& set) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : set.getProperties()) {
+    std::string v;
+    for (int i = 0; i < entry.second->getDimension(); ++i) v += (i ? "|" : "") + entry.second->getStringValue(i);
+    out[entry.first] = v;
+  }
+  return out;
+}
+
+// A parameter as the catalogue states it: a descriptor of its type fresh
+// from the library (its defaults are the host's) with the catalogue's
+// settings on it.
+std::map<std::string, std::string> expectedDescriptor(const cat::ParamSpec& s, const std::string& type) {
+  ofxh::Param::Descriptor d(type, s.name);
+  d.addStandardParamProps(type);
+  ofxh::Property::Set& p = d.getProperties();
+  const cat::ParamAttributes& a = s.attributes;
+  if (s.label) p.setStringProperty(kOfxPropLabel, s.label);
+  std::string hint = s.hint ? s.hint : "";
+  for (int i = 0; i < a.optionCount; ++i) {
+    if (!hint.empty()) hint += i == 0 ? "\n\n" : "\n";
+    hint += std::string(a.options[i].label) + ": " + a.options[i].help;
+    p.setStringProperty(kOfxParamPropChoiceOption, a.options[i].label, i);
+  }
+  p.setStringProperty(kOfxParamPropHint, hint);
+  p.setIntProperty(kOfxParamPropEnabled, a.visible);
+  p.setIntProperty(kOfxParamPropSecret, !a.visible);
+  if (s.kind == cat::ParamKind::Double) {
+    p.setDoubleProperty(kOfxParamPropDefault, s.defaultValue);
+    for (const char* k : {kOfxParamPropMin, kOfxParamPropDisplayMin}) p.setDoubleProperty(k, s.low);
+    for (const char* k : {kOfxParamPropMax, kOfxParamPropDisplayMax}) p.setDoubleProperty(k, s.high);
+    if (a.digits) p.setIntProperty(kOfxParamPropDigits, a.digits);
+    if (a.increment != 0.0) p.setDoubleProperty(kOfxParamPropIncrement, a.increment);
+  } else if (s.kind != cat::ParamKind::PushButton) {
+    p.setIntProperty(kOfxParamPropDefault, int(s.defaultValue));
+  }
+  if (s.kind == cat::ParamKind::Int) {
+    for (const char* k : {kOfxParamPropMin, kOfxParamPropDisplayMin}) p.setIntProperty(k, int(s.low));
+    for (const char* k : {kOfxParamPropMax, kOfxParamPropDisplayMax}) p.setIntProperty(k, int(s.high));
+  }
+  if (a.animates != cat::Setting::HostDefault) p.setIntProperty(kOfxParamPropAnimates, a.animates == cat::Setting::On);
+  if (a.evaluateOnChange != cat::Setting::HostDefault)
+    p.setIntProperty(kOfxParamPropEvaluateOnChange, a.evaluateOnChange == cat::Setting::On);
+  return contents(p);
+}
+
 std::vector<std::string> strings(const ofxh::Property::Set& p, const char* name) {
   std::vector<std::string> out;
   for (int i = 0; i < p.getDimension(name); ++i) out.push_back(p.getStringProperty(name, i));
@@ -64,8 +112,9 @@ INSTANTIATE_TEST_SUITE_P(Bundles, StandardHost, ::testing::ValuesIn(bundles()),
                          });
 
 // Found, described and instantiated in both contexts; each context holds the
-// two clips and every parameter of the catalogue in its order, on one page
-// (their properties are the catalogue tests' part).
+// two clips, the page and every parameter of the catalogue in its order,
+// each with exactly the properties the catalogue and the library's defaults
+// give it.
 TEST_P(StandardHost, CacheFindsOneEffectThatDescribesAndInstantiatesInBothContexts) {
   cudasim::reset();  // one capable device for the test bundle
   Loaded loaded(GetParam(), true);
@@ -99,14 +148,29 @@ TEST_P(StandardHost, CacheFindsOneEffectThatDescribesAndInstantiatesInBothContex
     SCOPED_TRACE(context);
     ofxh::ImageEffect::Descriptor* desc = effect.getContext(context);
     ASSERT_NE(desc, nullptr);
-    std::vector<std::string> clips;
-    for (const auto* c : desc->getClipsByOrder()) clips.push_back(c->getName());
-    EXPECT_EQ(clips, (std::vector<std::string>{"Source", "Output"}));
+    const auto& clips = desc->getClipsByOrder();
+    ASSERT_EQ(clips.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+      ofxh::ImageEffect::ClipDescriptor expected(i == 0 ? "Source" : "Output");
+      ofxh::Property::Set& p = expected.getProps();
+      p.setStringProperty(kOfxImageEffectPropSupportedComponents, kOfxImageComponentRGBA, 0);
+      p.setStringProperty(kOfxImageEffectPropSupportedComponents, kOfxImageComponentRGB, 1);
+      p.setIntProperty(kOfxImageEffectPropSupportsTiles, 0);
+      EXPECT_EQ(contents(clips[i]->getProps()), contents(p)) << expected.getName();
+    }
     const auto& params = desc->getParamList();
     ASSERT_EQ(params.size(), std::size_t(cat::kParamCount) + 1);
     auto it = params.begin();
-    EXPECT_EQ((*it)->getType(), kOfxParamTypePage);
-    for (const cat::ParamSpec& spec : cat::kParamSpecs) ASSERT_EQ((*++it)->getName(), spec.name);
+    ofxh::Param::Descriptor page(kOfxParamTypePage, "Controls");
+    page.addStandardParamProps(kOfxParamTypePage);
+    for (int i = 0; i < cat::kParamCount; ++i)
+      page.getProperties().setStringProperty(kOfxParamPropPageChild, cat::kParamSpecs[i].name, i);
+    EXPECT_EQ(contents((*it)->getProperties()), contents(page.getProperties()));
+    for (const cat::ParamSpec& spec : cat::kParamSpecs) {
+      const ofxh::Param::Descriptor* p = *++it;
+      ASSERT_EQ(p->getName(), spec.name);
+      EXPECT_EQ(contents(p->getProperties()), expectedDescriptor(spec, p->getType())) << spec.name;
+    }
 
     OfxStatus status = kOfxStatFailed;
     auto inst = Instance::create(effect, context, &status);

@@ -145,20 +145,13 @@ OfxStatus Host::describeInContext(const std::string& context) {
 
 bool Host::loadAndDescribe(const std::string& bundlePath, std::string* error) {
   if (!loadBundle(bundlePath, error)) return false;
-  const struct {
-    const char* what;
-    OfxStatus status;
-  } steps[] = {
-      {"load", load()},
-      {"describe", describe()},
-      {"describe in filter context", describeInContext(kOfxImageEffectContextFilter)},
-      {"describe in general context", describeInContext(kOfxImageEffectContextGeneral)},
-  };
-  for (const auto& s : steps)
-    if (s.status != kOfxStatOK) {
-      if (error) *error = std::string(s.what) + " gave " + statusName(s.status);
+  for (const std::string step : {"load", "describe", kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral}) {
+    const OfxStatus s = step == "load" ? load() : step == "describe" ? describe() : describeInContext(step);
+    if (s != kOfxStatOK) {
+      if (error) *error = step + " gave " + statusName(s);
       return false;
     }
+  }
   return true;
 }
 

@@ -205,27 +205,15 @@ KALTHORNE_VARIADIC(paramSetValue, setValue, false, 0, h, )
 KALTHORNE_VARIADIC(paramSetValueAtTime, setValue, true, t, t, OfxTime t, )
 #undef KALTHORNE_VARIADIC
 
+// Derivatives, integrals, keys and copies: nothing the effect uses.
 OfxStatus paramGetDerivative(OfxParamHandle, OfxTime, ...) { return kOfxStatErrUnsupported; }
 OfxStatus paramGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) { return kOfxStatErrUnsupported; }
+OfxStatus paramGetNumKeys(OfxParamHandle, unsigned int*) { return kOfxStatErrUnsupported; }
 OfxStatus paramGetKeyTime(OfxParamHandle, unsigned int, OfxTime*) { return kOfxStatErrUnsupported; }
 OfxStatus paramGetKeyIndex(OfxParamHandle, OfxTime, int, int*) { return kOfxStatErrUnsupported; }
+OfxStatus paramDeleteKey(OfxParamHandle, OfxTime) { return kOfxStatErrUnsupported; }
+OfxStatus paramDeleteAllKeys(OfxParamHandle) { return kOfxStatErrUnsupported; }
 OfxStatus paramCopy(OfxParamHandle, OfxParamHandle, OfxTime, const OfxRangeD*) { return kOfxStatErrUnsupported; }
-
-OfxStatus paramGetNumKeys(OfxParamHandle h, unsigned int* n) {
-  ParamObject* p = paramFrom(h);
-  if (!p || !n) return kOfxStatErrBadHandle;
-  *n = unsigned(p->keys.size());
-  return kOfxStatOK;
-}
-OfxStatus deleteKeys(OfxParamHandle h, const double* time) {  // all keys without a time
-  ParamObject* p = paramFrom(h);
-  if (!p || !p->instance) return kOfxStatErrBadHandle;
-  if (!mayWrite(*p->instance, "paramDeleteKey(" + p->name + ")")) return kOfxStatErrUnsupported;
-  if (!time) return p->keys.clear(), kOfxStatOK;
-  return p->keys.erase(*time) ? kOfxStatOK : kOfxStatErrBadIndex;
-}
-OfxStatus paramDeleteKey(OfxParamHandle h, OfxTime time) { return deleteKeys(h, &time); }
-OfxStatus paramDeleteAllKeys(OfxParamHandle h) { return deleteKeys(h, nullptr); }
 
 OfxStatus editBlock(OfxParamSetHandle h, Event::Kind kind, const char* name) {
   ParamSetObject* ps = paramSetFrom(h);
