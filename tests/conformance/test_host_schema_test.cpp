@@ -47,12 +47,9 @@ struct Standard {
   std::vector<std::string> set(const std::string& name) const {
     std::vector<std::string> out;
     for (const std::string& item : sets.count(name) ? sets.at(name) : setParts.at(name)) {
-      const std::string ref = "_REF";
-      if (item.size() > ref.size() && item.compare(item.size() - ref.size(), ref.size(), ref) == 0) {
-        for (const std::string& part : set(item.substr(0, item.size() - ref.size()))) out.push_back(part);
-      } else {
-        out.push_back(item);
-      }
+      const bool ref = item.size() > 4 && item.compare(item.size() - 4, 4, "_REF") == 0;
+      for (const std::string& part : ref ? set(item.substr(0, item.size() - 4)) : std::vector<std::string>{item})
+        out.push_back(part);
     }
     return out;
   }
@@ -130,7 +127,6 @@ TEST(TestHostSchema, EveryObjectHasTheStandardsPropertiesAndNoOthers) {
   const Standard standard(KALTHORNE_OPENFX_INCLUDE_DIR);
   ASSERT_GT(standard.definitions.size(), 100u) << "the standard's property definitions were not found";
   const std::set<std::string> declared = declaredStrings();
-  const std::vector<std::string> parameter = {"ParamsCommon", "ParamsAllButGroupPage"};
   const std::vector<Case> cases = {
       // The host listing leaves out the pixel depths that the property's own
       // definition gives hosts.
@@ -149,7 +145,7 @@ TEST(TestHostSchema, EveryObjectHasTheStandardsPropertiesAndNoOthers) {
       {ObjectKind::ParamDescriptor, kOfxParamTypeInteger,
        {"ParamsCommon", "ParamsAllButGroupPage", "ParamsValue", "ParamsNumeric"}, {}},
       {ObjectKind::ParamDescriptor, kOfxParamTypeBoolean, {"ParamsCommon", "ParamsAllButGroupPage", "ParamsValue"}, {}},
-      {ObjectKind::ParamDescriptor, kOfxParamTypePushButton, parameter, {}},
+      {ObjectKind::ParamDescriptor, kOfxParamTypePushButton, {"ParamsCommon", "ParamsAllButGroupPage"}, {}},
   };
   for (const Case& c : cases) {
     const std::string where = c.standardSets.front() + (c.paramType.empty() ? "" : " " + c.paramType);

@@ -1,15 +1,9 @@
 // Runs a test body in a newly started copy of the test executable, so that
 // the bundle's static state (such as the "host is Natron" flag, which never
-// turns back) is that of a host that has just loaded it, whatever earlier
-// tests of this process did.
-//
-//   TEST(Natron, FlagStaysFalseWithoutProperty) {
-//     EXPECT_TRUE(ofxtest::runInFreshProcess([] { ...gtest expectations... }));
-//   }
-//
+// turns back) is that of a host that has just loaded it:
+//   EXPECT_TRUE(ofxtest::runInFreshProcess([] { ...gtest expectations... }));
 // The child re-runs only the current test, with OFXTEST_FRESH_CHILD set, and
-// there runs the body directly; its failures print as usual and make this
-// return false in the parent.
+// there runs the body directly; its failures make this return false.
 #pragma once
 
 #include <gtest/gtest.h>
