@@ -1,43 +1,35 @@
 #include "film_test_support.h"
 
-#include <random>
+#include <algorithm>
+#include <cmath>
 
+#include "fake_params.h"
+#include "params/param_catalogue.h"
 #include "pipeline/film_brew_print_cuda.h"
+#include "plugin/render_option_rules.h"
+#include "plugin/render_options_fill.h"
 #include "tests/pipeline/device_buffer.h"
 
 namespace filmtest {
 
-TextureOptionsStruct plain_negative_record(int width, int height) {
-  TextureOptionsStruct o{};
-  o.inputGamut = 11;
-  o.frameWidth = width;
-  o.frameHeight = height;
-  o.channelCount = 4;
-  o.cameraStock = 2;
-  o.negCastIndex = 6504;
-  o.brewDminRedScaled = o.brewDminGreenScaled = o.brewDminBlueScaled = 0.584f * 0.125f;
-  o.brewDmaxRedScaled = o.brewDmaxGreenScaled = o.brewDmaxBlueScaled = 0.838f * 2.0f;
-  o.negBlendComplement = 1.0f;
-  o.silverRedScaled = o.silverGreenScaled = o.silverBlueScaled = 1.0f;
-  o.pullPushScaled = (0.5f + 0.3f) * 125.0f;
-  o.developScaled = 0.9f * 1.111111111f;
-  o.agitate = 3;
-  o.replenishScaled = 0.2f;
-  o.spectrumBand = 0.5f;
-  o.diffuseMidHiScaled = 1.0f;
-  o.negGreyMid = 0.4f;
-  o.pixelCountFactor = (float)width * 0.00041666668f * (float)height;
-  o.printGreyMid = 0.4f;
-  o.printOff = 1;
-  o.printProfile = 0;
-  o.printCastIndex = 6504;
-  o.printSaturation = 1.0f;
-  o.printerBlackPointRedScaled = o.printerBlackPointGreenScaled = o.printerBlackPointBlueScaled = 0.141f * 0.125f;
-  o.printerLightRedScaled = o.printerLightGreenScaled = o.printerLightBlueScaled = 0.909f * 2.0f;
-  o.printBlendComplement = 1.0f;
-  o.printFilmicPivotRGain = 1.0f / (0.72f - 0.01f);
-  o.printFilmicSlopeRScaled = 2.0f;
-  o.displayScale = 100.0f;
+TextureOptionsStruct random_record(std::mt19937& rng, int width, int height, int channels,
+                                   const frame_roads::Values& fixed) {
+  using kalthorne::params::ParamKind;
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  FakeParams p;
+  for (const auto& param : kalthorne::params::kParamSpecs) {
+    const double t = u(rng), f = t < 0.0625 ? 0.0 : (t < 0.125 ? 1.0 : u(rng));
+    const double n = param.attributes.optionCount, v = param.low + f * (param.high - param.low);
+    if (param.kind == ParamKind::Double) p.set(param.name, v);
+    if (param.kind == ParamKind::Int) p.set(param.name, std::floor(v + 0.5));
+    if (param.kind == ParamKind::Boolean) p.set(param.name, f < 0.5 ? 0.0 : 1.0);
+    if (param.kind == ParamKind::Choice) p.set(param.name, std::min(std::floor(f * n), n - 1));
+  }
+  for (const auto& v : fixed) p.set(v.first, v.second);
+  while (p.value("PrintDisplayBypass") == 0 && kalthorne::isGammaBasedInput((int)p.value("InputGamut")))
+    p.set("InputGamut", (int)(rng() % kalthorne::kInputGamutOptions));
+  TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
+  kalthorne::fillRenderOptions(p.h, p, width, height, channels, o);
   return o;
 }
 

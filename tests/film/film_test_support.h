@@ -1,17 +1,20 @@
 // Helpers for running the film stage on the CPU build.
 #pragma once
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "cudasim/cudasim_control.h"
-#include "pipeline/texture_options.h"
+#include "frame_roads.h"
 
 namespace filmtest {
 
-// A camera-negative record with the print stage off and every grading
-// control neutral; tests switch on what they look at.
-TextureOptionsStruct plain_negative_record(int width, int height);
+// A record the render path fills from random values inside every
+// parameter's catalogue range (one in eight exactly on an end), `fixed` set
+// on top; with the print stage on, the input is one the print accepts.
+TextureOptionsStruct random_record(std::mt19937& rng, int width, int height, int channels,
+                                   const frame_roads::Values& fixed = {});
 
 struct StageResult {
   bool ran = false;

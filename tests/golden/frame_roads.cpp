@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <stdexcept>
-#include <utility>
 
 #include "fake_params.h"
 #include "looks/camera_presets.h"
@@ -12,8 +11,6 @@
 namespace frame_roads {
 
 namespace {
-
-using Values = std::vector<std::pair<const char*, double>>;
 
 struct Road {
   const char* name;
@@ -110,24 +107,26 @@ std::vector<std::string> road_names() {
 }
 
 TextureOptionsStruct road_record(const std::string& name, int width, int height, int channels) {
-  for (const Road& road : roads()) {
-    if (name != road.name) continue;
-    FakeParams p;
-    const int stock = int(value_of(road.values, "CameraStock", 0));
-    const int profile = int(value_of(road.values, "PrintProfile", p.value("PrintProfile")));
-    p.set("CameraStock", stock);
-    p.set("PrintProfile", profile);
-    const kalthorne::looks::CameraSelectors selectors{int(p.value("ColorCorrection")), int(p.value("ColorRefine")),
-                                                      int(p.value("ToneCurves"))};
-    apply_writes(p, kalthorne::looks::cameraPresetWrites(stock, profile, selectors));
-    apply_writes(p, kalthorne::looks::printPresetWrites(profile));
-    for (const auto& v : road.values) p.set(v.first, v.second);
-    TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
-    if (kalthorne::fillRenderOptions(p.h, p, width, height, channels, o) != kalthorne::RenderPlan::Process)
-      throw std::invalid_argument("road " + name + " passes the frame through");
-    return o;
-  }
+  for (const Road& road : roads())
+    if (name == road.name) return record(road.values, width, height, channels);
   throw std::invalid_argument("no road " + name);
+}
+
+TextureOptionsStruct record(const Values& values, int width, int height, int channels) {
+  FakeParams p;
+  const int stock = int(value_of(values, "CameraStock", 0));
+  const int profile = int(value_of(values, "PrintProfile", p.value("PrintProfile")));
+  p.set("CameraStock", stock);
+  p.set("PrintProfile", profile);
+  const kalthorne::looks::CameraSelectors selectors{int(p.value("ColorCorrection")), int(p.value("ColorRefine")),
+                                                    int(p.value("ToneCurves"))};
+  apply_writes(p, kalthorne::looks::cameraPresetWrites(stock, profile, selectors));
+  apply_writes(p, kalthorne::looks::printPresetWrites(profile));
+  for (const auto& v : values) p.set(v.first, v.second);
+  TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
+  if (kalthorne::fillRenderOptions(p.h, p, width, height, channels, o) != kalthorne::RenderPlan::Process)
+    throw std::invalid_argument("these values pass the frame through");
+  return o;
 }
 
 std::vector<float> source_frame(int width, int height, int channels) {

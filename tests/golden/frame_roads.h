@@ -6,11 +6,15 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pipeline/texture_options.h"
 
 namespace frame_roads {
+
+// Parameter values by name, set in order.
+using Values = std::vector<std::pair<const char*, double>>;
 
 // Every road's name, in table order.
 std::vector<std::string> road_names();
@@ -18,6 +22,11 @@ std::vector<std::string> road_names();
 // The record of road `name` for a frame of width x height pixels of
 // `channels` floats. Throws std::invalid_argument for an unknown name.
 TextureOptionsStruct road_record(const std::string& name, int width, int height, int channels);
+
+// The record the render path fills from `values` on top of the catalogue
+// defaults and the presets of the camera and print stocks they name. Throws
+// std::invalid_argument if the render would pass the frame through.
+TextureOptionsStruct record(const Values& values, int width, int height, int channels);
 
 // The source frame every road renders: a fixed pattern of smooth gradients
 // with dark, mid, bright, HDR, zero, one and slightly negative values and a

@@ -123,14 +123,6 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_EQ(waits, 1);        // the cudaFree
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
 
-  cudaMemPool_t pool = nullptr;
-  uint64_t keep = UINT64_MAX, kept = 0;
-  ASSERT_EQ(cudaDeviceGetDefaultMemPool(&pool, 0), cudaSuccess);
-  EXPECT_EQ(cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &keep), cudaSuccess);
-  EXPECT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept), cudaSuccess);
-  EXPECT_EQ(kept, keep);
-  EXPECT_EQ(cudaDeviceGetDefaultMemPool(&pool, 1), cudaErrorInvalidDevice);
-
   // A pool of one's own: refused where the device has none, checked when
   // allocated from, kept through reset() like a library's handle.
   cudaMemPoolProps props{};

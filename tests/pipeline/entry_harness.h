@@ -1,6 +1,8 @@
 // Runs whole frames through the pipeline entry and checks what must hold on
 // every road: nothing written past the output, the source untouched, every
-// allocation freed once, every kernel pointer inside a device allocation.
+// allocation freed once, every kernel pointer inside a device allocation, no
+// output sample that no kernel wrote, alpha carried, and the whole frame on
+// one stream of its own with nothing that synchronises the device.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -62,14 +64,21 @@ inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float
   EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers + s.bad_streams, 0u);
   for (const auto& v : cudasim::violations()) ADD_FAILURE() << v;
   dst.resize(n);
+  if (r.ok) {
+    for (size_t i = 0; i < n; ++i) {
+      const bool alpha = o.channelCount == 4 && i % 4 == 3;
+      if (cudasim::is_nan_sentinel(dst[i]) || (alpha && dst[i] != src[i])) {
+        ADD_FAILURE() << (alpha ? "alpha not carried" : "never written") << " at element " << i;
+        break;
+      }
+    }
+    const auto trace = cudasim::launch_trace();
+    for (const auto& l : trace)
+      EXPECT_TRUE(l.ran && l.stream != nullptr && l.stream == trace.front().stream) << l.kernel << " off the stream";
+    int sync_allocs = 0;
+    for (const auto& c : cudasim::call_log()) sync_allocs += c.sync_allocs;
+    EXPECT_EQ(sync_allocs, 0) << "an allocation or free synchronised the device";
+  }
   r.out = dst;
   return r;
-}
-
-// Output holds no unwritten device memory and RGBA frames keep their alpha.
-inline void expect_written_with_alpha(const FrameRun& r, const std::vector<float>& src, int channels, unsigned mask) {
-  for (size_t i = 0; i < r.out.size(); ++i) {
-    ASSERT_FALSE(cudasim::is_nan_sentinel(r.out[i])) << "mask " << mask << " element " << i;
-    if (channels == 4 && i % 4 == 3) { ASSERT_EQ(r.out[i], src[i]) << "alpha, mask " << mask; }
-  }
 }

@@ -18,9 +18,6 @@ namespace {
 TEST(Compression, FixedPointsOfTheCurve) {
   const LabGamut g = GamutRec709::get();
   EXPECT_EQ(compress_rgb(g, Rgb3{0.1f, 0.1f, 0.1f}).r, 0.1f);
-  const Rgb3 white = compress_rgb(g, Rgb3{1, 1, 1});
-  EXPECT_NEAR(white.r, 0.1835167 * std::log(1.0 + 284.3578) - 0.5457689, 1e-5f);
-  EXPECT_EQ(white.g, white.r);
   // The curve meets the identity at mid grey with slope 1.
   EXPECT_NEAR(compress_factor(0.18f + 1e-4f), 1.0f, 1e-4f);
   // Non-positive and NaN luminance go to black both ways (AP0 blue weight is negative).

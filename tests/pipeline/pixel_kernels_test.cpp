@@ -1,15 +1,11 @@
-// Exposure, highlight/shadow and format kernels: the clamps and the neutral
-// settings that the rest of the pipeline relies on.
+// Exposure and highlight/shadow values: the clamps and the neutral settings
+// that the rest of the pipeline relies on.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "cudasim/cudasim_control.h"
-#include "device_buffer.h"
-#include "pipeline/launch_shapes.h"
 #include "pipeline/pixel_kernels.cuh"
-#include "pipeline/pixel_kernels.h"
 
 namespace {
 
@@ -26,24 +22,6 @@ TEST(Exposure, ClampsToTheWorkingRangeAndSendsNaNToZero) {
   EXPECT_EQ(exposure_log_value(0.1f, -0.2f), 0.0f);
   EXPECT_FLOAT_EQ(exposure_log_value(0.5f, 0.25f), 0.75f);
   EXPECT_EQ(exposure_log_value(kNaN, 0.2f), 0.0f);
-}
-
-TEST(Exposure, InPlaceKernelsKeepAlphaAndInOutTwinsCopyIt) {
-  cudasim::reset();
-  const int W = 33, H = 2;  // overhangs one 32 x 32 block
-  std::vector<float> host(W * H * 4);
-  for (size_t i = 0; i < host.size(); ++i) host[i] = (i % 4 == 3) ? 0.75f : (i % 7 == 0 ? kNaN : 0.01f * float(i % 50));
-  DeviceFloats img(host), out(host.size());
-  CUDA_LAUNCH(exposure_linear_gamma, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img.get(), W, H,
-              3.0f, 4);
-  CUDA_LAUNCH(exposure_log_in_out, launch_shape::pixel_grid(W, H), launch_shape::pixel_block(), img.get(),
-              out.get(), W, H, 0.5f, 4);
-  const auto a = img.download(), b = out.download();
-  for (size_t i = 0; i < host.size(); ++i) {
-    const float exposed = i % 4 == 3 ? 0.75f : exposure_linear_value(host[i], 3.0f);
-    ASSERT_EQ(a[i], exposed) << i;
-    ASSERT_EQ(b[i], i % 4 == 3 ? 0.75f : exposure_log_value(exposed, 0.5f)) << i;
-  }
 }
 
 TEST(HighlightsShadows, NeutralSettingsAreAnIdentity) {
@@ -68,20 +46,6 @@ TEST(HighlightsShadows, RollOffsJoinSmoothlyAndStayInsideTheirLimits) {
   const float shadowCeiling = 1.5f, shadowRecover = -1.5f;
   for (float v = 1.0f; v > -1000.0f; v = v - std::fabs(v) * 0.5f - 0.01f)
     EXPECT_GT(highlights_shadows_value(v, 1.0f, 1.0f, shadowCeiling, shadowRecover), 0.0f) << v;
-}
-
-TEST(FormatKernels, WidenWithZeroAlphaAndNarrowBackExactly) {
-  cudasim::reset();
-  const int W = 5, H = 3;
-  std::vector<float> rgb(W * H * 3);
-  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = float(i) * 0.37f - 2.0f;
-  DeviceFloats in(rgb), wide(W * H * 4), back(W * H * 3);
-  const dim3 grid = launch_shape::pixel_grid(W, H), block = launch_shape::pixel_block();
-  CUDA_LAUNCH(RGB_RGBA_Kernel, grid, block, in.get(), wide.get(), W, H);
-  CUDA_LAUNCH(RGBA_RGB_Kernel, grid, block, wide.get(), back.get(), W, H);
-  const auto w = wide.download();
-  for (int i = 0; i < W * H; ++i) EXPECT_EQ(w[4 * i + 3], 0.0f);
-  EXPECT_EQ(back.download(), rgb);
 }
 
 }  // namespace
