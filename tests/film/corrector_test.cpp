@@ -42,16 +42,15 @@ TEST(FilmCorrector, ChromaAndVibranceWorkedPixels) {
 // Settings that ask for no change leave any pixel as it was, with every
 // family, custom band, zone and refine quality switched on.
 TEST(FilmCorrector, NeutralSettingsLeaveTheImage) {
+  // Saturation gains 1; hue and chroma at their mid strength turn and scale
+  // by zero values and a custom gain of 1; vibrance all 0.
   ColorGroupOptions g[4]{};
   for (int k = 0; k < 4; ++k) {
     ColorGroupOptions& x = g[k];
     x.groupOn = x.customOn = x.zoneMode = x.zoneBoth = 1;
     x.customWidthSpan = 0.5f;
     x.zoneLowScaled = x.zoneHighScaled = x.zoneLowRangeGain = x.zoneHighRangeGain = 1.0f;
-    // Saturation gains 1; hue and chroma at their mid strength turn and
-    // scale by zero values and a custom gain of 1; vibrance all 0.
-    const float value = k == 0 ? 1.0f : 0.0f;
-    x.redScaled = x.magentaScaled = x.blueScaled = x.cyanScaled = x.greenScaled = x.yellowScaled = value;
+    x.redScaled = x.magentaScaled = x.blueScaled = x.cyanScaled = x.greenScaled = x.yellowScaled = k == 0;
     x.strengthScaled = k == 0 ? 1.0f : (k == 3 ? 0.0f : 0.5f);
     x.customStrengthTerm = (k == 0 || k == 2) ? 1.0f : 0.0f;
   }
@@ -73,57 +72,40 @@ TEST(FilmCorrector, NeutralSettingsLeaveTheImage) {
   }
 }
 
-// Zone fields act only for a family in force, and in the Hue, Chroma and
-// Vibrance families only with zoneBoth.
-TEST(FilmCorrector, ZonesNeedAFamilyInForceAndZoneBoth) {
-  ColorGroupOptions g{};
-  g.zoneMode = g.zoneBoth = 1;
-  g.zoneLowScaled = 0.2f, g.zoneHighScaled = 1.8f;
-  g.zoneLowRangeGain = g.zoneHighRangeGain = 1.0f;
-  ColorGroupOptions off[4] = {g, g, g, g};
-  ColorGroupOptions hue[4]{};
-  hue[1] = g;
-  hue[1].groupOn = 1;  // zero values: the turn itself changes nothing
-  hue[1].strengthScaled = 0.5f;
-  hue[1].zoneBoth = 0;
-  for (const ColorGroupOptions* groups : {off, hue}) {
-    float p[3] = {0.6f, 0.3f, 0.1f};
-    run_corrector(p, groups, false, nullptr, 0);
-    expect_rgb(p, 0.6f, 0.3f, 0.1f, 1e-6f);
-  }
-}
-
-// Zones pull a family's result towards its mean. In the Vibrance family a
-// channel at 0 takes none of the high band (so a pull towards grey cannot
-// lift it), while the low band, and the high band of the other families,
-// lift it.
-TEST(FilmCorrector, VibranceHighZoneSparesChannelsAtZero) {
-  ColorGroupOptions z{};
-  z.groupOn = z.zoneMode = z.zoneBoth = 1;  // values and strength 0: the family itself changes nothing
-  z.zoneLowRangeGain = z.zoneHighRangeGain = 1.0f;
-  const struct { float low, high; bool vibrance, lifted; } cases[] = {
-      {1.0f, 0.2f, true, false}, {1.0f, 0.2f, false, true}, {0.5f, 1.0f, true, true}};
+// Zones pull a family's result towards its mean, but only for a family in
+// force and, in the Hue, Chroma and Vibrance families, only with zoneBoth. In
+// the Vibrance family a channel at 0 takes none of the high band (so a pull
+// towards grey cannot lift it), while the low band, and the high band of the
+// other families, lift it. The families' own values and strengths change
+// nothing here.
+TEST(FilmCorrector, ZoneRules) {
+  enum Outcome { kUnchanged, kBlueStaysZero, kBlueLifted };
+  const struct {
+    const char* what;
+    int family;
+    bool on, both;
+    float low, high;
+    Outcome outcome;
+  } cases[] = {{"no family in force", 1, false, true, 0.2f, 1.8f, kUnchanged},
+               {"hue without zoneBoth", 1, true, false, 0.2f, 1.8f, kUnchanged},
+               {"hue, high band", 1, true, true, 1.0f, 0.2f, kBlueLifted},
+               {"vibrance, high band", 3, true, true, 1.0f, 0.2f, kBlueStaysZero},
+               {"vibrance, low band", 3, true, true, 0.5f, 1.0f, kBlueLifted}};
   for (const auto& c : cases) {
-    z.zoneLowScaled = c.low;
-    z.zoneHighScaled = c.high;
     ColorGroupOptions g[4]{};
-    g[c.vibrance ? 3 : 1] = z;
-    if (!c.vibrance) g[1].strengthScaled = 0.5f;
+    ColorGroupOptions& z = g[c.family];
+    z.groupOn = c.on;
+    z.strengthScaled = c.family == 1 ? 0.5f : 0.0f;  // the hue family's mid strength turns nothing
+    z.zoneMode = 1;
+    z.zoneBoth = c.both;
+    z.zoneLowScaled = c.low, z.zoneHighScaled = c.high;
+    z.zoneLowRangeGain = z.zoneHighRangeGain = 1.0f;
     float p[3] = {0.6f, 0.3f, 0.0f};
     run_corrector(p, g, false, nullptr, 0);
-    if (c.lifted) EXPECT_GT(p[2], 0.01f) << c.low << " " << c.high;
-    else EXPECT_EQ(p[2], 0.0f);
+    if (c.outcome == kUnchanged) expect_rgb(p, 0.6f, 0.3f, 0.0f, 1e-6f);
+    if (c.outcome == kBlueStaysZero) { EXPECT_EQ(p[2], 0.0f) << c.what; }
+    if (c.outcome == kBlueLifted) { EXPECT_GT(p[2], 0.01f) << c.what; }
   }
-}
-
-// Custom band centres: the band sits where fmod(h + centre, 6) is 2.
-TEST(FilmCorrector, CustomCentreTwoIsRedAndZeroIsGreen) {
-  EXPECT_EQ(film::hue_band(0.0f, 2.0f, 0.5f), 1.0f);
-  EXPECT_EQ(film::hue_band(2.0f, 0.0f, 0.5f), 1.0f);
-  EXPECT_EQ(film::hue_band(2.0f, 2.0f, 0.5f), 0.0f);
-  // Hexcone hues of the six sector centres.
-  const float sectors[6][3] = {{1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}, {1, 0, 1}};
-  for (int s = 0; s < 6; ++s) EXPECT_FLOAT_EQ(hexcone_hue(sectors[s]), (float)s);
 }
 
 // A band of width 0 is reachable (Hue family breadth has no floor): it must

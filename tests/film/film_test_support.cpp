@@ -5,10 +5,8 @@
 
 #include "fake_params.h"
 #include "params/param_catalogue.h"
-#include "pipeline/film_brew_print_cuda.h"
 #include "plugin/render_option_rules.h"
 #include "plugin/render_options_fill.h"
-#include "tests/pipeline/device_buffer.h"
 
 namespace filmtest {
 
@@ -31,32 +29,6 @@ TextureOptionsStruct random_record(std::mt19937& rng, int width, int height, int
   TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
   kalthorne::fillRenderOptions(p.h, p, width, height, channels, o);
   return o;
-}
-
-StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba) {
-  DeviceFloats a(rgba), b(std::vector<float>(rgba.size(), -7.0f));
-  StageResult r;
-  {
-    const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
-    r.ran = film_brew_print_cuda(a.get(), b.get(), o, render.work());
-  }
-  r.a = a.download();
-  r.b = b.download();
-  return r;
-}
-
-std::vector<float> random_frame(int width, int height, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> u(0.0f, 1.0f);
-  std::vector<float> f((size_t)width * height * 4);
-  for (float& v : f) v = u(rng);
-  return f;
-}
-
-int count_launches(const std::string& kernel) {
-  int n = 0;
-  for (const cudasim::Launch& l : cudasim::launch_trace()) n += l.kernel == kernel;
-  return n;
 }
 
 }  // namespace filmtest
