@@ -10,9 +10,10 @@
 #include <stdexcept>
 
 #include "cudasim/cudasim_control.h"
-#include "film_test_support.h"
+#include "frame_roads.h"
 #include "pipeline/film_brew_print_cuda.h"
 #include "tests/pipeline/device_buffer.h"
+#include "tests/pipeline/entry_harness.h"
 
 namespace {
 
@@ -48,15 +49,6 @@ StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& r
   return r;
 }
 
-// Random values in [0, 1], alpha included.
-std::vector<float> random_frame(int width, int height, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> u(0.0f, 1.0f);
-  std::vector<float> f((size_t)width * height * 4);
-  for (float& v : f) v = u(rng);
-  return f;
-}
-
 int count_launches(const std::string& kernel) {
   int n = 0;
   for (const cudasim::Launch& l : cudasim::launch_trace()) n += l.kernel == kernel;
@@ -84,7 +76,7 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
         40, 33, {{"Agitate", agitate}, {"DiffuseLoMid", d.loMid ? 0.4 : 1.0}, {"DiffuseMidHi", d.midHi ? 0.3 : 1.0}});
     cudasim::clear_launch_trace();
     cudasim::clear_call_log();
-    EXPECT_TRUE(run_stage(o, random_frame(40, 33, agitate)).ran);
+    EXPECT_TRUE(run_stage(o, test_frame(40, 33, 4, agitate)).ran);
     std::vector<int> mixed;
     int steps = 0;
     for (const cudasim::Launch& l : cudasim::launch_trace()) {
@@ -111,7 +103,7 @@ TEST_F(FilmStage, ExchangeGridForSmallAndLargeFrames) {
   const struct { int W, H; unsigned blocks; } cases[] = {{7, 5, 1u}, {64, 17, 2u}, {64, 32, 2u}};
   for (const auto& c : cases) {
     cudasim::clear_launch_trace();
-    run_stage(negative(c.W, c.H), random_frame(c.W, c.H, 2));
+    run_stage(negative(c.W, c.H), test_frame(c.W, c.H, 4, 2));
     for (const auto& l : cudasim::launch_trace())
       if (l.kernel == "developer_to_layer") { EXPECT_EQ(l.grid.x * l.block.x, 1024u * c.blocks) << c.W; }
   }
@@ -129,10 +121,11 @@ TEST_F(FilmStage, EmptyFrameRunsNothing) {
 // frames, for every allocation of the negative and print stages, then the
 // print stage's own on the print-only road.
 TEST_F(FilmStage, AllocationFailureFreesEverything) {
-  const std::vector<float> in = random_frame(5, 5, 8);
+  const std::vector<float> in = test_frame(5, 5, 4, 8);
   for (int nth = 1; nth <= 8; ++nth) {
     const TextureOptionsStruct o = negative(
-        5, 5, {{"CameraStock", nth == 8 ? 0 : 2}, {"DiffuseMidHi", 0.3}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}});
+        5, 5,
+        {{"CameraStock", nth == 8 ? 0 : 2}, {"DiffuseMidHi", 0.3}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}});
     cudasim::fail_call("cudaMallocFromPoolAsync", nth == 8 ? 1 : nth, cudaErrorMemoryAllocation);
     const StageResult r = run_stage(o, in);
     cudasim::clear_failures();
@@ -148,7 +141,7 @@ TEST_F(FilmStage, AllocationFailureFreesEverything) {
 
 // Frames with NaN, infinities, negatives and values past 1 among random ones.
 std::vector<float> awkward_frame(int W, int H, unsigned seed) {
-  std::vector<float> f = random_frame(W, H, seed);
+  std::vector<float> f = test_frame(W, H, 4, seed);
   const float specials[] = {NAN, INFINITY, -INFINITY, -0.5f, 3.0f, 0.0f, 1.0f};
   for (size_t i = 0; i < f.size(); i += 5) f[i] = specials[(i / 5) % 7];
   return f;
@@ -169,7 +162,7 @@ TEST_F(FilmStage, RandomRecordsOnEveryRoadGiveFiniteOutput) {
             SCOPED_TRACE(::testing::Message() << "stock " << stock << " print " << printOn << " profile " << profile
                                               << " bleach " << negBleach << "/" << printBleach << " channels "
                                               << channels);
-            const TextureOptionsStruct o = filmtest::random_record(
+            const TextureOptionsStruct o = frame_roads::random_record(
                 rng, W, H, channels,
                 {{"CameraStock", stock}, {"PrintDisplayBypass", printOn ? 0 : 1}, {"PrintProfile", profile},
                  {"BrewBleachBypass", negBleach}, {"PrintBleachBypass", printBleach}});

@@ -62,12 +62,9 @@ TEST_F(Cudasim, RegistryCatchesLeaksDoubleFreesOverrunsAndStrayPointers) {
   EXPECT_EQ(cudaFree(d), cudaSuccess);
   EXPECT_EQ(cudaFree(d), cudaErrorInvalidValue);
   EXPECT_EQ(cudaFree(host), cudaErrorInvalidValue);
-  const auto s = cudasim::allocation_stats();
-  EXPECT_EQ(s.live, 0u);
-  EXPECT_EQ(s.frees, 1u);
-  EXPECT_EQ(s.double_frees, 1u);
-  EXPECT_EQ(s.invalid_frees, 1u);
-  EXPECT_EQ(s.guard_overruns, 1u);
+  const auto s = cudasim::allocation_stats();  // live, frees, double frees, invalid frees, overruns:
+  EXPECT_EQ(std::vector<size_t>({s.live, s.frees, s.double_frees, s.invalid_frees, s.guard_overruns}),
+            std::vector<size_t>({0, 1, 1, 1, 1}));
 }
 
 // Several renders may run at once: each host thread has its own current device.
@@ -161,7 +158,6 @@ TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
   EXPECT_EQ(sum(thrust_compat::policy()), sequential);
   EXPECT_EQ(sum(thrust_compat::policy(temporaries, s)), sequential);
   const auto log = cudasim::call_log();
-  EXPECT_EQ(log[0].function, "thrust::reduce");
   EXPECT_EQ(log[0].sync_allocs + log[0].host_waits, 4);
   std::vector<std::string> names;
   for (const auto& c : log) names.push_back(c.function);

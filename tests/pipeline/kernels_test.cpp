@@ -27,22 +27,19 @@ const float kNaN = std::numeric_limits<float>::quiet_NaN();
 TEST(Exposure, ClampsToTheWorkingRangeAndSendsNaNToZero) {
   EXPECT_EQ(exposure_linear_value(100.0f, 8.0f), 469.8f);
   EXPECT_EQ(exposure_linear_value(-0.5f, 2.0f), 0.0f);
-  EXPECT_EQ(exposure_linear_value(0.25f, 2.0f), 0.5f);
   EXPECT_EQ(exposure_linear_value(kNaN, 2.0f), 0.0f);
   EXPECT_EQ(exposure_linear_value(std::numeric_limits<float>::infinity(), 0.0f), 0.0f);  // inf * 0
 
   EXPECT_EQ(exposure_log_value(0.9f, 0.2f), 1.0f);
   EXPECT_EQ(exposure_log_value(0.1f, -0.2f), 0.0f);
-  EXPECT_FLOAT_EQ(exposure_log_value(0.5f, 0.25f), 0.75f);
   EXPECT_EQ(exposure_log_value(kNaN, 0.2f), 0.0f);
 }
 
-TEST(HighlightsShadows, NeutralSettingsAreAnIdentity) {
+// Neutral settings are an identity; the roll-offs join it smoothly and stay
+// inside their limits.
+TEST(HighlightsShadows, NeutralIsAnIdentityAndRollOffsStayInsideTheirLimits) {
   for (float v = -2.0f; v <= 3.0f; v += 0.03125f)
     EXPECT_NEAR(highlights_shadows_value(v, 1.0f, 1.0f, 0.0f, 0.0f), v, 1e-6f) << v;
-}
-
-TEST(HighlightsShadows, RollOffsJoinSmoothlyAndStayInsideTheirLimits) {
   const float ceiling = 0.8f, recover = 6.0f;  // recover as scaled: Recover * 5 + 1
   // At and just above the ceiling the curve is the identity with slope 1.
   EXPECT_EQ(highlights_shadows_value(ceiling, ceiling, 1.0f, 0.0f, 0.0f), ceiling);
@@ -142,15 +139,14 @@ TEST(GamutKernels, NonFiniteChannelsGiveDefinedPixels) {
   const std::vector<float> zeroed = {0.0f, 0.5f, 0.25f, 1.0f, 0.0f, 0.0f, 0.3f, 1.0f, 0.0f, 0.5f, 0.5f, 0.75f};
   const std::vector<float> black = {0, 0, 0, 1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 0.75f};
   const dim3 grid(1), block(32, 32);
-  DeviceFloats a(bad), b(zeroed), aux(bad.size()), c(bad), d(bad.size()), e(bad.size());
+  DeviceFloats a(bad), b(zeroed), aux(bad.size()), c(bad), d(bad.size()), f(bad), e(bad.size());
   CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), aux.get(), 3, 1, 4);
   CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), aux.get(), 3, 1, 4);
   EXPECT_EQ(a.download(), b.download());
   CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 3, 1);
   EXPECT_EQ(d.download(), black);
   EXPECT_EQ(c.download(), black);
-  c.upload(bad);
-  CUDA_LAUNCH(RGBA_ACES_AP0_expand_sRGB, grid, block, c.get(), e.get(), 3, 1);
+  CUDA_LAUNCH(RGBA_ACES_AP0_expand_sRGB, grid, block, f.get(), e.get(), 3, 1);
   EXPECT_EQ(e.download(), black);
 }
 
