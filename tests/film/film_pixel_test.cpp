@@ -18,9 +18,7 @@ namespace {
 using film::hexcone_hue;
 
 void expect_rgb(const float got[3], float r, float g, float b, float tol) {
-  EXPECT_NEAR(got[0], r, tol);
-  EXPECT_NEAR(got[1], g, tol);
-  EXPECT_NEAR(got[2], b, tol);
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], c == 0 ? r : (c == 1 ? g : b), tol) << "channel " << c;
 }
 
 void run_corrector(float p[3], const ColorGroupOptions g[4], bool refineOn, const RefineSlotOptions* slots, int n) {
@@ -170,11 +168,9 @@ TEST(FilmCorrector, StoredSettingsStayFiniteAndHeldKeepGreyGreyAndZoneModesAgree
       run_corrector(q, g, refineOn, slots, n);
       for (int c = 0; c < 3; ++c) ASSERT_NEAR(q[c], grey, 1e-3f * (1 + grey)) << "trial " << trial;
 
-      ColorGroupOptions one = g[0];
-      one.zoneBoth = 1;
-      one.zoneMode = 1;
-      ColorGroupOptions two = one;
-      two.zoneMode = 2;
+      ColorGroupOptions one = g[0], two = g[0];
+      one.zoneBoth = two.zoneBoth = 1;
+      one.zoneMode = 1, two.zoneMode = 2;
       float a[3] = {3 * u(rng), 3 * u(rng), 3 * u(rng)}, b[3] = {a[0], a[1], a[2]};
       film::saturation_family(a, hexcone_hue(a), one);
       film::saturation_family(b, hexcone_hue(b), two);

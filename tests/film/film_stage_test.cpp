@@ -36,9 +36,11 @@ struct StageResult {
 
 // Runs the film stage as a render does (its own stream, buffers from the
 // device's pool) on device copies of `rgba` (frame b starts as a marker) and
-// brings both frames back.
+// brings both frames back; the launch trace and call log show this run only.
 StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba) {
   DeviceFloats a(rgba), b(std::vector<float>(rgba.size(), -7.0f));
+  cudasim::clear_launch_trace();
+  cudasim::clear_call_log();
   StageResult r;
   {
     const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
@@ -74,8 +76,6 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     SCOPED_TRACE(::testing::Message() << "agitate " << agitate << ", loMid " << d.loMid << ", midHi " << d.midHi);
     const TextureOptionsStruct o = negative(
         40, 33, {{"Agitate", agitate}, {"DiffuseLoMid", d.loMid ? 0.4 : 1.0}, {"DiffuseMidHi", d.midHi ? 0.3 : 1.0}});
-    cudasim::clear_launch_trace();
-    cudasim::clear_call_log();
     EXPECT_TRUE(run_stage(o, test_frame(40, 33, 4, agitate)).ran);
     std::vector<int> mixed;
     int steps = 0;
@@ -102,7 +102,6 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
 TEST_F(FilmStage, ExchangeGridForSmallAndLargeFrames) {
   const struct { int W, H; unsigned blocks; } cases[] = {{7, 5, 1u}, {64, 17, 2u}, {64, 32, 2u}};
   for (const auto& c : cases) {
-    cudasim::clear_launch_trace();
     run_stage(negative(c.W, c.H), test_frame(c.W, c.H, 4, 2));
     for (const auto& l : cudasim::launch_trace())
       if (l.kernel == "developer_to_layer") { EXPECT_EQ(l.grid.x * l.block.x, 1024u * c.blocks) << c.W; }
