@@ -8,11 +8,6 @@
 
 namespace colour_test {
 
-// Relative tolerance with an absolute floor for values near zero.
-inline double tolerance(double reference, double relative, double absolute) {
-  return relative * std::fabs(reference) + absolute;
-}
-
 inline void decode(int option, float r, float g, float b, float out[3]) {
   float px[4] = {r, g, b, 1.0f};
   input_to_awg4_linear(px, option, out);

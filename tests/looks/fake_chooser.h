@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,21 +22,14 @@ public:
     explicit FakeChooser(const char* program = "zenity") {
         char tmpl[] = "/tmp/looks-chooser-XXXXXX";
         m_dir = ::mkdtemp(tmpl);
-        for (const char* name : kEnv) {
-            const char* v = std::getenv(name);
-            m_saved.emplace_back(v != nullptr, v ? v : "");
-        }
-        const std::string script = m_dir + "/" + program;
-        std::ofstream(script) << "#!/bin/sh\n"
-                                 "printf '%s\\n' \"$@\" > '" << m_dir << "/args'\n"
-                                 "echo x >> '" << m_dir << "/runs'\n"
-                                 "case \"$(/bin/cat '" << m_dir << "/answer')\" in\n"
-                                 "  pick) /bin/cat '" << m_dir << "/path'; exit 0 ;;\n"
-                                 "  cancel) exit 1 ;;\n"
-                                 "  nothing) exit 0 ;;\n"
-                                 "  fail) exit 5 ;;\n"
-                                 "  crash) kill -9 $$ ;;\n"
-                                 "esac\n";
+        for (const char* name : kEnv)
+            m_saved.push_back(std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
+        const std::string script = m_dir + "/" + program, d = "'" + m_dir + "/";
+        std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << d << "args'\necho x >> " << d << "runs'\n"
+                              << "case \"$(/bin/cat " << d << "answer')\" in\n"
+                              << "  pick) /bin/cat " << d << "path'; exit 0 ;;\n"
+                              << "  cancel) exit 1 ;;\n  nothing) exit 0 ;;\n  fail) exit 5 ;;\n"
+                              << "  crash) kill -9 $$ ;;\nesac\n";
         ::chmod(script.c_str(), 0755);
         ::setenv("PATH", m_dir.c_str(), 1);
         ::setenv("DISPLAY", ":99", 1);
@@ -46,7 +39,7 @@ public:
     }
     ~FakeChooser() {
         for (std::size_t i = 0; i < m_saved.size(); ++i)
-            m_saved[i].first ? ::setenv(kEnv[i], m_saved[i].second.c_str(), 1) : ::unsetenv(kEnv[i]);
+            m_saved[i] ? ::setenv(kEnv[i], m_saved[i]->c_str(), 1) : ::unsetenv(kEnv[i]);
         std::system(("rm -rf '" + m_dir + "'").c_str());
     }
 
@@ -65,7 +58,7 @@ public:
 private:
     static constexpr const char* kEnv[4] = {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"};
     std::string m_dir;
-    std::vector<std::pair<bool, std::string>> m_saved; // kEnv as found: set?, value
+    std::vector<std::optional<std::string>> m_saved; // kEnv as found
 };
 
 } // namespace looktest

@@ -1,14 +1,16 @@
 // The Look-file reader through an OpenFX host: the probe bundle (the plug-in
 // with a scripted open dialog that logs every release of its path) is
 // loaded, an instance created, and "Load Look" pressed.
-#include "fake_chooser.h"
+#include "look_test_files.h"
 #include "look_line_table.h"
 #include "tests/host/ofx_test_host.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 using kalthorne::looks::kLookLines;
 using kalthorne::looks::LookRule;
@@ -30,7 +32,7 @@ protected:
         ::setenv("LOOKS_PROBE_DIR", m_dir.c_str(), 1);
         m_host = std::make_unique<ofxtest::Host>();
         std::string error;
-        ASSERT_TRUE(m_host->loadAndDescribe(bundlePath(), &error)) << error;
+        ASSERT_TRUE(m_host->loadAndDescribe(LOOKS_PROBE_BUNDLE, &error)) << error;
         m_inst = m_host->createInstance();
         ASSERT_EQ(m_inst->createStatus(), kOfxStatOK);
     }
@@ -39,7 +41,6 @@ protected:
         m_host.reset();
         std::system(("rm -rf '" + m_dir + "'").c_str());
     }
-    virtual std::string bundlePath() const { return LOOKS_PROBE_BUNDLE; }
 
     // Presses "Load Look" with the dialog answering `a`; checks that nothing
     // stays open and the handed-out path was released exactly once.
@@ -99,41 +100,31 @@ protected:
     std::unique_ptr<ofxtest::Instance> m_inst;
 };
 
+// The reference file, then the same with Windows line ends and a byte-order
+// mark (and line 2 edited), then followed by 10 MB that are never read.
 TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently) {
-    const LookFile f;
-    load(f);
-    EXPECT_TRUE(messages().empty());
-    expectFileValues(f);
-    const std::pair<const char*, double> derived[] = {
-        {"InputGamut", 11}, {"CameraStock", 12}, {"ColorRefine", 5}, {"PrintProfile", 3},
-        {"DisplayGamutOutput", 7}, {"HalationBypass", 0}, {"HalationBreadth", 0.35},
-        {"HDRcomp", 0},           // ARRI LogC3 is not a linear input
-        {"ProcessLinear", 1}, {"BrewBleachBypass", 1},
-        {"PrintBleachBypass", 0}, // never together with the negative bleach
-        {"PrintDisplayBypass", 0}};
-    for (const auto& [name, v] : derived) EXPECT_EQ(value(name), v) << name;
-    EXPECT_DOUBLE_EQ(value("BrewDminRGB"),
-                     (std::stod(f.value(327)) + std::stod(f.value(328)) + std::stod(f.value(329))) / 3.0);
-    EXPECT_DOUBLE_EQ(value("PrinterLightsRGB"),
-                     (std::stod(f.value(370)) + std::stod(f.value(371)) + std::stod(f.value(372))) / 3.0);
-    for (const char* n : {"NegCast", "BrewDmaxBlue", "PrintProfile", "PrintCast", "PrinterLightBlue",
-                          "DisplayGamutOutput"})
-        EXPECT_TRUE(shown(n)) << n;
+    const std::pair<std::string, LookFile> files[] = {
+        {LookFile().text(), LookFile()},
+        {looktest::readData("windows_crlf_bom.prm"), LookFile().set(2, "-0.1234")},
+        {LookFile().text() + std::string(10 << 20, 'x'), LookFile()}};
+    for (const auto& [text, f] : files) {
+        load(text);
+        EXPECT_TRUE(messages().empty());
+        expectFileValues(f);
+        const std::pair<const char*, double> derived[] = {
+            {"InputGamut", 11}, {"CameraStock", 12}, {"ColorRefine", 5}, {"PrintProfile", 3},
+            {"DisplayGamutOutput", 7}, {"HalationBypass", 0}, {"HalationBreadth", 0.35},
+            {"HDRcomp", 0},           // ARRI LogC3 is not a linear input
+            {"ProcessLinear", 1}, {"BrewBleachBypass", 1},
+            {"PrintBleachBypass", 0}, // never together with the negative bleach
+            {"PrintDisplayBypass", 0}};
+        for (const auto& [name, v] : derived) EXPECT_EQ(value(name), v) << name;
+        for (const char* n : {"NegCast", "BrewDmaxBlue", "PrintProfile", "PrintCast", "PrinterLightBlue",
+                              "DisplayGamutOutput"})
+            EXPECT_TRUE(shown(n)) << n;
+    }
     EXPECT_EQ(slurp(m_dir + "/request"),
               "Kalthorne Look file\nprm\n1\n/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/\n");
-}
-
-TEST_F(LookReader, WindowsLineEndsAndByteOrderMark) {
-    load(looktest::readData("windows_crlf_bom.prm"));
-    EXPECT_TRUE(messages().empty());
-    expectFileValues(LookFile().set(2, "-0.1234"));
-}
-
-TEST_F(LookReader, NothingAfterTheLastLineIsRead) {
-    const LookFile f;
-    load(f.text() + std::string(10 << 20, 'x'));
-    EXPECT_TRUE(messages().empty());
-    expectFileValues(f);
 }
 
 TEST_F(LookReader, OneLinePerMessageCode) {
@@ -181,11 +172,16 @@ TEST_F(LookReader, OneLinePerMessageCode) {
     {367, "2.5", "Brew : Set 'Print Black-R(-1.0 - 1.0)----------|' to a range between -1.0 and 1.0. Using Default UI value", "PrinterBlackPointRed", double(0.141f)},
     {365, "15", "Brew : Set 'Print Display Gamut(0 - 30)--------|' to a range between 0 and 15", "DisplayGamutOutput", 0.0},
     };
+    // the size fallbacks fetch the clip's image once and release it
+    m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
+    m_inst->setClipImage("Output", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         load(LookFile().set(c.line, c.bad));
         EXPECT_EQ(messages(), std::vector<std::string>{c.message});
         EXPECT_TRUE(!*c.param || value(c.param) == c.fallback) << c.param;
+        EXPECT_EQ(m_inst->imagesFetched(), c.line == 20 || c.line == 25 || c.line == 26 ? 1 : 0);
+        EXPECT_EQ(m_inst->liveImages() + m_inst->badReleases(), 0);
     }
 }
 
@@ -231,16 +227,18 @@ TEST_F(LookReader, NothingChangesWithoutAUsableFile) {
 }
 
 TEST_F(LookReader, ValuesInForceFillWhatAShortFileLacks) {
-    const std::pair<const char*, double> inForce[] = {{"TenorPitch", 4}, {"BaritonePitch", 5}, {"BassPitch", 6},
-                                                      {"PrinterLightRed", 0.5}, {"PrinterLightGreen", 0.25},
-                                                      {"PrinterLightBlue", 0.125}};
+    const std::pair<const char*, double> inForce[] = {
+        {"TenorPitch", 4},          {"BaritonePitch", 5},      {"BassPitch", 6},         {"BrewDminRed", 0.1},
+        {"BrewDminGreen", 0.2},     {"BrewDminBlue", 0.3},     {"PrinterLightRed", 0.5}, {"PrinterLightGreen", 0.25},
+        {"PrinterLightBlue", 0.125}};
     for (const auto& [name, v] : inForce) m_inst->setValue(name, v);
     load(LookFile().set(34, "3").set(35, "3").set(36, "3").endAfter(36));
     EXPECT_TRUE(messages().empty());
     EXPECT_DOUBLE_EQ(value("EnsemblePitch"), (3.0 + 3.0 + 3.0 + 4.0 + 5.0 + 6.0) / 6);
     EXPECT_EQ(value("CameraStock"), 10) << "a file without line 45 keeps the reader's first write";
     EXPECT_EQ(writesOf("BrewDminRGB"), 1);
-    EXPECT_EQ(writesOf("PrinterLightRed"), 0);
+    EXPECT_DOUBLE_EQ(value("BrewDminRGB"), (0.1 + 0.2 + 0.3) / 3.0);
+    for (const char* n : {"PrinterLightRed", "PrintProfile"}) EXPECT_EQ(writesOf(n), 0) << n;
     EXPECT_DOUBLE_EQ(value("PrinterLightsRGB"), (0.5 + 0.25 + 0.125) / 3.0);
 }
 
@@ -252,32 +250,6 @@ TEST_F(LookReader, NegativeBleachDecidedByThisLoad) {
     load(LookFile().set(45, "12").set(319, "0").set(352, "0").set(358, "1"));
     EXPECT_EQ(writesOf("BrewBleachBypass"), 1);
     EXPECT_EQ(value("PrintBleachBypass"), 1);
-}
-
-TEST_F(LookReader, ClipSizeFallback) {
-    m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
-    load(LookFile().set(20, "5"));
-    EXPECT_EQ(messages().size(), 1u);
-    EXPECT_EQ(m_inst->imagesFetched(), 1) << "an out-of-range width falls back to the Source image's";
-    EXPECT_EQ(m_inst->liveImages(), 0) << "the fetched image is released";
-    EXPECT_EQ(m_inst->badReleases(), 0);
-}
-
-// The real dialog layer of the test bundle, with a scripted chooser on PATH:
-// its other answers are the dialog tests' and the probe's business.
-class LookReaderWithChooser : public LookReader {
-    std::string bundlePath() const override { return LOOKS_SIM_BUNDLE; }
-};
-
-TEST_F(LookReaderWithChooser, LoadsThroughTheDesktopChooser) {
-    looktest::FakeChooser chooser;
-    const std::string file = m_dir + "/chosen look.prm";
-    std::ofstream(file, std::ios::binary) << LookFile().text();
-    chooser.answer(looktest::FakeChooser::Answer::Pick, file);
-    m_inst->clearRecords();
-    EXPECT_EQ(m_inst->paramChanged("LoadLooks"), kOfxStatOK);
-    EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(value("CameraStock"), 12);
 }
 
 } // namespace
