@@ -119,25 +119,6 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_EQ(sync_allocs, 2);  // cudaMalloc and its cudaFree; the stream-ordered pair is free of charge
   EXPECT_EQ(waits, 1);        // the cudaFree
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
-
-  // A pool of one's own: refused where the device has none, checked when
-  // allocated from, kept through reset() like a library's handle.
-  cudaMemPoolProps props{};
-  props.allocType = cudaMemAllocationTypePinned;
-  props.location.type = cudaMemLocationTypeDevice;
-  cudaMemPool_t own = nullptr;
-  ASSERT_EQ(cudaMemPoolCreate(&own, &props), cudaSuccess);
-  cudasim::reset();
-  ASSERT_EQ(cudaMallocFromPoolAsync(reinterpret_cast<void**>(&a), 64, own, nullptr), cudaSuccess);
-  EXPECT_EQ(cudaMallocFromPoolAsync(reinterpret_cast<void**>(&b), 64, reinterpret_cast<cudaMemPool_t>(a), nullptr),
-            cudaErrorInvalidValue);
-  EXPECT_EQ(cudaFreeAsync(a, nullptr), cudaSuccess);
-  EXPECT_EQ(cudaMemPoolTrimTo(own, 0), cudaSuccess);
-  cudasim::Device without;
-  without.attributes[cudaDevAttrMemoryPoolsSupported] = 0;
-  cudasim::set_devices({without});
-  EXPECT_EQ(cudaMemPoolCreate(&own, &props), cudaErrorNotSupported);
-  EXPECT_EQ(cudasim::allocation_stats().live, 0u);
 }
 
 // A reduction through the policies sums like the sequential back end, reads
