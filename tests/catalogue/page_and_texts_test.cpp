@@ -1,7 +1,5 @@
-// The page, the clips, the choice lists with their assembled hints, texts
-// that users and stored projects know letter for letter, and the sameness
-// of every context's description.
-#include <cstdio>
+// The page's documented order, the choice lists with their assembled hints,
+// and texts that users and stored projects know letter for letter.
 #include <string>
 #include <vector>
 
@@ -20,25 +18,12 @@ std::vector<std::string> lines(const std::string& text) {
 
 }  // namespace
 
-TEST(CataloguePage, OnePageListsEveryParameterInDefinitionOrder) {
-  const auto& all = describedIn().paramSet.params;
-  ASSERT_FALSE(all.empty());
-  const ofxtest::ParamObject& page = *all.front();
-  EXPECT_EQ(page.type, kOfxParamTypePage) << "the page comes before every parameter";
-  EXPECT_EQ(page.name, "Controls");
-  EXPECT_EQ(page.props.getString(kOfxPropLabel), "Controls");  // host default: no label set
-  EXPECT_EQ(page.props.getString(kOfxParamPropHint), "");
-  for (const auto& p : all) {
-    EXPECT_TRUE(p.get() == &page || (p->type != kOfxParamTypePage && p->type != kOfxParamTypeGroup)) << p->name;
-    EXPECT_EQ(p->props.getString(kOfxParamPropParent), "") << p->name;
-  }
-
+// The page's own properties, its children in definition order and the sameness
+// of the two contexts are compared with the catalogue in a host built on the
+// standard's library. Here the catalogue's order meets the documented one.
+TEST(CataloguePage, EachRunSitsWhereItsDocumentedSizePutsIt) {
   const std::vector<std::string> children = pageChildren();
-  std::vector<std::string> defined;
-  for (ofxtest::ParamObject* p : valueParams()) defined.push_back(p->name);
   ASSERT_EQ(children.size(), 534u);
-  EXPECT_EQ(children, defined);
-
   // First and last of each run, at the positions its documented size gives
   // (30, 61, 188, 42, 31, 164, 18); the colour runs are rebuilt name by name
   // in the template tests.
@@ -47,21 +32,6 @@ TEST(CataloguePage, OnePageListsEveryParameterInDefinitionOrder) {
       {321, "PrintDisplayBypass"}, {351, "PrintVibZone"}, {516, "PrintGammaPivot"},     {533, "SrcClipChanged"},
   };
   for (const auto& b : bounds) EXPECT_EQ(children[b.first], b.second) << "position " << b.first;
-}
-
-TEST(CatalogueClips, SourceAndOutputTakeRgbaAndRgbWholeFrames) {
-  ofxtest::EffectObject& d = describedIn();
-  ASSERT_EQ(d.clips.size(), 2u);
-  EXPECT_EQ(d.clips[0]->name, "Source");
-  EXPECT_EQ(d.clips[1]->name, "Output");
-  const std::vector<std::string> comps = {kOfxImageComponentRGBA, kOfxImageComponentRGB};
-  for (const auto& c : d.clips) {
-    EXPECT_EQ(c->props.getStrings(kOfxImageEffectPropSupportedComponents), comps) << c->name;
-    EXPECT_EQ(c->props.getInt(kOfxImageEffectPropSupportsTiles), 0) << c->name;
-    EXPECT_EQ(c->props.getInt(kOfxImageEffectPropTemporalClipAccess), 0) << c->name;
-    EXPECT_EQ(c->props.getInt(kOfxImageClipPropIsMask), 0) << c->name;
-    EXPECT_EQ(c->props.getInt(kOfxImageClipPropOptional), 0) << c->name;
-  }
 }
 
 TEST(CatalogueChoices, OptionCountsDefaultsAndOneHintLinePerOption) {
@@ -102,32 +72,16 @@ TEST(CatalogueChoices, PrintProfileHintInFull) {
             "Fuji-XD, D55. Ver-A:  Fujifilm Eterna-CP 3521 / 3523 XD (35mm) Cine Print Stock. White point D55 (5503 K)");
 }
 
-TEST(CatalogueChoices, HintLinesKeepEachHelpTextsOwnBlanks) {
-  const auto camera = lines(hint("CameraStock"));
-  EXPECT_EQ(camera[0], "Cine Camera Film Stock Profiles");
-  EXPECT_EQ(camera[2], "None | Brew Bypass:  Bypass Cine Film Stock Profile and Film Lab Processing");
-
-  const auto display = lines(hint("DisplayGamutOutput"));
-  EXPECT_EQ(display[0], " Display Colorspace & Gamut");
-  EXPECT_EQ(display[2 + 10], "RCM HDR:  HDR, 203 Nits default");
-  EXPECT_EQ(display[2 + 11], "ACEScc SDR: SDR,  100 Nits");  // the one help without a leading blank
-
-  EXPECT_EQ(lines(hint("InputGamut"))[2 + 18],
-            "Sony, S-Log3.Venice.Cine:  Scene-Referred,  Sony-Log3, Sony S-Gamut3.Venice.Cine Primaries, "
-            "D65 White : x0.3127, y0.329");
-}
-
+// Texts users and stored projects know letter for letter: misspellings,
+// placeholders, doubled, missing and leading blanks, in names, labels, hints
+// and option help lines.
 TEST(CatalogueTexts, StoredLetterForLetter) {
-  for (const char* n : {"PrinterBlackkPointGreen", "PrinterBlackkPointBlue", "PrinterBlackPointRed",
-                        "PrinterBlackPointsRGB", "PrinterLightsRGB", "HDRcomp", "About Brew", "LoadLooks"})
+  for (const char* n : {"PrinterBlackkPointGreen", "PrinterBlackkPointBlue", "HDRcomp", "About Brew"})
     EXPECT_NE(describedIn().paramSet.find(n), nullptr) << n;
-  EXPECT_EQ(describedIn().paramSet.find("AboutBrew"), nullptr);
-
-  // Misspellings, placeholders, doubled and leading blanks.
   EXPECT_EQ(label("VibZone"), "BrewVibZoneeLabel");
-  EXPECT_EQ(hint("BrewBleachBypass"), "BleachBypasssHint");
-  EXPECT_EQ(hint("PrintBleachBypass"), "BleachBypassHint");
   EXPECT_EQ(label("ColorCorrection"), "ColorCorrectionLabel");
+  EXPECT_EQ(label("About Brew"), "Brew Info");
+  EXPECT_EQ(hint("BrewBleachBypass"), "BleachBypasssHint");
   EXPECT_EQ(hint("ColorRefine"), "brewRefineHint");
   EXPECT_EQ(hint("SilverBlue"),
             "Blue SilveBr Halide Spectral Sensitivity. Weak (0) to Strong (1). For Regular Sensitivity, set to "
@@ -135,40 +89,13 @@ TEST(CatalogueTexts, StoredLetterForLetter) {
   EXPECT_EQ(hint("BrewFilmicSlopeR"), "Filmic Tone curve  Slope. Default : 0.014");
   EXPECT_EQ(hint("HalationBreadth"), "Reduce or Expand the Halation Field.Default : 0.25");
   EXPECT_EQ(hint("PitchBypass"), " Bypass Texture Pitch");
-  EXPECT_EQ(hint("LoadLooks"), " Load Kalthorne | Brew Look profile from file");
-  EXPECT_EQ(hint("About Brew"), " Brew product information");
-  EXPECT_EQ(label("About Brew"), "Brew Info");
-  EXPECT_EQ(hint("PrintRefineSixZone"), "Print Custom-SixZone");
-  EXPECT_EQ(hint("PrintHueZoneHigh"),
-            "Hue high Range Intensity Level. To bypass the Upper Intensities Range, set default : 0.5");
-}
 
-TEST(CatalogueContexts, FilterAndGeneralDescribeIdentically) {
-  // Everything a descriptor carries, numbers in full precision.
-  auto summary = [](const std::string& name, const std::string& type, const ofxtest::PropertySet& p) {
-    std::string s = name + "|" + type;
-    for (const char* k : {kOfxPropLabel, kOfxParamPropHint, kOfxParamPropParent, kOfxParamPropEnabled,
-                          kOfxParamPropSecret, kOfxParamPropAnimates, kOfxParamPropEvaluateOnChange,
-                          kOfxParamPropDefault, kOfxParamPropMin, kOfxParamPropMax, kOfxParamPropDisplayMin,
-                          kOfxParamPropDisplayMax, kOfxParamPropDigits, kOfxParamPropIncrement,
-                          kOfxImageEffectPropSupportsTiles, kOfxImageEffectPropTemporalClipAccess,
-                          kOfxImageClipPropIsMask, kOfxImageClipPropOptional, kOfxParamPropChoiceOption,
-                          kOfxParamPropPageChild, kOfxImageEffectPropSupportedComponents}) {
-      s += std::string("|") + k;
-      for (const std::string& v : p.getStrings(k)) s += "|" + v;
-      for (int v : p.getInts(k)) s += "|" + std::to_string(v);
-      char number[40];
-      for (double v : p.getDoubles(k)) s += (std::snprintf(number, sizeof number, "|%a", v), number);
-    }
-    return s;
-  };
-  auto describe = [&](const ofxtest::EffectObject& d) {
-    std::vector<std::string> out;
-    for (const auto& c : d.clips) out.push_back(summary(c->name, "clip", c->props));
-    for (const auto& p : d.paramSet.params) out.push_back(summary(p->name, p->type, p->props));
-    return out;
-  };
-  const auto filter = describe(describedIn(kOfxImageEffectContextFilter));
-  EXPECT_EQ(filter.size(), 2u + 535u);
-  EXPECT_EQ(filter, describe(describedIn(kOfxImageEffectContextGeneral)));
+  EXPECT_EQ(lines(hint("CameraStock"))[2],
+            "None | Brew Bypass:  Bypass Cine Film Stock Profile and Film Lab Processing");
+  const auto display = lines(hint("DisplayGamutOutput"));
+  EXPECT_EQ(display[0], " Display Colorspace & Gamut");
+  EXPECT_EQ(display[2 + 11], "ACEScc SDR: SDR,  100 Nits");  // the one help without a leading blank
+  EXPECT_EQ(lines(hint("InputGamut"))[2 + 18],
+            "Sony, S-Log3.Venice.Cine:  Scene-Referred,  Sony-Log3, Sony S-Gamut3.Venice.Cine Primaries, "
+            "D65 White : x0.3127, y0.329");
 }

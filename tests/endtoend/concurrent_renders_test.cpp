@@ -19,29 +19,18 @@ using namespace ofxtest;
 namespace {
 
 constexpr int kW = 19, kH = 11;
+constexpr int kInstances = 3, kThreads = 6, kRendersPerThread = 3;
 
 using Edits = std::vector<std::pair<const char*, double>>;
 
-// Values stored in the project, then the user's picks. The last pick is the
-// one the user keeps re-picking; picking it again writes the values it
-// already wrote.
-struct Look {
-    Edits stored;
-    Edits userEdits;
-};
-
-const Look kLooks[] = {
+// Per instance: values stored in the project, then the user's picks. The last
+// pick is the one the user keeps re-picking during the renders; picking it
+// again writes the values it already wrote.
+const std::pair<Edits, Edits> kLooks[kInstances] = {
     {{}, {{"PrintDisplayBypass", 0}, {"CameraStock", 2}, {"PrintProfile", 2}}},
     {{{"HalationBypass", 0}, {"PitchBypass", 0}, {"EnsemblePitch", 6.0}}, {{"CameraStock", 13}}},
     {{{"PitchBypass", 0}, {"TenorPitch", 1.0}}, {{"PrintDisplayBypass", 0}, {"PrintProfile", 6}}},
 };
-constexpr int kInstances = 3, kThreads = 6, kRendersPerThread = 3;
-
-std::shared_ptr<ImageBuffer> frame() {
-    auto img = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
-    img->fillWith([](int x, int y, int c) { return c == 3 ? 0.75f : 0.03f + 0.9f * (x + 2 * y + c) / (kW + 2 * kH); });
-    return img;
-}
 
 bool sameFrame(const ImageBuffer& a, const ImageBuffer& b) {
     return a.storage.size() == b.storage.size() && std::memcmp(a.storage.data(), b.storage.data(), a.storage.size()) == 0;
@@ -52,57 +41,49 @@ TEST(ConcurrentRenders, EqualSerialOnesWhilePresetsAreRepicked) {
     Host host;
     std::string error;
     ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
-    const auto src = frame();
+    auto src = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
+    src->fillWith([](int x, int y, int c) { return c == 3 ? 0.75f : 0.03f + 0.9f * (x + 2 * y + c) / (kW + 2 * kH); });
     std::vector<std::unique_ptr<Instance>> instances;
-    for (const Look& look : kLooks) {
+    for (const auto& look : kLooks) {
         instances.push_back(host.createInstance(kOfxImageEffectContextFilter));
         Instance& i = *instances.back();
         ASSERT_EQ(i.createStatus(), kOfxStatOK);
-        for (const auto& s : look.stored) i.setValue(s.first, s.second);
-        for (const auto& e : look.userEdits) ASSERT_EQ(i.userEdit(e.first, e.second), kOfxStatOK) << e.first;
+        for (const auto& s : look.first) i.setValue(s.first, s.second);
+        for (const auto& e : look.second) ASSERT_EQ(i.userEdit(e.first, e.second), kOfxStatOK) << e.first;
         i.setClipImage("Source", src);
     }
 
     // Every render has a time, and so an output image, of its own.
-    auto renderAt = [&](int instance, double time) {
+    auto outputAt = [&](int n, double time) {
         auto out = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
-        instances[size_t(instance)]->setClipImageAt("Output", time, out);
+        instances[size_t(n % kInstances)]->setClipImageAt("Output", time, out);
         return out;
     };
-    std::vector<std::shared_ptr<ImageBuffer>> alone;
+    std::vector<std::shared_ptr<ImageBuffer>> alone, outputs;
     for (int i = 0; i < kInstances; ++i) {
-        alone.push_back(renderAt(i, 1000 + i));
+        alone.push_back(outputAt(i, 1000 + i));
         ASSERT_EQ(instances[size_t(i)]->render(1000 + i, rect(0, 0, kW, kH)), kOfxStatOK);
         EXPECT_FALSE(sameFrame(*src, *alone.back())) << "look " << i << " changes nothing";
     }
+    for (int n = 0; n < kThreads * kRendersPerThread; ++n) outputs.push_back(outputAt(n, n));
 
-    std::vector<std::shared_ptr<ImageBuffer>> outputs(kThreads * kRendersPerThread);
-    for (int n = 0; n < kThreads * kRendersPerThread; ++n) outputs[size_t(n)] = renderAt(n % kInstances, n);
     std::atomic<int> failed{0}, running{kThreads};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
-            for (int k = 0; k < kRendersPerThread; ++k) {
-                const int n = t * kRendersPerThread + k;
-                if (instances[size_t(n % kInstances)]->render(n, rect(0, 0, kW, kH)) != kOfxStatOK) ++failed;
-            }
+            for (int n = t * kRendersPerThread; n < (t + 1) * kRendersPerThread; ++n)
+                failed += instances[size_t(n % kInstances)]->render(n, rect(0, 0, kW, kH)) != kOfxStatOK;
             --running;
         });
     for (int edits = 0; running > 0 || edits < kInstances; ++edits) {
-        const Edits& picks = kLooks[edits % kInstances].userEdits;
-        EXPECT_EQ(instances[size_t(edits % kInstances)]->userEdit(picks.back().first, picks.back().second), kOfxStatOK);
+        const auto& pick = kLooks[edits % kInstances].second.back();
+        EXPECT_EQ(instances[size_t(edits % kInstances)]->userEdit(pick.first, pick.second), kOfxStatOK);
     }
     for (auto& t : threads) t.join();
 
     EXPECT_EQ(failed, 0);
     for (int n = 0; n < kThreads * kRendersPerThread; ++n)
         EXPECT_TRUE(sameFrame(*outputs[size_t(n)], *alone[size_t(n % kInstances)])) << "render " << n;
-    // The picks left each look as it was.
-    for (int i = 0; i < kInstances; ++i) {
-        const auto after = renderAt(i, 2000 + i);
-        ASSERT_EQ(instances[size_t(i)]->render(2000 + i, rect(0, 0, kW, kH)), kOfxStatOK);
-        EXPECT_TRUE(sameFrame(*after, *alone[size_t(i)])) << "look " << i;
-    }
     for (const auto& i : instances) {
         EXPECT_EQ(i->liveImages(), 0);
         EXPECT_TRUE(i->messages().empty());

@@ -51,80 +51,65 @@ std::vector<double> hostileValues(const kalthorne::params::ParamSpec& p) {
     return {};
 }
 
-class HostileProject : public ::testing::Test {
-protected:
-    void SetUp() override {
-        cudasim::reset();
-        std::string error;
-        ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
-        inst = host.createInstance(kOfxImageEffectContextFilter);
-        ASSERT_EQ(inst->createStatus(), kOfxStatOK);
-    }
+}  // namespace
 
-    // Camera stock 13 and print stock 9 on linear Rec.709 with halation,
-    // texture, soft clip and HDR compression on.
-    void everyStageOn() {
-        for (const auto& edit : std::vector<std::pair<const char*, double>>{
-                 {"PrintDisplayBypass", 0}, {"CameraStock", 13}, {"PrintProfile", 9}, {"InputGamut", 0}})
-            ASSERT_EQ(inst->userEdit(edit.first, edit.second), kOfxStatOK) << edit.first;
-        for (const auto& set : std::vector<std::pair<const char*, double>>{{"HalationBypass", 0},
-                                                                            {"PitchBypass", 0},
-                                                                            {"EnsemblePitch", 6.0},
-                                                                            {"BassPitch", 7.0},
-                                                                            {"SoftClips", 1},
-                                                                            {"CameraHighlightsCeiling", 0.9},
-                                                                            {"HDRcomp", 1}})
-            inst->setValue(set.first, set.second);
-    }
+// Every parameter at every hostile value of its kind, on camera stock 13 and
+// print stock 9 over linear Rec.709 with halation, texture, soft clip and HDR
+// compression on. Numbers go a sixth of them at a time (one render per class
+// of value and group); they cannot switch a stage off, so the frame stays
+// display-referred. Switches and choices go one at a time: they may turn the
+// print off or pass the frame through.
+TEST(HostileProject, NoStoredValueMakesAFrameNonFiniteOrLeaveTheDisplayRange) {
+    cudasim::reset();
+    Host host;
+    std::string error;
+    ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+    auto inst = host.createInstance(kOfxImageEffectContextFilter);
+    ASSERT_EQ(inst->createStatus(), kOfxStatOK);
+    using Edit = std::pair<const char*, double>;
+    for (Edit e : {Edit{"PrintDisplayBypass", 0}, Edit{"CameraStock", 13}, Edit{"PrintProfile", 9},
+                   Edit{"InputGamut", 0}})
+        ASSERT_EQ(inst->userEdit(e.first, e.second), kOfxStatOK) << e.first;
+    for (Edit e : {Edit{"HalationBypass", 0}, Edit{"PitchBypass", 0}, Edit{"EnsemblePitch", 6.0},
+                   Edit{"BassPitch", 7.0}, Edit{"SoftClips", 1}, Edit{"CameraHighlightsCeiling", 0.9},
+                   Edit{"HDRcomp", 1}})
+        inst->setValue(e.first, e.second);
+    const auto src = linearHighlights();
+    const auto dst = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
+    inst->setClipImage("Source", src);
+    inst->setClipImage("Output", dst);
 
     // One frame: a status of OK, every sample finite, alpha carried, and a
     // display-referred picture when the print stage is sure to run. The
     // render writes no parameter.
-    void renderSoundly(const std::string& what, bool printRuns) {
+    auto renderSoundly = [&](const std::string& what, bool printRuns) {
         inst->clearRecords();
         dst->fill(-7.0f);
-        ASSERT_EQ(inst->render(0, rect(0, 0, kW, kH)), kOfxStatOK) << what;
+        EXPECT_EQ(inst->render(0, rect(0, 0, kW, kH)), kOfxStatOK) << what;
+        EXPECT_TRUE(inst->events(Event::Kind::SetValue).empty()) << what << ": the render wrote a parameter";
+        EXPECT_EQ(inst->liveImages(), 0);
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x)
                 for (int c = 0; c < 4; ++c) {
                     const float v = dst->pixelF(x, y)[c];
-                    ASSERT_TRUE(std::isfinite(v)) << what << " at " << x << "," << y << "," << c;
-                    if (c == 3) {
-                        ASSERT_EQ(v, src->pixelF(x, y)[3]) << what;
-                    } else if (printRuns) {
-                        ASSERT_TRUE(v >= 0.0f && v <= 1.0f) << what << ": " << v;
-                    }
+                    if (c == 3 ? v == src->pixelF(x, y)[3]
+                               : std::isfinite(v) && (!printRuns || (v >= 0.0f && v <= 1.0f)))
+                        continue;
+                    ADD_FAILURE() << what << ": " << v << " at " << x << "," << y << "," << c;
+                    return false;
                 }
-        EXPECT_TRUE(inst->events(Event::Kind::SetValue).empty()) << what << ": the render wrote a parameter";
-        EXPECT_EQ(inst->liveImages(), 0);
-    }
-
-    Host host;
-    std::unique_ptr<Instance> inst;
-    std::shared_ptr<ImageBuffer> src = linearHighlights();
-    std::shared_ptr<ImageBuffer> dst = std::make_shared<ImageBuffer>(rect(0, 0, kW, kH));
-};
-
-// Every parameter at every hostile value of its kind. Numbers go a sixth of
-// them at a time (one render per class of value and group); they cannot
-// switch a stage off, so the frame stays display-referred. Switches and
-// choices go one at a time: they may turn the print off or pass the frame
-// through.
-TEST_F(HostileProject, NoStoredValueMakesAFrameNonFiniteOrLeaveTheDisplayRange) {
-    everyStageOn();
-    inst->setClipImage("Source", src);
-    inst->setClipImage("Output", dst);
-    renderSoundly("the look with HDR compression", true);
+        return !::testing::Test::HasFailure();
+    };
+    ASSERT_TRUE(renderSoundly("the look with HDR compression", true));
     // Off from here: the compression's black for a non-finite luminance
     // would hide what a stored value does to the print.
     inst->setValue("HDRcomp", 0);
-    renderSoundly("the look", true);
-    if (HasFatalFailure()) return;
+    ASSERT_TRUE(renderSoundly("the look", true));
 
     constexpr size_t kGroups = 6, kNumberClasses = 8;
     for (size_t cls = 0; cls < kNumberClasses; ++cls)
         for (size_t group = 0; group < kGroups; ++group) {
-            std::vector<std::pair<const char*, double>> kept;
+            std::vector<Edit> kept;
             size_t n = 0;
             for (const auto& p : kParamSpecs) {
                 if ((p.kind != ParamKind::Double && p.kind != ParamKind::Int) || n++ % kGroups != group) continue;
@@ -132,8 +117,7 @@ TEST_F(HostileProject, NoStoredValueMakesAFrameNonFiniteOrLeaveTheDisplayRange) 
                 const std::vector<double> values = hostileValues(p);
                 inst->setValue(p.name, values[cls % values.size()]);
             }
-            renderSoundly("value class " + std::to_string(cls) + " from " + kept.front().first + " on", true);
-            if (HasFatalFailure()) return;
+            ASSERT_TRUE(renderSoundly("value class " + std::to_string(cls) + " from " + kept.front().first, true));
             for (const auto& k : kept) inst->setValue(k.first, k.second);
         }
 
@@ -142,12 +126,9 @@ TEST_F(HostileProject, NoStoredValueMakesAFrameNonFiniteOrLeaveTheDisplayRange) 
         const double kept = inst->value(p.name);
         for (double v : hostileValues(p)) {
             inst->setValue(p.name, v);
-            renderSoundly(std::string(p.name) + " = " + std::to_string(v), false);
-            if (HasFatalFailure()) return;
+            ASSERT_TRUE(renderSoundly(std::string(p.name) + " = " + std::to_string(v), false));
         }
         inst->setValue(p.name, kept);
     }
     EXPECT_EQ(cudasim::allocation_stats().live, 0u);
 }
-
-}  // namespace

@@ -27,45 +27,30 @@ const std::string kM1 = "Kalthorne : unable to detect a CUDA device. Unable to p
 const std::string kNoCode =
     "Kalthorne : the CUDA device has no compiled code for its Compute Capability. Unable to process footage";
 
+// Bytes nobody wrote keep the marker 0xAB; a ramp fills every float.
 std::shared_ptr<ImageBuffer> image(OfxRectI bounds, const char* components = kOfxImageComponentRGBA,
                                    const char* depth = kOfxBitDepthFloat, int pad = 0, bool bottomUp = false) {
     auto img = std::make_shared<ImageBuffer>(bounds, components, depth, pad, bottomUp);
-    std::memset(img->storage.data(), 0xAB, img->storage.size());  // marks bytes nobody wrote
+    std::memset(img->storage.data(), 0xAB, img->storage.size());
     return img;
 }
-
-std::shared_ptr<ImageBuffer> ramp(OfxRectI bounds, const char* components = kOfxImageComponentRGBA, int pad = 0,
-                                  bool bottomUp = false) {
-    auto img = image(bounds, components, kOfxBitDepthFloat, pad, bottomUp);
+std::shared_ptr<ImageBuffer> ramp(OfxRectI bounds, const char* components = kOfxImageComponentRGBA, int pad = 0) {
+    auto img = image(bounds, components, kOfxBitDepthFloat, pad);
     img->fillWith([](int x, int y, int c) { return 0.01f * x + 0.1f * y + 0.001f * c; });
     return img;
 }
 
-bool samePixels(ImageBuffer& a, ImageBuffer& b, float offset = 0.0f) {
+// Every pixel of b is a's plus `offset`, and the padding after each of b's
+// rows (`pad` bytes) still holds the marker.
+bool samePixels(ImageBuffer& a, ImageBuffer& b, float offset = 0.0f, int pad = 0) {
     for (int y = a.bounds.y1; y < a.bounds.y2; ++y)
         for (int x = a.bounds.x1; x < a.bounds.x2; ++x)
             for (int c = 0; c < a.componentCount; ++c)
                 if (b.pixelF(x, y)[c] != a.pixelF(x, y)[c] + offset) return false;
+    const std::size_t stride = b.storage.size() / b.height();
+    for (std::size_t i = 0; i < b.storage.size(); ++i)
+        if (i % stride >= stride - pad && b.storage[i] != 0xAB) return false;
     return true;
-}
-
-// The padding after each row still holds the marker written at creation.
-bool paddingUntouched(const ImageBuffer& img, int pad) {
-    const std::size_t stride = img.storage.size() / img.height();
-    for (int r = 0; r < img.height(); ++r)
-        for (std::size_t b = stride - pad; b < stride; ++b)
-            if (img.storage[r * stride + b] != 0xAB) return false;
-    return true;
-}
-
-// Renders a ramp through `inst` and tells whether it came out byte for byte.
-bool passesFramesThrough(Instance& inst) {
-    auto src = ramp(rect(0, 0, 16, 9));
-    auto dst = image(rect(0, 0, 16, 9));
-    inst.setClipImage("Source", src);
-    inst.setClipImage("Output", dst);
-    return inst.render(0, rect(0, 0, 16, 9)) == kOfxStatOK &&
-           std::memcmp(src->storage.data(), dst->storage.data(), src->storage.size()) == 0;
 }
 
 using Values = std::initializer_list<std::pair<const char*, double>>;
@@ -87,7 +72,11 @@ void expectPassThroughInstance(Host& host, const std::string& message) {
     EXPECT_EQ(inst->isIdentity(0).status, kOfxStatOK);
     EXPECT_EQ(inst->isIdentity(0).clip, "Source");
     inst->clearRecords();
-    EXPECT_TRUE(passesFramesThrough(*inst));
+    auto src = ramp(rect(0, 0, 16, 9)), dst = image(rect(0, 0, 16, 9));
+    inst->setClipImage("Source", src);
+    inst->setClipImage("Output", dst);
+    EXPECT_EQ(inst->render(0, rect(0, 0, 16, 9)), kOfxStatOK);
+    EXPECT_EQ(src->storage, dst->storage);
     EXPECT_TRUE(recording::records().empty());
     EXPECT_TRUE(inst->events(Event::Kind::GetValueAtTime).empty());
     EXPECT_TRUE(inst->events(Event::Kind::GetValue).empty());
@@ -177,8 +166,7 @@ TEST_F(RenderPath, FramesReachThePipelineOrAreCopiedRowByRow) {
         const bool processed = exposure != 0.0;
         ASSERT_EQ(recording::records().size(), processed ? 1u : 0u);
         for (const auto& r : recording::records()) EXPECT_EQ(r.channelCount, 3);
-        EXPECT_TRUE(samePixels(*src, *dst, processed ? 1.0f : 0.0f)) << exposure;
-        EXPECT_TRUE(paddingUntouched(*dst, 20)) << exposure;
+        EXPECT_TRUE(samePixels(*src, *dst, processed ? 1.0f : 0.0f, 20)) << exposure;
     }
 }
 
