@@ -1,16 +1,21 @@
 // The film stage host sequence, run on the CPU build and observed through
-// the stand-in's launch trace and allocation registry.
+// the stand-in's launch trace and allocation registry, and a sweep of
+// records from the render path's own fills over every road of the stage;
+// the fixture checks that every allocation is freed once and no pointer or
+// write strays.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
-#include "film_test_support.h"
+#include "cudasim/cudasim_control.h"
+#include "frame_roads.h"
 #include "pipeline/film_brew_print_cuda.h"
+#include "tests/pipeline/device_buffer.h"
+#include "tests/pipeline/entry_harness.h"
 
 namespace {
-
-using namespace filmtest;
 
 class FilmStage : public ::testing::Test {
  protected:
@@ -18,60 +23,78 @@ class FilmStage : public ::testing::Test {
   void TearDown() override {
     const cudasim::AllocationStats s = cudasim::allocation_stats();
     EXPECT_EQ(s.live, 0u);
-    EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers, 0u);
+    EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers, 0u)
+        << (cudasim::violations().empty() ? "" : cudasim::violations().front());
     cudasim::reset();
   }
 };
 
-// Iterations (1-based) in which the reservoir is mixed back into the layer.
-std::vector<int> agitation_iterations() {
-  std::vector<int> out;
-  int developSteps = 0;
-  for (const cudasim::Launch& l : cudasim::launch_trace()) {
-    if (l.kernel == "develop_cuda") ++developSteps;
-    if (l.kernel == "reservoir_developer_concentration_init_two") out.push_back(developSteps);
+struct StageResult {
+  bool ran = false;
+  std::vector<float> a, b;  // both frames after the call, RGBA
+};
+
+// Runs the film stage as a render does (its own stream, buffers from the
+// device's pool) on device copies of `rgba` (frame b starts as a marker) and
+// brings both frames back; the launch trace and call log show this run only.
+StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba) {
+  DeviceFloats a(rgba), b(std::vector<float>(rgba.size(), -7.0f));
+  cudasim::clear_launch_trace();
+  cudasim::clear_call_log();
+  StageResult r;
+  {
+    const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
+    r.ran = film_brew_print_cuda(a.get(), b.get(), o, render.work());
   }
-  return out;
+  r.a = a.download();
+  r.b = b.download();
+  return r;
 }
 
-TEST_F(FilmStage, AgitationScheduleForEachSetting) {
-  const std::vector<std::vector<int>> expected = {
-      {7}, {4, 10}, {3, 7, 11}, {3, 6, 9, 12}, {2, 4, 6, 8, 10, 12}};
-  for (int agitate = 1; agitate <= 5; ++agitate) {
-    TextureOptionsStruct o = plain_negative_record(9, 7);
-    o.agitate = agitate;
-    cudasim::clear_launch_trace();
-    run_stage(o, random_frame(9, 7, agitate));
-    EXPECT_EQ(count_launches("develop_cuda"), 13);
-    EXPECT_EQ(count_launches("developer_to_layer"), 13);
-    EXPECT_EQ(agitation_iterations(), expected[agitate - 1]) << "agitate " << agitate;
-  }
+int count_launches(const std::string& kernel) {
+  int n = 0;
+  for (const cudasim::Launch& l : cudasim::launch_trace()) n += l.kernel == kernel;
+  return n;
 }
 
-// Blur pairs (iir_guassian + u_d_l_r) per development step: band one with
-// either flag, band two with the low-mid flag.
-TEST_F(FilmStage, DiffusionLaunchesPerFlagCombination) {
-  const struct { bool loMid, midHi; int blurPairsPerStep; } cases[] = {
+// A camera negative with the print stage off, and `more`.
+TextureOptionsStruct negative(int W, int H, frame_roads::Values more = {}) {
+  more.insert(more.begin(), {{"CameraStock", 2}, {"PrintDisplayBypass", 1}});
+  return frame_roads::record(more, W, H, 4);
+}
+
+// The 13 development steps: the iterations (1-based) in which the reservoir
+// is mixed back into the layer for each Agitate setting, and the diffusion
+// pass for each flag combination (blur pairs per step: band one with either
+// flag, band two with the low-mid flag; one more plane while it runs).
+TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
+  const std::vector<int> schedules[] = {{7}, {4, 10}, {3, 7, 11}, {3, 6, 9, 12}, {2, 4, 6, 8, 10, 12}};
+  const struct { bool loMid, midHi; int blurPairsPerStep; } diffusion[] = {
       {false, false, 0}, {false, true, 2}, {true, false, 4}, {true, true, 4}};
-  for (const auto& c : cases) {
-    TextureOptionsStruct o = plain_negative_record(40, 33);
-    o.diffuseLoMidOn = c.loMid;
-    o.diffuseMidHiOn = c.midHi;
-    o.diffuseLoMidComplement = c.loMid ? 0.6f : 0.0f;
-    o.diffuseMidHiScaled = c.midHi ? 1.4f : 1.0f;
-    cudasim::clear_launch_trace();
-    cudasim::clear_call_log();
-    EXPECT_TRUE(run_stage(o, random_frame(40, 33, 1)).ran);
-    SCOPED_TRACE(::testing::Message() << "loMid " << c.loMid << " midHi " << c.midHi);
-    const bool on = c.loMid || c.midHi;
+  for (int agitate = 1; agitate <= 5; ++agitate) {
+    const auto& d = diffusion[(agitate - 1) % 4];
+    SCOPED_TRACE(::testing::Message() << "agitate " << agitate << ", loMid " << d.loMid << ", midHi " << d.midHi);
+    const TextureOptionsStruct o = negative(
+        40, 33, {{"Agitate", agitate}, {"DiffuseLoMid", d.loMid ? 0.4 : 1.0}, {"DiffuseMidHi", d.midHi ? 0.3 : 1.0}});
+    EXPECT_TRUE(run_stage(o, test_frame(40, 33, 4, agitate)).ran);
+    std::vector<int> mixed;
+    int steps = 0;
+    for (const cudasim::Launch& l : cudasim::launch_trace()) {
+      steps += l.kernel == "develop_cuda";
+      if (l.kernel == "reservoir_developer_concentration_init_two") mixed.push_back(steps);
+    }
+    EXPECT_EQ(steps, 13);
+    EXPECT_EQ(count_launches("developer_to_layer"), 13);
+    EXPECT_EQ(mixed, schedules[agitate - 1]);
+    const bool on = d.loMid || d.midHi;
     int planes = 0;  // the reductions' temporaries are smaller
     for (const cudasim::Call& call : cudasim::call_log())
       planes += call.function == "cudaMallocFromPoolAsync" && call.bytes >= 40 * 33 * sizeof(float);
     EXPECT_EQ(planes, on ? 6 : 5);  // with the print stage off, no print plane
     for (const char* k : {"film_lab_diffuse_reset_pfe", "pitch_sharp_film_lab", "pitch_accumulate_film_lab_pfe"})
       EXPECT_EQ(count_launches(k), on ? 13 : 0) << k;
-    EXPECT_EQ(count_launches("iir_guassian"), 13 * c.blurPairsPerStep);
-    EXPECT_EQ(count_launches("u_d_l_r"), 13 * c.blurPairsPerStep);
+    EXPECT_EQ(count_launches("iir_guassian"), 13 * d.blurPairsPerStep);
+    EXPECT_EQ(count_launches("u_d_l_r"), 13 * d.blurPairsPerStep);
   }
 }
 
@@ -79,84 +102,29 @@ TEST_F(FilmStage, DiffusionLaunchesPerFlagCombination) {
 TEST_F(FilmStage, ExchangeGridForSmallAndLargeFrames) {
   const struct { int W, H; unsigned blocks; } cases[] = {{7, 5, 1u}, {64, 17, 2u}, {64, 32, 2u}};
   for (const auto& c : cases) {
-    cudasim::clear_launch_trace();
-    run_stage(plain_negative_record(c.W, c.H), random_frame(c.W, c.H, 2));
+    run_stage(negative(c.W, c.H), test_frame(c.W, c.H, 4, 2));
     for (const auto& l : cudasim::launch_trace())
       if (l.kernel == "developer_to_layer") { EXPECT_EQ(l.grid.x * l.block.x, 1024u * c.blocks) << c.W; }
   }
 }
 
-TEST_F(FilmStage, PrintRoadsLaunchTheirKernel) {
-  const struct { int stock, profile; bool printBleach; const char* kernel; } roads[] = {{0, 0, false, "film_print_cuda_out_pfe_display"},
-                        {2, 0, true, "film_print_cuda_out_pfe_display"},
-                        {0, 2, false, "film_print_cuda_out_hue_chr_vib_pfe"},
-                        {3, 6, true, "film_print_cuda_out_bleach_pfe"}};
-  for (const auto& road : roads) {
-    TextureOptionsStruct o = plain_negative_record(6, 3);
-    o.cameraStock = road.stock;
-    o.printOff = 0;
-    o.printProfile = road.profile;
-    o.printBleachBypass = road.printBleach;
-    cudasim::clear_launch_trace();
-    const StageResult r = run_stage(o, random_frame(6, 3, 5));
-    EXPECT_EQ(count_launches(road.kernel), 1) << road.kernel;
-    EXPECT_EQ(count_launches("film_lab_init_pfe"), road.stock == 0 ? 1 : 0);
-    EXPECT_EQ(count_launches("film_lab_init"), road.stock == 0 ? 0 : 1);
-    for (size_t i = 0; i < r.a.size(); ++i)
-      ASSERT_TRUE(i % 4 == 3 || (r.a[i] >= 0.0f && r.a[i] <= 1.0f && r.a[i] == r.b[i])) << i;
-  }
-}
-
-// With the print stage on, the negative hands the print stage the same
-// linear picture in both frames (and the print plane, checked by the print
-// result being the same with PrintBlend 0 and 1 when nothing grades; no
-// pixel of this frame is dark enough to fall below black, where only the
-// graded side would be held).
-TEST_F(FilmStage, NegativeOutputFillsBothFramesAndKeepsAlpha) {
-  TextureOptionsStruct o = plain_negative_record(11, 3);
-  const std::vector<float> in = random_frame(11, 3, 6);
-  const StageResult r = run_stage(o, in);
-  for (size_t i = 0; i < r.a.size(); ++i) {
-    ASSERT_EQ(r.a[i], r.b[i]);
-    if (i % 4 == 3) EXPECT_EQ(r.a[i], in[i]);
-    else EXPECT_TRUE(r.a[i] >= 0.0f && r.a[i] <= 1.0f);
-  }
-  // A LogC4 output never goes below LogC4 black, even with the density range under it.
-  TextureOptionsStruct logc4 = o;
-  logc4.inputGamut = 47;
-  logc4.brewDminRedScaled = logc4.brewDminGreenScaled = logc4.brewDminBlueScaled = 0.0f;
-  logc4.brewDmaxRedScaled = logc4.brewDmaxGreenScaled = logc4.brewDmaxBlueScaled = 0.0f;
-  const StageResult black = run_stage(logc4, in);
-  for (size_t i = 0; i < black.a.size(); ++i)
-    ASSERT_TRUE(i % 4 == 3 || black.a[i] >= 0.0929f) << i << ": " << black.a[i];
-  o.printOff = 0;
-  o.printProfile = 2;
-  const StageResult graded = run_stage(o, in);
-  o.printBlendComplement = 0.0f;  // all partner: the ungraded print input
-  const StageResult partner = run_stage(o, in);
-  for (size_t i = 0; i < graded.a.size(); ++i) EXPECT_NEAR(graded.a[i], partner.a[i], 1e-6f);
-}
-
 TEST_F(FilmStage, EmptyFrameRunsNothing) {
-  TextureOptionsStruct o = plain_negative_record(0, 4);
-  o.printOff = 0;
+  TextureOptionsStruct o = negative(1, 4, {{"PrintDisplayBypass", 0}});
+  o.frameWidth = 0;
   cudasim::clear_launch_trace();
   EXPECT_TRUE(film_brew_print_cuda(nullptr, nullptr, o, DeviceWork{}));
   EXPECT_TRUE(cudasim::launch_trace().empty());
 }
 
 // An allocation that fails leaves nothing allocated and the picture in both
-// frames, for every allocation of the negative and of the print stage.
+// frames, for every allocation of the negative and print stages, then the
+// print stage's own on the print-only road.
 TEST_F(FilmStage, AllocationFailureFreesEverything) {
-  const std::vector<float> in = random_frame(5, 5, 8);
-  // Every allocation of the negative and print stages; then the print
-  // stage's own on the print-only road.
+  const std::vector<float> in = test_frame(5, 5, 4, 8);
   for (int nth = 1; nth <= 8; ++nth) {
-    TextureOptionsStruct o = plain_negative_record(5, 5);
-    o.diffuseMidHiOn = 1;
-    o.printOff = 0;
-    o.printProfile = 1;
-    if (nth == 8) o.cameraStock = 0;
+    const TextureOptionsStruct o = negative(
+        5, 5,
+        {{"CameraStock", nth == 8 ? 0 : 2}, {"DiffuseMidHi", 0.3}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}});
     cudasim::fail_call("cudaMallocFromPoolAsync", nth == 8 ? 1 : nth, cudaErrorMemoryAllocation);
     const StageResult r = run_stage(o, in);
     cudasim::clear_failures();
@@ -166,9 +134,50 @@ TEST_F(FilmStage, AllocationFailureFreesEverything) {
   }
   // A reduction that the device library fails throws out of the stage, as
   // Thrust does; the planes go on the way out (the frames with run_stage's).
-  TextureOptionsStruct o = plain_negative_record(5, 5);
   cudasim::fail_call("thrust::reduce", 3, cudaErrorLaunchFailure);
-  EXPECT_THROW(run_stage(o, in), std::runtime_error);
+  EXPECT_THROW(run_stage(negative(5, 5), in), std::runtime_error);
+}
+
+// Frames with NaN, infinities, negatives and values past 1 among random ones.
+std::vector<float> awkward_frame(int W, int H, unsigned seed) {
+  std::vector<float> f = test_frame(W, H, 4, seed);
+  const float specials[] = {NAN, INFINITY, -INFINITY, -0.5f, 3.0f, 0.0f, 1.0f};
+  for (size_t i = 0; i < f.size(); i += 5) f[i] = specials[(i / 5) % 7];
+  return f;
+}
+
+// Every output finite; alpha is carried, not computed.
+TEST_F(FilmStage, RandomRecordsOnEveryRoadGiveFiniteOutput) {
+  std::mt19937 rng(20240607);
+  const int sizes[][2] = {{1, 1}, {7, 5}, {33, 17}};
+  int runs = 0;
+  for (int stock : {0, 1, 7, 24})
+    for (bool printOn : {false, true})
+      for (int profile : {0, 1, 2, 6})
+        for (bool negBleach : {false, true})
+          for (bool printBleach : {false, true}) {
+            if ((stock == 0 && negBleach) || (!printOn && (profile != 1 || printBleach))) continue;
+            const int W = sizes[runs % 3][0], H = sizes[runs % 3][1], channels = (runs % 2) ? 3 : 4;
+            SCOPED_TRACE(::testing::Message() << "stock " << stock << " print " << printOn << " profile " << profile
+                                              << " bleach " << negBleach << "/" << printBleach << " channels "
+                                              << channels);
+            const TextureOptionsStruct o = frame_roads::random_record(
+                rng, W, H, channels,
+                {{"CameraStock", stock}, {"PrintDisplayBypass", printOn ? 0 : 1}, {"PrintProfile", profile},
+                 {"BrewBleachBypass", negBleach}, {"PrintBleachBypass", printBleach}});
+            const std::vector<float> in = awkward_frame(W, H, (unsigned)runs++);
+            const StageResult r = run_stage(o, in);
+            EXPECT_TRUE(r.ran);
+            if (o.cameraStock != 0 || !o.printOff) {
+              for (size_t i = 0; i < r.a.size(); ++i)
+                ASSERT_TRUE(i % 4 == 3 || (std::isfinite(r.a[i]) && r.a[i] == r.b[i])) << "element " << i;
+            } else {
+              // No negative and no print: the stage leaves the frame alone.
+              ASSERT_EQ(std::memcmp(r.a.data(), in.data(), in.size() * sizeof(float)), 0);
+            }
+            ASSERT_EQ(cudasim::allocation_stats().live, 0u);
+          }
+  EXPECT_GT(runs, 60);
 }
 
 }  // namespace

@@ -1,19 +1,20 @@
 #include "frame_roads.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
-#include <utility>
 
 #include "fake_params.h"
 #include "looks/camera_presets.h"
 #include "looks/print_presets.h"
+#include "params/param_catalogue.h"
+#include "plugin/render_option_rules.h"
 #include "plugin/render_options_fill.h"
 
 namespace frame_roads {
 
 namespace {
-
-using Values = std::vector<std::pair<const char*, double>>;
 
 struct Road {
   const char* name;
@@ -90,10 +91,6 @@ double value_of(const Values& values, const char* name, double fallback) {
   return fallback;
 }
 
-void apply_writes(FakeParams& p, const kalthorne::looks::PresetWrites& writes) {
-  for (const auto& w : writes) p.set(w.name, w.value);
-}
-
 uint64_t mix(uint64_t v) {
   v += 0x9E3779B97F4A7C15ull;
   v = (v ^ (v >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -110,24 +107,46 @@ std::vector<std::string> road_names() {
 }
 
 TextureOptionsStruct road_record(const std::string& name, int width, int height, int channels) {
-  for (const Road& road : roads()) {
-    if (name != road.name) continue;
-    FakeParams p;
-    const int stock = int(value_of(road.values, "CameraStock", 0));
-    const int profile = int(value_of(road.values, "PrintProfile", p.value("PrintProfile")));
-    p.set("CameraStock", stock);
-    p.set("PrintProfile", profile);
-    const kalthorne::looks::CameraSelectors selectors{int(p.value("ColorCorrection")), int(p.value("ColorRefine")),
-                                                      int(p.value("ToneCurves"))};
-    apply_writes(p, kalthorne::looks::cameraPresetWrites(stock, profile, selectors));
-    apply_writes(p, kalthorne::looks::printPresetWrites(profile));
-    for (const auto& v : road.values) p.set(v.first, v.second);
-    TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
-    if (kalthorne::fillRenderOptions(p.h, p, width, height, channels, o) != kalthorne::RenderPlan::Process)
-      throw std::invalid_argument("road " + name + " passes the frame through");
-    return o;
-  }
+  for (const Road& road : roads())
+    if (name == road.name) return record(road.values, width, height, channels);
   throw std::invalid_argument("no road " + name);
+}
+
+TextureOptionsStruct record(const Values& values, int width, int height, int channels) {
+  FakeParams p;
+  const int stock = int(value_of(values, "CameraStock", 0));
+  const int profile = int(value_of(values, "PrintProfile", p.value("PrintProfile")));
+  p.set("CameraStock", stock);
+  p.set("PrintProfile", profile);
+  const kalthorne::looks::CameraSelectors selectors{int(p.value("ColorCorrection")), int(p.value("ColorRefine")),
+                                                    int(p.value("ToneCurves"))};
+  for (const auto& w : kalthorne::looks::cameraPresetWrites(stock, profile, selectors)) p.set(w.name, w.value);
+  for (const auto& w : kalthorne::looks::printPresetWrites(profile)) p.set(w.name, w.value);
+  for (const auto& v : values) p.set(v.first, v.second);
+  TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
+  if (kalthorne::fillRenderOptions(p.h, p, width, height, channels, o) != kalthorne::RenderPlan::Process)
+    throw std::invalid_argument("these values pass the frame through");
+  return o;
+}
+
+TextureOptionsStruct random_record(std::mt19937& rng, int width, int height, int channels, const Values& fixed) {
+  using kalthorne::params::ParamKind;
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  FakeParams p;
+  for (const auto& param : kalthorne::params::kParamSpecs) {
+    const double t = u(rng), f = t < 0.0625 ? 0.0 : (t < 0.125 ? 1.0 : u(rng));
+    const double n = param.attributes.optionCount, v = param.low + f * (param.high - param.low);
+    if (param.kind == ParamKind::Double) p.set(param.name, v);
+    if (param.kind == ParamKind::Int) p.set(param.name, std::floor(v + 0.5));
+    if (param.kind == ParamKind::Boolean) p.set(param.name, f < 0.5 ? 0.0 : 1.0);
+    if (param.kind == ParamKind::Choice) p.set(param.name, std::min(std::floor(f * n), n - 1));
+  }
+  for (const auto& v : fixed) p.set(v.first, v.second);
+  while (p.value("PrintDisplayBypass") == 0 && kalthorne::isGammaBasedInput((int)p.value("InputGamut")))
+    p.set("InputGamut", (int)(rng() % kalthorne::kInputGamutOptions));
+  TextureOptionsStruct o = kalthorne::firstFill(p.h, p, p, 0);
+  kalthorne::fillRenderOptions(p.h, p, width, height, channels, o);
+  return o;
 }
 
 std::vector<float> source_frame(int width, int height, int channels) {

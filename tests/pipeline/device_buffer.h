@@ -9,15 +9,14 @@
 class DeviceFloats {
  public:
   explicit DeviceFloats(size_t count) : count_(count) { cudaMalloc(reinterpret_cast<void**>(&p_), count * sizeof(float)); }
-  explicit DeviceFloats(const std::vector<float>& host) : DeviceFloats(host.size()) { upload(host); }
+  explicit DeviceFloats(const std::vector<float>& host) : DeviceFloats(host.size()) {
+    cudaMemcpy(p_, host.data(), host.size() * sizeof(float), cudaMemcpyHostToDevice);
+  }
   ~DeviceFloats() { cudaFree(p_); }
   DeviceFloats(const DeviceFloats&) = delete;
   DeviceFloats& operator=(const DeviceFloats&) = delete;
 
   float* get() const { return p_; }
-  void upload(const std::vector<float>& host) {
-    cudaMemcpy(p_, host.data(), host.size() * sizeof(float), cudaMemcpyHostToDevice);
-  }
   std::vector<float> download() const {
     std::vector<float> host(count_);
     cudaMemcpy(host.data(), p_, count_ * sizeof(float), cudaMemcpyDeviceToHost);

@@ -1,10 +1,13 @@
 // Runs whole frames through the pipeline entry and checks what must hold on
 // every road: nothing written past the output, the source untouched, every
-// allocation freed once, every kernel pointer inside a device allocation.
+// allocation freed once, every kernel pointer inside a device allocation, no
+// output sample that no kernel wrote, alpha carried, and the whole frame on
+// one stream of its own with nothing that synchronises the device.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -48,8 +51,12 @@ struct FrameRun {
   std::vector<float> out;
 };
 
-inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float>& src) {
+// `prepare` runs after the stand-in's reset, before the frame (to script
+// failures, say).
+inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float>& src,
+                          const std::function<void()>& prepare = {}) {
   cudasim::reset();
+  if (prepare) prepare();
   const size_t n = size_t(o.frameWidth) * o.frameHeight * o.channelCount;
   const float guard = -12345.0f;
   std::vector<float> dst(n + 16, guard), in = src;
@@ -57,19 +64,26 @@ inline FrameRun run_frame(const TextureOptionsStruct& o, const std::vector<float
   for (size_t i = n; i < dst.size(); ++i) EXPECT_EQ(dst[i], guard) << "written past the output";
   EXPECT_EQ(in, src) << "source changed";
   const auto s = cudasim::allocation_stats();
-  EXPECT_EQ(s.live + s.live_streams, 0u);
-  EXPECT_EQ(s.frees, s.allocations);
-  EXPECT_EQ(s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers + s.bad_streams, 0u);
+  EXPECT_TRUE(s.live + s.live_streams + s.double_frees + s.invalid_frees + s.guard_overruns + s.bad_pointers +
+                      s.bad_streams == 0 && s.frees == s.allocations)
+      << "device memory or a stream misused or left allocated";
   for (const auto& v : cudasim::violations()) ADD_FAILURE() << v;
   dst.resize(n);
+  if (r.ok) {
+    for (size_t i = 0; i < n; ++i) {
+      const bool alpha = o.channelCount == 4 && i % 4 == 3;
+      if (cudasim::is_nan_sentinel(dst[i]) || (alpha && dst[i] != src[i])) {
+        ADD_FAILURE() << (alpha ? "alpha not carried" : "never written") << " at element " << i;
+        break;
+      }
+    }
+    const auto trace = cudasim::launch_trace();
+    for (const auto& l : trace)
+      EXPECT_TRUE(l.ran && l.stream != nullptr && l.stream == trace.front().stream) << l.kernel << " off the stream";
+    int sync_allocs = 0;
+    for (const auto& c : cudasim::call_log()) sync_allocs += c.sync_allocs;
+    EXPECT_EQ(sync_allocs, 0) << "an allocation or free synchronised the device";
+  }
   r.out = dst;
   return r;
-}
-
-// Output holds no unwritten device memory and RGBA frames keep their alpha.
-inline void expect_written_with_alpha(const FrameRun& r, const std::vector<float>& src, int channels, unsigned mask) {
-  for (size_t i = 0; i < r.out.size(); ++i) {
-    ASSERT_FALSE(cudasim::is_nan_sentinel(r.out[i])) << "mask " << mask << " element " << i;
-    if (channels == 4 && i % 4 == 3) { ASSERT_EQ(r.out[i], src[i]) << "alpha, mask " << mask; }
-  }
 }

@@ -1,5 +1,9 @@
-// Highlight compression and per-gamut Lab conversions of the four dedicated
-// gamuts: round trips, published white points and the curve's fixed values.
+// The pipeline core's kernels: exposure and highlight/shadow values (the
+// clamps and the neutral settings the rest relies on); highlight compression
+// and the Lab conversions of the four dedicated gamuts (round trips,
+// published white points, the curve's fixed values); the texture stage's
+// recursive Gaussian against the properties of a Gaussian and the tiled
+// transpose at every channel offset.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,15 +16,51 @@
 #include "pipeline/gamut_lab.cuh"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/pixel_kernels.cuh"
+#include "pipeline/texture_kernels.cuh"
+#include "pipeline/texture_kernels.h"
 
 namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+TEST(Exposure, ClampsToTheWorkingRangeAndSendsNaNToZero) {
+  EXPECT_EQ(exposure_linear_value(100.0f, 8.0f), 469.8f);
+  EXPECT_EQ(exposure_linear_value(-0.5f, 2.0f), 0.0f);
+  EXPECT_EQ(exposure_linear_value(kNaN, 2.0f), 0.0f);
+  EXPECT_EQ(exposure_linear_value(std::numeric_limits<float>::infinity(), 0.0f), 0.0f);  // inf * 0
+
+  EXPECT_EQ(exposure_log_value(0.9f, 0.2f), 1.0f);
+  EXPECT_EQ(exposure_log_value(0.1f, -0.2f), 0.0f);
+  EXPECT_EQ(exposure_log_value(kNaN, 0.2f), 0.0f);
+}
+
+// Neutral settings are an identity; the roll-offs join it smoothly and stay
+// inside their limits.
+TEST(HighlightsShadows, NeutralIsAnIdentityAndRollOffsStayInsideTheirLimits) {
+  for (float v = -2.0f; v <= 3.0f; v += 0.03125f)
+    EXPECT_NEAR(highlights_shadows_value(v, 1.0f, 1.0f, 0.0f, 0.0f), v, 1e-6f) << v;
+  const float ceiling = 0.8f, recover = 6.0f;  // recover as scaled: Recover * 5 + 1
+  // At and just above the ceiling the curve is the identity with slope 1.
+  EXPECT_EQ(highlights_shadows_value(ceiling, ceiling, 1.0f, 0.0f, 0.0f), ceiling);
+  EXPECT_NEAR(highlights_shadows_value(ceiling + 1e-3f, ceiling, recover, 0.0f, 0.0f), ceiling + 1e-3f, 1e-5f);
+  // The limit step keeps every highlight below 1.0 once t1 = 1 - 0.02 k is below 1.
+  float previous = -1.0f;
+  for (float v = 0.0f; v < 1000.0f; v = v * 1.5f + 0.01f) {
+    const float r = highlights_shadows_value(v, ceiling, recover, 0.0f, 0.0f);
+    EXPECT_LT(r, 1.0f) << v;
+    EXPECT_GE(r, previous) << v;  // monotone
+    previous = r;
+  }
+  // Shadows mirror it: with a negative scaled recover the result stays above 0.
+  const float shadowCeiling = 1.5f, shadowRecover = -1.5f;
+  for (float v = 1.0f; v > -1000.0f; v = v - std::fabs(v) * 0.5f - 0.01f)
+    EXPECT_GT(highlights_shadows_value(v, 1.0f, 1.0f, shadowCeiling, shadowRecover), 0.0f) << v;
+}
 
 TEST(Compression, FixedPointsOfTheCurve) {
   const LabGamut g = GamutRec709::get();
   EXPECT_EQ(compress_rgb(g, Rgb3{0.1f, 0.1f, 0.1f}).r, 0.1f);
-  const Rgb3 white = compress_rgb(g, Rgb3{1, 1, 1});
-  EXPECT_NEAR(white.r, 0.1835167 * std::log(1.0 + 284.3578) - 0.5457689, 1e-5f);
-  EXPECT_EQ(white.g, white.r);
   // The curve meets the identity at mid grey with slope 1.
   EXPECT_NEAR(compress_factor(0.18f + 1e-4f), 1.0f, 1e-4f);
   // Non-positive and NaN luminance go to black both ways (AP0 blue weight is negative).
@@ -99,16 +139,84 @@ TEST(GamutKernels, NonFiniteChannelsGiveDefinedPixels) {
   const std::vector<float> zeroed = {0.0f, 0.5f, 0.25f, 1.0f, 0.0f, 0.0f, 0.3f, 1.0f, 0.0f, 0.5f, 0.5f, 0.75f};
   const std::vector<float> black = {0, 0, 0, 1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 0.75f};
   const dim3 grid(1), block(32, 32);
-  DeviceFloats a(bad), b(zeroed), aux(bad.size()), c(bad), d(bad.size()), e(bad.size());
+  DeviceFloats a(bad), b(zeroed), aux(bad.size()), c(bad), d(bad.size()), f(bad), e(bad.size());
   CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), aux.get(), 3, 1, 4);
   CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), aux.get(), 3, 1, 4);
   EXPECT_EQ(a.download(), b.download());
   CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 3, 1);
   EXPECT_EQ(d.download(), black);
   EXPECT_EQ(c.download(), black);
-  c.upload(bad);
-  CUDA_LAUNCH(RGBA_ACES_AP0_expand_sRGB, grid, block, c.get(), e.get(), 3, 1);
+  CUDA_LAUNCH(RGBA_ACES_AP0_expand_sRGB, grid, block, f.get(), e.get(), 3, 1);
   EXPECT_EQ(e.download(), black);
+}
+
+struct Size {
+  int w, h;
+};
+const Size kSizes[] = {{37, 23}, {1, 1}, {1025, 2}, {2, 70}};
+
+TEST(Deriche, ImpulseResponseHasGaussianMoments) {
+  // Sigma below 0.1 blurs as 0.1.
+  EXPECT_EQ(deriche_coefficients(-3.0f).b1, deriche_coefficients(0.1f).b1);
+
+  // An impulse in a long column: mass 1 (unit DC gain), centred, and a width
+  // that scales with sigma (the recursive filter's width is a fixed multiple
+  // of sigma).
+  double ratio0 = 0;
+  for (float sigma : {1.6f, 3.2f, 6.4f}) {
+    const int n = 401, mid = 200;
+    std::vector<float> in(n, 0.0f), out(n, -1.0f);
+    in[mid] = 1.0f;
+    deriche_column(in.data(), 1, out.data(), 1, n, deriche_coefficients(sigma));
+    double mass = 0, mean = 0, var = 0;
+    for (int i = 0; i < n; ++i) mass += out[i], mean += out[i] * i;
+    mean /= mass;
+    for (int i = 0; i < n; ++i) var += out[i] * (i - mean) * (i - mean);
+    var /= mass;
+    EXPECT_NEAR(mass, 1.0, 1e-4) << sigma;
+    EXPECT_NEAR(mean, mid, 1e-3) << sigma;
+    const double ratio = std::sqrt(var) / sigma;
+    if (ratio0 == 0) ratio0 = ratio;
+    EXPECT_NEAR(ratio, ratio0, 0.02 * ratio0) << sigma;
+    EXPECT_NEAR(ratio, 1.0, 0.25) << sigma;
+  }
+}
+
+TEST(TextureKernels, ConstantPlaneStaysConstantThroughTheBlurToTheBorders) {
+  cudasim::reset();
+  for (const Size s : kSizes) {
+    for (float sigma : {0.0f, 0.4f, 12.8f}) {
+      std::vector<float> host(size_t(s.w) * s.h * 4, 0.625f);
+      DeviceFloats buffer(host), scratch(size_t(s.w) * s.h);
+      gaussian_blur_2d(buffer.get() + 2, scratch.get(), buffer.get() + 2, s.w, s.h, sigma, 4, nullptr);
+      auto out = buffer.download();
+      for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_NEAR(out[i], 0.625f, 1e-5f) << s.w << "x" << s.h << " sigma " << sigma << " at " << i;
+    }
+  }
+  EXPECT_TRUE(cudasim::violations().empty());
+  for (const auto& l : cudasim::launch_trace()) EXPECT_TRUE(l.ran);
+}
+
+TEST(TextureKernels, TransposeIsExactAtEveryChannelOffset) {
+  cudasim::reset();
+  for (const Size s : kSizes) {
+    std::vector<float> plane(size_t(s.w) * s.h);
+    for (size_t i = 0; i < plane.size(); ++i) plane[i] = float(i) + 0.5f;
+    DeviceFloats in(plane);
+    for (int channel = 0; channel < 4; ++channel) {
+      DeviceFloats out(plane.size() * 4);
+      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.w, s.h), launch_shape::pixel_block(), in.get(),
+                  out.get() + channel, s.w, s.h, 4);
+      auto o = out.download();
+      for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x)
+          ASSERT_EQ(o[(size_t(x) * s.h + y) * 4 + channel], plane[size_t(y) * s.w + x]) << channel;
+      for (size_t i = 0; i < o.size(); ++i)
+        ASSERT_TRUE(int(i % 4) == channel || cudasim::is_nan_sentinel(o[i])) << "wrote channel " << i % 4;
+    }
+  }
+  EXPECT_EQ(cudasim::allocation_stats().guard_overruns, 0u);  // checked as each buffer is freed
 }
 
 }  // namespace
