@@ -1,6 +1,7 @@
 // Camera- and print-stock choices through the strict host: the print
 // visibility rule, the camera reset, printer points and the D55 twins.
 #include "interplay_fixture.h"
+#include "tests/reference/reference_tables.h"
 
 namespace interplay_test {
 namespace {
@@ -103,6 +104,18 @@ TEST_F(InterplayTest, CameraSelectorsAndPrinterPoints) {
         ASSERT_EQ(user("CameraStock", 1), kOfxStatOK);
         expectPrinterPoints(fx(), 0.141, 0.909);
     }
+}
+
+// A user's stock choice leaves the documented preset values in the host
+// (tests/reference/presets.tsv), the camera stocks with the print stock at
+// Custom, the print stocks with the print bypass off.
+TEST_F(InterplayTest, StockChoicesLeaveTheDocumentedValues) {
+    set("PrintDisplayBypass", 0);
+    for (const std::string source : {"camera", "print"})
+        for (const auto& [stock, values] : reference::presets(source)) {
+            ASSERT_EQ(user(source == "camera" ? "CameraStock" : "PrintProfile", stock), kOfxStatOK);
+            for (const auto& v : values) EXPECT_EQ(get(v.parameter), v.value) << source << " stock " << stock << ": " << v.parameter;
+        }
 }
 
 TEST_F(InterplayTest, D55OptionsWriteWhatTheirD65TwinsWrite) {

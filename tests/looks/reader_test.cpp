@@ -1,14 +1,18 @@
 // The Look-file reader through an OpenFX host: the probe bundle (the plug-in
 // with a scripted open dialog that logs every release of its path) is
 // loaded, an instance created, and "Load Look" pressed.
-#include "look_test_files.h"
+#include "look_departures.h"
 #include "look_line_table.h"
+#include "look_test_files.h"
 #include "tests/host/ofx_test_host.h"
+#include "tests/reference/reference_tables.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <unistd.h>
 
@@ -127,61 +131,74 @@ TEST_F(LookReader, ReferenceFileSetsEveryTargetSilently) {
               "Kalthorne Look file\nprm\n1\n/Library/Application Support/Blackmagic Design/DaVinci Resolve/LUT/\n");
 }
 
-TEST_F(LookReader, OneLinePerMessageCode) {
-    // line, value out of range, message, parameter holding the fallback, fallback
-    const struct {
-        int line;
-        const char *bad, *message, *param;
-        double fallback;
-    } cases[] = {
-    {1, "49", "Brew : Set 'In | Out Color Space(0 - 50)-------|' to a range between 0 and 48", "InputGamut", 0.0},
-    {2, "2.5", "Brew : Set 'Exposure(-1.0 - 1.0)---------------|' to a range between -1.0 and 1.0. Using Default UI value", "Exposure", 0.0},
-    {3, "2", "Brew : Set 'Halation Bypass Off/On(0, 1)-------|' to 0(Off) or 1(On). Using Default UI value", "", 0.0},
-    {5, "2.5", "Brew : Set 'Halation Saturation(0 - 1.0)-------|' to a range between 0 and 1.0. Using Default UI value", "HalationSaturation", 0.0},
-    {12, "3", "Brew : Set 'Camera SoftClips(0,1,2)------------|' to 0, 1, or 2. Using Default UI value", "SoftClips", 0.0},
-    {19, "34", "Brew : Set 'Input Format | Res(0 - 40)---------|' to a range between 0 and 33. Using Default UI value", "", 0.0},
-    {20, "12289", "Brew : Set 'Source Width(10 - 12288)-----------|' to a range between 10 - 12288. Using Clip Input resolution", "", 0.0},
-    {25, "12289", "Brew : Set 'Target Width(10 - 12288)-----------|' to a range between 10 - 12288. Using Clip Output resolution", "", 0.0},
-    {26, "12289", "Brew : Set 'Target Height(10 - 12288)----------|' to a range between 10 and 12288. Using Clip Output resolution", "", 0.0},
-    {30, "11.5", "Brew : Set 'Horizontal Enhancer(0 - 10.0)------|' to a range between 0.0 and 10.0. Using Default UI value", "", 0.0},
-    {45, "25", "Brew : Set 'Brew Camera Film Stock(0 - 60)-----|' to a range between 0 and 24", "", 0.0},
-    {46, "14001", "Brew: Set 'Brew Camera Cast(3000 - 14000)-----|' to a range between 3000 - 14000", "NegCast", 6504.0},
-    {47, "2.5", "Brew: Set 'Brew Camera Tint-G->M(-1.0 - 1.0)--|' to a range between -1.0 - 1.0. Using Default UI value", "NegTintGtoM", 0.0},
-    {49, "5", "Brew : Set 'Brew Color Corrector(0,1,2,3,4)----|' to 0, 1, 2, 3, or 4", "ColorCorrection", 0.0},
-    {57, "361.5", "Brew : Set 'Brew Sat-CusH(0 - 360.0)-----------|' to a range between 0 and 360.0. Using Default UI value", "SaturationCustomHue", 180.0},
-    {91, "2.5", "Brew: Set 'Brew Chroma-Zone Low(0 - 1.0)------|' to a range between 0 and 1.0. Using Default UI value", "ChrZoneLow", 0.5},
-    {110, "13", "Brew : Set 'Brew Refine(0 - 12)----------------|' to 0 - 12", "ColorRefine", 0.0},
-    {179, "361.5", "Brew : Set 'Brew Refine-6-Sat-H(0 - 360.0)-----|' to a range between 0 and 360.0. Using Default UI value", "RefineSixSatHue", 180.0},
-    {181, "2.5", "Brew : Set 'Brew Refine-6-Sat-S(0 - 1.0)-------|' to a range between 0 and 1.0. Using Default UI value", "RefineSixSatStrength", 0.2},
-    {191, "3", "Brew : Set 'Brew Refine-6-Zone(0,1,2)----------|' to 0, 1, or 2. Using Default UI value", "RefineSixZone", 0.0},
-    {298, "6", "Brew : Set 'Brew Tones(0,1,2,3,4,5)------------|' to 0, 1, 2, 3, 4, or 5", "ToneCurves", 0.0},
-    {299, "2.5", "Brew: Set 'Brew Bleach Pivot(0 - 1.0)---------|' to a range between 0 and 1.0. Using Default UI value", "BrewCurveBleachPivot", 0.3},
-    {304, "2", "Brew: Set 'Brew Toe-R(-0.5 - 0.5)-------------|' to a range between -0.5 - 0.5. Using Default UI value", "BrewCurveShadowRed", 0.0},
-    {307, "2", "Brew: Set 'Brew Knee-R(-0.5 - 0.5)------------|' to a range between -0.5 and 0.5. Using Default UI value", "BrewCurveMidtoneRed", 0.0},
-    {310, "2.5", "Brew: Set 'Brew Shoulder Pivot(0 - 1.0)-------|' to a range between 0.1 and 1.0. Using Default UI value", "BrewCurveHighlightPivot", 0.5},
-    {311, "2.5", "Brew: Set 'Brew Shoulder-R(-1.0 - 1.0)--------|' to a range between -1.0 and 1.0. Using Default UI value", "BrewCurveHighlightRed", 0.0},
-    {319, "2", "Brew : Set 'Lab Bleach Bypass Off/On(0, 1)-----|' to 0(Off) or 1(On). Using Default UI value", "", 0.0},
-    {322, "6", "Brew: Set 'Lab Agitation(1 - 5)---------------|' to a range between 1 and 5. Using Default UI value", "Agitate", 3.0},
-    {335, "5", "Brew : Set 'Grain Dispersion(0,1,2,3,4)--------|' to 0, 1, 2, 3, or 4. Using Default UI value", "", 0.0},
-    {336, "11.5", "Brew : Set 'Grain Pattern(0 - 10.0)------------|' to a range between 0.0 and 10.0. Using Default UI value", "", 0.0},
-    {337, "51.5", "Brew : Set 'Grain Size-R(0 - 50.0)-------------|' to a range between 0.0 and 50.0. Using Default UI value", "", 0.0},
-    {353, "10", "Brew : Set 'Print Film Stock(0 - 20)-----------|' to a range between 0 and 9. Using Default UI value", "PrintProfile", 0.0},
-    {354, "14001", "Brew : Set 'Print Cast(3000 - 14000)-----------|' to a range between 3000 - 14000", "PrintCast", 6504.0},
-    {355, "2.5", "Brew : Set 'Print Tint - G->M(-1.0 - 1.0)------|' to a range between -1.0 - 1.0. Using Default UI value", "PrintTintGtoM", 0.0},
-    {357, "2.5", "Brew : Set 'Print Saturation(0 - 1.0)----------|' to a range between 0.0 - 1.0. Using Default UI value", "PrintSaturation", 1.0},
-    {367, "2.5", "Brew : Set 'Print Black-R(-1.0 - 1.0)----------|' to a range between -1.0 and 1.0. Using Default UI value", "PrinterBlackPointRed", double(0.141f)},
-    {365, "15", "Brew : Set 'Print Display Gamut(0 - 30)--------|' to a range between 0 and 15", "DisplayGamutOutput", 0.0},
-    };
-    // the size fallbacks fetch the clip's image once and release it
+// Every line at each documented bound is taken silently; one step beyond
+// either bound gives the line's message, and the line's parameter holds the
+// documented fallback. A failure names the line, the pass and the field.
+TEST_F(LookReader, EveryLineAtAndBeyondItsDocumentedRange) {
+    enum Pass { AtLow, AtHigh, BelowLow, AboveHigh };
+    const char* const passNames[] = {"at the low bound", "at the high bound", "below the low bound",
+                                     "above the high bound"};
+    // the size fallbacks fetch the clip's image and release it at once
     m_inst->setClipImage("Source", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
     m_inst->setClipImage("Output", std::make_shared<ofxtest::ImageBuffer>(ofxtest::rect(0, 0, 64, 32)));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        load(LookFile().set(c.line, c.bad));
-        EXPECT_EQ(messages(), std::vector<std::string>{c.message});
-        EXPECT_TRUE(!*c.param || value(c.param) == c.fallback) << c.param;
-        EXPECT_EQ(m_inst->imagesFetched(), c.line == 20 || c.line == 25 || c.line == 26 ? 1 : 0);
+    const auto& lines = reference::lookLines();
+    for (Pass pass : {AtLow, AtHigh, BelowLow, AboveHigh}) {
+        SCOPED_TRACE(passNames[pass]);
+        LookFile f;
+        std::vector<double> read(lines.size());
+        for (const auto& d : lines) {
+            const bool isInt = d.type == "int";
+            const double step = isInt ? 1.0 : 0.001;
+            const double v = pass == AtLow ? d.low : pass == AtHigh ? d.high : pass == BelowLow ? d.low - step
+                                                                                                 : d.high + step;
+            char text[16];
+            std::snprintf(text, sizeof text, isInt ? "%.0f" : pass <= AtHigh ? "%g" : "%.3f", v);
+            f.set(d.number, text);
+            read[std::size_t(d.number - 1)] = std::strtod(text, nullptr);
+        }
+        load(f);
+        // the messages as the lines they belong to, in order
+        std::vector<int> expected, got;
+        std::map<std::string, int> lineOf;
+        int sizeFallbacks = 0;
+        for (const auto& d : lines) {
+            lineOf[d.message()] = d.number;
+            const double v = read[std::size_t(d.number - 1)];
+            const bool inRange = v >= looktest::departed(d.number, "low", d.low) &&
+                                 v <= looktest::departed(d.number, "high", d.high);
+            if (inRange) continue;
+            expected.push_back(d.number);
+            sizeFallbacks += d.fallback.rfind("the ", 0) == 0;
+            double fallback = 0;
+            if (!d.target().empty() && d.fixedFallback(&fallback)) read[std::size_t(d.number - 1)] = fallback;
+        }
+        for (const std::string& m : messages()) {
+            const auto line = lineOf.find(m);
+            EXPECT_NE(line, lineOf.end()) << "a message no line has: " << m;
+            got.push_back(line == lineOf.end() ? 0 : line->second);
+        }
+        EXPECT_EQ(got, expected) << "lines whose range message went out";
+        EXPECT_EQ(m_inst->imagesFetched(), sizeFallbacks);
         EXPECT_EQ(m_inst->liveImages() + m_inst->badReleases(), 0);
+        for (const auto& d : lines) {
+            if (d.target().empty()) continue;
+            double v = read[std::size_t(d.number - 1)];
+            if (pass == AtHigh) v = looktest::departed(d.number, "written high", v);
+            if (d.switchLine()) v = v == 1;
+            EXPECT_EQ(value(d.target()), v) << "Look line " << d.number << " " << d.key << ": " << d.target();
+        }
+    }
+}
+
+// A print stock line leaves the documented Look print preset in the host
+// (tests/reference/presets.tsv). Lines 358, 363 and 364, which follow it and
+// write three of those parameters themselves, hold the preset's own values.
+TEST_F(LookReader, PrintStockLineLeavesTheDocumentedPreset) {
+    for (const auto& [stock, values] : reference::presets("look-print")) {
+        load(LookFile().set(353, std::to_string(stock)).set(358, "0").set(363, "0").set(364, "0"));
+        EXPECT_TRUE(messages().empty());
+        for (const auto& v : values)
+            EXPECT_EQ(value(v.parameter), v.value) << "print stock line " << stock << ": " << v.parameter;
     }
 }
 
