@@ -8,6 +8,7 @@
 
 #include <map>
 #include <sstream>
+#include <string>
 
 using namespace kalthorne::looks;
 
@@ -61,6 +62,9 @@ TEST(LookLineReference, TheLineTableHoldsTheDocumentedLines) {
             const auto kind = worked.find(d.fallback);
             if (kind == worked.end()) f.check("fallback text", std::string("unknown"), d.fallback);
             else f.check("fallback kind", int(L.fallbackKind), int(kind->second));
+            const std::size_t otherwise = d.fallback.find(", else ");  // without a clip image
+            if (otherwise != std::string::npos)
+                f.check("fallback without an image", L.fallback, std::stod(d.fallback.substr(otherwise + 7)));
         }
         f.check("message prefix", std::string(messageFor(L).prefix), d.prefix);
         f.check("message tail", std::string(messageFor(L).tail), d.tail);
