@@ -2,9 +2,7 @@
 // down apart from the code (tests/reference): once as the catalogue table
 // holds it and once as the host sees it after describe. A failure names the
 // parameter, the field and both values.
-#include <algorithm>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,31 +20,7 @@ const std::map<std::string, std::string> kHostTypes = {
     {"Double", kOfxParamTypeDouble},   {"Int", kOfxParamTypeInteger},       {"Boolean", kOfxParamTypeBoolean},
     {"Choice", kOfxParamTypeChoice},   {"PushButton", kOfxParamTypePushButton}};
 
-// Collects "field: got ..., documented ..." for one parameter.
-struct Fields {
-  std::string differences;
-  template <class T>
-  void check(const char* field, const T& got, const T& documented) {
-    if (got == documented) return;
-    std::ostringstream s;
-    s << "\n  " << field << ": is \"" << got << "\", documented \"" << documented << "\"";
-    differences += s.str();
-  }
-  // A text of several lines: the first line that differs.
-  void lines(const char* field, const std::string& got, const std::string& documented) {
-    const auto split = [](const std::string& t) {
-      std::vector<std::string> out{""};
-      for (char c : t)
-        if (c == '\n') out.emplace_back(); else out.back() += c;
-      return out;
-    };
-    const auto g = split(got), d = split(documented);
-    for (std::size_t n = 0; n < std::max(g.size(), d.size()); ++n) {
-      const std::string gl = n < g.size() ? g[n] : "(none)", dl = n < d.size() ? d[n] : "(none)";
-      if (gl != dl) return check((std::string(field) + " line " + std::to_string(n)).c_str(), gl, dl);
-    }
-  }
-};
+using Fields = reference::Differences;
 
 std::string text(const char* s) { return s ? s : "\\N"; }
 
@@ -84,11 +58,11 @@ TEST(CatalogueReference, TheCatalogueTableHoldsTheDocumentedParameters) {
       f.check("option count", a.optionCount, int(options.size()));
       for (int o = 0; o < a.optionCount && o < int(options.size()); ++o) {
         const std::string at = "option " + std::to_string(o);
-        f.check((at + " label").c_str(), std::string(a.options[o].label), options[std::size_t(o)].label);
-        f.check((at + " help").c_str(), std::string(a.options[o].help), options[std::size_t(o)].help);
+        f.check(at + " label", std::string(a.options[o].label), options[std::size_t(o)].label);
+        f.check(at + " help", std::string(a.options[o].help), options[std::size_t(o)].help);
       }
     }
-    EXPECT_TRUE(f.differences.empty()) << "parameter " << i << " " << d.name << f.differences;
+    EXPECT_TRUE(f.text.empty()) << "parameter " << i << " " << d.name << f.text;
   }
 }
 
@@ -132,8 +106,8 @@ TEST(CatalogueReference, TheDescribedEffectHoldsTheDocumentedParameters) {
       const auto& options = reference::options(d.name);
       f.check("option count", labels.size(), options.size());
       for (std::size_t o = 0; o < labels.size() && o < options.size(); ++o)
-        f.check(("option " + std::to_string(o) + " label").c_str(), labels[o], options[o].label);
+        f.check("option " + std::to_string(o) + " label", labels[o], options[o].label);
     }
-    EXPECT_TRUE(f.differences.empty()) << "parameter " << i << " " << d.name << f.differences;
+    EXPECT_TRUE(f.text.empty()) << "parameter " << i << " " << d.name << f.text;
   }
 }

@@ -7,23 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 #include <string>
 
 using namespace kalthorne::looks;
 
 namespace {
 
-struct Fields {
+struct Fields : reference::Differences {
     int line;
-    std::string differences;
-    template <class T>
-    void check(const char* field, const T& got, const T& documented) {
-        if (got == documented) return;
-        std::ostringstream s;
-        s << "\n  " << field << ": is \"" << got << "\", documented \"" << documented << "\"";
-        differences += s.str();
-    }
+    explicit Fields(int n) : line(n) {}
     void number(const char* field, double got, double documented) {
         check(field, got, looktest::departed(line, field, documented));
     }
@@ -37,7 +29,7 @@ TEST(LookLineReference, TheLineTableHoldsTheDocumentedLines) {
     for (std::size_t i = 0; i < kLookLineCount; ++i) {
         const LookLine& L = kLookLines[i];
         const reference::LookLine& d = documented[i];
-        Fields f{d.number, ""};
+        Fields f(d.number);
         f.check("number", L.number, d.number);
         f.check("key", std::string(L.key), d.key);
         f.check("type", std::string(L.type == ValueType::Int ? "int" : "float"), d.type);
@@ -68,6 +60,6 @@ TEST(LookLineReference, TheLineTableHoldsTheDocumentedLines) {
         }
         f.check("message prefix", std::string(messageFor(L).prefix), d.prefix);
         f.check("message tail", std::string(messageFor(L).tail), d.tail);
-        EXPECT_TRUE(f.differences.empty()) << "Look line " << d.number << " " << d.key << f.differences;
+        EXPECT_TRUE(f.text.empty()) << "Look line " << d.number << " " << d.key << f.text;
     }
 }

@@ -7,7 +7,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <algorithm>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +32,34 @@ inline std::vector<Row> readTable(const std::string& file, std::size_t columns) 
   }
   return rows;
 }
+
+// The fields of one row that differ from the documented row, one line each:
+// "  field: is "...", documented "..."".
+struct Differences {
+  std::string text;
+
+  template <class T>
+  void check(const std::string& field, const T& got, const T& documented) {
+    if (got == documented) return;
+    std::ostringstream s;
+    s << "\n  " << field << ": is \"" << got << "\", documented \"" << documented << "\"";
+    text += s.str();
+  }
+  // A text of several lines: the first line that differs.
+  void lines(const std::string& field, const std::string& got, const std::string& documented) {
+    const auto split = [](const std::string& t) {
+      std::vector<std::string> out{""};
+      for (char c : t)
+        if (c == '\n') out.emplace_back(); else out.back() += c;
+      return out;
+    };
+    const auto g = split(got), d = split(documented);
+    for (std::size_t n = 0; n < std::max(g.size(), d.size()); ++n) {
+      const std::string gl = n < g.size() ? g[n] : "(none)", dl = n < d.size() ? d[n] : "(none)";
+      if (gl != dl) return check(field + " line " + std::to_string(n), gl, dl);
+    }
+  }
+};
 
 // A number as written in the tables; empty means not set.
 inline double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
