@@ -232,7 +232,7 @@ Rules readRules() {
         } else if (w[0] == "sweep") {
             for (size_t k = 2; k < w.size(); ++k) r.configs.push_back({w[1] + " " + w[k], {{w[1], std::stod(w[k])}}, {}, {}});
         } else if (w[0] == "base" || w[0] == "config") {
-            Config c{w[0] == "base" ? "" : rest.substr(0, rest.find(':')), {}, {}, {}};
+            Config c{w[0] == "base" ? "" : rest.substr(1, rest.find(':') - 1), {}, {}, {}};
             const std::vector<std::string> v = words(w[0] == "base" ? rest : rest.substr(rest.find(':') + 1));
             std::vector<std::string>* names = nullptr;
             for (size_t k = 0; k < v.size(); ++k) {
