@@ -231,17 +231,6 @@ TEST(FilmTone, LogC4RoundTripAndEnds) {
   for (float x = 0.001f; x < 469.0f; x *= 1.7f) EXPECT_NEAR(film::logc4_decode(film::logc4_encode(x)), x, 2e-5f * x);
 }
 
-TEST(FilmTone, DensityRangeRunsFromDminToDmax) {
-  EXPECT_NEAR(film::density_range(0.0f, false, 1.0f, 2.0f, 0.07f, 1.6f, 0.0f), 0.07f, 1e-6f);
-  EXPECT_NEAR(film::density_range(1e6f, false, 1.0f, 2.0f, 0.07f, 0.9f, 0.0f), 0.9f, 1e-5f);
-  EXPECT_NEAR(film::density_range(1e3f, true, 1.5f, 2.0f, 0.07f, 0.9f, 0.0f), 0.9f, 1e-5f);
-  // Held in [0, 1], and above LogC4 black for a LogC4 output.
-  EXPECT_EQ(film::density_range(0.0f, true, 1.0f, 2.0f, -0.125f, 1.6f, 0.0f), 0.0f);
-  EXPECT_EQ(film::density_range(0.0f, true, 1.0f, 2.0f, -0.125f, 1.6f, film::kLogC4Black), film::kLogC4Black);
-  EXPECT_EQ(film::density_range(1e6f, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f), 1.0f);
-  EXPECT_EQ(film::density_range(NAN, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f), 0.0f);
-}
-
 // A tone curve whose toe, midtone and shoulder values are 0 is the identity.
 TEST(FilmTone, FlatToneCurveIsIdentityAndShoulderMinusOneHolds) {
   for (float v = 0.09f; v <= 1.0f; v += 0.01f) {

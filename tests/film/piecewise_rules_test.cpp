@@ -98,6 +98,8 @@ TEST(PiecewiseRules, ExposureAndRollOff) {
         {"multiplicative exposure, held in [0, 469.8]", [](float v) { return exposure_linear_value(v, 8.0f); },
          [](double v) { return clamp(v * 8.0f, 0, 469.8f); },
          {{58.7f, "below the ceiling"}, {58.8f, "above the ceiling"}, {-0.01f, "below 0"}, {NAN, "NaN"}}, 1e-7},
+        {"multiplicative exposure by 0", [](float v) { return exposure_linear_value(v, 0.0f); },
+         [](double v) { return clamp(v * 0.0, 0, 469.8f); }, {{INFINITY, "infinity times 0"}}, 0},
         {"additive exposure, held in [0, 1]", [](float v) { return exposure_log_value(v, 0.2f); },
          [](double v) { return clamp(v + 0.2f, 0, 1); },
          {{0.79f, "below 1"}, {0.81f, "above 1"}, {-0.19f, "above 0"}, {-0.21f, "below 0"}, {NAN, "NaN"}}, 1e-7},
@@ -247,14 +249,20 @@ TEST(PiecewiseRules, ToneCurveAndDensity) {
     // 1 / (1 + x); held in [floor, 1].
     const auto density = [](bool filmic, float floor) {
         return [=](double x) {
-            const double d = filmic && x > 0 ? 1 / (1 + std::pow(x * 1.5f, 2.0f)) : 1 / (1 + x);
+            const double d = filmic && x > 0 ? 1 / (1 + std::pow(x * 1.5f, 2.0f)) : 1 / (1 + x);  // NaN stays
             return clamp(0.9f + (0.07f - 0.9f) * d, floor, 1);
         };
     };
     for (bool filmic : {false, true})
         rules.push_back({filmic ? "density, filmic" : "density, plain",
                          [=](float x) { return film::density_range(x, filmic, 1.5f, 2.0f, 0.07f, 0.9f, 0.0f); },
-                         density(filmic, 0.0f), {{-0.5f, "x below 0"}, {0.0f, "x 0"}, {0.4f, "x above 0"}}, 2e-6});
+                         density(filmic, 0.0f),
+                         {{-0.5f, "x below 0"}, {0.0f, "x 0: dmin"}, {0.4f, "x above 0"}, {1e6f, "large x: dmax"},
+                          {NAN, "NaN"}},
+                         2e-6});
+    rules.push_back({"density held at 1", [](float x) { return film::density_range(x, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f); },
+                     [](double x) { return clamp(2.0 - 2.0 / (1 + x * x), 0, 1); }, {{0.5f, "below 1"}, {1e3f, "above 1"}},
+                     2e-6});
     check(rules);
     // The density floor is LogC4 black for the LogC4 input only.
     for (int gamut : {0, 46, 47, 48}) {

@@ -212,7 +212,8 @@ struct Config {
 
 struct Rules {
     std::vector<Line> globals;
-    std::vector<Block> blocks;
+    std::vector<Block> blocks, firstBlocks;  // rules of a render, of the first fill
+    bool inFirst = false;
     std::map<std::string, std::vector<double>> tables;
     std::vector<std::pair<std::string, double>> base;
     std::vector<Config> configs;
@@ -251,13 +252,16 @@ Rules readRules() {
                 for (size_t k = 1; k < mw.size(); ++k)
                     entry.second["$" + mw[k].substr(0, mw[k].find('='))] = mw[k].substr(mw[k].find('=') + 1);
             }
-            r.blocks.push_back(b);
+            (r.inFirst ? r.firstBlocks : r.blocks).push_back(b);
+        } else if (w[0] == "section") {
+            r.inFirst = w.at(1) == "first";
         } else {
             const bool let = w[0] == "let";
             const std::string name = let ? w.at(1) : w[0];
             std::string expr = line.substr(line.find(name, let ? line.find("let") + 3 : 0) + name.size());
             Line l{let, name, expr.substr(expr.find_first_not_of(' '))};
-            (r.blocks.empty() ? r.globals : r.blocks.back().lines).push_back(l);
+            std::vector<Block>& blocks = r.inFirst ? r.firstBlocks : r.blocks;
+            (blocks.empty() ? r.globals : blocks.back().lines).push_back(l);
         }
     }
     return r;
@@ -282,30 +286,21 @@ void setAwayFromDefaults(FakeParams& p, double phase) {
 struct Checker {
     const Rules& rules;
     const std::map<std::string, Leaf>& fields;
-    std::set<std::string> checked;
+    std::set<std::string> checked;  // fields with a rule in the render section
+    static constexpr int W = 1280, H = 536, kChannels = 3, kDevice = 2;
 
-    void run(const Config& config, double phase) {
-        SCOPED_TRACE("configuration " + config.label);
-        constexpr int W = 1280, H = 536, kChannels = 3, kDevice = 2;
-        FakeParams p;
-        const Record first = firstFill(p.h, p, p, kDevice);
-        setAwayFromDefaults(p, phase);
-        for (const auto& v : rules.base) p.set(v.first, v.second);
-        for (const auto& v : config.values) p.set(v.first, v.second);
-        Record o = first;
-        p.clearLog();
-        ASSERT_EQ(fillRenderOptions(p.h, p, W, H, kChannels, o), RenderPlan::Process);
-        for (const std::string& n : config.read) EXPECT_TRUE(p.wasRead(n)) << n << " was not read";
-        for (const std::string& n : config.unread) EXPECT_FALSE(p.wasRead(n)) << n << " was read";
-
+    // Compares `o` with the rules of `blocks`; `first` is the record a
+    // render starts from (none for the first fill itself).
+    void compare(const std::vector<Block>& blocks, const Record& o, const Record* first, const FakeParams& p) {
         std::map<std::string, double> lets;
+        std::set<std::string> seen;
         std::string member, field;
         Evaluator eval;
         eval.tables = rules.tables;
         eval.lookup = [&](const std::string& n) -> double {
             if (lets.count(member + n)) return lets[member + n];
             if (lets.count(n)) return lets[n];
-            if (n == "first") return fieldValue(first, fields.at(field));
+            if (n == "first" && first) return fieldValue(*first, fields.at(field));
             if (n == "width") return W;
             if (n == "height") return H;
             if (n == "channels") return kChannels;
@@ -313,8 +308,16 @@ struct Checker {
             if (fields.count(n)) return fieldValue(o, fields.at(n));
             return p.value(n);  // throws for an unknown name
         };
+        const auto expect = [&](const std::string& expr) {
+            const double want = eval(expr), got = fieldValue(o, fields.at(field));
+            const bool same = fields.at(field).type == 'f'
+                                  ? ::testing::internal::FloatingPoint<float>(float(want)).AlmostEquals(
+                                        ::testing::internal::FloatingPoint<float>(float(got)))
+                                  : got == want;
+            if (!same) ADD_FAILURE() << field << " holds " << got << " where its rule \"" << expr << "\" gives " << want;
+        };
         for (const Line& l : rules.globals) lets[l.name] = eval(l.expr);
-        for (const Block& b : rules.blocks)
+        for (const Block& b : blocks)
             for (const Line& l : b.lines)
                 for (const auto& m : b.members) {
                     std::string expr = l.expr;
@@ -323,17 +326,35 @@ struct Checker {
                     field = member + l.name;
                     if (l.let) {
                         lets[field] = eval(expr);
-                        continue;
+                    } else if (l.name == "*") {  // every field without a rule of its own
+                        for (const auto& f : fields)
+                            if (!seen.count(field = f.first)) expect(expr);
+                    } else {
+                        ASSERT_TRUE(fields.count(field)) << "a rule for " << field << ", which the record lacks";
+                        (first ? checked : seen).insert(field);
+                        seen.insert(field);
+                        expect(expr);
                     }
-                    ASSERT_TRUE(fields.count(field)) << "a rule for " << field << ", which the record lacks";
-                    checked.insert(field);
-                    const double want = eval(expr), got = fieldValue(o, fields.at(field));
-                    const bool same = fields.at(field).type == 'f'
-                                          ? ::testing::internal::FloatingPoint<float>(float(want)).AlmostEquals(
-                                                ::testing::internal::FloatingPoint<float>(float(got)))
-                                          : got == want;
-                    if (!same) ADD_FAILURE() << field << " holds " << got << " where its rule \"" << expr << "\" gives " << want;
                 }
+    }
+
+    void run(const Config& config, double phase) {
+        SCOPED_TRACE("configuration " + config.label);
+        FakeParams defaults, p;
+        const Record first = firstFill(defaults.h, defaults, defaults, kDevice);
+        for (FakeParams* q : {&p, &defaults}) {
+            setAwayFromDefaults(*q, phase);
+            for (const auto& v : rules.base) q->set(v.first, v.second);
+            for (const auto& v : config.values) q->set(v.first, v.second);
+        }
+        Record o = first;
+        ASSERT_EQ(fillRenderOptions(p.h, p, W, H, kChannels, o), RenderPlan::Process);
+        for (const std::string& n : config.read) EXPECT_TRUE(p.wasRead(n)) << n << " was not read";
+        for (const std::string& n : config.unread) EXPECT_FALSE(p.wasRead(n)) << n << " was read";
+        compare(rules.blocks, o, &first, p);
+        // The same values stored in a project: the first fill of an instance made from it.
+        SCOPED_TRACE("the first fill");
+        compare(rules.firstBlocks, firstFill(defaults.h, defaults, defaults, kDevice), nullptr, defaults);
     }
 };
 
