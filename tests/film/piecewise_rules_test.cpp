@@ -230,6 +230,58 @@ TEST(PiecewiseRules, HueSectorsAndBands) {
     }
 }
 
+// Each of a family's six values acts on its own hue and on no hue a sextant
+// or more away: red 0, yellow 1, green 2, cyan 3, blue 4, magenta 5.
+TEST(PiecewiseRules, EachSectorValueActsOnItsOwnHue) {
+    const float colours[6][3] = {{0.8f, 0.2f, 0.2f}, {0.8f, 0.8f, 0.2f}, {0.2f, 0.8f, 0.2f},
+                                 {0.2f, 0.8f, 0.8f}, {0.2f, 0.2f, 0.8f}, {0.8f, 0.2f, 0.8f}};
+    float ColorGroupOptions::*const sector[6] = {&ColorGroupOptions::redScaled,  &ColorGroupOptions::yellowScaled,
+                                                 &ColorGroupOptions::greenScaled, &ColorGroupOptions::cyanScaled,
+                                                 &ColorGroupOptions::blueScaled,  &ColorGroupOptions::magentaScaled};
+    const struct {
+        const char* name;
+        void (*apply)(float*, float, const ColorGroupOptions&);
+        float neutral, active, strength;
+    } families[] = {{"saturation", film::saturation_family, 1.0f, 2.0f, 1.0f},
+                    {"hue", film::hue_family, 0.0f, 0.5f, 0.5f},
+                    {"chroma", film::chroma_family, 0.0f, 0.5f, 1.0f},
+                    {"vibrance", film::vibrance_family, 0.0f, 0.5f, 0.0f}};
+    for (const auto& f : families)
+        for (int s = 0; s < 6; ++s) {
+            ColorGroupOptions g{};
+            g.groupOn = 1;
+            g.strengthScaled = f.strength;
+            for (auto field : sector) g.*field = f.neutral;
+            g.*sector[s] = f.active;
+            for (int hue = 0; hue < 6; ++hue) {
+                float p[3] = {colours[hue][0], colours[hue][1], colours[hue][2]};
+                f.apply(p, film::hexcone_hue(p), g);
+                const float change = std::fabs(p[0] - colours[hue][0]) + std::fabs(p[1] - colours[hue][1]) +
+                                     std::fabs(p[2] - colours[hue][2]);
+                EXPECT_EQ(change > 1e-3f, hue == s) << f.name << " value of sector " << s << " on hue " << hue
+                                                    << " (change " << change << ")";
+            }
+        }
+}
+
+// The intensity zone of the Hue, Chroma and Vibrance families and the refine
+// slots acts only with zoneBoth set and zoneMode 1 or 2, pulling the result
+// towards its mean.
+TEST(PiecewiseRules, ZoneActsForModesOneAndTwoWithBothBands) {
+    const float px[3] = {0.6f, 0.3f, 0.1f};
+    for (int mode = 0; mode <= 3; ++mode)
+        for (bool both : {false, true}) {
+            float v[3] = {px[0], px[1], px[2]};
+            film::pull_zone(v, mode, both, 0.5f, 1.0f, 1.5f, 2.0f, false);
+            const double y = (px[0] + px[1] + px[2]) / 3.0;
+            const double f = (1 + std::pow(1 / (1 + y), 1.0) * (0.5 - 1)) * (1 + std::pow(y / (1 + y), 2.0) * (1.5 - 1));
+            const bool acts = both && (mode == 1 || mode == 2);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(v[c], acts ? y + f * (px[c] - y) : px[c], 2e-6)
+                    << "zone mode " << mode << (both ? " with" : " without") << " both bands, channel " << c;
+        }
+}
+
 TEST(PiecewiseRules, ToneCurveAndDensity) {
     // Toe, midtone and shoulder from both sides of lo, sp and hp, with every
     // sign of the toe and shoulder values (T below 0 too).
