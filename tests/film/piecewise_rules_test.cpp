@@ -138,6 +138,30 @@ TEST(PiecewiseRules, LuminanceCompressionAndLabKnees) {
     });
 }
 
+// Input decoding: code values are clamped to [0, 469.8] for the four
+// scene-linear inputs and to [0, 1] for every other (NaN to 0), and written
+// back; the ADX density fit has four segments.
+TEST(PiecewiseRules, InputClampByInputAndAdxSegments) {
+    for (int gamut = 0; gamut < 49; ++gamut) {
+        float px[4] = {1.5f, -0.5f, NAN, 0.25f}, lin[3];
+        input_to_awg4_linear(px, gamut, lin);
+        const bool linear = gamut == 0 || gamut == 4 || gamut == 5 || gamut == 30;
+        EXPECT_EQ(px[0], linear ? 1.5f : 1.0f) << "input " << gamut << ": above the range";
+        EXPECT_EQ(px[1] + px[2], 0.0f) << "input " << gamut << ": below the range and NaN";
+        for (float v : lin) EXPECT_TRUE(v >= 0.0f && v <= 469.8f) << "input " << gamut << ": " << v;
+    }
+    check({{"ADX density to exposure", colour::adx_density_to_exposure,
+            [](double cid) {
+                return cid < 0      ? 0.04911331 * cid + 0.00130127
+                       : cid < 0.01 ? std::exp(37.74261 * cid - 6.644415)
+                       : cid < 0.6  ? std::exp(2.302585 * std::sqrt(6.569476 * cid - 0.03258072) - 6.685996)
+                                    : std::exp(std::min(4.186518 * cid - 4.645361, 86.4));
+            },
+            {{-0.05f, "below 0"}, {0.005f, "below 0.01"}, {0.05f, "below 0.6"}, {0.3f, "below 0.6"},
+             {0.7f, "above 0.6"}, {25.0f, "exponent capped"}},
+            2e-5}});
+}
+
 TEST(PiecewiseRules, DevelopmentClamps) {
     // One step from developed 2, silver 1 and developer 2000 at rate 1e-5:
     // r = 0.02 and the use u = r D^2 E = 0.08 E, held in [0, 880.037292];
