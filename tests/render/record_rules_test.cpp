@@ -231,7 +231,8 @@ Rules readRules() {
         if (w[0] == "table") {
             for (size_t k = 2; k < w.size(); ++k) r.tables[w[1]].push_back(std::stod(w[k]));
         } else if (w[0] == "sweep") {
-            for (size_t k = 2; k < w.size(); ++k) r.configs.push_back({w[1] + " " + w[k], {{w[1], std::stod(w[k])}}, {}, {}});
+            for (size_t k = 2; k < w.size(); ++k)
+                r.configs.push_back({w[1] + " " + w[k], {{w[1], std::stod(w[k])}}, {}, {}});
         } else if (w[0] == "base" || w[0] == "config") {
             Config c{w[0] == "base" ? "" : rest.substr(1, rest.find(':') - 1), {}, {}, {}};
             const std::vector<std::string> v = words(w[0] == "base" ? rest : rest.substr(rest.find(':') + 1));
@@ -248,7 +249,8 @@ Rules readRules() {
             std::istringstream members(line.substr(open + 1, close - open - 1));
             for (std::string m; std::getline(members, m, '|');) {
                 const std::vector<std::string> mw = words(m);
-                auto& entry = b.members.emplace_back(mw.at(0) == "record" ? "" : mw[0] + ".", std::map<std::string, std::string>{});
+                auto& entry = b.members.emplace_back(mw.at(0) == "record" ? "" : mw[0] + ".",
+                                                     std::map<std::string, std::string>{});
                 for (size_t k = 1; k < mw.size(); ++k)
                     entry.second["$" + mw[k].substr(0, mw[k].find('='))] = mw[k].substr(mw[k].find('=') + 1);
             }
@@ -314,7 +316,8 @@ struct Checker {
                                   ? ::testing::internal::FloatingPoint<float>(float(want)).AlmostEquals(
                                         ::testing::internal::FloatingPoint<float>(float(got)))
                                   : got == want;
-            if (!same) ADD_FAILURE() << field << " holds " << got << " where its rule \"" << expr << "\" gives " << want;
+            if (!same)
+                ADD_FAILURE() << field << " holds " << got << " where its rule \"" << expr << "\" gives " << want;
         };
         for (const Line& l : rules.globals) lets[l.name] = eval(l.expr);
         for (const Block& b : blocks)
