@@ -314,11 +314,12 @@ TEST(PiecewiseRules, ZoneActsForModesOneAndTwoWithBothBands) {
 
 TEST(PiecewiseRules, ToneCurveAndDensity) {
   // Toe, midtone and shoulder from both sides of lo, sp and hp, with every
-  // sign of the toe and shoulder values (T below 0 too).
+  // sign of the toe and shoulder values (T below 0 too; all 0 is the
+  // identity, a shoulder of -1 holds at hp).
   const float sp = 0.4f, hp = 0.6f, g = 0.45f;
   const double lo = 0.5 * sp - (1 - hp) / 4;
   const struct { float m, s, hh; } settings[] = {
-      {0.0f, 0.3f, 0.4f}, {0.2f, -0.3f, -0.5f}, {-0.1f, -0.8f, 0.0f}, {0.0f, 0.0f, -1.0f}};
+      {0.0f, 0.3f, 0.4f}, {0.2f, -0.3f, -0.5f}, {-0.1f, -0.8f, 0.0f}, {0.0f, 0.0f, -1.0f}, {0.0f, 0.0f, 0.0f}};
   std::vector<Piecewise> rules;
   for (const auto& p : settings)
     rules.push_back({"tone curve", [=](float v) { return film::tone_curve(v, sp, hp, g, p.m, p.s, p.hh); },
