@@ -404,6 +404,38 @@ TEST(PiecewiseRules, PrinterCurvesAndDisplayScale) {
   });
 }
 
+// The print gamma acts on each channel whose own flag is set, and the code
+// values are then held in [0.0929, 1]: a grey pixel leaves the tone scale at
+// one code value v for all three channels, so each channel's result is
+// gain v^e (or v), held, decoded.
+TEST(PiecewiseRules, PrintGammaPerChannelAndCodeHold) {
+  film::PrintCorrectorArgs corrector{};
+  film::PrintSettings s{};
+  s.corrector = &corrector;
+  s.printer.displayScale = 100.0f;
+  const float grey[3] = {0.18f, 0.18f, 0.18f};
+  float xyz[3];
+  film::print_to_xyz(grey, s, xyz);
+  const double v = logC4(xyz[1]);  // the AWG4 luminance weights sum to 1
+  const struct { uint8_t on[3]; float gain; const char* what; } cases[] = {
+      {{0, 1, 0}, 1.2f, "green alone"}, {{1, 0, 1}, 1.2f, "red and blue"},
+      {{0, 0, 1}, 0.2f, "blue held at LogC4 black"}, {{1, 0, 0}, 5.0f, "red held at 1"}};
+  for (const auto& c : cases) {
+    for (int k = 0; k < 3; ++k) {
+      s.gamma.on[k] = c.on[k];
+      s.gamma.gain[k] = c.gain;
+      s.gamma.exponent[k] = 1.3f;
+    }
+    float got[3], rgb[3];
+    film::print_to_xyz(grey, s, got);
+    for (int k = 0; k < 3; ++k)
+      rgb[k] = film::logc4_decode(float(clamp(c.on[k] ? c.gain * std::pow(v, 1.3) : v, 0.0929f, 1.0)));
+    float want[3];
+    film::awg4_to_xyz(rgb, want);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], want[k], 1e-4 * (1 + want[k])) << c.what << ", XYZ " << k;
+  }
+}
+
 // Print stocks 1 to 5 (Custom and the D65 stocks) are balanced for a D55
 // print white and adapted to D65; 6 to 9 are not. So the D55 white comes out
 // neutral on stocks 1 to 5 and warm on 6 to 9, the D65 white the other way.
