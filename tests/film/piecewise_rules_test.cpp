@@ -312,6 +312,72 @@ TEST(PiecewiseRules, ZoneActsForModesOneAndTwoWithBothBands) {
     }
 }
 
+// The Saturation family's zone roads: none for modes other than 1 and 2;
+// the low road for mode 1, or 2 with both bands (custom term times wL, then
+// the low band and, with both, the high band); the high road for mode 2
+// alone (the six values times wH when the custom band is off, else the
+// custom term, then the high band). Worked in double on the balanced
+// components as the rule states them.
+TEST(PiecewiseRules, SaturationZoneRoads) {
+  const double rows[3][3] = {{0.02125437, 0.86768055, 0.02788039},
+                             {0.40008479, 0.70538574, -0.03500678},
+                             {0.02630682, -0.05117194, 0.61911416}};
+  const double factor[3] = {1.09073019, 0.93417782, 1.68279064};
+  const double back[3][3] = {{-2.0953469, 2.5949328, 0.24108529},
+                             {1.1977828, -0.05986257, -0.05732423},
+                             {0.18803446, -0.11520932, 1.600229}};
+  const auto window = [](double d, double w) {
+    d = std::fmod(std::fmod(d, 6.0) + 6.0, 6.0);
+    const double u = clamp(1 - std::fabs(d - 2) / w, 0, 1);
+    return 3 * u * u - 2 * u * u * u;
+  };
+  const float px[3] = {0.5f, 0.3f, 0.15f};
+  const double h = film::hexcone_hue(px);
+  for (int mode = 0; mode <= 3; ++mode)
+    for (bool both : {false, true})
+      for (bool custom : {false, true}) {
+        ColorGroupOptions g{};
+        g.groupOn = 1;
+        g.strengthScaled = 1.2f;
+        g.redScaled = 1.5f, g.yellowScaled = 0.7f;
+        g.magentaScaled = g.blueScaled = g.cyanScaled = g.greenScaled = 1.0f;
+        g.customOn = custom;
+        g.customHueSextant = 1.5f, g.customWidthSpan = 0.8f, g.customStrengthTerm = 1.4f;
+        g.zoneMode = mode, g.zoneBoth = both;
+        g.zoneLowScaled = 0.6f, g.zoneLowRangeGain = 1.0f, g.zoneHighScaled = 1.5f, g.zoneHighRangeGain = 2.0f;
+
+        double x[3], I = 0;
+        for (int r = 0; r < 3; ++r) {
+          x[r] = factor[r] * (rows[r][0] * px[0] + rows[r][1] * px[1] + rows[r][2] * px[2]);
+          I += x[r] / 3;
+        }
+        const bool zones = mode == 1 || mode == 2, high = mode == 2 && !both, low = zones && !high;
+        const double wL = std::pow(1 / (1 + I), 1.0), wH = std::pow(I / (1 + I), 2.0);
+        const double six = high && !custom ? wH : 1.0;
+        const double prim = window(h + 2, 1) * 0.5, sec = window(h + 1, 1) * -0.3;
+        const double term = custom ? window(h + 1.5, 0.8) * 0.4 * (low ? wL : high ? wH : 1.0) : 0.0;
+        for (double& c : x) {
+          c = clamp(I + (c - I) * 1.2f, 0, 469.8);
+          c += (c - I) * six * prim;
+        }
+        for (double& c : x) {
+          c += (c - I) * six * sec;
+          c += term * (c - I);
+          if (low) c += wL * (c - I) * (0.6f - 1);
+          if ((low && both) || high) c += wH * (c - I) * (1.5f - 1);
+        }
+        float got[3] = {px[0], px[1], px[2]};
+        film::saturation_family(got, float(h), g);
+        for (int r = 0; r < 3; ++r) {
+          double want = 0;
+          for (int k = 0; k < 3; ++k) want += back[r][k] * x[k] / factor[k];
+          EXPECT_NEAR(got[r], clamp(want, 0, 469.8), 1e-4)
+              << "zone mode " << mode << (both ? " with" : " without") << " both bands, custom band "
+              << (custom ? "on" : "off") << ", channel " << r;
+        }
+      }
+}
+
 TEST(PiecewiseRules, ToneCurveAndDensity) {
   // Toe, midtone and shoulder from both sides of lo, sp and hp, with every
   // sign of the toe and shoulder values (T below 0 too; all 0 is the
