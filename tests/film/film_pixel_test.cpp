@@ -231,25 +231,6 @@ TEST(FilmTone, LogC4RoundTripAndEnds) {
   for (float x = 0.001f; x < 469.0f; x *= 1.7f) EXPECT_NEAR(film::logc4_decode(film::logc4_encode(x)), x, 2e-5f * x);
 }
 
-TEST(FilmTone, DensityRangeRunsFromDminToDmax) {
-  EXPECT_NEAR(film::density_range(0.0f, false, 1.0f, 2.0f, 0.07f, 1.6f, 0.0f), 0.07f, 1e-6f);
-  EXPECT_NEAR(film::density_range(1e6f, false, 1.0f, 2.0f, 0.07f, 0.9f, 0.0f), 0.9f, 1e-5f);
-  EXPECT_NEAR(film::density_range(1e3f, true, 1.5f, 2.0f, 0.07f, 0.9f, 0.0f), 0.9f, 1e-5f);
-  // Held in [0, 1], and above LogC4 black for a LogC4 output.
-  EXPECT_EQ(film::density_range(0.0f, true, 1.0f, 2.0f, -0.125f, 1.6f, 0.0f), 0.0f);
-  EXPECT_EQ(film::density_range(0.0f, true, 1.0f, 2.0f, -0.125f, 1.6f, film::kLogC4Black), film::kLogC4Black);
-  EXPECT_EQ(film::density_range(1e6f, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f), 1.0f);
-  EXPECT_EQ(film::density_range(NAN, true, 1.0f, 2.0f, 0.0f, 2.0f, 0.0f), 0.0f);
-}
-
-// A tone curve whose toe, midtone and shoulder values are 0 is the identity.
-TEST(FilmTone, FlatToneCurveIsIdentityAndShoulderMinusOneHolds) {
-  for (float v = 0.09f; v <= 1.0f; v += 0.01f) {
-    EXPECT_NEAR(film::tone_curve(v, 0.391f, 0.489f, 0.4f, 0.0f, 0.0f, 0.0f), v, 2e-6f);
-    EXPECT_NEAR(film::tone_curve(v, 0.391f, 0.489f, 0.4f, 0.0f, 0.0f, -1.0f), fminf(v, 0.489f), 2e-6f);
-  }
-}
-
 TEST(FilmTone, CastAndTintKeepLuminance) {
   float v[3] = {0.3f, 0.5f, 0.2f};
   const float y0 = film::cast_luminance(v);
@@ -314,15 +295,9 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
   }
 }
 
-TEST(FilmDevelop, DiffusionCodeRoundTripAndClamps) {
+TEST(FilmDevelop, DiffusionCodeRoundTrip) {
   for (float d = 0.5f; d < 4e5f; d *= 2.3f)
     EXPECT_NEAR(film::code_to_developer(film::developer_to_code(d), 0.0f), d, 2e-4f * d);
-  EXPECT_NEAR(film::developer_to_code(469.9f * film::kLabScale), 1.0f, 1e-6f);
-  EXPECT_NEAR(film::developer_to_code(NAN), 1.0f, 1e-6f);
-  EXPECT_EQ(film::code_to_developer(0.7f, 0.4f), film::kLabScale);
-  EXPECT_EQ(film::code_to_developer(NAN, 0.4f), film::kLabScale);
-  EXPECT_EQ(film::diffusion_sharpen(NAN, 0.0f, 1.0f), 0.0f);
-  EXPECT_EQ(film::diffusion_sharpen(0.9f, 0.1f, 3.0f), 1.0f);
 }
 
 TEST(FilmDevelop, PlanQuantities) {

@@ -138,6 +138,35 @@ TEST_F(FilmStage, AllocationFailureFreesEverything) {
   EXPECT_THROW(run_stage(negative(5, 5), in), std::runtime_error);
 }
 
+// Every print stock through the stage: with the grading neutral, linear grey
+// comes out neutral on the display only (stock 0) and on the D55 stocks 6 to
+// 9, and bluish on stocks 1 to 5, whose white is adapted from D55 to D65.
+TEST_F(FilmStage, EveryPrintStockRendersWithItsWhite) {
+  TextureOptionsStruct o = frame_roads::record(
+      {{"InputGamut", 0}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}, {"PrintCast", 6504}, {"PrintTintGtoM", 0},
+       {"PrintTintRtoC", 0}, {"PrintSaturation", 1}, {"PrintBlend", 0}, {"PrintSat", 0}, {"PrintHue", 0},
+       {"PrintChr", 0}, {"PrintVib", 0}, {"PrintBleachBypass", 0}},
+      2, 2, 4);
+  o.printRefineOn = 0;
+  for (float* bp : {&o.printerBlackPointRedScaled, &o.printerBlackPointGreenScaled, &o.printerBlackPointBlueScaled})
+    *bp = 0.02f;
+  for (float* lt : {&o.printerLightRedScaled, &o.printerLightGreenScaled, &o.printerLightBlueScaled}) *lt = 0.95f;
+  const std::vector<float> grey(16, 0.18f);
+  for (int stock = 0; stock <= 9; ++stock) {
+    o.printProfile = stock;
+    const StageResult r = run_stage(o, grey);
+    const bool adapted = stock >= 1 && stock <= 5;
+    if (adapted) {
+      EXPECT_GT(r.a[2] - r.a[0], 0.01f) << "print stock " << stock << ": grey stays neutral, yet stocks 1 to 5 "
+                                        << "adapt their D55 white to D65";
+    } else {
+      for (int c : {1, 2})
+        EXPECT_NEAR(r.a[c], r.a[0], 2e-3f) << "print stock " << stock << ": grey leaves tinted, yet "
+                                           << (stock ? "stocks 6 to 9 keep their white" : "the display adapts nothing");
+    }
+  }
+}
+
 // Frames with NaN, infinities, negatives and values past 1 among random ones.
 std::vector<float> awkward_frame(int W, int H, unsigned seed) {
   std::vector<float> f = test_frame(W, H, 4, seed);

@@ -1,6 +1,6 @@
-// The pipeline core's kernels: exposure and highlight/shadow values (the
-// clamps and the neutral settings the rest relies on); highlight compression
-// and the Lab conversions of the four dedicated gamuts (round trips,
+// The pipeline core's kernels: highlight/shadow values (the neutral settings
+// the rest relies on; each clamp and knee: piecewise_rules_test); highlight
+// compression and the Lab conversions of the four dedicated gamuts (round trips,
 // published white points, the curve's fixed values); the texture stage's
 // recursive Gaussian against the properties of a Gaussian and the tiled
 // transpose at every channel offset.
@@ -21,19 +21,6 @@
 #include "pipeline/texture_kernels.h"
 
 namespace {
-
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-TEST(Exposure, ClampsToTheWorkingRangeAndSendsNaNToZero) {
-  EXPECT_EQ(exposure_linear_value(100.0f, 8.0f), 469.8f);
-  EXPECT_EQ(exposure_linear_value(-0.5f, 2.0f), 0.0f);
-  EXPECT_EQ(exposure_linear_value(kNaN, 2.0f), 0.0f);
-  EXPECT_EQ(exposure_linear_value(std::numeric_limits<float>::infinity(), 0.0f), 0.0f);  // inf * 0
-
-  EXPECT_EQ(exposure_log_value(0.9f, 0.2f), 1.0f);
-  EXPECT_EQ(exposure_log_value(0.1f, -0.2f), 0.0f);
-  EXPECT_EQ(exposure_log_value(kNaN, 0.2f), 0.0f);
-}
 
 // Neutral settings are an identity; the roll-offs join it smoothly and stay
 // inside their limits.

@@ -173,6 +173,20 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
       }
 }
 
+// Only the four scene-linear inputs have Lab kernels of their own (and the
+// luminance compression); every other index takes the generic pair.
+TEST(PipelineEntry, DedicatedLabKernelsForTheFourLinearInputsOnly) {
+  const std::map<int, std::string> dedicated = {{0, "rec709"}, {4, "ACES_AP0"}, {5, "ACES_AP1"}, {30, "rec2020"}};
+  for (int gamut = 0; gamut < 49; ++gamut) {
+    TextureOptionsStruct o = plain_options(3, 2, 4);
+    set_fields(o, "ensemblePitchScaled=1.2 hdrComp=1 cameraStock=0 printOff=1 inputGamut=" + std::to_string(gamut));
+    EXPECT_TRUE(run_frame(o, test_frame(3, 2, 4)).ok);
+    const auto it = dedicated.find(gamut);
+    const std::string in = it == dedicated.end() ? "ColorSpace_LAB" : "Lin_" + it->second + "_compress_LAB";
+    EXPECT_EQ(trace_names().front(), in) << "input " << gamut;
+  }
+}
+
 // The stand-ins' transforms do not commute: a stage skipped, doubled or
 // moved changes the values.
 TEST(PipelineEntry, PlainRoadValuesFollowTheStageOrder) {
