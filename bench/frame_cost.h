@@ -40,7 +40,7 @@ CallCost call_cost(const std::vector<cudasim::Call>& calls);
 struct RoadCost {
   std::string road;
   size_t launches = 0;
-  double min_warp_share = 1;
+  double min_warp_share = 1;  // 1 when no launch covers the frame
   long long sync_allocs = 0;
   long long host_waits = 0;
   double peak_mb = 0;

@@ -229,7 +229,12 @@ std::vector<std::string> model_faults() {
       continue;
     }
     int strided = 0, fixed = 0;
-    for (const Access& a : named) (a.bytes == 0 ? strided : fixed) += a.bytes == 0 ? 1 : a.bytes;
+    for (const Access& a : named) {
+      if (a.bytes == 0)
+        ++strided;
+      else
+        fixed += a.bytes;
+    }
     if (strided != 0 && strided != m.strided_accesses) fault("the pointer list names not every strided access");
     if (fixed > m.fixed_bytes) fault("the pointer list names more fixed bytes than the row has");
   }
