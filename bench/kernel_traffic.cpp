@@ -1,26 +1,52 @@
-// Access models of the pipeline's kernels. Each row gives, per work item (a
-// pixel, or an element of a plane), the bytes the kernel reads and writes.
-// Counting follows the hardware's 32-byte sectors: the threads of a warp take
-// neighbouring pixels (neighbouring columns for the column blur), so
+// Access models of the pipeline's kernels, one row per kernel. Each row gives,
+// per work item (a pixel, or an element of a plane), the bytes the kernel
+// reads and writes. Counting follows the hardware's 32-byte sectors: the
+// threads of a warp take neighbouring pixels (neighbouring columns for the
+// column blur), so
 //  - a fixed-layout access costs its own bytes per item: 4 for a plane of
 //    floats, 12 for an interleaved RGB plane, 16 for an RGBA pixel;
 //  - an access of one or more floats of a pixel at a channel stride of s
 //    floats (an argument of the kernel) costs the whole stride, 4 * s bytes
 //    per item, up to one sector: a one-channel access of an RGBA plane moves
 //    whole RGBA pixels.
-// Every read and every write is counted, with no credit for caches. A kernel
-// launched without a row here stops the benchmark: add its row with the
-// kernel.
+// One thread's reads of one 16-byte pixel count once, and so do its writes:
+// the pixel is in the caches between them. A row may therefore name the
+// pointer argument of each access at the stride ("r2 r3 r4 w4": reads
+// through arguments 2, 3 and 4, a write through 4); the launch's pointers then
+// decide which accesses meet in one pixel. A named fixed-layout access
+// ("w16:12", twelve bytes written through argument 16) costs nothing when its
+// pointer is null. A column recursion reads its column again in the backward
+// sweep, long after the forward one: both sweeps count. Beyond that there is
+// no credit for caches.
+//
+// The latency columns say which loads a thread cannot issue ahead: a thread
+// that walks the rows of `rows_arg` one after another (`sweeps` times) waits a
+// memory round trip for every `ahead` rows, the rows whose loads are in
+// flight at once; any other thread waits one round trip (its loads go out
+// together).
+//
+// A kernel launched without a row here stops the benchmark: add its row with
+// the kernel (the leading columns are enough; the others have defaults).
 #include "kernel_traffic.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <utility>
 
 #include "pipeline/gamut_lab_kernels.h"
 
 namespace bench {
 
 namespace {
+
+struct Chain {
+  int rows_arg = -1;  // argument holding the rows each thread walks in order; -1: none
+  int sweeps = 1;     // walks over them (a recursion forward and back: 2)
+  int ahead = 1;      // rows whose loads are in flight at once
+};
 
 struct AccessModel {
   const char* kernel;
@@ -29,84 +55,190 @@ struct AccessModel {
   int fixed_bytes;       // bytes per item of the fixed-layout accesses
   int strided_accesses;  // reads plus writes of a pixel at the channel stride...
   int stride_arg;        // ...held by this argument
+  Chain chain = {};
+  const char* pointers = "";  // the pointer argument of each strided access, and nullable fixed accesses
 };
 
 #define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, \
                                from_lab_expand)                                                       \
   {#compress, 2, 3, 48, 0, -1}, /* RGBA: read in, write in and out */                                 \
   {#expand, 2, 3, 32, 0, -1},                                                                         \
-  {#to_lab, 2, 3, 0, 3, 4},     /* read and write the image, write aux */                            \
-  {#compress_to_lab, 2, 3, 0, 3, 4},                                                                  \
-  {#from_lab, 1, 2, 0, 2, 3},                                                                         \
-  {#from_lab_expand, 1, 2, 0, 2, 3},
+  {#to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},                                                           \
+  {#compress_to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},                                                  \
+  {#from_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},                                                            \
+  {#from_lab_expand, 1, 2, 0, 2, 3, {}, "r0 w0"},
 
 const AccessModel kModels[] = {
-    // Pixel format, exposure, soft clip.
+    // Pixel format, exposure, soft clip, display range.
     {"RGB_RGBA_Kernel", 2, 3, 12 + 16, 0, -1},
     {"RGBA_RGB_Kernel", 2, 3, 16 + 12, 0, -1},
-    {"exposure_linear_gamma", 1, 2, 0, 2, 4},
-    {"exposure_log", 1, 2, 0, 2, 4},
-    {"exposure_linear_gamma_in_out", 2, 3, 0, 2, 5},
-    {"exposure_log_in_out", 2, 3, 0, 2, 5},
-    {"highlights_shadows_Kernel", 1, 2, 0, 2, 3},
-    {"highlights_shadows_Kernel_in_out", 2, 3, 0, 2, 4},
+    {"hold_display_range", 1, 2, 16 + 16, 0, -1},
+    {"exposure_linear_gamma", 1, 2, 0, 2, 4, {}, "r0 w0"},
+    {"exposure_log", 1, 2, 0, 2, 4, {}, "r0 w0"},
+    {"exposure_linear_gamma_in_out", 2, 3, 0, 2, 5, {}, "r0 w1"},
+    {"exposure_log_in_out", 2, 3, 0, 2, 5, {}, "r0 w1"},
+    {"highlights_shadows_Kernel", 1, 2, 0, 2, 3, {}, "r0 w0"},
+    {"highlights_shadows_Kernel_in_out", 2, 3, 0, 2, 4, {}, "r0 w1"},
     // Lab conversions.
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
-    {"ColorSpace_LAB", 2, 3, 0, 3, 4},
-    {"LAB_Colorspace", 1, 2, 0, 2, 3},
-    // Blur, transpose and texture bands. The column blur reads its input
-    // twice (forward and backward pass) and writes, reads and writes its
-    // output plane.
-    {"iir_guassian", 2, 3, 12, 2, 5},
-    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5},  // three channels: an RGB plane out
-    {"u_d_l_r", 2, 3, 4, 1, 4},
+    {"ColorSpace_LAB", 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
+    {"LAB_Colorspace", 1, 2, 0, 2, 3, {}, "r0 w0"},
+    // Blur, transpose and texture bands. The column blur reads its input in
+    // both sweeps and writes, reads and writes its output plane; each row of
+    // a sweep waits for the row before.
+    {"iir_guassian", 2, 3, 12, 2, 5, {3, 2, 1}},
+    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 1}},  // three channels: an RGB plane out
+    {"u_d_l_r", 2, 3, 4, 1, 4, {}, "w1"},
     {"u_d_l_r_rgb", 2, 3, 12 + 12, 0, -1},
-    {"pitch_sharp", 0, 1, 0, 4, 6},
-    {"pitch_sharp_next", 0, 1, 0, 5, 6},  // pitch_sharp, and the blurred level written over the source
-    {"pitch_accumulate", 0, 1, 0, 3, 4},
+    // The levels live in channels of one RGBA frame: a thread reads and
+    // writes that pixel once.
+    {"pitch_sharp", 0, 1, 0, 4, 6, {}, "r2 r3 r4 w4"},
+    {"pitch_sharp_next", 0, 1, 0, 5, 6, {}, "r2 r3 r4 w4 w2"},
+    {"pitch_accumulate", 0, 1, 0, 3, 4, {}, "r3 w3 r2"},
     // Halation: the source copy and the blurred band are RGB planes.
-    {"halation_init", 2, 3, 12, 2, 4},
-    {"FrequencySharpenHalation", 2, 3, 12, 2, 5},
-    {"halation_linear", 3, 4, 12, 3, 13},
+    {"halation_init", 2, 3, 12, 2, 4, {}, "r0 w0"},
+    {"FrequencySharpenHalation", 2, 3, 12, 2, 5, {}, "r0 w0"},
+    {"halation_linear", 3, 4, 12, 3, 13, {}, "r0 w0 w1"},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
-    {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12},
+    {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer
     {"film_lab_diffuse_reset_pfe", 2, 3, 8, 0, -1},
     {"pitch_sharp_film_lab", 2, 3, 12, 0, -1},
     {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
     {"developer_to_layer", 3, -1, 8, 0, -1},
     {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
-    {"film_lab_init_pfe", 1, 2, 12, 2, 3},  // read and write the frame, write the print plane
+    {"film_lab_init_pfe", 1, 2, 12, 2, 3, {}, "r0 w0 w5:12"},  // read and write the frame, write the print plane
     // Negative output: read developed, exposure, alpha; write both frames and
-    // the print plane (three floats a pixel; counted as with the print stage
-    // on, the only case that writes it).
-    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 12, 2, 7},
-    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 12, 2, 7},
+    // the print plane (three floats a pixel) when there is one.
+    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 12, 2, 7, {}, "w1 w2 w16:12"},
+    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 12, 2, 7, {}, "w1 w2 w18:12"},
     // Print and display: read and write frame A, write frame B (and read the
     // print plane).
-    {"film_print_cuda_out_pfe_display", 2, 3, 0, 3, 4},
-    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 12, 3, 4},
-    {"film_print_cuda_out_bleach_pfe", 2, 3, 12, 3, 4},
+    {"film_print_cuda_out_pfe_display", 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
+    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 12, 3, 4, {}, "r0 w0 w1"},
+    {"film_print_cuda_out_bleach_pfe", 2, 3, 12, 3, 4, {}, "r0 w0 w1"},
 };
 
 #undef KALTHORNE_GAMUT_MODELS
 
+// One named access: through argument `arg`, `bytes` a item (0: at the stride).
+struct Access {
+  bool write = false;
+  int arg = 0;
+  int bytes = 0;
+};
+
+// The accesses `text` names; false when it does not parse.
+bool parse_pointers(const char* text, std::vector<Access>& accesses) {
+  accesses.clear();
+  const char* p = text;
+  while (*p) {
+    if (*p == ' ') {
+      ++p;
+      continue;
+    }
+    Access a;
+    if (*p != 'r' && *p != 'w') return false;
+    a.write = *p++ == 'w';
+    char* end = nullptr;
+    a.arg = int(std::strtol(p, &end, 10));
+    if (end == p || a.arg < 0) return false;
+    p = end;
+    if (*p == ':') {
+      a.bytes = int(std::strtol(++p, &end, 10));
+      if (end == p || a.bytes <= 0) return false;
+      p = end;
+    }
+    if (*p != ' ' && *p != '\0') return false;
+    accesses.push_back(a);
+  }
+  return true;
+}
+
+const cudasim::LaunchArgument* argument(const cudasim::Launch& l, int index) {
+  return index >= 0 && size_t(index) < l.arguments.size() ? &l.arguments[size_t(index)] : nullptr;
+}
+
 double number(const cudasim::Launch& l, int index) {
-  return index >= 0 && size_t(index) < l.arguments.size() ? l.arguments[size_t(index)].number : 0.0;
+  const cudasim::LaunchArgument* a = argument(l, index);
+  return a ? a->number : 0.0;
+}
+
+const void* pointer(const cudasim::Launch& l, int index) {
+  const cudasim::LaunchArgument* a = argument(l, index);
+  return a && a->is_pointer ? a->pointer : nullptr;
+}
+
+const AccessModel* model_of(const std::string& kernel) {
+  for (const AccessModel& m : kModels)
+    if (kernel == m.kernel) return &m;
+  return nullptr;
+}
+
+// Bytes per item of `m` on launch `l`.
+double item_bytes(const AccessModel& m, const std::vector<Access>& named, const cudasim::Launch& l) {
+  const double stride = m.stride_arg < 0 ? 0.0 : std::min(32.0, 4.0 * number(l, m.stride_arg));
+  double fixed = m.fixed_bytes;
+  // The 16-byte pixels a thread reads, and those it writes (device memory is
+  // allocated at least 16-byte aligned).
+  std::set<std::pair<bool, uintptr_t>> pixels;
+  int strided_named = 0;
+  for (const Access& a : named) {
+    const void* p = pointer(l, a.arg);
+    if (a.bytes != 0) {
+      if (!p) fixed -= a.bytes;
+      continue;
+    }
+    ++strided_named;
+    if (p) pixels.insert({a.write, reinterpret_cast<uintptr_t>(p) / 16});
+  }
+  const double strided_count = strided_named != 0 ? double(pixels.size()) : double(m.strided_accesses);
+  return fixed + strided_count * stride;
 }
 
 }  // namespace
 
 bool kernel_work(const cudasim::Launch& launch, KernelWork& work) {
+  const AccessModel* m = model_of(launch.kernel);
+  std::vector<Access> named;
+  if (!m || !parse_pointers(m->pointers, named)) return false;
+  work.elements = m->height_arg < 0 ? number(launch, m->width_arg)
+                                    : number(launch, m->width_arg) * number(launch, m->height_arg);
+  work.bytes = work.elements * item_bytes(*m, named, launch);
+  work.round_trips = 1;
+  if (m->chain.rows_arg >= 0)
+    work.round_trips =
+        std::max(1.0, std::ceil(m->chain.sweeps * number(launch, m->chain.rows_arg) / std::max(1, m->chain.ahead)));
+  return true;
+}
+
+std::vector<std::string> model_faults() {
+  std::vector<std::string> faults;
+  std::set<std::string> seen;
   for (const AccessModel& m : kModels) {
-    if (launch.kernel != m.kernel) continue;
-    work.elements = m.height_arg < 0 ? number(launch, m.width_arg)
-                                     : number(launch, m.width_arg) * number(launch, m.height_arg);
-    const double strided = m.stride_arg < 0 ? 0.0 : std::min(32.0, 4.0 * number(launch, m.stride_arg));
-    work.bytes = work.elements * (m.fixed_bytes + m.strided_accesses * strided);
-    return true;
+    const std::string name = m.kernel;
+    const auto fault = [&](const std::string& what) { faults.push_back(name + ": " + what); };
+    if (!seen.insert(name).second) fault("more than one row");
+    if (m.width_arg < 0) fault("no width or count argument");
+    if (m.fixed_bytes < 0 || m.strided_accesses < 0) fault("negative bytes or accesses");
+    if ((m.strided_accesses > 0) != (m.stride_arg >= 0)) fault("strided accesses without a stride, or the reverse");
+    if (m.chain.sweeps < 1 || m.chain.ahead < 1) fault("a latency chain of no sweeps or no rows ahead");
+    std::vector<Access> named;
+    if (!parse_pointers(m.pointers, named)) {
+      fault(std::string("pointer list \"") + m.pointers + "\" does not parse");
+      continue;
+    }
+    int strided = 0, fixed = 0;
+    for (const Access& a : named) {
+      if (a.bytes == 0)
+        ++strided;
+      else
+        fixed += a.bytes;
+    }
+    if (strided != 0 && strided != m.strided_accesses) fault("the pointer list names not every strided access");
+    if (fixed > m.fixed_bytes) fault("the pointer list names more fixed bytes than the row has");
   }
-  return false;
+  return faults;
 }
 
 }  // namespace bench

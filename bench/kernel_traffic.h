@@ -1,17 +1,24 @@
-// Device memory traffic of the pipeline's kernel launches, from a model of
-// each kernel's access pattern (kernel_traffic.cpp).
+// Device memory traffic and memory round trips of the pipeline's kernel
+// launches, from a model of each kernel's access pattern (kernel_traffic.cpp).
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "cudasim/cudasim_control.h"
 
 namespace bench {
 
 struct KernelWork {
-  double elements = 0;  // work items the launch's arguments give it: pixels, or elements of a plane
-  double bytes = 0;     // bytes read and written, in whole 32-byte sectors
+  double elements = 0;     // work items the launch's arguments give it: pixels, or elements of a plane
+  double bytes = 0;        // bytes read and written, in whole 32-byte sectors
+  double round_trips = 1;  // memory round trips each thread waits for one after another
 };
 
 // False when the launch's kernel has no access model yet.
 bool kernel_work(const cudasim::Launch& launch, KernelWork& work);
+
+// The models that contradict themselves (one line each; empty when all are sound).
+std::vector<std::string> model_faults();
 
 }  // namespace bench
