@@ -30,6 +30,12 @@ foreach(_driver cc c++)
        WORLD_READ WORLD_EXECUTE)
 endforeach()
 
+# nvcc's host compiler: the one this tree's CUDA uses, else its C++ compiler.
+set(_cuda_host_compiler ${CMAKE_CUDA_HOST_COMPILER})
+if(NOT _cuda_host_compiler)
+  set(_cuda_host_compiler ${CMAKE_CXX_COMPILER})
+endif()
+
 set(KALTHORNE_PRODUCT_BUNDLE ${CMAKE_BINARY_DIR}/Kalthorne.ofx.bundle/Contents/Linux-x86-64/Kalthorne.ofx)
 # Recursive make shares the outer build's job slots.
 if(CMAKE_GENERATOR MATCHES "Makefiles")
@@ -48,7 +54,7 @@ ExternalProject_Add(Kalthorne
     -DCMAKE_C_COMPILER:FILEPATH=${_toolchain}/cc
     -DCMAKE_CXX_COMPILER:FILEPATH=${_toolchain}/c++
     -DCMAKE_CUDA_COMPILER:FILEPATH=${CMAKE_CUDA_COMPILER}
-    -DCMAKE_CUDA_HOST_COMPILER:FILEPATH=${CMAKE_CXX_COMPILER}
+    -DCMAKE_CUDA_HOST_COMPILER:FILEPATH=${_cuda_host_compiler}
     -DKALTHORNE_CUDA_ARCHITECTURES:STRING=${KALTHORNE_CUDA_ARCHITECTURES}
     -DKALTHORNE_NVCC_THREADS:STRING=${KALTHORNE_NVCC_THREADS}
     # The CUDA runtime's use of librt as a library for zig to link, not the
