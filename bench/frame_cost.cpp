@@ -107,7 +107,7 @@ CallCost call_cost(const std::vector<cudasim::Call>& calls) {
     cost.sync_allocs += c.sync_allocs;
     cost.host_waits += c.host_waits;
     if (c.result != cudaSuccess || c.bytes == 0) continue;
-    if (c.function.rfind("thrust::", 0) == 0) {
+    if (c.function.rfind("thrust::", 0) == 0 || c.function.rfind("cub::", 0) == 0) {
       cost.bytes += double(c.bytes);
       cost.kernels += kReductionKernels;
     } else if (c.function.rfind("cudaMemset", 0) == 0) {

@@ -202,8 +202,8 @@ void* Image::getPixelAddress(int x, int y) const {
 
 // ----------------------------------------------------------------------- clip
 
-Clip::Clip(ImageEffect* effect, const std::string& name, OfxImageClipHandle handle, OfxPropertySetHandle props)
-    : _effect(effect), _clipName(name), _clipHandle(handle), _clipProps(props) {}
+Clip::Clip(ImageEffect* /*effect*/, const std::string& name, OfxImageClipHandle handle, OfxPropertySetHandle props)
+    : _clipName(name), _clipHandle(handle), _clipProps(props) {}
 
 BitDepthEnum Clip::getPixelDepth() const {
   return mapBitDepthStringToEnum(_clipProps.propGetString(kOfxImageEffectPropPixelDepth, false));

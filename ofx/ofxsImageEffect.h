@@ -155,7 +155,6 @@ class Clip {
   Image* fetchImage(double t, const OfxRectD& bounds);
 
  private:
-  ImageEffect* _effect;
   std::string _clipName;
   OfxImageClipHandle _clipHandle;
   PropertySet _clipProps;

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# What the product bundle asks of the system it loads in, and what it gives:
+#  - no symbol version newer than GLIBC_2.28, and none of the C++ runtime's
+#    (GLIBCXX, CXXABI) or of libgcc (GCC);
+#  - needed libraries from the C library only;
+#  - exactly the two OpenFX entry points exported.
+#
+#   bundle_interface_check.sh BUNDLE
+set -euo pipefail
+bundle="$1"
+newest_minor=28
+status=0
+fail() {
+  echo "FAILED: $*"
+  status=1
+}
+
+dynamic="$(objdump -T "$bundle")"
+while read -r version; do
+  case "$version" in
+    GLIBC_2.*)
+      minor="$(cut -d. -f2 <<<"$version")"
+      [[ "$minor" =~ ^[0-9]+$ ]] && [ "$minor" -le "$newest_minor" ] ||
+        fail "needs $version: $(grep -F "($version)" <<<"$dynamic" | awk '{ print $NF }' | tr '\n' ' ')"
+      ;;
+    *) fail "needs $version: $(grep -F "($version)" <<<"$dynamic" | awk '{ print $NF }' | tr '\n' ' ')" ;;
+  esac
+done < <(grep -o '([A-Z_]*[0-9][0-9.]*)\|(GLIBC_PRIVATE)' <<<"$dynamic" | tr -d '()' | sort -u)
+
+while read -r needed; do
+  case "$needed" in
+    libc.so.6 | libm.so.6 | libpthread.so.0 | libdl.so.2 | librt.so.1 | ld-linux-x86-64.so.2) ;;
+    *) fail "needs $needed, which is not part of the C library" ;;
+  esac
+done < <(readelf -d "$bundle" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+
+exports="$(awk '/^[0-9a-f]+ / && !/\*UND\*/ { print $NF }' <<<"$dynamic" | sort -u | tr '\n' ' ')"
+[ "$exports" = "OfxGetNumberOfPlugins OfxGetPlugin " ] || fail "exports $exports"
+
+[ "$status" -eq 0 ] && echo "$bundle: glibc 2.28 symbol versions, C libraries only, the two OpenFX entry points"
+exit "$status"
