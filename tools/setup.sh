@@ -38,3 +38,24 @@ if [ -x "$nvcc" ] && [ ! -x /usr/local/cuda/bin/cuobjdump ]; then
       echo "cuobjdump could not be installed: the kernel resource checks fall back" >&2
   fi
 fi
+
+# NatronRenderer's runtime packages (Qt 5, PySide2, OpenColorIO...) for the
+# tests in a real host, when the prebuilt renderer lies beside the clone in
+# ../shared/natron; only the missing ones, so no network when all are there.
+natron="$root/../shared/natron"
+if [ -f "$natron/packages.txt" ]; then
+  natron_missing=()
+  for p in $(grep -v '^#' "$natron/packages.txt" | cut -d= -f1); do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      natron_missing+=("$p")
+    fi
+  done
+  if [ ${#natron_missing[@]} -gt 0 ]; then
+    echo "Installing for NatronRenderer: ${natron_missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${natron_missing[@]}" >/dev/null
+  fi
+fi
