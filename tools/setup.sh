@@ -44,11 +44,11 @@ fi
 # ../shared/natron; only the missing ones, so no network when all are there.
 natron="$root/../shared/natron"
 if [ -f "$natron/packages.txt" ]; then
+  natron_wanted=($(grep -v '^#' "$natron/packages.txt" | cut -d= -f1))
+  natron_installed=" $(dpkg-query -W -f='${Package}=${Status} ' "${natron_wanted[@]}" 2>/dev/null || true) "
   natron_missing=()
-  for p in $(grep -v '^#' "$natron/packages.txt" | cut -d= -f1); do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-      natron_missing+=("$p")
-    fi
+  for p in "${natron_wanted[@]}"; do
+    [[ "$natron_installed" == *" $p=install ok installed "* ]] || natron_missing+=("$p")
   done
   if [ ${#natron_missing[@]} -gt 0 ]; then
     echo "Installing for NatronRenderer: ${natron_missing[*]}"
