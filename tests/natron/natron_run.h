@@ -48,7 +48,7 @@ class NatronRun {
 Frame readPfm(const std::string& path);
 
 // Where the first difference lies and how many pixels differ; empty when
-// both frames are the same bit for bit.
+// both frames are there and the same bit for bit.
 std::string difference(const Frame& expected, const Frame& actual);
 
 }  // namespace natrontest
