@@ -355,9 +355,22 @@ Message::MessageReplyEnum mapReply(OfxStatus stat) {
     default: return Message::eMessageReplyFailed;
   }
 }
+
+// The text itself is the format, every '%' doubled, with no arguments: some
+// hosts (Natron 2.5) pass the argument list on wrongly, so a "%s" format
+// would show garbage or nothing there, while a format without conversions
+// reads the same in every host.
+std::string asFormat(const std::string& text) {
+  std::string format;
+  format.reserve(text.size());
+  for (char c : text) {
+    format += c;
+    if (c == '%') format += '%';
+  }
+  return format;
+}
 }  // namespace
 
-// Texts go through "%s" so that a '%' in them is never read as a format.
 Message::MessageReplyEnum ImageEffect::sendMessage(Message::MessageTypeEnum type, const std::string& id,
                                                    const std::string& msg, bool throwIfMissing) {
   if (!gMessageSuiteV1 || !gMessageSuiteV1->message) {
@@ -365,15 +378,15 @@ Message::MessageReplyEnum ImageEffect::sendMessage(Message::MessageTypeEnum type
     return Message::eMessageReplyFailed;
   }
   return mapReply(gMessageSuiteV1->message(static_cast<void*>(_effectHandle), mapMessageTypeEnumToStr(type),
-                                           id.c_str(), "%s", msg.c_str()));
+                                           id.c_str(), asFormat(msg).c_str()));
 }
 
 Message::MessageReplyEnum ImageEffect::setPersistentMessage(Message::MessageTypeEnum type, const std::string& id,
                                                             const std::string& msg, bool throwIfMissing) {
   if (gMessageSuiteV2 && gMessageSuiteV2->setPersistentMessage)
     return mapReply(gMessageSuiteV2->setPersistentMessage(static_cast<void*>(_effectHandle),
-                                                          mapMessageTypeEnumToStr(type), id.c_str(), "%s",
-                                                          msg.c_str()));
+                                                          mapMessageTypeEnumToStr(type), id.c_str(),
+                                                          asFormat(msg).c_str()));
   // A host without persistent messages still shows the text once.
   return sendMessage(type, id, msg, throwIfMissing);
 }

@@ -11,21 +11,27 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-packages=(cmake make g++ libgtest-dev binutils clang libexpat1-dev)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
+# Debian packages, only the missing ones (one dpkg query): no network when
+# all are there.
+#   apt_missing WHY PACKAGE...
+apt_missing() {
+  local why="$1"
+  shift
+  local installed=" $(dpkg-query -W -f='${Package}=${Status} ' "$@" 2>/dev/null || true) "
+  local missing=()
+  for p in "$@"; do
+    [[ "$installed" == *" $p=install ok installed "* ]] || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  echo "Installing$why: ${missing[*]}"
+  local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+}
+
+apt_missing "" cmake make g++ libgtest-dev binutils clang libexpat1-dev
 
 # Tools from PyPI, each pinned, into .tools/ (the build looks there); only
 # needed when nvcc is there to build the product bundle. A tool whose pinned
@@ -55,4 +61,12 @@ if [ -x "$nvcc" ]; then
         echo "cuobjdump could not be installed: the kernel resource checks fall back" >&2
     fi
   fi
+fi
+
+# NatronRenderer's runtime packages (Qt 5, PySide2, OpenColorIO...) for the
+# tests in a real host, when the prebuilt renderer lies beside the clone in
+# ../shared/natron; only the missing ones, so no network when all are there.
+natron="$root/../shared/natron"
+if [ -f "$natron/packages.txt" ]; then
+  apt_missing " for NatronRenderer" $(grep -v '^#' "$natron/packages.txt" | cut -d= -f1)
 fi

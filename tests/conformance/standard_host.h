@@ -23,6 +23,7 @@ namespace ie = ofxh::ImageEffect;
 
 struct Message {
   std::string type, id, text;
+  std::string format;  // as the plug-in passed it
 };
 
 // A host or instance that keeps the messages posted to it, in order.
@@ -33,7 +34,7 @@ class Posting : public Base {
   OfxStatus vmessage(const char* type, const char* id, const char* fmt, va_list args) override {
     char text[4096] = "";
     if (fmt) std::vsnprintf(text, sizeof text, fmt, args);
-    messages.push_back(Message{type ? type : "", id ? id : "", text});
+    messages.push_back(Message{type ? type : "", id ? id : "", text, fmt ? fmt : ""});
     return kOfxStatOK;
   }
   OfxStatus setPersistentMessage(const char* type, const char* id, const char* fmt, va_list args) override {

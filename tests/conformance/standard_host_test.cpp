@@ -193,6 +193,8 @@ TEST_P(StandardHost, InstancesInAHostWithoutNatronsProperty) {
     ASSERT_EQ(inst->messages.size(), 1u);
     EXPECT_EQ(inst->messages[0].type, kOfxMessageMessage);
     EXPECT_EQ(inst->messages[0].text, kNoNatronText);
+    // The text is the whole format: nothing is left to an argument list.
+    EXPECT_EQ(inst->messages[0].format, kNoNatronText);
   });
   EXPECT_TRUE(passed);
 }

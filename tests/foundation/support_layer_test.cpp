@@ -118,8 +118,9 @@ TEST(SupportLayer, BlackFillCoversTheClippedWindowOnHostThreads) {
   EXPECT_EQ(p.host.maxThreadsUsed(), p.host.options().threads);
 }
 
-// A text is never read as a format; a host without persistent messages
-// still shows the text once.
+// A text is never read as a format: it is the format, every '%' doubled,
+// with no argument for the host to read (Natron 2.5 loses arguments). A host
+// without persistent messages still shows the text once.
 TEST(SupportLayer, MessagesKeepTheirTextTypeAndId) {
   for (bool persistentMessages : {true, false}) {
     HostOptions o;
@@ -130,10 +131,11 @@ TEST(SupportLayer, MessagesKeepTheirTextTypeAndId) {
     ASSERT_EQ(inst->render(0, rect(0, 0, 1, 1)), kOfxStatOK);
     std::vector<std::string> seen;
     for (const MessageRecord& m : inst->messages())
-      seen.push_back(m.type + "|" + m.id + "|" + m.text + (m.persistent ? "|persistent" : ""));
+      seen.push_back(m.type + "|" + m.id + "|" + m.text + "|" + m.format + (m.persistent ? "|persistent" : ""));
     EXPECT_EQ(seen, (std::vector<std::string>{
-                        "OfxMessageMessage||100% done %s %d",
-                        std::string("OfxMessageError|id7|Brew : persistent") + (persistentMessages ? "|persistent" : "")}));
+                        "OfxMessageMessage||100% done %s %d|100%% done %%s %%d",
+                        std::string("OfxMessageError|id7|Brew : persistent|Brew : persistent") +
+                            (persistentMessages ? "|persistent" : "")}));
   }
 }
 

@@ -215,6 +215,7 @@ struct MessageRecord {
   std::string id;
   std::string text;
   bool persistent = false;
+  std::string format;  // the format argument as the plug-in passed it
 };
 
 // ------------------------------------------------------- descriptors, models

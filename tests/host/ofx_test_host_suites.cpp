@@ -318,7 +318,7 @@ OfxStatus post(void* handle, bool persistent, const char* type, const char* id, 
     text.resize(std::size_t(n));
   }
   EffectObject* e = effectFrom(handle);
-  if (e && e->instance) e->instance->post(MessageRecord{type ? type : "", id ? id : "", text, persistent});
+  if (e && e->instance) e->instance->post(MessageRecord{type ? type : "", id ? id : "", text, persistent, fmt ? fmt : ""});
   return kOfxStatOK;
 }
 
