@@ -84,7 +84,7 @@ bool measure(const std::string& road, int W, int H) {
   for (const cudasim::Call& c : cudasim::call_log()) {
     sync_allocs += c.sync_allocs;
     host_waits += c.host_waits;
-    if (c.function.rfind("thrust::", 0) == 0) traffic += double(c.bytes);
+    if (c.function.rfind("thrust::", 0) == 0 || c.function.rfind("cub::", 0) == 0) traffic += double(c.bytes);
   }
   std::printf("road=%s launches=%zu min_blocks=%lld sync_allocs=%lld host_waits=%lld peak_mb=%lld traffic_mb=%lld "
               "cpu_ms=%lld\n",

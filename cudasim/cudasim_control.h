@@ -34,7 +34,7 @@ CUDASIM_API void set_devices(const std::vector<Device>& devices);
 CUDASIM_API std::vector<Device> devices();
 
 struct CUDASIM_API Call {
-  std::string function;  // e.g. "cudaSetDevice", or a device library's call ("thrust::reduce")
+  std::string function;  // e.g. "cudaSetDevice", or a device library's call ("cub::DeviceReduce::Reduce")
   std::string arguments; // e.g. "1"
   cudaError_t result = cudaSuccess;
   // cudaMalloc(Async): the allocation made; cudaFree(Async): the pointer
@@ -82,7 +82,8 @@ CUDASIM_API LogSizes log_sizes();
 // (1-based) of `function` return `error` (count < 0: every call from nth on).
 // `function` is a runtime function name ("cudaMalloc", "cudaMemcpy", ...),
 // "launch" for any kernel launch, a kernel name, or a device library's call
-// ("thrust::reduce", which then throws as the library does).
+// ("thrust::reduce", which then throws as the library does, or
+// "cub::DeviceReduce::Reduce", which returns the error).
 CUDASIM_API void fail_call(const std::string& function, int nth, cudaError_t error,
                            int count = 1);
 CUDASIM_API void clear_failures();

@@ -14,6 +14,10 @@
 // from an allocator are really taken and given back, and a result the host
 // receives is copied out and waited for on the policy's stream. Only
 // reduce is provided; add an algorithm here when a kernel source needs it.
+//
+// The lower-level library's cub::DeviceReduce::Reduce, which asks for no C++
+// library beyond the language's runtime, is the toolkit's under nvcc; on the
+// stand-in it forwards to the same sum as Thrust's reduce (below).
 #pragma once
 
 #include <cstddef>
@@ -58,6 +62,10 @@ auto policy(Allocator& allocator, cudaStream_t stream) {
   return thrust::cuda::par(allocator).on(stream);
 }
 
+}  // namespace thrust_compat
+
+#include <cub/device/device_reduce.cuh>
+
 #else  // CPU build
 
 }  // namespace thrust_compat
@@ -89,6 +97,13 @@ Policy<Allocator> policy(Allocator& allocator, cudaStream_t stream) {
   return p;
 }
 
+// The stand-in's sum of [first, last), for every reduction it runs: the
+// sequential back end's, element by element from the first.
+template <typename InputIt, typename T, typename BinaryOp>
+T device_sum(InputIt first, InputIt last, T init, BinaryOp op) {
+  return thrust::reduce(thrust::cpp::par, first, last, init, op);
+}
+
 // What Thrust throws when the device fails it.
 [[noreturn]] inline void throw_device_error(const char* what, cudaError_t error) {
   throw std::runtime_error(std::string(what) + ": CUDA error " + std::to_string(int(error)));
@@ -109,7 +124,7 @@ T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op)
     // allocations and two waits, booked here without being made.
     const cudaError_t e = cudasim::detail::library_call("thrust::reduce", arguments, data, bytes, p.stream, 2, 2);
     if (e != cudaSuccess) throw_device_error("thrust::reduce", e);
-    return thrust::reduce(thrust::cpp::par, first, last, init, op);
+    return device_sum(first, last, init, op);
   } else {
     // The sum and one partial per tile of 4096 elements, as the CUDA back
     // end asks for.
@@ -123,7 +138,7 @@ T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op)
     } give_back{*p.allocator, temporary, temporary_bytes};
     const cudaError_t e = cudasim::detail::library_call("thrust::reduce", arguments, data, bytes, p.stream, 0, 0);
     if (e != cudaSuccess) throw_device_error("thrust::reduce", e);
-    const T sum = thrust::reduce(thrust::cpp::par, first, last, init, op);
+    const T sum = device_sum(first, last, init, op);
     std::memcpy(temporary, &sum, sizeof(T));  // where the device leaves it
     T result;
     cudaError_t copied = cudaMemcpyAsync(&result, temporary, sizeof(T), cudaMemcpyDeviceToHost, p.stream);
@@ -133,6 +148,37 @@ T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op)
   }
 }
 
-#endif  // __CUDACC__
-
 }  // namespace thrust_compat
+
+namespace cub {
+
+// The device library's reduction as the kernel sources call it. Without
+// temporaries it only says how many bytes of them it needs (one partial per
+// tile of 4096 items); with them it is logged as a device library call
+// (input checked to lie in device memory, failures injectable), writes the
+// sum to `out` in device memory and, like the device, reports a failure by
+// its result and does not wait.
+struct DeviceReduce {
+  template <typename InputIt, typename OutputIt, typename NumItems, typename BinaryOp, typename T>
+  static cudaError_t Reduce(void* temporaries, size_t& temporary_bytes, InputIt in, OutputIt out, NumItems count,
+                            BinaryOp op, T init, cudaStream_t stream = nullptr) {
+    const size_t items = count > 0 ? size_t(count) : 0;
+    if (!temporaries) {
+      temporary_bytes = sizeof(T) * ((items + 4095) / 4096);
+      return cudaSuccess;
+    }
+    const char* function = "cub::DeviceReduce::Reduce";
+    cudasim::detail::check_kernel_pointer(function, 0, temporaries);
+    cudasim::detail::check_kernel_pointer(function, 3, thrust::raw_pointer_cast(&*out));
+    const void* data = items ? thrust::raw_pointer_cast(&*in) : nullptr;
+    const size_t bytes = items * sizeof(typename std::iterator_traits<InputIt>::value_type);
+    const cudaError_t e = cudasim::detail::library_call(function, std::to_string(items) + " elements", data, bytes,
+                                                        stream, 0, 0);
+    if (e == cudaSuccess) *out = thrust_compat::device_sum(in, in + items, init, op);
+    return e;
+  }
+};
+
+}  // namespace cub
+
+#endif  // __CUDACC__

@@ -5,7 +5,8 @@
 
 #include <thrust/device_ptr.h>
 #include <thrust/functional.h>
-#include <thrust/reduce.h>
+
+#include <cstdint>
 
 #include "cudasim/thrust_compat.h"
 #include "pipeline/film_develop.cuh"
@@ -50,17 +51,30 @@ struct FilmPlanes {
   ~FilmPlanes() { free_all(); }
 };
 
-// The sum of a plane, for the host. The reduction is the same whatever the
-// policy; only where its temporaries come from differs: the render's pool,
-// in stream order, or (without one) Thrust's own allocations.
-float plane_sum(const float* plane, size_t count, const DeviceWork& work) {
-  thrust::device_ptr<const float> first(plane);
-  const auto sum = [&](auto policy) {
-    return thrust::reduce(policy, first, first + count, 0.0f, thrust::plus<float>());
+// The sum of a plane, for the host, into `sum`. The device library's
+// reduction is called as Thrust's reduce calls it (Thrust's device pointer,
+// operator, initial value and item count type), so the device adds in the
+// same order; it needs no C++ library beyond the language runtime. Its
+// scratch (the sum, then the library's temporaries) comes from the render's
+// pool in stream order, or from plain allocations without one.
+cudaError_t plane_sum(const float* plane, size_t count, const DeviceWork& work, float& sum) {
+  const thrust::device_ptr<const float> first(plane);
+  const auto reduce = [&](void* temporaries, size_t& bytes, float* result) {
+    if (count <= size_t(INT32_MAX))
+      return cub::DeviceReduce::Reduce(temporaries, bytes, first, result, int32_t(count), thrust::plus<float>(),
+                                       0.0f, work.stream);
+    return cub::DeviceReduce::Reduce(temporaries, bytes, first, result, int64_t(count), thrust::plus<float>(), 0.0f,
+                                     work.stream);
   };
-  if (!work.pool) return sum(thrust_compat::policy(work.stream));
-  thrust_compat::StreamTemporaries temporaries{work.stream, work.pool};
-  return sum(thrust_compat::policy(temporaries, work.stream));
+  size_t bytes = 0;
+  float* scratch = nullptr;
+  cudaError_t e = reduce(nullptr, bytes, nullptr);
+  if (e == cudaSuccess) e = work.allocate(scratch, 1 + (bytes + sizeof(float) - 1) / sizeof(float));
+  if (e == cudaSuccess) e = reduce(scratch + 1, bytes, scratch);
+  if (e == cudaSuccess) e = cudaMemcpyAsync(&sum, scratch, sizeof(float), cudaMemcpyDeviceToHost, work.stream);
+  if (e == cudaSuccess) e = cudaStreamSynchronize(work.stream);
+  work.release(scratch);
+  return e;
 }
 
 // Developer spreads sideways in two spectral bands; a and b are scratch.
@@ -104,10 +118,11 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
     CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
                        planes.developer, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
     if (plan.diffusion) diffuse_developer(a, b, planes, s, plan, o);
-    const float before = plane_sum(planes.developer, px, planes.work);
+    float before = 0.0f, after = 0.0f;
+    if (plane_sum(planes.developer, px, planes.work, before) != cudaSuccess) return false;
     CUDA_LAUNCH_STREAM(developer_to_layer, exchangeGrid, launch_shape::flat_block(), 0, s.stream, planes.developer,
                        plan.retention, fresh * C, count);
-    const float after = plane_sum(planes.developer, px, planes.work);
+    if (plane_sum(planes.developer, px, planes.work, after) != cudaSuccess) return false;
     C = C - (after - before) * exchangeShare;
     if (counter % plan.period == 0) {
       C = (C * plan.reservoir + after * 0.1f / plan.area) * inverseVolume;

@@ -158,6 +158,42 @@ TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
   EXPECT_EQ(cudasim::allocation_stats().bad_pointers, 1u);
 }
 
+// The lower-level reduction first names the bytes of temporaries it needs,
+// then sums like Thrust's into device memory without waiting; a failure or
+// an input outside the device is its result, and the sum stays unwritten.
+TEST_F(Cudasim, CubReductionSumsLikeThrustAndReportsFailuresByResult) {
+  std::vector<float> host(5000);
+  for (size_t i = 0; i < host.size(); ++i) host[i] = 1.0f / float(i + 1);
+  DeviceFloats d(host);
+  const thrust::device_ptr<const float> first(d.get());
+  const float expected = thrust::reduce(thrust_compat::policy(), first, first + 5000, 0.0f, thrust::plus<float>());
+  size_t bytes = 0;
+  ASSERT_EQ(cub::DeviceReduce::Reduce(nullptr, bytes, first, (float*)nullptr, 5000, thrust::plus<float>(), 0.0f),
+            cudaSuccess);
+  EXPECT_GT(bytes, 0u);
+  DeviceFloats scratch(std::vector<float>(1 + bytes / sizeof(float), -1.0f));
+  const auto reduce = [&](thrust::device_ptr<const float> in, int count) {
+    return cub::DeviceReduce::Reduce(scratch.get() + 1, bytes, in, scratch.get(), count, thrust::plus<float>(), 0.0f);
+  };
+  cudasim::clear_call_log();
+  EXPECT_EQ(reduce(first, 5000), cudaSuccess);
+  const auto log = cudasim::call_log();
+  EXPECT_EQ(scratch.download()[0], expected);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].function, "cub::DeviceReduce::Reduce");
+  EXPECT_EQ(log[0].bytes, 5000 * sizeof(float));
+  EXPECT_EQ(log[0].sync_allocs + log[0].host_waits, 0);
+
+  const float marker = -1.0f;
+  cudaMemcpy(scratch.get(), &marker, sizeof marker, cudaMemcpyHostToDevice);
+  cudasim::fail_call("cub::DeviceReduce::Reduce", 1, cudaErrorLaunchFailure);
+  EXPECT_EQ(reduce(first, 5000), cudaErrorLaunchFailure);
+  EXPECT_EQ(reduce(thrust::device_ptr<const float>(host.data()), 2), cudaErrorInvalidValue);
+  EXPECT_EQ(scratch.download()[0], -1.0f);
+  EXPECT_EQ(cudasim::allocation_stats().bad_pointers, 1u);
+  cudaGetLastError();
+}
+
 // Long runs stay flat: every log keeps its newest entries up to the limit
 // and counts what it dropped; a recent double free is still one.
 TEST_F(Cudasim, LogsAndFreedAddressesStayBounded) {
