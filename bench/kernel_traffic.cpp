@@ -76,6 +76,7 @@ const AccessModel kModels[] = {
     {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
     {"developer_to_layer", 3, -1, 8, 0, -1},
     {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
+    {"develop_concentration", -1, -1, 0, 0, -1},  // one thread and a few floats: no items of a frame
     {"film_lab_init_pfe", 1, 2, 12, 2, 3},  // read and write the frame, write the print plane
     // Negative output: read developed, exposure, alpha; write both frames and
     // the print plane (three floats a pixel; counted as with the print stage
