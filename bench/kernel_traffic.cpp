@@ -48,9 +48,12 @@ struct Chain {
   int ahead = 1;      // rows whose loads are in flight at once
 };
 
+// A width argument for kernels of a single thread: one item.
+constexpr int kOneItem = -2;
+
 struct AccessModel {
   const char* kernel;
-  int width_arg;         // argument holding the width, or the element count when height_arg < 0
+  int width_arg;         // argument holding the width, or the element count when height_arg < 0; or kOneItem
   int height_arg;
   int fixed_bytes;       // bytes per item of the fixed-layout accesses
   int strided_accesses;  // reads plus writes of a pixel at the channel stride...
@@ -107,6 +110,7 @@ const AccessModel kModels[] = {
     {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
     {"developer_to_layer", 3, -1, 8, 0, -1},
     {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
+    {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector
     {"film_lab_init_pfe", 1, 2, 12, 2, 3, {}, "r0 w0 w5:12"},  // read and write the frame, write the print plane
     // Negative output: read developed, exposure, alpha; write both frames and
     // the print plane (three floats a pixel) when there is one.
@@ -202,8 +206,9 @@ bool kernel_work(const cudasim::Launch& launch, KernelWork& work) {
   const AccessModel* m = model_of(launch.kernel);
   std::vector<Access> named;
   if (!m || !parse_pointers(m->pointers, named)) return false;
-  work.elements = m->height_arg < 0 ? number(launch, m->width_arg)
-                                    : number(launch, m->width_arg) * number(launch, m->height_arg);
+  work.elements = m->width_arg == kOneItem ? 1.0
+                  : m->height_arg < 0      ? number(launch, m->width_arg)
+                                           : number(launch, m->width_arg) * number(launch, m->height_arg);
   work.bytes = work.elements * item_bytes(*m, named, launch);
   work.round_trips = 1;
   if (m->chain.rows_arg >= 0)
@@ -219,7 +224,7 @@ std::vector<std::string> model_faults() {
     const std::string name = m.kernel;
     const auto fault = [&](const std::string& what) { faults.push_back(name + ": " + what); };
     if (!seen.insert(name).second) fault("more than one row");
-    if (m.width_arg < 0) fault("no width or count argument");
+    if (m.width_arg < 0 && m.width_arg != kOneItem) fault("no width or count argument");
     if (m.fixed_bytes < 0 || m.strided_accesses < 0) fault("negative bytes or accesses");
     if ((m.strided_accesses > 0) != (m.stride_arg >= 0)) fault("strided accesses without a stride, or the reverse");
     if (m.chain.sweeps < 1 || m.chain.ahead < 1) fault("a latency chain of no sweeps or no rows ahead");

@@ -51,4 +51,12 @@ inline void __syncthreads() { ::cudasim::detail::syncthreads(); }
 // Device functions that <cmath> lacks on the host, as the kernels use them.
 inline float sinpif(float x) { return static_cast<float>(std::sin(3.14159265358979323846 * x)); }
 
+// The device's single operations rounded to nearest, which its compiler never
+// fuses into a multiply-add: here plain IEEE float operations (the CPU build
+// compiles without contraction, so none of them fuses either).
+inline float __fadd_rn(float a, float b) { return a + b; }
+inline float __fsub_rn(float a, float b) { return a - b; }
+inline float __fmul_rn(float a, float b) { return a * b; }
+inline float __fdiv_rn(float a, float b) { return a / b; }
+
 #endif  // __CUDACC__

@@ -39,9 +39,11 @@ struct FilmPlanes {
   float* exposure = nullptr;
   float* developer = nullptr;
   float* diffusion = nullptr;
+  // The development loop's slots (film::DevelopSlot), then the sums' temporaries.
+  float* slots = nullptr;
 
   void free_development() {
-    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer}) work.release(*p);
+    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer, &slots}) work.release(*p);
   }
   void free_all() {
     free_development();
@@ -51,30 +53,19 @@ struct FilmPlanes {
   ~FilmPlanes() { free_all(); }
 };
 
-// The sum of a plane, for the host, into `sum`. The device library's
-// reduction is called as Thrust's reduce calls it (Thrust's device pointer,
-// operator, initial value and item count type), so the device adds in the
-// same order; it needs no C++ library beyond the language runtime. Its
-// scratch (the sum, then the library's temporaries) comes from the render's
-// pool in stream order, or from plain allocations without one.
-cudaError_t plane_sum(const float* plane, size_t count, const DeviceWork& work, float& sum) {
+// The sum of a plane into `sum`, a float in device memory, without waiting.
+// The device library's reduction is called as Thrust's reduce calls it
+// (Thrust's device pointer, operator, initial value and item count type), so
+// the device adds in the same order; it needs no C++ library beyond the
+// language runtime. Without `temporaries` it only sets `bytes`.
+cudaError_t plane_sum(const float* plane, size_t count, void* temporaries, size_t& bytes, float* sum,
+                      cudaStream_t stream) {
   const thrust::device_ptr<const float> first(plane);
-  const auto reduce = [&](void* temporaries, size_t& bytes, float* result) {
-    if (count <= size_t(INT32_MAX))
-      return cub::DeviceReduce::Reduce(temporaries, bytes, first, result, int32_t(count), thrust::plus<float>(),
-                                       0.0f, work.stream);
-    return cub::DeviceReduce::Reduce(temporaries, bytes, first, result, int64_t(count), thrust::plus<float>(), 0.0f,
-                                     work.stream);
-  };
-  size_t bytes = 0;
-  float* scratch = nullptr;
-  cudaError_t e = reduce(nullptr, bytes, nullptr);
-  if (e == cudaSuccess) e = work.allocate(scratch, 1 + (bytes + sizeof(float) - 1) / sizeof(float));
-  if (e == cudaSuccess) e = reduce(scratch + 1, bytes, scratch);
-  if (e == cudaSuccess) e = cudaMemcpyAsync(&sum, scratch, sizeof(float), cudaMemcpyDeviceToHost, work.stream);
-  if (e == cudaSuccess) e = cudaStreamSynchronize(work.stream);
-  work.release(scratch);
-  return e;
+  if (count <= size_t(INT32_MAX))
+    return cub::DeviceReduce::Reduce(temporaries, bytes, first, sum, int32_t(count), thrust::plus<float>(), 0.0f,
+                                     stream);
+  return cub::DeviceReduce::Reduce(temporaries, bytes, first, sum, int64_t(count), thrust::plus<float>(), 0.0f,
+                                   stream);
 }
 
 // Developer spreads sideways in two spectral bands; a and b are scratch.
@@ -101,34 +92,44 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   const film::DevelopPlan plan =
       film::develop_plan(s.W, s.H, o.pixelCountFactor, o.pullPushScaled, o.agitate, o.replenishScaled, diffusion,
                          o.spectrumBand, o.diffuseLoMidComplement);
-  float C = o.developScaled;
-
   CUDA_LAUNCH_STREAM(film_lab_init, s.grid, s.block, 0, s.stream, a, planes.exposure, planes.alpha, planes.developed,
                      planes.silver, planes.developer, o.developScaled, o.silverRedScaled, o.silverGreenScaled,
                      o.silverBlueScaled, s.W, s.H, kFrameStride, o.inputGamut);
 
-  const float inverseVolume = 1.0f / plan.totalVolume;
-  const float exchangeShare = 0.1f / (plan.reservoir * plan.area);
-  const float fresh = 1.0f - plan.retention;
+  // The concentration C is updated on the device from the developer's sums,
+  // in the order and precision the loop always used; no step waits.
+  film::ConcentrationUpdate update{};
+  update.fresh = 1.0f - plan.retention;
+  update.exchangeShare = 0.1f / (plan.reservoir * plan.area);
+  update.reservoir = plan.reservoir;
+  update.area = plan.area;
+  update.inverseVolume = 1.0f / plan.totalVolume;
+  size_t sumBytes = 0;
+  if (plane_sum(planes.developer, px, nullptr, sumBytes, nullptr, s.stream) != cudaSuccess ||
+      !planes.allocate(planes.slots, film::kDevelopSlots + (sumBytes + sizeof(float) - 1) / sizeof(float)))
+    return false;
+  float* const slots = planes.slots;
+  void* const temporaries = slots + film::kDevelopSlots;
+  CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 1, o.developScaled);
+
   const int count = (int)px;
   const dim3 exchangeGrid((unsigned)film::exchange_blocks((long long)px), 1, 1);
-
   int counter = plan.firstCounter;
   for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
     CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
                        planes.developer, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
     if (plan.diffusion) diffuse_developer(a, b, planes, s, plan, o);
-    float before = 0.0f, after = 0.0f;
-    if (plane_sum(planes.developer, px, planes.work, before) != cudaSuccess) return false;
+    if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumBefore, s.stream) != cudaSuccess)
+      return false;
     CUDA_LAUNCH_STREAM(developer_to_layer, exchangeGrid, launch_shape::flat_block(), 0, s.stream, planes.developer,
-                       plan.retention, fresh * C, count);
-    if (plane_sum(planes.developer, px, planes.work, after) != cudaSuccess) return false;
-    C = C - (after - before) * exchangeShare;
-    if (counter % plan.period == 0) {
-      C = (C * plan.reservoir + after * 0.1f / plan.area) * inverseVolume;
+                       plan.retention, slots + film::kLayerConcentration, count);
+    if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumAfter, s.stream) != cudaSuccess)
+      return false;
+    update.mix = counter % plan.period == 0;
+    CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 0, 0.0f);
+    if (update.mix)
       CUDA_LAUNCH_STREAM(reservoir_developer_concentration_init_two, s.grid, s.block, 0, s.stream, planes.developer,
-                         s.W, s.H, C);
-    }
+                         s.W, s.H, slots + film::kConcentration);
   }
   return true;
 }

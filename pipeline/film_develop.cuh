@@ -96,6 +96,56 @@ __host__ inline DevelopPlan develop_plan(int width, int height, float pixelCount
   return p;
 }
 
+// The development loop's concentration lives on the device, so the steps
+// never wait for the host: slots of one small device array. The two sums
+// are written by the reductions; the one-thread update reads them.
+enum DevelopSlot {
+  kConcentration,       // C, the layer's developer concentration
+  kLayerConcentration,  // the replenished share of C the exchange adds to a pixel
+  kSumBefore,           // the developer plane's sum before the exchange
+  kSumAfter,            // and after it
+  kDevelopSlots
+};
+
+// What the concentration update needs besides the slots; `mix`: this step
+// mixes the reservoir back into the layer.
+struct ConcentrationUpdate {
+  float fresh;          // 1 - retention
+  float exchangeShare;  // 0.1 / (reservoir * area)
+  float reservoir;
+  float area;
+  float inverseVolume;  // 1 / total volume
+  int mix;
+};
+
+// The concentration after one exchange, and after mixing with the reservoir:
+// single precision, each operation rounded on its own in the order written
+// (the device compiler would otherwise fuse multiply and add). Device code
+// only under nvcc, where the rounded operations exist; the CPU build's tests
+// call them as plain functions.
+__device__ __forceinline__ float exchanged_concentration(float C, float before, float after, float exchangeShare) {
+  return __fsub_rn(C, __fmul_rn(__fsub_rn(after, before), exchangeShare));
+}
+
+__device__ __forceinline__ float mixed_concentration(float C, float after, float reservoir, float area,
+                                                     float inverseVolume) {
+  return __fmul_rn(__fadd_rn(__fmul_rn(C, reservoir), __fdiv_rn(__fmul_rn(after, 0.1f), area)), inverseVolume);
+}
+
+// The slots at the loop's start.
+__device__ __forceinline__ void start_concentration(float* slots, float C, float fresh) {
+  slots[kConcentration] = C;
+  slots[kLayerConcentration] = __fmul_rn(fresh, C);
+}
+
+// One step's update of the slots, after both sums.
+__device__ __forceinline__ void update_concentration(float* slots, const ConcentrationUpdate& u) {
+  float C = exchanged_concentration(slots[kConcentration], slots[kSumBefore], slots[kSumAfter], u.exchangeShare);
+  if (u.mix) C = mixed_concentration(C, slots[kSumAfter], u.reservoir, u.area, u.inverseVolume);
+  slots[kConcentration] = C;
+  slots[kLayerConcentration] = __fmul_rn(u.fresh, C);
+}
+
 // Blocks of the developer exchange kernel: a thread per element, in blocks
 // of 1024, so the whole device shares the work (the kernel's grid-stride loop
 // gives the same result with any grid); an empty plane still gets one (idle)

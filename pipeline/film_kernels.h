@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cudasim/cuda_compat.h"
+#include "pipeline/film_develop.cuh"
 #include "pipeline/film_kernel_args.h"
 #include "pipeline/film_math.cuh"
 
@@ -17,9 +18,13 @@ __global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, 
 __global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain);
 __global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
                                               int width, int height, int inputGamut);
-__global__ void developer_to_layer(float* developer, float retention, float concentration, int count);
+// concentration: a slot of the loop's device array (film::DevelopSlot).
+__global__ void developer_to_layer(float* developer, float retention, const float* concentration, int count);
 __global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                           float concentration);
+                                                           const float* concentration);
+// One thread: the loop's slots at its start (start != 0, C = initial), or
+// their update after a step's two sums.
+__global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial);
 // work: the print stage's blend partner, three floats a pixel.
 __global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
                                   float* work);

@@ -76,17 +76,26 @@ __global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* 
   developer[i] = film::code_to_developer(detail[i], blurred[i]);
 }
 
-__global__ void developer_to_layer(float* developer, float retention, float concentration, int count) {
+__global__ void developer_to_layer(float* developer, float retention, const float* concentration, int count) {
+  const float added = *concentration;
   const int stride = gridDim.x * blockDim.x;
   for (int j = blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
-    developer[j] = developer[j] * retention + concentration;
+    developer[j] = developer[j] * retention + added;
 }
 
 __global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                           float concentration) {
+                                                           const float* concentration) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
-  developer[i] = concentration;
+  developer[i] = *concentration;
+}
+
+__global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial) {
+  if (blockIdx.x != 0 || threadIdx.x != 0) return;
+  if (start)
+    film::start_concentration(slots, initial, update.fresh);
+  else
+    film::update_concentration(slots, update);
 }
 
 __global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,

@@ -11,6 +11,7 @@
 #include "cudasim/cudasim_control.h"
 #include "frame_roads.h"
 #include "pipeline/film_brew_print_cuda.h"
+#include "pipeline/film_kernels.h"
 #include "tests/pipeline/device_buffer.h"
 #include "tests/pipeline/entry_harness.h"
 
@@ -94,6 +95,23 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
       EXPECT_EQ(count_launches(k), on ? 13 : 0) << k;
     EXPECT_EQ(count_launches("iir_guassian"), 13 * d.blurPairsPerStep);
     EXPECT_EQ(count_launches("u_d_l_r"), 13 * d.blurPairsPerStep);
+    // The steps queue without waiting: up to the render's wait at its end
+    // (then come the test's downloads) nothing waits, and every launch and
+    // sum goes on the render's stream.
+    int waits = 0, sums = 0;
+    const cudaStream_t stream = cudasim::launch_trace().front().stream;
+    EXPECT_NE(stream, nullptr);
+    for (const cudasim::Launch& l : cudasim::launch_trace()) EXPECT_EQ(l.stream, stream) << l.kernel;
+    for (const cudasim::Call& call : cudasim::call_log()) {
+      if (call.function == "cudaStreamSynchronize") break;
+      waits += call.host_waits;
+      if (call.function == "cub::DeviceReduce::Reduce") {
+        ++sums;
+        EXPECT_EQ(call.stream, stream);
+      }
+    }
+    EXPECT_EQ(waits, 0);
+    EXPECT_EQ(sums, 26);
   }
 }
 
@@ -169,6 +187,63 @@ TEST_F(FilmStage, EveryPrintStockRendersWithItsWhite) {
       for (int c : {1, 2})
         EXPECT_NEAR(r.a[c], r.a[0], 2e-3f) << "print stock " << stock << ": grey leaves tinted, yet "
                                            << (stock ? "stocks 6 to 9 keep their white" : "the display adapts nothing");
+    }
+  }
+}
+
+// The development loop's concentration update, run by its one-thread kernel,
+// gives bit for bit what the host computed when it read the sums: each
+// operation rounded on its own, in the host's order. Each case is chosen so
+// that a fused multiply-add, a regrouped formula or flushing subnormals to
+// zero would give another value (checked here too, so the cases stay sharp).
+TEST(FilmDevelop, ConcentrationUpdateIsTheHostFormulaUnfused) {
+  enum Wrong { kFusedExchange, kFusedOrRegroupedMixing, kFlushedToZero };
+  struct Case {
+    const char* what;
+    Wrong wrong;  // the wrong update this case tells apart
+    float C, before, after;
+    film::ConcentrationUpdate u;  // fresh, exchangeShare, reservoir, area, inverseVolume, mix
+  };
+  const Case cases[] = {
+      {"exchange", kFusedExchange, 0x1.4fdbdep+10f, 0x1.9c94ap+19f, 0x1.88bf0ep+20f,
+       {0.25f, 0x1.7214f8p-20f, 1.0f, 1.0f, 1.0f, 0}},
+      {"mixing", kFusedOrRegroupedMixing, 0x1.40f7f6p+9f, 0x1.30cdaep+19f, 0x1.30cdaep+19f,
+       {0x1.8p-1f, 0x1.7214f8p-20f, 0x1.b48186p+5f, 0x1.984a4cp+11f, 0x1.aa6962p-13f, 1}},
+      {"exchange ending subnormal", kFlushedToZero, 0x1.8p-126f, 0.0f, 0x1.4p-126f,
+       {0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 0}},
+      {"mixing from subnormal concentration and sums", kFlushedToZero, 0x1p-140f, 0x1p-131f, 0x1p-130f,
+       {0.75f, 0x1p-12f, 0.75f, 3.0f, 0.5f, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const film::ConcentrationUpdate& u = c.u;
+    // The host's formula, as the loop computed it before the update moved to
+    // the device (this source builds without contraction).
+    const float exchanged = c.C - (c.after - c.before) * u.exchangeShare;
+    const float C = u.mix ? (exchanged * u.reservoir + c.after * 0.1f / u.area) * u.inverseVolume : exchanged;
+    const float layer = u.fresh * C;
+
+    DeviceFloats slots(std::vector<float>{0.0f, 0.0f, c.before, c.after});
+    CUDA_LAUNCH(develop_concentration, 1, 1, slots.get(), u, 1, c.C);
+    CUDA_LAUNCH(develop_concentration, 1, 1, slots.get(), u, 0, 0.0f);
+    const std::vector<float> got = slots.download();
+    EXPECT_EQ(got[film::kConcentration], C);
+    EXPECT_EQ(got[film::kLayerConcentration], layer);
+    EXPECT_EQ(got[film::kSumBefore], c.before);
+    EXPECT_EQ(got[film::kSumAfter], c.after);
+
+    switch (c.wrong) {
+      case kFusedExchange:
+        EXPECT_NE(std::fmaf(-(c.after - c.before), u.exchangeShare, c.C), C);
+        break;
+      case kFusedOrRegroupedMixing:
+        EXPECT_NE(std::fmaf(exchanged, u.reservoir, c.after * 0.1f / u.area) * u.inverseVolume, C);
+        EXPECT_NE((exchanged * u.reservoir + c.after * (0.1f / u.area)) * u.inverseVolume, C);
+        break;
+      case kFlushedToZero:
+        EXPECT_EQ(std::fpclassify(C), FP_SUBNORMAL);
+        EXPECT_EQ(std::fpclassify(layer), FP_SUBNORMAL);
+        break;
     }
   }
 }
