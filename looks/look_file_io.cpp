@@ -1,5 +1,9 @@
 #include "look_file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kalthorne {
 namespace looks {
 
@@ -72,7 +76,25 @@ LookFileHandle openLookFile(const char* path)
 {
     if (path == nullptr || *path == '\0')
         return nullptr;
-    return LookFileHandle(std::fopen(path, "r"));
+    // Opening never waits (a FIFO with no writer would hold the host's
+    // action for good, a terminal could become ours), and what was opened is
+    // judged, not the path, so nothing can be swapped in between: only a
+    // regular file is a Look file. Devices, directories, FIFOs and sockets
+    // are refused; /dev/zero would otherwise read as an endless bad line.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "r");
+    if (file == nullptr)
+        ::close(fd);
+    return LookFileHandle(file);
 }
 
 } // namespace looks

@@ -51,7 +51,8 @@ struct FileCloser {
 };
 using LookFileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens the file at `path` for reading; empty when it cannot be opened.
+// Opens the regular file at `path` for reading, without waiting; empty when
+// it cannot be opened or is anything but a regular file.
 LookFileHandle openLookFile(const char* path);
 
 } // namespace looks

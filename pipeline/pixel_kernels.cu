@@ -24,12 +24,6 @@ __global__ void RGBA_RGB_Kernel(const float* in, float* out, int W, int H) {
   out[3 * i + 2] = in[4 * i + 2];
 }
 
-__global__ void hold_display_range(float* img, int W, int H) {
-  PIXEL_XY_OR_RETURN(W, H);
-  float* p = img + pixel_offset(x, y, W, 4);
-  for (int c = 0; c < 3; ++c) p[c] = display_range_value(p[c]);
-}
-
 __global__ void exposure_linear_gamma(float* img, int W, int H, float amount, int n) {
   PIXEL_XY_OR_RETURN(W, H);
   float* p = img + pixel_offset(x, y, W, n);

@@ -7,9 +7,6 @@
 // Largest linear value of the working space (ARRI LogC4 code value 1.0).
 #define KALTHORNE_LINEAR_CEILING 469.8f
 
-// NaN goes to 0 with the rest of what lies below the range.
-__host__ __device__ inline float display_range_value(float v) { return fminf(fmaxf(v, 0.0f), 1.0f); }
-
 __host__ __device__ inline float exposure_linear_value(float v, float amount) {
   // fmaxf first: a NaN product goes to the lower bound.
   return fminf(fmaxf(v * amount, 0.0f), KALTHORNE_LINEAR_CEILING);

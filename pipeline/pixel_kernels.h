@@ -5,8 +5,6 @@
 
 __global__ void RGB_RGBA_Kernel(const float* in, float* out, int W, int H);
 __global__ void RGBA_RGB_Kernel(const float* in, float* out, int W, int H);
-// Display-referred pictures: colour channels held in [0, 1], alpha untouched.
-__global__ void hold_display_range(float* img, int W, int H);
 __global__ void exposure_linear_gamma(float* img, int W, int H, float amount, int n);
 __global__ void exposure_log(float* img, int W, int H, float amount, int n);
 __global__ void exposure_linear_gamma_in_out(const float* in, float* out, int W, int H, float amount, int n);

@@ -89,14 +89,6 @@ class Frame {
 
   void film(float* X, float* Y) { call_stage(film_brew_print_cuda, X, Y); }
 
-  // The highlight expansion of a film result in A into B. After the print
-  // and display stage the picture is display-referred, and the expansion
-  // would carry it past 1: it is held in [0, 1] again.
-  void expand_film_result() {
-    expand(A, B);
-    if (!o_.printOff) FRAME_PIXELS(hold_display_range, B, W, H);
-  }
-
   // A stage that reports failure by its result fails the frame.
   template <typename Stage>
   void call_stage(Stage stage, float* X, float* Y) {
@@ -108,6 +100,9 @@ class Frame {
   }
 
   void compress(float* in, float* out);
+  // The exact inverse of `compress`, on the film stage's result. The print
+  // leaves every channel in [0, 1], so its expansion stays finite (display
+  // white, luminance 1, comes out at about 16); NaN never reaches it.
   void expand(const float* in, float* out);
   void into_lab(float* img, float* aux, bool compressing);
   void out_of_lab(float* img, bool expanding);
@@ -179,7 +174,7 @@ void Frame::run_plain_road() {
     if (o_.hdrComp && dedicated_) {
       compress(A, B);
       film(A, B);
-      expand_film_result();
+      expand(A, B);
     } else {
       film(A, B);
     }
@@ -259,7 +254,7 @@ void Frame::run_texture_road() {
     out_of_lab(B, false);
     if (o_.hdrComp) {
       film(B, A);
-      expand_film_result();
+      expand(A, B);
     } else {
       negative_highlights_shadows(B);
       film(B, A);

@@ -9,11 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using kalthorne::looks::kLookLines;
@@ -217,7 +224,6 @@ TEST_F(LookReader, NothingChangesWithoutAUsableFile) {
         {"dialog error", "error", "", "", dialogError},
         {"okay without a path", "okay-null", "", "", dialogError},
         {"no such file", "okay", m_dir + "/no-such-file.prm", "", openError},
-        {"a directory opens but cannot be read", "okay", m_dir, "", openError},
         {"empty file", "okay", file, "", openError},
         {"missing key", "okay", file, looktest::readData("missing_key_line_200.prm"),
          "Brew : Unable to read 'Brew Refine-7-Hue-W(0 - 360.0)-----|'. Aborting reads beyond this point in the "
@@ -238,6 +244,59 @@ TEST_F(LookReader, NothingChangesWithoutAUsableFile) {
         EXPECT_EQ(messages(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
         EXPECT_EQ(changes(), 0) << "no pre-write, no bypass switching";
     }
+    EXPECT_EQ(value("Exposure"), 0.75);
+    EXPECT_EQ(value("CameraStock"), 5);
+    EXPECT_EQ(value("PrintDisplayBypass"), 0);
+}
+
+// Only a regular file is a Look file. A FIFO with no writer must not hold
+// the action (if the open waits, a watchdog plays the writer after a few
+// seconds so that the test ends and fails); endless devices must not be read
+// into an abort that resets the stocks.
+TEST_F(LookReader, AnythingButARegularFileIsRefusedAtOnce) {
+    m_inst->setValue("Exposure", 0.75);
+    m_inst->setValue("CameraStock", 5);
+    m_inst->setValue("PrintDisplayBypass", 0);
+    const std::string fifo = m_dir + "/fifo.prm", socketPath = m_dir + "/socket.prm";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(sock, 1), 0);
+
+    const std::pair<const char*, std::string> cases[] = {{"FIFO with no writer", fifo},
+                                                         {"directory", m_dir},
+                                                         {"Unix socket", socketPath},
+                                                         {"/dev/zero", "/dev/zero"},
+                                                         {"/dev/urandom", "/dev/urandom"}};
+    for (const auto& [what, path] : cases) {
+        SCOPED_TRACE(what);
+        std::atomic<bool> done{false};
+        std::thread watchdog([&, fifoPath = fifo] {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            while (!done) {
+                if (std::chrono::steady_clock::now() > giveUp) {
+                    const int w = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                    if (w >= 0)
+                        ::close(w);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        press("okay", path);
+        const auto took = std::chrono::steady_clock::now() - start;
+        done = true;
+        watchdog.join();
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000) << "ms to refuse";
+        EXPECT_EQ(messages(),
+                  std::vector<std::string>{"Brew : Unable to open Look file. Check file and folder permissions"});
+        EXPECT_EQ(changes(), 0);
+    }
+    ::close(sock);
     EXPECT_EQ(value("Exposure"), 0.75);
     EXPECT_EQ(value("CameraStock"), 5);
     EXPECT_EQ(value("PrintDisplayBypass"), 0);

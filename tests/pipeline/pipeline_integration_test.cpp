@@ -3,12 +3,21 @@
 // for a frame that holds the extremes of float among ordinary values and for
 // a single RGB pixel at FLT_MAX: the frame's invariants (run_frame), no
 // finite source giving a non-finite sample, and, whenever the print and
-// display stage runs, a display-referred picture, also after the highlight
-// expansion.
+// display stage runs, a display-referred picture, or its highlight expansion.
+// Then the expansion after the print on records of the render path's fill.
 #include <cfloat>
 #include <cmath>
 
 #include "entry_harness.h"
+#include "frame_roads.h"
+
+namespace {
+
+// The highlight expansion of display white (luminance 1):
+// (exp((1 + 0.5457689) * 5.449095) - 1) * 0.0035166964, about 16.0.
+constexpr float kExpandedWhite = 16.01f;
+
+}  // namespace
 
 TEST(PipelineIntegration, EveryRoadKeepsFiniteSourcesFiniteAndPrintsInTheDisplayRange) {
   std::vector<float> extremes = test_frame(6, 5, 4, 7);
@@ -41,12 +50,38 @@ TEST(PipelineIntegration, EveryRoadKeepsFiniteSourcesFiniteAndPrintsInTheDisplay
         o.printBlendComplement = o.printSaturation = 1.0f;
         const FrameRun r = run_frame(o, f.src);
         ASSERT_TRUE(r.ok);
+        const bool expanded = o.hdrComp && (gamut == 0 || gamut == 4 || gamut == 5 || gamut == 30);
         for (size_t i = 0; i < r.out.size(); ++i) {
           ASSERT_TRUE(std::isfinite(r.out[i])) << "element " << i;
           if (!o.printOff && (f.channels == 3 || i % 4 != 3)) {
-            ASSERT_TRUE(r.out[i] >= 0.0f && r.out[i] <= 1.0f) << "element " << i << ": " << r.out[i];
+            ASSERT_TRUE(r.out[i] >= 0.0f && r.out[i] <= (expanded ? kExpandedWhite : 1.0f))
+                << "element " << i << ": " << r.out[i];
           }
         }
         if (HasFailure()) return;
       }
+}
+
+// HDR compensation around the print on linear Rec.709 with the Custom print
+// stock: the expansion after the print is the exact inverse of the
+// compression in front of the film stage, so the printed picture comes back
+// scene-referred and is not held to [0, 1]. The expected values were worked
+// out apart from this code, in double precision, from the stage definitions:
+// grey 0.5 compressed to 0.36523, the print's tone scale (no toe) and path
+// to white, the LogC4 round trip, Bradford from the D55 to the D65 white,
+// 1/2.2, the Custom printer points (filmic pivot gain 1/0.71, slope 2, black
+// 0.017625, light 1.818), then the expansion by Rec.709 luminance. Grey 100
+// prints at (0.94516, 0.99440, 1) before its expansion.
+TEST(PipelineIntegration, HighlightExpansionAfterThePrintIsNotHeldToTheDisplayRange) {
+  const TextureOptionsStruct o = frame_roads::record(
+      {{"InputGamut", 0}, {"HDRcomp", 1}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}}, 2, 1, 4);
+  const FrameRun r = run_frame(o, {0.5f, 0.5f, 0.5f, 1.0f, 100.0f, 100.0f, 100.0f, 1.0f});
+  ASSERT_TRUE(r.ok);
+  const float expected[2][3] = {{1.930636f, 2.074184f, 2.294973f}, {14.105981f, 14.840807f, 14.924384f}};
+  for (int p = 0; p < 2; ++p)
+    for (int c = 0; c < 3; ++c) {
+      const float v = r.out[size_t(4 * p + c)];
+      EXPECT_NEAR(v, expected[p][c], 1e-3f * expected[p][c]) << "grey " << (p ? 100 : 0.5) << ", channel " << c;
+      EXPECT_TRUE(std::isfinite(v) && v > 1.0f) << v;
+    }
 }
