@@ -72,10 +72,9 @@ struct AccessModel {
   {#from_lab_expand, 1, 2, 0, 2, 3, {}, "r0 w0"},
 
 const AccessModel kModels[] = {
-    // Pixel format, exposure, soft clip, display range.
+    // Pixel format, exposure, soft clip.
     {"RGB_RGBA_Kernel", 2, 3, 12 + 16, 0, -1},
     {"RGBA_RGB_Kernel", 2, 3, 16 + 12, 0, -1},
-    {"hold_display_range", 1, 2, 16 + 16, 0, -1},
     {"exposure_linear_gamma", 1, 2, 0, 2, 4, {}, "r0 w0"},
     {"exposure_log", 1, 2, 0, 2, 4, {}, "r0 w0"},
     {"exposure_linear_gamma_in_out", 2, 3, 0, 2, 5, {}, "r0 w1"},
