@@ -37,6 +37,10 @@ struct CUDASIM_API Call {
   std::string function;  // e.g. "cudaSetDevice", or a device library's call ("thrust::reduce")
   std::string arguments; // e.g. "1"
   cudaError_t result = cudaSuccess;
+  // The device the call works on: the thread's current one, the one it
+  // names (cudaSetDevice, attribute queries, a context made current), or -1
+  // for the thread's own state (cudaGetDevice, cuCtxGetCurrent) and the count.
+  int device = -1;
   // cudaMalloc(Async): the allocation made; cudaFree(Async): the pointer
   // freed; cudaMemcpy(Async), cudaMemsetAsync: the destination (and
   // `source`); a library call: the data it reads.
@@ -63,6 +67,7 @@ struct CUDASIM_API Launch {
   cudaStream_t stream = nullptr;
   std::vector<LaunchArgument> arguments;  // in parameter order
   bool ran = false;  // false when the configuration or the stream was refused or a failure injected
+  int device = 0;    // current when launched
 };
 CUDASIM_API std::vector<Launch> launch_trace();
 CUDASIM_API void clear_launch_trace();
@@ -114,6 +119,14 @@ CUDASIM_API size_t check_guards();
 // memory no kernel wrote is recognisable.
 CUDASIM_API float nan_sentinel();
 CUDASIM_API bool is_nan_sentinel(float value);
+
+// The driver's contexts, as the guard code of a host sees them through the
+// runtime's driver entry points (cuCtxGetCurrent, cuCtxSetCurrent): a context
+// on `device` such as a host makes for itself (not the device's primary one,
+// which cudaSetDevice binds), and the calling thread's current context (null
+// until cudaSetDevice or cuCtxSetCurrent binds one).
+CUDASIM_API void* create_context(int device);
+CUDASIM_API void* current_context();
 
 // Host threads that run the blocks of one grid (default: up to 4).
 CUDASIM_API void set_worker_threads(int count);

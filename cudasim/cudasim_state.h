@@ -54,6 +54,8 @@ void set_last_error(cudaError_t error);
 // The default stream (0), cudaStreamLegacy, cudaStreamPerThread or a live
 // created stream; anything else is noted as a bad stream.
 bool stream_usable(cudaStream_t stream, const char* function);
+// The device of the thread's current context, or else its runtime device.
+int current_device();
 
 }  // namespace detail
 }  // namespace cudasim

@@ -300,10 +300,11 @@ void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_
   if (error == cudaSuccess) error = injected_failure(name);
   bool cooperative;
   int workers;
+  const int device = current_device();
   {
     std::lock_guard<std::mutex> lock(state().mutex);
     State& s = state();
-    push_bounded(s.launches, Launch{name, grid, block, stream, std::move(arguments), error == cudaSuccess},
+    push_bounded(s.launches, Launch{name, grid, block, stream, std::move(arguments), error == cudaSuccess, device},
                  s.log_limit, s.dropped_launches);
     cooperative = s.cooperative.count(kernel) != 0;
     workers = s.worker_threads;

@@ -3,6 +3,8 @@
 // or this stand-in. Device memory is host memory with guard zones.
 #include "cudasim/cudasim_state.h"
 
+#include <cuda.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -105,7 +107,46 @@ MemPool* find_pool(cudaMemPool_t handle) {
 }
 
 thread_local cudaError_t tls_last_error = cudaSuccess;
+// The runtime's device of this thread (cudaSetDevice), and the driver's
+// current context, which the runtime's calls use when there is one.
 thread_local int tls_device = 0;
+thread_local CUcontext tls_context = nullptr;
+
+// A context: each device's primary one (what the runtime binds), and those a
+// test makes as a host would. Never destroyed, so a handle stays valid.
+struct Context {
+  int device;
+};
+std::map<CUcontext, Context>& contexts() {
+  static auto* m = new std::map<CUcontext, Context>;
+  return *m;
+}
+std::map<int, CUcontext>& primary_contexts() {
+  static auto* m = new std::map<int, CUcontext>;
+  return *m;
+}
+CUcontext new_context(int device) {
+  CUcontext c = reinterpret_cast<CUcontext>(new char);
+  contexts()[c] = Context{device};
+  return c;
+}
+// Caller holds the state mutex.
+CUcontext primary_context(int device) {
+  auto it = primary_contexts().find(device);
+  if (it != primary_contexts().end()) return it->second;
+  return primary_contexts()[device] = new_context(device);
+}
+
+}  // namespace
+
+int current_device() {
+  if (!tls_context) return tls_device;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  auto it = contexts().find(tls_context);
+  return it == contexts().end() ? tls_device : it->second.device;
+}
+
+namespace {
 
 bool guards_intact(const Allocation& a) {
   const unsigned char* tail = a.block + kGuardBytes + a.size;
@@ -138,6 +179,7 @@ cudaError_t api_call(const char* function, const std::string& arguments, F&& bod
   Call call;
   call.function = function;
   call.arguments = arguments;
+  call.device = current_device();
   cudaError_t result = injected_failure(function);
   if (result == cudaSuccess) {
     if constexpr (std::is_invocable<F, Call&>::value)
@@ -352,7 +394,15 @@ void reset() {
   violation_list().clear();
   tls_last_error = cudaSuccess;
   tls_device = 0;
+  tls_context = nullptr;
 }
+
+void* create_context(int device) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return new_context(device);
+}
+
+void* current_context() { return tls_context; }
 
 }  // namespace cudasim
 
@@ -423,7 +473,7 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   if (device_count() == 0) return cudaErrorNoDevice;
   if (size == 0) return cudaSuccess;
   Device d;
-  device_exists(tls_device, &d);
+  device_exists(current_device(), &d);
   std::lock_guard<std::mutex> lock(state().mutex);
   AllocationStats& st = stats();
   if (size > d.totalGlobalMem || st.live_bytes > d.totalGlobalMem - size) return cudaErrorMemoryAllocation;
@@ -542,7 +592,8 @@ cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemP
 extern "C" {
 
 cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
-  return api_call("cudaGetDeviceCount", "", [&] {
+  return api_call("cudaGetDeviceCount", "", [&](Call& call) {
+    call.device = -1;
     if (!count) return cudaErrorInvalidValue;
     *count = device_count();
     return *count == 0 ? cudaErrorNoDevice : cudaSuccess;
@@ -550,28 +601,34 @@ cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
 }
 
 cudaError_t CUDARTAPI cudaGetDevice(int* device) {
-  return api_call("cudaGetDevice", "", [&] {
+  return api_call("cudaGetDevice", "", [&](Call& call) {
+    call.device = -1;  // the thread's state, no device's
     if (!device) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
-    *device = tls_device;
+    *device = current_device();
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaSetDevice(int device) {
-  return api_call("cudaSetDevice", std::to_string(device), [&] {
+  return api_call("cudaSetDevice", std::to_string(device), [&](Call& call) {
+    call.device = device;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     Device d;
     device_exists(device, &d);
     if (attribute_of(d, cudaDevAttrComputeMode) == cudaComputeModeProhibited) return cudaErrorDevicesUnavailable;
+    // The runtime binds the device's primary context to the thread.
     tls_device = device;
+    std::lock_guard<std::mutex> lock(state().mutex);
+    tls_context = primary_context(device);
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr attr, int device) {
-  return api_call("cudaDeviceGetAttribute", args_text({std::to_string(int(attr)), std::to_string(device)}), [&] {
+  return api_call("cudaDeviceGetAttribute", args_text({std::to_string(int(attr)), std::to_string(device)}), [&](Call& call) {
+    call.device = device;
     Device d;
     if (!value) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
@@ -587,7 +644,7 @@ cudaError_t CUDARTAPI cudaFuncGetAttributes(struct cudaFuncAttributes* attr, con
     if (!attr) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!func) return cudaErrorInvalidDeviceFunction;
-    device_exists(tls_device, &d);
+    device_exists(current_device(), &d);
     if (!d.hasCode) return cudaErrorNoKernelImageForDevice;
     *attr = cudaFuncAttributes{};
     attr->maxThreadsPerBlock = 1024;
@@ -702,7 +759,8 @@ cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int device) {
-  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&] {
+  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&](Call& call) {
+    call.device = device;
     if (!memPool) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
@@ -766,3 +824,65 @@ cudaError_t CUDARTAPI cudaGetLastError(void) {
 }
 
 }  // extern "C"
+
+// The driver's context calls that the runtime hands out by name. They are
+// logged like runtime calls; a context call sets no runtime error.
+namespace {
+
+void log_driver_call(const char* function, const std::string& arguments, int device, CUresult result) {
+  Call call;
+  call.function = function;
+  call.arguments = arguments;
+  call.device = device;
+  call.result = result == CUDA_SUCCESS ? cudaSuccess : cudaErrorInvalidValue;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  State& s = state();
+  push_bounded(s.calls, std::move(call), s.log_limit, s.dropped_calls);
+}
+
+CUresult CUDAAPI sim_cuCtxGetCurrent(CUcontext* pctx) {
+  if (!pctx) return CUDA_ERROR_INVALID_VALUE;
+  *pctx = tls_context;
+  log_driver_call("cuCtxGetCurrent", "", -1, CUDA_SUCCESS);
+  return CUDA_SUCCESS;
+}
+
+CUresult CUDAAPI sim_cuCtxSetCurrent(CUcontext ctx) {
+  int device = -1;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto it = contexts().find(ctx);
+    if (ctx && it == contexts().end()) device = -2;
+    else if (ctx) device = it->second.device;
+  }
+  if (device == -2) {
+    log_driver_call("cuCtxSetCurrent", pointer_text(ctx), -1, CUDA_ERROR_INVALID_CONTEXT);
+    return CUDA_ERROR_INVALID_CONTEXT;
+  }
+  tls_context = ctx;
+  log_driver_call("cuCtxSetCurrent", pointer_text(ctx), device, CUDA_SUCCESS);
+  return CUDA_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" cudaError_t CUDARTAPI cudaGetDriverEntryPointByVersion(const char* symbol, void** funcPtr,
+                                                                  unsigned int cudaVersion, unsigned long long flags,
+                                                                  cudaDriverEntryPointQueryResult* driverStatus) {
+  return api_call("cudaGetDriverEntryPointByVersion", args_text({symbol ? symbol : "", std::to_string(cudaVersion)}),
+                  [&](Call& call) {
+                    call.device = -1;
+                    if (!symbol || !funcPtr) return cudaErrorInvalidValue;
+                    const std::string name = symbol;
+                    void* found = nullptr;
+                    if (name == "cuCtxGetCurrent") found = reinterpret_cast<void*>(&sim_cuCtxGetCurrent);
+                    if (name == "cuCtxSetCurrent") found = reinterpret_cast<void*>(&sim_cuCtxSetCurrent);
+                    (void)flags;
+                    *funcPtr = cudaVersion >= 4000 ? found : nullptr;
+                    if (driverStatus)
+                      *driverStatus = !found ? cudaDriverEntryPointSymbolNotFound
+                                      : cudaVersion < 4000 ? cudaDriverEntryPointVersionNotSufficent
+                                                           : cudaDriverEntryPointSuccess;
+                    return cudaSuccess;
+                  });
+}

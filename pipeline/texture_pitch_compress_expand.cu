@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "pipeline/cuda_context_guard.h"
 #include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -337,6 +338,9 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || (opts.channelCount != 3 && opts.channelCount != 4) || !src || !dst) return false;
   if (size_t(W) * size_t(H) > SIZE_MAX / (4 * sizeof(float))) return false;
+  // The thread's current context and device are the host's: it gets them
+  // back on every path.
+  CudaContextGuard keep_host_context;
   // The device libraries report some failures by exception (Thrust's
   // reduction in the film stage); none may cross into the host.
   try {

@@ -9,7 +9,10 @@
 #include <string>
 #include <thread>
 
+#include <cuda.h>
+
 #include "entry_harness.h"
+#include "tests/host/fresh_process.h"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pipeline_stages.h"
 #include "pipeline/pixel_kernels.cuh"
@@ -315,6 +318,69 @@ TEST(PipelineEntry, ConcurrentCallsEqualSequentialOnes) {
     EXPECT_EQ(par_b, seq_b);
   }
   EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The thread's CUDA state belongs to the host: a frame on one device leaves
+// the other device current again, and a context the host made itself, on
+// success, on a CUDA failure and when a stage throws. Without the driver's
+// context calls the device alone comes back.
+void expect_host_context_kept(bool driver_context) {
+  enum class End { kSuccess, kFailure, kThrow };
+  for (const End end : {End::kSuccess, End::kFailure, End::kThrow})
+    for (const int host : {1, 0})
+      for (const bool own_context : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << "host on " << host << (own_context ? " in its own context" : "")
+                                          << ", end " << int(end));
+        TextureOptionsStruct o = plain_options(9, 7, 4);
+        o.cudaDevice = 1 - host;
+        void* host_context = nullptr;
+        standin::film_failure = end == End::kThrow ? standin::FilmFailure::kThrow : standin::FilmFailure::kNone;
+        const FrameRun r = run_frame(o, test_frame(9, 7, 4), [&] {
+          cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+          ASSERT_EQ(cudaSetDevice(host), cudaSuccess);
+          if (own_context) {
+            host_context = cudasim::create_context(host);
+            void* set = nullptr;
+            ASSERT_EQ(cudaGetDriverEntryPointByVersion("cuCtxSetCurrent", &set, 4000, cudaEnableDefault, nullptr),
+                      cudaSuccess);
+            reinterpret_cast<CUresult (*)(CUcontext)>(set)(static_cast<CUcontext>(host_context));
+          }
+          host_context = cudasim::current_context();
+          if (end == End::kFailure) cudasim::fail_call("launch", 1, cudaErrorLaunchOutOfResources);
+        });
+        standin::film_failure = standin::FilmFailure::kNone;
+        EXPECT_EQ(r.ok, end == End::kSuccess);
+        bool rendered_on_frame_device = false;
+        for (const auto& l : cudasim::launch_trace()) rendered_on_frame_device |= l.device == o.cudaDevice;
+        EXPECT_TRUE(rendered_on_frame_device || end == End::kThrow);
+        int current = -1;
+        EXPECT_EQ(cudaGetDevice(&current), cudaSuccess);
+        EXPECT_EQ(current, host);
+        if (driver_context) {
+          EXPECT_EQ(cudasim::current_context(), host_context);
+        }
+      }
+}
+
+TEST(PipelineEntry, TheHostThreadKeepsItsCurrentContextAndDevice) {
+  expect_host_context_kept(true);
+  cudasim::reset();
+}
+
+TEST(PipelineEntry, WithoutTheDriverEntryPointsTheHostThreadKeepsItsDevice) {
+  // The entry points are looked up once per process: in a fresh one.
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    cudasim::reset();
+    cudasim::fail_call("cudaGetDriverEntryPointByVersion", 1, cudaErrorNotSupported);
+    TextureOptionsStruct o = plain_options(3, 3, 4);
+    std::vector<float> src = test_frame(3, 3, 4), dst(src.size());
+    ASSERT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    expect_host_context_kept(false);
+  }));
 }
 
 }  // namespace
