@@ -4,9 +4,11 @@
 #include "cudasim/cudasim_control.h"
 
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace cudasim {
@@ -31,7 +33,15 @@ struct State {
   };
   std::vector<Failure> failures;
   std::set<const void*> cooperative;
-  std::set<cudaStream_t> streams;  // created and not yet destroyed
+  struct Stream {
+    int device;               // current when it was created
+    bool blocking;            // cudaStreamDefault: ordered with the legacy default stream
+    std::thread::id creator;  // the host thread that made it
+  };
+  std::map<cudaStream_t, Stream> streams;  // created and not yet destroyed
+  // Devices whose context met a sticky error, with that error: every call
+  // that needs the context fails with it until the process ends (reset()).
+  std::map<int, cudaError_t> lost;
   int worker_threads = 4;
 };
 
@@ -56,6 +66,15 @@ void set_last_error(cudaError_t error);
 bool stream_usable(cudaStream_t stream, const char* function);
 // The device of the thread's current context, or else its runtime device.
 int current_device();
+// The device a stream belongs to (the current one for the default streams).
+int stream_device(cudaStream_t stream);
+// An error that leaves the context unusable for good (from a
+// synchronisation, an unknown error too).
+bool is_sticky(cudaError_t error, bool synchronisation);
+// Marks `device` lost with `error` when the error is sticky.
+void note_fault(int device, cudaError_t error, bool synchronisation);
+// The sticky error of a lost device, else cudaSuccess.
+cudaError_t lost_error(int device);
 
 }  // namespace detail
 }  // namespace cudasim

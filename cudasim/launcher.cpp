@@ -294,13 +294,17 @@ void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_
     std::fprintf(stderr, "cudasim: %s launched with %zu bytes of dynamic shared memory\n", name, shared);
     std::abort();
   }
+  const int device = current_device();
   cudaError_t error = check_configuration(grid, block);
   if (error == cudaSuccess && !stream_usable(stream, name)) error = cudaErrorInvalidResourceHandle;
   if (error == cudaSuccess) error = injected_failure("launch");
   if (error == cudaSuccess) error = injected_failure(name);
+  // A kernel's fault (illegal address, ...) loses its device; on a lost
+  // device nothing launches.
+  note_fault(device, error, false);
+  if (error == cudaSuccess) error = lost_error(device);
   bool cooperative;
   int workers;
-  const int device = current_device();
   {
     std::lock_guard<std::mutex> lock(state().mutex);
     State& s = state();

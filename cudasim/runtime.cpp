@@ -86,6 +86,7 @@ void add_violation(std::string text) {
 // pool goes back at once.
 struct MemPool {
   uint64_t release_threshold = 0;
+  int device = 0;
 };
 std::map<int, MemPool>& mem_pools() {
   static auto* m = new std::map<int, MemPool>;
@@ -104,6 +105,14 @@ MemPool* find_pool(cudaMemPool_t handle) {
     if (reinterpret_cast<cudaMemPool_t>(&p.second) == handle) return &p.second;
   auto it = created_pools().find(handle);
   return it == created_pools().end() ? nullptr : &it->second;
+}
+
+int pool_device(cudaMemPool_t handle) {
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (const MemPool* pool = find_pool(handle)) return pool->device;
+  }
+  return current_device();
 }
 
 thread_local cudaError_t tls_last_error = cudaSuccess;
@@ -172,15 +181,28 @@ std::string pointer_text(const void* p) {
   return s.str();
 }
 
+constexpr int kNoDevice = -1;
+
+bool is_synchronisation(const char* function) {
+  return std::strcmp(function, "cudaStreamSynchronize") == 0 || std::strcmp(function, "cudaDeviceSynchronize") == 0;
+}
+
 // Logs the call, applies injected failures and records the result as the
-// thread's last error. A body taking the Call fills in what the call did.
+// thread's last error. `device` is the device the call works on (kNoDevice:
+// the thread's own state); unless the call needs no context (a property
+// query), it fails with the device's sticky error once the device is lost,
+// and an injected sticky error loses the device. A body taking the Call
+// fills in what the call did.
 template <typename F>
-cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
+cudaError_t api_call_on(int device, bool needs_context, const char* function, const std::string& arguments,
+                        F&& body) {
   Call call;
   call.function = function;
   call.arguments = arguments;
-  call.device = current_device();
+  call.device = device;
   cudaError_t result = injected_failure(function);
+  if (result != cudaSuccess && device >= 0) note_fault(device, result, is_synchronisation(function));
+  if (result == cudaSuccess && needs_context && device >= 0) result = lost_error(device);
   if (result == cudaSuccess) {
     if constexpr (std::is_invocable<F, Call&>::value)
       result = body(call);
@@ -198,7 +220,54 @@ cudaError_t api_call(const char* function, const std::string& arguments, F&& bod
   return result;
 }
 
+// A call on the thread's current device.
+template <typename F>
+cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
+  return api_call_on(current_device(), true, function, arguments, std::forward<F>(body));
+}
+
+// A call on a stream's device.
+template <typename F>
+cudaError_t stream_call(cudaStream_t stream, const char* function, const std::string& arguments, F&& body) {
+  return api_call_on(stream_device(stream), true, function, arguments, std::forward<F>(body));
+}
+
 }  // namespace
+
+int stream_device(cudaStream_t stream) {
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto it = state().streams.find(stream);
+    if (it != state().streams.end()) return it->second.device;
+  }
+  return current_device();
+}
+
+bool is_sticky(cudaError_t error, bool synchronisation) {
+  switch (error) {
+    case cudaErrorIllegalAddress:
+    case cudaErrorLaunchFailure:
+    case cudaErrorIllegalInstruction:
+    case cudaErrorMisalignedAddress:
+    case cudaErrorHardwareStackError:
+    case cudaErrorInvalidPc:
+    case cudaErrorECCUncorrectable: return true;
+    case cudaErrorUnknown: return synchronisation;
+    default: return false;
+  }
+}
+
+void note_fault(int device, cudaError_t error, bool synchronisation) {
+  if (device < 0 || !is_sticky(error, synchronisation)) return;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().lost.emplace(device, error);
+}
+
+cudaError_t lost_error(int device) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  auto it = state().lost.find(device);
+  return it == state().lost.end() ? cudaSuccess : it->second;
+}
 
 cudaError_t injected_failure(const std::string& function) {
   std::lock_guard<std::mutex> lock(state().mutex);
@@ -245,7 +314,7 @@ void check_kernel_pointer(const char* name, int index, const void* pointer) {
 
 cudaError_t library_call(const char* function, const std::string& arguments, const void* data, size_t bytes,
                          cudaStream_t stream, int sync_allocs, int host_waits) {
-  return api_call(function, arguments, [&](Call& call) {
+  return stream_call(stream, function, arguments, [&](Call& call) {
     call.pointer = data;
     call.bytes = bytes;
     call.stream = stream;
@@ -382,8 +451,9 @@ void reset() {
   s.log_limit = kDefaultLogLimit;
   s.dropped_calls = s.dropped_launches = 0;
   s.failures.clear();
-  for (cudaStream_t stream : s.streams) delete reinterpret_cast<char*>(stream);
+  for (const auto& stream : s.streams) delete reinterpret_cast<char*>(stream.first);
   s.streams.clear();
+  s.lost.clear();
   unsigned hw = std::thread::hardware_concurrency();
   s.worker_threads = hw == 0 ? 1 : (hw < 4 ? int(hw) : 4);
   for (auto& a : allocations()) std::free(a.second.block);
@@ -566,15 +636,16 @@ cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
   if (device_count() == 0) return cudaErrorNoDevice;
   *pStream = reinterpret_cast<cudaStream_t>(new char);
   call.stream = *pStream;
+  const int device = current_device();
   std::lock_guard<std::mutex> lock(state().mutex);
-  state().streams.insert(*pStream);
+  state().streams[*pStream] = State::Stream{device, flags == cudaStreamDefault, std::this_thread::get_id()};
   return cudaSuccess;
 }
 
 // Of the pool attributes the stand-in keeps only the release threshold (the
 // memory a pool may hold beyond its allocations); frees return memory at once.
 cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
-  return api_call(function, std::to_string(int(attr)), [&] {
+  return api_call_on(pool_device(memPool), true, function, std::to_string(int(attr)), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
     MemPool* pool = find_pool(memPool);
     if (!pool || !value) return cudaErrorInvalidValue;
@@ -592,8 +663,7 @@ cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemP
 extern "C" {
 
 cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
-  return api_call("cudaGetDeviceCount", "", [&](Call& call) {
-    call.device = -1;
+  return api_call_on(kNoDevice, false, "cudaGetDeviceCount", "", [&] {
     if (!count) return cudaErrorInvalidValue;
     *count = device_count();
     return *count == 0 ? cudaErrorNoDevice : cudaSuccess;
@@ -601,8 +671,7 @@ cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
 }
 
 cudaError_t CUDARTAPI cudaGetDevice(int* device) {
-  return api_call("cudaGetDevice", "", [&](Call& call) {
-    call.device = -1;  // the thread's state, no device's
+  return api_call_on(kNoDevice, false, "cudaGetDevice", "", [&] {
     if (!device) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     *device = current_device();
@@ -611,8 +680,7 @@ cudaError_t CUDARTAPI cudaGetDevice(int* device) {
 }
 
 cudaError_t CUDARTAPI cudaSetDevice(int device) {
-  return api_call("cudaSetDevice", std::to_string(device), [&](Call& call) {
-    call.device = device;
+  return api_call_on(device, true, "cudaSetDevice", std::to_string(device), [&] {
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     Device d;
@@ -627,8 +695,9 @@ cudaError_t CUDARTAPI cudaSetDevice(int device) {
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr attr, int device) {
-  return api_call("cudaDeviceGetAttribute", args_text({std::to_string(int(attr)), std::to_string(device)}), [&](Call& call) {
-    call.device = device;
+  // Properties of the device: answered without its context.
+  return api_call_on(device, false, "cudaDeviceGetAttribute",
+                     args_text({std::to_string(int(attr)), std::to_string(device)}), [&] {
     Device d;
     if (!value) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
@@ -662,7 +731,7 @@ cudaError_t CUDARTAPI cudaFree(void* devPtr) {
 }
 
 cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t hStream) {
-  return api_call("cudaMallocAsync", args_text({std::to_string(size), stream_text(hStream)}), [&](Call& call) {
+  return stream_call(hStream, "cudaMallocAsync", args_text({std::to_string(size), stream_text(hStream)}), [&](Call& call) {
     call.stream = hStream;
     if (!stream_usable(hStream, "cudaMallocAsync")) return cudaErrorInvalidResourceHandle;
     return allocate(devPtr, size, true, call);
@@ -670,7 +739,7 @@ cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t h
 }
 
 cudaError_t CUDARTAPI cudaFreeAsync(void* devPtr, cudaStream_t hStream) {
-  return api_call("cudaFreeAsync", args_text({pointer_text(devPtr), stream_text(hStream)}), [&](Call& call) {
+  return stream_call(hStream, "cudaFreeAsync", args_text({pointer_text(devPtr), stream_text(hStream)}), [&](Call& call) {
     call.stream = hStream;
     if (!stream_usable(hStream, "cudaFreeAsync")) return cudaErrorInvalidResourceHandle;
     return release(devPtr, "cudaFreeAsync", call);
@@ -692,7 +761,7 @@ cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum 
 
 cudaError_t CUDARTAPI cudaMemcpyAsync(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind,
                                       cudaStream_t stream) {
-  return api_call("cudaMemcpyAsync", args_text({std::to_string(count), std::to_string(int(kind)), stream_text(stream)}),
+  return stream_call(stream, "cudaMemcpyAsync", args_text({std::to_string(count), std::to_string(int(kind)), stream_text(stream)}),
                   [&](Call& call) {
                     call.stream = stream;
                     if (!stream_usable(stream, "cudaMemcpyAsync")) return cudaErrorInvalidResourceHandle;
@@ -701,7 +770,7 @@ cudaError_t CUDARTAPI cudaMemcpyAsync(void* dst, const void* src, size_t count, 
 }
 
 cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cudaStream_t stream) {
-  return api_call("cudaMemsetAsync", args_text({std::to_string(value), std::to_string(count), stream_text(stream)}),
+  return stream_call(stream, "cudaMemsetAsync", args_text({std::to_string(value), std::to_string(count), stream_text(stream)}),
                   [&](Call& call) {
                     call.pointer = devPtr;
                     call.bytes = count;
@@ -735,7 +804,7 @@ cudaError_t CUDARTAPI cudaStreamCreate(cudaStream_t* pStream) {
 }
 
 cudaError_t CUDARTAPI cudaStreamDestroy(cudaStream_t stream) {
-  return api_call("cudaStreamDestroy", stream_text(stream), [&](Call& call) {
+  return stream_call(stream, "cudaStreamDestroy", stream_text(stream), [&](Call& call) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamDestroy")) return cudaErrorInvalidResourceHandle;
     std::lock_guard<std::mutex> lock(state().mutex);
@@ -750,7 +819,7 @@ cudaError_t CUDARTAPI cudaStreamDestroy(cudaStream_t stream) {
 }
 
 cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
-  return api_call("cudaStreamSynchronize", stream_text(stream), [&](Call& call) {
+  return stream_call(stream, "cudaStreamSynchronize", stream_text(stream), [&](Call& call) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamSynchronize")) return cudaErrorInvalidResourceHandle;
     call.host_waits = 1;
@@ -759,19 +828,21 @@ cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int device) {
-  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&](Call& call) {
-    call.device = device;
+  return api_call_on(device, false, "cudaDeviceGetDefaultMemPool", std::to_string(device), [&] {
     if (!memPool) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     std::lock_guard<std::mutex> lock(state().mutex);
-    *memPool = reinterpret_cast<cudaMemPool_t>(&mem_pools()[device]);
+    MemPool& pool = mem_pools()[device];
+    pool.device = device;
+    *memPool = reinterpret_cast<cudaMemPool_t>(&pool);
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaMemPoolCreate(cudaMemPool_t* memPool, const struct cudaMemPoolProps* poolProps) {
-  return api_call("cudaMemPoolCreate", "", [&] {
+  const int device = poolProps ? poolProps->location.id : current_device();
+  return api_call_on(device, true, "cudaMemPoolCreate", "", [&] {
     if (!memPool || !poolProps || poolProps->allocType != cudaMemAllocationTypePinned ||
         poolProps->location.type != cudaMemLocationTypeDevice)
       return cudaErrorInvalidValue;
@@ -781,13 +852,13 @@ cudaError_t CUDARTAPI cudaMemPoolCreate(cudaMemPool_t* memPool, const struct cud
     if (attribute_of(d, cudaDevAttrMemoryPoolsSupported) == 0) return cudaErrorNotSupported;
     std::lock_guard<std::mutex> lock(state().mutex);
     *memPool = reinterpret_cast<cudaMemPool_t>(new char);
-    created_pools()[*memPool] = MemPool{};
+    created_pools()[*memPool] = MemPool{0, poolProps->location.id};
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaMallocFromPoolAsync(void** ptr, size_t size, cudaMemPool_t memPool, cudaStream_t stream) {
-  return api_call("cudaMallocFromPoolAsync", args_text({std::to_string(size), pointer_text(memPool), stream_text(stream)}),
+  return stream_call(stream, "cudaMallocFromPoolAsync", args_text({std::to_string(size), pointer_text(memPool), stream_text(stream)}),
                   [&](Call& call) {
                     call.stream = stream;
                     if (!stream_usable(stream, "cudaMallocFromPoolAsync")) return cudaErrorInvalidResourceHandle;
@@ -803,7 +874,7 @@ cudaError_t CUDARTAPI cudaMallocFromPoolAsync(void** ptr, size_t size, cudaMemPo
 
 // Frees go back at once here, so there is nothing cached to give back.
 cudaError_t CUDARTAPI cudaMemPoolTrimTo(cudaMemPool_t memPool, size_t minBytesToKeep) {
-  return api_call("cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
+  return api_call_on(pool_device(memPool), true, "cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
     return find_pool(memPool) ? cudaSuccess : cudaErrorInvalidValue;
   });
@@ -818,6 +889,9 @@ cudaError_t CUDARTAPI cudaMemPoolGetAttribute(cudaMemPool_t memPool, enum cudaMe
 }
 
 cudaError_t CUDARTAPI cudaGetLastError(void) {
+  // A sticky error cannot be cleared.
+  const cudaError_t lost = lost_error(current_device());
+  if (lost != cudaSuccess) return lost;
   cudaError_t e = tls_last_error;
   tls_last_error = cudaSuccess;
   return e;
@@ -869,9 +943,8 @@ CUresult CUDAAPI sim_cuCtxSetCurrent(CUcontext ctx) {
 extern "C" cudaError_t CUDARTAPI cudaGetDriverEntryPointByVersion(const char* symbol, void** funcPtr,
                                                                   unsigned int cudaVersion, unsigned long long flags,
                                                                   cudaDriverEntryPointQueryResult* driverStatus) {
-  return api_call("cudaGetDriverEntryPointByVersion", args_text({symbol ? symbol : "", std::to_string(cudaVersion)}),
-                  [&](Call& call) {
-                    call.device = -1;
+  return api_call_on(kNoDevice, false, "cudaGetDriverEntryPointByVersion",
+                     args_text({symbol ? symbol : "", std::to_string(cudaVersion)}), [&] {
                     if (!symbol || !funcPtr) return cudaErrorInvalidValue;
                     const std::string name = symbol;
                     void* found = nullptr;

@@ -3,6 +3,7 @@
 #include <cuda_runtime_api.h>
 
 #include "pipeline/cuda_context_guard.h"
+#include "pipeline/lost_devices.h"
 
 #ifndef KALTHORNE_MIN_COMPUTE_CAPABILITY
 #define KALTHORNE_MIN_COMPUTE_CAPABILITY 75  // CUDA 13 builds sm_75 and up
@@ -153,7 +154,9 @@ CudaDeviceChoice chooseCudaDevice(const void* probeKernel) {
         post(widthText);
         return choice;
     }
-    if (!hasDeviceCode(candidate, probeKernel)) {
+    // A lost device answers no lookup; its frames pass through with their
+    // own message, so it is taken without one.
+    if (!is_cuda_device_lost(candidate) && !hasDeviceCode(candidate, probeKernel)) {
         post(kNoCodeText);
         return choice;
     }

@@ -134,7 +134,7 @@ TEST_F(FilmStage, AllocationFailureFreesEverything) {
   }
   // A reduction that the device library fails throws out of the stage, as
   // Thrust does; the planes go on the way out (the frames with run_stage's).
-  cudasim::fail_call("thrust::reduce", 3, cudaErrorLaunchFailure);
+  cudasim::fail_call("thrust::reduce", 3, cudaErrorLaunchOutOfResources);
   EXPECT_THROW(run_stage(negative(5, 5), in), std::runtime_error);
 }
 

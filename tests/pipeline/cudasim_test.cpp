@@ -147,7 +147,7 @@ TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
 
   cudasim::fail_call("cudaMallocAsync", 1, cudaErrorMemoryAllocation);
   EXPECT_THROW(sum(thrust_compat::policy(temporaries, s)), std::bad_alloc);
-  cudasim::fail_call("thrust::reduce", 1, cudaErrorLaunchFailure, 2);
+  cudasim::fail_call("thrust::reduce", 1, cudaErrorLaunchOutOfResources, 2);
   EXPECT_THROW(sum(thrust_compat::policy()), std::runtime_error);
   EXPECT_THROW(sum(thrust_compat::policy(temporaries, s)), std::runtime_error);
   const thrust::device_ptr<const float> outside(host.data());
@@ -178,6 +178,51 @@ TEST_F(Cudasim, LogsAndFreedAddressesStayBounded) {
   EXPECT_EQ(l.violations, 16u);
   EXPECT_EQ(cudasim::allocation_stats().double_frees, 1u);
   EXPECT_EQ(cudasim::call_log().back().function, "cudaFree");
+}
+
+}  // namespace
+
+namespace {
+
+// A sticky error loses its device until reset(): every call that needs the
+// device's context fails with it, cudaGetLastError cannot clear it, nothing
+// launches there; the device's properties still answer, and another device
+// is untouched. An unknown error is sticky when a synchronisation reports it.
+TEST_F(Cudasim, StickyFaultsLoseTheirDeviceOnly) {
+  cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+  float* d = nullptr;
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&d), 4 * sizeof(float)), cudaSuccess);
+  cudasim::fail_call("scale_kernel", 1, cudaErrorIllegalAddress);
+  CUDA_LAUNCH(scale_kernel, 1, 32, d, 4, 1.0f);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(cudaGetLastError(), cudaErrorIllegalAddress);
+  CUDA_LAUNCH(scale_kernel, 1, 32, d, 4, 1.0f);
+  EXPECT_FALSE(cudasim::launch_trace().back().ran);
+  cudaStream_t s = nullptr;
+  float* p = nullptr;
+  EXPECT_EQ(cudaStreamCreate(&s), cudaErrorIllegalAddress);
+  EXPECT_EQ(cudaMalloc(reinterpret_cast<void**>(&p), 4), cudaErrorIllegalAddress);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorIllegalAddress);
+  EXPECT_EQ(cudaSetDevice(0), cudaErrorIllegalAddress);
+  int value = 0;
+  EXPECT_EQ(cudaDeviceGetAttribute(&value, cudaDevAttrComputeCapabilityMajor, 0), cudaSuccess);
+
+  EXPECT_EQ(cudaSetDevice(1), cudaSuccess);
+  EXPECT_EQ(cudaGetLastError(), cudaErrorIllegalAddress);  // the thread's, left by the calls above
+  EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+  {
+    DeviceFloats other(std::vector<float>(4, 1.0f));
+    CUDA_LAUNCH(scale_kernel, 1, 32, other.get(), 4, 1.0f);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(other.download(), std::vector<float>(4, 4.0f));
+    cudasim::fail_call("cudaMemsetAsync", 1, cudaErrorUnknown);
+    EXPECT_EQ(cudaMemsetAsync(other.get(), 0, 4, nullptr), cudaErrorUnknown);
+  }
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);  // not from a synchronisation
+  cudasim::fail_call("cudaDeviceSynchronize", 1, cudaErrorUnknown);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorUnknown);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorUnknown);
+  cudasim::reset();
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
 }
 
 }  // namespace

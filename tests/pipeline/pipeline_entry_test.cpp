@@ -244,11 +244,11 @@ TEST(PipelineEntry, FailuresFailTheFrameAndFreeEverything) {
                {"cudaMallocFromPoolAsync", 1, cudaErrorMemoryAllocation},
                {"cudaMallocFromPoolAsync", 2, cudaErrorMemoryAllocation},
                {"cudaMallocFromPoolAsync", 3, cudaErrorMemoryAllocation}, {"cudaMemcpyAsync", 1, cudaErrorInvalidValue},
-               {"cudaMemcpyAsync", 2, cudaErrorInvalidValue}, {"launch", 1, cudaErrorLaunchFailure},
-               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_accumulate", 1, cudaErrorLaunchFailure},
-               {"RGBA_RGB_Kernel", 1, cudaErrorLaunchFailure},
-               {"cudaFreeAsync", 2, cudaErrorLaunchFailure},  // given back after the stream instead
-               {"cudaStreamSynchronize", 1, cudaErrorLaunchFailure}};
+               {"cudaMemcpyAsync", 2, cudaErrorInvalidValue}, {"launch", 1, cudaErrorLaunchOutOfResources},
+               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_accumulate", 1, cudaErrorLaunchOutOfResources},
+               {"RGBA_RGB_Kernel", 1, cudaErrorLaunchOutOfResources},
+               {"cudaFreeAsync", 2, cudaErrorInvalidValue},  // given back after the stream instead
+               {"cudaStreamSynchronize", 1, cudaErrorInvalidResourceHandle}};
   for (int channels : {3, 4}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << c.function << " " << c.nth << ", " << channels << " channels");
@@ -384,3 +384,32 @@ TEST(PipelineEntry, WithoutTheDriverEntryPointsTheHostThreadKeepsItsDevice) {
 }
 
 }  // namespace
+
+// A fault that poisons the context fails its frame and loses the device for
+// the process: its later frames fail at once without a CUDA call, while
+// another device keeps rendering. An ordinary failure loses nothing.
+TEST(PipelineEntry, AContextFaultLosesItsDeviceAndOnlyIt) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    TextureOptionsStruct o = plain_options(9, 7, 4);
+    const auto src = test_frame(9, 7, 4);
+    std::vector<float> dst(src.size());
+    cudasim::reset();
+    cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+    cudasim::fail_call("launch", 1, cudaErrorLaunchOutOfResources);
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    const std::vector<float> good = dst;
+    cudasim::fail_call("standin_film", 1, cudaErrorMisalignedAddress);
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    cudasim::clear_call_log();
+    cudasim::clear_launch_trace();
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_TRUE(cudasim::call_log().empty());
+    EXPECT_TRUE(cudasim::launch_trace().empty());
+    o.cudaDevice = 1;
+    std::fill(dst.begin(), dst.end(), -1.0f);
+    EXPECT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_EQ(dst, good);
+    for (const auto& l : cudasim::launch_trace()) EXPECT_EQ(l.device, 1) << l.kernel;
+  }));
+}
