@@ -61,9 +61,10 @@ __global__ void LAB_Colorspace(float* img, int W, int H, int, int) {
   for (int c = 0; c < 3; ++c) img[e + c] = (img[e + c] - 0.25f) * 2.0f;
 }
 
-void halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work) {
+bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work) {
   CUDA_LAUNCH_STREAM(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight),
                      launch_shape::pixel_block(), 0, work.stream, img, tmp, o.frameWidth, o.frameHeight);
+  return true;
 }
 
 bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
