@@ -104,6 +104,7 @@ struct CUDASIM_API AllocationStats {
   size_t bad_pointers = 0;  // kernel arguments, copies or library reads outside every live allocation
   size_t live_streams = 0;  // streams created and not destroyed
   size_t bad_streams = 0;   // uses of a stream handle never created or already destroyed
+  size_t strict_findings = 0;  // misuses the strict checks found (set_findings_fatal)
 };
 CUDASIM_API AllocationStats allocation_stats();
 // The peak of live device memory starts again from what is live now.
@@ -127,6 +128,19 @@ CUDASIM_API bool is_nan_sentinel(float value);
 // until cudaSetDevice or cuCtxSetCurrent binds one).
 CUDASIM_API void* create_context(int device);
 CUDASIM_API void* current_context();
+
+// The strict checks. Device work waits in its stream's queue until the host
+// synchronises with that stream (a download queued on it leaves poison, the
+// NaN sentinel, until then), and grids run their blocks and threads in a
+// shuffled order, seeded by CUDASIM_SEED (default 20). A misuse stops the
+// process with its text: memory used or freed on one stream while its use on
+// another is not waited for (the legacy default stream and blocking streams
+// order each other), a stream or memory of one device used while another is
+// current, and work (a launch, copy, memset or library call) on a stream
+// that is not the host thread's own while it has streams of its own (a
+// render). With false, the findings are only counted (allocation_stats,
+// violations) until reset().
+CUDASIM_API void set_findings_fatal(bool fatal);
 
 // Host threads that run the blocks of one grid (default: up to 4).
 CUDASIM_API void set_worker_threads(int count);

@@ -6,6 +6,7 @@
 #include <cuda.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -32,7 +33,22 @@ struct Allocation {
   unsigned char* block;  // guard, payload, guard
   size_t size;
   bool stream_ordered;   // from cudaMallocAsync: freeing it does not synchronise
+  int device;            // current when allocated
+  // The latest use in stream order: the stream (legacy: null) and the
+  // sequence number of that work there; none yet for cudaMalloc memory.
+  bool used = false;
+  cudaStream_t last_stream = nullptr;
+  uint64_t last_sequence = 0;
 };
+
+// Blocks whose stream-ordered free is queued: freed when the stream gets
+// there (or by reset()).
+std::set<unsigned char*>& pending_frees() {
+  static auto* s = new std::set<unsigned char*>;
+  return *s;
+}
+
+bool findings_fatal = true;
 
 // Keyed by the payload address.
 std::map<uintptr_t, Allocation>& allocations() {
@@ -286,6 +302,83 @@ void note_violation(const std::string& text) {
   add_violation(text);
 }
 
+void strict_finding(const std::string& text) {
+  bool fatal;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    ++stats().strict_findings;
+    add_violation(text);
+    fatal = findings_fatal;
+  }
+  if (fatal) {
+    std::fprintf(stderr, "cudasim: %s\n", text.c_str());
+    std::abort();
+  }
+}
+
+void track_use(const char* what, const void* pointer, cudaStream_t stream) {
+  const cudaStream_t key = stream_key(stream);
+  const int device = current_device();
+  const uint64_t sequence = next_sequence(key);
+  std::string finding;
+  cudaStream_t before = nullptr;
+  uint64_t before_sequence = 0;
+  bool check_order = false;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto& m = allocations();
+    const uintptr_t u = reinterpret_cast<uintptr_t>(pointer);
+    auto it = m.upper_bound(u);
+    if (it == m.begin()) return;
+    --it;
+    if (u - it->first >= it->second.size) return;  // not device memory: the range checks report it
+    Allocation& a = it->second;
+    if (a.device != device)
+      finding = std::string(what) + ": memory of device " + std::to_string(a.device) + " used while device " +
+                std::to_string(device) + " is current";
+    if (a.used && a.last_stream != key) {
+      check_order = true;
+      before = a.last_stream;
+      before_sequence = a.last_sequence;
+    }
+    a.used = true;
+    a.last_stream = key;
+    a.last_sequence = sequence;
+  }
+  if (!finding.empty()) strict_finding(finding);
+  if (!check_order) return;
+  // The legacy default stream and a blocking stream order each other;
+  // otherwise the earlier stream's work must have been waited for.
+  const bool legacy_and_blocking =
+      (before == nullptr && stream_blocking(key)) || (key == nullptr && stream_blocking(before));
+  if (legacy_and_blocking || completed(before, before_sequence)) return;
+  strict_finding(std::string(what) + ": memory at " + pointer_text(pointer) + " used on stream " + pointer_text(key) +
+                 " while its use on stream " + pointer_text(before) + " is not waited for");
+}
+
+void check_work_stream(const char* what, cudaStream_t stream) {
+  const cudaStream_t key = stream_key(stream);
+  const int device = current_device();
+  const std::thread::id self = std::this_thread::get_id();
+  bool own_streams = false, own = false;
+  int stream_device = device;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    for (const auto& s : state().streams) {
+      if (s.first == key) stream_device = s.second.device;
+      if (s.second.creator != self) continue;
+      own_streams = true;
+      own = own || s.first == key;
+    }
+  }
+  if (stream_device != device)
+    strict_finding(std::string(what) + ": stream " + pointer_text(key) + " of device " + std::to_string(stream_device) +
+                   " used while device " + std::to_string(device) + " is current");
+  if (own_streams && !own)
+    strict_finding(std::string(what) + ": work on stream " + pointer_text(key) +
+                   " from a host thread whose work goes on streams of its own");
+}
+
 // As in the runtime, the latest error wins until cudaGetLastError reads it.
 void set_last_error(cudaError_t error) { tls_last_error = error; }
 
@@ -323,6 +416,12 @@ cudaError_t library_call(const char* function, const std::string& arguments, con
       note_violation(std::string(function) + ": reads " + std::to_string(bytes) + " bytes outside the device allocations");
       return cudaErrorInvalidValue;
     }
+    // The library's kernels run in stream order; the stand-in computes on
+    // the host now, after the stream's work.
+    check_work_stream(function, stream);
+    if (bytes != 0) track_use(function, data, stream);
+    enqueue(stream, [] {});
+    synchronize_stream(stream);
     call.sync_allocs = sync_allocs;
     call.host_waits = host_waits;
     return cudaSuccess;
@@ -437,12 +536,18 @@ bool is_nan_sentinel(float value) {
   return bits == kSentinelBits;
 }
 
+void set_findings_fatal(bool fatal) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  findings_fatal = fatal;
+}
+
 void set_worker_threads(int count) {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().worker_threads = count < 1 ? 1 : count;
 }
 
 void reset() {
+  drop_all_work();
   std::lock_guard<std::mutex> lock(state().mutex);
   State& s = state();
   s.devices = {Device{}};
@@ -458,6 +563,9 @@ void reset() {
   s.worker_threads = hw == 0 ? 1 : (hw < 4 ? int(hw) : 4);
   for (auto& a : allocations()) std::free(a.second.block);
   allocations().clear();
+  for (unsigned char* block : pending_frees()) std::free(block);
+  pending_frees().clear();
+  findings_fatal = true;
   freed().clear();
   mem_pools().clear();
   stats() = AllocationStats{};
@@ -542,8 +650,12 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   *devPtr = nullptr;
   if (device_count() == 0) return cudaErrorNoDevice;
   if (size == 0) return cudaSuccess;
+  const int device = current_device();
+  // Stream-ordered memory exists from its stream's point on, a point that
+  // another stream sees only after the host waited for it.
+  const uint64_t sequence = stream_ordered ? enqueue(call.stream, [] {}) : 0;
   Device d;
-  device_exists(current_device(), &d);
+  device_exists(device, &d);
   std::lock_guard<std::mutex> lock(state().mutex);
   AllocationStats& st = stats();
   if (size > d.totalGlobalMem || st.live_bytes > d.totalGlobalMem - size) return cudaErrorMemoryAllocation;
@@ -556,7 +668,13 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   for (size_t i = 0; i < words; ++i) std::memcpy(payload + 4 * i, &kSentinelBits, 4);
   std::memcpy(payload + 4 * words, &kSentinelBits, size - 4 * words);
   uintptr_t key = reinterpret_cast<uintptr_t>(payload);
-  allocations()[key] = Allocation{block, size, stream_ordered};
+  Allocation a{block, size, stream_ordered, device};
+  if (stream_ordered) {
+    a.used = true;
+    a.last_stream = stream_key(call.stream);
+    a.last_sequence = sequence;
+  }
+  allocations()[key] = a;
   freed().forget(key);
   ++st.allocations;
   st.live_bytes += size;
@@ -569,10 +687,17 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
 
 // cudaFree and cudaFreeAsync. Freeing cudaMalloc memory synchronises the
 // device (the host waits for all queued work); freeing stream-ordered
-// memory does not.
-cudaError_t release(void* devPtr, const char* function, Call& call) {
+// memory does not: the memory goes back when its stream gets there, and
+// the guard zones are checked then, after every kernel before it ran.
+cudaError_t release(void* devPtr, const char* function, Call& call, cudaStream_t stream, bool in_stream_order) {
   call.pointer = devPtr;
   if (!devPtr) return cudaSuccess;
+  if (in_stream_order) {
+    check_work_stream(function, stream);
+    track_use(function, devPtr, stream);
+  } else {
+    synchronize_all();
+  }
   std::lock_guard<std::mutex> lock(state().mutex);
   uintptr_t key = reinterpret_cast<uintptr_t>(devPtr);
   auto it = allocations().find(key);
@@ -586,22 +711,43 @@ cudaError_t release(void* devPtr, const char* function, Call& call) {
     }
     return cudaErrorInvalidValue;
   }
-  if (!guards_intact(it->second)) {
-    ++stats().guard_overruns;
-    add_violation(std::string(function) + ": writes outside the allocation at " + pointer_text(devPtr));
-  }
-  call.bytes = it->second.size;
-  if (!it->second.stream_ordered) call.sync_allocs = call.host_waits = 1;
-  stats().live_bytes -= it->second.size;
-  std::free(it->second.block);
+  const Allocation a = it->second;
+  call.bytes = a.size;
+  if (!a.stream_ordered) call.sync_allocs = call.host_waits = 1;
+  stats().live_bytes -= a.size;
   allocations().erase(it);
   freed().remember(key, state().log_limit);
   ++stats().frees;
+  const std::string where = std::string(function) + ": writes outside the allocation at " + pointer_text(devPtr);
+  auto give_back = [a, where] {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (!pending_frees().erase(a.block)) return;  // reset() took it
+    if (!guards_intact(a)) {
+      ++stats().guard_overruns;
+      add_violation(where);
+    }
+    std::free(a.block);
+  };
+  pending_frees().insert(a.block);
+  if (!in_stream_order) {
+    state().mutex.unlock();
+    give_back();
+    state().mutex.lock();
+    return cudaSuccess;
+  }
+  state().mutex.unlock();
+  enqueue(stream, give_back);
+  state().mutex.lock();
   return cudaSuccess;
 }
 
 // cudaMemcpy and cudaMemcpyAsync: both ranges checked for the copy kind.
-cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, const char* function, Call& call) {
+// An asynchronous copy moves the data when its stream gets there: host data
+// is taken at the call (pageable memory is staged then), and host memory it
+// fills holds poison (the NaN sentinel) until then. A synchronous copy waits
+// for the legacy default stream and the streams it waits for, then copies.
+cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, const char* function, Call& call,
+                 cudaStream_t stream, bool asynchronous) {
   call.pointer = dst;
   call.source = src;
   call.bytes = count;
@@ -626,7 +772,25 @@ cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, 
                    std::to_string(int(kind)) + " outside the device allocations");
     return cudaErrorInvalidValue;
   }
-  std::memmove(dst, src, count);
+  check_work_stream(function, stream);
+  if (dst_device) track_use(function, dst, stream);
+  if (src_device) track_use(function, src, stream);
+  if (!asynchronous) {
+    enqueue(nullptr, [dst, src, count] { std::memmove(dst, src, count); });
+    synchronize_stream(nullptr);
+    return cudaSuccess;
+  }
+  if (!src_device) {
+    auto staged = std::make_shared<std::vector<unsigned char>>(static_cast<const unsigned char*>(src),
+                                                               static_cast<const unsigned char*>(src) + count);
+    enqueue(stream, [dst, staged] { std::memcpy(dst, staged->data(), staged->size()); });
+    return cudaSuccess;
+  }
+  if (!dst_device) {
+    auto* bytes = static_cast<unsigned char*>(dst);
+    for (size_t i = 0; i < count; ++i) bytes[i] = reinterpret_cast<const unsigned char*>(&kSentinelBits)[i % 4];
+  }
+  enqueue(stream, [dst, src, count] { std::memmove(dst, src, count); });
   return cudaSuccess;
 }
 
@@ -727,7 +891,8 @@ cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
 }
 
 cudaError_t CUDARTAPI cudaFree(void* devPtr) {
-  return api_call("cudaFree", pointer_text(devPtr), [&](Call& call) { return release(devPtr, "cudaFree", call); });
+  return api_call("cudaFree", pointer_text(devPtr),
+                  [&](Call& call) { return release(devPtr, "cudaFree", call, nullptr, false); });
 }
 
 cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t hStream) {
@@ -742,13 +907,13 @@ cudaError_t CUDARTAPI cudaFreeAsync(void* devPtr, cudaStream_t hStream) {
   return stream_call(hStream, "cudaFreeAsync", args_text({pointer_text(devPtr), stream_text(hStream)}), [&](Call& call) {
     call.stream = hStream;
     if (!stream_usable(hStream, "cudaFreeAsync")) return cudaErrorInvalidResourceHandle;
-    return release(devPtr, "cudaFreeAsync", call);
+    return release(devPtr, "cudaFreeAsync", call, hStream, true);
   });
 }
 
 cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind) {
   return api_call("cudaMemcpy", args_text({std::to_string(count), std::to_string(int(kind))}), [&](Call& call) {
-    const cudaError_t e = copy(dst, src, count, kind, "cudaMemcpy", call);
+    const cudaError_t e = copy(dst, src, count, kind, "cudaMemcpy", call, nullptr, false);
     // A copy into host memory returns only when it, and everything queued
     // before it, is done. (A copy from pageable host memory returns once the
     // data is staged; it is not counted as a wait.)
@@ -765,7 +930,7 @@ cudaError_t CUDARTAPI cudaMemcpyAsync(void* dst, const void* src, size_t count, 
                   [&](Call& call) {
                     call.stream = stream;
                     if (!stream_usable(stream, "cudaMemcpyAsync")) return cudaErrorInvalidResourceHandle;
-                    return copy(dst, src, count, kind, "cudaMemcpyAsync", call);
+                    return copy(dst, src, count, kind, "cudaMemcpyAsync", call, stream, true);
                   });
 }
 
@@ -781,7 +946,9 @@ cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cud
                       note_violation("cudaMemsetAsync: " + std::to_string(count) + " bytes outside the device allocations");
                       return cudaErrorInvalidValue;
                     }
-                    std::memset(devPtr, value, count);
+                    check_work_stream("cudaMemsetAsync", stream);
+                    track_use("cudaMemsetAsync", devPtr, stream);
+                    enqueue(stream, [devPtr, value, count] { std::memset(devPtr, value, count); });
                     return cudaSuccess;
                   });
 }
@@ -789,6 +956,7 @@ cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cud
 cudaError_t CUDARTAPI cudaDeviceSynchronize(void) {
   return api_call("cudaDeviceSynchronize", "", [&](Call& call) {
     if (device_count() == 0) return cudaErrorNoDevice;
+    synchronize_all();
     call.host_waits = 1;
     return cudaSuccess;
   });
@@ -807,6 +975,8 @@ cudaError_t CUDARTAPI cudaStreamDestroy(cudaStream_t stream) {
   return stream_call(stream, "cudaStreamDestroy", stream_text(stream), [&](Call& call) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamDestroy")) return cudaErrorInvalidResourceHandle;
+    // The stream's work still runs; nothing can wait for it any more.
+    if (stream != nullptr && stream != cudaStreamLegacy && stream != cudaStreamPerThread) forget_stream(stream);
     std::lock_guard<std::mutex> lock(state().mutex);
     if (!state().streams.erase(stream)) {
       ++stats().bad_streams;
@@ -822,6 +992,7 @@ cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
   return stream_call(stream, "cudaStreamSynchronize", stream_text(stream), [&](Call& call) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamSynchronize")) return cudaErrorInvalidResourceHandle;
+    synchronize_stream(stream);
     call.host_waits = 1;
     return cudaSuccess;
   });

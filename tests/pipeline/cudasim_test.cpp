@@ -3,6 +3,8 @@
 // the transpose, failure injection by the entry's failure tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -134,17 +136,18 @@ TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
   DeviceFloats d(host);
   const thrust::device_ptr<const float> first(d.get());
   const auto sum = [&](auto policy) { return thrust::reduce(policy, first, first + 5000, 0.0f, thrust::plus<float>()); };
+  cudasim::clear_call_log();
+  EXPECT_EQ(sum(thrust_compat::policy()), sequential);
+  // A host thread with a stream of its own works on it (the strict checks).
   cudaStream_t s = nullptr;
   cudaStreamCreate(&s);
   thrust_compat::StreamTemporaries temporaries{s};
-  cudasim::clear_call_log();
-  EXPECT_EQ(sum(thrust_compat::policy()), sequential);
   EXPECT_EQ(sum(thrust_compat::policy(temporaries, s)), sequential);
   const auto log = cudasim::call_log();
   EXPECT_EQ(log[0].sync_allocs + log[0].host_waits, 4);
   std::vector<std::string> names;
   for (const auto& c : log) names.push_back(c.function);
-  EXPECT_EQ(names, (std::vector<std::string>{"thrust::reduce", "cudaMallocAsync", "thrust::reduce",
+  EXPECT_EQ(names, (std::vector<std::string>{"thrust::reduce", "cudaStreamCreate", "cudaMallocAsync", "thrust::reduce",
                                              "cudaMemcpyAsync", "cudaStreamSynchronize", "cudaFreeAsync"}));
 
   cudasim::fail_call("cudaMallocAsync", 1, cudaErrorMemoryAllocation);
@@ -250,6 +253,162 @@ TEST(DeviceReduce, SumsInRunsAndATreeAsTheDeviceDoes) {
   cancel[0] = 1e8f, cancel[1] = 1.0f, cancel[16] = -1e8f, cancel[17] = 1.0f, cancel[32] = 1.0f;
   EXPECT_EQ(cudasim::device_reduce(cancel.data(), cancel.size(), 2.0f, std::plus<float>()), 3.0f);
   EXPECT_EQ(cudasim::device_reduce(cancel.data(), 0, 2.0f, std::plus<float>()), 2.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// The strict checks, each shown catching a misuse seeded here; findings are
+// counted instead of stopping the process.
+class StrictStandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cudasim::reset();
+    cudasim::set_findings_fatal(false);
+  }
+  void TearDown() override { cudasim::reset(); }
+  // Findings whose text holds `phrase`.
+  static int findings(const std::string& phrase) {
+    int n = 0;
+    for (const auto& v : cudasim::violations()) n += v.find(phrase) != std::string::npos;
+    return n;
+  }
+  static float* device_floats(size_t n, cudaStream_t s) {
+    float* p = nullptr;
+    EXPECT_EQ(cudaMallocAsync(reinterpret_cast<void**>(&p), n * sizeof(float), s), cudaSuccess);
+    return p;
+  }
+};
+
+const char kUnordered[] = "is not waited for";
+
+TEST_F(StrictStandIn, MemoryUsedOrFreedOnAnotherStreamNeedsAnOrdering) {
+  cudaStream_t s1 = nullptr, s2 = nullptr, blocking = nullptr;
+  cudaStreamCreateWithFlags(&s1, cudaStreamNonBlocking);
+  cudaStreamCreateWithFlags(&s2, cudaStreamNonBlocking);
+  float* p = device_floats(64, s1);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 64, 0, s2, p, 64, 1.0f);  // allocated on s1, not waited for
+  EXPECT_EQ(findings(kUnordered), 1);
+  cudaFreeAsync(p, s1);  // freed on s1 while s2's use runs
+  EXPECT_EQ(findings(kUnordered), 2);
+
+  float* q = device_floats(64, s1);
+  cudaStreamSynchronize(s1);  // the host waited: ordered
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 64, 0, s2, q, 64, 1.0f);
+  cudaStreamSynchronize(s2);
+  cudaFreeAsync(q, s1);
+  EXPECT_EQ(findings(kUnordered), 2);
+
+  // The legacy default stream and a blocking stream order each other.
+  cudaStreamCreate(&blocking);
+  float* r = device_floats(64, blocking);
+  std::thread([&] { CUDA_LAUNCH(scale_kernel, 1, 64, r, 64, 1.0f); }).join();
+  EXPECT_EQ(findings(kUnordered), 2);
+  cudaFreeAsync(r, blocking);
+  for (cudaStream_t s : {s1, s2, blocking}) cudaStreamDestroy(s);
+  EXPECT_EQ(cudasim::allocation_stats().strict_findings, 2u);
+}
+
+TEST_F(StrictStandIn, StreamsAndMemoryBelongToTheirDevice) {
+  cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+  cudaStream_t s = nullptr;
+  cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking);
+  float* p = device_floats(32, s);
+  cudaStreamSynchronize(s);
+  cudaSetDevice(1);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 32, 0, s, nullptr, 0, 1.0f);  // device 0's stream
+  EXPECT_EQ(findings("stream"), 1);
+  EXPECT_EQ(findings("of device 0 used while device 1 is current"), 1);
+  cudaStream_t s1 = nullptr;
+  cudaStreamCreateWithFlags(&s1, cudaStreamNonBlocking);
+  std::vector<float> host(32);
+  cudaMemcpyAsync(host.data(), p, 32 * sizeof(float), cudaMemcpyDeviceToHost, s1);  // device 0's memory
+  EXPECT_EQ(findings("memory of device 0 used while device 1 is current"), 1);
+  cudaStreamDestroy(s1);
+  cudaSetDevice(0);
+  cudaFreeAsync(p, s);
+  cudaStreamDestroy(s);
+}
+
+// Once hold_display_range ran on the legacy default stream, unordered with
+// its frame on the render's own stream: work of a thread with streams of
+// its own goes on one of them.
+TEST_F(StrictStandIn, ARenderWorksOnItsOwnStreamOnly) {
+  cudaStream_t render = nullptr;
+  cudaStreamCreateWithFlags(&render, cudaStreamNonBlocking);
+  float* frame = device_floats(32, render);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 32, 0, render, frame, 32, 1.0f);
+  EXPECT_EQ(cudasim::allocation_stats().strict_findings, 0u);
+  CUDA_LAUNCH(scale_kernel, 1, 32, frame, 32, 1.0f);
+  EXPECT_EQ(findings("from a host thread whose work goes on streams of its own"), 1);
+  EXPECT_EQ(findings(kUnordered), 1);  // and unordered with the frame
+  cudaMemsetAsync(frame, 0, 4, cudaStreamPerThread);
+  EXPECT_EQ(findings("from a host thread whose work goes on streams of its own"), 2);
+  cudaFreeAsync(frame, render);
+  cudaStreamDestroy(render);
+}
+
+// Work runs when the host waits for its stream: before that, device memory
+// holds what it held and a download holds poison.
+TEST_F(StrictStandIn, ResultsAppearOnlyOnceWaitedFor) {
+  cudaStream_t s = nullptr;
+  cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking);
+  float* p = device_floats(8, s);
+  const std::vector<float> ones(8, 1.0f);
+  std::vector<float> host(8, 7.0f);
+  cudaMemcpyAsync(p, ones.data(), sizeof(float) * 8, cudaMemcpyHostToDevice, s);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 8, 0, s, p, 8, 1.0f);
+  cudaMemcpyAsync(host.data(), p, sizeof(float) * 8, cudaMemcpyDeviceToHost, s);
+  EXPECT_TRUE(cudasim::is_nan_sentinel(p[0]));     // nothing ran yet
+  EXPECT_TRUE(cudasim::is_nan_sentinel(host[0]));  // an early read sees poison
+  cudaStreamSynchronize(s);
+  EXPECT_EQ(host, std::vector<float>(8, 4.0f));
+  cudaFreeAsync(p, s);
+  cudaStreamDestroy(s);
+  EXPECT_EQ(cudasim::allocation_stats().strict_findings, 0u);
+}
+
+std::atomic<int> visit_counter{0};
+__global__ void visit_order(int* order) {
+  order[blockIdx.x * blockDim.x + threadIdx.x] = visit_counter++;
+}
+
+// Blocks and threads run in a shuffled order; kernels may not rely on any.
+TEST_F(StrictStandIn, BlocksAndThreadsRunInAShuffledOrder) {
+  cudasim::set_worker_threads(1);
+  int* order = nullptr;
+  cudaMalloc(reinterpret_cast<void**>(&order), 8 * 32 * sizeof(int));
+  visit_counter = 0;
+  CUDA_LAUNCH(visit_order, 8, 32, order);
+  std::vector<int> seen(8 * 32);
+  cudaMemcpy(seen.data(), order, seen.size() * sizeof(int), cudaMemcpyDeviceToHost);
+  std::vector<int> sorted = seen, identity(seen.size());
+  std::sort(sorted.begin(), sorted.end());
+  for (size_t i = 0; i < identity.size(); ++i) identity[i] = int(i);
+  EXPECT_EQ(sorted, identity);  // every thread once
+  EXPECT_NE(seen, identity);
+  EXPECT_NE(seen[0] / 32, 0) << "block 0 ran first";
+  int in_order = 0;  // threads of a block run one after another here, but not by index
+  for (int b = 0; b < 8; ++b) in_order += std::is_sorted(seen.begin() + 32 * b, seen.begin() + 32 * (b + 1));
+  EXPECT_LT(in_order, 8);
+  cudaFree(order);
+}
+
+void use_on_another_stream_unordered() {
+  cudasim::reset();
+  cudaStream_t s1 = nullptr, s2 = nullptr;
+  cudaStreamCreateWithFlags(&s1, cudaStreamNonBlocking);
+  cudaStreamCreateWithFlags(&s2, cudaStreamNonBlocking);
+  float* p = nullptr;
+  cudaMallocAsync(reinterpret_cast<void**>(&p), 64, s1);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 16, 0, s2, p, 16, 1.0f);
+}
+
+// By default a finding stops the process, so a suite run fails on it.
+TEST(StrictStandInDeath, AFindingStopsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(use_on_another_stream_unordered(), "is not waited for");
 }
 
 }  // namespace
