@@ -292,6 +292,7 @@ TEST_F(StrictStandIn, MemoryUsedOrFreedOnAnotherStreamNeedsAnOrdering) {
   EXPECT_EQ(findings(kUnordered), 1);
   cudaFreeAsync(p, s1);  // freed on s1 while s2's use runs
   EXPECT_EQ(findings(kUnordered), 2);
+  cudaStreamSynchronize(s2);  // the misuse's kernel runs before the free does
 
   float* q = device_floats(64, s1);
   cudaStreamSynchronize(s1);  // the host waited: ordered
