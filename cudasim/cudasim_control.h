@@ -37,6 +37,10 @@ struct CUDASIM_API Call {
   std::string function;  // e.g. "cudaSetDevice", or a device library's call ("cub::DeviceReduce::Reduce")
   std::string arguments; // e.g. "1"
   cudaError_t result = cudaSuccess;
+  // The device the call works on: the thread's current one, the one it
+  // names (cudaSetDevice, attribute queries, a context made current), or -1
+  // for the thread's own state (cudaGetDevice, cuCtxGetCurrent) and the count.
+  int device = -1;
   // cudaMalloc(Async): the allocation made; cudaFree(Async): the pointer
   // freed; cudaMemcpy(Async), cudaMemsetAsync: the destination (and
   // `source`); a library call: the data it reads.
@@ -63,6 +67,7 @@ struct CUDASIM_API Launch {
   cudaStream_t stream = nullptr;
   std::vector<LaunchArgument> arguments;  // in parameter order
   bool ran = false;  // false when the configuration or the stream was refused or a failure injected
+  int device = 0;    // current when launched
 };
 CUDASIM_API std::vector<Launch> launch_trace();
 CUDASIM_API void clear_launch_trace();
@@ -100,6 +105,7 @@ struct CUDASIM_API AllocationStats {
   size_t bad_pointers = 0;  // kernel arguments, copies or library reads outside every live allocation
   size_t live_streams = 0;  // streams created and not destroyed
   size_t bad_streams = 0;   // uses of a stream handle never created or already destroyed
+  size_t strict_findings = 0;  // misuses the strict checks found (set_findings_fatal)
 };
 CUDASIM_API AllocationStats allocation_stats();
 // The peak of live device memory starts again from what is live now.
@@ -115,6 +121,27 @@ CUDASIM_API size_t check_guards();
 // memory no kernel wrote is recognisable.
 CUDASIM_API float nan_sentinel();
 CUDASIM_API bool is_nan_sentinel(float value);
+
+// The driver's contexts, as the guard code of a host sees them through the
+// runtime's driver entry points (cuCtxGetCurrent, cuCtxSetCurrent): a context
+// on `device` such as a host makes for itself (not the device's primary one,
+// which cudaSetDevice binds), and the calling thread's current context (null
+// until cudaSetDevice or cuCtxSetCurrent binds one).
+CUDASIM_API void* create_context(int device);
+CUDASIM_API void* current_context();
+
+// The strict checks. Device work waits in its stream's queue until the host
+// synchronises with that stream (a download queued on it leaves poison, the
+// NaN sentinel, until then), and grids run their blocks and threads in a
+// shuffled order, seeded by CUDASIM_SEED (default 20). A misuse stops the
+// process with its text: memory used or freed on one stream while its use on
+// another is not waited for (the legacy default stream and blocking streams
+// order each other), a stream or memory of one device used while another is
+// current, and work (a launch, copy, memset or library call) on a stream
+// that is not the host thread's own while it has streams of its own (a
+// render). With false, the findings are only counted (allocation_stats,
+// violations) until reset().
+CUDASIM_API void set_findings_fatal(bool fatal);
 
 // Host threads that run the blocks of one grid (default: up to 4).
 CUDASIM_API void set_worker_threads(int count);

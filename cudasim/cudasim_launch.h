@@ -1,12 +1,13 @@
 // Kernel launches of the CPU build: CUDA_LAUNCH and CUDA_LAUNCH_STREAM expand
 // to cudasim::launch_on, which checks the configuration and the stream like
-// the CUDA runtime, records the launch with its arguments and runs every
-// thread of the grid on the host before it returns (so each kernel sees the
-// whole result of the one before, whichever stream either went to).
+// the CUDA runtime, records the launch with its arguments and queues the grid
+// on its stream; the grid runs, blocks and threads in a shuffled order, when
+// the host next waits for that stream.
 #pragma once
 
 #include <cuda_runtime_api.h>
 
+#include <memory>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -36,11 +37,12 @@ namespace detail {
 
 using ThreadBody = void (*)(void* context);
 
-// Checks and records the launch, then runs body once per thread unless the
-// configuration or the stream is refused or a failure is injected.
+// Checks and records the launch, then queues the grid on the stream (body
+// runs once per thread, on `context`, which the queue keeps alive) unless
+// the configuration or the stream is refused or a failure is injected.
 CUDASIM_API void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_t shared,
                           cudaStream_t stream, std::vector<LaunchArgument>&& arguments, ThreadBody body,
-                          void* context);
+                          std::shared_ptr<void> context);
 CUDASIM_API bool register_cooperative(const void* kernel);
 CUDASIM_API void syncthreads();
 // Notes a kernel pointer argument that lies outside every live allocation.
@@ -76,17 +78,17 @@ void launch_on(const char* name, void (*kernel)(Params...), dim3 grid, dim3 bloc
   // Arguments are converted to the parameter types at the launch, as the
   // runtime copies them into the parameter buffer.
   using Frame = std::tuple<void (*)(Params...), std::decay_t<Params>...>;
-  Frame frame(kernel, static_cast<std::decay_t<Params>>(std::forward<Args>(args))...);
+  auto frame = std::make_shared<Frame>(kernel, static_cast<std::decay_t<Params>>(std::forward<Args>(args))...);
   std::vector<LaunchArgument> arguments;
   int index = 0;
   std::apply([&](auto&, const auto&... values) { (detail::check_argument(name, index++, values, arguments), ...); },
-             frame);
+             *frame);
   detail::run_grid(name, reinterpret_cast<const void*>(kernel), grid, block, shared, stream, std::move(arguments),
                    [](void* context) {
                      Frame& f = *static_cast<Frame*>(context);
                      std::apply([](auto fn, auto... values) { fn(values...); }, f);
                    },
-                   &frame);
+                   std::move(frame));
 }
 
 template <typename... Params, typename... Args>

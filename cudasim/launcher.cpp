@@ -205,7 +205,38 @@ void* prepare_stack(unsigned char* stack, Cooperative* c) {
   return frame;
 }
 
-void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
+// The seeded order in which a launch visits its blocks and a block its
+// threads: i -> (a * i + c) mod n, with a coprime to n, a fresh pair for
+// every block and launch. Kernels must not depend on any order.
+struct Order {
+  uint64_t n = 1, a = 1, c = 0;
+  Order() = default;
+  Order(uint64_t count, uint64_t seed) : n(count ? count : 1) {
+    uint64_t x = seed * 0x9E3779B97F4A7C15ull + 0xD1B54A32D192ED03ull;
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    c = x % n;
+    a = (x >> 17) % n;
+    auto gcd = [](uint64_t p, uint64_t q) {
+      while (q) {
+        const uint64_t r = p % q;
+        p = q;
+        q = r;
+      }
+      return p;
+    };
+    if (a == 0) a = 1;
+    while (gcd(a, n) != 1) a = a + 1 < n ? a + 1 : 1;
+  }
+  uint64_t operator()(uint64_t i) const { return (a % n * (i % n) + c) % n; }
+};
+
+uint3 thread_index(dim3 block, uint64_t k) {
+  return uint3{unsigned(k % block.x), unsigned((k / block.x) % block.y), unsigned(k / (uint64_t(block.x) * block.y))};
+}
+
+void run_block_cooperative(dim3 block, ThreadBody body, void* context, uint64_t seed) {
   Cooperative& c = tls_coop;
   size_t n = size_t(block.x) * block.y * block.z;
   if (!c.region.base) c.region = acquire_region();
@@ -214,21 +245,21 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
   while (c.tsan_fibers.size() < n) c.tsan_fibers.push_back(CUDASIM_TSAN_CREATE());
   c.body = body;
   c.context = context;
-  size_t i = 0;
-  for (unsigned z = 0; z < block.z; ++z)
-    for (unsigned y = 0; y < block.y; ++y)
-      for (unsigned x = 0; x < block.x; ++x, ++i) {
-        c.fibers[i].index = uint3{x, y, z};
-        c.fibers[i].stack_bottom = c.region.stack(i) + kGuardPage;
-        CUDASIM_UNPOISON(c.region.stack(i) + kGuardPage, kFiberStack - kGuardPage);
-        c.fibers[i].sp = prepare_stack(c.region.stack(i), &c);
-      }
+  for (size_t i = 0; i < n; ++i) {
+    c.fibers[i].index = thread_index(block, i);
+    c.fibers[i].stack_bottom = c.region.stack(i) + kGuardPage;
+    CUDASIM_UNPOISON(c.region.stack(i) + kGuardPage, kFiberStack - kGuardPage);
+    c.fibers[i].sp = prepare_stack(c.region.stack(i), &c);
+  }
   c.active = true;
-  // Each round runs every live thread up to its next barrier or its end.
+  // Each round runs every live thread up to its next barrier or its end, in
+  // an order of its own.
   size_t live = n;
-  while (live > 0) {
+  for (uint64_t round = 0; live > 0; ++round) {
     live = 0;
-    for (size_t k = 0; k < n; ++k) {
+    const Order order(n, seed + round);
+    for (size_t j = 0; j < n; ++j) {
+      const size_t k = size_t(order(j));
       Fiber& f = c.fibers[k];
       if (f.done) continue;
       c.current = int(k);
@@ -245,13 +276,13 @@ void run_block_cooperative(dim3 block, ThreadBody body, void* context) {
   c.current = -1;
 }
 
-void run_block(dim3 block, ThreadBody body, void* context) {
-  for (unsigned z = 0; z < block.z; ++z)
-    for (unsigned y = 0; y < block.y; ++y)
-      for (unsigned x = 0; x < block.x; ++x) {
-        threadIdx = uint3{x, y, z};
-        body(context);
-      }
+void run_block(dim3 block, ThreadBody body, void* context, uint64_t seed) {
+  const uint64_t n = uint64_t(block.x) * block.y * block.z;
+  const Order order(n, seed);
+  for (uint64_t j = 0; j < n; ++j) {
+    threadIdx = thread_index(block, order(j));
+    body(context);
+  }
 }
 
 cudaError_t check_configuration(dim3 grid, dim3 block) {
@@ -286,49 +317,40 @@ void syncthreads() {
   CUDASIM_FINISH_SWITCH(fake_stack, &c.scheduler_bottom, &c.scheduler_size);
 }
 
-void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_t shared, cudaStream_t stream,
-              std::vector<LaunchArgument>&& arguments, ThreadBody body, void* context) {
-  if (shared != 0) {
-    // Kernels here use static __shared__ arrays only; the stand-in has no
-    // dynamic shared memory to hand out.
-    std::fprintf(stderr, "cudasim: %s launched with %zu bytes of dynamic shared memory\n", name, shared);
-    std::abort();
-  }
-  cudaError_t error = check_configuration(grid, block);
-  if (error == cudaSuccess && !stream_usable(stream, name)) error = cudaErrorInvalidResourceHandle;
-  if (error == cudaSuccess) error = injected_failure("launch");
-  if (error == cudaSuccess) error = injected_failure(name);
-  bool cooperative;
-  int workers;
-  {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    State& s = state();
-    push_bounded(s.launches, Launch{name, grid, block, stream, std::move(arguments), error == cudaSuccess},
-                 s.log_limit, s.dropped_launches);
-    cooperative = s.cooperative.count(kernel) != 0;
-    workers = s.worker_threads;
-  }
-  if (error != cudaSuccess) {
-    set_last_error(error);
-    return;
-  }
+namespace {
 
+std::atomic<uint64_t> launch_count{0};
+
+uint64_t base_seed() {
+  static const uint64_t seed = [] {
+    const char* text = std::getenv("CUDASIM_SEED");
+    return text && *text ? std::strtoull(text, nullptr, 0) : uint64_t(20);
+  }();
+  return seed;
+}
+
+// Runs every block of the grid, on up to `workers` host threads.
+void execute_grid(dim3 grid, dim3 block, ThreadBody body, void* context, bool cooperative, int workers,
+                  uint64_t seed) {
   uint64_t blocks = uint64_t(grid.x) * grid.y * grid.z;
   uint64_t threads_per_block = uint64_t(block.x) * block.y * block.z;
   // Small grids are not worth a thread start.
   if (blocks * threads_per_block < 8192) workers = 1;
   if (uint64_t(workers) > blocks) workers = int(blocks);
 
+  const Order order(blocks, seed);
   std::atomic<uint64_t> next{0};
   auto work = [&] {
     gridDim = uint3{grid.x, grid.y, grid.z};
     blockDim = uint3{block.x, block.y, block.z};
-    for (uint64_t b = next++; b < blocks; b = next++) {
+    for (uint64_t j = next++; j < blocks; j = next++) {
+      const uint64_t b = order(j);
       blockIdx = uint3{unsigned(b % grid.x), unsigned((b / grid.x) % grid.y), unsigned(b / (uint64_t(grid.x) * grid.y))};
+      const uint64_t block_seed = seed ^ (b * 0x94D049BB133111EBull);
       if (cooperative)
-        run_block_cooperative(block, body, context);
+        run_block_cooperative(block, body, context, block_seed);
       else
-        run_block(block, body, context);
+        run_block(block, body, context, block_seed);
     }
   };
   if (workers <= 1) {
@@ -339,6 +361,48 @@ void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_
   for (int i = 1; i < workers; ++i) pool.emplace_back(work);
   work();
   for (auto& t : pool) t.join();
+}
+
+}  // namespace
+
+void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_t shared, cudaStream_t stream,
+              std::vector<LaunchArgument>&& arguments, ThreadBody body, std::shared_ptr<void> context) {
+  if (shared != 0) {
+    // Kernels here use static __shared__ arrays only; the stand-in has no
+    // dynamic shared memory to hand out.
+    std::fprintf(stderr, "cudasim: %s launched with %zu bytes of dynamic shared memory\n", name, shared);
+    std::abort();
+  }
+  const int device = current_device();
+  cudaError_t error = check_configuration(grid, block);
+  if (error == cudaSuccess && !stream_usable(stream, name)) error = cudaErrorInvalidResourceHandle;
+  if (error == cudaSuccess) error = injected_failure("launch");
+  if (error == cudaSuccess) error = injected_failure(name);
+  // A kernel's fault (illegal address, ...) loses its device; on a lost
+  // device nothing launches.
+  note_fault(device, error, false);
+  if (error == cudaSuccess) error = lost_error(device);
+  if (error == cudaSuccess) {
+    check_work_stream(name, stream);
+    for (const LaunchArgument& a : arguments)
+      if (a.is_pointer && a.pointer) track_use(name, a.pointer, stream);
+  }
+  bool cooperative;
+  int workers;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    State& s = state();
+    push_bounded(s.launches, Launch{name, grid, block, stream, std::move(arguments), error == cudaSuccess, device},
+                 s.log_limit, s.dropped_launches);
+    cooperative = s.cooperative.count(kernel) != 0;
+    workers = s.worker_threads;
+  }
+  if (error != cudaSuccess) {
+    set_last_error(error);
+    return;
+  }
+  const uint64_t seed = base_seed() * 0x2545F4914F6CDD1Dull + launch_count++;
+  enqueue(stream, [=] { execute_grid(grid, block, body, context.get(), cooperative, workers, seed); });
 }
 
 }  // namespace detail

@@ -3,7 +3,10 @@
 // or this stand-in. Device memory is host memory with guard zones.
 #include "cudasim/cudasim_state.h"
 
+#include <cuda.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -30,7 +33,22 @@ struct Allocation {
   unsigned char* block;  // guard, payload, guard
   size_t size;
   bool stream_ordered;   // from cudaMallocAsync: freeing it does not synchronise
+  int device;            // current when allocated
+  // The latest use in stream order: the stream (legacy: null) and the
+  // sequence number of that work there; none yet for cudaMalloc memory.
+  bool used = false;
+  cudaStream_t last_stream = nullptr;
+  uint64_t last_sequence = 0;
 };
+
+// Blocks whose stream-ordered free is queued: freed when the stream gets
+// there (or by reset()).
+std::set<unsigned char*>& pending_frees() {
+  static auto* s = new std::set<unsigned char*>;
+  return *s;
+}
+
+bool findings_fatal = true;
 
 // Keyed by the payload address.
 std::map<uintptr_t, Allocation>& allocations() {
@@ -84,6 +102,7 @@ void add_violation(std::string text) {
 // pool goes back at once.
 struct MemPool {
   uint64_t release_threshold = 0;
+  int device = 0;
 };
 std::map<int, MemPool>& mem_pools() {
   static auto* m = new std::map<int, MemPool>;
@@ -104,8 +123,55 @@ MemPool* find_pool(cudaMemPool_t handle) {
   return it == created_pools().end() ? nullptr : &it->second;
 }
 
+int pool_device(cudaMemPool_t handle) {
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (const MemPool* pool = find_pool(handle)) return pool->device;
+  }
+  return current_device();
+}
+
 thread_local cudaError_t tls_last_error = cudaSuccess;
+// The runtime's device of this thread (cudaSetDevice), and the driver's
+// current context, which the runtime's calls use when there is one.
 thread_local int tls_device = 0;
+thread_local CUcontext tls_context = nullptr;
+
+// A context: each device's primary one (what the runtime binds), and those a
+// test makes as a host would. Never destroyed, so a handle stays valid.
+struct Context {
+  int device;
+};
+std::map<CUcontext, Context>& contexts() {
+  static auto* m = new std::map<CUcontext, Context>;
+  return *m;
+}
+std::map<int, CUcontext>& primary_contexts() {
+  static auto* m = new std::map<int, CUcontext>;
+  return *m;
+}
+CUcontext new_context(int device) {
+  CUcontext c = reinterpret_cast<CUcontext>(new char);
+  contexts()[c] = Context{device};
+  return c;
+}
+// Caller holds the state mutex.
+CUcontext primary_context(int device) {
+  auto it = primary_contexts().find(device);
+  if (it != primary_contexts().end()) return it->second;
+  return primary_contexts()[device] = new_context(device);
+}
+
+}  // namespace
+
+int current_device() {
+  if (!tls_context) return tls_device;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  auto it = contexts().find(tls_context);
+  return it == contexts().end() ? tls_device : it->second.device;
+}
+
+namespace {
 
 bool guards_intact(const Allocation& a) {
   const unsigned char* tail = a.block + kGuardBytes + a.size;
@@ -131,14 +197,28 @@ std::string pointer_text(const void* p) {
   return s.str();
 }
 
+constexpr int kNoDevice = -1;
+
+bool is_synchronisation(const char* function) {
+  return std::strcmp(function, "cudaStreamSynchronize") == 0 || std::strcmp(function, "cudaDeviceSynchronize") == 0;
+}
+
 // Logs the call, applies injected failures and records the result as the
-// thread's last error. A body taking the Call fills in what the call did.
+// thread's last error. `device` is the device the call works on (kNoDevice:
+// the thread's own state); unless the call needs no context (a property
+// query), it fails with the device's sticky error once the device is lost,
+// and an injected sticky error loses the device. A body taking the Call
+// fills in what the call did.
 template <typename F>
-cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
+cudaError_t api_call_on(int device, bool needs_context, const char* function, const std::string& arguments,
+                        F&& body) {
   Call call;
   call.function = function;
   call.arguments = arguments;
+  call.device = device;
   cudaError_t result = injected_failure(function);
+  if (result != cudaSuccess && device >= 0) note_fault(device, result, is_synchronisation(function));
+  if (result == cudaSuccess && needs_context && device >= 0) result = lost_error(device);
   if (result == cudaSuccess) {
     if constexpr (std::is_invocable<F, Call&>::value)
       result = body(call);
@@ -156,7 +236,54 @@ cudaError_t api_call(const char* function, const std::string& arguments, F&& bod
   return result;
 }
 
+// A call on the thread's current device.
+template <typename F>
+cudaError_t api_call(const char* function, const std::string& arguments, F&& body) {
+  return api_call_on(current_device(), true, function, arguments, std::forward<F>(body));
+}
+
+// A call on a stream's device.
+template <typename F>
+cudaError_t stream_call(cudaStream_t stream, const char* function, const std::string& arguments, F&& body) {
+  return api_call_on(stream_device(stream), true, function, arguments, std::forward<F>(body));
+}
+
 }  // namespace
+
+int stream_device(cudaStream_t stream) {
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto it = state().streams.find(stream);
+    if (it != state().streams.end()) return it->second.device;
+  }
+  return current_device();
+}
+
+bool is_sticky(cudaError_t error, bool synchronisation) {
+  switch (error) {
+    case cudaErrorIllegalAddress:
+    case cudaErrorLaunchFailure:
+    case cudaErrorIllegalInstruction:
+    case cudaErrorMisalignedAddress:
+    case cudaErrorHardwareStackError:
+    case cudaErrorInvalidPc:
+    case cudaErrorECCUncorrectable: return true;
+    case cudaErrorUnknown: return synchronisation;
+    default: return false;
+  }
+}
+
+void note_fault(int device, cudaError_t error, bool synchronisation) {
+  if (device < 0 || !is_sticky(error, synchronisation)) return;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().lost.emplace(device, error);
+}
+
+cudaError_t lost_error(int device) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  auto it = state().lost.find(device);
+  return it == state().lost.end() ? cudaSuccess : it->second;
+}
 
 cudaError_t injected_failure(const std::string& function) {
   std::lock_guard<std::mutex> lock(state().mutex);
@@ -173,6 +300,83 @@ void note_violation(const std::string& text) {
   std::lock_guard<std::mutex> lock(state().mutex);
   ++stats().bad_pointers;
   add_violation(text);
+}
+
+void strict_finding(const std::string& text) {
+  bool fatal;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    ++stats().strict_findings;
+    add_violation(text);
+    fatal = findings_fatal;
+  }
+  if (fatal) {
+    std::fprintf(stderr, "cudasim: %s\n", text.c_str());
+    std::abort();
+  }
+}
+
+void track_use(const char* what, const void* pointer, cudaStream_t stream) {
+  const cudaStream_t key = stream_key(stream);
+  const int device = current_device();
+  const uint64_t sequence = next_sequence(key);
+  std::string finding;
+  cudaStream_t before = nullptr;
+  uint64_t before_sequence = 0;
+  bool check_order = false;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto& m = allocations();
+    const uintptr_t u = reinterpret_cast<uintptr_t>(pointer);
+    auto it = m.upper_bound(u);
+    if (it == m.begin()) return;
+    --it;
+    if (u - it->first >= it->second.size) return;  // not device memory: the range checks report it
+    Allocation& a = it->second;
+    if (a.device != device)
+      finding = std::string(what) + ": memory of device " + std::to_string(a.device) + " used while device " +
+                std::to_string(device) + " is current";
+    if (a.used && a.last_stream != key) {
+      check_order = true;
+      before = a.last_stream;
+      before_sequence = a.last_sequence;
+    }
+    a.used = true;
+    a.last_stream = key;
+    a.last_sequence = sequence;
+  }
+  if (!finding.empty()) strict_finding(finding);
+  if (!check_order) return;
+  // The legacy default stream and a blocking stream order each other;
+  // otherwise the earlier stream's work must have been waited for.
+  const bool legacy_and_blocking =
+      (before == nullptr && stream_blocking(key)) || (key == nullptr && stream_blocking(before));
+  if (legacy_and_blocking || completed(before, before_sequence)) return;
+  strict_finding(std::string(what) + ": memory at " + pointer_text(pointer) + " used on stream " + pointer_text(key) +
+                 " while its use on stream " + pointer_text(before) + " is not waited for");
+}
+
+void check_work_stream(const char* what, cudaStream_t stream) {
+  const cudaStream_t key = stream_key(stream);
+  const int device = current_device();
+  const std::thread::id self = std::this_thread::get_id();
+  bool own_streams = false, own = false;
+  int stream_device = device;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    for (const auto& s : state().streams) {
+      if (s.first == key) stream_device = s.second.device;
+      if (s.second.creator != self) continue;
+      own_streams = true;
+      own = own || s.first == key;
+    }
+  }
+  if (stream_device != device)
+    strict_finding(std::string(what) + ": stream " + pointer_text(key) + " of device " + std::to_string(stream_device) +
+                   " used while device " + std::to_string(device) + " is current");
+  if (own_streams && !own)
+    strict_finding(std::string(what) + ": work on stream " + pointer_text(key) +
+                   " from a host thread whose work goes on streams of its own");
 }
 
 // As in the runtime, the latest error wins until cudaGetLastError reads it.
@@ -203,7 +407,7 @@ void check_kernel_pointer(const char* name, int index, const void* pointer) {
 
 cudaError_t library_call(const char* function, const std::string& arguments, const void* data, size_t bytes,
                          cudaStream_t stream, int sync_allocs, int host_waits) {
-  return api_call(function, arguments, [&](Call& call) {
+  return stream_call(stream, function, arguments, [&](Call& call) {
     call.pointer = data;
     call.bytes = bytes;
     call.stream = stream;
@@ -212,6 +416,12 @@ cudaError_t library_call(const char* function, const std::string& arguments, con
       note_violation(std::string(function) + ": reads " + std::to_string(bytes) + " bytes outside the device allocations");
       return cudaErrorInvalidValue;
     }
+    // The library's kernels run in stream order; the stand-in computes on
+    // the host now, after the stream's work.
+    check_work_stream(function, stream);
+    if (bytes != 0) track_use(function, data, stream);
+    enqueue(stream, [] {});
+    synchronize_stream(stream);
     call.sync_allocs = sync_allocs;
     call.host_waits = host_waits;
     return cudaSuccess;
@@ -326,12 +536,18 @@ bool is_nan_sentinel(float value) {
   return bits == kSentinelBits;
 }
 
+void set_findings_fatal(bool fatal) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  findings_fatal = fatal;
+}
+
 void set_worker_threads(int count) {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().worker_threads = count < 1 ? 1 : count;
 }
 
 void reset() {
+  drop_all_work();
   std::lock_guard<std::mutex> lock(state().mutex);
   State& s = state();
   s.devices = {Device{}};
@@ -340,19 +556,31 @@ void reset() {
   s.log_limit = kDefaultLogLimit;
   s.dropped_calls = s.dropped_launches = 0;
   s.failures.clear();
-  for (cudaStream_t stream : s.streams) delete reinterpret_cast<char*>(stream);
+  for (const auto& stream : s.streams) delete reinterpret_cast<char*>(stream.first);
   s.streams.clear();
+  s.lost.clear();
   unsigned hw = std::thread::hardware_concurrency();
   s.worker_threads = hw == 0 ? 1 : (hw < 4 ? int(hw) : 4);
   for (auto& a : allocations()) std::free(a.second.block);
   allocations().clear();
+  for (unsigned char* block : pending_frees()) std::free(block);
+  pending_frees().clear();
+  findings_fatal = true;
   freed().clear();
   mem_pools().clear();
   stats() = AllocationStats{};
   violation_list().clear();
   tls_last_error = cudaSuccess;
   tls_device = 0;
+  tls_context = nullptr;
 }
+
+void* create_context(int device) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return new_context(device);
+}
+
+void* current_context() { return tls_context; }
 
 }  // namespace cudasim
 
@@ -422,8 +650,12 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   *devPtr = nullptr;
   if (device_count() == 0) return cudaErrorNoDevice;
   if (size == 0) return cudaSuccess;
+  const int device = current_device();
+  // Stream-ordered memory exists from its stream's point on, a point that
+  // another stream sees only after the host waited for it.
+  const uint64_t sequence = stream_ordered ? enqueue(call.stream, [] {}) : 0;
   Device d;
-  device_exists(tls_device, &d);
+  device_exists(device, &d);
   std::lock_guard<std::mutex> lock(state().mutex);
   AllocationStats& st = stats();
   if (size > d.totalGlobalMem || st.live_bytes > d.totalGlobalMem - size) return cudaErrorMemoryAllocation;
@@ -436,7 +668,13 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   for (size_t i = 0; i < words; ++i) std::memcpy(payload + 4 * i, &kSentinelBits, 4);
   std::memcpy(payload + 4 * words, &kSentinelBits, size - 4 * words);
   uintptr_t key = reinterpret_cast<uintptr_t>(payload);
-  allocations()[key] = Allocation{block, size, stream_ordered};
+  Allocation a{block, size, stream_ordered, device};
+  if (stream_ordered) {
+    a.used = true;
+    a.last_stream = stream_key(call.stream);
+    a.last_sequence = sequence;
+  }
+  allocations()[key] = a;
   freed().forget(key);
   ++st.allocations;
   st.live_bytes += size;
@@ -449,10 +687,17 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
 
 // cudaFree and cudaFreeAsync. Freeing cudaMalloc memory synchronises the
 // device (the host waits for all queued work); freeing stream-ordered
-// memory does not.
-cudaError_t release(void* devPtr, const char* function, Call& call) {
+// memory does not: the memory goes back when its stream gets there, and
+// the guard zones are checked then, after every kernel before it ran.
+cudaError_t release(void* devPtr, const char* function, Call& call, cudaStream_t stream, bool in_stream_order) {
   call.pointer = devPtr;
   if (!devPtr) return cudaSuccess;
+  if (in_stream_order) {
+    check_work_stream(function, stream);
+    track_use(function, devPtr, stream);
+  } else {
+    synchronize_all();
+  }
   std::lock_guard<std::mutex> lock(state().mutex);
   uintptr_t key = reinterpret_cast<uintptr_t>(devPtr);
   auto it = allocations().find(key);
@@ -466,22 +711,43 @@ cudaError_t release(void* devPtr, const char* function, Call& call) {
     }
     return cudaErrorInvalidValue;
   }
-  if (!guards_intact(it->second)) {
-    ++stats().guard_overruns;
-    add_violation(std::string(function) + ": writes outside the allocation at " + pointer_text(devPtr));
-  }
-  call.bytes = it->second.size;
-  if (!it->second.stream_ordered) call.sync_allocs = call.host_waits = 1;
-  stats().live_bytes -= it->second.size;
-  std::free(it->second.block);
+  const Allocation a = it->second;
+  call.bytes = a.size;
+  if (!a.stream_ordered) call.sync_allocs = call.host_waits = 1;
+  stats().live_bytes -= a.size;
   allocations().erase(it);
   freed().remember(key, state().log_limit);
   ++stats().frees;
+  const std::string where = std::string(function) + ": writes outside the allocation at " + pointer_text(devPtr);
+  auto give_back = [a, where] {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (!pending_frees().erase(a.block)) return;  // reset() took it
+    if (!guards_intact(a)) {
+      ++stats().guard_overruns;
+      add_violation(where);
+    }
+    std::free(a.block);
+  };
+  pending_frees().insert(a.block);
+  if (!in_stream_order) {
+    state().mutex.unlock();
+    give_back();
+    state().mutex.lock();
+    return cudaSuccess;
+  }
+  state().mutex.unlock();
+  enqueue(stream, give_back);
+  state().mutex.lock();
   return cudaSuccess;
 }
 
 // cudaMemcpy and cudaMemcpyAsync: both ranges checked for the copy kind.
-cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, const char* function, Call& call) {
+// An asynchronous copy moves the data when its stream gets there: host data
+// is taken at the call (pageable memory is staged then), and host memory it
+// fills holds poison (the NaN sentinel) until then. A synchronous copy waits
+// for the legacy default stream and the streams it waits for, then copies.
+cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, const char* function, Call& call,
+                 cudaStream_t stream, bool asynchronous) {
   call.pointer = dst;
   call.source = src;
   call.bytes = count;
@@ -506,7 +772,25 @@ cudaError_t copy(void* dst, const void* src, size_t count, cudaMemcpyKind kind, 
                    std::to_string(int(kind)) + " outside the device allocations");
     return cudaErrorInvalidValue;
   }
-  std::memmove(dst, src, count);
+  check_work_stream(function, stream);
+  if (dst_device) track_use(function, dst, stream);
+  if (src_device) track_use(function, src, stream);
+  if (!asynchronous) {
+    enqueue(nullptr, [dst, src, count] { std::memmove(dst, src, count); });
+    synchronize_stream(nullptr);
+    return cudaSuccess;
+  }
+  if (!src_device) {
+    auto staged = std::make_shared<std::vector<unsigned char>>(static_cast<const unsigned char*>(src),
+                                                               static_cast<const unsigned char*>(src) + count);
+    enqueue(stream, [dst, staged] { std::memcpy(dst, staged->data(), staged->size()); });
+    return cudaSuccess;
+  }
+  if (!dst_device) {
+    auto* bytes = static_cast<unsigned char*>(dst);
+    for (size_t i = 0; i < count; ++i) bytes[i] = reinterpret_cast<const unsigned char*>(&kSentinelBits)[i % 4];
+  }
+  enqueue(stream, [dst, src, count] { std::memmove(dst, src, count); });
   return cudaSuccess;
 }
 
@@ -516,15 +800,16 @@ cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
   if (device_count() == 0) return cudaErrorNoDevice;
   *pStream = reinterpret_cast<cudaStream_t>(new char);
   call.stream = *pStream;
+  const int device = current_device();
   std::lock_guard<std::mutex> lock(state().mutex);
-  state().streams.insert(*pStream);
+  state().streams[*pStream] = State::Stream{device, flags == cudaStreamDefault, std::this_thread::get_id()};
   return cudaSuccess;
 }
 
 // Of the pool attributes the stand-in keeps only the release threshold (the
 // memory a pool may hold beyond its allocations); frees return memory at once.
 cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
-  return api_call(function, std::to_string(int(attr)), [&] {
+  return api_call_on(pool_device(memPool), true, function, std::to_string(int(attr)), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
     MemPool* pool = find_pool(memPool);
     if (!pool || !value) return cudaErrorInvalidValue;
@@ -542,7 +827,7 @@ cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemP
 extern "C" {
 
 cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
-  return api_call("cudaGetDeviceCount", "", [&] {
+  return api_call_on(kNoDevice, false, "cudaGetDeviceCount", "", [&] {
     if (!count) return cudaErrorInvalidValue;
     *count = device_count();
     return *count == 0 ? cudaErrorNoDevice : cudaSuccess;
@@ -550,28 +835,33 @@ cudaError_t CUDARTAPI cudaGetDeviceCount(int* count) {
 }
 
 cudaError_t CUDARTAPI cudaGetDevice(int* device) {
-  return api_call("cudaGetDevice", "", [&] {
+  return api_call_on(kNoDevice, false, "cudaGetDevice", "", [&] {
     if (!device) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
-    *device = tls_device;
+    *device = current_device();
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaSetDevice(int device) {
-  return api_call("cudaSetDevice", std::to_string(device), [&] {
+  return api_call_on(device, true, "cudaSetDevice", std::to_string(device), [&] {
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     Device d;
     device_exists(device, &d);
     if (attribute_of(d, cudaDevAttrComputeMode) == cudaComputeModeProhibited) return cudaErrorDevicesUnavailable;
+    // The runtime binds the device's primary context to the thread.
     tls_device = device;
+    std::lock_guard<std::mutex> lock(state().mutex);
+    tls_context = primary_context(device);
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetAttribute(int* value, enum cudaDeviceAttr attr, int device) {
-  return api_call("cudaDeviceGetAttribute", args_text({std::to_string(int(attr)), std::to_string(device)}), [&] {
+  // Properties of the device: answered without its context.
+  return api_call_on(device, false, "cudaDeviceGetAttribute",
+                     args_text({std::to_string(int(attr)), std::to_string(device)}), [&] {
     Device d;
     if (!value) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
@@ -587,7 +877,7 @@ cudaError_t CUDARTAPI cudaFuncGetAttributes(struct cudaFuncAttributes* attr, con
     if (!attr) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!func) return cudaErrorInvalidDeviceFunction;
-    device_exists(tls_device, &d);
+    device_exists(current_device(), &d);
     if (!d.hasCode) return cudaErrorNoKernelImageForDevice;
     *attr = cudaFuncAttributes{};
     attr->maxThreadsPerBlock = 1024;
@@ -601,11 +891,12 @@ cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
 }
 
 cudaError_t CUDARTAPI cudaFree(void* devPtr) {
-  return api_call("cudaFree", pointer_text(devPtr), [&](Call& call) { return release(devPtr, "cudaFree", call); });
+  return api_call("cudaFree", pointer_text(devPtr),
+                  [&](Call& call) { return release(devPtr, "cudaFree", call, nullptr, false); });
 }
 
 cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t hStream) {
-  return api_call("cudaMallocAsync", args_text({std::to_string(size), stream_text(hStream)}), [&](Call& call) {
+  return stream_call(hStream, "cudaMallocAsync", args_text({std::to_string(size), stream_text(hStream)}), [&](Call& call) {
     call.stream = hStream;
     if (!stream_usable(hStream, "cudaMallocAsync")) return cudaErrorInvalidResourceHandle;
     return allocate(devPtr, size, true, call);
@@ -613,16 +904,16 @@ cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t h
 }
 
 cudaError_t CUDARTAPI cudaFreeAsync(void* devPtr, cudaStream_t hStream) {
-  return api_call("cudaFreeAsync", args_text({pointer_text(devPtr), stream_text(hStream)}), [&](Call& call) {
+  return stream_call(hStream, "cudaFreeAsync", args_text({pointer_text(devPtr), stream_text(hStream)}), [&](Call& call) {
     call.stream = hStream;
     if (!stream_usable(hStream, "cudaFreeAsync")) return cudaErrorInvalidResourceHandle;
-    return release(devPtr, "cudaFreeAsync", call);
+    return release(devPtr, "cudaFreeAsync", call, hStream, true);
   });
 }
 
 cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind) {
   return api_call("cudaMemcpy", args_text({std::to_string(count), std::to_string(int(kind))}), [&](Call& call) {
-    const cudaError_t e = copy(dst, src, count, kind, "cudaMemcpy", call);
+    const cudaError_t e = copy(dst, src, count, kind, "cudaMemcpy", call, nullptr, false);
     // A copy into host memory returns only when it, and everything queued
     // before it, is done. (A copy from pageable host memory returns once the
     // data is staged; it is not counted as a wait.)
@@ -635,16 +926,16 @@ cudaError_t CUDARTAPI cudaMemcpy(void* dst, const void* src, size_t count, enum 
 
 cudaError_t CUDARTAPI cudaMemcpyAsync(void* dst, const void* src, size_t count, enum cudaMemcpyKind kind,
                                       cudaStream_t stream) {
-  return api_call("cudaMemcpyAsync", args_text({std::to_string(count), std::to_string(int(kind)), stream_text(stream)}),
+  return stream_call(stream, "cudaMemcpyAsync", args_text({std::to_string(count), std::to_string(int(kind)), stream_text(stream)}),
                   [&](Call& call) {
                     call.stream = stream;
                     if (!stream_usable(stream, "cudaMemcpyAsync")) return cudaErrorInvalidResourceHandle;
-                    return copy(dst, src, count, kind, "cudaMemcpyAsync", call);
+                    return copy(dst, src, count, kind, "cudaMemcpyAsync", call, stream, true);
                   });
 }
 
 cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cudaStream_t stream) {
-  return api_call("cudaMemsetAsync", args_text({std::to_string(value), std::to_string(count), stream_text(stream)}),
+  return stream_call(stream, "cudaMemsetAsync", args_text({std::to_string(value), std::to_string(count), stream_text(stream)}),
                   [&](Call& call) {
                     call.pointer = devPtr;
                     call.bytes = count;
@@ -655,7 +946,9 @@ cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cud
                       note_violation("cudaMemsetAsync: " + std::to_string(count) + " bytes outside the device allocations");
                       return cudaErrorInvalidValue;
                     }
-                    std::memset(devPtr, value, count);
+                    check_work_stream("cudaMemsetAsync", stream);
+                    track_use("cudaMemsetAsync", devPtr, stream);
+                    enqueue(stream, [devPtr, value, count] { std::memset(devPtr, value, count); });
                     return cudaSuccess;
                   });
 }
@@ -663,6 +956,7 @@ cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cud
 cudaError_t CUDARTAPI cudaDeviceSynchronize(void) {
   return api_call("cudaDeviceSynchronize", "", [&](Call& call) {
     if (device_count() == 0) return cudaErrorNoDevice;
+    synchronize_all();
     call.host_waits = 1;
     return cudaSuccess;
   });
@@ -678,9 +972,11 @@ cudaError_t CUDARTAPI cudaStreamCreate(cudaStream_t* pStream) {
 }
 
 cudaError_t CUDARTAPI cudaStreamDestroy(cudaStream_t stream) {
-  return api_call("cudaStreamDestroy", stream_text(stream), [&](Call& call) {
+  return stream_call(stream, "cudaStreamDestroy", stream_text(stream), [&](Call& call) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamDestroy")) return cudaErrorInvalidResourceHandle;
+    // The stream's work still runs; nothing can wait for it any more.
+    if (stream != nullptr && stream != cudaStreamLegacy && stream != cudaStreamPerThread) forget_stream(stream);
     std::lock_guard<std::mutex> lock(state().mutex);
     if (!state().streams.erase(stream)) {
       ++stats().bad_streams;
@@ -693,27 +989,31 @@ cudaError_t CUDARTAPI cudaStreamDestroy(cudaStream_t stream) {
 }
 
 cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
-  return api_call("cudaStreamSynchronize", stream_text(stream), [&](Call& call) {
+  return stream_call(stream, "cudaStreamSynchronize", stream_text(stream), [&](Call& call) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamSynchronize")) return cudaErrorInvalidResourceHandle;
+    synchronize_stream(stream);
     call.host_waits = 1;
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int device) {
-  return api_call("cudaDeviceGetDefaultMemPool", std::to_string(device), [&] {
+  return api_call_on(device, false, "cudaDeviceGetDefaultMemPool", std::to_string(device), [&] {
     if (!memPool) return cudaErrorInvalidValue;
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     std::lock_guard<std::mutex> lock(state().mutex);
-    *memPool = reinterpret_cast<cudaMemPool_t>(&mem_pools()[device]);
+    MemPool& pool = mem_pools()[device];
+    pool.device = device;
+    *memPool = reinterpret_cast<cudaMemPool_t>(&pool);
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaMemPoolCreate(cudaMemPool_t* memPool, const struct cudaMemPoolProps* poolProps) {
-  return api_call("cudaMemPoolCreate", "", [&] {
+  const int device = poolProps ? poolProps->location.id : current_device();
+  return api_call_on(device, true, "cudaMemPoolCreate", "", [&] {
     if (!memPool || !poolProps || poolProps->allocType != cudaMemAllocationTypePinned ||
         poolProps->location.type != cudaMemLocationTypeDevice)
       return cudaErrorInvalidValue;
@@ -723,13 +1023,13 @@ cudaError_t CUDARTAPI cudaMemPoolCreate(cudaMemPool_t* memPool, const struct cud
     if (attribute_of(d, cudaDevAttrMemoryPoolsSupported) == 0) return cudaErrorNotSupported;
     std::lock_guard<std::mutex> lock(state().mutex);
     *memPool = reinterpret_cast<cudaMemPool_t>(new char);
-    created_pools()[*memPool] = MemPool{};
+    created_pools()[*memPool] = MemPool{0, poolProps->location.id};
     return cudaSuccess;
   });
 }
 
 cudaError_t CUDARTAPI cudaMallocFromPoolAsync(void** ptr, size_t size, cudaMemPool_t memPool, cudaStream_t stream) {
-  return api_call("cudaMallocFromPoolAsync", args_text({std::to_string(size), pointer_text(memPool), stream_text(stream)}),
+  return stream_call(stream, "cudaMallocFromPoolAsync", args_text({std::to_string(size), pointer_text(memPool), stream_text(stream)}),
                   [&](Call& call) {
                     call.stream = stream;
                     if (!stream_usable(stream, "cudaMallocFromPoolAsync")) return cudaErrorInvalidResourceHandle;
@@ -745,7 +1045,7 @@ cudaError_t CUDARTAPI cudaMallocFromPoolAsync(void** ptr, size_t size, cudaMemPo
 
 // Frees go back at once here, so there is nothing cached to give back.
 cudaError_t CUDARTAPI cudaMemPoolTrimTo(cudaMemPool_t memPool, size_t minBytesToKeep) {
-  return api_call("cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
+  return api_call_on(pool_device(memPool), true, "cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
     return find_pool(memPool) ? cudaSuccess : cudaErrorInvalidValue;
   });
@@ -760,9 +1060,73 @@ cudaError_t CUDARTAPI cudaMemPoolGetAttribute(cudaMemPool_t memPool, enum cudaMe
 }
 
 cudaError_t CUDARTAPI cudaGetLastError(void) {
+  // A sticky error cannot be cleared.
+  const cudaError_t lost = lost_error(current_device());
+  if (lost != cudaSuccess) return lost;
   cudaError_t e = tls_last_error;
   tls_last_error = cudaSuccess;
   return e;
 }
 
 }  // extern "C"
+
+// The driver's context calls that the runtime hands out by name. They are
+// logged like runtime calls; a context call sets no runtime error.
+namespace {
+
+void log_driver_call(const char* function, const std::string& arguments, int device, CUresult result) {
+  Call call;
+  call.function = function;
+  call.arguments = arguments;
+  call.device = device;
+  call.result = result == CUDA_SUCCESS ? cudaSuccess : cudaErrorInvalidValue;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  State& s = state();
+  push_bounded(s.calls, std::move(call), s.log_limit, s.dropped_calls);
+}
+
+CUresult CUDAAPI sim_cuCtxGetCurrent(CUcontext* pctx) {
+  if (!pctx) return CUDA_ERROR_INVALID_VALUE;
+  *pctx = tls_context;
+  log_driver_call("cuCtxGetCurrent", "", -1, CUDA_SUCCESS);
+  return CUDA_SUCCESS;
+}
+
+CUresult CUDAAPI sim_cuCtxSetCurrent(CUcontext ctx) {
+  int device = -1;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto it = contexts().find(ctx);
+    if (ctx && it == contexts().end()) device = -2;
+    else if (ctx) device = it->second.device;
+  }
+  if (device == -2) {
+    log_driver_call("cuCtxSetCurrent", pointer_text(ctx), -1, CUDA_ERROR_INVALID_CONTEXT);
+    return CUDA_ERROR_INVALID_CONTEXT;
+  }
+  tls_context = ctx;
+  log_driver_call("cuCtxSetCurrent", pointer_text(ctx), device, CUDA_SUCCESS);
+  return CUDA_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" cudaError_t CUDARTAPI cudaGetDriverEntryPointByVersion(const char* symbol, void** funcPtr,
+                                                                  unsigned int cudaVersion, unsigned long long flags,
+                                                                  cudaDriverEntryPointQueryResult* driverStatus) {
+  return api_call_on(kNoDevice, false, "cudaGetDriverEntryPointByVersion",
+                     args_text({symbol ? symbol : "", std::to_string(cudaVersion)}), [&] {
+                    if (!symbol || !funcPtr) return cudaErrorInvalidValue;
+                    const std::string name = symbol;
+                    void* found = nullptr;
+                    if (name == "cuCtxGetCurrent") found = reinterpret_cast<void*>(&sim_cuCtxGetCurrent);
+                    if (name == "cuCtxSetCurrent") found = reinterpret_cast<void*>(&sim_cuCtxSetCurrent);
+                    (void)flags;
+                    *funcPtr = cudaVersion >= 4000 ? found : nullptr;
+                    if (driverStatus)
+                      *driverStatus = !found ? cudaDriverEntryPointSymbolNotFound
+                                      : cudaVersion < 4000 ? cudaDriverEntryPointVersionNotSufficent
+                                                           : cudaDriverEntryPointSuccess;
+                    return cudaSuccess;
+                  });
+}

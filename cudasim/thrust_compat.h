@@ -13,11 +13,12 @@
 // failed by injection), its input must lie in device memory, temporaries
 // from an allocator are really taken and given back, and a result the host
 // receives is copied out and waited for on the policy's stream. Only
-// reduce is provided; add an algorithm here when a kernel source needs it.
+// reduce is provided (summing as the device does, cudasim/device_reduce.h);
+// add an algorithm here when a kernel source needs it.
 //
 // The lower-level library's cub::DeviceReduce::Reduce, which asks for no C++
 // library beyond the language's runtime, is the toolkit's under nvcc; on the
-// stand-in it forwards to the same sum as Thrust's reduce (below).
+// stand-in it sums with the same function (below).
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,9 @@
 #include <thrust/reduce.h>
 
 #include "cudasim/cuda_compat.h"
+#if !defined(__CUDACC__)
+#include "cudasim/device_reduce.h"
+#endif
 
 namespace thrust_compat {
 
@@ -97,25 +101,19 @@ Policy<Allocator> policy(Allocator& allocator, cudaStream_t stream) {
   return p;
 }
 
-// The stand-in's sum of [first, last), for every reduction it runs: the
-// sequential back end's, element by element from the first.
-template <typename InputIt, typename T, typename BinaryOp>
-T device_sum(InputIt first, InputIt last, T init, BinaryOp op) {
-  return thrust::reduce(thrust::cpp::par, first, last, init, op);
-}
-
 // What Thrust throws when the device fails it.
 [[noreturn]] inline void throw_device_error(const char* what, cudaError_t error) {
   throw std::runtime_error(std::string(what) + ": CUDA error " + std::to_string(int(error)));
 }
 
-// Found by Thrust's dispatch for the policies above. The sum is the
-// sequential back end's, element by element from the first.
+// Found by Thrust's dispatch for the policies above. The sum is taken as
+// the device sums (cudasim::device_reduce).
 template <typename Allocator, typename InputIt, typename T, typename BinaryOp>
 T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op) {
   const auto count = last - first;
   if (count <= 0) return init;  // no launch, no temporaries, as on the device
-  const void* data = thrust::raw_pointer_cast(&*first);
+  const auto* items = thrust::raw_pointer_cast(&*first);
+  const void* data = items;
   const size_t bytes = size_t(count) * sizeof(typename std::iterator_traits<InputIt>::value_type);
   const std::string arguments = std::to_string(count) + " elements";
   if constexpr (std::is_same<Allocator, OwnTemporaries>::value) {
@@ -124,7 +122,7 @@ T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op)
     // allocations and two waits, booked here without being made.
     const cudaError_t e = cudasim::detail::library_call("thrust::reduce", arguments, data, bytes, p.stream, 2, 2);
     if (e != cudaSuccess) throw_device_error("thrust::reduce", e);
-    return device_sum(first, last, init, op);
+    return cudasim::device_reduce(items, size_t(count), init, op);
   } else {
     // The sum and one partial per tile of 4096 elements, as the CUDA back
     // end asks for.
@@ -138,7 +136,7 @@ T reduce(Policy<Allocator>& p, InputIt first, InputIt last, T init, BinaryOp op)
     } give_back{*p.allocator, temporary, temporary_bytes};
     const cudaError_t e = cudasim::detail::library_call("thrust::reduce", arguments, data, bytes, p.stream, 0, 0);
     if (e != cudaSuccess) throw_device_error("thrust::reduce", e);
-    const T sum = device_sum(first, last, init, op);
+    const T sum = cudasim::device_reduce(items, size_t(count), init, op);
     std::memcpy(temporary, &sum, sizeof(T));  // where the device leaves it
     T result;
     cudaError_t copied = cudaMemcpyAsync(&result, temporary, sizeof(T), cudaMemcpyDeviceToHost, p.stream);
@@ -170,11 +168,13 @@ struct DeviceReduce {
     const char* function = "cub::DeviceReduce::Reduce";
     cudasim::detail::check_kernel_pointer(function, 0, temporaries);
     cudasim::detail::check_kernel_pointer(function, 3, thrust::raw_pointer_cast(&*out));
-    const void* data = items ? thrust::raw_pointer_cast(&*in) : nullptr;
-    const size_t bytes = items * sizeof(typename std::iterator_traits<InputIt>::value_type);
+    using Item = typename std::iterator_traits<InputIt>::value_type;
+    const Item* data = items ? thrust::raw_pointer_cast(&*in) : nullptr;
+    const size_t bytes = items * sizeof(Item);
     const cudaError_t e = cudasim::detail::library_call(function, std::to_string(items) + " elements", data, bytes,
                                                         stream, 0, 0);
-    if (e == cudaSuccess) *out = thrust_compat::device_sum(in, in + items, init, op);
+    // library_call has run the stream's earlier work, so the sum is in order.
+    if (e == cudaSuccess) *out = cudasim::device_reduce(data, items, init, op);
     return e;
   }
 };

@@ -1,5 +1,7 @@
 #include "pipeline/device_work.h"
 
+#include "pipeline/lost_devices.h"
+
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -36,7 +38,8 @@ RenderStream::RenderStream(int device) {
   cudaStream_t s = nullptr;
   // Non-blocking: the render does not wait for work other code queues on
   // the legacy default stream.
-  if (cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking) == cudaSuccess) work_.stream = s;
+  created_ = cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking);
+  if (created_ == cudaSuccess) work_.stream = s;
 }
 
 cudaError_t RenderStream::finish() {
@@ -69,5 +72,6 @@ cudaMemPool_t device_pool(int device) {
 
 void release_cached_device_memory() {
   std::lock_guard<std::mutex> lock(pools_mutex);
-  for (const auto& p : pools()) cudaMemPoolTrimTo(p.second, 0);
+  for (const auto& p : pools())
+    if (!is_cuda_device_lost(p.first)) cudaMemPoolTrimTo(p.second, 0);
 }

@@ -34,6 +34,8 @@ class RenderStream {
   RenderStream& operator=(const RenderStream&) = delete;
 
   bool ready() const { return work_.stream != nullptr; }
+  // Why the stream could not be made.
+  cudaError_t error() const { return created_; }
   const DeviceWork& work() const { return work_; }
   // Waits for all the work queued and ends the stream; the first error of
   // any of that work.
@@ -41,6 +43,7 @@ class RenderStream {
 
  private:
   DeviceWork work_;
+  cudaError_t created_ = cudaSuccess;
 };
 
 // The memory pool every render on `device` allocates from: one per device,

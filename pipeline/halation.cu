@@ -71,10 +71,10 @@ constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
 
 }  // namespace
 
-void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work) {
+bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
-  if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return;
+  if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return true;
   const size_t pixels = size_t(W) * size_t(H);
   const cudaStream_t stream = work.stream;
 
@@ -83,11 +83,8 @@ void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
   float* blurred = nullptr;
   float* sourceCopy = nullptr;
   if (work.allocate(blurred, pixels * 3) != cudaSuccess || work.allocate(sourceCopy, pixels * 3) != cudaSuccess) {
-    // Without work memory there is no glow: hand on the picture unchanged,
-    // in both buffers as the stage promises.
     work.release(blurred);
-    cudaMemcpyAsync(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice, stream);
-    return;
+    return false;
   }
   // tmp is all written by the final mix: until then it holds the transposed
   // RGB plane between the column and the row pass.
@@ -119,4 +116,5 @@ void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
 
   work.release(sourceCopy);
   work.release(blurred);
+  return true;
 }

@@ -9,8 +9,10 @@
 // img holds the picture (RGBA, code values of opts.inputGamut). Once the
 // work queued on work.stream is done, channels 0 to 2 of img and tmp hold
 // the halated picture in the same encoding, and channel 3 of both holds the
-// input alpha.
-void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work);
+// input alpha. False, with nothing queued and nothing left allocated, when
+// the stage's work memory cannot be had: a frame without its glow is not
+// the frame asked for.
+bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work);
 
 // Channels 0 to 2 of image, and the source copy (three floats a pixel),
 // become the decoded, clamped linear input.

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "pipeline/cuda_context_guard.h"
 #include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/lost_devices.h"
 #include "pipeline/pipeline_stages.h"
 #include "pipeline/pixel_kernels.h"
 #include "pipeline/texture_kernels.h"
@@ -267,38 +269,32 @@ void Frame::run_texture_road() {
   film(B, A);
 }
 
-// Steps 1 to 9 of one frame, queued on a stream of the frame's own; false
-// when any CUDA step failed. The buffers go back to the pool, C, A, B, and
-// the stream is waited for and destroyed on every path.
-bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
+// Steps 1 to 9 of one frame, queued on the render's stream; the error of
+// the first CUDA step that failed (a stage that failed by its result: a
+// memory allocation error). The buffers go back to the pool, C, A, B, on
+// every path.
+cudaError_t process_frame(const float* src, float* dst, const TextureOptionsStruct& opts, const DeviceWork& work) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   const int channels = opts.channelCount;
   const size_t pixels = size_t(W) * size_t(H);
-
-  if (cudaSetDevice(opts.cudaDevice) != cudaSuccess) return false;
-  RenderStream render(opts.cudaDevice);
-  // Errors left on this thread by earlier work, or by looking for the
-  // device's pool, are not this frame's.
-  cudaGetLastError();
-  if (!render.ready()) return false;
-  const DeviceWork& work = render.work();
   const cudaStream_t stream = work.stream;
 
   DeviceBuffers d(work);
-  if (work.allocate(d.A, pixels * 4) != cudaSuccess) return false;
-  if (work.allocate(d.B, pixels * 4) != cudaSuccess) return false;
+  cudaError_t e = cudaSuccess;
+  if ((e = work.allocate(d.A, pixels * 4)) != cudaSuccess) return e;
+  if ((e = work.allocate(d.B, pixels * 4)) != cudaSuccess) return e;
 
   const dim3 grid = launch_shape::pixel_grid(W, H);
   if (channels == 3) {
-    if (work.allocate(d.C, pixels * 3) != cudaSuccess) return false;
-    if (cudaMemcpyAsync(d.C, src, pixels * 3 * sizeof(float), cudaMemcpyHostToDevice, stream) != cudaSuccess)
-      return false;
+    if ((e = work.allocate(d.C, pixels * 3)) != cudaSuccess) return e;
+    if ((e = cudaMemcpyAsync(d.C, src, pixels * 3 * sizeof(float), cudaMemcpyHostToDevice, stream)) != cudaSuccess)
+      return e;
     CUDA_LAUNCH_STREAM(RGB_RGBA_Kernel, grid, launch_shape::pixel_block(), 0, stream, d.C, d.A, W, H);
   } else {
-    if (work.allocate(d.C, pixels) != cudaSuccess) return false;
-    if (cudaMemcpyAsync(d.A, src, pixels * 4 * sizeof(float), cudaMemcpyHostToDevice, stream) != cudaSuccess)
-      return false;
+    if ((e = work.allocate(d.C, pixels)) != cudaSuccess) return e;
+    if ((e = cudaMemcpyAsync(d.A, src, pixels * 4 * sizeof(float), cudaMemcpyHostToDevice, stream)) != cudaSuccess)
+      return e;
   }
 
   Frame frame(opts, d);
@@ -311,15 +307,49 @@ bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opt
     CUDA_LAUNCH_STREAM(RGBA_RGB_Kernel, grid, launch_shape::pixel_block(), 0, stream, d.B, d.C, W, H);
   // Any failed launch, allocation or copy inside the stages leaves its error
   // here; a frame built on it is not delivered.
-  if (cudaGetLastError() != cudaSuccess || frame.stage_failed()) return false;
+  if ((e = cudaGetLastError()) != cudaSuccess) return e;
+  if (frame.stage_failed()) return cudaErrorMemoryAllocation;
   const float* result = channels == 3 ? d.C : d.B;
-  if (cudaMemcpyAsync(dst, result, pixels * size_t(channels) * sizeof(float), cudaMemcpyDefault, stream) !=
+  if ((e = cudaMemcpyAsync(dst, result, pixels * size_t(channels) * sizeof(float), cudaMemcpyDefault, stream)) !=
       cudaSuccess)
-    return false;
-  // The one wait of the frame: the download, the frees, and any error of
-  // the work before them (a failed free included).
+    return e;
   d.release();
-  return render.finish() == cudaSuccess && cudaGetLastError() == cudaSuccess;
+  // A failed free.
+  return cudaGetLastError();
+}
+
+// One frame on its device, on a stream of its own that is waited for and
+// destroyed on every path. True when the frame was delivered; a fault that
+// poisons the device's context marks the device lost.
+bool render_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
+  const int device = opts.cudaDevice;
+  cudaError_t error = cudaSetDevice(device);
+  bool fault = is_context_fault(error, false);
+  if (error == cudaSuccess) {
+    RenderStream render(device);
+    // Errors left on this thread by earlier work, or by looking for the
+    // device's pool, are not this frame's.
+    cudaGetLastError();
+    if (!render.ready()) {
+      error = render.error();
+    } else {
+      // The device libraries report some failures by exception (Thrust's
+      // reduction in the film stage).
+      try {
+        error = process_frame(src, dst, opts, render.work());
+      } catch (...) {
+        error = cudaErrorUnknown;
+      }
+      fault = is_context_fault(error, false);
+    }
+    // The one wait of the frame: the download, the frees, and any error of
+    // the work before them.
+    const cudaError_t finished = render.finish();
+    if (error == cudaSuccess) error = finished;
+    fault = fault || is_context_fault(finished, true);
+  }
+  if (fault) mark_cuda_device_lost(device);
+  return error == cudaSuccess;
 }
 
 }  // namespace
@@ -327,16 +357,14 @@ bool process_frame(const float* src, float* dst, const TextureOptionsStruct& opt
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
                                                                                      TextureOptionsStruct opts) {
   // A frame with nothing to process, or a layout the pipeline does not know,
-  // never reaches the device.
+  // never reaches the device; nor does any frame once its device is lost.
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || (opts.channelCount != 3 && opts.channelCount != 4) || !src || !dst) return false;
   if (size_t(W) * size_t(H) > SIZE_MAX / (4 * sizeof(float))) return false;
-  // The device libraries report some failures by exception (Thrust's
-  // reduction in the film stage); none may cross into the host.
-  try {
-    return process_frame(src, dst, opts);
-  } catch (...) {
-    return false;
-  }
+  if (is_cuda_device_lost(opts.cudaDevice)) return false;
+  // The thread's current context and device are the host's: it gets them
+  // back on every path.
+  CudaContextGuard keep_host_context;
+  return render_frame(src, dst, opts);
 }

@@ -6,6 +6,7 @@
 
 #include "pipeline/device_code_probe.h"
 #include "pipeline/device_work.h"
+#include "pipeline/lost_devices.h"
 #include "pipeline/texture_pitch_compress_expand.h"
 #include "plugin/cuda_device_choice.h"
 #include "plugin/frame_buffers.h"
@@ -25,6 +26,8 @@ const char* const kDepthText = "Brew : Kalthorne only supports floating point pi
 const char* const kSizeText = "Brew : Natron gave Input and Output images of different sizes";
 const char* const kRowBytesText = "Brew : Natron gave images with invalid row bytes. Unable to process footage";
 const char* const kGpuFailedText = "Brew : GPU processing failed. Unable to process footage";
+const char* const kDeviceLostText =
+    "Kalthorne : the CUDA device stopped working. Restart the host to process footage again";
 
 int channelCountOf(OFX::PixelComponentEnum components) {
     switch (components) {
@@ -172,6 +175,14 @@ void KalthornePlugin::renderInternal(const OFX::RenderArguments& args, OFX::Imag
 
     if (!m_HostIsNatron || !m_GpuReady) {
         kalthorne::copyFrame(from, to);
+        return;
+    }
+    // A device that met a fault stays unusable until the host restarts: its
+    // frames pass through, and each instance says so once.
+    if (is_cuda_device_lost(m_CudaDevice)) {
+        kalthorne::copyFrame(from, to);
+        if (!m_DeviceLostPosted.exchange(true))
+            setPersistentMessage(OFX::Message::eMessageError, "", kDeviceLostText);
         return;
     }
 

@@ -3,6 +3,7 @@
 // every parameter and the first render options, and renders frames.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "ofx/ofxsImageEffect.h"
@@ -39,6 +40,8 @@ public:
     int m_CudaDevice = 0;
     bool m_GpuReady = false;
     TextureOptionsStruct m_RenderOptions{};
+    // The lost-device message went out (renders run on many threads).
+    std::atomic<bool> m_DeviceLostPosted{false};
 
 private:
     bool identityAt(double time);

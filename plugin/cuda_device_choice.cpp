@@ -2,6 +2,9 @@
 
 #include <cuda_runtime_api.h>
 
+#include "pipeline/cuda_context_guard.h"
+#include "pipeline/lost_devices.h"
+
 #ifndef KALTHORNE_MIN_COMPUTE_CAPABILITY
 #define KALTHORNE_MIN_COMPUTE_CAPABILITY 75  // CUDA 13 builds sm_75 and up
 #endif
@@ -68,14 +71,14 @@ bool attribute(int* value, cudaDeviceAttr attr, int device) {
 
 // The runtime looks a kernel up for the current device: a device of a family
 // the bundle has no machine code for answers cudaErrorNoKernelImageForDevice,
-// and any other error is a no as well. The host's thread gets its own device
-// back (when the host's device refuses that, it cannot be working on it).
-bool hasDeviceCode(int device, int hostDevice, const void* probeKernel) {
-    if (device != hostDevice && cudaSetDevice(device) != cudaSuccess) return false;
+// and any other error is a no as well. The lookup runs in the device's
+// primary context, the one renders use; the host's thread gets its context
+// and device back.
+bool hasDeviceCode(int device, const void* probeKernel) {
+    CudaContextGuard keepHostContext;
+    if (cudaSetDevice(device) != cudaSuccess) return false;
     cudaFuncAttributes attributes;
-    const bool found = cudaFuncGetAttributes(&attributes, probeKernel) == cudaSuccess;
-    if (device != hostDevice) cudaSetDevice(hostDevice);
-    return found;
+    return cudaFuncGetAttributes(&attributes, probeKernel) == cudaSuccess;
 }
 
 // The steps device 0 goes through when probed as the fastest GPU; the
@@ -151,7 +154,9 @@ CudaDeviceChoice chooseCudaDevice(const void* probeKernel) {
         post(widthText);
         return choice;
     }
-    if (!hasDeviceCode(candidate, dev, probeKernel)) {
+    // A lost device answers no lookup; its frames pass through with their
+    // own message, so it is taken without one.
+    if (!is_cuda_device_lost(candidate) && !hasDeviceCode(candidate, probeKernel)) {
         post(kNoCodeText);
         return choice;
     }

@@ -39,17 +39,20 @@ TextureOptionsStruct options(int W, int H, int gamut) {
   return o;
 }
 
-// Both buffers after the stage ran on device copies of `in` (tmp starts as a marker).
+// Both buffers after the stage ran on device copies of `in` (tmp starts as a
+// marker), and whether it ran.
 struct Result {
   std::vector<float> img, tmp;
+  bool ran = false;
 };
 Result run(const std::vector<float>& in, const TextureOptionsStruct& o) {
   DeviceFloats img(in), tmp(std::vector<float>(in.size(), -3.0f));
+  bool ran = false;
   {
     const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
-    halation(img.get(), tmp.get(), o, render.work());
+    ran = halation(img.get(), tmp.get(), o, render.work());
   }
-  return {img.download(), tmp.download()};
+  return {img.download(), tmp.download(), ran};
 }
 
 class Halation : public ::testing::Test {
@@ -130,16 +133,21 @@ TEST_F(Halation, ConstantPictureStaysConstantAndGlowSpreads) {
   EXPECT_GT(run(spot, options(W, H, 11)).img[near_spot], spot[near_spot] + 1e-3f);
 }
 
-TEST_F(Halation, WithoutWorkMemoryThePictureIsHandedOnUnchanged) {
+// Without its work memory the stage reports that it could not run, queues
+// nothing and keeps nothing (the fixture checks), and leaves the picture alone.
+TEST_F(Halation, WithoutWorkMemoryTheStageFailsAndTouchesNothing) {
   const std::vector<float> input = make_frame(16, 12);
   for (int failing : {1, 2}) {  // the plane, then the source copy
     cudasim::clear_launch_trace();
+    cudasim::clear_call_log();
     cudasim::fail_call("cudaMallocFromPoolAsync", failing, cudaErrorMemoryAllocation);
     const Result r = run(input, options(16, 12, 11));
     cudasim::clear_failures();
+    EXPECT_FALSE(r.ran) << failing;
     EXPECT_TRUE(cudasim::launch_trace().empty()) << failing;
+    for (const auto& c : cudasim::call_log()) EXPECT_NE(c.function, "cudaMemcpyAsync") << failing;
     EXPECT_EQ(r.img, input) << failing;
-    EXPECT_EQ(r.tmp, input) << failing;
+    EXPECT_EQ(r.tmp, std::vector<float>(input.size(), -3.0f)) << failing;
   }
 }
 

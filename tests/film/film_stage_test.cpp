@@ -153,7 +153,7 @@ TEST_F(FilmStage, AllocationFailureFreesEverything) {
   // step's second) fails the stage the same way: frames as they came, every
   // plane and the sum's scratch given back.
   for (int nth : {1, 4}) {
-    cudasim::fail_call("cub::DeviceReduce::Reduce", nth, cudaErrorLaunchFailure);
+    cudasim::fail_call("cub::DeviceReduce::Reduce", nth, cudaErrorLaunchOutOfResources);
     const StageResult r = run_stage(negative(5, 5), in);
     cudasim::clear_failures();
     EXPECT_FALSE(r.ran) << nth;

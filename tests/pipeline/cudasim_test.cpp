@@ -3,7 +3,11 @@
 // the transpose, failure injection by the entry's failure tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -11,6 +15,7 @@
 #include <thrust/functional.h>
 
 #include "cudasim/cudasim_control.h"
+#include "cudasim/device_reduce.h"
 #include "cudasim/thrust_compat.h"
 #include "device_buffer.h"
 
@@ -121,33 +126,33 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
 }
 
-// A reduction through the policies sums like the sequential back end, reads
-// only device memory, and takes and gives back its temporaries as the
-// device would; a failure throws as Thrust does and leaks nothing.
+// A reduction through the policies sums as the device does, reads only
+// device memory, and takes and gives back its temporaries as the device
+// would; a failure throws as Thrust does and leaks nothing.
 TEST_F(Cudasim, ThrustReductionOnBothKindsOfTemporaries) {
   std::vector<float> host(5000);
   for (size_t i = 0; i < host.size(); ++i) host[i] = 1.0f / float(i + 1);
-  float sequential = 0.0f;
-  for (float v : host) sequential += v;
+  const float sequential = cudasim::device_reduce(host.data(), host.size(), 0.0f, thrust::plus<float>());
   DeviceFloats d(host);
   const thrust::device_ptr<const float> first(d.get());
   const auto sum = [&](auto policy) { return thrust::reduce(policy, first, first + 5000, 0.0f, thrust::plus<float>()); };
+  cudasim::clear_call_log();
+  EXPECT_EQ(sum(thrust_compat::policy()), sequential);
+  // A host thread with a stream of its own works on it (the strict checks).
   cudaStream_t s = nullptr;
   cudaStreamCreate(&s);
   thrust_compat::StreamTemporaries temporaries{s};
-  cudasim::clear_call_log();
-  EXPECT_EQ(sum(thrust_compat::policy()), sequential);
   EXPECT_EQ(sum(thrust_compat::policy(temporaries, s)), sequential);
   const auto log = cudasim::call_log();
   EXPECT_EQ(log[0].sync_allocs + log[0].host_waits, 4);
   std::vector<std::string> names;
   for (const auto& c : log) names.push_back(c.function);
-  EXPECT_EQ(names, (std::vector<std::string>{"thrust::reduce", "cudaMallocAsync", "thrust::reduce",
+  EXPECT_EQ(names, (std::vector<std::string>{"thrust::reduce", "cudaStreamCreate", "cudaMallocAsync", "thrust::reduce",
                                              "cudaMemcpyAsync", "cudaStreamSynchronize", "cudaFreeAsync"}));
 
   cudasim::fail_call("cudaMallocAsync", 1, cudaErrorMemoryAllocation);
   EXPECT_THROW(sum(thrust_compat::policy(temporaries, s)), std::bad_alloc);
-  cudasim::fail_call("thrust::reduce", 1, cudaErrorLaunchFailure, 2);
+  cudasim::fail_call("thrust::reduce", 1, cudaErrorLaunchOutOfResources, 2);
   EXPECT_THROW(sum(thrust_compat::policy()), std::runtime_error);
   EXPECT_THROW(sum(thrust_compat::policy(temporaries, s)), std::runtime_error);
   const thrust::device_ptr<const float> outside(host.data());
@@ -214,6 +219,233 @@ TEST_F(Cudasim, LogsAndFreedAddressesStayBounded) {
   EXPECT_EQ(l.violations, 16u);
   EXPECT_EQ(cudasim::allocation_stats().double_frees, 1u);
   EXPECT_EQ(cudasim::call_log().back().function, "cudaFree");
+}
+
+}  // namespace
+
+namespace {
+
+// A sticky error loses its device until reset(): every call that needs the
+// device's context fails with it, cudaGetLastError cannot clear it, nothing
+// launches there; the device's properties still answer, and another device
+// is untouched. An unknown error is sticky when a synchronisation reports it.
+TEST_F(Cudasim, StickyFaultsLoseTheirDeviceOnly) {
+  cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+  float* d = nullptr;
+  ASSERT_EQ(cudaMalloc(reinterpret_cast<void**>(&d), 4 * sizeof(float)), cudaSuccess);
+  cudasim::fail_call("scale_kernel", 1, cudaErrorIllegalAddress);
+  CUDA_LAUNCH(scale_kernel, 1, 32, d, 4, 1.0f);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(cudaGetLastError(), cudaErrorIllegalAddress);
+  CUDA_LAUNCH(scale_kernel, 1, 32, d, 4, 1.0f);
+  EXPECT_FALSE(cudasim::launch_trace().back().ran);
+  cudaStream_t s = nullptr;
+  float* p = nullptr;
+  EXPECT_EQ(cudaStreamCreate(&s), cudaErrorIllegalAddress);
+  EXPECT_EQ(cudaMalloc(reinterpret_cast<void**>(&p), 4), cudaErrorIllegalAddress);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorIllegalAddress);
+  EXPECT_EQ(cudaSetDevice(0), cudaErrorIllegalAddress);
+  int value = 0;
+  EXPECT_EQ(cudaDeviceGetAttribute(&value, cudaDevAttrComputeCapabilityMajor, 0), cudaSuccess);
+
+  EXPECT_EQ(cudaSetDevice(1), cudaSuccess);
+  EXPECT_EQ(cudaGetLastError(), cudaErrorIllegalAddress);  // the thread's, left by the calls above
+  EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+  {
+    DeviceFloats other(std::vector<float>(4, 1.0f));
+    CUDA_LAUNCH(scale_kernel, 1, 32, other.get(), 4, 1.0f);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(other.download(), std::vector<float>(4, 4.0f));
+    cudasim::fail_call("cudaMemsetAsync", 1, cudaErrorUnknown);
+    EXPECT_EQ(cudaMemsetAsync(other.get(), 0, 4, nullptr), cudaErrorUnknown);
+  }
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);  // not from a synchronisation
+  cudasim::fail_call("cudaDeviceSynchronize", 1, cudaErrorUnknown);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorUnknown);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorUnknown);
+  cudasim::reset();
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+}
+
+}  // namespace
+
+namespace {
+
+// Device-style sums: per-thread runs, then a pairwise tree, then the initial
+// value. A frame's worth of values (4K, 8.3 million) stays within 1e-6 of
+// the double-precision sum, where adding one after another drifts far off;
+// the tree's shape shows on values that cancel.
+TEST(DeviceReduce, SumsInRunsAndATreeAsTheDeviceDoes) {
+  std::vector<float> values(size_t(3840) * 2160);
+  std::mt19937 rng(83);
+  std::uniform_real_distribution<float> uniform(0.0f, 1.0f);
+  double exact = 0.0;
+  for (float& v : values) exact += double(v = uniform(rng));
+  const float tree = cudasim::device_reduce(values.data(), values.size(), 0.0f, std::plus<float>());
+  EXPECT_LT(std::fabs(double(tree) - exact), 1e-6 * exact);
+
+  // Run 0 is 1e8 + 1 (+ 14 zeros) = 1e8 in float, run 1 is -1e8 + 1 = -1e8,
+  // run 2 holds 1: the tree gives (1e8 + -1e8) + 1 = 1, then the init 2.
+  std::vector<float> cancel(3 * cudasim::kReduceRun, 0.0f);
+  cancel[0] = 1e8f, cancel[1] = 1.0f, cancel[16] = -1e8f, cancel[17] = 1.0f, cancel[32] = 1.0f;
+  EXPECT_EQ(cudasim::device_reduce(cancel.data(), cancel.size(), 2.0f, std::plus<float>()), 3.0f);
+  EXPECT_EQ(cudasim::device_reduce(cancel.data(), 0, 2.0f, std::plus<float>()), 2.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// The strict checks, each shown catching a misuse seeded here; findings are
+// counted instead of stopping the process.
+class StrictStandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cudasim::reset();
+    cudasim::set_findings_fatal(false);
+  }
+  void TearDown() override { cudasim::reset(); }
+  // Findings whose text holds `phrase`.
+  static int findings(const std::string& phrase) {
+    int n = 0;
+    for (const auto& v : cudasim::violations()) n += v.find(phrase) != std::string::npos;
+    return n;
+  }
+  static float* device_floats(size_t n, cudaStream_t s) {
+    float* p = nullptr;
+    EXPECT_EQ(cudaMallocAsync(reinterpret_cast<void**>(&p), n * sizeof(float), s), cudaSuccess);
+    return p;
+  }
+};
+
+const char kUnordered[] = "is not waited for";
+
+TEST_F(StrictStandIn, MemoryUsedOrFreedOnAnotherStreamNeedsAnOrdering) {
+  cudaStream_t s1 = nullptr, s2 = nullptr, blocking = nullptr;
+  cudaStreamCreateWithFlags(&s1, cudaStreamNonBlocking);
+  cudaStreamCreateWithFlags(&s2, cudaStreamNonBlocking);
+  float* p = device_floats(64, s1);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 64, 0, s2, p, 64, 1.0f);  // allocated on s1, not waited for
+  EXPECT_EQ(findings(kUnordered), 1);
+  cudaFreeAsync(p, s1);  // freed on s1 while s2's use runs
+  EXPECT_EQ(findings(kUnordered), 2);
+  cudaStreamSynchronize(s2);  // the misuse's kernel runs before the free does
+
+  float* q = device_floats(64, s1);
+  cudaStreamSynchronize(s1);  // the host waited: ordered
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 64, 0, s2, q, 64, 1.0f);
+  cudaStreamSynchronize(s2);
+  cudaFreeAsync(q, s1);
+  EXPECT_EQ(findings(kUnordered), 2);
+
+  // The legacy default stream and a blocking stream order each other.
+  cudaStreamCreate(&blocking);
+  float* r = device_floats(64, blocking);
+  std::thread([&] { CUDA_LAUNCH(scale_kernel, 1, 64, r, 64, 1.0f); }).join();
+  EXPECT_EQ(findings(kUnordered), 2);
+  cudaFreeAsync(r, blocking);
+  for (cudaStream_t s : {s1, s2, blocking}) cudaStreamDestroy(s);
+  EXPECT_EQ(cudasim::allocation_stats().strict_findings, 2u);
+}
+
+TEST_F(StrictStandIn, StreamsAndMemoryBelongToTheirDevice) {
+  cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+  cudaStream_t s = nullptr;
+  cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking);
+  float* p = device_floats(32, s);
+  cudaStreamSynchronize(s);
+  cudaSetDevice(1);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 32, 0, s, nullptr, 0, 1.0f);  // device 0's stream
+  EXPECT_EQ(findings("stream"), 1);
+  EXPECT_EQ(findings("of device 0 used while device 1 is current"), 1);
+  cudaStream_t s1 = nullptr;
+  cudaStreamCreateWithFlags(&s1, cudaStreamNonBlocking);
+  std::vector<float> host(32);
+  cudaMemcpyAsync(host.data(), p, 32 * sizeof(float), cudaMemcpyDeviceToHost, s1);  // device 0's memory
+  EXPECT_EQ(findings("memory of device 0 used while device 1 is current"), 1);
+  cudaStreamDestroy(s1);
+  cudaSetDevice(0);
+  cudaFreeAsync(p, s);
+  cudaStreamDestroy(s);
+}
+
+// Once hold_display_range ran on the legacy default stream, unordered with
+// its frame on the render's own stream: work of a thread with streams of
+// its own goes on one of them.
+TEST_F(StrictStandIn, ARenderWorksOnItsOwnStreamOnly) {
+  cudaStream_t render = nullptr;
+  cudaStreamCreateWithFlags(&render, cudaStreamNonBlocking);
+  float* frame = device_floats(32, render);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 32, 0, render, frame, 32, 1.0f);
+  EXPECT_EQ(cudasim::allocation_stats().strict_findings, 0u);
+  CUDA_LAUNCH(scale_kernel, 1, 32, frame, 32, 1.0f);
+  EXPECT_EQ(findings("from a host thread whose work goes on streams of its own"), 1);
+  EXPECT_EQ(findings(kUnordered), 1);  // and unordered with the frame
+  cudaMemsetAsync(frame, 0, 4, cudaStreamPerThread);
+  EXPECT_EQ(findings("from a host thread whose work goes on streams of its own"), 2);
+  cudaFreeAsync(frame, render);
+  cudaStreamDestroy(render);
+}
+
+// Work runs when the host waits for its stream: before that, device memory
+// holds what it held and a download holds poison.
+TEST_F(StrictStandIn, ResultsAppearOnlyOnceWaitedFor) {
+  cudaStream_t s = nullptr;
+  cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking);
+  float* p = device_floats(8, s);
+  const std::vector<float> ones(8, 1.0f);
+  std::vector<float> host(8, 7.0f);
+  cudaMemcpyAsync(p, ones.data(), sizeof(float) * 8, cudaMemcpyHostToDevice, s);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 8, 0, s, p, 8, 1.0f);
+  cudaMemcpyAsync(host.data(), p, sizeof(float) * 8, cudaMemcpyDeviceToHost, s);
+  EXPECT_TRUE(cudasim::is_nan_sentinel(p[0]));     // nothing ran yet
+  EXPECT_TRUE(cudasim::is_nan_sentinel(host[0]));  // an early read sees poison
+  cudaStreamSynchronize(s);
+  EXPECT_EQ(host, std::vector<float>(8, 4.0f));
+  cudaFreeAsync(p, s);
+  cudaStreamDestroy(s);
+  EXPECT_EQ(cudasim::allocation_stats().strict_findings, 0u);
+}
+
+std::atomic<int> visit_counter{0};
+__global__ void visit_order(int* order) {
+  order[blockIdx.x * blockDim.x + threadIdx.x] = visit_counter++;
+}
+
+// Blocks and threads run in a shuffled order; kernels may not rely on any.
+TEST_F(StrictStandIn, BlocksAndThreadsRunInAShuffledOrder) {
+  cudasim::set_worker_threads(1);
+  int* order = nullptr;
+  cudaMalloc(reinterpret_cast<void**>(&order), 8 * 32 * sizeof(int));
+  visit_counter = 0;
+  CUDA_LAUNCH(visit_order, 8, 32, order);
+  std::vector<int> seen(8 * 32);
+  cudaMemcpy(seen.data(), order, seen.size() * sizeof(int), cudaMemcpyDeviceToHost);
+  std::vector<int> sorted = seen, identity(seen.size());
+  std::sort(sorted.begin(), sorted.end());
+  for (size_t i = 0; i < identity.size(); ++i) identity[i] = int(i);
+  EXPECT_EQ(sorted, identity);  // every thread once
+  EXPECT_NE(seen, identity);
+  EXPECT_NE(seen[0] / 32, 0) << "block 0 ran first";
+  int in_order = 0;  // threads of a block run one after another here, but not by index
+  for (int b = 0; b < 8; ++b) in_order += std::is_sorted(seen.begin() + 32 * b, seen.begin() + 32 * (b + 1));
+  EXPECT_LT(in_order, 8);
+  cudaFree(order);
+}
+
+void use_on_another_stream_unordered() {
+  cudasim::reset();
+  cudaStream_t s1 = nullptr, s2 = nullptr;
+  cudaStreamCreateWithFlags(&s1, cudaStreamNonBlocking);
+  cudaStreamCreateWithFlags(&s2, cudaStreamNonBlocking);
+  float* p = nullptr;
+  cudaMallocAsync(reinterpret_cast<void**>(&p), 64, s1);
+  CUDA_LAUNCH_STREAM(scale_kernel, 1, 16, 0, s2, p, 16, 1.0f);
+}
+
+// By default a finding stops the process, so a suite run fails on it.
+TEST(StrictStandInDeath, AFindingStopsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(use_on_another_stream_unordered(), "is not waited for");
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 #include <string>
 #include <thread>
 
+#include <cuda.h>
+
 #include "entry_harness.h"
+#include "tests/host/fresh_process.h"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pipeline_stages.h"
 #include "pipeline/pixel_kernels.cuh"
@@ -58,9 +61,10 @@ __global__ void LAB_Colorspace(float* img, int W, int H, int, int) {
   for (int c = 0; c < 3; ++c) img[e + c] = (img[e + c] - 0.25f) * 2.0f;
 }
 
-void halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work) {
+bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work) {
   CUDA_LAUNCH_STREAM(standin_halation, launch_shape::pixel_grid(o.frameWidth, o.frameHeight),
                      launch_shape::pixel_block(), 0, work.stream, img, tmp, o.frameWidth, o.frameHeight);
+  return true;
 }
 
 bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
@@ -255,11 +259,11 @@ TEST(PipelineEntry, FailuresFailTheFrameAndFreeEverything) {
                {"cudaMallocFromPoolAsync", 1, cudaErrorMemoryAllocation},
                {"cudaMallocFromPoolAsync", 2, cudaErrorMemoryAllocation},
                {"cudaMallocFromPoolAsync", 3, cudaErrorMemoryAllocation}, {"cudaMemcpyAsync", 1, cudaErrorInvalidValue},
-               {"cudaMemcpyAsync", 2, cudaErrorInvalidValue}, {"launch", 1, cudaErrorLaunchFailure},
-               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_accumulate", 1, cudaErrorLaunchFailure},
-               {"RGBA_RGB_Kernel", 1, cudaErrorLaunchFailure},
-               {"cudaFreeAsync", 2, cudaErrorLaunchFailure},  // given back after the stream instead
-               {"cudaStreamSynchronize", 1, cudaErrorLaunchFailure}};
+               {"cudaMemcpyAsync", 2, cudaErrorInvalidValue}, {"launch", 1, cudaErrorLaunchOutOfResources},
+               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_accumulate", 1, cudaErrorLaunchOutOfResources},
+               {"RGBA_RGB_Kernel", 1, cudaErrorLaunchOutOfResources},
+               {"cudaFreeAsync", 2, cudaErrorInvalidValue},  // given back after the stream instead
+               {"cudaStreamSynchronize", 1, cudaErrorInvalidResourceHandle}};
   for (int channels : {3, 4}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << c.function << " " << c.nth << ", " << channels << " channels");
@@ -332,3 +336,95 @@ TEST(PipelineEntry, ConcurrentCallsEqualSequentialOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The thread's CUDA state belongs to the host: a frame on one device leaves
+// the other device current again, and a context the host made itself, on
+// success, on a CUDA failure and when a stage throws. Without the driver's
+// context calls the device alone comes back.
+void expect_host_context_kept(bool driver_context) {
+  enum class End { kSuccess, kFailure, kThrow };
+  for (const End end : {End::kSuccess, End::kFailure, End::kThrow})
+    for (const int host : {1, 0})
+      for (const bool own_context : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << "host on " << host << (own_context ? " in its own context" : "")
+                                          << ", end " << int(end));
+        TextureOptionsStruct o = plain_options(9, 7, 4);
+        o.cudaDevice = 1 - host;
+        void* host_context = nullptr;
+        standin::film_failure = end == End::kThrow ? standin::FilmFailure::kThrow : standin::FilmFailure::kNone;
+        const FrameRun r = run_frame(o, test_frame(9, 7, 4), [&] {
+          cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+          ASSERT_EQ(cudaSetDevice(host), cudaSuccess);
+          if (own_context) {
+            host_context = cudasim::create_context(host);
+            void* set = nullptr;
+            ASSERT_EQ(cudaGetDriverEntryPointByVersion("cuCtxSetCurrent", &set, 4000, cudaEnableDefault, nullptr),
+                      cudaSuccess);
+            reinterpret_cast<CUresult (*)(CUcontext)>(set)(static_cast<CUcontext>(host_context));
+          }
+          host_context = cudasim::current_context();
+          if (end == End::kFailure) cudasim::fail_call("launch", 1, cudaErrorLaunchOutOfResources);
+        });
+        standin::film_failure = standin::FilmFailure::kNone;
+        EXPECT_EQ(r.ok, end == End::kSuccess);
+        bool rendered_on_frame_device = false;
+        for (const auto& l : cudasim::launch_trace()) rendered_on_frame_device |= l.device == o.cudaDevice;
+        EXPECT_TRUE(rendered_on_frame_device || end == End::kThrow);
+        int current = -1;
+        EXPECT_EQ(cudaGetDevice(&current), cudaSuccess);
+        EXPECT_EQ(current, host);
+        if (driver_context) {
+          EXPECT_EQ(cudasim::current_context(), host_context);
+        }
+      }
+}
+
+TEST(PipelineEntry, TheHostThreadKeepsItsCurrentContextAndDevice) {
+  expect_host_context_kept(true);
+  cudasim::reset();
+}
+
+TEST(PipelineEntry, WithoutTheDriverEntryPointsTheHostThreadKeepsItsDevice) {
+  // The entry points are looked up once per process: in a fresh one.
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    cudasim::reset();
+    cudasim::fail_call("cudaGetDriverEntryPointByVersion", 1, cudaErrorNotSupported);
+    TextureOptionsStruct o = plain_options(3, 3, 4);
+    std::vector<float> src = test_frame(3, 3, 4), dst(src.size());
+    ASSERT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    expect_host_context_kept(false);
+  }));
+}
+
+}  // namespace
+
+// A fault that poisons the context fails its frame and loses the device for
+// the process: its later frames fail at once without a CUDA call, while
+// another device keeps rendering. An ordinary failure loses nothing.
+TEST(PipelineEntry, AContextFaultLosesItsDeviceAndOnlyIt) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    TextureOptionsStruct o = plain_options(9, 7, 4);
+    const auto src = test_frame(9, 7, 4);
+    std::vector<float> dst(src.size());
+    cudasim::reset();
+    cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+    cudasim::fail_call("launch", 1, cudaErrorLaunchOutOfResources);
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    const std::vector<float> good = dst;
+    cudasim::fail_call("standin_film", 1, cudaErrorMisalignedAddress);
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    cudasim::clear_call_log();
+    cudasim::clear_launch_trace();
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_TRUE(cudasim::call_log().empty());
+    EXPECT_TRUE(cudasim::launch_trace().empty());
+    o.cudaDevice = 1;
+    std::fill(dst.begin(), dst.end(), -1.0f);
+    EXPECT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_EQ(dst, good);
+    for (const auto& l : cudasim::launch_trace()) EXPECT_EQ(l.device, 1) << l.kernel;
+  }));
+}

@@ -2,6 +2,7 @@
 // and the chosen device for each case, with the CUDA calls it makes.
 #include <gtest/gtest.h>
 
+#include <cuda.h>
 #include <cuda_runtime_api.h>
 
 #include <string>
@@ -163,4 +164,24 @@ TEST_F(DeviceChoice, AnyLookupErrorMeansNoCode) {
     const CudaDeviceChoice c = choose();
     EXPECT_FALSE(c.ready);
     EXPECT_EQ(c.messages, Texts{kNoCode});
+}
+
+// The code check runs on the candidate's primary context; the host's thread
+// gets back the context it had made current itself, and its device.
+TEST_F(DeviceChoice, CodeCheckGivesTheHostItsContextBack) {
+    for (const int host : {1, 0}) {
+        script({D(8, 6), D(7, 5)}, host);
+        void* own = cudasim::create_context(host);
+        void* set = nullptr;
+        ASSERT_EQ(cudaGetDriverEntryPointByVersion("cuCtxSetCurrent", &set, 4000, cudaEnableDefault, nullptr),
+                  cudaSuccess);
+        reinterpret_cast<CUresult (*)(CUcontext)>(set)(static_cast<CUcontext>(own));
+        const CudaDeviceChoice c = choose();
+        EXPECT_TRUE(c.ready);
+        EXPECT_EQ(c.device, 0);
+        int current = -1;
+        EXPECT_EQ(cudaGetDevice(&current), cudaSuccess);
+        EXPECT_EQ(current, host);
+        EXPECT_EQ(cudasim::current_context(), own);
+    }
 }

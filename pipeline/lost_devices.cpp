@@ -1,0 +1,38 @@
+#include "pipeline/lost_devices.h"
+
+#include <mutex>
+#include <set>
+
+namespace {
+
+std::mutex lost_mutex;
+std::set<int>& lost() {
+  static auto* s = new std::set<int>;  // never destroyed: renders may run at exit
+  return *s;
+}
+
+}  // namespace
+
+bool is_context_fault(cudaError_t error, bool from_synchronisation) {
+  switch (error) {
+    case cudaErrorIllegalAddress:
+    case cudaErrorLaunchFailure:
+    case cudaErrorIllegalInstruction:
+    case cudaErrorMisalignedAddress:
+    case cudaErrorHardwareStackError:
+    case cudaErrorInvalidPc:
+    case cudaErrorECCUncorrectable: return true;
+    case cudaErrorUnknown: return from_synchronisation;
+    default: return false;
+  }
+}
+
+void mark_cuda_device_lost(int device) {
+  std::lock_guard<std::mutex> lock(lost_mutex);
+  lost().insert(device);
+}
+
+bool is_cuda_device_lost(int device) {
+  std::lock_guard<std::mutex> lock(lost_mutex);
+  return lost().count(device) != 0;
+}
