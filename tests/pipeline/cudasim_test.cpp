@@ -191,8 +191,8 @@ TEST_F(Cudasim, CubReductionSumsLikeThrustAndReportsFailuresByResult) {
 
   const float marker = -1.0f;
   cudaMemcpy(scratch.get(), &marker, sizeof marker, cudaMemcpyHostToDevice);
-  cudasim::fail_call("cub::DeviceReduce::Reduce", 1, cudaErrorLaunchFailure);
-  EXPECT_EQ(reduce(first, 5000), cudaErrorLaunchFailure);
+  cudasim::fail_call("cub::DeviceReduce::Reduce", 1, cudaErrorLaunchOutOfResources);
+  EXPECT_EQ(reduce(first, 5000), cudaErrorLaunchOutOfResources);
   EXPECT_EQ(reduce(thrust::device_ptr<const float>(host.data()), 2), cudaErrorInvalidValue);
   EXPECT_EQ(scratch.download()[0], -1.0f);
   EXPECT_EQ(cudasim::allocation_stats().bad_pointers, 1u);
