@@ -1,8 +1,9 @@
 #include "pipeline/colour_lab.h"
 
 #include "pipeline/colour_lab.cuh"
+#include "pipeline/launch_shapes.h"
 
-__global__ void ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut) {
+KALTHORNE_PIXEL_KERNEL ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut) {
   const int x = blockIdx.x * blockDim.x + threadIdx.x;
   const int y = blockIdx.y * blockDim.y + threadIdx.y;
   if (x >= width || y >= height) return;
@@ -16,7 +17,7 @@ __global__ void ColorSpace_LAB(float* image, float* aux, int width, int height, 
   aux[i] = 0.0f;
 }
 
-__global__ void LAB_Colorspace(float* image, int width, int height, int n, int inputGamut) {
+KALTHORNE_PIXEL_KERNEL LAB_Colorspace(float* image, int width, int height, int n, int inputGamut) {
   const int x = blockIdx.x * blockDim.x + threadIdx.x;
   const int y = blockIdx.y * blockDim.y + threadIdx.y;
   if (x >= width || y >= height) return;

@@ -3,6 +3,7 @@
 #include "pipeline/film_develop.cuh"
 #include "pipeline/film_io.cuh"
 #include "pipeline/film_kernels.h"
+#include "pipeline/launch_shapes.h"
 
 namespace {
 
@@ -16,9 +17,9 @@ __device__ __forceinline__ bool pixel_index(int width, int height, size_t& i) {
 
 }  // namespace
 
-__global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
-                              float* developer, float concentration, float silverR, float silverG, float silverB,
-                              int width, int height, int channelStride, int inputGamut) {
+KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
+                                     float* developer, float concentration, float silverR, float silverG, float silverB,
+                                     int width, int height, int channelStride, int inputGamut) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   float* px = image + i * (size_t)channelStride;
@@ -35,8 +36,8 @@ __global__ void film_lab_init(float* image, float* exposure, float* alpha, float
   developer[i] = concentration;
 }
 
-__global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
-                             float developerUse, float silverUse, int width, int height) {
+KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver, float* developer,
+                                    float rate, float developerUse, float silverUse, int width, int height) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   float D[3], E[3], S[3];
@@ -56,41 +57,41 @@ __global__ void develop_cuda(float* developed, const float* exposure, float* sil
   developer[i] = d;
 }
 
-__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
-                                           int /*inputGamut*/) {
+KALTHORNE_PIXEL_KERNEL film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
+                                                  int /*inputGamut*/) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   code[i] = film::developer_to_code(developer[i]);
 }
 
-__global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
+KALTHORNE_PIXEL_KERNEL pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   detail[i] = film::diffusion_sharpen(detail[i], blurred[i], gain);
 }
 
-__global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
-                                              int width, int height, int /*inputGamut*/) {
+KALTHORNE_PIXEL_KERNEL pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
+                                                     int width, int height, int /*inputGamut*/) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   developer[i] = film::code_to_developer(detail[i], blurred[i]);
 }
 
-__global__ void developer_to_layer(float* developer, float retention, float concentration, int count) {
+KALTHORNE_FLAT_KERNEL developer_to_layer(float* developer, float retention, float concentration, int count) {
   const int stride = gridDim.x * blockDim.x;
   for (int j = blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
     developer[j] = developer[j] * retention + concentration;
 }
 
-__global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                           float concentration) {
+KALTHORNE_PIXEL_KERNEL reservoir_developer_concentration_init_two(float* developer, int width, int height,
+                                                                  float concentration) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   developer[i] = concentration;
 }
 
-__global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
-                                  float* work) {
+KALTHORNE_PIXEL_KERNEL film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
+                                         float* work) {
   size_t i;
   if (!pixel_index(width, height, i)) return;
   float* px = image + i * (size_t)channelStride;

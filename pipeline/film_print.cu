@@ -2,6 +2,7 @@
 // display-referred RGB into both frame buffers.
 #include "pipeline/film_kernels.h"
 #include "pipeline/film_print.cuh"
+#include "pipeline/launch_shapes.h"
 
 namespace {
 
@@ -34,10 +35,10 @@ __host__ __device__ __forceinline__ void print_output(float* frameA, float* fram
 
 }  // namespace
 
-__global__ void film_print_cuda_out_pfe_display(float* frameA, float* frameB, int width, int height, int channels,
-                                                float blackPointR, float blackPointG, float blackPointB,
-                                                float lightR, float lightG, float lightB, int /*displayGamutOutput*/,
-                                                float displayScale) {
+KALTHORNE_PIXEL_KERNEL film_print_cuda_out_pfe_display(float* frameA, float* frameB, int width, int height,
+                                                       int channels, float blackPointR, float blackPointG,
+                                                       float blackPointB, float lightR, float lightG, float lightB,
+                                                       int /*displayGamutOutput*/, float displayScale) {
   size_t i;
   if (!pixel_of(width, height, i)) return;
   float* pa = frameA + i * (size_t)channels;
@@ -55,25 +56,23 @@ __global__ void film_print_cuda_out_pfe_display(float* frameA, float* frameB, in
   pb[3] = pa[3];
 }
 
-__global__ void film_print_cuda_out_hue_chr_vib_pfe(float* frameA, float* frameB, int width, int height,
-                                                    int channels, film::ToneCurveArgs curve,
-                                                    film::PrintGammaArgs gamma,
-                                                    FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
-                                                    film::PrinterArgs printer, film::CastArgs cast,
-                                                    int printProfile, float printSaturation,
-                                                    const float* printPlane, float blendComplement) {
+KALTHORNE_PIXEL_KERNEL film_print_cuda_out_hue_chr_vib_pfe(
+    float* frameA, float* frameB, int width, int height, int channels, film::ToneCurveArgs curve,
+    film::PrintGammaArgs gamma, FILM_GRID_CONST const film::PrintCorrectorArgs corrector, film::PrinterArgs printer,
+    film::CastArgs cast, int printProfile, float printSaturation, const float* printPlane, float blendComplement) {
   const film::PrintSettings s{curve,        gamma,           nullptr,        &corrector, printer,
                               cast,         printProfile,    printSaturation, blendComplement};
   print_output(frameA, frameB, width, height, channels, s, printPlane);
 }
 
-__global__ void film_print_cuda_out_bleach_pfe(float* frameA, float* frameB, int width, int height, int channels,
-                                               film::ToneCurveArgs curve, film::PrintGammaArgs gamma,
-                                               FILM_GRID_CONST const film::BleachArgs bleach, int /*inputGamut*/,
-                                               FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
-                                               film::PrinterArgs printer, film::CastArgs cast,
-                                               bool /*negativeDeveloped*/, int printProfile, float printSaturation,
-                                               const float* printPlane, float blendComplement) {
+KALTHORNE_PIXEL_KERNEL film_print_cuda_out_bleach_pfe(float* frameA, float* frameB, int width, int height, int channels,
+                                                      film::ToneCurveArgs curve, film::PrintGammaArgs gamma,
+                                                      FILM_GRID_CONST const film::BleachArgs bleach, int /*inputGamut*/,
+                                                      FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
+                                                      film::PrinterArgs printer, film::CastArgs cast,
+                                                      bool /*negativeDeveloped*/, int printProfile,
+                                                      float printSaturation, const float* printPlane,
+                                                      float blendComplement) {
   const film::PrintSettings s{curve,        gamma,           &bleach,        &corrector, printer,
                               cast,         printProfile,    printSaturation, blendComplement};
   print_output(frameA, frameB, width, height, channels, s, printPlane);

@@ -1,5 +1,6 @@
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/gamut_lab.cuh"
+#include "pipeline/launch_shapes.h"
 #include "pipeline/pixel_kernels.cuh"
 
 namespace {
@@ -55,16 +56,16 @@ __device__ __forceinline__ void from_lab_body(float* img, int W, int H, int n) {
 }  // namespace
 
 #define KALTHORNE_DEFINE_GAMUT_KERNELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, \
-                                       from_lab_expand)                                                      \
-  __global__ void compress(float* in, float* out, int W, int H) { compress_body<g>(in, out, W, H); }         \
-  __global__ void expand(const float* in, float* out, int W, int H) { expand_body<g>(in, out, W, H); }       \
-  __global__ void to_lab(float* img, float* aux, int W, int H, int n) {                                      \
-    to_lab_body<g, false>(img, aux, W, H, n);                                                                \
-  }                                                                                                          \
-  __global__ void compress_to_lab(float* img, float* aux, int W, int H, int n) {                             \
-    to_lab_body<gc, true>(img, aux, W, H, n);                                                                \
-  }                                                                                                          \
-  __global__ void from_lab(float* img, int W, int H, int n) { from_lab_body<g, false>(img, W, H, n); }       \
-  __global__ void from_lab_expand(float* img, int W, int H, int n) { from_lab_body<ge, true>(img, W, H, n); }
+                                       from_lab_expand)                                                       \
+  KALTHORNE_PIXEL_KERNEL compress(float* in, float* out, int W, int H) { compress_body<g>(in, out, W, H); }   \
+  KALTHORNE_PIXEL_KERNEL expand(const float* in, float* out, int W, int H) { expand_body<g>(in, out, W, H); } \
+  KALTHORNE_PIXEL_KERNEL to_lab(float* img, float* aux, int W, int H, int n) {                                \
+    to_lab_body<g, false>(img, aux, W, H, n);                                                                 \
+  }                                                                                                           \
+  KALTHORNE_PIXEL_KERNEL compress_to_lab(float* img, float* aux, int W, int H, int n) {                       \
+    to_lab_body<gc, true>(img, aux, W, H, n);                                                                 \
+  }                                                                                                           \
+  KALTHORNE_PIXEL_KERNEL from_lab(float* img, int W, int H, int n) { from_lab_body<g, false>(img, W, H, n); } \
+  KALTHORNE_PIXEL_KERNEL from_lab_expand(float* img, int W, int H, int n) { from_lab_body<ge, true>(img, W, H, n); }
 KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_DEFINE_GAMUT_KERNELS)
 #undef KALTHORNE_DEFINE_GAMUT_KERNELS

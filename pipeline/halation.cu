@@ -7,8 +7,8 @@
 #include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
-__global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
-                              int inputGamut) {
+KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
+                                     int inputGamut) {
   const int x = blockIdx.x * blockDim.x + threadIdx.x;
   const int y = blockIdx.y * blockDim.y + threadIdx.y;
   if (x >= width || y >= height) return;
@@ -22,8 +22,8 @@ __global__ void halation_init(float* image, float* sourceCopy, int width, int he
   }
 }
 
-__global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
-                                         float amount, int channelStride) {
+KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
+                                                float amount, int channelStride) {
   // The tile of the transposed plane (height wide) that holds this block's pixels.
   __shared__ float tile[3][32][33];
   load_rgb_tile(tile, blurredTransposed, height, width, blockIdx.y * 32, blockIdx.x * 32);
@@ -38,10 +38,10 @@ __global__ void FrequencySharpenHalation(float* image, const float* blurredTrans
 }
 CUDASIM_COOPERATIVE_KERNEL(FrequencySharpenHalation);
 
-__global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
-                                float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
-                                float blendGComplement, float blendBComplement, float saturation, int inputGamut,
-                                int channelStride) {
+KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
+                                       float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
+                                       float blendGComplement, float blendBComplement, float saturation, int inputGamut,
+                                       int channelStride) {
   const int x = blockIdx.x * blockDim.x + threadIdx.x;
   const int y = blockIdx.y * blockDim.y + threadIdx.y;
   if (x >= width || y >= height) return;

@@ -1,7 +1,9 @@
+#include "pipeline/launch_shapes.h"
 #include "pipeline/texture_kernels.h"
 #include "pipeline/texture_kernels.cuh"
 
-__global__ void iir_guassian(float* input, float* output, int width, int height, float sigma, int channelStride) {
+KALTHORNE_COLUMN_KERNEL iir_guassian(float* input, float* output, int width, int height, float sigma,
+                                     int channelStride) {
   const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
   if (width <= 0 || x >= unsigned(width)) return;
   const DericheCoefficients c = deriche_coefficients(sigma);
@@ -9,8 +11,8 @@ __global__ void iir_guassian(float* input, float* output, int width, int height,
                  size_t(width), height, c);
 }
 
-__global__ void iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
-                                 int channelStride) {
+KALTHORNE_COLUMN_KERNEL iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
+                                         int channelStride) {
   const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
   if (width <= 0 || x >= unsigned(width)) return;
   const DericheCoefficients c = deriche_coefficients(sigma);
@@ -20,7 +22,7 @@ __global__ void iir_guassian_rgb(const float* input, float* output, int width, i
 
 // Reads a plane and writes its transpose at a channel stride, through a
 // shared tile padded to 33 columns so the column reads avoid bank conflicts.
-__global__ void u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
+KALTHORNE_PIXEL_KERNEL u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
   __shared__ float tile[32][33];
   const int tx = threadIdx.x;
   const int ty = threadIdx.y;
@@ -35,7 +37,7 @@ __global__ void u_d_l_r(const float* input, float* output, int width, int height
 }
 CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
 
-__global__ void u_d_l_r_rgb(const float* input, float* output, int width, int height) {
+KALTHORNE_PIXEL_KERNEL u_d_l_r_rgb(const float* input, float* output, int width, int height) {
   __shared__ float tile[3][32][33];
   load_rgb_tile(tile, input, width, height, blockIdx.x * 32, blockIdx.y * 32);
   __syncthreads();
@@ -56,20 +58,21 @@ CUDASIM_COOPERATIVE_KERNEL(u_d_l_r_rgb);
   if (x >= (width) || y >= (height)) return;            \
   const size_t i = (size_t(y) * size_t(width) + size_t(x)) * size_t(stride)
 
-__global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
-                            float gain, int channelStride) {
+KALTHORNE_ROW_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
+                                 float gain, int channelStride) {
   ROW_ELEMENT_OR_RETURN(width, height, channelStride);
   accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
 }
 
-__global__ void pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
-                                 float gain, int channelStride) {
+KALTHORNE_ROW_KERNEL pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
+                                      float gain, int channelStride) {
   ROW_ELEMENT_OR_RETURN(width, height, channelStride);
   accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
   source[i] = blurred[i];
 }
 
-__global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride) {
+KALTHORNE_ROW_KERNEL pitch_accumulate(int width, int height, const float* image, float* accumulator,
+                                      int channelStride) {
   ROW_ELEMENT_OR_RETURN(width, height, channelStride);
   accumulator[i] = accumulator[i] + accumulator[i + 2];
   accumulator[i + 1] = image[i + 1];
