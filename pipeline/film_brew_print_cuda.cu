@@ -96,7 +96,7 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   const float inverseVolume = 1.0f / plan.totalVolume;
   const float exchangeShare = 0.1f / (plan.reservoir * plan.area);
   const float fresh = 1.0f - plan.retention;
-  const int count = (int)px;
+  const long long count = (long long)px;
   const dim3 exchangeGrid((unsigned)film::exchange_blocks((long long)px), 1, 1);
 
   int counter = plan.firstCounter;

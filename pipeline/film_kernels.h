@@ -17,7 +17,7 @@ __global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, 
 __global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain);
 __global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
                                               int width, int height, int inputGamut);
-__global__ void developer_to_layer(float* developer, float retention, float concentration, int count);
+__global__ void developer_to_layer(float* developer, float retention, float concentration, long long count);
 __global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
                                                            float concentration);
 // work: the print stage's blend partner, three floats a pixel.

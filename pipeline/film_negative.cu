@@ -10,30 +10,29 @@ namespace {
 __host__ __device__ __forceinline__ void negative_output(const float* exposure, float* frameA, float* frameB,
                                                 const float* alpha, const float* developed, int width, int height,
                                                 int channels, const film::NegativeSettings& s, float* printPlane) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const size_t i = (size_t)y * (size_t)width + (size_t)x;
-  const float D[3] = {developed[3 * i], developed[3 * i + 1], developed[3 * i + 2]};
-  const float E[3] = {exposure[3 * i], exposure[3 * i + 1], exposure[3 * i + 2]};
-  float out[3];
-  film::negative_output_pixel(D, E, s, out);
-  const float a = alpha[i];
-  float* pa = frameA + i * (size_t)channels;
-  float* pb = frameB + i * (size_t)channels;
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) {
-    pa[c] = out[c];
-    pb[c] = out[c];
-  }
-  // The print stage's blend partner; without the print stage there is none.
-  if (!s.printOff) {
-    float* q = printPlane + 3 * i;
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = (size_t)y * (size_t)width + (size_t)x;
+    const float D[3] = {developed[3 * i], developed[3 * i + 1], developed[3 * i + 2]};
+    const float E[3] = {exposure[3 * i], exposure[3 * i + 1], exposure[3 * i + 2]};
+    float out[3];
+    film::negative_output_pixel(D, E, s, out);
+    const float a = alpha[i];
+    float* pa = frameA + i * (size_t)channels;
+    float* pb = frameB + i * (size_t)channels;
     FILM_UNROLL
-    for (int c = 0; c < 3; ++c) q[c] = out[c];
+    for (int c = 0; c < 3; ++c) {
+      pa[c] = out[c];
+      pb[c] = out[c];
+    }
+    // The print stage's blend partner; without the print stage there is none.
+    if (!s.printOff) {
+      float* q = printPlane + 3 * i;
+      FILM_UNROLL
+      for (int c = 0; c < 3; ++c) q[c] = out[c];
+    }
+    pa[3] = a;
+    pb[3] = a;
   }
-  pa[3] = a;
-  pb[3] = a;
 }
 
 }  // namespace

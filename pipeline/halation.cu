@@ -9,16 +9,15 @@
 
 KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
                                      int inputGamut) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * channelStride;
-  const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-  float v[3];
-  input_to_awg4_linear(image + i, inputGamut, v);
-  for (int c = 0; c < 3; ++c) {
-    image[i + c] = v[c];
-    sourceCopy[p + c] = v[c];
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
+    float v[3];
+    input_to_awg4_linear(image + i, inputGamut, v);
+    for (int c = 0; c < 3; ++c) {
+      image[i + c] = v[c];
+      sourceCopy[p + c] = v[c];
+    }
   }
 }
 
@@ -26,15 +25,19 @@ KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurr
                                                 float amount, int channelStride) {
   // The tile of the transposed plane (height wide) that holds this block's pixels.
   __shared__ float tile[3][32][33];
-  load_rgb_tile(tile, blurredTransposed, height, width, blockIdx.y * 32, blockIdx.x * 32);
-  __syncthreads();
   const int tx = threadIdx.x;
   const int ty = threadIdx.y;
   const int x = blockIdx.x * 32 + tx;
-  const int y = blockIdx.y * 32 + ty;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * channelStride;
-  for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], tile[c][tx][ty], amount);
+  KALTHORNE_FOR_EACH_TILE_ROW(y0, height) {
+    load_rgb_tile(tile, blurredTransposed, height, width, y0, blockIdx.x * 32);
+    __syncthreads();
+    const int y = y0 + ty;
+    if (x < width && y < height) {
+      const size_t i = pixel_offset(x, y, width, channelStride);
+      for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], tile[c][tx][ty], amount);
+    }
+    __syncthreads();
+  }
 }
 CUDASIM_COOPERATIVE_KERNEL(FrequencySharpenHalation);
 
@@ -42,25 +45,24 @@ KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* s
                                        float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
                                        float blendGComplement, float blendBComplement, float saturation, int inputGamut,
                                        int channelStride) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * channelStride;
-  const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
-                                      {blendRComplement, blendGComplement, blendBComplement},
-                                      saturation};
-  const float glow[3] = {image[i], image[i + 1], image[i + 2]};
-  const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-  const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
-  float code[3];
-  halation_math::mix(glow, orig, terms, inputGamut, code);
-  for (int c = 0; c < 3; ++c) {
-    image[i + c] = code[c];
-    copy[i + c] = code[c];
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
+                                        {blendRComplement, blendGComplement, blendBComplement},
+                                        saturation};
+    const float glow[3] = {image[i], image[i + 1], image[i + 2]};
+    const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
+    const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
+    float code[3];
+    halation_math::mix(glow, orig, terms, inputGamut, code);
+    for (int c = 0; c < 3; ++c) {
+      image[i + c] = code[c];
+      copy[i + c] = code[c];
+    }
+    // Both buffers leave the stage with the input's alpha, whichever the
+    // caller goes on with.
+    copy[i + 3] = image[i + 3];
   }
-  // Both buffers leave the stage with the input's alpha, whichever the
-  // caller goes on with.
-  copy[i + 3] = image[i + 3];
 }
 
 namespace {

@@ -5,10 +5,22 @@
 // dim3 only: host sources of both builds include this without the stand-in.
 #include <cuda_runtime_api.h>
 
+#include <cstddef>
+
+// Element offset of pixel (x, y) of a frame `width` pixels wide with a
+// channel stride: 64-bit, frames may hold more than 2^31 elements.
+__host__ __device__ inline size_t pixel_offset(int x, int y, int width, int stride) {
+  return (size_t(y) * size_t(width) + size_t(x)) * size_t(stride);
+}
+
 // Number of blocks of extent b that cover a.
 int calc_kernel(int a, int b);
 
 namespace launch_shape {
+
+// Blocks a grid may have along y; kernels stride over the rows beyond.
+constexpr int kMaxGridY = 65535;
+inline unsigned grid_rows(int blocks) { return unsigned(blocks < kMaxGridY ? blocks : kMaxGridY); }
 
 // Threads of a block of each shape.
 constexpr int kPixelThreads = 32 * 32;
@@ -19,7 +31,7 @@ constexpr int kFlatThreads = 1024;
 // Per-pixel kernels: 32 x 32 blocks over a W x H image.
 inline dim3 pixel_block() { return dim3(32, kPixelThreads / 32, 1); }
 inline dim3 pixel_grid(int width, int height) {
-  return dim3(unsigned(calc_kernel(width, 32)), unsigned(calc_kernel(height, 32)), 1);
+  return dim3(unsigned(calc_kernel(width, 32)), grid_rows(calc_kernel(height, kPixelThreads / 32)), 1);
 }
 
 // One thread per column of an N-column plane, a warp per block: a column
@@ -30,7 +42,7 @@ inline dim3 column_grid(int columns) { return dim3(unsigned(calc_kernel(columns,
 
 // x along a row, y the row.
 inline dim3 row_block() { return dim3(kRowThreads, 1, 1); }
-inline dim3 row_grid(int width, int height) { return dim3(unsigned((width + 1023) / 1024), unsigned(height), 1); }
+inline dim3 row_grid(int width, int height) { return dim3(unsigned(calc_kernel(width, kRowThreads)), grid_rows(height), 1); }
 
 // One thread per element of a flat array.
 inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
@@ -49,3 +61,20 @@ inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
 #define KALTHORNE_COLUMN_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kColumnThreads)
 #define KALTHORNE_ROW_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kRowThreads)
 #define KALTHORNE_FLAT_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kFlatThreads)
+
+// Grid-stride over rows: a 2-D launch's thread visits its own row, then one
+// grid height further each time, so a grid that stops at the 65,535 blocks a
+// launch may have along y still covers every row. The step never passes
+// `height`, so the row index cannot overflow.
+#define KALTHORNE_FOR_EACH_ROW(y, height)                                                            \
+  for (int y = int(blockIdx.y * blockDim.y + threadIdx.y), y##_step = int(gridDim.y * blockDim.y); \
+       y < (height); y = (height) - y > y##_step ? y + y##_step : (height))
+// Every pixel (x, y) of a width x height frame that falls to this thread.
+#define KALTHORNE_FOR_EACH_PIXEL(x, y, width, height)                                                \
+  for (int x = int(blockIdx.x * blockDim.x + threadIdx.x); x < (width); x = (width)) \
+  KALTHORNE_FOR_EACH_ROW(y, height)
+// The same for kernels that work in 32 x 32 tiles: y0, the first row of each
+// tile of this block, is the same for all of its threads (they synchronise).
+#define KALTHORNE_FOR_EACH_TILE_ROW(y0, height)                                             \
+  for (int y0 = int(blockIdx.y) * 32, y0##_step = int(gridDim.y) * 32; y0 < (height); \
+       y0 = (height) - y0 > y0##_step ? y0 + y0##_step : (height))

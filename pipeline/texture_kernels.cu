@@ -27,55 +27,61 @@ KALTHORNE_PIXEL_KERNEL u_d_l_r(const float* input, float* output, int width, int
   const int tx = threadIdx.x;
   const int ty = threadIdx.y;
   const int ix = blockIdx.x * 32 + tx;
-  const int iy = blockIdx.y * 32 + ty;
-  if (iy < height && ix < width) tile[ty][tx] = input[size_t(iy) * size_t(width) + size_t(ix)];
-  __syncthreads();
-  const int ox = blockIdx.y * 32 + tx;
   const int oy = blockIdx.x * 32 + ty;
-  if (oy < width && ox < height)
-    output[(size_t(oy) * size_t(height) + size_t(ox)) * size_t(channelStride)] = tile[tx][ty];
+  KALTHORNE_FOR_EACH_TILE_ROW(y0, height) {
+    const int iy = y0 + ty;
+    if (iy < height && ix < width) tile[ty][tx] = input[size_t(iy) * size_t(width) + size_t(ix)];
+    __syncthreads();
+    const int ox = y0 + tx;
+    if (oy < width && ox < height)
+      output[(size_t(oy) * size_t(height) + size_t(ox)) * size_t(channelStride)] = tile[tx][ty];
+    __syncthreads();
+  }
 }
 CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
 
 KALTHORNE_PIXEL_KERNEL u_d_l_r_rgb(const float* input, float* output, int width, int height) {
   __shared__ float tile[3][32][33];
-  load_rgb_tile(tile, input, width, height, blockIdx.x * 32, blockIdx.y * 32);
-  __syncthreads();
   const int tx = threadIdx.x;
   const int ty = threadIdx.y;
-  const int ox = blockIdx.y * 32 + tx;
   const int oy = blockIdx.x * 32 + ty;
-  if (oy < width && ox < height) {
-    float* q = output + 3 * (size_t(oy) * size_t(height) + size_t(ox));
-    for (int c = 0; c < 3; ++c) q[c] = tile[c][tx][ty];
+  KALTHORNE_FOR_EACH_TILE_ROW(y0, height) {
+    load_rgb_tile(tile, input, width, height, blockIdx.x * 32, y0);
+    __syncthreads();
+    const int ox = y0 + tx;
+    if (oy < width && ox < height) {
+      float* q = output + 3 * (size_t(oy) * size_t(height) + size_t(ox));
+      for (int c = 0; c < 3; ++c) q[c] = tile[c][tx][ty];
+    }
+    __syncthreads();
   }
 }
 CUDASIM_COOPERATIVE_KERNEL(u_d_l_r_rgb);
 
-#define ROW_ELEMENT_OR_RETURN(width, height, stride)    \
-  const int x = blockIdx.x * blockDim.x + threadIdx.x; \
-  const int y = blockIdx.y * blockDim.y + threadIdx.y; \
-  if (x >= (width) || y >= (height)) return;            \
-  const size_t i = (size_t(y) * size_t(width) + size_t(x)) * size_t(stride)
-
 KALTHORNE_ROW_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
                                  float gain, int channelStride) {
-  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+  }
 }
 
 KALTHORNE_ROW_KERNEL pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
                                       float gain, int channelStride) {
-  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
-  source[i] = blurred[i];
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+    source[i] = blurred[i];
+  }
 }
 
 KALTHORNE_ROW_KERNEL pitch_accumulate(int width, int height, const float* image, float* accumulator,
                                       int channelStride) {
-  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  accumulator[i] = accumulator[i] + accumulator[i + 2];
-  accumulator[i + 1] = image[i + 1];
-  accumulator[i + 2] = image[i + 2];
-  accumulator[i + 3] = image[i + 3];
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    accumulator[i] = accumulator[i] + accumulator[i + 2];
+    accumulator[i + 1] = image[i + 1];
+    accumulator[i + 2] = image[i + 2];
+    accumulator[i + 3] = image[i + 3];
+  }
 }
