@@ -104,10 +104,10 @@ void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
   // back, which transposes the result home.
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
   for (int band = 0; band < kBands; ++band) {
-    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(W), column_block(), 0, stream, img, blurred, W, H, sigma,
+    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * W), column_block(), 0, stream, img, blurred, W, H, sigma,
                        kStride);
     CUDA_LAUNCH_STREAM(u_d_l_r_rgb, pixel_grid(W, H), pixel_block(), 0, stream, blurred, transposed, W, H);
-    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(H), column_block(), 0, stream, transposed, blurred, H, W, sigma,
+    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * H), column_block(), 0, stream, transposed, blurred, H, W, sigma,
                        3);
     CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, blurred, W, H,
                        kBandAmounts[band], kStride);

@@ -11,13 +11,16 @@ KALTHORNE_COLUMN_KERNEL iir_guassian(float* input, float* output, int width, int
                  size_t(width), height, c);
 }
 
+// One thread per channel of a column: three times the columns in flight of
+// a thread per column, each channel's recursion unchanged.
 KALTHORNE_COLUMN_KERNEL iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
                                          int channelStride) {
-  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
-  if (width <= 0 || x >= unsigned(width)) return;
+  const size_t j = size_t(blockIdx.x) * blockDim.x + threadIdx.x;
+  if (width <= 0 || j >= 3 * size_t(width)) return;
+  const size_t x = j / 3, k = j % 3;
   const DericheCoefficients c = deriche_coefficients(sigma);
-  deriche_columns<3>(input + size_t(x) * size_t(channelStride), size_t(width) * size_t(channelStride),
-                     output + 3 * size_t(x), 3 * size_t(width), height, c);
+  deriche_column(input + x * size_t(channelStride) + k, size_t(width) * size_t(channelStride), output + 3 * x + k,
+                 3 * size_t(width), height, c);
 }
 
 // Reads a plane and writes its transpose at a channel stride, through a

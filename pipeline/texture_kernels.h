@@ -9,7 +9,8 @@
 // Column shape: one thread per column.
 __global__ void iir_guassian(float* input, float* output, int width, int height, float sigma, int channelStride);
 // The same blur of channels 0 to 2 of `input` (pixels channelStride floats
-// apart) at once, into an RGB plane (three floats a pixel).
+// apart), into an RGB plane (three floats a pixel); one thread per channel
+// of a column (3 x width threads).
 __global__ void iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
                                  int channelStride);
 // 2-D pixel shape with 32 x 32 blocks (the tile size is fixed).
