@@ -54,13 +54,14 @@ const AccessModel kModels[] = {
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
     {"ColorSpace_LAB", 2, 3, 0, 3, 4},
     {"LAB_Colorspace", 1, 2, 0, 2, 3},
-    // Blur, transpose and texture bands. The column blur reads its input
-    // twice (forward and backward pass) and writes, reads and writes its
-    // output plane.
+    // Blur and texture bands. The column blur reads its input twice
+    // (forward and backward pass) and writes, reads and writes its output
+    // plane; the row blur reads its plane twice and writes, reads and
+    // writes its output at the channel stride.
     {"iir_guassian", 2, 3, 12, 2, 5},
     {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5},  // three channels: an RGB plane out
-    {"u_d_l_r", 2, 3, 4, 1, 4},
-    {"u_d_l_r_rgb", 2, 3, 12 + 12, 0, -1},
+    {"iir_guassian_rows", 2, 3, 8, 3, 5},
+    {"iir_guassian_rows_rgb", 2, 3, 2 * 12 + 3 * 12, 0, -1},  // RGB planes in and out
     {"pitch_sharp", 0, 1, 0, 4, 6},
     {"pitch_sharp_next", 0, 1, 0, 5, 6},  // pitch_sharp, and the blurred level written over the source
     {"pitch_accumulate", 0, 1, 0, 3, 4},

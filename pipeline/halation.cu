@@ -4,7 +4,6 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
-#include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
 KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
@@ -21,25 +20,14 @@ KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width,
   }
 }
 
-KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
+KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
                                                 float amount, int channelStride) {
-  // The tile of the transposed plane (height wide) that holds this block's pixels.
-  __shared__ float tile[3][32][33];
-  const int tx = threadIdx.x;
-  const int ty = threadIdx.y;
-  const int x = blockIdx.x * 32 + tx;
-  KALTHORNE_FOR_EACH_TILE_ROW(y0, height) {
-    load_rgb_tile(tile, blurredTransposed, height, width, y0, blockIdx.x * 32);
-    __syncthreads();
-    const int y = y0 + ty;
-    if (x < width && y < height) {
-      const size_t i = pixel_offset(x, y, width, channelStride);
-      for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], tile[c][tx][ty], amount);
-    }
-    __syncthreads();
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    const size_t p = pixel_offset(x, y, width, 3);
+    for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], blurred[p + c], amount);
   }
 }
-CUDASIM_COOPERATIVE_KERNEL(FrequencySharpenHalation);
 
 KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
                                        float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
@@ -91,26 +79,23 @@ void halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
     cudaMemcpyAsync(tmp, img, pixels * kStride * sizeof(float), cudaMemcpyDeviceToDevice, stream);
     return;
   }
-  // tmp is all written by the final mix: until then it holds the transposed
-  // RGB plane between the column and the row pass.
-  float* const transposed = tmp;
+  // tmp is all written by the final mix: until then it holds each band's
+  // blurred RGB plane.
+  float* const band = tmp;
 
   using namespace launch_shape;
   CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, sourceCopy, W, H, kStride,
                      opts.inputGamut);
 
   // Each band blurs R, G and B together, each channel exactly as on its own:
-  // columns, transpose, columns of the transpose (the rows), and the fold
-  // back, which transposes the result home.
+  // the columns into the scratch plane, its rows into the band's plane.
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
-  for (int band = 0; band < kBands; ++band) {
+  for (int b = 0; b < kBands; ++b) {
     CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * W), column_block(), 0, stream, img, blurred, W, H, sigma,
                        kStride);
-    CUDA_LAUNCH_STREAM(u_d_l_r_rgb, pixel_grid(W, H), pixel_block(), 0, stream, blurred, transposed, W, H);
-    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * H), column_block(), 0, stream, transposed, blurred, H, W, sigma,
-                       3);
-    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, blurred, W, H,
-                       kBandAmounts[band], kStride);
+    CUDA_LAUNCH_STREAM(iir_guassian_rows_rgb, column_grid(H), column_block(), 0, stream, blurred, band, W, H, sigma);
+    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, band, W, H,
+                       kBandAmounts[b], kStride);
     sigma *= 2.0f;
   }
 

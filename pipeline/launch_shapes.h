@@ -25,7 +25,6 @@ inline unsigned grid_rows(int blocks) { return unsigned(blocks < kMaxGridY ? blo
 // Threads of a block of each shape.
 constexpr int kPixelThreads = 32 * 32;
 constexpr int kColumnThreads = 32;
-constexpr int kRowThreads = 1024;
 constexpr int kFlatThreads = 1024;
 
 // Per-pixel kernels: 32 x 32 blocks over a W x H image.
@@ -39,10 +38,6 @@ inline dim3 pixel_grid(int width, int height) {
 // spread them over every multiprocessor (2,160 columns make 68 blocks).
 inline dim3 column_block() { return dim3(kColumnThreads, 1, 1); }
 inline dim3 column_grid(int columns) { return dim3(unsigned(calc_kernel(columns, 32)), 1, 1); }
-
-// x along a row, y the row.
-inline dim3 row_block() { return dim3(kRowThreads, 1, 1); }
-inline dim3 row_grid(int width, int height) { return dim3(unsigned(calc_kernel(width, kRowThreads)), grid_rows(height), 1); }
 
 // One thread per element of a flat array.
 inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
@@ -59,7 +54,6 @@ inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
 #endif
 #define KALTHORNE_PIXEL_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kPixelThreads)
 #define KALTHORNE_COLUMN_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kColumnThreads)
-#define KALTHORNE_ROW_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kRowThreads)
 #define KALTHORNE_FLAT_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kFlatThreads)
 
 // Grid-stride over rows: a 2-D launch's thread visits its own row, then one

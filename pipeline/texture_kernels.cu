@@ -2,7 +2,7 @@
 #include "pipeline/texture_kernels.h"
 #include "pipeline/texture_kernels.cuh"
 
-KALTHORNE_COLUMN_KERNEL iir_guassian(float* input, float* output, int width, int height, float sigma,
+KALTHORNE_COLUMN_KERNEL iir_guassian(const float* input, float* output, int width, int height, float sigma,
                                      int channelStride) {
   const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
   if (width <= 0 || x >= unsigned(width)) return;
@@ -23,54 +23,30 @@ KALTHORNE_COLUMN_KERNEL iir_guassian_rgb(const float* input, float* output, int 
                  3 * size_t(width), height, c);
 }
 
-// Reads a plane and writes its transpose at a channel stride, through a
-// shared tile padded to 33 columns so the column reads avoid bank conflicts.
-KALTHORNE_PIXEL_KERNEL u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
-  __shared__ float tile[32][33];
-  const int tx = threadIdx.x;
-  const int ty = threadIdx.y;
-  const int ix = blockIdx.x * 32 + tx;
-  const int oy = blockIdx.x * 32 + ty;
-  KALTHORNE_FOR_EACH_TILE_ROW(y0, height) {
-    const int iy = y0 + ty;
-    if (iy < height && ix < width) tile[ty][tx] = input[size_t(iy) * size_t(width) + size_t(ix)];
-    __syncthreads();
-    const int ox = y0 + tx;
-    if (oy < width && ox < height)
-      output[(size_t(oy) * size_t(height) + size_t(ox)) * size_t(channelStride)] = tile[tx][ty];
-    __syncthreads();
-  }
+KALTHORNE_COLUMN_KERNEL iir_guassian_rows(const float* input, float* output, int width, int height, float sigma,
+                                          int channelStride) {
+  __shared__ float xs[1][32][33], ys[1][32][33];
+  deriche_rows<1>(xs, ys, input, 1, output, channelStride, width, height, int(blockIdx.x) * 32,
+                  deriche_coefficients(sigma));
 }
-CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
+CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows);
 
-KALTHORNE_PIXEL_KERNEL u_d_l_r_rgb(const float* input, float* output, int width, int height) {
-  __shared__ float tile[3][32][33];
-  const int tx = threadIdx.x;
-  const int ty = threadIdx.y;
-  const int oy = blockIdx.x * 32 + ty;
-  KALTHORNE_FOR_EACH_TILE_ROW(y0, height) {
-    load_rgb_tile(tile, input, width, height, blockIdx.x * 32, y0);
-    __syncthreads();
-    const int ox = y0 + tx;
-    if (oy < width && ox < height) {
-      float* q = output + 3 * (size_t(oy) * size_t(height) + size_t(ox));
-      for (int c = 0; c < 3; ++c) q[c] = tile[c][tx][ty];
-    }
-    __syncthreads();
-  }
+KALTHORNE_COLUMN_KERNEL iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma) {
+  __shared__ float xs[3][32][33], ys[3][32][33];
+  deriche_rows<3>(xs, ys, input, 3, output, 3, width, height, int(blockIdx.x) * 32, deriche_coefficients(sigma));
 }
-CUDASIM_COOPERATIVE_KERNEL(u_d_l_r_rgb);
+CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_rgb);
 
-KALTHORNE_ROW_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
-                                 float gain, int channelStride) {
+KALTHORNE_PIXEL_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred,
+                                   float* accumulator, float gain, int channelStride) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
   }
 }
 
-KALTHORNE_ROW_KERNEL pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
-                                      float gain, int channelStride) {
+KALTHORNE_PIXEL_KERNEL pitch_sharp_next(int width, int height, float* source, const float* blurred,
+                                        float* accumulator, float gain, int channelStride) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
@@ -78,8 +54,8 @@ KALTHORNE_ROW_KERNEL pitch_sharp_next(int width, int height, float* source, cons
   }
 }
 
-KALTHORNE_ROW_KERNEL pitch_accumulate(int width, int height, const float* image, float* accumulator,
-                                      int channelStride) {
+KALTHORNE_PIXEL_KERNEL pitch_accumulate(int width, int height, const float* image, float* accumulator,
+                                        int channelStride) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     accumulator[i] = accumulator[i] + accumulator[i + 2];

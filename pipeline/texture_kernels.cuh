@@ -140,18 +140,74 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
   }
 }
 
-// A 32 x 32 block's share of a transpose through shared memory: each thread
-// loads the pixel (x0 + threadIdx.x, y0 + threadIdx.y) of an RGB plane (three
-// floats a pixel, width x height) into tile[c][threadIdx.y][threadIdx.x]; the
-// rows then read back column-wise from the tile, padded to 33 columns so
-// those reads avoid bank conflicts. The caller synchronises the block.
-__host__ __device__ inline void load_rgb_tile(float (&tile)[3][32][33], const float* plane, int width, int height,
-                                              int x0, int y0) {
-  const int x = x0 + int(threadIdx.x);
-  const int y = y0 + int(threadIdx.y);
-  if (y >= height || x >= width) return;
-  const float* p = plane + 3 * (size_t(y) * size_t(width) + size_t(x));
-  for (int c = 0; c < 3; ++c) tile[c][threadIdx.y][threadIdx.x] = p[c];
+// The row pass of a 2-D blur for the 32 rows from y0 on, one thread of a
+// 32-thread block a row. Pixels hold N channels: channel k of pixel (x, y)
+// is read at in[(y * width + x) * inStride + k] and written at
+// out[(y * width + x) * outStride + k]. Rows pass through shared tiles of
+// 32 x 32 pixels (padded to 33 columns, so a thread's walk along its row
+// and the block's loads along the rows of the tile avoid bank conflicts),
+// which the block loads and stores a tile row at a time: global memory is
+// read and written along its rows. The causal half goes to `out`, and the
+// anti-causal half is added to it, as in the column pass. in and out must
+// not overlap.
+template <int N>
+__device__ inline void deriche_rows(float (&xs)[N][32][33], float (&ys)[N][32][33],
+                                    const float* __restrict__ in, int inStride, float* __restrict__ out,
+                                    int outStride, int width, int height, int y0,
+                                    const DericheCoefficients& c) {
+  const int t = int(threadIdx.x);
+  const int y = y0 + t;
+  const bool mine = y < height;
+  const int rows = height - y0 < 32 ? height - y0 : 32;
+  const auto at = [&](int row, int x, int stride) { return (size_t(y0 + row) * size_t(width) + size_t(x)) * stride; };
+
+  DericheForward forward[N];
+  KALTHORNE_UNROLL
+  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(mine ? in[at(t, 0, inStride) + k] : 0.0f, c);
+  for (int x0 = 0; x0 < width; x0 += 32) {
+    const int columns = width - x0 < 32 ? width - x0 : 32;
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) xs[k][r][t] = in[at(r, x0 + t, inStride) + k];
+    __syncthreads();
+    if (mine)
+      for (int x = 0; x < columns; ++x)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) ys[k][t][x] = forward[k].step(xs[k][t][x], c);
+    __syncthreads();
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) out[at(r, x0 + t, outStride) + k] = ys[k][r][t];
+  }
+
+  DericheBackward backward[N];
+  KALTHORNE_UNROLL
+  for (int k = 0; k < N; ++k)
+    backward[k] = DericheBackward::start(mine ? in[at(t, width - 1, inStride) + k] : 0.0f, c);
+  for (int x0 = (width - 1) / 32 * 32; x0 >= 0; x0 -= 32) {
+    const int columns = width - x0 < 32 ? width - x0 : 32;
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) {
+          xs[k][r][t] = in[at(r, x0 + t, inStride) + k];
+          ys[k][r][t] = out[at(r, x0 + t, outStride) + k];
+        }
+    __syncthreads();
+    if (mine)
+      for (int x = columns - 1; x >= 0; --x)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) ys[k][t][x] = ys[k][t][x] + backward[k].step(xs[k][t][x], c);
+    __syncthreads();
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) out[at(r, x0 + t, outStride) + k] = ys[k][r][t];
+    // The next tile's loads overwrite ys.
+    __syncthreads();
+  }
 }
 
 // One channel: the column that starts at `in` (stepping inStep floats) into

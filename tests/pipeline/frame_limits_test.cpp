@@ -25,8 +25,25 @@
 
 namespace {
 
-// A grid of one block row covers every row of a taller frame, for each
-// launch shape: the result equals the full grid's.
+// 70,000 rows need more than 65,535 blocks in a one-row-per-block grid.
+class EveryRoad : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EveryRoad, OneColumnAndOneRowFramesOfSeventyThousandPixels) {
+  for (const auto& size : {std::pair<int, int>{1, 70000}, std::pair<int, int>{70000, 1}}) {
+    SCOPED_TRACE(::testing::Message() << size.first << "x" << size.second);
+    const TextureOptionsStruct o = frame_roads::road_record(GetParam(), size.first, size.second, 4);
+    const FrameRun r = run_frame(o, frame_roads::source_frame(size.first, size.second, 4));
+    ASSERT_TRUE(r.ok);
+    for (const auto& l : cudasim::launch_trace()) ASSERT_LE(l.grid.y, 65535u) << l.kernel;
+    for (size_t i = 0; i < r.out.size(); ++i) ASSERT_TRUE(std::isfinite(r.out[i])) << "element " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(FrameLimits, EveryRoad, ::testing::ValuesIn(frame_roads::road_names()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// A grid of one block row covers every row of a taller frame: the result
+// equals the full grid's.
 TEST(FrameLimits, GridsShorterThanTheFrameCoverEveryRow) {
   const int W = 40, H = 101;
   std::vector<float> frame(size_t(W) * H * 4);
@@ -39,13 +56,10 @@ TEST(FrameLimits, GridsShorterThanTheFrameCoverEveryRow) {
       {"pixel", [&](dim3 g, float* a, float*) {
          CUDA_LAUNCH(exposure_linear_gamma, g, launch_shape::pixel_block(), a, W, H, 0.7f, 4);
        }, launch_shape::pixel_grid(W, H)},
-      {"row", [&](dim3 g, float* a, float* b) {
-         CUDA_LAUNCH(pitch_sharp, g, launch_shape::row_block(), W, H, a, a + 1, b, 0.5f, 4);
-       }, launch_shape::row_grid(W, H)},
-      {"tile", [&](dim3 g, float* a, float* b) {
-         CUDA_LAUNCH(u_d_l_r, g, launch_shape::pixel_block(), a, b, W, H, 1);
+      {"pixel, two frames", [&](dim3 g, float* a, float* b) {
+         CUDA_LAUNCH(pitch_sharp, g, launch_shape::pixel_block(), W, H, a, a + 1, b, 0.5f, 4);
        }, launch_shape::pixel_grid(W, H)},
-      {"tile, RGB", [&](dim3 g, float* a, float* b) {
+      {"pixel, RGB plane", [&](dim3 g, float* a, float* b) {
          CUDA_LAUNCH(FrequencySharpenHalation, g, launch_shape::pixel_block(), a, b, W, H, 0.25f, 4);
        }, launch_shape::pixel_grid(W, H)},
   };
@@ -140,7 +154,7 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
       blockIdx = {unsigned(pixel / 1024), 0, 0};
       threadIdx = {unsigned(pixel % 1024), 0, 0};
     } else {
-      become_thread_of(x, y, W, H, kernel == "pitch_sharp" ? launch_shape::row_block() : launch_shape::pixel_block());
+      become_thread_of(x, y, W, H, launch_shape::pixel_block());
     }
     c.run(rgba, rgb, one);
     bool written = false;
