@@ -1,5 +1,6 @@
-// Launch habits shared by every stage: fixed block shapes and grids that
-// cover the frame with whole blocks (overhanging threads return at once).
+// Launch habits shared by every stage: fixed block shapes, grids that cover
+// the frame with whole blocks (overhanging threads do nothing) up to the
+// grid's limits, and kernels that stride over what lies beyond.
 #pragma once
 
 // dim3 only: host sources of both builds include this without the stand-in.
@@ -67,8 +68,3 @@ inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
 #define KALTHORNE_FOR_EACH_PIXEL(x, y, width, height)                                                \
   for (int x = int(blockIdx.x * blockDim.x + threadIdx.x); x < (width); x = (width)) \
   KALTHORNE_FOR_EACH_ROW(y, height)
-// The same for kernels that work in 32 x 32 tiles: y0, the first row of each
-// tile of this block, is the same for all of its threads (they synchronise).
-#define KALTHORNE_FOR_EACH_TILE_ROW(y0, height)                                             \
-  for (int y0 = int(blockIdx.y) * 32, y0##_step = int(gridDim.y) * 32; y0 < (height); \
-       y0 = (height) - y0 > y0##_step ? y0 + y0##_step : (height))
