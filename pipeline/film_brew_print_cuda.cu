@@ -120,17 +120,17 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
 
 void negative_output(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
   if (o.brewBleachBypass) {
-    CUDA_LAUNCH_STREAM(film_brew_cuda_out_bleach, s.grid, s.block, 0, s.stream, planes.exposure, a, b, planes.alpha,
-                       planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o),
-                       film::negative_bleach(o), (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut,
-                       film::negative_corrector(o), film::negative_density(o), film::negative_cast(o), o.cameraStock,
-                       (int)o.printOff, planes.print, o.negBlendComplement);
+    CUDA_LAUNCH_STREAM(film_brew_cuda_out_bleach, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
+                       s.stream, planes.exposure, a, b, planes.alpha, planes.developed, s.W, s.H, kFrameStride,
+                       film::negative_tone_curve(o), film::negative_bleach(o), (int)o.toneCurvesOn, film::kDensityScale,
+                       o.inputGamut, film::negative_corrector(o), film::negative_density(o), film::negative_cast(o),
+                       o.cameraStock, (int)o.printOff, planes.print, o.negBlendComplement);
   } else {
-    CUDA_LAUNCH_STREAM(film_brew_cuda_out_hue_chr_vib, s.grid, s.block, 0, s.stream, planes.exposure, a, b,
-                       planes.alpha, planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o),
-                       (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut, film::negative_corrector(o),
-                       film::negative_density(o), film::negative_cast(o), (int)o.printOff, planes.print,
-                       o.negBlendComplement);
+    CUDA_LAUNCH_STREAM(film_brew_cuda_out_hue_chr_vib, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
+                       s.stream, planes.exposure, a, b, planes.alpha, planes.developed, s.W, s.H, kFrameStride,
+                       film::negative_tone_curve(o), (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut,
+                       film::negative_corrector(o), film::negative_density(o), film::negative_cast(o), (int)o.printOff,
+                       planes.print, o.negBlendComplement);
   }
 }
 
@@ -141,15 +141,16 @@ void print_output(float* a, float* b, float* printPlane, const Shape& s, const T
                        o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled,
                        o.displayGamutOutput, o.displayScale);
   } else if (o.printBleachBypass) {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_bleach_pfe, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, kFrameStride,
-                       film::print_tone_curve(o), film::print_gamma(o), film::print_bleach(o), o.inputGamut,
-                       film::print_corrector(o), film::printer(o), film::print_cast(o), o.cameraStock != 0,
-                       o.printProfile, o.printSaturation, (const float*)printPlane, o.printBlendComplement);
-  } else {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_hue_chr_vib_pfe, s.grid, s.block, 0, s.stream, a, b, s.W, s.H,
-                       kFrameStride, film::print_tone_curve(o), film::print_gamma(o), film::print_corrector(o),
-                       film::printer(o), film::print_cast(o), o.printProfile, o.printSaturation,
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_bleach_pfe, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
+                       s.stream, a, b, s.W, s.H, kFrameStride, film::print_tone_curve(o), film::print_gamma(o),
+                       film::print_bleach(o), o.inputGamut, film::print_corrector(o), film::printer(o),
+                       film::print_cast(o), o.cameraStock != 0, o.printProfile, o.printSaturation,
                        (const float*)printPlane, o.printBlendComplement);
+  } else {
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_hue_chr_vib_pfe, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(),
+                       0, s.stream, a, b, s.W, s.H, kFrameStride, film::print_tone_curve(o), film::print_gamma(o),
+                       film::print_corrector(o), film::printer(o), film::print_cast(o), o.printProfile,
+                       o.printSaturation, (const float*)printPlane, o.printBlendComplement);
   }
 }
 

@@ -4,6 +4,24 @@
 #include "cudasim/cuda_compat.h"
 #include "pipeline/film_kernel_args.h"
 #include "pipeline/film_math.cuh"
+#include "pipeline/launch_shapes.h"
+
+// The pixel work of the negative output and of the print needs more than
+// the 64 registers a thread of a 1,024-thread block may have, and on some
+// architectures more than 128: these kernels run 32 x 4 blocks, and one
+// block a multiprocessor is enough for nvcc to leave them up to 255.
+namespace film_shape {
+constexpr int kHeavyThreads = 32 * 4;
+inline dim3 heavy_block() { return dim3(32, kHeavyThreads / 32, 1); }
+inline dim3 heavy_grid(int width, int height) {
+  return dim3(unsigned(calc_kernel(width, 32)), launch_shape::grid_rows(calc_kernel(height, kHeavyThreads / 32)), 1);
+}
+}  // namespace film_shape
+#if defined(__CUDACC__)
+#define KALTHORNE_FILM_HEAVY_KERNEL __global__ void __launch_bounds__(film_shape::kHeavyThreads, 1)
+#else
+#define KALTHORNE_FILM_HEAVY_KERNEL __global__ void
+#endif
 
 // Development (film_lab.cu).
 __global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,

@@ -37,26 +37,24 @@ __host__ __device__ __forceinline__ void negative_output(const float* exposure, 
 
 }  // namespace
 
-KALTHORNE_PIXEL_KERNEL film_brew_cuda_out_hue_chr_vib(const float* exposure, float* frameA, float* frameB,
-                                                      const float* alpha, const float* developed, int width, int height,
-                                                      int channels, film::ToneCurveArgs curve, int toneCurvesOn,
-                                                      float densityScale, int inputGamut,
-                                                      FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
-                                                      film::DensityArgs density, film::CastArgs cast, int printOff,
-                                                      float* printPlane, float blendComplement) {
+KALTHORNE_FILM_HEAVY_KERNEL film_brew_cuda_out_hue_chr_vib(const float* exposure, float* frameA, float* frameB,
+                                                           const float* alpha, const float* developed, int width,
+                                                           int height, int channels, film::ToneCurveArgs curve,
+                                                           int toneCurvesOn, float densityScale, int inputGamut,
+                                                           FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
+                                                           film::DensityArgs density, film::CastArgs cast, int printOff,
+                                                           float* printPlane, float blendComplement) {
   const film::NegativeSettings s{curve,       nullptr, toneCurvesOn != 0, densityScale, inputGamut,
                                  &corrector,  density, cast,              printOff != 0, blendComplement};
   negative_output(exposure, frameA, frameB, alpha, developed, width, height, channels, s, printPlane);
 }
 
-KALTHORNE_PIXEL_KERNEL film_brew_cuda_out_bleach(const float* exposure, float* frameA, float* frameB,
-                                                 const float* alpha, const float* developed, int width, int height,
-                                                 int channels, film::ToneCurveArgs curve,
-                                                 FILM_GRID_CONST const film::BleachArgs bleach, int toneCurvesOn,
-                                                 float densityScale, int inputGamut,
-                                                 FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
-                                                 film::DensityArgs density, film::CastArgs cast, int /*cameraStock*/,
-                                                 int printOff, float* printPlane, float blendComplement) {
+KALTHORNE_FILM_HEAVY_KERNEL film_brew_cuda_out_bleach(
+    const float* exposure, float* frameA, float* frameB, const float* alpha, const float* developed, int width,
+    int height, int channels, film::ToneCurveArgs curve, FILM_GRID_CONST const film::BleachArgs bleach,
+    int toneCurvesOn, float densityScale, int inputGamut, FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
+    film::DensityArgs density, film::CastArgs cast, int /*cameraStock*/, int printOff, float* printPlane,
+    float blendComplement) {
   const film::NegativeSettings s{curve,      &bleach, toneCurvesOn != 0, densityScale, inputGamut,
                                  &corrector, density, cast,              printOff != 0, blendComplement};
   negative_output(exposure, frameA, frameB, alpha, developed, width, height, channels, s, printPlane);

@@ -50,7 +50,7 @@ KALTHORNE_PIXEL_KERNEL film_print_cuda_out_pfe_display(float* frameA, float* fra
   }
 }
 
-KALTHORNE_PIXEL_KERNEL film_print_cuda_out_hue_chr_vib_pfe(
+KALTHORNE_FILM_HEAVY_KERNEL film_print_cuda_out_hue_chr_vib_pfe(
     float* frameA, float* frameB, int width, int height, int channels, film::ToneCurveArgs curve,
     film::PrintGammaArgs gamma, FILM_GRID_CONST const film::PrintCorrectorArgs corrector, film::PrinterArgs printer,
     film::CastArgs cast, int printProfile, float printSaturation, const float* printPlane, float blendComplement) {
@@ -59,14 +59,12 @@ KALTHORNE_PIXEL_KERNEL film_print_cuda_out_hue_chr_vib_pfe(
   print_output(frameA, frameB, width, height, channels, s, printPlane);
 }
 
-KALTHORNE_PIXEL_KERNEL film_print_cuda_out_bleach_pfe(float* frameA, float* frameB, int width, int height, int channels,
-                                                      film::ToneCurveArgs curve, film::PrintGammaArgs gamma,
-                                                      FILM_GRID_CONST const film::BleachArgs bleach, int /*inputGamut*/,
-                                                      FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
-                                                      film::PrinterArgs printer, film::CastArgs cast,
-                                                      bool /*negativeDeveloped*/, int printProfile,
-                                                      float printSaturation, const float* printPlane,
-                                                      float blendComplement) {
+KALTHORNE_FILM_HEAVY_KERNEL film_print_cuda_out_bleach_pfe(
+    float* frameA, float* frameB, int width, int height, int channels, film::ToneCurveArgs curve,
+    film::PrintGammaArgs gamma, FILM_GRID_CONST const film::BleachArgs bleach, int /*inputGamut*/,
+    FILM_GRID_CONST const film::PrintCorrectorArgs corrector, film::PrinterArgs printer, film::CastArgs cast,
+    bool /*negativeDeveloped*/, int printProfile, float printSaturation, const float* printPlane,
+    float blendComplement) {
   const film::PrintSettings s{curve,        gamma,           &bleach,        &corrector, printer,
                               cast,         printProfile,    printSaturation, blendComplement};
   print_output(frameA, frameB, width, height, channels, s, printPlane);
