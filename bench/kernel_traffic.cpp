@@ -85,13 +85,15 @@ const AccessModel kModels[] = {
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
     {"ColorSpace_LAB", 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
     {"LAB_Colorspace", 1, 2, 0, 2, 3, {}, "r0 w0"},
-    // Blur, transpose and texture bands. The column blur reads its input in
-    // both sweeps and writes, reads and writes its output plane; each row of
-    // a sweep waits for the row before.
-    {"iir_guassian", 2, 3, 12, 2, 5, {3, 2, 1}},
-    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 1}},  // three channels: an RGB plane out
-    {"u_d_l_r", 2, 3, 4, 1, 4, {}, "w1"},
-    {"u_d_l_r_rgb", 2, 3, 12 + 12, 0, -1},
+    // Blur and texture bands. The column blur reads its input in both sweeps
+    // and writes, reads and writes its output plane; each thread keeps eight
+    // rows of loads in flight ahead of the recursion. The row blur reads its
+    // plane twice and writes, reads and writes its output at the channel
+    // stride, a tile of 32 columns loaded at once through shared memory.
+    {"iir_guassian", 2, 3, 12, 2, 5, {3, 2, 8}},
+    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 8}},  // three channels: an RGB plane out
+    {"iir_guassian_rows", 2, 3, 8, 3, 5, {2, 2, 32}},
+    {"iir_guassian_rows_rgb", 2, 3, 2 * 12 + 3 * 12, 0, -1, {2, 2, 32}},  // RGB planes in and out
     // The levels live in channels of one RGBA frame: a thread reads and
     // writes that pixel once.
     {"pitch_sharp", 0, 1, 0, 4, 6, {}, "r2 r3 r4 w4"},

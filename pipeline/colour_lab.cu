@@ -1,30 +1,29 @@
 #include "pipeline/colour_lab.h"
 
 #include "pipeline/colour_lab.cuh"
+#include "pipeline/launch_shapes.h"
 
-__global__ void ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * n;
-  const float in[3] = {image[i], image[i + 1], image[i + 2]};
-  float lab[3];
-  colour::colour_to_scaled_lab(in, inputGamut, lab);
-  image[i] = lab[0];
-  image[i + 1] = lab[1];
-  image[i + 2] = lab[2];
-  aux[i] = 0.0f;
+KALTHORNE_PIXEL_KERNEL ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, n);
+    const float in[3] = {image[i], image[i + 1], image[i + 2]};
+    float lab[3];
+    colour::colour_to_scaled_lab(in, inputGamut, lab);
+    image[i] = lab[0];
+    image[i + 1] = lab[1];
+    image[i + 2] = lab[2];
+    aux[i] = 0.0f;
+  }
 }
 
-__global__ void LAB_Colorspace(float* image, int width, int height, int n, int inputGamut) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * n;
-  const float lab[3] = {image[i], image[i + 1], image[i + 2]};
-  float code[3];
-  colour::scaled_lab_to_colour(lab, inputGamut, code);
-  image[i] = code[0];
-  image[i + 1] = code[1];
-  image[i + 2] = code[2];
+KALTHORNE_PIXEL_KERNEL LAB_Colorspace(float* image, int width, int height, int n, int inputGamut) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, n);
+    const float lab[3] = {image[i], image[i + 1], image[i + 2]};
+    float code[3];
+    colour::scaled_lab_to_colour(lab, inputGamut, code);
+    image[i] = code[0];
+    image[i + 1] = code[1];
+    image[i + 2] = code[2];
+  }
 }

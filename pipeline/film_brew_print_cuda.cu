@@ -112,7 +112,7 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   void* const temporaries = slots + film::kDevelopSlots;
   CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 1, o.developScaled);
 
-  const int count = (int)px;
+  const long long count = (long long)px;
   const dim3 exchangeGrid((unsigned)film::exchange_blocks((long long)px), 1, 1);
   int counter = plan.firstCounter;
   for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
@@ -136,17 +136,17 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
 
 void negative_output(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
   if (o.brewBleachBypass) {
-    CUDA_LAUNCH_STREAM(film_brew_cuda_out_bleach, s.grid, s.block, 0, s.stream, planes.exposure, a, b, planes.alpha,
-                       planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o),
-                       film::negative_bleach(o), (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut,
-                       film::negative_corrector(o), film::negative_density(o), film::negative_cast(o), o.cameraStock,
-                       (int)o.printOff, planes.print, o.negBlendComplement);
+    CUDA_LAUNCH_STREAM(film_brew_cuda_out_bleach, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
+                       s.stream, planes.exposure, a, b, planes.alpha, planes.developed, s.W, s.H, kFrameStride,
+                       film::negative_tone_curve(o), film::negative_bleach(o), (int)o.toneCurvesOn, film::kDensityScale,
+                       o.inputGamut, film::negative_corrector(o), film::negative_density(o), film::negative_cast(o),
+                       o.cameraStock, (int)o.printOff, planes.print, o.negBlendComplement);
   } else {
-    CUDA_LAUNCH_STREAM(film_brew_cuda_out_hue_chr_vib, s.grid, s.block, 0, s.stream, planes.exposure, a, b,
-                       planes.alpha, planes.developed, s.W, s.H, kFrameStride, film::negative_tone_curve(o),
-                       (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut, film::negative_corrector(o),
-                       film::negative_density(o), film::negative_cast(o), (int)o.printOff, planes.print,
-                       o.negBlendComplement);
+    CUDA_LAUNCH_STREAM(film_brew_cuda_out_hue_chr_vib, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
+                       s.stream, planes.exposure, a, b, planes.alpha, planes.developed, s.W, s.H, kFrameStride,
+                       film::negative_tone_curve(o), (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut,
+                       film::negative_corrector(o), film::negative_density(o), film::negative_cast(o), (int)o.printOff,
+                       planes.print, o.negBlendComplement);
   }
 }
 
@@ -157,15 +157,16 @@ void print_output(float* a, float* b, float* printPlane, const Shape& s, const T
                        o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled,
                        o.displayGamutOutput, o.displayScale);
   } else if (o.printBleachBypass) {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_bleach_pfe, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, kFrameStride,
-                       film::print_tone_curve(o), film::print_gamma(o), film::print_bleach(o), o.inputGamut,
-                       film::print_corrector(o), film::printer(o), film::print_cast(o), o.cameraStock != 0,
-                       o.printProfile, o.printSaturation, (const float*)printPlane, o.printBlendComplement);
-  } else {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_hue_chr_vib_pfe, s.grid, s.block, 0, s.stream, a, b, s.W, s.H,
-                       kFrameStride, film::print_tone_curve(o), film::print_gamma(o), film::print_corrector(o),
-                       film::printer(o), film::print_cast(o), o.printProfile, o.printSaturation,
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_bleach_pfe, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
+                       s.stream, a, b, s.W, s.H, kFrameStride, film::print_tone_curve(o), film::print_gamma(o),
+                       film::print_bleach(o), o.inputGamut, film::print_corrector(o), film::printer(o),
+                       film::print_cast(o), o.cameraStock != 0, o.printProfile, o.printSaturation,
                        (const float*)printPlane, o.printBlendComplement);
+  } else {
+    CUDA_LAUNCH_STREAM(film_print_cuda_out_hue_chr_vib_pfe, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(),
+                       0, s.stream, a, b, s.W, s.H, kFrameStride, film::print_tone_curve(o), film::print_gamma(o),
+                       film::print_corrector(o), film::printer(o), film::print_cast(o), o.printProfile,
+                       o.printSaturation, (const float*)printPlane, o.printBlendComplement);
   }
 }
 

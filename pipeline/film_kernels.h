@@ -5,6 +5,24 @@
 #include "pipeline/film_develop.cuh"
 #include "pipeline/film_kernel_args.h"
 #include "pipeline/film_math.cuh"
+#include "pipeline/launch_shapes.h"
+
+// The pixel work of the negative output and of the print needs more than
+// the 64 registers a thread of a 1,024-thread block may have, and on some
+// architectures more than 128: these kernels run 32 x 4 blocks, and one
+// block a multiprocessor is enough for nvcc to leave them up to 255.
+namespace film_shape {
+constexpr int kHeavyThreads = 32 * 4;
+inline dim3 heavy_block() { return dim3(32, kHeavyThreads / 32, 1); }
+inline dim3 heavy_grid(int width, int height) {
+  return dim3(unsigned(calc_kernel(width, 32)), launch_shape::grid_rows(calc_kernel(height, kHeavyThreads / 32)), 1);
+}
+}  // namespace film_shape
+#if defined(__CUDACC__)
+#define KALTHORNE_FILM_HEAVY_KERNEL __global__ void __launch_bounds__(film_shape::kHeavyThreads, 1)
+#else
+#define KALTHORNE_FILM_HEAVY_KERNEL __global__ void
+#endif
 
 // Development (film_lab.cu).
 __global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
@@ -19,7 +37,7 @@ __global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int wi
 __global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
                                               int width, int height, int inputGamut);
 // concentration: a slot of the loop's device array (film::DevelopSlot).
-__global__ void developer_to_layer(float* developer, float retention, const float* concentration, int count);
+__global__ void developer_to_layer(float* developer, float retention, const float* concentration, long long count);
 __global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
                                                            const float* concentration);
 // One thread: the loop's slots at its start (start != 0, C = initial), or

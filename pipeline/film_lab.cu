@@ -3,94 +3,91 @@
 #include "pipeline/film_develop.cuh"
 #include "pipeline/film_io.cuh"
 #include "pipeline/film_kernels.h"
+#include "pipeline/launch_shapes.h"
 
-namespace {
-
-__device__ __forceinline__ bool pixel_index(int width, int height, size_t& i) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return false;
-  i = (size_t)y * (size_t)width + (size_t)x;
-  return true;
-}
-
-}  // namespace
-
-__global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
-                              float* developer, float concentration, float silverR, float silverG, float silverB,
-                              int width, int height, int channelStride, int inputGamut) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  float* px = image + i * (size_t)channelStride;
-  float lin[3];
-  film::decode_to_working(px, inputGamut, lin);
-  const float s[3] = {silverR, silverG, silverB};
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) {
-    exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;
-    developed[3 * i + c] = 0.00001f;
-    silver[3 * i + c] = s[c];
+KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
+                                     float* developer, float concentration, float silverR, float silverG, float silverB,
+                                     int width, int height, int channelStride, int inputGamut) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    float* px = image + i * (size_t)channelStride;
+    float lin[3];
+    film::decode_to_working(px, inputGamut, lin);
+    const float s[3] = {silverR, silverG, silverB};
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) {
+      exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;
+      developed[3 * i + c] = 0.00001f;
+      silver[3 * i + c] = s[c];
+    }
+    alpha[i] = px[3];
+    developer[i] = concentration;
   }
-  alpha[i] = px[3];
-  developer[i] = concentration;
 }
 
-__global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
-                             float developerUse, float silverUse, int width, int height) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  float D[3], E[3], S[3];
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) {
-    D[c] = developed[3 * i + c];
-    E[c] = exposure[3 * i + c];
-    S[c] = silver[3 * i + c];
+KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver, float* developer,
+                                    float rate, float developerUse, float silverUse, int width, int height) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    float D[3], E[3], S[3];
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) {
+      D[c] = developed[3 * i + c];
+      E[c] = exposure[3 * i + c];
+      S[c] = silver[3 * i + c];
+    }
+    float d = developer[i];
+    film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) {
+      developed[3 * i + c] = D[c];
+      silver[3 * i + c] = S[c];
+    }
+    developer[i] = d;
   }
-  float d = developer[i];
-  film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) {
-    developed[3 * i + c] = D[c];
-    silver[3 * i + c] = S[c];
+}
+
+KALTHORNE_PIXEL_KERNEL film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
+                                                  int /*inputGamut*/) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    code[i] = film::developer_to_code(developer[i]);
   }
-  developer[i] = d;
 }
 
-__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
-                                           int /*inputGamut*/) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  code[i] = film::developer_to_code(developer[i]);
+KALTHORNE_PIXEL_KERNEL pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    detail[i] = film::diffusion_sharpen(detail[i], blurred[i], gain);
+  }
 }
 
-__global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  detail[i] = film::diffusion_sharpen(detail[i], blurred[i], gain);
+KALTHORNE_PIXEL_KERNEL pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
+                                                     int width, int height, int /*inputGamut*/) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    developer[i] = film::code_to_developer(detail[i], blurred[i]);
+  }
 }
 
-__global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
-                                              int width, int height, int /*inputGamut*/) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  developer[i] = film::code_to_developer(detail[i], blurred[i]);
-}
-
-__global__ void developer_to_layer(float* developer, float retention, const float* concentration, int count) {
+KALTHORNE_FLAT_KERNEL developer_to_layer(float* developer, float retention, const float* concentration,
+                                         long long count) {
   const float added = *concentration;
-  const int stride = gridDim.x * blockDim.x;
-  for (int j = blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
+  const long long stride = (long long)gridDim.x * blockDim.x;
+  for (long long j = (long long)blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
     developer[j] = developer[j] * retention + added;
 }
 
-__global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                           const float* concentration) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  developer[i] = *concentration;
+KALTHORNE_PIXEL_KERNEL reservoir_developer_concentration_init_two(float* developer, int width, int height,
+                                                                  const float* concentration) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    developer[i] = *concentration;
+  }
 }
 
-__global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial) {
+KALTHORNE_ONE_THREAD_KERNEL develop_concentration(float* slots, film::ConcentrationUpdate update, int start,
+                                                  float initial) {
   if (blockIdx.x != 0 || threadIdx.x != 0) return;
   if (start)
     film::start_concentration(slots, initial, update.fresh);
@@ -98,18 +95,19 @@ __global__ void develop_concentration(float* slots, film::ConcentrationUpdate up
     film::update_concentration(slots, update);
 }
 
-__global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
-                                  float* work) {
-  size_t i;
-  if (!pixel_index(width, height, i)) return;
-  float* px = image + i * (size_t)channelStride;
-  float* out = work + 3 * i;
-  float lin[3];
-  film::decode_to_working(px, inputGamut, lin);
-  FILM_UNROLL
-  for (int c = 0; c < 3; ++c) {
-    const float v = film::hold(lin[c]);
-    out[c] = v;
-    px[c] = v;
+KALTHORNE_PIXEL_KERNEL film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
+                                         float* work) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    float* px = image + i * (size_t)channelStride;
+    float* out = work + 3 * i;
+    float lin[3];
+    film::decode_to_working(px, inputGamut, lin);
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) {
+      const float v = film::hold(lin[c]);
+      out[c] = v;
+      px[c] = v;
+    }
   }
 }

@@ -4,63 +4,53 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
-#include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
-__global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
-                              int inputGamut) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * channelStride;
-  const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-  float v[3];
-  input_to_awg4_linear(image + i, inputGamut, v);
-  for (int c = 0; c < 3; ++c) {
-    image[i + c] = v[c];
-    sourceCopy[p + c] = v[c];
+KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
+                                     int inputGamut) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
+    float v[3];
+    input_to_awg4_linear(image + i, inputGamut, v);
+    for (int c = 0; c < 3; ++c) {
+      image[i + c] = v[c];
+      sourceCopy[p + c] = v[c];
+    }
   }
 }
 
-__global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
-                                         float amount, int channelStride) {
-  // The tile of the transposed plane (height wide) that holds this block's pixels.
-  __shared__ float tile[3][32][33];
-  load_rgb_tile(tile, blurredTransposed, height, width, blockIdx.y * 32, blockIdx.x * 32);
-  __syncthreads();
-  const int tx = threadIdx.x;
-  const int ty = threadIdx.y;
-  const int x = blockIdx.x * 32 + tx;
-  const int y = blockIdx.y * 32 + ty;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * channelStride;
-  for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], tile[c][tx][ty], amount);
-}
-CUDASIM_COOPERATIVE_KERNEL(FrequencySharpenHalation);
-
-__global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
-                                float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
-                                float blendGComplement, float blendBComplement, float saturation, int inputGamut,
-                                int channelStride) {
-  const int x = blockIdx.x * blockDim.x + threadIdx.x;
-  const int y = blockIdx.y * blockDim.y + threadIdx.y;
-  if (x >= width || y >= height) return;
-  const int i = (y * width + x) * channelStride;
-  const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
-                                      {blendRComplement, blendGComplement, blendBComplement},
-                                      saturation};
-  const float glow[3] = {image[i], image[i + 1], image[i + 2]};
-  const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-  const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
-  float code[3];
-  halation_math::mix(glow, orig, terms, inputGamut, code);
-  for (int c = 0; c < 3; ++c) {
-    image[i + c] = code[c];
-    copy[i + c] = code[c];
+KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
+                                                float amount, int channelStride) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    const size_t p = pixel_offset(x, y, width, 3);
+    for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], blurred[p + c], amount);
   }
-  // Both buffers leave the stage with the input's alpha, whichever the
-  // caller goes on with.
-  copy[i + 3] = image[i + 3];
+}
+
+KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
+                                       float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
+                                       float blendGComplement, float blendBComplement, float saturation, int inputGamut,
+                                       int channelStride) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
+                                        {blendRComplement, blendGComplement, blendBComplement},
+                                        saturation};
+    const float glow[3] = {image[i], image[i + 1], image[i + 2]};
+    const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
+    const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
+    float code[3];
+    halation_math::mix(glow, orig, terms, inputGamut, code);
+    for (int c = 0; c < 3; ++c) {
+      image[i + c] = code[c];
+      copy[i + c] = code[c];
+    }
+    // Both buffers leave the stage with the input's alpha, whichever the
+    // caller goes on with.
+    copy[i + 3] = image[i + 3];
+  }
 }
 
 namespace {
@@ -86,26 +76,23 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
     work.release(blurred);
     return false;
   }
-  // tmp is all written by the final mix: until then it holds the transposed
-  // RGB plane between the column and the row pass.
-  float* const transposed = tmp;
+  // tmp is all written by the final mix: until then it holds each band's
+  // blurred RGB plane.
+  float* const band = tmp;
 
   using namespace launch_shape;
   CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, sourceCopy, W, H, kStride,
                      opts.inputGamut);
 
   // Each band blurs R, G and B together, each channel exactly as on its own:
-  // columns, transpose, columns of the transpose (the rows), and the fold
-  // back, which transposes the result home.
+  // the columns into the scratch plane, its rows into the band's plane.
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
-  for (int band = 0; band < kBands; ++band) {
-    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(W), column_block(), 0, stream, img, blurred, W, H, sigma,
+  for (int b = 0; b < kBands; ++b) {
+    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * W), column_block(), 0, stream, img, blurred, W, H, sigma,
                        kStride);
-    CUDA_LAUNCH_STREAM(u_d_l_r_rgb, pixel_grid(W, H), pixel_block(), 0, stream, blurred, transposed, W, H);
-    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(H), column_block(), 0, stream, transposed, blurred, H, W, sigma,
-                       3);
-    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, blurred, W, H,
-                       kBandAmounts[band], kStride);
+    CUDA_LAUNCH_STREAM(iir_guassian_rows_rgb, column_grid(H), column_block(), 0, stream, blurred, band, W, H, sigma);
+    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, band, W, H,
+                       kBandAmounts[b], kStride);
     sigma *= 2.0f;
   }
 

@@ -18,11 +18,9 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
 // become the decoded, clamped linear input.
 __global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
                               int inputGamut);
-// Channels 0 to 2: image = blurred + amount * (image - blurred), where the
-// band's blur comes transposed, as the height x width RGB plane (three
-// floats a pixel) its row pass leaves; the kernel turns it back through a
-// shared tile (2-D pixel shape with 32 x 32 blocks).
-__global__ void FrequencySharpenHalation(float* image, const float* blurredTransposed, int width, int height,
+// Channels 0 to 2: image = blurred + amount * (image - blurred), with the
+// band's blur in an RGB plane (three floats a pixel).
+__global__ void FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
                                          float amount, int channelStride);
 // Mixes the glow (image) with the source copy, encodes, and stores the result
 // into channels 0 to 2 of image and copy; copy's alpha becomes image's alpha.

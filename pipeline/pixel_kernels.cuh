@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cudasim/cuda_compat.h"
+#include "pipeline/launch_shapes.h"
 
 // Largest linear value of the working space (ARRI LogC4 code value 1.0).
 #define KALTHORNE_LINEAR_CEILING 469.8f
@@ -38,7 +39,3 @@ __host__ __device__ inline float highlights_shadows_value(float v, float ceiling
   return 1.0f - w;
 }
 
-// Element offset of pixel (x, y) with a channel stride.
-__host__ __device__ inline size_t pixel_offset(int x, int y, int width, int stride) {
-  return (size_t(y) * size_t(width) + size_t(x)) * size_t(stride);
-}

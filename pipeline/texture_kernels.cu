@@ -1,7 +1,9 @@
+#include "pipeline/launch_shapes.h"
 #include "pipeline/texture_kernels.h"
 #include "pipeline/texture_kernels.cuh"
 
-__global__ void iir_guassian(float* input, float* output, int width, int height, float sigma, int channelStride) {
+KALTHORNE_COLUMN_KERNEL iir_guassian(const float* input, float* output, int width, int height, float sigma,
+                                     int channelStride) {
   const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
   if (width <= 0 || x >= unsigned(width)) return;
   const DericheCoefficients c = deriche_coefficients(sigma);
@@ -9,70 +11,56 @@ __global__ void iir_guassian(float* input, float* output, int width, int height,
                  size_t(width), height, c);
 }
 
-__global__ void iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
-                                 int channelStride) {
-  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
-  if (width <= 0 || x >= unsigned(width)) return;
+// One thread per channel of a column: three times the columns in flight of
+// a thread per column, each channel's recursion unchanged.
+KALTHORNE_COLUMN_KERNEL iir_guassian_rgb(const float* input, float* output, int width, int height, float sigma,
+                                         int channelStride) {
+  const size_t j = size_t(blockIdx.x) * blockDim.x + threadIdx.x;
+  if (width <= 0 || j >= 3 * size_t(width)) return;
+  const size_t x = j / 3, k = j % 3;
   const DericheCoefficients c = deriche_coefficients(sigma);
-  deriche_columns<3>(input + size_t(x) * size_t(channelStride), size_t(width) * size_t(channelStride),
-                     output + 3 * size_t(x), 3 * size_t(width), height, c);
+  deriche_column(input + x * size_t(channelStride) + k, size_t(width) * size_t(channelStride), output + 3 * x + k,
+                 3 * size_t(width), height, c);
 }
 
-// Reads a plane and writes its transpose at a channel stride, through a
-// shared tile padded to 33 columns so the column reads avoid bank conflicts.
-__global__ void u_d_l_r(const float* input, float* output, int width, int height, int channelStride) {
-  __shared__ float tile[32][33];
-  const int tx = threadIdx.x;
-  const int ty = threadIdx.y;
-  const int ix = blockIdx.x * 32 + tx;
-  const int iy = blockIdx.y * 32 + ty;
-  if (iy < height && ix < width) tile[ty][tx] = input[size_t(iy) * size_t(width) + size_t(ix)];
-  __syncthreads();
-  const int ox = blockIdx.y * 32 + tx;
-  const int oy = blockIdx.x * 32 + ty;
-  if (oy < width && ox < height)
-    output[(size_t(oy) * size_t(height) + size_t(ox)) * size_t(channelStride)] = tile[tx][ty];
+KALTHORNE_COLUMN_KERNEL iir_guassian_rows(const float* input, float* output, int width, int height, float sigma,
+                                          int channelStride) {
+  __shared__ float xs[1][32][33], ys[1][32][33];
+  deriche_rows<1>(xs, ys, input, 1, output, channelStride, width, height, int(blockIdx.x) * 32,
+                  deriche_coefficients(sigma));
 }
-CUDASIM_COOPERATIVE_KERNEL(u_d_l_r);
+CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows);
 
-__global__ void u_d_l_r_rgb(const float* input, float* output, int width, int height) {
-  __shared__ float tile[3][32][33];
-  load_rgb_tile(tile, input, width, height, blockIdx.x * 32, blockIdx.y * 32);
-  __syncthreads();
-  const int tx = threadIdx.x;
-  const int ty = threadIdx.y;
-  const int ox = blockIdx.y * 32 + tx;
-  const int oy = blockIdx.x * 32 + ty;
-  if (oy < width && ox < height) {
-    float* q = output + 3 * (size_t(oy) * size_t(height) + size_t(ox));
-    for (int c = 0; c < 3; ++c) q[c] = tile[c][tx][ty];
+KALTHORNE_COLUMN_KERNEL iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma) {
+  __shared__ float xs[3][32][33], ys[3][32][33];
+  deriche_rows<3>(xs, ys, input, 3, output, 3, width, height, int(blockIdx.x) * 32, deriche_coefficients(sigma));
+}
+CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_rgb);
+
+KALTHORNE_PIXEL_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred,
+                                   float* accumulator, float gain, int channelStride) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
   }
 }
-CUDASIM_COOPERATIVE_KERNEL(u_d_l_r_rgb);
 
-#define ROW_ELEMENT_OR_RETURN(width, height, stride)    \
-  const int x = blockIdx.x * blockDim.x + threadIdx.x; \
-  const int y = blockIdx.y * blockDim.y + threadIdx.y; \
-  if (x >= (width) || y >= (height)) return;            \
-  const size_t i = (size_t(y) * size_t(width) + size_t(x)) * size_t(stride)
-
-__global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
-                            float gain, int channelStride) {
-  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+KALTHORNE_PIXEL_KERNEL pitch_sharp_next(int width, int height, float* source, const float* blurred,
+                                        float* accumulator, float gain, int channelStride) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
+    source[i] = blurred[i];
+  }
 }
 
-__global__ void pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
-                                 float gain, int channelStride) {
-  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
-  source[i] = blurred[i];
-}
-
-__global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride) {
-  ROW_ELEMENT_OR_RETURN(width, height, channelStride);
-  accumulator[i] = accumulator[i] + accumulator[i + 2];
-  accumulator[i + 1] = image[i + 1];
-  accumulator[i + 2] = image[i + 2];
-  accumulator[i + 3] = image[i + 3];
+KALTHORNE_PIXEL_KERNEL pitch_accumulate(int width, int height, const float* image, float* accumulator,
+                                        int channelStride) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, channelStride);
+    accumulator[i] = accumulator[i] + accumulator[i + 2];
+    accumulator[i + 1] = image[i + 1];
+    accumulator[i + 2] = image[i + 2];
+    accumulator[i + 3] = image[i + 3];
+  }
 }

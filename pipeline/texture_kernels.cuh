@@ -49,72 +49,165 @@ __host__ __device__ __forceinline__ float deriche_step(float a, float x, float b
 #endif
 }
 
+// The causal and the anti-causal half of the recursion along one line (a
+// column, or a row): each step is one call, so every kernel that walks a
+// line runs the same operations in the same order.
+struct DericheForward {
+  float xp, yp, yb;
+  // The state before the first sample: the line extended by its first value.
+  __host__ __device__ __forceinline__ static DericheForward start(float first, const DericheCoefficients& c) {
+    const float y = c.coefp * first;
+    return {first, y, y};
+  }
+  // The causal output at the next sample x.
+  __host__ __device__ __forceinline__ float step(float x, const DericheCoefficients& c) {
+    const float y = deriche_step(c.a0, x, c.a1, xp, c.b1, yp, c.b2, yb);
+    xp = x;
+    yb = yp;
+    yp = y;
+    return y;
+  }
+};
+
+struct DericheBackward {
+  float xn, xa, yn, ya;
+  // The state after the last sample: the line extended by its last value.
+  __host__ __device__ __forceinline__ static DericheBackward start(float last, const DericheCoefficients& c) {
+    const float y = c.coefn * last;
+    return {last, last, y, y};
+  }
+  // The anti-causal output at the sample x, walking back from the end.
+  __host__ __device__ __forceinline__ float step(float x, const DericheCoefficients& c) {
+    const float y = deriche_step(c.a3, xa, c.a2, xn, c.b1, yn, c.b2, ya);
+    xa = xn;
+    xn = x;
+    ya = yn;
+    yn = y;
+    return y;
+  }
+};
+
+// Rows of a column a thread loads before it uses the first of them: each
+// row's recursion waits on the one before, so the loads are issued ahead in
+// groups and their memory round trips overlap.
+constexpr int kRowsAhead = 8;
+
 // Blurs N neighbouring channels of a column: channel k of row r is read at
 // in[r * inStep + k] and written at out[r * outStep + k]. Each channel runs
 // the one-channel recursion, the same operations in the same order, so N
 // channels at once give exactly the N one-channel results. in and out must
 // not overlap.
 template <int N>
-__host__ __device__ inline void deriche_columns(const float* in, size_t inStep, float* out, size_t outStep,
-                                                int height, const DericheCoefficients& c) {
+__host__ __device__ inline void deriche_columns(const float* __restrict__ in, size_t inStep,
+                                                float* __restrict__ out, size_t outStep, int height,
+                                                const DericheCoefficients& c) {
   if (height < 1) return;
-  float xp[N], yp[N], yb[N];
+  DericheForward forward[N];
   KALTHORNE_UNROLL
-  for (int k = 0; k < N; ++k) {
-    xp[k] = in[k];
-    yp[k] = c.coefp * xp[k];
-    yb[k] = yp[k];
-  }
-  KALTHORNE_UNROLL4
-  for (int row = 0; row < height; ++row) {
-    const float* x = in + size_t(row) * inStep;
-    float* y = out + size_t(row) * outStep;
+  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(in[k], c);
+  int row = 0;
+  for (; row < height; row += kRowsAhead) {
+    const int rows = height - row < kRowsAhead ? height - row : kRowsAhead;
+    float x[kRowsAhead][N];
     KALTHORNE_UNROLL
-    for (int k = 0; k < N; ++k) {
-      const float xc = x[k];
-      const float yc = deriche_step(c.a0, xc, c.a1, xp[k], c.b1, yp[k], c.b2, yb[k]);
-      y[k] = yc;
-      xp[k] = xc;
-      yb[k] = yp[k];
-      yp[k] = yc;
-    }
+    for (int r = 0; r < kRowsAhead; ++r)
+      KALTHORNE_UNROLL
+      for (int k = 0; k < N; ++k) x[r][k] = r < rows ? in[size_t(row + r) * inStep + k] : 0.0f;
+    KALTHORNE_UNROLL
+    for (int r = 0; r < kRowsAhead; ++r)
+      KALTHORNE_UNROLL
+      for (int k = 0; k < N; ++k)
+        if (r < rows) out[size_t(row + r) * outStep + k] = forward[k].step(x[r][k], c);
   }
-  float xn[N], xa[N], yn[N], ya[N];
+  DericheBackward backward[N];
   KALTHORNE_UNROLL
-  for (int k = 0; k < N; ++k) {
-    xn[k] = in[size_t(height - 1) * inStep + k];
-    xa[k] = xn[k];
-    yn[k] = c.coefn * xn[k];
-    ya[k] = yn[k];
-  }
-  KALTHORNE_UNROLL4
-  for (int row = height - 1; row >= 0; --row) {
-    const float* x = in + size_t(row) * inStep;
-    float* y = out + size_t(row) * outStep;
+  for (int k = 0; k < N; ++k) backward[k] = DericheBackward::start(in[size_t(height - 1) * inStep + k], c);
+  for (row = height - 1; row >= 0; row -= kRowsAhead) {
+    const int rows = row + 1 < kRowsAhead ? row + 1 : kRowsAhead;
+    float x[kRowsAhead][N], y[kRowsAhead][N];
     KALTHORNE_UNROLL
-    for (int k = 0; k < N; ++k) {
-      const float yc = deriche_step(c.a3, xa[k], c.a2, xn[k], c.b1, yn[k], c.b2, ya[k]);
-      y[k] += yc;
-      xa[k] = xn[k];
-      xn[k] = x[k];
-      ya[k] = yn[k];
-      yn[k] = yc;
-    }
+    for (int r = 0; r < kRowsAhead; ++r)
+      KALTHORNE_UNROLL
+      for (int k = 0; k < N; ++k) {
+        x[r][k] = r < rows ? in[size_t(row - r) * inStep + k] : 0.0f;
+        y[r][k] = r < rows ? out[size_t(row - r) * outStep + k] : 0.0f;
+      }
+    KALTHORNE_UNROLL
+    for (int r = 0; r < kRowsAhead; ++r)
+      KALTHORNE_UNROLL
+      for (int k = 0; k < N; ++k)
+        if (r < rows) out[size_t(row - r) * outStep + k] = y[r][k] + backward[k].step(x[r][k], c);
   }
 }
 
-// A 32 x 32 block's share of a transpose through shared memory: each thread
-// loads the pixel (x0 + threadIdx.x, y0 + threadIdx.y) of an RGB plane (three
-// floats a pixel, width x height) into tile[c][threadIdx.y][threadIdx.x]; the
-// rows then read back column-wise from the tile, padded to 33 columns so
-// those reads avoid bank conflicts. The caller synchronises the block.
-__host__ __device__ inline void load_rgb_tile(float (&tile)[3][32][33], const float* plane, int width, int height,
-                                              int x0, int y0) {
-  const int x = x0 + int(threadIdx.x);
-  const int y = y0 + int(threadIdx.y);
-  if (y >= height || x >= width) return;
-  const float* p = plane + 3 * (size_t(y) * size_t(width) + size_t(x));
-  for (int c = 0; c < 3; ++c) tile[c][threadIdx.y][threadIdx.x] = p[c];
+// The row pass of a 2-D blur for the 32 rows from y0 on, one thread of a
+// 32-thread block a row. Pixels hold N channels: channel k of pixel (x, y)
+// is read at in[(y * width + x) * inStride + k] and written at
+// out[(y * width + x) * outStride + k]. Rows pass through shared tiles of
+// 32 x 32 pixels (padded to 33 columns, so a thread's walk along its row
+// and the block's loads along the rows of the tile avoid bank conflicts),
+// which the block loads and stores a tile row at a time: global memory is
+// read and written along its rows. The causal half goes to `out`, and the
+// anti-causal half is added to it, as in the column pass. in and out must
+// not overlap.
+template <int N>
+__device__ inline void deriche_rows(float (&xs)[N][32][33], float (&ys)[N][32][33],
+                                    const float* __restrict__ in, int inStride, float* __restrict__ out,
+                                    int outStride, int width, int height, int y0,
+                                    const DericheCoefficients& c) {
+  const int t = int(threadIdx.x);
+  const int y = y0 + t;
+  const bool mine = y < height;
+  const int rows = height - y0 < 32 ? height - y0 : 32;
+  const auto at = [&](int row, int x, int stride) { return (size_t(y0 + row) * size_t(width) + size_t(x)) * stride; };
+
+  DericheForward forward[N];
+  KALTHORNE_UNROLL
+  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(mine ? in[at(t, 0, inStride) + k] : 0.0f, c);
+  for (int x0 = 0; x0 < width; x0 += 32) {
+    const int columns = width - x0 < 32 ? width - x0 : 32;
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) xs[k][r][t] = in[at(r, x0 + t, inStride) + k];
+    __syncthreads();
+    if (mine)
+      for (int x = 0; x < columns; ++x)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) ys[k][t][x] = forward[k].step(xs[k][t][x], c);
+    __syncthreads();
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) out[at(r, x0 + t, outStride) + k] = ys[k][r][t];
+  }
+
+  DericheBackward backward[N];
+  KALTHORNE_UNROLL
+  for (int k = 0; k < N; ++k)
+    backward[k] = DericheBackward::start(mine ? in[at(t, width - 1, inStride) + k] : 0.0f, c);
+  for (int x0 = (width - 1) / 32 * 32; x0 >= 0; x0 -= 32) {
+    const int columns = width - x0 < 32 ? width - x0 : 32;
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) {
+          xs[k][r][t] = in[at(r, x0 + t, inStride) + k];
+          ys[k][r][t] = out[at(r, x0 + t, outStride) + k];
+        }
+    __syncthreads();
+    if (mine)
+      for (int x = columns - 1; x >= 0; --x)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) ys[k][t][x] = ys[k][t][x] + backward[k].step(xs[k][t][x], c);
+    __syncthreads();
+    if (t < columns)
+      for (int r = 0; r < rows; ++r)
+        KALTHORNE_UNROLL
+        for (int k = 0; k < N; ++k) out[at(r, x0 + t, outStride) + k] = ys[k][r][t];
+    // The next tile's loads overwrite ys.
+    __syncthreads();
+  }
 }
 
 // One channel: the column that starts at `in` (stepping inStep floats) into

@@ -209,24 +209,21 @@ void Frame::texture_levels() {
   for (int k = 2; k <= 6; ++k)
     if (gains[k - 1] != 1.0f) last = k;
 
-  const dim3 rows = launch_shape::row_grid(W, H);
-  const dim3 row_block = launch_shape::row_block();
   float* const previous = B + 2;
   float* const current = B + 3;
 
   // Level 1: the blur of L' goes into channel 2 of B.
   gaussian_blur_2d(A, C, previous, W, H, kLevelSigma[0], kStride, stream_);
-  CUDA_LAUNCH_STREAM(pitch_sharp, rows, row_block, 0, stream_, W, H, A, previous, B, gains[0], kStride);
+  FRAME_PIXELS(pitch_sharp, W, H, A, previous, B, gains[0], kStride);
 
   // Each further level blurs the previous level's blur again, and its blur
   // becomes the previous one for the next level.
   for (int k = 2; k <= last; ++k) {
     gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride, stream_);
-    CUDA_LAUNCH_STREAM(pitch_sharp_next, rows, row_block, 0, stream_, W, H, previous, current, B, gains[k - 1],
-                       kStride);
+    FRAME_PIXELS(pitch_sharp_next, W, H, previous, current, B, gains[k - 1], kStride);
   }
 
-  CUDA_LAUNCH_STREAM(pitch_accumulate, rows, row_block, 0, stream_, W, H, A, B, kStride);
+  FRAME_PIXELS(pitch_accumulate, W, H, A, B, kStride);
 }
 
 void Frame::run_texture_road() {

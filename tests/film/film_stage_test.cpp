@@ -65,12 +65,12 @@ TextureOptionsStruct negative(int W, int H, frame_roads::Values more = {}) {
 
 // The 13 development steps: the iterations (1-based) in which the reservoir
 // is mixed back into the layer for each Agitate setting, and the diffusion
-// pass for each flag combination (blur pairs per step: band one with either
+// pass for each flag combination (blurs per step: band one with either
 // flag, band two with the low-mid flag; one more plane while it runs).
 TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
   const std::vector<int> schedules[] = {{7}, {4, 10}, {3, 7, 11}, {3, 6, 9, 12}, {2, 4, 6, 8, 10, 12}};
-  const struct { bool loMid, midHi; int blurPairsPerStep; } diffusion[] = {
-      {false, false, 0}, {false, true, 2}, {true, false, 4}, {true, true, 4}};
+  const struct { bool loMid, midHi; int blursPerStep; } diffusion[] = {
+      {false, false, 0}, {false, true, 1}, {true, false, 2}, {true, true, 2}};
   for (int agitate = 1; agitate <= 5; ++agitate) {
     const auto& d = diffusion[(agitate - 1) % 4];
     SCOPED_TRACE(::testing::Message() << "agitate " << agitate << ", loMid " << d.loMid << ", midHi " << d.midHi);
@@ -93,8 +93,8 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     EXPECT_EQ(planes, on ? 6 : 5);  // with the print stage off, no print plane
     for (const char* k : {"film_lab_diffuse_reset_pfe", "pitch_sharp_film_lab", "pitch_accumulate_film_lab_pfe"})
       EXPECT_EQ(count_launches(k), on ? 13 : 0) << k;
-    EXPECT_EQ(count_launches("iir_guassian"), 13 * d.blurPairsPerStep);
-    EXPECT_EQ(count_launches("u_d_l_r"), 13 * d.blurPairsPerStep);
+    EXPECT_EQ(count_launches("iir_guassian"), 13 * d.blursPerStep);
+    EXPECT_EQ(count_launches("iir_guassian_rows"), 13 * d.blursPerStep);
     // The steps queue without waiting: up to the render's wait at its end
     // (then come the test's downloads) nothing waits, and every launch and
     // sum goes on the render's stream.

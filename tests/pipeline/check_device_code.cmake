@@ -7,11 +7,29 @@
 #   finds machine code of its family (same major, lower or equal minor).
 # - No kernel uses local memory (stack frames or register spills) on any
 #   architecture; each kernel's register count is printed per architecture.
-# Without cuobjdump only the last check is made: every kernel source is
-# compiled again for ARCHS and the assembler's report is read.
+# - Every kernel carries launch bounds (its block size is fixed at compile
+#   time), and its registers for that many threads fit the architecture's
+#   register file: a kernel that grew past it could not be launched there.
+# Without cuobjdump only the local-memory check is made: every kernel source
+# is compiled again for ARCHS and the assembler's report is read.
 cmake_minimum_required(VERSION 3.25)
 set(_offenders "")
 set(_functions "")
+
+# 32-bit registers of one multiprocessor, which also bound one block: 64 K
+# on every architecture from 7.5 on.
+set(_register_file_sm_75 65536)
+set(_register_file_sm_80 65536)
+set(_register_file_sm_86 65536)
+set(_register_file_sm_87 65536)
+set(_register_file_sm_88 65536)
+set(_register_file_sm_89 65536)
+set(_register_file_sm_90 65536)
+set(_register_file_sm_100 65536)
+set(_register_file_sm_103 65536)
+set(_register_file_sm_110 65536)
+set(_register_file_sm_120 65536)
+set(_register_file_sm_121 65536)
 
 # Notes one kernel's resources on one architecture.
 macro(_note_function function arch registers stack local)
@@ -19,10 +37,20 @@ macro(_note_function function arch registers stack local)
     list(APPEND _functions "${function}")
   endif()
   list(APPEND "_registers_${function}" "${arch} ${registers}")
+  set("_registers_${function}_${arch}" "${registers}")
   if(NOT "${stack}" EQUAL 0 OR NOT "${local}" EQUAL 0)
     list(APPEND _offenders "${function} on ${arch}: stack ${stack}, local ${local}")
   endif()
 endmacro()
+
+# Registers a block of `threads` threads of a kernel with `registers` a
+# thread takes: they are handed out per warp, in units of 256.
+function(_block_registers registers threads out)
+  math(EXPR _warps "(${threads} + 31) / 32")
+  math(EXPR _per_warp "(${registers} * 32 + 255) / 256 * 256")
+  math(EXPR _total "${_warps} * ${_per_warp}")
+  set(${out} ${_total} PARENT_SCOPE)
+endfunction()
 
 function(_run)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE _out ERROR_VARIABLE _err RESULT_VARIABLE _rc)
@@ -96,6 +124,62 @@ if(CUOBJDUMP AND EXISTS "${CUOBJDUMP}")
       set(_function "")
     endif()
   endforeach()
+
+  # Launch bounds: the kernel's attribute section holds the block size it
+  # was compiled for.
+  _run(${CUOBJDUMP} --all-fatbin --dump-elf ${BUNDLE})
+  string(REGEX MATCHALL "arch = sm_[0-9]+[a-z]?|\n\\.nv\\.info\\.[A-Za-z0-9_]+|EIATTR_MAX_THREADS\n[^\n]*\n[^\n]*"
+         _marks "${_out}")
+  set(_arch "")
+  set(_function "")
+  foreach(_mark IN LISTS _marks)
+    if(_mark MATCHES "^arch = (sm_[0-9a-z]+)")
+      set(_arch "${CMAKE_MATCH_1}")
+    elseif(_mark MATCHES "\\.nv\\.info\\.([A-Za-z0-9_]+)")
+      set(_function "${CMAKE_MATCH_1}")
+    elseif(_function AND _mark MATCHES "Value:[ \t]+(0x[0-9a-f]+) (0x[0-9a-f]+) (0x[0-9a-f]+)")
+      math(EXPR _threads "${CMAKE_MATCH_1} * ${CMAKE_MATCH_2} * ${CMAKE_MATCH_3}")
+      set("_threads_${_function}_${_arch}" ${_threads})
+      set(_function "")
+    endif()
+  endforeach()
+  foreach(_function IN LISTS _functions)
+    foreach(_arch IN LISTS ARCHS)
+      set(_arch "sm_${_arch}")
+      if(NOT DEFINED "_registers_${_function}_${_arch}")
+        continue()
+      endif()
+      if(NOT DEFINED "_register_file_${_arch}")
+        message(FATAL_ERROR "the register file of ${_arch} is not known to this check: add it")
+      endif()
+      set(_threads "${_threads_${_function}_${_arch}}")
+      if(NOT _threads)
+        # A device library's kernel without bounds (Thrust's empty probe) may
+        # be given the largest block; ours must all carry theirs.
+        if(_function MATCHES "^_ZN(3cub|6thrust|4cuda)")
+          set(_threads 1024)
+        else()
+          list(APPEND _unbounded "${_function} on ${_arch}")
+          continue()
+        endif()
+      endif()
+      _block_registers(${_registers_${_function}_${_arch}} ${_threads} _needed)
+      if(_needed GREATER _register_file_${_arch})
+        set(_registers "${_registers_${_function}_${_arch}}")
+        set(_file "${_register_file_${_arch}}")
+        list(APPEND _oversized "${_function} on ${_arch}: ${_registers} x ${_threads} threads take ${_needed} of ${_file}")
+      endif()
+      list(APPEND "_report_${_function}" "${_arch} ${_registers_${_function}_${_arch}} x ${_threads} threads")
+    endforeach()
+  endforeach()
+  if(_unbounded)
+    string(REPLACE ";" "\n" _text "${_unbounded}")
+    message(FATAL_ERROR "kernels without launch bounds:\n${_text}")
+  endif()
+  if(_oversized)
+    string(REPLACE ";" "\n" _text "${_oversized}")
+    message(FATAL_ERROR "kernels whose blocks outgrow the register file:\n${_text}")
+  endif()
 else()
   message(STATUS "cuobjdump not found: architectures not listed, the kernels are compiled again")
   set(_gencode "")
@@ -129,7 +213,11 @@ if(_count EQUAL 0)
   message(FATAL_ERROR "no kernels reported for ${BUNDLE}")
 endif()
 foreach(_function IN LISTS _functions)
-  list(JOIN "_registers_${_function}" ", " _text)
+  if(DEFINED "_report_${_function}")
+    list(JOIN "_report_${_function}" ", " _text)
+  else()
+    list(JOIN "_registers_${_function}" ", " _text)
+  endif()
   message(STATUS "${_function}: registers ${_text}")
 endforeach()
 if(_offenders)

@@ -2,8 +2,8 @@
 // the rest relies on; each clamp and knee: piecewise_rules_test); highlight
 // compression and the Lab conversions of the four dedicated gamuts (round trips,
 // published white points, the curve's fixed values); the texture stage's
-// recursive Gaussian against the properties of a Gaussian and the tiled
-// transpose at every channel offset.
+// recursive Gaussian against the properties of a Gaussian, and its two
+// launched passes against the recursion run on the host.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -185,24 +185,41 @@ TEST(TextureKernels, ConstantPlaneStaysConstantThroughTheBlurToTheBorders) {
   for (const auto& l : cudasim::launch_trace()) EXPECT_TRUE(l.ran);
 }
 
-TEST(TextureKernels, TransposeIsExactAtEveryChannelOffset) {
+// The two launched passes blur exactly as the recursion run down every
+// column and then along every row on the host, at every channel offset of
+// an RGBA frame, in place or not, and write nothing but their channel.
+TEST(TextureKernels, TwoPassBlurIsTheColumnThenRowRecursion) {
   cudasim::reset();
-  for (const Size s : kSizes) {
-    std::vector<float> plane(size_t(s.w) * s.h);
-    for (size_t i = 0; i < plane.size(); ++i) plane[i] = float(i) + 0.5f;
-    DeviceFloats in(plane);
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> value(-1.0f, 4.0f);
+  for (const Size s : {Size{37, 23}, Size{1, 1}, Size{1025, 2}, Size{2, 70}, Size{64, 65}, Size{33, 31}}) {
+    const float sigma = 2.6f;
+    const DericheCoefficients c = deriche_coefficients(sigma);
+    std::vector<float> frame(size_t(s.w) * s.h * 4);
+    for (float& v : frame) v = value(rng);
     for (int channel = 0; channel < 4; ++channel) {
-      DeviceFloats out(plane.size() * 4);
-      CUDA_LAUNCH(u_d_l_r, launch_shape::pixel_grid(s.w, s.h), launch_shape::pixel_block(), in.get(),
-                  out.get() + channel, s.w, s.h, 4);
-      auto o = out.download();
+      std::vector<float> columns(size_t(s.w) * s.h), expected(columns.size());
+      for (int x = 0; x < s.w; ++x)
+        deriche_column(frame.data() + size_t(x) * 4 + channel, size_t(s.w) * 4, columns.data() + x, size_t(s.w), s.h,
+                       c);
       for (int y = 0; y < s.h; ++y)
-        for (int x = 0; x < s.w; ++x)
-          ASSERT_EQ(o[(size_t(x) * s.h + y) * 4 + channel], plane[size_t(y) * s.w + x]) << channel;
-      for (size_t i = 0; i < o.size(); ++i)
-        ASSERT_TRUE(int(i % 4) == channel || cudasim::is_nan_sentinel(o[i])) << "wrote channel " << i % 4;
+        deriche_column(columns.data() + size_t(y) * s.w, 1, expected.data() + size_t(y) * s.w, 1, s.w, c);
+      for (bool in_place : {false, true}) {
+        DeviceFloats in(frame), out(in_place ? 0 : frame.size()), scratch(columns.size());
+        float* target = (in_place ? in.get() : out.get()) + channel;
+        gaussian_blur_2d(in.get() + channel, scratch.get(), target, s.w, s.h, sigma, 4, nullptr);
+        const auto o = in_place ? in.download() : out.download();
+        for (size_t i = 0; i < o.size(); ++i) {
+          if (int(i % 4) == channel) {
+            ASSERT_EQ(o[i], expected[i / 4]) << s.w << "x" << s.h << " channel " << channel << " at " << i / 4;
+          } else {
+            ASSERT_TRUE(in_place ? o[i] == frame[i] : cudasim::is_nan_sentinel(o[i])) << "wrote channel " << i % 4;
+          }
+        }
+      }
     }
   }
+  EXPECT_TRUE(cudasim::violations().empty());
   EXPECT_EQ(cudasim::allocation_stats().guard_overruns, 0u);  // checked as each buffer is freed
 }
 
