@@ -97,14 +97,24 @@ constexpr int kRowsAhead = 8;
 // the one-channel recursion, the same operations in the same order, so N
 // channels at once give exactly the N one-channel results. in and out must
 // not overlap.
-template <int N>
-__host__ __device__ inline void deriche_columns(const float* __restrict__ in, size_t inStep,
-                                                float* __restrict__ out, size_t outStep, int height,
-                                                const DericheCoefficients& c) {
+// The samples of a line read from a plane: channel k of row r at
+// p[r * step + k].
+struct PlaneSamples {
+  const float* __restrict__ p;
+  size_t step;
+  __host__ __device__ __forceinline__ float operator()(size_t row, int k) const { return p[row * step + k]; }
+};
+
+// The column recursion of N channels whose samples `in(row, k)` gives: a
+// pass may compute its samples from other planes as it loads them (a
+// prologue), the blur itself unchanged. The samples must not come from `out`.
+template <int N, typename Samples>
+__host__ __device__ inline void deriche_columns_of(const Samples& in, float* __restrict__ out, size_t outStep,
+                                                   int height, const DericheCoefficients& c) {
   if (height < 1) return;
   DericheForward forward[N];
   KALTHORNE_UNROLL
-  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(in[k], c);
+  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(in(0, k), c);
   int row = 0;
   for (; row < height; row += kRowsAhead) {
     const int rows = height - row < kRowsAhead ? height - row : kRowsAhead;
@@ -112,7 +122,7 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
     KALTHORNE_UNROLL
     for (int r = 0; r < kRowsAhead; ++r)
       KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k) x[r][k] = r < rows ? in[size_t(row + r) * inStep + k] : 0.0f;
+      for (int k = 0; k < N; ++k) x[r][k] = r < rows ? in(size_t(row + r), k) : 0.0f;
     KALTHORNE_UNROLL
     for (int r = 0; r < kRowsAhead; ++r)
       KALTHORNE_UNROLL
@@ -121,7 +131,7 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
   }
   DericheBackward backward[N];
   KALTHORNE_UNROLL
-  for (int k = 0; k < N; ++k) backward[k] = DericheBackward::start(in[size_t(height - 1) * inStep + k], c);
+  for (int k = 0; k < N; ++k) backward[k] = DericheBackward::start(in(size_t(height - 1), k), c);
   for (row = height - 1; row >= 0; row -= kRowsAhead) {
     const int rows = row + 1 < kRowsAhead ? row + 1 : kRowsAhead;
     float x[kRowsAhead][N], y[kRowsAhead][N];
@@ -129,7 +139,7 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
     for (int r = 0; r < kRowsAhead; ++r)
       KALTHORNE_UNROLL
       for (int k = 0; k < N; ++k) {
-        x[r][k] = r < rows ? in[size_t(row - r) * inStep + k] : 0.0f;
+        x[r][k] = r < rows ? in(size_t(row - r), k) : 0.0f;
         y[r][k] = r < rows ? out[size_t(row - r) * outStep + k] : 0.0f;
       }
     KALTHORNE_UNROLL
@@ -140,6 +150,13 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
   }
 }
 
+template <int N>
+__host__ __device__ inline void deriche_columns(const float* __restrict__ in, size_t inStep,
+                                                float* __restrict__ out, size_t outStep, int height,
+                                                const DericheCoefficients& c) {
+  deriche_columns_of<N>(PlaneSamples{in, inStep}, out, outStep, height, c);
+}
+
 // The row pass of a 2-D blur for the 32 rows from y0 on, one thread of a
 // 32-thread block a row. Pixels hold N channels: channel k of pixel (x, y)
 // is read at in[(y * width + x) * inStride + k] and written at
@@ -148,13 +165,16 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
 // and the block's loads along the rows of the tile avoid bank conflicts),
 // which the block loads and stores a tile row at a time: global memory is
 // read and written along its rows. The causal half goes to `out`, and the
-// anti-causal half is added to it, as in the column pass. in and out must
-// not overlap.
-template <int N>
-__device__ inline void deriche_rows(float (&xs)[N][32][33], float (&ys)[N][32][33],
-                                    const float* __restrict__ in, int inStride, float* __restrict__ out,
-                                    int outStride, int width, int height, int y0,
-                                    const DericheCoefficients& c) {
+// anti-causal half is added to it, as in the column pass; each finished
+// pixel goes to `store(i, v)` (i = y * width + x, v its N channels), which
+// may write it anywhere, or compute from it and from other planes at pixel i
+// (an epilogue). in and out must not overlap; neither may what `store`
+// writes overlap `in` or `out`, unless it is `out` itself at pixel i.
+template <int N, typename Store>
+__device__ inline void deriche_rows_to(float (&xs)[N][32][33], float (&ys)[N][32][33],
+                                       const float* __restrict__ in, int inStride, float* __restrict__ out,
+                                       int outStride, const Store& store, int width, int height, int y0,
+                                       const DericheCoefficients& c) {
   const int t = int(threadIdx.x);
   const int y = y0 + t;
   const bool mine = y < height;
@@ -202,12 +222,35 @@ __device__ inline void deriche_rows(float (&xs)[N][32][33], float (&ys)[N][32][3
         for (int k = 0; k < N; ++k) ys[k][t][x] = ys[k][t][x] + backward[k].step(xs[k][t][x], c);
     __syncthreads();
     if (t < columns)
-      for (int r = 0; r < rows; ++r)
+      for (int r = 0; r < rows; ++r) {
+        float v[N];
         KALTHORNE_UNROLL
-        for (int k = 0; k < N; ++k) out[at(r, x0 + t, outStride) + k] = ys[k][r][t];
+        for (int k = 0; k < N; ++k) v[k] = ys[k][r][t];
+        store(at(r, x0 + t, 1), v);
+      }
     // The next tile's loads overwrite ys.
     __syncthreads();
   }
+}
+
+// The blurred pixels of the row pass in their plane: channel k of pixel i
+// (y * width + x) at p[i * stride + k].
+template <int N>
+struct PlaneStore {
+  float* __restrict__ p;
+  int stride;
+  __device__ __forceinline__ void operator()(size_t i, const float (&v)[N]) const {
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) p[i * size_t(stride) + k] = v[k];
+  }
+};
+
+template <int N>
+__device__ inline void deriche_rows(float (&xs)[N][32][33], float (&ys)[N][32][33],
+                                    const float* __restrict__ in, int inStride, float* __restrict__ out,
+                                    int outStride, int width, int height, int y0,
+                                    const DericheCoefficients& c) {
+  deriche_rows_to<N>(xs, ys, in, inStride, out, outStride, PlaneStore<N>{out, outStride}, width, height, y0, c);
 }
 
 // One channel: the column that starts at `in` (stepping inStep floats) into
