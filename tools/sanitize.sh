@@ -27,7 +27,8 @@ shift
 "$KALTHORNE_ROOT/tools/setup.sh" || exit 1
 cmake -S "$KALTHORNE_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKALTHORNE_SANITIZE="$kind" -DKALTHORNE_BUILD_PRODUCT=OFF >/dev/null || exit 1
-cmake --build "$build" -j "$KALTHORNE_JOBS" || exit 1
+# KALTHORNE_BUILD_TARGET builds one target and what it needs (default: all).
+cmake --build "$build" -j "$KALTHORNE_JOBS" ${KALTHORNE_BUILD_TARGET:+--target "$KALTHORNE_BUILD_TARGET"} || exit 1
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:check_initialization_order=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
