@@ -95,11 +95,11 @@ const AccessModel kModels[] = {
     // finishes each pixel it reads the level's source (channel 0 of the Lab
     // frame at the stride, or the level before's plane) and the band sum
     // (not at the first level: sumIn null), and writes the sum. The last
-    // level reads the Lab frame's pixel (L' there is the first level's
-    // source: its plane is null) and writes the output frame's instead of
-    // writing the sum.
+    // level's plane is its pass's intermediate only (written and read); it
+    // reads the Lab frame's pixel (L' there is the first level's source: its
+    // plane is null) and writes the output frame's instead of the sum.
     {"pitch_sharp_rows", 6, 7, 8 + 12 + 4 + 4, 1, 3, {6, 2, 32}, "r2 r4:4"},
-    {"pitch_sharp_rows_out", 6, 7, 8 + 12 + 4 + 4 + 16 + 16, 0, -1, {6, 2, 32}, "r2:4 r3:4"},
+    {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, {6, 2, 32}, "r2:4 r3:4"},
     // Halation: the source copy and the blurred band are RGB planes.
     {"halation_init", 2, 3, 12, 2, 4, {}, "r0 w0"},
     {"FrequencySharpenHalation", 2, 3, 12, 2, 5, {}, "r0 w0"},

@@ -192,7 +192,8 @@ void Frame::run_plain_road() {
 // The levels are blurred from planes of one float a pixel, and their bands
 // summed into another, each band as its level's row pass delivers the
 // blurred pixels; the last level's pass folds the bands back into L' and
-// leaves Lab into B. False when a plane could not be had.
+// takes the frame out of Lab into B, `way`. False when a plane could not be
+// had.
 bool Frame::texture_levels(const TextureLabOut& way) {
   const float gains[6] = {o_.sopranoPitchScaled, o_.mezzoSopranoPitchScaled, o_.altoPitchScaled,
                           o_.tenorPitchScaled,   o_.baritonePitchScaled,     o_.bassPitchScaled};

@@ -103,9 +103,10 @@ TEST(KernelTraffic, TextureLevelsReadTheirSourceAtItsStride) {
                                                    num(1.5), kStruct}))
                .bytes / (W * H);
   };
-  // The Lab frame's pixel read and the output's written.
-  EXPECT_EQ(last(nullptr, nullptr), 8 + 12 + 16 + 16.0);
-  EXPECT_EQ(last(planes[2], planes[2] + 32), 8 + 12 + 4 + 4 + 16 + 16.0);
+  // The intermediate plane written and read, the Lab frame's pixel read and
+  // the output's written.
+  EXPECT_EQ(last(nullptr, nullptr), 8 + 8 + 16 + 16.0);
+  EXPECT_EQ(last(planes[2], planes[2] + 32), 8 + 8 + 4 + 4 + 16 + 16.0);
 }
 
 TEST(KernelTraffic, AWriteThroughANullPointerCostsNothing) {
