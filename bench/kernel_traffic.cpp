@@ -62,14 +62,11 @@ struct AccessModel {
   const char* pointers = "";  // the pointer argument of each strided access, and nullable fixed accesses
 };
 
-#define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, \
-                               from_lab_expand)                                                       \
+#define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   {#compress, 2, 3, 48, 0, -1}, /* RGBA: read in, write in and out */                                 \
   {#expand, 2, 3, 32, 0, -1},                                                                         \
   {#to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},                                                           \
-  {#compress_to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},                                                  \
-  {#from_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},                                                            \
-  {#from_lab_expand, 1, 2, 0, 2, 3, {}, "r0 w0"},
+  {#compress_to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
 
 const AccessModel kModels[] = {
     // Pixel format, exposure, soft clip.
@@ -84,7 +81,6 @@ const AccessModel kModels[] = {
     // Lab conversions.
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
     {"ColorSpace_LAB", 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
-    {"LAB_Colorspace", 1, 2, 0, 2, 3, {}, "r0 w0"},
     // Blur and texture bands. The column blur reads its input in both sweeps
     // and writes, reads and writes its output plane; each thread keeps eight
     // rows of loads in flight ahead of the recursion. The row blur reads its
@@ -94,11 +90,16 @@ const AccessModel kModels[] = {
     {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 8}},  // three channels: an RGB plane out
     {"iir_guassian_rows", 2, 3, 8, 3, 5, {2, 2, 32}},
     {"iir_guassian_rows_rgb", 2, 3, 2 * 12 + 3 * 12, 0, -1, {2, 2, 32}},  // RGB planes in and out
-    // The levels live in channels of one RGBA frame: a thread reads and
-    // writes that pixel once.
-    {"pitch_sharp", 0, 1, 0, 4, 6, {}, "r2 r3 r4 w4"},
-    {"pitch_sharp_next", 0, 1, 0, 5, 6, {}, "r2 r3 r4 w4 w2"},
-    {"pitch_accumulate", 0, 1, 0, 3, 4, {}, "r3 w3 r2"},
+    // Texture levels: the row pass of a level's blur reads the column pass's
+    // plane twice and writes, reads and writes its level's plane; as it
+    // finishes each pixel it reads the level's source (channel 0 of the Lab
+    // frame at the stride, or the level before's plane) and the band sum
+    // (not at the first level: sumIn null), and writes the sum. The last
+    // level's plane is its pass's intermediate only (written and read); it
+    // reads the Lab frame's pixel (L' there is the first level's source: its
+    // plane is null) and writes the output frame's instead of the sum.
+    {"pitch_sharp_rows", 6, 7, 8 + 12 + 4 + 4, 1, 3, {6, 2, 32}, "r2 r4:4"},
+    {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, {6, 2, 32}, "r2:4 r3:4"},
     // Halation: the source copy and the blurred band are RGB planes.
     {"halation_init", 2, 3, 12, 2, 4, {}, "r0 w0"},
     {"FrequencySharpenHalation", 2, 3, 12, 2, 5, {}, "r0 w0"},

@@ -15,15 +15,3 @@ KALTHORNE_PIXEL_KERNEL ColorSpace_LAB(float* image, float* aux, int width, int h
     aux[i] = 0.0f;
   }
 }
-
-KALTHORNE_PIXEL_KERNEL LAB_Colorspace(float* image, int width, int height, int n, int inputGamut) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, n);
-    const float lab[3] = {image[i], image[i + 1], image[i + 2]};
-    float code[3];
-    colour::scaled_lab_to_colour(lab, inputGamut, code);
-    image[i] = code[0];
-    image[i + 1] = code[1];
-    image[i + 2] = code[2];
-  }
-}

@@ -1,11 +1,9 @@
-// Generic Lab kernels of the texture stage, for every InputGamut option
+// The generic Lab kernel of the texture stage, for every InputGamut option
 // (2-D pixel launch shape; n is the channel stride, always 4).
 #pragma once
 
 #include "cudasim/cuda_compat.h"
 
 // image channels 0 to 2 become scaled Lab of the decoded pixel; channel 0 of
-// aux is set to 0 (the band sum starts there). Alpha is not touched.
+// aux is set to 0. Alpha is not touched.
 __global__ void ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut);
-// image channels 0 to 2, scaled Lab, become the code values of inputGamut.
-__global__ void LAB_Colorspace(float* image, int width, int height, int n, int inputGamut);

@@ -166,9 +166,10 @@ __host__ __device__ inline Rgb3 load_rgb(const float* p) { return Rgb3{p[0], p[1
 // The Lab conversions take non-finite channels as 0, like the generic ones:
 // one NaN pixel would otherwise spread over the whole frame through the
 // recursive blurs of the texture stage.
-__host__ __device__ inline Rgb3 load_rgb_finite(const float* p) {
-  return Rgb3{colour::finite_or_zero(p[0]), colour::finite_or_zero(p[1]), colour::finite_or_zero(p[2])};
+__host__ __device__ inline Rgb3 finite_rgb(Rgb3 v) {
+  return Rgb3{colour::finite_or_zero(v.r), colour::finite_or_zero(v.g), colour::finite_or_zero(v.b)};
 }
+__host__ __device__ inline Rgb3 load_rgb_finite(const float* p) { return finite_rgb(load_rgb(p)); }
 
 __host__ __device__ inline Rgb3 load_linear_for_lab(const float* p) {
   const Rgb3 v = load_rgb_finite(p);
@@ -179,4 +180,13 @@ __host__ __device__ inline void store_rgb(float* p, Rgb3 v) {
   p[0] = v.r;
   p[1] = v.g;
   p[2] = v.b;
+}
+
+// Scaled Lab back to linear RGB of gamut G, expanded by luminance when
+// Expand (the way back from compressing into Lab).
+template <typename G, bool Expand>
+__host__ __device__ inline Rgb3 from_scaled_lab(Rgb3 lab) {
+  const LabGamut g = G::get();
+  const Rgb3 v = scaled_lab_to_rgb(g, finite_rgb(lab));
+  return Expand ? expand_rgb(g, v) : v;
 }

@@ -38,21 +38,9 @@ __device__ __forceinline__ void to_lab_body(float* img, float* aux, int W, int H
   }
 }
 
-template <typename G, bool Expand>
-__device__ __forceinline__ void from_lab_body(float* img, int W, int H, int n) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, W, H) {
-    const size_t e = pixel_offset(x, y, W, n);
-    const LabGamut g = G::get();
-    Rgb3 v = scaled_lab_to_rgb(g, load_rgb_finite(img + e));
-    if (Expand) v = expand_rgb(g, v);
-    store_rgb(img + e, v);
-  }
-}
-
 }  // namespace
 
-#define KALTHORNE_DEFINE_GAMUT_KERNELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, \
-                                       from_lab_expand)                                                       \
+#define KALTHORNE_DEFINE_GAMUT_KERNELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab)          \
   KALTHORNE_PIXEL_KERNEL compress(float* in, float* out, int W, int H) { compress_body<g>(in, out, W, H); }   \
   KALTHORNE_PIXEL_KERNEL expand(const float* in, float* out, int W, int H) { expand_body<g>(in, out, W, H); } \
   KALTHORNE_PIXEL_KERNEL to_lab(float* img, float* aux, int W, int H, int n) {                                \
@@ -60,8 +48,6 @@ __device__ __forceinline__ void from_lab_body(float* img, int W, int H, int n) {
   }                                                                                                           \
   KALTHORNE_PIXEL_KERNEL compress_to_lab(float* img, float* aux, int W, int H, int n) {                       \
     to_lab_body<gc, true>(img, aux, W, H, n);                                                                 \
-  }                                                                                                           \
-  KALTHORNE_PIXEL_KERNEL from_lab(float* img, int W, int H, int n) { from_lab_body<g, false>(img, W, H, n); } \
-  KALTHORNE_PIXEL_KERNEL from_lab_expand(float* img, int W, int H, int n) { from_lab_body<ge, true>(img, W, H, n); }
+  }
 KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_DEFINE_GAMUT_KERNELS)
 #undef KALTHORNE_DEFINE_GAMUT_KERNELS

@@ -1,6 +1,7 @@
 #include "pipeline/launch_shapes.h"
 #include "pipeline/texture_kernels.h"
 #include "pipeline/texture_kernels.cuh"
+#include "pipeline/texture_lab_out.cuh"
 
 KALTHORNE_COLUMN_KERNEL iir_guassian(const float* input, float* output, int width, int height, float sigma,
                                      int channelStride) {
@@ -37,30 +38,70 @@ KALTHORNE_COLUMN_KERNEL iir_guassian_rows_rgb(const float* input, float* output,
 }
 CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_rgb);
 
-KALTHORNE_PIXEL_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred,
-                                   float* accumulator, float gain, int channelStride) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, channelStride);
-    accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
-  }
-}
+namespace {
 
-KALTHORNE_PIXEL_KERNEL pitch_sharp_next(int width, int height, float* source, const float* blurred,
-                                        float* accumulator, float gain, int channelStride) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, channelStride);
-    accumulator[i] = accumulator[i] + gain * (source[i] - blurred[i]);
-    source[i] = blurred[i];
-  }
-}
+// The band sum before a level: 0 at the first (sumIn null), a literal as the
+// sum always started.
+__device__ __forceinline__ float sum_before(const float* sumIn, size_t i) { return sumIn ? sumIn[i] : 0.0f; }
 
-KALTHORNE_PIXEL_KERNEL pitch_accumulate(int width, int height, const float* image, float* accumulator,
-                                        int channelStride) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, channelStride);
-    accumulator[i] = accumulator[i] + accumulator[i + 2];
-    accumulator[i + 1] = image[i + 1];
-    accumulator[i + 2] = image[i + 2];
-    accumulator[i + 3] = image[i + 3];
+// Epilogue of a level's row pass: the blurred level into its plane, its band
+// into the sum.
+struct PitchSharpStore {
+  float* __restrict__ level;
+  const float* __restrict__ source;
+  size_t sourceStride;
+  const float* sumIn;
+  float* sum;
+  float gain;
+  __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
+    level[i] = v[0];
+    sum[i] = pitch_sharp_value(sum_before(sumIn, i), source[i * sourceStride], v[0], gain);
   }
+};
+
+// Epilogue of the last level's row pass: its band, the fold-back into L',
+// and the way out of Lab, into the output frame. The level's source is the
+// plane `source`, or L' of the Lab frame when that is null (a first level
+// that is also the last).
+struct PitchSharpOutStore {
+  const float* __restrict__ source;
+  const float* sumIn;
+  float gain;
+  const float* __restrict__ lab;
+  float* __restrict__ out;
+  TextureLabOut way;
+  __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
+    const float* p = lab + 4 * i;
+    const float band = pitch_sharp_value(sum_before(sumIn, i), source ? source[i] : p[0], v[0], gain);
+    const float folded[3] = {pitch_fold_value(band, v[0]), p[1], p[2]};
+    float code[3];
+    texture_lab_out(way, folded, code);
+    float* q = out + 4 * i;
+    q[0] = code[0];
+    q[1] = code[1];
+    q[2] = code[2];
+    q[3] = p[3];
+  }
+};
+
+}  // namespace
+
+KALTHORNE_COLUMN_KERNEL pitch_sharp_rows(const float* columns, float* level, const float* source, int sourceStride,
+                                         const float* sumIn, float* sum, int width, int height, float sigma,
+                                         float gain) {
+  __shared__ float xs[1][32][33], ys[1][32][33];
+  const PitchSharpStore store{level, source, size_t(sourceStride), sumIn, sum, gain};
+  deriche_rows_to<1>(xs, ys, columns, 1, level, 1, store, width, height, int(blockIdx.x) * 32,
+                     deriche_coefficients(sigma));
 }
+CUDASIM_COOPERATIVE_KERNEL(pitch_sharp_rows);
+
+KALTHORNE_COLUMN_KERNEL pitch_sharp_rows_out(const float* columns, float* level, const float* source,
+                                             const float* sumIn, const float* lab, float* out, int width, int height,
+                                             float sigma, float gain, TextureLabOut way) {
+  __shared__ float xs[1][32][33], ys[1][32][33];
+  const PitchSharpOutStore store{source, sumIn, gain, lab, out, way};
+  deriche_rows_to<1>(xs, ys, columns, 1, level, 1, store, width, height, int(blockIdx.x) * 32,
+                     deriche_coefficients(sigma));
+}
+CUDASIM_COOPERATIVE_KERNEL(pitch_sharp_rows_out);

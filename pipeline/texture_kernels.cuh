@@ -87,6 +87,16 @@ struct DericheBackward {
   }
 };
 
+// One texture band into the band sum: the sum plus the band's gain times the
+// level's source minus its blur. Every pass that adds a band calls this, so
+// the device compiles the one expression alike wherever it runs.
+__host__ __device__ __forceinline__ float pitch_sharp_value(float sum, float source, float blurred, float gain) {
+  return sum + gain * (source - blurred);
+}
+
+// The bands folded back into L': their sum plus the last level's blur.
+__host__ __device__ __forceinline__ float pitch_fold_value(float sum, float lastBlurred) { return sum + lastBlurred; }
+
 // Rows of a column a thread loads before it uses the first of them: each
 // row's recursion waits on the one before, so the loads are issued ahead in
 // groups and their memory round trips overlap.

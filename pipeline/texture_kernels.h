@@ -19,14 +19,32 @@ __global__ void iir_guassian_rows(const float* input, float* output, int width, 
                                   int channelStride);
 // The rows of an RGB plane into another.
 __global__ void iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma);
-// Row shape.
-__global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
-                            float gain, int channelStride);
-// pitch_sharp, then the blurred level takes the source's place for the next
-// level, in the same pass.
-__global__ void pitch_sharp_next(int width, int height, float* source, const float* blurred, float* accumulator,
-                                 float gain, int channelStride);
-__global__ void pitch_accumulate(int width, int height, const float* image, float* accumulator, int channelStride);
+// How the texture stage's last pass leaves Lab: the way (TextureLabWay), the
+// input gamut, and the negative soft clip after it when softClip is not 0.
+enum TextureLabWay : int { kLabOutGeneric = 0, kLabOutDedicated = 1, kLabOutDedicatedExpanding = 2 };
+struct TextureLabOut {
+  int way;
+  int gamut;
+  int softClip;
+  float ceiling, recover, shadowCeiling, shadowRecover;
+};
+
+// The row pass of one texture level's blur (column shape over the rows),
+// from the column pass's plane into `level` (a plane), and the level's band
+// into the band sum `sum` (a plane) as each pixel is finished: the sum plus
+// gain times the level's source (channel 0 of `source`, pixels sourceStride
+// floats apart) minus its blur. The sum starts at 0 where sumIn is null (the
+// first level), else it is read from sumIn (`sum` itself).
+__global__ void pitch_sharp_rows(const float* columns, float* level, const float* source, int sourceStride,
+                                 const float* sumIn, float* sum, int width, int height, float sigma, float gain);
+// The row pass of the last level, its band as above (its source the plane
+// `source`, or channel 0 of `lab` when that is null), then the bands folded
+// back into L' (the sum plus the last blur) with a, b and alpha of `lab` (the
+// Lab frame, RGBA) and taken out of Lab into `out` (RGBA) as `way` says.
+// `level` is the pass's intermediate plane.
+__global__ void pitch_sharp_rows_out(const float* columns, float* level, const float* source, const float* sumIn,
+                                     const float* lab, float* out, int width, int height, float sigma, float gain,
+                                     TextureLabOut way);
 
 // The two launches of a 2-D Gaussian blur, queued on `stream`: the columns
 // of `in` (read at the channel stride) into the scratch plane, and the rows

@@ -107,9 +107,9 @@ class Frame {
   // white, luminance 1, comes out at about 16); NaN never reaches it.
   void expand(const float* in, float* out);
   void into_lab(float* img, float* aux, bool compressing);
-  void out_of_lab(float* img, bool expanding);
 
-  void texture_levels();
+  TextureLabOut lab_out() const;
+  bool texture_levels(const TextureLabOut& way);
 
   const TextureOptionsStruct& o_;
   const DeviceWork& work_;
@@ -144,24 +144,12 @@ void Frame::expand(const float* in, float* out) {
 }
 
 void Frame::into_lab(float* img, float* aux, bool compressing) {
-#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, ...) \
+#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   case index:                                                                  \
     if (compressing)                                                           \
       FRAME_PIXELS(compress_to_lab, img, aux, W, H, kStride);                  \
     else                                                                       \
       FRAME_PIXELS(to_lab, img, aux, W, H, kStride);                           \
-    break;
-  KALTHORNE_DISPATCH_GAMUT(CASE)
-#undef CASE
-}
-
-void Frame::out_of_lab(float* img, bool expanding) {
-#define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab, from_lab, from_lab_expand) \
-  case index:                                                                                        \
-    if (expanding)                                                                                   \
-      FRAME_PIXELS(from_lab_expand, img, W, H, kStride);                                             \
-    else                                                                                             \
-      FRAME_PIXELS(from_lab, img, W, H, kStride);                                                    \
     break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
@@ -201,7 +189,12 @@ void Frame::run_plain_road() {
   }
 }
 
-void Frame::texture_levels() {
+// The levels are blurred from planes of one float a pixel, and their bands
+// summed into another, each band as its level's row pass delivers the
+// blurred pixels; the last level's pass folds the bands back into L' and
+// takes the frame out of Lab into B, `way`. False when a plane could not be
+// had.
+bool Frame::texture_levels(const TextureLabOut& way) {
   const float gains[6] = {o_.sopranoPitchScaled, o_.mezzoSopranoPitchScaled, o_.altoPitchScaled,
                           o_.tenorPitchScaled,   o_.baritonePitchScaled,     o_.bassPitchScaled};
   // Levels past the last gain that is not exactly 1.0 would add nothing.
@@ -209,21 +202,55 @@ void Frame::texture_levels() {
   for (int k = 2; k <= 6; ++k)
     if (gains[k - 1] != 1.0f) last = k;
 
-  float* const previous = B + 2;
-  float* const current = B + 3;
-
-  // Level 1: the blur of L' goes into channel 2 of B.
-  gaussian_blur_2d(A, C, previous, W, H, kLevelSigma[0], kStride, stream_);
-  FRAME_PIXELS(pitch_sharp, W, H, A, previous, B, gains[0], kStride);
-
-  // Each further level blurs the previous level's blur again, and its blur
-  // becomes the previous one for the next level.
-  for (int k = 2; k <= last; ++k) {
-    gaussian_blur_2d(previous, C, current, W, H, kLevelSigma[k - 1], kStride, stream_);
-    FRAME_PIXELS(pitch_sharp_next, W, H, previous, current, B, gains[k - 1], kStride);
+  // Two planes take the levels' blurs in turn (a level is blurred from the
+  // one before), a third the bands' sum; the last level needs its blur's
+  // plane as its row pass's intermediate only.
+  float* blurs[2] = {nullptr, nullptr};
+  float* sum = nullptr;
+  const size_t pixels = size_t(W) * size_t(H);
+  const bool planes = work_.allocate(blurs[0], pixels) == cudaSuccess &&
+                      (last == 1 || (work_.allocate(blurs[1], pixels) == cudaSuccess &&
+                                     work_.allocate(sum, pixels) == cudaSuccess));
+  if (planes) {
+    using namespace launch_shape;
+    // Level k's source: L' (channel 0 of A) for the first level, the level
+    // before's blur after it; the first level's sum starts at 0 (no sumIn).
+    const float* source = A;
+    int sourceStride = kStride;
+    const float* sumIn = nullptr;
+    for (int k = 1; k <= last; ++k) {
+      const float sigma = kLevelSigma[k - 1];
+      float* const level = blurs[(k - 1) % 2];
+      CUDA_LAUNCH_STREAM(iir_guassian, column_grid(W), column_block(), 0, stream_, source, C, W, H, sigma,
+                         sourceStride);
+      if (k < last) {
+        CUDA_LAUNCH_STREAM(pitch_sharp_rows, column_grid(H), column_block(), 0, stream_, C, level, source,
+                           sourceStride, sumIn, sum, W, H, sigma, gains[k - 1]);
+      } else {
+        CUDA_LAUNCH_STREAM(pitch_sharp_rows_out, column_grid(H), column_block(), 0, stream_, C, level,
+                           k == 1 ? nullptr : source, sumIn, A, B, W, H, sigma, gains[k - 1], way);
+      }
+      source = level;
+      sourceStride = 1;
+      sumIn = sum;
+    }
   }
+  work_.release(sum);
+  work_.release(blurs[1]);
+  work_.release(blurs[0]);
+  return planes;
+}
 
-  FRAME_PIXELS(pitch_accumulate, W, H, A, B, kStride);
+// The way out of Lab of the texture road: the dedicated gamuts expand what
+// their way in compressed when no film stage follows (with one, the film
+// stage's result is expanded); the negative soft clip follows where a film
+// stage comes next and no expansion does.
+TextureLabOut Frame::lab_out() const {
+  TextureLabOut way{kLabOutGeneric, o_.inputGamut, 0, o_.brewHighlightCeiling, o_.brewHighlightCompressScaled,
+                    o_.brewShadowFloorScaled, o_.brewShadowExpandScaled};
+  if (dedicated_) way.way = no_film() && o_.hdrComp ? kLabOutDedicatedExpanding : kLabOutDedicated;
+  way.softClip = o_.brewSoftClipOn && !no_film() && !(dedicated_ && o_.hdrComp);
+  return way;
 }
 
 void Frame::run_texture_road() {
@@ -242,28 +269,15 @@ void Frame::run_texture_road() {
     FRAME_PIXELS(ColorSpace_LAB, A, B, W, H, kStride, o_.inputGamut);
   }
 
-  texture_levels();
-
-  // Out of Lab, B in place, then the film stage.
-  if (dedicated_) {
-    if (no_film()) {
-      out_of_lab(B, o_.hdrComp != 0);
-      return;
-    }
-    out_of_lab(B, false);
-    if (o_.hdrComp) {
-      film(B, A);
-      expand(A, B);
-    } else {
-      negative_highlights_shadows(B);
-      film(B, A);
-    }
+  // The levels leave the frame out of Lab in B, soft-clipped where the
+  // negative's soft clip belongs.
+  if (!texture_levels(lab_out())) {
+    stage_failed_ = true;
     return;
   }
-  FRAME_PIXELS(LAB_Colorspace, B, W, H, kStride, o_.inputGamut);
   if (no_film()) return;
-  negative_highlights_shadows(B);
   film(B, A);
+  if (dedicated_ && o_.hdrComp) expand(A, B);
 }
 
 // Steps 1 to 9 of one frame, queued on the render's stream; the error of

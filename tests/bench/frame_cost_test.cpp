@@ -69,25 +69,44 @@ TEST(FrameCost, EveryGoldenRoadGivesEveryField) {
 }
 
 TEST(KernelTraffic, OneThreadsAccessesToOnePixelCountOnce) {
-  alignas(16) static float frame[3][64];
-  float* const B = frame[0];
+  alignas(16) static float frame[2][64];
   const int W = 10, H = 1;
-  const auto sharp_next = [&](const float* source, const float* blurred, const float* accumulator) {
-    return work_of(launch("pitch_sharp_next", {num(W), num(H), ptr(source), ptr(blurred), ptr(accumulator), num(1.5),
-                                               num(4)}))
-        .bytes / (W * H);
+  const auto to_lab = [&](const float* image, const float* aux) {
+    return work_of(launch("ColorSpace_LAB", {ptr(image), ptr(aux), num(W), num(H), num(4), num(7)})).bytes / (W * H);
   };
-  // Source, blurred level and sum in channels 2, 3 and 0 of one RGBA frame:
-  // one read and one write of each pixel.
-  EXPECT_EQ(sharp_next(B + 2, B + 3, B), 32.0);
-  // In three frames: three RGBA pixels read, two written.
-  EXPECT_EQ(sharp_next(frame[1], frame[2], B), 80.0);
-  // Channels of neighbouring pixels are other pixels.
-  EXPECT_EQ(sharp_next(B + 4, B + 8, B), 80.0);
-  // pitch_sharp: the source frame, and the sum's frame read once and written.
-  EXPECT_EQ(work_of(launch("pitch_sharp", {num(W), num(H), ptr(frame[1]), ptr(B + 2), ptr(B), num(1.5), num(4)}))
-                    .bytes / (W * H),
-            48.0);
+  // The image's pixel read and written, and the aux channel written: in the
+  // image's own pixel, one read and one write.
+  EXPECT_EQ(to_lab(frame[0], frame[0] + 3), 32.0);
+  // In another frame, or in a neighbouring pixel: two pixels written.
+  EXPECT_EQ(to_lab(frame[0], frame[1]), 48.0);
+  EXPECT_EQ(to_lab(frame[0], frame[0] + 4), 48.0);
+}
+
+// A texture level's row pass reads its source at the source's stride: the
+// first level's L' moves whole RGBA pixels, the later levels' planes a float.
+// The first level's band sum is not read, and the last level's source is
+// the Lab frame's own pixel when it is the first.
+TEST(KernelTraffic, TextureLevelsReadTheirSourceAtItsStride) {
+  alignas(16) static float planes[5][64];
+  const int W = 8, H = 2;
+  const auto level = [&](int stride, const float* sumIn) {
+    return work_of(launch("pitch_sharp_rows", {ptr(planes[0]), ptr(planes[1]), ptr(planes[2]), num(stride),
+                                               ptr(sumIn), ptr(planes[3]), num(W), num(H), num(0.4), num(1.5)}))
+               .bytes / (W * H);
+  };
+  // Columns read twice, the level written, read and written, the sum written.
+  EXPECT_EQ(level(4, nullptr), 8 + 12 + 4 + 16.0);
+  EXPECT_EQ(level(1, planes[3]), 8 + 12 + 4 + 4 + 4.0);
+  const auto last = [&](const float* source, const float* sumIn) {
+    return work_of(launch("pitch_sharp_rows_out", {ptr(planes[0]), ptr(planes[1]), ptr(source), ptr(sumIn),
+                                                   ptr(planes[3]), ptr(planes[4]), num(W), num(H), num(0.4),
+                                                   num(1.5), kStruct}))
+               .bytes / (W * H);
+  };
+  // The intermediate plane written and read, the Lab frame's pixel read and
+  // the output's written.
+  EXPECT_EQ(last(nullptr, nullptr), 8 + 8 + 16 + 16.0);
+  EXPECT_EQ(last(planes[2], planes[2] + 32), 8 + 8 + 4 + 4 + 16 + 16.0);
 }
 
 TEST(KernelTraffic, AWriteThroughANullPointerCostsNothing) {

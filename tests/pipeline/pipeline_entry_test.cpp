@@ -1,5 +1,5 @@
 // The pipeline entry on the CPU build, with stand-ins for the halation, film
-// and generic Lab stages: the road chosen for each combination of switches,
+// and the generic way into Lab: the road chosen for each combination of switches,
 // each stage once and in order, buffer hygiene on every road and frame size,
 // and the failure paths.
 #include <algorithm>
@@ -16,9 +16,10 @@
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pipeline_stages.h"
 #include "pipeline/pixel_kernels.cuh"
+#include "pipeline/texture_lab_out.cuh"
 
-// Stand-ins for the halation, film and generic Lab stages, linked in place of
-// the real ones. Each launches one kernel of its own name, so the launch
+// Stand-ins for the halation and film stages and the generic way into Lab,
+// linked in place of the real ones. Each launches one kernel of its own name, so the launch
 // trace shows where it ran, and applies a distinct transform that does not
 // commute with the others, so a stage run twice, skipped or run out of order
 // changes the output.
@@ -49,16 +50,12 @@ __global__ void standin_film(float* a, float* b, int W, int H) {
   b[e + 3] = a[e + 3];
 }
 
-// Exact inverses of each other.
+// Lab values in (0.25, 0.75) for frames in (0, 1).
+float lab_value(float v) { return 0.5f * v + 0.25f; }
 __global__ void ColorSpace_LAB(float* img, float* aux, int W, int H, int, int) {
   STANDIN_PIXEL(W, H);
-  for (int c = 0; c < 3; ++c) img[e + c] = 0.5f * img[e + c] + 0.25f;
+  for (int c = 0; c < 3; ++c) img[e + c] = lab_value(img[e + c]);
   aux[e] = 0.0f;
-}
-
-__global__ void LAB_Colorspace(float* img, int W, int H, int, int) {
-  STANDIN_PIXEL(W, H);
-  for (int c = 0; c < 3; ++c) img[e + c] = (img[e + c] - 0.25f) * 2.0f;
 }
 
 bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work) {
@@ -101,10 +98,11 @@ void set_fields(TextureOptionsStruct& o, const std::string& settings) {
   for (std::string s; in >> s;) fields.at(s.substr(0, s.find('=')))(o, std::stof(s.substr(s.find('=') + 1)));
 }
 
-// Kernel names; "texture" stands for one level of the texture stage.
+// Kernel names; "texture" stands for the texture stage of one level, out of
+// Lab.
 Names names(std::string text) {
   for (size_t at = text.find("texture"); at != std::string::npos; at = text.find("texture", at))
-    text.replace(at, 7, "iir_guassian iir_guassian_rows pitch_sharp pitch_accumulate");
+    text.replace(at, 7, "iir_guassian pitch_sharp_rows_out");
   Names n;
   std::istringstream in(text);
   for (std::string s; in >> s;) n.push_back(s);
@@ -137,24 +135,24 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
       {"plain, no film, halation off", "cameraStock=0 printOff=1", ""},
       {"texture, dedicated, hdrComp, film",
        "inputGamut=0 ensemblePitchScaled=1.2 hdrComp=1 brewSoftClipOn=1 exposureAmount=2 exposureMode=2",
-       "exposure_linear_gamma highlights_shadows_Kernel Lin_rec709_compress_LAB texture LAB_Lin_rec709 film "
+       "exposure_linear_gamma highlights_shadows_Kernel Lin_rec709_compress_LAB texture film "
        "RGBA_rec709_expand_sRGB"},
       {"texture, dedicated, film without hdrComp",
        "inputGamut=5 ensemblePitchScaled=0 brewSoftClipOn=1 softClipOn=1 halationOff=0",
-       "halation highlights_shadows_Kernel ACES_AP1_LAB texture LAB_ACES_AP1 highlights_shadows_Kernel film"},
+       "halation highlights_shadows_Kernel ACES_AP1_LAB texture film"},
       {"texture, dedicated, no film, expanding",
        "inputGamut=30 ensemblePitchScaled=1.2 hdrComp=1 cameraStock=0 printOff=1 brewSoftClipOn=1",
-       "Lin_rec2020_compress_LAB texture LAB_Lin_rec2020_expand"},
+       "Lin_rec2020_compress_LAB texture"},
       {"texture, generic index above 30, no film",
        "inputGamut=31 ensemblePitchScaled=1.2 cameraStock=0 printOff=1 exposureAmount=0.1 exposureMode=2 hdrComp=1",
-       "exposure_log ColorSpace_LAB texture LAB_Colorspace"},
+       "exposure_log ColorSpace_LAB texture"},
       {"texture, generic, film", "inputGamut=2 ensemblePitchScaled=1.2 brewSoftClipOn=1",
-       "ColorSpace_LAB texture LAB_Colorspace highlights_shadows_Kernel film"},
+       "ColorSpace_LAB texture film"},
       {"texture, camera stock 0 with the print stage: negative step before the film stage",
        "inputGamut=0 ensemblePitchScaled=1.2 cameraStock=0 brewSoftClipOn=1",
-       "rec709_LAB texture LAB_Lin_rec709 highlights_shadows_Kernel film"},
+       "rec709_LAB texture film"},
       {"ensemble on the float next to 1.0 takes the texture road", "ensemblePitchScaled=1.00000012",
-       "ColorSpace_LAB texture LAB_Colorspace film"},
+       "ColorSpace_LAB texture film"},
       {"pitch off takes the plain road", "ensemblePitchScaled=1.2 pitchOff=1", "film"},
   };
   const int sizes[][2] = {{37, 23}, {1, 1}, {1025, 2}};
@@ -209,8 +207,8 @@ TEST(PipelineEntry, PlainRoadValuesFollowTheStageOrder) {
   }
 }
 
-// Trailing unit gains skip their levels. The generic Lab stand-ins are exact
-// inverses, so with all gains at 1 the texture road returns the frame.
+// Trailing unit gains skip their levels. With all gains at 1 the bands add
+// up to nothing: the frame comes back out of the stand-in's Lab values.
 TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
   const struct {
     const char* gains;
@@ -223,13 +221,18 @@ TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
     set_fields(o, std::string("ensemblePitchScaled=0.4 cameraStock=0 printOff=1 ") + c.gains);
     const FrameRun r = run_frame(o, src);
     const Names t = trace_names();
-    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp") + std::count(t.begin(), t.end(), "pitch_sharp_next"),
-              c.levels);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_rows"), c.levels - 1);
     EXPECT_EQ(std::count(t.begin(), t.end(), "iir_guassian"), c.levels);
-    EXPECT_EQ(std::count(t.begin(), t.end(), "iir_guassian_rows"), c.levels);
-    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_accumulate"), 1);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_rows_out"), 1);
     if (!*c.gains) {
-      for (size_t i = 0; i < src.size(); ++i) ASSERT_NEAR(r.out[i], src[i], 3e-5f) << i;
+      const TextureLabOut way{kLabOutGeneric, o.inputGamut, 0, 1.0f, 1.0f, 0.0f, 0.0f};
+      for (size_t i = 0; i < src.size(); i += 4) {
+        const float lab[3] = {lab_value(src[i]), lab_value(src[i + 1]), lab_value(src[i + 2])};
+        float code[3];
+        texture_lab_out(way, lab, code);
+        for (int c = 0; c < 3; ++c) ASSERT_NEAR(r.out[i + c], code[c], 1e-4f * std::fmax(1.0f, code[c])) << i + c;
+        ASSERT_EQ(r.out[i + 3], src[i + 3]) << i + 3;
+      }
     }
   }
 }
@@ -259,9 +262,11 @@ TEST(PipelineEntry, FailuresFailTheFrameAndFreeEverything) {
                {"cudaStreamCreateWithFlags", 1, cudaErrorMemoryAllocation},
                {"cudaMallocFromPoolAsync", 1, cudaErrorMemoryAllocation},
                {"cudaMallocFromPoolAsync", 2, cudaErrorMemoryAllocation},
-               {"cudaMallocFromPoolAsync", 3, cudaErrorMemoryAllocation}, {"cudaMemcpyAsync", 1, cudaErrorInvalidValue},
+               {"cudaMallocFromPoolAsync", 3, cudaErrorMemoryAllocation},
+               {"cudaMallocFromPoolAsync", 4, cudaErrorMemoryAllocation},  // the texture stage's plane
+               {"cudaMemcpyAsync", 1, cudaErrorInvalidValue},
                {"cudaMemcpyAsync", 2, cudaErrorInvalidValue}, {"launch", 1, cudaErrorLaunchOutOfResources},
-               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_accumulate", 1, cudaErrorLaunchOutOfResources},
+               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_sharp_rows_out", 1, cudaErrorLaunchOutOfResources},
                {"RGBA_RGB_Kernel", 1, cudaErrorLaunchOutOfResources},
                {"cudaFreeAsync", 2, cudaErrorInvalidValue},  // given back after the stream instead
                {"cudaStreamSynchronize", 1, cudaErrorInvalidResourceHandle}};
@@ -295,7 +300,9 @@ TEST(PipelineEntry, FramesTakeBuffersFromThePoolAndWaitOnce) {
   int waits = 0;
   for (const auto& c : cudasim::call_log()) waits += c.host_waits;
   EXPECT_EQ(waits, 1);
-  EXPECT_EQ(cudasim::allocation_stats().allocations, 3u);  // from the pool: nothing synchronised (run_frame)
+  // A, B, C and the one-level texture stage's plane, from the pool: nothing
+  // synchronised (run_frame).
+  EXPECT_EQ(cudasim::allocation_stats().allocations, 4u);
   cudasim::clear_call_log();
   release_cached_device_memory();
   ASSERT_FALSE(cudasim::call_log().empty());
@@ -308,7 +315,7 @@ TEST(PipelineEntry, FramesTakeBuffersFromThePoolAndWaitOnce) {
   std::vector<float> out(src.size());
   ASSERT_TRUE(texture_pitch_compress_expand(src.data(), out.data(), o));
   EXPECT_EQ(out, pooled.out);
-  EXPECT_EQ(cudasim::allocation_stats().allocations, 3u);
+  EXPECT_EQ(cudasim::allocation_stats().allocations, 4u);
   EXPECT_EQ(cudasim::allocation_stats().live + cudasim::allocation_stats().live_streams, 0u);
   for (const auto& c : cudasim::call_log()) EXPECT_NE(c.function, "cudaMallocFromPoolAsync");
 }
