@@ -93,7 +93,6 @@ const AccessModel kModels[] = {
     {"iir_guassian", 2, 3, 12, 2, 5, {3, 2, 8}},
     {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 8}},  // three channels: an RGB plane out
     {"iir_guassian_rows", 2, 3, 8, 3, 5, {2, 2, 32}},
-    {"iir_guassian_rows_rgb", 2, 3, 2 * 12 + 3 * 12, 0, -1, {2, 2, 32}},  // RGB planes in and out
     // The levels live in channels of one RGBA frame: a thread reads and
     // writes that pixel once.
     {"pitch_sharp", 0, 1, 0, 4, 6, {}, "r2 r3 r4 w4"},
@@ -101,7 +100,10 @@ const AccessModel kModels[] = {
     {"pitch_accumulate", 0, 1, 0, 3, 4, {}, "r3 w3 r2"},
     // Halation: the source copy and the blurred band are RGB planes.
     {"halation_init", 2, 3, 12, 2, 4, {}, "r0 w0"},
-    {"FrequencySharpenHalation", 2, 3, 12, 2, 5, {}, "r0 w0"},
+    // A band's row pass reads its column plane in both sweeps, writes its
+    // causal half and reads it back (RGB planes), and folds each finished
+    // pixel back into the picture: reads and writes it at the stride.
+    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12, 2, 7, {3, 2, 32}, "r2 w2"},
     {"halation_linear", 3, 4, 12, 3, 13, {}, "r0 w0 w1"},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},

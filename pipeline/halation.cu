@@ -4,6 +4,7 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
 KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
@@ -20,14 +21,29 @@ KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width,
   }
 }
 
-KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
-                                                float amount, int channelStride) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, channelStride);
-    const size_t p = pixel_offset(x, y, width, 3);
-    for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], blurred[p + c], amount);
+namespace {
+
+// Folds the band's finished pixel back into the picture: channels 0 to 2 of
+// image at pixel i, which no other pixel of the pass reads.
+struct SharpenInto {
+  float* __restrict__ image;
+  int channelStride;
+  float amount;
+  __device__ __forceinline__ void operator()(size_t i, const float (&blurred)[3]) const {
+    float* p = image + i * size_t(channelStride);
+    for (int c = 0; c < 3; ++c) p[c] = halation_math::sharpen(p[c], blurred[c], amount);
   }
+};
+
+}  // namespace
+
+KALTHORNE_COLUMN_KERNEL halation_band_rows(const float* columns, float* band, float* image, int width, int height,
+                                           float sigma, float amount, int channelStride) {
+  __shared__ float xs[3][32][33], ys[3][32][33];
+  deriche_rows_to<3>(xs, ys, columns, 3, band, 3, SharpenInto{image, channelStride, amount}, width, height,
+                     int(blockIdx.x) * 32, deriche_coefficients(sigma));
 }
+CUDASIM_COOPERATIVE_KERNEL(halation_band_rows);
 
 KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
                                        float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
@@ -76,8 +92,8 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
     work.release(blurred);
     return false;
   }
-  // tmp is all written by the final mix: until then it holds each band's
-  // blurred RGB plane.
+  // tmp is all written by the final mix: until then it holds the causal half
+  // of each band's row pass.
   float* const band = tmp;
 
   using namespace launch_shape;
@@ -85,13 +101,14 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
                      opts.inputGamut);
 
   // Each band blurs R, G and B together, each channel exactly as on its own:
-  // the columns into the scratch plane, its rows into the band's plane.
+  // the columns into the scratch plane, then its rows, each blurred pixel
+  // folded back into the picture as it is finished. The next band's columns
+  // read the picture only once the whole row pass has updated it.
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
   for (int b = 0; b < kBands; ++b) {
     CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * W), column_block(), 0, stream, img, blurred, W, H, sigma,
                        kStride);
-    CUDA_LAUNCH_STREAM(iir_guassian_rows_rgb, column_grid(H), column_block(), 0, stream, blurred, band, W, H, sigma);
-    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, band, W, H,
+    CUDA_LAUNCH_STREAM(halation_band_rows, column_grid(H), column_block(), 0, stream, blurred, band, img, W, H, sigma,
                        kBandAmounts[b], kStride);
     sigma *= 2.0f;
   }

@@ -18,10 +18,12 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
 // become the decoded, clamped linear input.
 __global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
                               int inputGamut);
-// Channels 0 to 2: image = blurred + amount * (image - blurred), with the
-// band's blur in an RGB plane (three floats a pixel).
-__global__ void FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
-                                         float amount, int channelStride);
+// The row pass of one band (32 rows a 32-thread block) over the band's
+// column pass (an RGB plane, three floats a pixel), band its intermediate RGB
+// plane; each blurred pixel is folded back into channels 0 to 2 of image:
+// image = blurred + amount * (image - blurred).
+__global__ void halation_band_rows(const float* columns, float* band, float* image, int width, int height,
+                                   float sigma, float amount, int channelStride);
 // Mixes the glow (image) with the source copy, encodes, and stores the result
 // into channels 0 to 2 of image and copy; copy's alpha becomes image's alpha.
 __global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,

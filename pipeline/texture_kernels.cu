@@ -31,12 +31,6 @@ KALTHORNE_COLUMN_KERNEL iir_guassian_rows(const float* input, float* output, int
 }
 CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows);
 
-KALTHORNE_COLUMN_KERNEL iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma) {
-  __shared__ float xs[3][32][33], ys[3][32][33];
-  deriche_rows<3>(xs, ys, input, 3, output, 3, width, height, int(blockIdx.x) * 32, deriche_coefficients(sigma));
-}
-CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_rgb);
-
 KALTHORNE_PIXEL_KERNEL pitch_sharp(int width, int height, const float* source, const float* blurred,
                                    float* accumulator, float gain, int channelStride) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {

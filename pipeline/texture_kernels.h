@@ -17,8 +17,6 @@ __global__ void iir_guassian_rgb(const float* input, float* output, int width, i
 // stride; column shape over the rows (one thread a row, height threads).
 __global__ void iir_guassian_rows(const float* input, float* output, int width, int height, float sigma,
                                   int channelStride);
-// The rows of an RGB plane into another.
-__global__ void iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma);
 // Row shape.
 __global__ void pitch_sharp(int width, int height, const float* source, const float* blurred, float* accumulator,
                             float gain, int channelStride);

@@ -60,7 +60,7 @@ TEST(FrameLimits, GridsShorterThanTheFrameCoverEveryRow) {
          CUDA_LAUNCH(pitch_sharp, g, launch_shape::pixel_block(), W, H, a, a + 1, b, 0.5f, 4);
        }, launch_shape::pixel_grid(W, H)},
       {"pixel, RGB plane", [&](dim3 g, float* a, float* b) {
-         CUDA_LAUNCH(FrequencySharpenHalation, g, launch_shape::pixel_block(), a, b, W, H, 0.25f, 4);
+         CUDA_LAUNCH(halation_init, g, launch_shape::pixel_block(), a, b, W, H, 4, 11);
        }, launch_shape::pixel_grid(W, H)},
   };
   for (const auto& c : cases) {
