@@ -104,7 +104,7 @@ const AccessModel kModels[] = {
     // causal half and reads it back (RGB planes), and folds each finished
     // pixel back into the picture: reads and writes it at the stride.
     {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12, 2, 7, {3, 2, 32}, "r2 w2"},
-    {"halation_linear", 3, 4, 12, 3, 13, {}, "r0 w0 w1"},
+    {"halation_linear", 3, 4, 12, 2, 13, {}, "r0 w1"},  // out may be the image
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer

@@ -8,12 +8,13 @@
 #include "pipeline/texture_kernels.h"
 
 KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
-                                     int inputGamut) {
+                                     int inputGamut, int exposure, float exposureAmount) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-    float v[3];
-    input_to_awg4_linear(image + i, inputGamut, v);
+    float exposed[3], v[3];
+    for (int c = 0; c < 3; ++c) exposed[c] = exposure_value(image[i + c], exposure, exposureAmount);
+    input_to_awg4_linear(exposed, inputGamut, v);
     for (int c = 0; c < 3; ++c) {
       image[i + c] = v[c];
       sourceCopy[p + c] = v[c];
@@ -45,27 +46,23 @@ KALTHORNE_COLUMN_KERNEL halation_band_rows(const float* columns, float* band, fl
 }
 CUDASIM_COOPERATIVE_KERNEL(halation_band_rows);
 
-KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
+KALTHORNE_PIXEL_KERNEL halation_linear(const float* image, float* out, const float* sourceCopy, int width, int height,
                                        float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
                                        float blendGComplement, float blendBComplement, float saturation, int inputGamut,
-                                       int channelStride) {
+                                       int channelStride, SoftClips clips) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
                                         {blendRComplement, blendGComplement, blendBComplement},
                                         saturation};
     const float glow[3] = {image[i], image[i + 1], image[i + 2]};
+    const float alpha = image[i + 3];
     const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
     const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
     float code[3];
     halation_math::mix(glow, orig, terms, inputGamut, code);
-    for (int c = 0; c < 3; ++c) {
-      image[i + c] = code[c];
-      copy[i + c] = code[c];
-    }
-    // Both buffers leave the stage with the input's alpha, whichever the
-    // caller goes on with.
-    copy[i + 3] = image[i + 3];
+    for (int c = 0; c < 3; ++c) out[i + c] = soft_clips_value(code[c], clips);
+    out[i + 3] = alpha;
   }
 }
 
@@ -77,7 +74,7 @@ constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
 
 }  // namespace
 
-bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work) {
+bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work, const HalationEnds& ends) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return true;
@@ -92,13 +89,12 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
     work.release(blurred);
     return false;
   }
-  // tmp is all written by the final mix: until then it holds the causal half
-  // of each band's row pass.
+  // Until the final mix tmp holds the causal half of each band's row pass.
   float* const band = tmp;
 
   using namespace launch_shape;
   CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, sourceCopy, W, H, kStride,
-                     opts.inputGamut);
+                     opts.inputGamut, ends.exposure, ends.exposureAmount);
 
   // Each band blurs R, G and B together, each channel exactly as on its own:
   // the columns into the scratch plane, then its rows, each blurred pixel
@@ -113,10 +109,10 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
     sigma *= 2.0f;
   }
 
-  CUDA_LAUNCH_STREAM(halation_linear, pixel_grid(W, H), pixel_block(), 0, stream, img, tmp, sourceCopy, W, H,
-                     opts.halationCyanRed, opts.halationMagentaGreen, opts.halationYellowBlue,
+  CUDA_LAUNCH_STREAM(halation_linear, pixel_grid(W, H), pixel_block(), 0, stream, img, ends.intoTmp ? tmp : img,
+                     sourceCopy, W, H, opts.halationCyanRed, opts.halationMagentaGreen, opts.halationYellowBlue,
                      opts.halationBlendRComplement, opts.halationBlendGComplement, opts.halationBlendBComplement,
-                     opts.halationSaturation, opts.inputGamut, kStride);
+                     opts.halationSaturation, opts.inputGamut, kStride, ends.clips);
 
   work.release(sourceCopy);
   work.release(blurred);

@@ -60,7 +60,7 @@ TEST(FrameLimits, GridsShorterThanTheFrameCoverEveryRow) {
          CUDA_LAUNCH(pitch_sharp, g, launch_shape::pixel_block(), W, H, a, a + 1, b, 0.5f, 4);
        }, launch_shape::pixel_grid(W, H)},
       {"pixel, RGB plane", [&](dim3 g, float* a, float* b) {
-         CUDA_LAUNCH(halation_init, g, launch_shape::pixel_block(), a, b, W, H, 4, 11);
+         CUDA_LAUNCH(halation_init, g, launch_shape::pixel_block(), a, b, W, H, 4, 11, kExposureLinear, 0.7f);
        }, launch_shape::pixel_grid(W, H)},
   };
   for (const auto& c : cases) {
@@ -127,10 +127,11 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
        }},
       {"LAB_Colorspace", [&](FarBuffer& f, FarBuffer&, FarBuffer&) { LAB_Colorspace(f.at(), W, H, 4, 7); }},
       {"halation_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
-         halation_init(f.at(), rgb.at(), W, H, 4, 7);
+         halation_init(f.at(), rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f);
        }},
       {"halation_linear", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
-         halation_linear(f.at(), f.at(), rgb.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, 4);
+         halation_linear(f.at(), f.at(), rgb.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, 4,
+                         SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1});
        }},
       {"pitch_sharp", [&](FarBuffer& f, FarBuffer&, FarBuffer&) {
          pitch_sharp(W, H, f.at() + 1, f.at() + 2, f.at(), 2.0f, 4);
