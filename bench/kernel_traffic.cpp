@@ -98,13 +98,13 @@ const AccessModel kModels[] = {
     {"pitch_sharp", 0, 1, 0, 4, 6, {}, "r2 r3 r4 w4"},
     {"pitch_sharp_next", 0, 1, 0, 5, 6, {}, "r2 r3 r4 w4 w2"},
     {"pitch_accumulate", 0, 1, 0, 3, 4, {}, "r3 w3 r2"},
-    // Halation: the source copy and the blurred band are RGB planes.
-    {"halation_init", 2, 3, 12, 2, 4, {}, "r0 w0"},
+    // Halation: the glow, the column scratch and the band are RGB planes.
+    {"halation_init", 2, 3, 12, 1, 4, {}, "r0"},
     // A band's row pass reads its column plane in both sweeps, writes its
-    // causal half and reads it back (RGB planes), and folds each finished
-    // pixel back into the picture: reads and writes it at the stride.
-    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12, 2, 7, {3, 2, 32}, "r2 w2"},
-    {"halation_linear", 3, 4, 12, 2, 13, {}, "r0 w1"},  // out may be the image
+    // causal half and reads it back, and folds each finished pixel back into
+    // the glow: reads and writes it (all RGB planes).
+    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, {3, 2, 32}},
+    {"halation_linear", 3, 4, 12, 2, 15, {}, "r0 w2"},  // out may be the image
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer

@@ -130,7 +130,7 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
          halation_init(f.at(), rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f);
        }},
       {"halation_linear", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
-         halation_linear(f.at(), f.at(), rgb.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, 4,
+         halation_linear(f.at(), rgb.at(), f.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, kExposureLinear, 2.0f, 4,
                          SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1});
        }},
       {"pitch_sharp", [&](FarBuffer& f, FarBuffer&, FarBuffer&) {
