@@ -97,14 +97,20 @@ class Frame {
     if (o_.brewSoftClipOn) soft_clip(X, negative_clip());
   }
 
+  // The camera soft clip, and the negative one after it where asked for.
+  SoftClips head_clips(bool negativeClip) const {
+    SoftClips clips{};
+    if (o_.softClipOn != 0) clips.clip[clips.count++] = camera_clip();
+    if (negativeClip && o_.brewSoftClipOn) clips.clip[clips.count++] = negative_clip();
+    return clips;
+  }
+
   // The head of the frame on A: the exposure, the glow, the camera soft clip
   // and, where the road asks for it, the negative soft clip right after it.
   // With the glow on, the first two and the last two ride in its first and
   // last pass (B is then its scratch).
   void head(ExposureKind kind, bool negativeClip) {
-    SoftClips clips{};
-    if (o_.softClipOn != 0) clips.clip[clips.count++] = camera_clip();
-    if (negativeClip && o_.brewSoftClipOn) clips.clip[clips.count++] = negative_clip();
+    const SoftClips clips = head_clips(negativeClip);
     if (!o_.halationOff) {
       call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, clips, false});
       return;
@@ -208,9 +214,7 @@ void Frame::run_plain_road() {
   const ExposureKind kind = exposure_kind(true);
   if (!o_.halationOff) {
     // The glow's last pass carries the frame into B (alpha included).
-    SoftClips clips{};
-    if (o_.softClipOn != 0) clips.clip[clips.count++] = camera_clip();
-    call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, clips, true});
+    call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, head_clips(false), true});
   } else if (o_.softClipOn != 0) {
     exposure(A, kind);
     const SoftClip c = camera_clip();
