@@ -1,6 +1,7 @@
 // The halation stage on the CPU build: its launch sequence, the invariants
-// of its mix, alpha in both buffers, and what it does without work memory.
-// Its output, bit for bit, is the golden frames' business.
+// of its mix, alpha in the result, the exposure and soft clips it takes over
+// from its neighbours, and what it does without work memory. Its output,
+// bit for bit, is the golden frames' business.
 #include <gtest/gtest.h>
 
 #include <cmath>
