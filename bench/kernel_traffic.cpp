@@ -89,7 +89,6 @@ const AccessModel kModels[] = {
     {"iir_guassian", 2, 3, 12, 2, 5, {3, 2, 8}},
     {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 8}},  // three channels: an RGB plane out
     {"iir_guassian_rows", 2, 3, 8, 3, 5, {2, 2, 32}},
-    {"iir_guassian_rows_rgb", 2, 3, 2 * 12 + 3 * 12, 0, -1, {2, 2, 32}},  // RGB planes in and out
     // Texture levels: the row pass of a level's blur reads the column pass's
     // plane twice and writes, reads and writes its level's plane; as it
     // finishes each pixel it reads the level's source (channel 0 of the Lab
@@ -100,10 +99,13 @@ const AccessModel kModels[] = {
     // plane is null) and writes the output frame's instead of the sum.
     {"pitch_sharp_rows", 6, 7, 8 + 12 + 4 + 4, 1, 3, {6, 2, 32}, "r2 r4:4"},
     {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, {6, 2, 32}, "r2:4 r3:4"},
-    // Halation: the source copy and the blurred band are RGB planes.
-    {"halation_init", 2, 3, 12, 2, 4, {}, "r0 w0"},
-    {"FrequencySharpenHalation", 2, 3, 12, 2, 5, {}, "r0 w0"},
-    {"halation_linear", 3, 4, 12, 3, 13, {}, "r0 w0 w1"},
+    // Halation: the glow, the column scratch and the band are RGB planes.
+    {"halation_init", 2, 3, 12, 1, 4, {}, "r0"},
+    // A band's row pass reads its column plane in both sweeps, writes its
+    // causal half and reads it back, and folds each finished pixel back into
+    // the glow: reads and writes it (all RGB planes).
+    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, {3, 2, 32}},
+    {"halation_linear", 3, 4, 12, 2, 15, {}, "r0 w2"},  // out may be the image
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer

@@ -4,52 +4,59 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
-KALTHORNE_PIXEL_KERNEL halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
-                                     int inputGamut) {
+KALTHORNE_PIXEL_KERNEL halation_init(const float* image, float* glow, int width, int height, int channelStride,
+                                     int inputGamut, int exposure, float exposureAmount) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, channelStride);
-    const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-    float v[3];
-    input_to_awg4_linear(image + i, inputGamut, v);
-    for (int c = 0; c < 3; ++c) {
-      image[i + c] = v[c];
-      sourceCopy[p + c] = v[c];
-    }
+    halation_math::exposed_linear_input(image + pixel_offset(x, y, width, channelStride), inputGamut, exposure,
+                                        exposureAmount, glow + pixel_offset(x, y, width, 3));
   }
 }
 
-KALTHORNE_PIXEL_KERNEL FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
-                                                float amount, int channelStride) {
+namespace {
+
+// Folds the band's finished pixel back into the glow plane: pixel i, which
+// no other pixel of the pass reads.
+struct SharpenInto {
+  float* __restrict__ glow;
+  float amount;
+  __device__ __forceinline__ void operator()(size_t i, const float (&blurred)[3]) const {
+    float* p = glow + 3 * i;
+    for (int c = 0; c < 3; ++c) p[c] = halation_math::sharpen(p[c], blurred[c], amount);
+  }
+};
+
+}  // namespace
+
+KALTHORNE_COLUMN_KERNEL halation_band_rows(const float* columns, float* band, float* glow, int width, int height,
+                                           float sigma, float amount) {
+  __shared__ float xs[3][32][33], ys[3][32][33];
+  deriche_rows_to<3>(xs, ys, columns, 3, band, 3, SharpenInto{glow, amount}, width, height, int(blockIdx.x) * 32,
+                     deriche_coefficients(sigma));
+}
+CUDASIM_COOPERATIVE_KERNEL(halation_band_rows);
+
+KALTHORNE_PIXEL_KERNEL halation_linear(const float* image, const float* glow, float* out, int width, int height,
+                                       float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
+                                       float blendGComplement, float blendBComplement, float saturation, int inputGamut,
+                                       int exposure, float exposureAmount, int channelStride, SoftClips clips) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     const size_t p = pixel_offset(x, y, width, 3);
-    for (int c = 0; c < 3; ++c) image[i + c] = halation_math::sharpen(image[i + c], blurred[p + c], amount);
-  }
-}
-
-KALTHORNE_PIXEL_KERNEL halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
-                                       float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
-                                       float blendGComplement, float blendBComplement, float saturation, int inputGamut,
-                                       int channelStride) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, channelStride);
     const halation_math::MixTerms terms{{cyanRed, magentaGreen, yellowBlue},
                                         {blendRComplement, blendGComplement, blendBComplement},
                                         saturation};
-    const float glow[3] = {image[i], image[i + 1], image[i + 2]};
-    const size_t p = 3 * (size_t(y) * size_t(width) + size_t(x));
-    const float orig[3] = {sourceCopy[p], sourceCopy[p + 1], sourceCopy[p + 2]};
+    const float g[3] = {glow[p], glow[p + 1], glow[p + 2]};
+    // The unblurred input again, as the first pass computed it.
+    float orig[3];
+    halation_math::exposed_linear_input(image + i, inputGamut, exposure, exposureAmount, orig);
+    const float alpha = image[i + 3];
     float code[3];
-    halation_math::mix(glow, orig, terms, inputGamut, code);
-    for (int c = 0; c < 3; ++c) {
-      image[i + c] = code[c];
-      copy[i + c] = code[c];
-    }
-    // Both buffers leave the stage with the input's alpha, whichever the
-    // caller goes on with.
-    copy[i + 3] = image[i + 3];
+    halation_math::mix(g, orig, terms, inputGamut, code);
+    for (int c = 0; c < 3; ++c) out[i + c] = soft_clips_value(code[c], clips);
+    out[i + 3] = alpha;
   }
 }
 
@@ -61,47 +68,49 @@ constexpr float kBandAmounts[kBands] = {0.5f, 0.25f, 0.125f, 0.0625f};
 
 }  // namespace
 
-bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work) {
+bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work, const HalationEnds& ends) {
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || img == nullptr || tmp == nullptr) return true;
   const size_t pixels = size_t(W) * size_t(H);
   const cudaStream_t stream = work.stream;
 
-  // RGB planes, three floats a pixel: the blurs' scratch, and the linear
-  // input for the final mix.
+  // RGB planes, three floats a pixel: the picture the bands work on (img
+  // keeps the input, from which the final mix takes it again), and the
+  // column passes' scratch.
+  float* glow = nullptr;
   float* blurred = nullptr;
-  float* sourceCopy = nullptr;
-  if (work.allocate(blurred, pixels * 3) != cudaSuccess || work.allocate(sourceCopy, pixels * 3) != cudaSuccess) {
-    work.release(blurred);
+  if (work.allocate(glow, pixels * 3) != cudaSuccess || work.allocate(blurred, pixels * 3) != cudaSuccess) {
+    work.release(glow);
     return false;
   }
-  // tmp is all written by the final mix: until then it holds each band's
-  // blurred RGB plane.
+  // Until the final mix tmp holds the causal half of each band's row pass.
   float* const band = tmp;
 
   using namespace launch_shape;
-  CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, sourceCopy, W, H, kStride,
-                     opts.inputGamut);
+  CUDA_LAUNCH_STREAM(halation_init, pixel_grid(W, H), pixel_block(), 0, stream, img, glow, W, H, kStride,
+                     opts.inputGamut, ends.exposure, ends.exposureAmount);
 
   // Each band blurs R, G and B together, each channel exactly as on its own:
-  // the columns into the scratch plane, its rows into the band's plane.
+  // the columns into the scratch plane, then its rows, each blurred pixel
+  // folded back into the picture as it is finished. The next band's columns
+  // read the picture only once the whole row pass has updated it.
   float sigma = opts.halationBreadthScaled * 0.4f * 4.0f;
   for (int b = 0; b < kBands; ++b) {
-    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * W), column_block(), 0, stream, img, blurred, W, H, sigma,
-                       kStride);
-    CUDA_LAUNCH_STREAM(iir_guassian_rows_rgb, column_grid(H), column_block(), 0, stream, blurred, band, W, H, sigma);
-    CUDA_LAUNCH_STREAM(FrequencySharpenHalation, pixel_grid(W, H), pixel_block(), 0, stream, img, band, W, H,
-                       kBandAmounts[b], kStride);
+    CUDA_LAUNCH_STREAM(iir_guassian_rgb, column_grid(3 * W), column_block(), 0, stream, glow, blurred, W, H, sigma,
+                       3);
+    CUDA_LAUNCH_STREAM(halation_band_rows, column_grid(H), column_block(), 0, stream, blurred, band, glow, W, H, sigma,
+                       kBandAmounts[b]);
     sigma *= 2.0f;
   }
 
-  CUDA_LAUNCH_STREAM(halation_linear, pixel_grid(W, H), pixel_block(), 0, stream, img, tmp, sourceCopy, W, H,
-                     opts.halationCyanRed, opts.halationMagentaGreen, opts.halationYellowBlue,
-                     opts.halationBlendRComplement, opts.halationBlendGComplement, opts.halationBlendBComplement,
-                     opts.halationSaturation, opts.inputGamut, kStride);
+  CUDA_LAUNCH_STREAM(halation_linear, pixel_grid(W, H), pixel_block(), 0, stream, img, glow,
+                     ends.intoTmp ? tmp : img, W, H, opts.halationCyanRed, opts.halationMagentaGreen,
+                     opts.halationYellowBlue, opts.halationBlendRComplement, opts.halationBlendGComplement,
+                     opts.halationBlendBComplement, opts.halationSaturation, opts.inputGamut, ends.exposure,
+                     ends.exposureAmount, kStride, ends.clips);
 
-  work.release(sourceCopy);
   work.release(blurred);
+  work.release(glow);
   return true;
 }

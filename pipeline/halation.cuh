@@ -4,8 +4,18 @@
 
 #include "cudasim/cuda_compat.h"
 #include "pipeline/colour_transforms.cuh"
+#include "pipeline/pixel_kernels.cuh"
 
 namespace halation_math {
+
+// The stage's linear input: the pixel's code values (channels 0 to 2 of px),
+// exposed (an ExposureKind), decoded and clamped into ARRI Wide Gamut 4.
+__host__ __device__ inline void exposed_linear_input(const float* px, int inputGamut, int exposure,
+                                                     float exposureAmount, float out[3]) {
+  float exposed[3];
+  for (int c = 0; c < 3; ++c) exposed[c] = exposure_value(px[c], exposure, exposureAmount);
+  input_to_awg4_linear(exposed, inputGamut, out);
+}
 
 // Band fold-back: keep `amount` of the unblurred value.
 __host__ __device__ __forceinline__ float sharpen(float image, float blurred, float amount) {

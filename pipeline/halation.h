@@ -4,27 +4,43 @@
 
 #include "cudasim/cuda_compat.h"
 #include "pipeline/device_work.h"
+#include "pipeline/pixel_kernels.cuh"
 #include "pipeline/texture_options.h"
 
-// img holds the picture (RGBA, code values of opts.inputGamut). Once the
-// work queued on work.stream is done, channels 0 to 2 of img and tmp hold
-// the halated picture in the same encoding, and channel 3 of both holds the
-// input alpha. False, with nothing queued and nothing left allocated, when
-// the stage's work memory cannot be had: a frame without its glow is not
-// the frame asked for.
-bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work);
+// The per-pixel steps right before and right after the glow, which the
+// stage does in its own first and last pass.
+struct HalationEnds {
+  int exposure = kExposureNone;  // ExposureKind: first, on the code values of img
+  float exposureAmount = 0.0f;
+  SoftClips clips = {};  // last, in order, on the halated code values
+  bool intoTmp = false;  // the result goes to tmp; otherwise it stays in img
+};
 
-// Channels 0 to 2 of image, and the source copy (three floats a pixel),
-// become the decoded, clamped linear input.
-__global__ void halation_init(float* image, float* sourceCopy, int width, int height, int channelStride,
-                              int inputGamut);
-// Channels 0 to 2: image = blurred + amount * (image - blurred), with the
-// band's blur in an RGB plane (three floats a pixel).
-__global__ void FrequencySharpenHalation(float* image, const float* blurred, int width, int height,
-                                         float amount, int channelStride);
-// Mixes the glow (image) with the source copy, encodes, and stores the result
-// into channels 0 to 2 of image and copy; copy's alpha becomes image's alpha.
-__global__ void halation_linear(float* image, float* copy, const float* sourceCopy, int width, int height,
+// img holds the picture (RGBA, code values of opts.inputGamut). Once the
+// work queued on work.stream is done, channels 0 to 2 of img (or of tmp,
+// with ends.intoTmp) hold the exposed, halated and clipped picture in the
+// same encoding, and its channel 3 the input alpha; the other buffer is
+// left as scratch, but for img's alpha. False, with nothing queued and
+// nothing left allocated, when the stage's work memory cannot be had: a
+// frame without its glow is not the frame asked for.
+bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWork& work,
+              const HalationEnds& ends = {});
+
+// The glow plane (three floats a pixel) becomes the linear input:
+// channels 0 to 2 of image, exposed (an ExposureKind), decoded and clamped.
+__global__ void halation_init(const float* image, float* glow, int width, int height, int channelStride,
+                              int inputGamut, int exposure, float exposureAmount);
+// The row pass of one band (32 rows a 32-thread block) over the band's
+// column pass, band its intermediate; each blurred pixel is folded back into
+// the glow: glow = blurred + amount * (glow - blurred). columns, band and
+// glow are RGB planes (three floats a pixel).
+__global__ void halation_band_rows(const float* columns, float* band, float* glow, int width, int height,
+                                   float sigma, float amount);
+// Mixes the glow (an RGB plane) with the linear input (taken again from
+// image as halation_init took it), encodes, soft clips, and stores the
+// result into channels 0 to 2 of out, and image's alpha into its channel 3
+// (out may be image).
+__global__ void halation_linear(const float* image, const float* glow, float* out, int width, int height,
                                 float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
                                 float blendGComplement, float blendBComplement, float saturation, int inputGamut,
-                                int channelStride);
+                                int exposure, float exposureAmount, int channelStride, SoftClips clips);

@@ -17,6 +17,16 @@ __host__ __device__ inline float exposure_log_value(float v, float amount) {
   return fminf(fmaxf(v + amount, 0.0f), 1.0f);
 }
 
+// The exposure a pass applies to a code value: none, multiplicative (linear
+// and gamma-encoded inputs) or additive (log inputs).
+enum ExposureKind : int { kExposureNone = 0, kExposureLinear = 1, kExposureLog = 2 };
+
+__host__ __device__ inline float exposure_value(float v, int kind, float amount) {
+  return kind == kExposureLinear ? exposure_linear_value(v, amount)
+         : kind == kExposureLog  ? exposure_log_value(v, amount)
+                                 : v;
+}
+
 // Rational roll-off that equals v at v = t with slope 1 and approaches L.
 __host__ __device__ inline float roll_off(float v, float t, float limit) {
   const float span = limit - t;
@@ -39,3 +49,26 @@ __host__ __device__ inline float highlights_shadows_value(float v, float ceiling
   return 1.0f - w;
 }
 
+// The settings of one soft clip (highlights_shadows_value).
+struct SoftClip {
+  float ceiling, recover, shadowCeiling, shadowRecover;
+};
+
+// Up to two soft clips, applied in order; none when count is 0. Neutral
+// settings are not the same as no clip: 1 - (1 - v) need not give v back.
+struct SoftClips {
+  SoftClip clip[2];
+  int count;
+};
+
+__host__ __device__ inline float soft_clip_value(float v, const SoftClip& s) {
+  return highlights_shadows_value(v, s.ceiling, s.recover, s.shadowCeiling, s.shadowRecover);
+}
+
+// Fixed indices: a kernel argument indexed at run time would go through
+// local memory.
+__host__ __device__ inline float soft_clips_value(float v, const SoftClips& clips) {
+  if (clips.count > 0) v = soft_clip_value(v, clips.clip[0]);
+  if (clips.count > 1) v = soft_clip_value(v, clips.clip[1]);
+  return v;
+}

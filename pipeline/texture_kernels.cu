@@ -32,12 +32,6 @@ KALTHORNE_COLUMN_KERNEL iir_guassian_rows(const float* input, float* output, int
 }
 CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows);
 
-KALTHORNE_COLUMN_KERNEL iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma) {
-  __shared__ float xs[3][32][33], ys[3][32][33];
-  deriche_rows<3>(xs, ys, input, 3, output, 3, width, height, int(blockIdx.x) * 32, deriche_coefficients(sigma));
-}
-CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_rgb);
-
 namespace {
 
 // The band sum before a level: 0 at the first (sumIn null), a literal as the

@@ -17,8 +17,6 @@ __global__ void iir_guassian_rgb(const float* input, float* output, int width, i
 // stride; column shape over the rows (one thread a row, height threads).
 __global__ void iir_guassian_rows(const float* input, float* output, int width, int height, float sigma,
                                   int channelStride);
-// The rows of an RGB plane into another.
-__global__ void iir_guassian_rows_rgb(const float* input, float* output, int width, int height, float sigma);
 // How the texture stage's last pass leaves Lab: the way (TextureLabWay), the
 // input gamut, and the negative soft clip after it when softClip is not 0.
 enum TextureLabWay : int { kLabOutGeneric = 0, kLabOutDedicated = 1, kLabOutDedicatedExpanding = 2 };

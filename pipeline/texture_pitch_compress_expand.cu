@@ -65,39 +65,69 @@ class Frame {
 
   dim3 pixels() const { return launch_shape::pixel_grid(W, H); }
 
-  void exposure(float* X, bool testMode) {
-    if (o_.exposureAmount == 0.0f) return;
-    if (testMode && o_.exposureMode == 2)
+  // Log inputs expose additively where the road allows it.
+  ExposureKind exposure_kind(bool logAllowed) const {
+    if (o_.exposureAmount == 0.0f) return kExposureNone;
+    return logAllowed && o_.exposureMode == 2 ? kExposureLog : kExposureLinear;
+  }
+
+  void exposure(float* X, ExposureKind kind) {
+    if (kind == kExposureLog)
       FRAME_PIXELS(exposure_log, X, W, H, o_.exposureAmount, kStride);
-    else
+    else if (kind == kExposureLinear)
       FRAME_PIXELS(exposure_linear_gamma, X, W, H, o_.exposureAmount, kStride);
   }
 
-  void camera_highlights_shadows(float* X) {
-    if (o_.softClipOn == 0) return;
-    FRAME_PIXELS(highlights_shadows_Kernel, X, W, H, kStride, o_.inputGamut, o_.cameraHighlightsCeiling,
-                 o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled, o_.cameraShadowsRecoverScaled);
+  SoftClip camera_clip() const {
+    return {o_.cameraHighlightsCeiling, o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled,
+            o_.cameraShadowsRecoverScaled};
+  }
+
+  SoftClip negative_clip() const {
+    return {o_.brewHighlightCeiling, o_.brewHighlightCompressScaled, o_.brewShadowFloorScaled,
+            o_.brewShadowExpandScaled};
+  }
+
+  void soft_clip(float* X, const SoftClip& c) {
+    FRAME_PIXELS(highlights_shadows_Kernel, X, W, H, kStride, o_.inputGamut, c.ceiling, c.recover, c.shadowCeiling,
+                 c.shadowRecover);
   }
 
   void negative_highlights_shadows(float* X) {
-    if (!o_.brewSoftClipOn) return;
-    FRAME_PIXELS(highlights_shadows_Kernel, X, W, H, kStride, o_.inputGamut, o_.brewHighlightCeiling,
-                 o_.brewHighlightCompressScaled, o_.brewShadowFloorScaled, o_.brewShadowExpandScaled);
+    if (o_.brewSoftClipOn) soft_clip(X, negative_clip());
   }
 
-  void halation_step(float* X, float* Y) {
-    if (!o_.halationOff) call_stage(halation, X, Y);
+  // The camera soft clip, and the negative one after it where asked for.
+  SoftClips head_clips(bool negativeClip) const {
+    SoftClips clips{};
+    if (o_.softClipOn != 0) clips.clip[clips.count++] = camera_clip();
+    if (negativeClip && o_.brewSoftClipOn) clips.clip[clips.count++] = negative_clip();
+    return clips;
+  }
+
+  // The head of the frame on A: the exposure, the glow, the camera soft clip
+  // and, where the road asks for it, the negative soft clip right after it.
+  // With the glow on, the first two and the last two ride in its first and
+  // last pass (B is then its scratch).
+  void head(ExposureKind kind, bool negativeClip) {
+    const SoftClips clips = head_clips(negativeClip);
+    if (!o_.halationOff) {
+      call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, clips, false});
+      return;
+    }
+    exposure(A, kind);
+    for (int k = 0; k < clips.count; ++k) soft_clip(A, clips.clip[k]);
   }
 
   void film(float* X, float* Y) { call_stage(film_brew_print_cuda, X, Y); }
 
   // A stage that reports failure by its result fails the frame.
-  template <typename Stage>
-  void call_stage(Stage stage, float* X, float* Y) {
-    if constexpr (std::is_same<decltype(stage(X, Y, o_, work_)), bool>::value) {
-      if (!stage(X, Y, o_, work_)) stage_failed_ = true;
+  template <typename Stage, typename... More>
+  void call_stage(Stage stage, float* X, float* Y, const More&... more) {
+    if constexpr (std::is_same<decltype(stage(X, Y, o_, work_, more...)), bool>::value) {
+      if (!stage(X, Y, o_, work_, more...)) stage_failed_ = true;
     } else {
-      stage(X, Y, o_, work_);
+      stage(X, Y, o_, work_, more...);
     }
   }
 
@@ -157,10 +187,9 @@ void Frame::into_lab(float* img, float* aux, bool compressing) {
 
 void Frame::run_plain_road() {
   if (!no_film()) {
-    exposure(A, true);
-    halation_step(A, B);
-    camera_highlights_shadows(A);
-    negative_highlights_shadows(A);
+    head(exposure_kind(true), true);
+    // Whatever the head left in B: the film stage writes all of B before it
+    // reads any of it.
     if (o_.hdrComp && dedicated_) {
       compress(A, B);
       film(A, B);
@@ -170,22 +199,22 @@ void Frame::run_plain_road() {
     }
     return;
   }
-  if (o_.softClipOn != 0) {
-    exposure(A, true);
-    halation_step(A, B);
-    FRAME_PIXELS(highlights_shadows_Kernel_in_out, A, B, W, H, kStride, o_.inputGamut, o_.cameraHighlightsCeiling,
-                 o_.cameraHighlightsRecoverScaled, o_.cameraShadowsCeilingScaled, o_.cameraShadowsRecoverScaled);
-  } else if (o_.exposureAmount != 0.0f) {
-    if (o_.exposureMode == 2)
-      FRAME_PIXELS(exposure_log_in_out, A, B, W, H, o_.exposureAmount, kStride);
-    else
-      FRAME_PIXELS(exposure_linear_gamma_in_out, A, B, W, H, o_.exposureAmount, kStride);
-    halation_step(B, A);
+  const ExposureKind kind = exposure_kind(true);
+  if (!o_.halationOff) {
+    // The glow's last pass carries the frame into B (alpha included).
+    call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, head_clips(false), true});
+  } else if (o_.softClipOn != 0) {
+    exposure(A, kind);
+    const SoftClip c = camera_clip();
+    FRAME_PIXELS(highlights_shadows_Kernel_in_out, A, B, W, H, kStride, o_.inputGamut, c.ceiling, c.recover,
+                 c.shadowCeiling, c.shadowRecover);
+  } else if (kind == kExposureLog) {
+    FRAME_PIXELS(exposure_log_in_out, A, B, W, H, o_.exposureAmount, kStride);
+  } else if (kind == kExposureLinear) {
+    FRAME_PIXELS(exposure_linear_gamma_in_out, A, B, W, H, o_.exposureAmount, kStride);
   } else {
-    // Nothing else carries the frame into B here: copy it (alpha included),
-    // and halate only when halation is switched on.
+    // Nothing else carries the frame into B here: copy it (alpha included).
     cudaMemcpyAsync(B, A, size_t(W) * size_t(H) * 4 * sizeof(float), cudaMemcpyDeviceToDevice, stream_);
-    halation_step(A, B);
   }
 }
 
@@ -255,12 +284,11 @@ TextureLabOut Frame::lab_out() const {
 
 void Frame::run_texture_road() {
   // Head, in place on A; dedicated gamuts always expose multiplicatively.
-  exposure(A, !dedicated_);
-  halation_step(A, B);
-  camera_highlights_shadows(A);
+  // The levels' last pass writes all of B: nothing reads what the head left
+  // there.
+  head(exposure_kind(!dedicated_), dedicated_ && o_.hdrComp && o_.cameraStock != 0);
   if (dedicated_) {
     if (o_.hdrComp) {
-      if (o_.cameraStock != 0) negative_highlights_shadows(A);
       into_lab(A, B, true);
     } else {
       into_lab(A, B, false);

@@ -1,6 +1,7 @@
 // The halation stage on the CPU build: its launch sequence, the invariants
-// of its mix, alpha in both buffers, and what it does without work memory.
-// Its output, bit for bit, is the golden frames' business.
+// of its mix, alpha in the result, the exposure and soft clips it takes over
+// from its neighbours, and what it does without work memory. Its output,
+// bit for bit, is the golden frames' business.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,17 +41,18 @@ TextureOptionsStruct options(int W, int H, int gamut) {
 }
 
 // Both buffers after the stage ran on device copies of `in` (tmp starts as a
-// marker), and whether it ran.
+// marker), the one that holds the result, and whether it ran.
 struct Result {
   std::vector<float> img, tmp;
   bool ran = false;
+  const std::vector<float>& out(const HalationEnds& ends) const { return ends.intoTmp ? tmp : img; }
 };
-Result run(const std::vector<float>& in, const TextureOptionsStruct& o) {
+Result run(const std::vector<float>& in, const TextureOptionsStruct& o, const HalationEnds& ends = {}) {
   DeviceFloats img(in), tmp(std::vector<float>(in.size(), -3.0f));
   bool ran = false;
   {
     const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
-    ran = halation(img.get(), tmp.get(), o, render.work());
+    ran = halation(img.get(), tmp.get(), o, render.work(), ends);
   }
   return {img.download(), tmp.download(), ran};
 }
@@ -68,8 +70,8 @@ class Halation : public ::testing::Test {
 }  // namespace
 
 // Four bands of blur and fold-back between the decoding and the mix. Bad
-// pixels are clamped before the blurs, so they cannot spread; alpha leaves
-// the stage in both buffers as it came in.
+// pixels are clamped before the blurs, so they cannot spread; the result
+// carries the input alpha, into either buffer, and img keeps its alpha.
 TEST_F(Halation, LaunchesBadPixelsAndAlpha) {
   const int W = 30, H = 30;
   std::vector<float> input = make_frame(W, H);
@@ -77,27 +79,69 @@ TEST_F(Halation, LaunchesBadPixelsAndAlpha) {
   input[(3 * W + 4) * 4 + 1] = INFINITY;
   input[(20 * W + 9) * 4 + 2] = -1e30f;
   for (int gamut : {11, 47}) {
-    cudasim::clear_launch_trace();
-    const Result r = run(input, options(W, H, gamut));
-    std::string names, expected = "halation_init";
-    for (int band = 0; band < 4; ++band)
-      expected += " iir_guassian_rgb iir_guassian_rows_rgb FrequencySharpenHalation";
-    for (const auto& launch : cudasim::launch_trace()) names += (names.empty() ? "" : " ") + launch.kernel;
-    EXPECT_EQ(names, expected + " halation_linear");
-    for (size_t i = 0; i < input.size(); ++i) {
-      EXPECT_EQ(r.tmp[i], i % 4 == 3 ? input[i] : r.img[i]) << i;
-      if (i % 4 == 3) {
-        EXPECT_EQ(r.img[i], input[i]) << i;
-      } else {
-        EXPECT_TRUE(r.img[i] >= 0.0f && r.img[i] <= 1.0f) << gamut << " at " << i;
+    std::vector<float> first;
+    for (bool intoTmp : {false, true}) {
+      cudasim::clear_launch_trace();
+      HalationEnds ends;
+      ends.intoTmp = intoTmp;
+      const Result r = run(input, options(W, H, gamut), ends);
+      std::string names, expected = "halation_init";
+      for (int band = 0; band < 4; ++band) expected += " iir_guassian_rgb halation_band_rows";
+      for (const auto& launch : cudasim::launch_trace()) names += (names.empty() ? "" : " ") + launch.kernel;
+      EXPECT_EQ(names, expected + " halation_linear");
+      const std::vector<float>& out = r.out(ends);
+      for (size_t i = 0; i < input.size(); ++i) {
+        if (i % 4 == 3) {
+          EXPECT_EQ(out[i], input[i]) << i;
+          EXPECT_EQ(r.img[i], input[i]) << i;
+        } else {
+          EXPECT_TRUE(out[i] >= 0.0f && out[i] <= 1.0f) << gamut << " at " << i;
+        }
       }
+      if (intoTmp) EXPECT_EQ(out, first) << gamut;
+      first = out;
+    }
+  }
+}
+
+// The exposure and the soft clips the stage takes over from its neighbours
+// give, bit for bit, what they give as passes of their own before and after
+// it: in either buffer, with one or two clips, multiplicative or additive.
+TEST_F(Halation, EndsEqualTheirOwnPasses) {
+  const int W = 37, H = 21;
+  const std::vector<float> input = make_frame(W, H);
+  const SoftClip camera{0.85f, 0.3f, 0.2f, 0.1f}, negative{0.9f, 0.5f, 0.0f, 0.4f};
+  const struct {
+    int exposure;
+    float amount;
+    SoftClips clips;
+    bool intoTmp;
+  } cases[] = {{kExposureLinear, 1.7f, {{camera, negative}, 2}, false},
+               {kExposureLog, -0.15f, {{camera}, 1}, true},
+               {kExposureNone, 0.0f, {{negative}, 1}, false},
+               {kExposureLinear, 0.6f, {{}, 0}, true}};
+  for (int gamut : {11, 0}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "gamut " << gamut << ", exposure " << c.exposure << ", "
+                                        << c.clips.count << " clips" << (c.intoTmp ? ", into tmp" : ""));
+      std::vector<float> exposed = input;
+      for (size_t i = 0; i < exposed.size(); ++i)
+        if (i % 4 != 3) exposed[i] = exposure_value(exposed[i], c.exposure, c.amount);
+      std::vector<float> expected = run(exposed, options(W, H, gamut)).img;
+      for (size_t i = 0; i < expected.size(); ++i)
+        if (i % 4 != 3) expected[i] = soft_clips_value(expected[i], c.clips);
+      HalationEnds ends;
+      ends.exposure = c.exposure, ends.exposureAmount = c.amount, ends.clips = c.clips, ends.intoTmp = c.intoTmp;
+      const Result r = run(input, options(W, H, gamut), ends);
+      const std::vector<float>& out = r.out(ends);
+      for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], expected[i]) << i;
     }
   }
 }
 
 // Blends of 1 (complements 0) or tints of 0 leave only the input, decoded,
 // clamped and encoded again.
-TEST_F(Halation, FullBlendOrNoTintReturnsTheReencodedInputInBothBuffers) {
+TEST_F(Halation, FullBlendOrNoTintReturnsTheReencodedInput) {
   const int W = 35, H = 29;
   const struct { int gamut; bool no_tint; } cases[] = {{11, false}, {47, false}, {0, false}, {27, false},
                                                        {42, false}, {11, true}, {19, true}};
@@ -111,11 +155,9 @@ TEST_F(Halation, FullBlendOrNoTintReturnsTheReencodedInputInBothBuffers) {
       float px[4] = {input[p * 4], input[p * 4 + 1], input[p * 4 + 2], 1.0f}, lin[3], expect[3];
       input_to_awg4_linear(px, k.gamut, lin);
       awg4_linear_to_output(lin, k.gamut, expect);
-      for (int c = 0; c < 3; ++c) {
+      for (int c = 0; c < 3; ++c)
         EXPECT_NEAR(r.img[p * 4 + c], expect[c], 1e-5f * std::fmax(1.0f, expect[c]))
             << "gamut " << k.gamut << (k.no_tint ? " no tint" : " full blend") << " px " << p;
-        EXPECT_EQ(r.tmp[p * 4 + c], r.img[p * 4 + c]);
-      }
     }
   }
 }

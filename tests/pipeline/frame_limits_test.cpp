@@ -60,7 +60,7 @@ TEST(FrameLimits, GridsShorterThanTheFrameCoverEveryRow) {
          CUDA_LAUNCH(exposure_linear_gamma_in_out, g, launch_shape::pixel_block(), b, a, W, H, 0.5f, 4);
        }, launch_shape::pixel_grid(W, H)},
       {"pixel, RGB plane", [&](dim3 g, float* a, float* b) {
-         CUDA_LAUNCH(FrequencySharpenHalation, g, launch_shape::pixel_block(), a, b, W, H, 0.25f, 4);
+         CUDA_LAUNCH(halation_init, g, launch_shape::pixel_block(), a, b, W, H, 4, 11, kExposureLinear, 0.7f);
        }, launch_shape::pixel_grid(W, H)},
   };
   for (const auto& c : cases) {
@@ -126,10 +126,11 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
          ColorSpace_LAB(f.at(), f.at(), W, H, 4, 7);
        }},
       {"halation_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
-         halation_init(f.at(), rgb.at(), W, H, 4, 7);
+         halation_init(f.at(), rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f);
        }},
       {"halation_linear", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
-         halation_linear(f.at(), f.at(), rgb.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, 4);
+         halation_linear(f.at(), rgb.at(), f.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, kExposureLinear, 2.0f, 4,
+                         SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1});
        }},
       {"film_lab_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer& one) {
          film_lab_init(f.at(), rgb.at(), one.at(), rgb.at(), rgb.at(), one.at(), 0.5f, 1, 1, 1, W, H, 4, 7);
