@@ -65,8 +65,8 @@ struct AccessModel {
 #define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   {#compress, 2, 3, 48, 0, -1}, /* RGBA: read in, write in and out */                                 \
   {#expand, 2, 3, 32, 0, -1},                                                                         \
-  {#to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},                                                           \
-  {#compress_to_lab, 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
+  {#to_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},                                                               \
+  {#compress_to_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},
 
 const AccessModel kModels[] = {
     // Pixel format, exposure, soft clip.
@@ -80,7 +80,7 @@ const AccessModel kModels[] = {
     {"highlights_shadows_Kernel_in_out", 2, 3, 0, 2, 4, {}, "r0 w1"},
     // Lab conversions.
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
-    {"ColorSpace_LAB", 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
+    {"ColorSpace_LAB", 1, 2, 0, 2, 3, {}, "r0 w0"},
     // Blur and texture bands. The column blur reads its input in both sweeps
     // and writes, reads and writes its output plane; each thread keeps eight
     // rows of loads in flight ahead of the recursion. The row blur reads its

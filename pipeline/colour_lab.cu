@@ -3,7 +3,7 @@
 #include "pipeline/colour_lab.cuh"
 #include "pipeline/launch_shapes.h"
 
-KALTHORNE_PIXEL_KERNEL ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut) {
+KALTHORNE_PIXEL_KERNEL ColorSpace_LAB(float* image, int width, int height, int n, int inputGamut) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, n);
     const float in[3] = {image[i], image[i + 1], image[i + 2]};
@@ -12,6 +12,5 @@ KALTHORNE_PIXEL_KERNEL ColorSpace_LAB(float* image, float* aux, int width, int h
     image[i] = lab[0];
     image[i + 1] = lab[1];
     image[i + 2] = lab[2];
-    aux[i] = 0.0f;
   }
 }

@@ -6,4 +6,4 @@
 
 // image channels 0 to 2 become scaled Lab of the decoded pixel; channel 0 of
 // aux is set to 0. Alpha is not touched.
-__global__ void ColorSpace_LAB(float* image, float* aux, int width, int height, int n, int inputGamut);
+__global__ void ColorSpace_LAB(float* image, int width, int height, int n, int inputGamut);

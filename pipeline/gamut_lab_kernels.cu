@@ -27,14 +27,13 @@ __device__ __forceinline__ void expand_body(const float* in, float* out, int W, 
 }
 
 template <typename G, bool Compress>
-__device__ __forceinline__ void to_lab_body(float* img, float* aux, int W, int H, int n) {
+__device__ __forceinline__ void to_lab_body(float* img, int W, int H, int n) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, W, H) {
     const size_t e = pixel_offset(x, y, W, n);
     const LabGamut g = G::get();
     Rgb3 v = load_linear_for_lab(img + e);
     if (Compress) v = compress_rgb(g, v);
     store_rgb(img + e, rgb_to_scaled_lab(g, v));
-    aux[e] = 0.0f;
   }
 }
 
@@ -43,11 +42,9 @@ __device__ __forceinline__ void to_lab_body(float* img, float* aux, int W, int H
 #define KALTHORNE_DEFINE_GAMUT_KERNELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab)          \
   KALTHORNE_PIXEL_KERNEL compress(float* in, float* out, int W, int H) { compress_body<g>(in, out, W, H); }   \
   KALTHORNE_PIXEL_KERNEL expand(const float* in, float* out, int W, int H) { expand_body<g>(in, out, W, H); } \
-  KALTHORNE_PIXEL_KERNEL to_lab(float* img, float* aux, int W, int H, int n) {                                \
-    to_lab_body<g, false>(img, aux, W, H, n);                                                                 \
-  }                                                                                                           \
-  KALTHORNE_PIXEL_KERNEL compress_to_lab(float* img, float* aux, int W, int H, int n) {                       \
-    to_lab_body<gc, true>(img, aux, W, H, n);                                                                 \
+  KALTHORNE_PIXEL_KERNEL to_lab(float* img, int W, int H, int n) { to_lab_body<g, false>(img, W, H, n); }   \
+  KALTHORNE_PIXEL_KERNEL compress_to_lab(float* img, int W, int H, int n) {                                   \
+    to_lab_body<gc, true>(img, W, H, n);                                                                      \
   }
 KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_DEFINE_GAMUT_KERNELS)
 #undef KALTHORNE_DEFINE_GAMUT_KERNELS

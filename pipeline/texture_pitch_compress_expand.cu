@@ -136,7 +136,7 @@ class Frame {
   // leaves every channel in [0, 1], so its expansion stays finite (display
   // white, luminance 1, comes out at about 16); NaN never reaches it.
   void expand(const float* in, float* out);
-  void into_lab(float* img, float* aux, bool compressing);
+  void into_lab(float* img, bool compressing);
 
   TextureLabOut lab_out() const;
   bool texture_levels(const TextureLabOut& way);
@@ -173,13 +173,13 @@ void Frame::expand(const float* in, float* out) {
 #undef CASE
 }
 
-void Frame::into_lab(float* img, float* aux, bool compressing) {
+void Frame::into_lab(float* img, bool compressing) {
 #define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   case index:                                                                  \
     if (compressing)                                                           \
-      FRAME_PIXELS(compress_to_lab, img, aux, W, H, kStride);                  \
+      FRAME_PIXELS(compress_to_lab, img, W, H, kStride);                  \
     else                                                                       \
-      FRAME_PIXELS(to_lab, img, aux, W, H, kStride);                           \
+      FRAME_PIXELS(to_lab, img, W, H, kStride);                           \
     break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
@@ -289,12 +289,12 @@ void Frame::run_texture_road() {
   head(exposure_kind(!dedicated_), dedicated_ && o_.hdrComp && o_.cameraStock != 0);
   if (dedicated_) {
     if (o_.hdrComp) {
-      into_lab(A, B, true);
+      into_lab(A, true);
     } else {
-      into_lab(A, B, false);
+      into_lab(A, false);
     }
   } else {
-    FRAME_PIXELS(ColorSpace_LAB, A, B, W, H, kStride, o_.inputGamut);
+    FRAME_PIXELS(ColorSpace_LAB, A, W, H, kStride, o_.inputGamut);
   }
 
   // The levels leave the frame out of Lab in B, soft-clipped where the

@@ -71,15 +71,16 @@ TEST(FrameCost, EveryGoldenRoadGivesEveryField) {
 TEST(KernelTraffic, OneThreadsAccessesToOnePixelCountOnce) {
   alignas(16) static float frame[2][64];
   const int W = 10, H = 1;
-  const auto to_lab = [&](const float* image, const float* aux) {
-    return work_of(launch("ColorSpace_LAB", {ptr(image), ptr(aux), num(W), num(H), num(4), num(7)})).bytes / (W * H);
+  const auto display = [&](const float* a, const float* b) {
+    return work_of(launch("film_print_cuda_out_pfe_display", {ptr(a), ptr(b), num(W), num(H), num(4)})).bytes /
+           (W * H);
   };
-  // The image's pixel read and written, and the aux channel written: in the
-  // image's own pixel, one read and one write.
-  EXPECT_EQ(to_lab(frame[0], frame[0] + 3), 32.0);
+  // Frame a's pixel read and written, and frame b's written: in a's own
+  // pixel, one read and one write.
+  EXPECT_EQ(display(frame[0], frame[0] + 3), 32.0);
   // In another frame, or in a neighbouring pixel: two pixels written.
-  EXPECT_EQ(to_lab(frame[0], frame[1]), 48.0);
-  EXPECT_EQ(to_lab(frame[0], frame[0] + 4), 48.0);
+  EXPECT_EQ(display(frame[0], frame[1]), 48.0);
+  EXPECT_EQ(display(frame[0], frame[0] + 4), 48.0);
 }
 
 // A texture level's row pass reads its source at the source's stride: the

@@ -123,7 +123,7 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
          exposure_linear_gamma(f.at(), W, H, 2.0f, 4);
        }},
       {"ColorSpace_LAB", [&](FarBuffer& f, FarBuffer&, FarBuffer&) {
-         ColorSpace_LAB(f.at(), f.at(), W, H, 4, 7);
+         ColorSpace_LAB(f.at(), W, H, 4, 7);
        }},
       {"halation_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
          halation_init(f.at(), rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f);

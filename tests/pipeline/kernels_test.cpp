@@ -97,22 +97,21 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   {                                                                                                      \
     ++gamuts;                                                                                            \
     const float tolerance = index == 30 ? 2e-3f : 3e-4f; /* rec2020 members use two matrix renderings */ \
-    DeviceFloats img(host), aux(host.size()), a(host), b(host.size()), c(host);                          \
-    CUDA_LAUNCH(to_lab, grid, block, img.get(), aux.get(), W, H, 4);                                     \
+    DeviceFloats img(host), a(host), b(host.size()), c(host);                                            \
+    CUDA_LAUNCH(to_lab, grid, block, img.get(), W, H, 4);                                                \
     const auto plain = out_of_lab(img.download(), index, kLabOutDedicated);                              \
-    CUDA_LAUNCH(compress_to_lab, grid, block, c.get(), aux.get(), W, H, 4);                              \
+    CUDA_LAUNCH(compress_to_lab, grid, block, c.get(), W, H, 4);                                         \
     const auto expanded = out_of_lab(c.download(), index, kLabOutDedicatedExpanding);                    \
     CUDA_LAUNCH(compress, grid, block, a.get(), b.get(), W, H);                                          \
     const auto compressed = a.download();                                                                \
     CUDA_LAUNCH(expand, grid, block, a.get(), b.get(), W, H);                                            \
-    const auto auxiliary = aux.download(), restored = b.download();                                      \
+    const auto restored = b.download();                                                                  \
     EXPECT_EQ(a.download(), compressed) << #expand << " changed its input";                              \
     for (size_t i = 0; i < host.size(); ++i) {                                                           \
       const float tol = tolerance * std::fmax(1.0f, host[i]);                                            \
       ASSERT_NEAR(plain[i], host[i], tol) << #to_lab << " " << i;                                        \
       ASSERT_NEAR(expanded[i], host[i], tol) << #compress_to_lab << " " << i;                            \
       ASSERT_NEAR(restored[i], host[i], 3e-4f * std::fmax(1.0f, host[i])) << #expand << " " << i;        \
-      ASSERT_TRUE(i % 4 != 0 || auxiliary[i] == 0.0f) << "aux channel 0 starts at 0";                 \
     }                                                                                                    \
   }
   KALTHORNE_DEDICATED_GAMUTS(ROUND_TRIP)
@@ -133,9 +132,9 @@ TEST(GamutKernels, NonFiniteChannelsGiveDefinedPixels) {
   const std::vector<float> zeroed = {0.0f, 0.5f, 0.25f, 1.0f, 0.0f, 0.0f, 0.3f, 1.0f, 0.0f, 0.5f, 0.5f, 0.75f};
   const std::vector<float> black = {0, 0, 0, 1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 0.75f};
   const dim3 grid(1), block(32, 32);
-  DeviceFloats a(bad), b(zeroed), aux(bad.size()), c(bad), d(bad.size()), f(bad), e(bad.size());
-  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), aux.get(), 3, 1, 4);
-  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), aux.get(), 3, 1, 4);
+  DeviceFloats a(bad), b(zeroed), c(bad), d(bad.size()), f(bad), e(bad.size());
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), 3, 1, 4);
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), 3, 1, 4);
   EXPECT_EQ(a.download(), b.download());
   CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 3, 1);
   EXPECT_EQ(d.download(), black);

@@ -62,10 +62,9 @@ __global__ void standin_film(float* a, float* b, int W, int H) {
 
 // Lab values in (0.25, 0.75) for frames in (0, 1).
 float lab_value(float v) { return 0.5f * v + 0.25f; }
-__global__ void ColorSpace_LAB(float* img, float* aux, int W, int H, int, int) {
+__global__ void ColorSpace_LAB(float* img, int W, int H, int, int) {
   STANDIN_PIXEL(W, H);
   for (int c = 0; c < 3; ++c) img[e + c] = lab_value(img[e + c]);
-  aux[e] = 0.0f;
 }
 
 bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work, const HalationEnds& ends) {
