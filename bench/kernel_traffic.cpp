@@ -106,9 +106,12 @@ const AccessModel kModels[] = {
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
     {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer
-    {"film_lab_diffuse_reset_pfe", 2, 3, 8, 0, -1},
-    {"pitch_sharp_film_lab", 2, 3, 12, 0, -1},
-    {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
+    // The diffusion's blurs carry its per-pixel steps: the first column pass
+    // reads the developer plane in both sweeps (as code values); the last row
+    // pass, a plain row pass into its scratch plane, reads and writes the
+    // developer and reads band one (when there is a band two) at each pixel.
+    {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, {3, 2, 8}},
+    {"iir_guassian_rows_developer", 4, 5, 8 + 8 + 8 + 4, 0, -1, {4, 2, 32}, "r3:4"},
     {"developer_to_layer", 3, -1, 8, 0, -1},
     {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
     {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector

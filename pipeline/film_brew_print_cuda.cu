@@ -68,16 +68,27 @@ cudaError_t plane_sum(const float* plane, size_t count, void* temporaries, size_
                                    stream);
 }
 
-// Developer spreads sideways in two spectral bands; a and b are scratch.
+// Developer spreads sideways in two spectral bands. Band one: the columns of
+// the developer's code values, then their rows; with band two, band one goes
+// to b and is blurred again, and the last row pass turns each pixel back
+// into developer. a is that pass's scratch plane.
 void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
                        const TextureOptionsStruct& o) {
-  CUDA_LAUNCH_STREAM(film_lab_diffuse_reset_pfe, s.grid, s.block, 0, s.stream, planes.developer, a, s.W, s.H,
-                     o.inputGamut);
-  gaussian_blur_2d(a, planes.diffusion, b, s.W, s.H, plan.bandOneSigma, 1, s.stream);
-  CUDA_LAUNCH_STREAM(pitch_sharp_film_lab, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, o.diffuseMidHiScaled);
-  if (o.diffuseLoMidOn) gaussian_blur_2d(b, planes.diffusion, b, s.W, s.H, plan.bandTwoSigma, 1, s.stream);
-  CUDA_LAUNCH_STREAM(pitch_accumulate_film_lab_pfe, s.grid, s.block, 0, s.stream, a, b, planes.developer, s.W, s.H,
-                     o.inputGamut);
+  using namespace launch_shape;
+  CUDA_LAUNCH_STREAM(iir_guassian_developer_code, column_grid(s.W), column_block(), 0, s.stream, planes.developer,
+                     planes.diffusion, s.W, s.H, plan.bandOneSigma);
+  const float* bandOne = nullptr;
+  float sigma = plan.bandOneSigma;
+  if (o.diffuseLoMidOn) {
+    CUDA_LAUNCH_STREAM(iir_guassian_rows, column_grid(s.H), column_block(), 0, s.stream, planes.diffusion, b, s.W,
+                       s.H, plan.bandOneSigma, 1);
+    CUDA_LAUNCH_STREAM(iir_guassian, column_grid(s.W), column_block(), 0, s.stream, b, planes.diffusion, s.W, s.H,
+                       plan.bandTwoSigma, 1);
+    bandOne = b;
+    sigma = plan.bandTwoSigma;
+  }
+  CUDA_LAUNCH_STREAM(iir_guassian_rows_developer, column_grid(s.H), column_block(), 0, s.stream, planes.diffusion, a,
+                     planes.developer, bandOne, s.W, s.H, sigma, o.diffuseMidHiScaled);
 }
 
 bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {

@@ -49,6 +49,13 @@ __host__ __device__ __forceinline__ float code_to_developer(float detail, float 
   return (exp2f((v - 0.0928641f) * 14.0f * 1.1023707f + 6.0f) - 64.0f) * kLabScale * 0.00044806354f;
 }
 
+// The developer after diffusion at one pixel: its code's detail above band
+// one, sharpened, over the blurred band (band one again without band two).
+__host__ __device__ __forceinline__ float diffused_developer(float developer, float bandOne, float blurred,
+                                                             float gain) {
+  return code_to_developer(diffusion_sharpen(developer_to_code(developer), bandOne, gain), blurred);
+}
+
 // Host quantities of the development loop, all single precision.
 struct DevelopPlan {
   float reservoir;      // k: reservoir volume

@@ -30,12 +30,16 @@ __global__ void film_lab_init(float* image, float* exposure, float* alpha, float
                               int width, int height, int channelStride, int inputGamut);
 __global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
                              float developerUse, float silverUse, int width, int height);
-// code: the developer as LogC4-like code values, for the diffusion blur.
-__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
-                                           int inputGamut);
-__global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain);
-__global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
-                                              int width, int height, int inputGamut);
+// The column pass of the diffusion's first blur, of the developer as
+// LogC4-like code values, into `output`; column shape (a thread a column).
+__global__ void iir_guassian_developer_code(const float* developer, float* output, int width, int height,
+                                            float sigma);
+// The row pass of the diffusion's last blur, from `input` (its column pass)
+// with `output` as its scratch plane, which delivers the diffused developer
+// into `developer`: bandOne is the first blur (null when this is the first).
+// Column shape over the rows (a thread a row).
+__global__ void iir_guassian_rows_developer(const float* input, float* output, float* developer,
+                                            const float* bandOne, int width, int height, float sigma, float gain);
 // concentration: a slot of the loop's device array (film::DevelopSlot).
 __global__ void developer_to_layer(float* developer, float retention, const float* concentration, long long count);
 __global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,

@@ -1,6 +1,7 @@
 // Film-lab development kernels: initialisation, the development step, the
 // developer diffusion and the exchange with the reservoir.
 #include "pipeline/film_develop.cuh"
+#include "pipeline/film_diffusion.cuh"
 #include "pipeline/film_io.cuh"
 #include "pipeline/film_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -47,28 +48,22 @@ KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, flo
   }
 }
 
-KALTHORNE_PIXEL_KERNEL film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
-                                                  int /*inputGamut*/) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    code[i] = film::developer_to_code(developer[i]);
-  }
+KALTHORNE_COLUMN_KERNEL iir_guassian_developer_code(const float* developer, float* output, int width, int height,
+                                                    float sigma) {
+  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
+  if (width <= 0 || x >= unsigned(width)) return;
+  deriche_columns_of<1>(film::DeveloperCodeSamples{developer + x, size_t(width)}, output + x, size_t(width), height,
+                        deriche_coefficients(sigma));
 }
 
-KALTHORNE_PIXEL_KERNEL pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    detail[i] = film::diffusion_sharpen(detail[i], blurred[i], gain);
-  }
+KALTHORNE_COLUMN_KERNEL iir_guassian_rows_developer(const float* input, float* output, float* developer,
+                                                    const float* bandOne, int width, int height, float sigma,
+                                                    float gain) {
+  __shared__ float xs[1][32][33], ys[1][32][33];
+  deriche_rows_to<1>(xs, ys, input, 1, output, 1, film::DiffusedDeveloperStore{developer, bandOne, gain}, width,
+                     height, int(blockIdx.x) * 32, deriche_coefficients(sigma));
 }
-
-KALTHORNE_PIXEL_KERNEL pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
-                                                     int width, int height, int /*inputGamut*/) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    developer[i] = film::code_to_developer(detail[i], blurred[i]);
-  }
-}
+CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_developer);
 
 KALTHORNE_FLAT_KERNEL developer_to_layer(float* developer, float retention, const float* concentration,
                                          long long count) {
