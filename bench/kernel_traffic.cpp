@@ -105,15 +105,17 @@ const AccessModel kModels[] = {
     {"halation_linear", 3, 4, 12, 3, 13, {}, "r0 w0 w1"},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
-    {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer
+    // Read D, E, S, and the developer at its step (none after a mix: one
+    // concentration); write D, S, developer.
+    {"develop_cuda", 9, 10, 12 + 12 + 12 + 12 + 12 + 4, 1, 4},
     // The diffusion's blurs carry its per-pixel steps: the first column pass
     // reads the developer plane in both sweeps (as code values); the last row
-    // pass, a plain row pass into its scratch plane, reads and writes the
-    // developer and reads band one (when there is a band two) at each pixel.
+    // pass, a row pass into its scratch plane, also writes the diffused
+    // developer there, reads and writes the developer plane and reads band
+    // one (when there is a band two) at each pixel.
     {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, {3, 2, 8}},
-    {"iir_guassian_rows_developer", 4, 5, 8 + 8 + 8 + 4, 0, -1, {4, 2, 32}, "r3:4"},
+    {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, {4, 2, 32}, "r3:4"},
     {"developer_to_layer", 3, -1, 8, 0, -1},
-    {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
     {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector
     {"film_lab_init_pfe", 1, 2, 12, 2, 3, {}, "r0 w0 w5:12"},  // read and write the frame, write the print plane
     // Negative output: read developed, exposure, alpha; write both frames and

@@ -71,9 +71,10 @@ cudaError_t plane_sum(const float* plane, size_t count, void* temporaries, size_
 // Developer spreads sideways in two spectral bands. Band one: the columns of
 // the developer's code values, then their rows; with band two, band one goes
 // to b and is blurred again, and the last row pass turns each pixel back
-// into developer. a is that pass's scratch plane.
-void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
-                       const TextureOptionsStruct& o) {
+// into developer and exchanges it with the reservoir (adding the slot
+// `added`). Gives the plane of the developer before the exchange (a).
+const float* diffuse_and_exchange(float* a, float* b, FilmPlanes& planes, const Shape& s,
+                                  const film::DevelopPlan& plan, const TextureOptionsStruct& o, const float* added) {
   using namespace launch_shape;
   CUDA_LAUNCH_STREAM(iir_guassian_developer_code, column_grid(s.W), column_block(), 0, s.stream, planes.developer,
                      planes.diffusion, s.W, s.H, plan.bandOneSigma);
@@ -88,7 +89,8 @@ void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, c
     sigma = plan.bandTwoSigma;
   }
   CUDA_LAUNCH_STREAM(iir_guassian_rows_developer, column_grid(s.H), column_block(), 0, s.stream, planes.diffusion, a,
-                     planes.developer, bandOne, s.W, s.H, sigma, o.diffuseMidHiScaled);
+                     planes.developer, bandOne, s.W, s.H, sigma, o.diffuseMidHiScaled, plan.retention, added);
+  return a;
 }
 
 bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
@@ -126,21 +128,26 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   const long long count = (long long)px;
   const dim3 exchangeGrid((unsigned)film::exchange_blocks((long long)px), 1, 1);
   int counter = plan.firstCounter;
+  update.mix = 0;
   for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
+    // After a step that mixed the reservoir back into the layer, every
+    // pixel's developer is the mixed concentration.
+    const float* developerIn = update.mix ? slots + film::kConcentration : planes.developer;
     CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
-                       planes.developer, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
-    if (plan.diffusion) diffuse_developer(a, b, planes, s, plan, o);
-    if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumBefore, s.stream) != cudaSuccess)
+                       developerIn, update.mix ? 0 : 1, planes.developer, plan.rate, film::kDeveloperUse,
+                       film::kSilverUse, s.W, s.H);
+    const float* beforeExchange = planes.developer;
+    if (plan.diffusion)
+      beforeExchange = diffuse_and_exchange(a, b, planes, s, plan, o, slots + film::kLayerConcentration);
+    if (plane_sum(beforeExchange, px, temporaries, sumBytes, slots + film::kSumBefore, s.stream) != cudaSuccess)
       return false;
-    CUDA_LAUNCH_STREAM(developer_to_layer, exchangeGrid, launch_shape::flat_block(), 0, s.stream, planes.developer,
-                       plan.retention, slots + film::kLayerConcentration, count);
+    if (!plan.diffusion)
+      CUDA_LAUNCH_STREAM(developer_to_layer, exchangeGrid, launch_shape::flat_block(), 0, s.stream, planes.developer,
+                         plan.retention, slots + film::kLayerConcentration, count);
     if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumAfter, s.stream) != cudaSuccess)
       return false;
     update.mix = counter % plan.period == 0;
     CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 0, 0.0f);
-    if (update.mix)
-      CUDA_LAUNCH_STREAM(reservoir_developer_concentration_init_two, s.grid, s.block, 0, s.stream, planes.developer,
-                         s.W, s.H, slots + film::kConcentration);
   }
   return true;
 }

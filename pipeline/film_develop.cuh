@@ -56,6 +56,13 @@ __host__ __device__ __forceinline__ float diffused_developer(float developer, fl
   return code_to_developer(diffusion_sharpen(developer_to_code(developer), bandOne, gain), blurred);
 }
 
+// A pixel's developer after its exchange with the reservoir: the retained
+// share and `added`, the replenished share of the layer's concentration.
+// Every kernel that exchanges calls it, so the device compiles it alike.
+__host__ __device__ __forceinline__ float exchanged_developer(float developer, float retention, float added) {
+  return developer * retention + added;
+}
+
 // Host quantities of the development loop, all single precision.
 struct DevelopPlan {
   float reservoir;      // k: reservoir volume

@@ -20,15 +20,20 @@ struct DeveloperCodeSamples {
 
 // The last row pass's epilogue: the developer at each finished pixel, from
 // the developer there and band one's blur (`bandOne`, or with no band two
-// the pass's own blur, null). The developer plane is read and written at
-// the pixel being stored only, so every pixel still reads its own
-// undiffused developer.
+// the pass's own blur, null), and then its exchange with the reservoir. The
+// diffused developer goes to `beforeExchange` (the pass's own scratch plane,
+// whose pixel i the pass no longer needs), the exchanged one to the
+// developer plane. That plane is read and written at the pixel being stored
+// only, so every pixel still reads its own undiffused developer.
 struct DiffusedDeveloperStore {
   float* __restrict__ developer;
   const float* __restrict__ bandOne;
-  float gain;
+  float* beforeExchange;
+  float gain, retention, added;
   __host__ __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
-    developer[i] = diffused_developer(developer[i], bandOne ? bandOne[i] : v[0], v[0], gain);
+    const float diffused = diffused_developer(developer[i], bandOne ? bandOne[i] : v[0], v[0], gain);
+    beforeExchange[i] = diffused;
+    developer[i] = exchanged_developer(diffused, retention, added);
   }
 };
 

@@ -26,8 +26,9 @@ KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha
   }
 }
 
-KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver, float* developer,
-                                    float rate, float developerUse, float silverUse, int width, int height) {
+KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver,
+                                    const float* developerIn, int developerStep, float* developer, float rate,
+                                    float developerUse, float silverUse, int width, int height) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, 1);
     float D[3], E[3], S[3];
@@ -37,7 +38,7 @@ KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, flo
       E[c] = exposure[3 * i + c];
       S[c] = silver[3 * i + c];
     }
-    float d = developer[i];
+    float d = developerIn[i * size_t(developerStep)];
     film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) {
@@ -58,10 +59,11 @@ KALTHORNE_COLUMN_KERNEL iir_guassian_developer_code(const float* developer, floa
 
 KALTHORNE_COLUMN_KERNEL iir_guassian_rows_developer(const float* input, float* output, float* developer,
                                                     const float* bandOne, int width, int height, float sigma,
-                                                    float gain) {
+                                                    float gain, float retention, const float* concentration) {
   __shared__ float xs[1][32][33], ys[1][32][33];
-  deriche_rows_to<1>(xs, ys, input, 1, output, 1, film::DiffusedDeveloperStore{developer, bandOne, gain}, width,
-                     height, int(blockIdx.x) * 32, deriche_coefficients(sigma));
+  const film::DiffusedDeveloperStore store{developer, bandOne, output, gain, retention, *concentration};
+  deriche_rows_to<1>(xs, ys, input, 1, output, 1, store, width, height, int(blockIdx.x) * 32,
+                     deriche_coefficients(sigma));
 }
 CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_developer);
 
@@ -70,15 +72,7 @@ KALTHORNE_FLAT_KERNEL developer_to_layer(float* developer, float retention, cons
   const float added = *concentration;
   const long long stride = (long long)gridDim.x * blockDim.x;
   for (long long j = (long long)blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
-    developer[j] = developer[j] * retention + added;
-}
-
-KALTHORNE_PIXEL_KERNEL reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                                  const float* concentration) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    developer[i] = *concentration;
-  }
+    developer[j] = film::exchanged_developer(developer[j], retention, added);
 }
 
 KALTHORNE_ONE_THREAD_KERNEL develop_concentration(float* slots, film::ConcentrationUpdate update, int start,

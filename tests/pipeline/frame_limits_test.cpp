@@ -139,7 +139,7 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
          film_lab_init(f.at(), rgb.at(), one.at(), rgb.at(), rgb.at(), one.at(), 0.5f, 1, 1, 1, W, H, 4, 7);
        }},
       {"develop_cuda", [&](FarBuffer&, FarBuffer& rgb, FarBuffer& one) {
-         develop_cuda(rgb.at(), rgb.at(), rgb.at(), one.at(), 0.5f, 0.1f, 0.1f, W, H);
+         develop_cuda(rgb.at(), rgb.at(), rgb.at(), one.at(), 1, one.at(), 0.5f, 0.1f, 0.1f, W, H);
        }},
       {"developer_to_layer", [&](FarBuffer&, FarBuffer&, FarBuffer& one) {
          const float concentration = 1.0f;
