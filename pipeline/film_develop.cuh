@@ -160,13 +160,4 @@ __device__ __forceinline__ void update_concentration(float* slots, const Concent
   slots[kLayerConcentration] = __fmul_rn(u.fresh, C);
 }
 
-// Blocks of the developer exchange kernel: a thread per element, in blocks
-// of 1024, so the whole device shares the work (the kernel's grid-stride loop
-// gives the same result with any grid); an empty plane still gets one (idle)
-// block.
-__host__ __device__ __forceinline__ int exchange_blocks(long long count) {
-  if (count <= 0) return 1;
-  return (int)((count + 1023) / 1024);
-}
-
 }  // namespace film

@@ -30,10 +30,14 @@ __global__ void film_lab_init(float* image, float* exposure, float* alpha, float
                               int width, int height, int channelStride, int inputGamut);
 // The step reads pixel i's developer at developerIn[i * developerStep]: the
 // developer plane (step 1), or one concentration every pixel takes (step 0)
-// after the reservoir was mixed back into the layer; it writes the plane.
+// after the reservoir was mixed back into the layer. It writes the developed
+// developer to the plane; or, with `beforeExchange`, there, and the developer
+// after the exchange with the reservoir (retention, and the concentration
+// slot `concentration`: film::DevelopSlot) to the plane.
 __global__ void develop_cuda(float* developed, const float* exposure, float* silver, const float* developerIn,
-                             int developerStep, float* developer, float rate, float developerUse, float silverUse,
-                             int width, int height);
+                             int developerStep, float* developer, float* beforeExchange, float retention,
+                             const float* concentration, float rate, float developerUse, float silverUse, int width,
+                             int height);
 // The column pass of the diffusion's first blur, of the developer as
 // LogC4-like code values, into `output`; column shape (a thread a column).
 __global__ void iir_guassian_developer_code(const float* developer, float* output, int width, int height,
@@ -46,8 +50,6 @@ __global__ void iir_guassian_developer_code(const float* developer, float* outpu
 __global__ void iir_guassian_rows_developer(const float* input, float* output, float* developer,
                                             const float* bandOne, int width, int height, float sigma, float gain,
                                             float retention, const float* concentration);
-// concentration: a slot of the loop's device array (film::DevelopSlot).
-__global__ void developer_to_layer(float* developer, float retention, const float* concentration, long long count);
 // One thread: the loop's slots at its start (start != 0, C = initial), or
 // their update after a step's two sums.
 __global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial);

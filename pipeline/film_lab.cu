@@ -27,7 +27,8 @@ KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha
 }
 
 KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver,
-                                    const float* developerIn, int developerStep, float* developer, float rate,
+                                    const float* developerIn, int developerStep, float* developer,
+                                    float* beforeExchange, float retention, const float* concentration, float rate,
                                     float developerUse, float silverUse, int width, int height) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, 1);
@@ -44,6 +45,10 @@ KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, flo
     for (int c = 0; c < 3; ++c) {
       developed[3 * i + c] = D[c];
       silver[3 * i + c] = S[c];
+    }
+    if (beforeExchange) {
+      beforeExchange[i] = d;
+      d = film::exchanged_developer(d, retention, *concentration);
     }
     developer[i] = d;
   }
@@ -66,14 +71,6 @@ KALTHORNE_COLUMN_KERNEL iir_guassian_rows_developer(const float* input, float* o
                      deriche_coefficients(sigma));
 }
 CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_developer);
-
-KALTHORNE_FLAT_KERNEL developer_to_layer(float* developer, float retention, const float* concentration,
-                                         long long count) {
-  const float added = *concentration;
-  const long long stride = (long long)gridDim.x * blockDim.x;
-  for (long long j = (long long)blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
-    developer[j] = film::exchanged_developer(developer[j], retention, added);
-}
 
 KALTHORNE_ONE_THREAD_KERNEL develop_concentration(float* slots, film::ConcentrationUpdate update, int start,
                                                   float initial) {
