@@ -73,8 +73,8 @@ cudaError_t plane_sum(const float* plane, size_t count, void* temporaries, size_
 // to b and is blurred again, and the last row pass turns each pixel back
 // into developer, which it leaves in a, and exchanges it with the reservoir
 // (adding the slot `added`).
-void diffuse_and_exchange(float* a, float* b, FilmPlanes& planes, const Shape& s,
-                                  const film::DevelopPlan& plan, const TextureOptionsStruct& o, const float* added) {
+void diffuse_and_exchange(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
+                          const TextureOptionsStruct& o, const float* added) {
   using namespace launch_shape;
   CUDA_LAUNCH_STREAM(iir_guassian_developer_code, column_grid(s.W), column_block(), 0, s.stream, planes.developer,
                      planes.diffusion, s.W, s.H, plan.bandOneSigma);
