@@ -108,12 +108,17 @@ const AccessModel kModels[] = {
     {"halation_linear", 3, 4, 12, 2, 15, {}, "r0 w2"},  // out may be the image
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
-    {"develop_cuda", 7, 8, 12 + 12 + 12 + 4 + 12 + 12 + 4, 0, -1},  // read D, E, S, developer; write D, S, developer
-    {"film_lab_diffuse_reset_pfe", 2, 3, 8, 0, -1},
-    {"pitch_sharp_film_lab", 2, 3, 12, 0, -1},
-    {"pitch_accumulate_film_lab_pfe", 3, 4, 12, 0, -1},
-    {"developer_to_layer", 3, -1, 8, 0, -1},
-    {"reservoir_developer_concentration_init_two", 1, 2, 4, 0, -1},
+    // Read D, E, S, and the developer at its step (none after a mix: one
+    // concentration); write D, S, developer, and the developer before the
+    // exchange when the step exchanges it.
+    {"develop_cuda", 12, 13, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 4, {}, "w6:4"},
+    // The diffusion's blurs carry its per-pixel steps: the first column pass
+    // reads the developer plane in both sweeps (as code values); the last row
+    // pass, a row pass into its scratch plane, also writes the diffused
+    // developer there, reads and writes the developer plane and reads band
+    // one (when there is a band two) at each pixel.
+    {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, {3, 2, 8}},
+    {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, {4, 2, 32}, "r3:4"},
     {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector
     {"film_lab_init_pfe", 1, 2, 12, 2, 3, {}, "r0 w0 w5:12"},  // read and write the frame, write the print plane
     // Negative output: read developed, exposure, alpha; write both frames and

@@ -68,16 +68,28 @@ cudaError_t plane_sum(const float* plane, size_t count, void* temporaries, size_
                                    stream);
 }
 
-// Developer spreads sideways in two spectral bands; a and b are scratch.
-void diffuse_developer(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
-                       const TextureOptionsStruct& o) {
-  CUDA_LAUNCH_STREAM(film_lab_diffuse_reset_pfe, s.grid, s.block, 0, s.stream, planes.developer, a, s.W, s.H,
-                     o.inputGamut);
-  gaussian_blur_2d(a, planes.diffusion, b, s.W, s.H, plan.bandOneSigma, 1, s.stream);
-  CUDA_LAUNCH_STREAM(pitch_sharp_film_lab, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, o.diffuseMidHiScaled);
-  if (o.diffuseLoMidOn) gaussian_blur_2d(b, planes.diffusion, b, s.W, s.H, plan.bandTwoSigma, 1, s.stream);
-  CUDA_LAUNCH_STREAM(pitch_accumulate_film_lab_pfe, s.grid, s.block, 0, s.stream, a, b, planes.developer, s.W, s.H,
-                     o.inputGamut);
+// Developer spreads sideways in two spectral bands. Band one: the columns of
+// the developer's code values, then their rows; with band two, band one goes
+// to b and is blurred again, and the last row pass turns each pixel back
+// into developer, which it leaves in a, and exchanges it with the reservoir
+// (adding the slot `added`).
+void diffuse_and_exchange(float* a, float* b, FilmPlanes& planes, const Shape& s, const film::DevelopPlan& plan,
+                          const TextureOptionsStruct& o, const float* added) {
+  using namespace launch_shape;
+  CUDA_LAUNCH_STREAM(iir_guassian_developer_code, column_grid(s.W), column_block(), 0, s.stream, planes.developer,
+                     planes.diffusion, s.W, s.H, plan.bandOneSigma);
+  const float* bandOne = nullptr;
+  float sigma = plan.bandOneSigma;
+  if (o.diffuseLoMidOn) {
+    CUDA_LAUNCH_STREAM(iir_guassian_rows, column_grid(s.H), column_block(), 0, s.stream, planes.diffusion, b, s.W,
+                       s.H, plan.bandOneSigma, 1);
+    CUDA_LAUNCH_STREAM(iir_guassian, column_grid(s.W), column_block(), 0, s.stream, b, planes.diffusion, s.W, s.H,
+                       plan.bandTwoSigma, 1);
+    bandOne = b;
+    sigma = plan.bandTwoSigma;
+  }
+  CUDA_LAUNCH_STREAM(iir_guassian_rows_developer, column_grid(s.H), column_block(), 0, s.stream, planes.diffusion, a,
+                     planes.developer, bandOne, s.W, s.H, sigma, o.diffuseMidHiScaled, plan.retention, added);
 }
 
 bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
@@ -112,24 +124,27 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   void* const temporaries = slots + film::kDevelopSlots;
   CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 1, o.developScaled);
 
-  const long long count = (long long)px;
-  const dim3 exchangeGrid((unsigned)film::exchange_blocks((long long)px), 1, 1);
   int counter = plan.firstCounter;
+  update.mix = 0;
   for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
+    // After a step that mixed the reservoir back into the layer, every
+    // pixel's developer is the mixed concentration. The step's last pass
+    // exchanges the developer with the reservoir and leaves it as it was
+    // before in a scratch plane: the diffusion's in a, or the development's
+    // in b (without diffusion a still holds the picture, for give_up).
+    const float* developerIn = update.mix ? slots + film::kConcentration : planes.developer;
+    float* const added = slots + film::kLayerConcentration;
+    float* const beforeExchange = plan.diffusion ? a : b;
     CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
-                       planes.developer, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
-    if (plan.diffusion) diffuse_developer(a, b, planes, s, plan, o);
-    if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumBefore, s.stream) != cudaSuccess)
+                       developerIn, update.mix ? 0 : 1, planes.developer, plan.diffusion ? nullptr : beforeExchange,
+                       plan.retention, added, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
+    if (plan.diffusion) diffuse_and_exchange(a, b, planes, s, plan, o, added);
+    if (plane_sum(beforeExchange, px, temporaries, sumBytes, slots + film::kSumBefore, s.stream) != cudaSuccess)
       return false;
-    CUDA_LAUNCH_STREAM(developer_to_layer, exchangeGrid, launch_shape::flat_block(), 0, s.stream, planes.developer,
-                       plan.retention, slots + film::kLayerConcentration, count);
     if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumAfter, s.stream) != cudaSuccess)
       return false;
     update.mix = counter % plan.period == 0;
     CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 0, 0.0f);
-    if (update.mix)
-      CUDA_LAUNCH_STREAM(reservoir_developer_concentration_init_two, s.grid, s.block, 0, s.stream, planes.developer,
-                         s.W, s.H, slots + film::kConcentration);
   }
   return true;
 }

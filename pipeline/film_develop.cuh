@@ -49,6 +49,20 @@ __host__ __device__ __forceinline__ float code_to_developer(float detail, float 
   return (exp2f((v - 0.0928641f) * 14.0f * 1.1023707f + 6.0f) - 64.0f) * kLabScale * 0.00044806354f;
 }
 
+// The developer after diffusion at one pixel: its code's detail above band
+// one, sharpened, over the blurred band (band one again without band two).
+__host__ __device__ __forceinline__ float diffused_developer(float developer, float bandOne, float blurred,
+                                                             float gain) {
+  return code_to_developer(diffusion_sharpen(developer_to_code(developer), bandOne, gain), blurred);
+}
+
+// A pixel's developer after its exchange with the reservoir: the retained
+// share and `added`, the replenished share of the layer's concentration.
+// Every kernel that exchanges calls it, so the device compiles it alike.
+__host__ __device__ __forceinline__ float exchanged_developer(float developer, float retention, float added) {
+  return developer * retention + added;
+}
+
 // Host quantities of the development loop, all single precision.
 struct DevelopPlan {
   float reservoir;      // k: reservoir volume
@@ -144,15 +158,6 @@ __device__ __forceinline__ void update_concentration(float* slots, const Concent
   if (u.mix) C = mixed_concentration(C, slots[kSumAfter], u.reservoir, u.area, u.inverseVolume);
   slots[kConcentration] = C;
   slots[kLayerConcentration] = __fmul_rn(u.fresh, C);
-}
-
-// Blocks of the developer exchange kernel: a thread per element, in blocks
-// of 1024, so the whole device shares the work (the kernel's grid-stride loop
-// gives the same result with any grid); an empty plane still gets one (idle)
-// block.
-__host__ __device__ __forceinline__ int exchange_blocks(long long count) {
-  if (count <= 0) return 1;
-  return (int)((count + 1023) / 1024);
 }
 
 }  // namespace film

@@ -28,18 +28,28 @@ inline dim3 heavy_grid(int width, int height) {
 __global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
                               float* developer, float concentration, float silverR, float silverG, float silverB,
                               int width, int height, int channelStride, int inputGamut);
-__global__ void develop_cuda(float* developed, const float* exposure, float* silver, float* developer, float rate,
-                             float developerUse, float silverUse, int width, int height);
-// code: the developer as LogC4-like code values, for the diffusion blur.
-__global__ void film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
-                                           int inputGamut);
-__global__ void pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain);
-__global__ void pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
-                                              int width, int height, int inputGamut);
-// concentration: a slot of the loop's device array (film::DevelopSlot).
-__global__ void developer_to_layer(float* developer, float retention, const float* concentration, long long count);
-__global__ void reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                           const float* concentration);
+// The step reads pixel i's developer at developerIn[i * developerStep]: the
+// developer plane (step 1), or one concentration every pixel takes (step 0)
+// after the reservoir was mixed back into the layer. It writes the developed
+// developer to the plane; or, with `beforeExchange`, there, and the developer
+// after the exchange with the reservoir (retention, and the concentration
+// slot `concentration`: film::DevelopSlot) to the plane.
+__global__ void develop_cuda(float* developed, const float* exposure, float* silver, const float* developerIn,
+                             int developerStep, float* developer, float* beforeExchange, float retention,
+                             const float* concentration, float rate, float developerUse, float silverUse, int width,
+                             int height);
+// The column pass of the diffusion's first blur, of the developer as
+// LogC4-like code values, into `output`; column shape (a thread a column).
+__global__ void iir_guassian_developer_code(const float* developer, float* output, int width, int height,
+                                            float sigma);
+// The row pass of the diffusion's last blur, from `input` (its column pass):
+// it leaves the diffused developer in `output` (also its scratch plane), and
+// the developer after the exchange with the reservoir (the concentration
+// slot `concentration` adds) in `developer`; bandOne is the first blur (null
+// when this is the first). Column shape over the rows (a thread a row).
+__global__ void iir_guassian_rows_developer(const float* input, float* output, float* developer,
+                                            const float* bandOne, int width, int height, float sigma, float gain,
+                                            float retention, const float* concentration);
 // One thread: the loop's slots at its start (start != 0, C = initial), or
 // their update after a step's two sums.
 __global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial);

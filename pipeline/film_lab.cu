@@ -1,6 +1,7 @@
 // Film-lab development kernels: initialisation, the development step, the
 // developer diffusion and the exchange with the reservoir.
 #include "pipeline/film_develop.cuh"
+#include "pipeline/film_diffusion.cuh"
 #include "pipeline/film_io.cuh"
 #include "pipeline/film_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -25,8 +26,10 @@ KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha
   }
 }
 
-KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver, float* developer,
-                                    float rate, float developerUse, float silverUse, int width, int height) {
+KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver,
+                                    const float* developerIn, int developerStep, float* developer,
+                                    float* beforeExchange, float retention, const float* concentration, float rate,
+                                    float developerUse, float silverUse, int width, int height) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, 1);
     float D[3], E[3], S[3];
@@ -36,55 +39,38 @@ KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, flo
       E[c] = exposure[3 * i + c];
       S[c] = silver[3 * i + c];
     }
-    float d = developer[i];
+    float d = developerIn[i * size_t(developerStep)];
     film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) {
       developed[3 * i + c] = D[c];
       silver[3 * i + c] = S[c];
     }
+    if (beforeExchange) {
+      beforeExchange[i] = d;
+      d = film::exchanged_developer(d, retention, *concentration);
+    }
     developer[i] = d;
   }
 }
 
-KALTHORNE_PIXEL_KERNEL film_lab_diffuse_reset_pfe(const float* developer, float* code, int width, int height,
-                                                  int /*inputGamut*/) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    code[i] = film::developer_to_code(developer[i]);
-  }
+KALTHORNE_COLUMN_KERNEL iir_guassian_developer_code(const float* developer, float* output, int width, int height,
+                                                    float sigma) {
+  const unsigned x = blockIdx.x * blockDim.x + threadIdx.x;
+  if (width <= 0 || x >= unsigned(width)) return;
+  deriche_columns_of<1>(film::DeveloperCodeSamples{developer + x, size_t(width)}, output + x, size_t(width), height,
+                        deriche_coefficients(sigma));
 }
 
-KALTHORNE_PIXEL_KERNEL pitch_sharp_film_lab(float* detail, const float* blurred, int width, int height, float gain) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    detail[i] = film::diffusion_sharpen(detail[i], blurred[i], gain);
-  }
+KALTHORNE_COLUMN_KERNEL iir_guassian_rows_developer(const float* input, float* output, float* developer,
+                                                    const float* bandOne, int width, int height, float sigma,
+                                                    float gain, float retention, const float* concentration) {
+  __shared__ float xs[1][32][33], ys[1][32][33];
+  const film::DiffusedDeveloperStore store{developer, bandOne, output, gain, retention, *concentration};
+  deriche_rows_to<1>(xs, ys, input, 1, output, 1, store, width, height, int(blockIdx.x) * 32,
+                     deriche_coefficients(sigma));
 }
-
-KALTHORNE_PIXEL_KERNEL pitch_accumulate_film_lab_pfe(const float* detail, const float* blurred, float* developer,
-                                                     int width, int height, int /*inputGamut*/) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    developer[i] = film::code_to_developer(detail[i], blurred[i]);
-  }
-}
-
-KALTHORNE_FLAT_KERNEL developer_to_layer(float* developer, float retention, const float* concentration,
-                                         long long count) {
-  const float added = *concentration;
-  const long long stride = (long long)gridDim.x * blockDim.x;
-  for (long long j = (long long)blockIdx.x * blockDim.x + threadIdx.x; j < count; j += stride)
-    developer[j] = developer[j] * retention + added;
-}
-
-KALTHORNE_PIXEL_KERNEL reservoir_developer_concentration_init_two(float* developer, int width, int height,
-                                                                  const float* concentration) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    developer[i] = *concentration;
-  }
-}
+CUDASIM_COOPERATIVE_KERNEL(iir_guassian_rows_developer);
 
 KALTHORNE_ONE_THREAD_KERNEL develop_concentration(float* slots, film::ConcentrationUpdate update, int start,
                                                   float initial) {

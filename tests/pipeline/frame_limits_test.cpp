@@ -136,24 +136,14 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
          film_lab_init(f.at(), rgb.at(), one.at(), rgb.at(), rgb.at(), one.at(), 0.5f, 1, 1, 1, W, H, 4, 7);
        }},
       {"develop_cuda", [&](FarBuffer&, FarBuffer& rgb, FarBuffer& one) {
-         develop_cuda(rgb.at(), rgb.at(), rgb.at(), one.at(), 0.5f, 0.1f, 0.1f, W, H);
-       }},
-      {"developer_to_layer", [&](FarBuffer&, FarBuffer&, FarBuffer& one) {
          const float concentration = 1.0f;
-         developer_to_layer(one.at(), 0.5f, &concentration, (long long)pixel + 1);
+         develop_cuda(rgb.at(), rgb.at(), rgb.at(), one.at(), 1, one.at(), one.at(), 0.5f, &concentration, 0.5f,
+                      0.1f, 0.1f, W, H);
        }},
   };
   for (const auto& c : cases) {
     FarBuffer rgba(pixel * 4, 4), rgb(pixel * 3, 3), one(pixel, 1);
-    const std::string kernel = c.kernel;
-    if (kernel == "developer_to_layer") {  // one thread an element of the plane
-      blockDim = {1024, 1, 1};
-      gridDim = {unsigned(pixel / 1024 + 1), 1, 1};
-      blockIdx = {unsigned(pixel / 1024), 0, 0};
-      threadIdx = {unsigned(pixel % 1024), 0, 0};
-    } else {
-      become_thread_of(x, y, W, H, launch_shape::pixel_block());
-    }
+    become_thread_of(x, y, W, H, launch_shape::pixel_block());
     c.run(rgba, rgb, one);
     bool written = false;
     for (FarBuffer* b : {&rgba, &rgb, &one}) written = written || b->real != b->initial;
