@@ -107,11 +107,12 @@ const AccessModel kModels[] = {
     {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, {3, 2, 32}},
     {"halation_linear", 3, 4, 12, 2, 15, {}, "r0 w2"},  // out may be the image
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
-    {"film_lab_init", 10, 11, 12 + 4 + 12 + 12 + 4, 2, 12, {}, "r0 w0"},
-    // Read D, E, S, and the developer at its step (none after a mix: one
+    {"film_lab_init", 6, 7, 12 + 4, 2, 8, {}, "r0 w0"},
+    // Read E, and D and S (not at the first step: constants), and the
+    // developer at its step (none at the first step and after a mix: one
     // concentration); write D, S, developer, and the developer before the
     // exchange when the step exchanges it.
-    {"develop_cuda", 12, 13, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 4, {}, "w6:4"},
+    {"develop_cuda", 15, 16, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 7, {}, "w9:4 r3:12 r4:12"},
     // The diffusion's blurs carry its per-pixel steps: the first column pass
     // reads the developer plane in both sweeps (as code values); the last row
     // pass, a row pass into its scratch plane, also writes the diffused

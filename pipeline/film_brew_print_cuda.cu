@@ -104,9 +104,11 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   const film::DevelopPlan plan =
       film::develop_plan(s.W, s.H, o.pixelCountFactor, o.pullPushScaled, o.agitate, o.replenishScaled, diffusion,
                          o.spectrumBand, o.diffuseLoMidComplement);
-  CUDA_LAUNCH_STREAM(film_lab_init, s.grid, s.block, 0, s.stream, a, planes.exposure, planes.alpha, planes.developed,
-                     planes.silver, planes.developer, o.developScaled, o.silverRedScaled, o.silverGreenScaled,
-                     o.silverBlueScaled, s.W, s.H, kFrameStride, o.inputGamut);
+  CUDA_LAUNCH_STREAM(film_lab_init, s.grid, s.block, 0, s.stream, a, planes.exposure, planes.alpha,
+                     o.silverRedScaled, o.silverGreenScaled, o.silverBlueScaled, s.W, s.H, kFrameStride, o.inputGamut);
+  // The first step starts from constants: development 0.00001 and the stock's
+  // silver everywhere, and the start concentration (a mixed layer).
+  const film::DevelopStart start{0.00001f, {o.silverRedScaled, o.silverGreenScaled, o.silverBlueScaled}};
 
   // The concentration C is updated on the device from the developer's sums,
   // in the order and precision the loop always used; no step waits.
@@ -126,24 +128,29 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
 
   int counter = plan.firstCounter;
   update.mix = 0;
+  // The first step, and each step after one that mixed the reservoir back
+  // into the layer, find every pixel's developer at the concentration.
+  bool uniform = true;
   for (int step = 0; step < film::kDevelopSteps; ++step, ++counter) {
-    // After a step that mixed the reservoir back into the layer, every
-    // pixel's developer is the mixed concentration. The step's last pass
-    // exchanges the developer with the reservoir and leaves it as it was
-    // before in a scratch plane: the diffusion's in a, or the development's
-    // in b (without diffusion a still holds the picture, for give_up).
-    const float* developerIn = update.mix ? slots + film::kConcentration : planes.developer;
+    // The step's last pass exchanges the developer with the reservoir and
+    // leaves it as it was before in a scratch plane: the diffusion's in a, or
+    // the development's in b (without diffusion a still holds the picture,
+    // for give_up).
+    const float* developerIn = uniform ? slots + film::kConcentration : planes.developer;
     float* const added = slots + film::kLayerConcentration;
     float* const beforeExchange = plan.diffusion ? a : b;
+    const bool first = step == 0;
     CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
-                       developerIn, update.mix ? 0 : 1, planes.developer, plan.diffusion ? nullptr : beforeExchange,
-                       plan.retention, added, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
+                       first ? nullptr : planes.developed, first ? nullptr : planes.silver, start, developerIn,
+                       uniform ? 0 : 1, planes.developer, plan.diffusion ? nullptr : beforeExchange, plan.retention,
+                       added, plan.rate, film::kDeveloperUse, film::kSilverUse, s.W, s.H);
     if (plan.diffusion) diffuse_and_exchange(a, b, planes, s, plan, o, added);
     if (plane_sum(beforeExchange, px, temporaries, sumBytes, slots + film::kSumBefore, s.stream) != cudaSuccess)
       return false;
     if (plane_sum(planes.developer, px, temporaries, sumBytes, slots + film::kSumAfter, s.stream) != cudaSuccess)
       return false;
     update.mix = counter % plan.period == 0;
+    uniform = update.mix != 0;
     CUDA_LAUNCH_STREAM(develop_concentration, 1, 1, 0, s.stream, slots, update, 0, 0.0f);
   }
   return true;

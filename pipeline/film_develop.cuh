@@ -32,6 +32,12 @@ __host__ __device__ __forceinline__ void develop_pixel(float developed[3], const
   for (int c = 0; c < 3; ++c) silver[c] = silver[c] - silverUse * u[c];
 }
 
+// Every pixel's developed and silver values before the first step.
+struct DevelopStart {
+  float developed;
+  float silver[3];
+};
+
 // Developer concentration to a LogC4-like code (no linear toe) for blurring.
 __host__ __device__ __forceinline__ float developer_to_code(float developer) {
   const float x = developer * 0.0011363155f;

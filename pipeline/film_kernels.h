@@ -25,16 +25,21 @@ inline dim3 heavy_grid(int width, int height) {
 #endif
 
 // Development (film_lab.cu).
-__global__ void film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
-                              float* developer, float concentration, float silverR, float silverG, float silverB,
-                              int width, int height, int channelStride, int inputGamut);
+// The exposure and alpha planes of the development from the frame; the
+// developed, silver and developer planes start as constants that the first
+// development step takes (film::DevelopStart, the start concentration).
+__global__ void film_lab_init(float* image, float* exposure, float* alpha, float silverR, float silverG,
+                              float silverB, int width, int height, int channelStride, int inputGamut);
 // The step reads pixel i's developer at developerIn[i * developerStep]: the
 // developer plane (step 1), or one concentration every pixel takes (step 0)
 // after the reservoir was mixed back into the layer. It writes the developed
 // developer to the plane; or, with `beforeExchange`, there, and the developer
 // after the exchange with the reservoir (retention, and the concentration
 // slot `concentration`: film::DevelopSlot) to the plane.
-__global__ void develop_cuda(float* developed, const float* exposure, float* silver, const float* developerIn,
+// The developed and silver values come from developedIn and silverIn (the
+// planes themselves), or from `start` where those are null (the first step).
+__global__ void develop_cuda(float* developed, const float* exposure, float* silver, const float* developedIn,
+                             const float* silverIn, film::DevelopStart start, const float* developerIn,
                              int developerStep, float* developer, float* beforeExchange, float retention,
                              const float* concentration, float rate, float developerUse, float silverUse, int width,
                              int height);

@@ -6,9 +6,8 @@
 #include "pipeline/film_kernels.h"
 #include "pipeline/launch_shapes.h"
 
-KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha, float* developed, float* silver,
-                                     float* developer, float concentration, float silverR, float silverG, float silverB,
-                                     int width, int height, int channelStride, int inputGamut) {
+KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha, float silverR, float silverG,
+                                     float silverB, int width, int height, int channelStride, int inputGamut) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, 1);
     float* px = image + i * (size_t)channelStride;
@@ -16,17 +15,13 @@ KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha
     film::decode_to_working(px, inputGamut, lin);
     const float s[3] = {silverR, silverG, silverB};
     FILM_UNROLL
-    for (int c = 0; c < 3; ++c) {
-      exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;
-      developed[3 * i + c] = 0.00001f;
-      silver[3 * i + c] = s[c];
-    }
+    for (int c = 0; c < 3; ++c) exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;
     alpha[i] = px[3];
-    developer[i] = concentration;
   }
 }
 
 KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, float* silver,
+                                    const float* developedIn, const float* silverIn, film::DevelopStart start,
                                     const float* developerIn, int developerStep, float* developer,
                                     float* beforeExchange, float retention, const float* concentration, float rate,
                                     float developerUse, float silverUse, int width, int height) {
@@ -35,9 +30,9 @@ KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, flo
     float D[3], E[3], S[3];
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) {
-      D[c] = developed[3 * i + c];
+      D[c] = developedIn ? developedIn[3 * i + c] : start.developed;
       E[c] = exposure[3 * i + c];
-      S[c] = silver[3 * i + c];
+      S[c] = silverIn ? silverIn[3 * i + c] : start.silver[c];
     }
     float d = developerIn[i * size_t(developerStep)];
     film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);

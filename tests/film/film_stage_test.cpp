@@ -80,14 +80,21 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     std::vector<int> mixed;
     int steps = 0;
     // The step after a mix starts from the mixed concentration (developer at
-    // step 0), not from the plane. Without diffusion the step exchanges its
-    // developer with the reservoir itself (it has a plane for the developer
-    // before the exchange), with it the diffusion's last pass does.
+    // step 0), not from the plane; so does the first, which also takes its
+    // developed and silver values as constants. Without diffusion the step
+    // exchanges its developer with the reservoir itself (it has a plane for
+    // the developer before the exchange), with it the diffusion's last pass
+    // does.
     const bool on = d.loMid || d.midHi;
     for (const cudasim::Launch& l : cudasim::launch_trace()) {
       if (l.kernel != "develop_cuda") continue;
-      if (l.arguments.at(4).number == 0) mixed.push_back(steps);
-      EXPECT_EQ(l.arguments.at(6).pointer != nullptr, !on);
+      const bool uniform = l.arguments.at(7).number == 0;
+      if (steps == 0)
+        EXPECT_TRUE(uniform);
+      else if (uniform)
+        mixed.push_back(steps);
+      for (int planeIn : {3, 4}) EXPECT_EQ(l.arguments.at(planeIn).pointer == nullptr, steps == 0) << steps;
+      EXPECT_EQ(l.arguments.at(9).pointer != nullptr, !on);
       ++steps;
     }
     EXPECT_EQ(steps, 13);

@@ -133,11 +133,12 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
                          SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1});
        }},
       {"film_lab_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer& one) {
-         film_lab_init(f.at(), rgb.at(), one.at(), rgb.at(), rgb.at(), one.at(), 0.5f, 1, 1, 1, W, H, 4, 7);
+         film_lab_init(f.at(), rgb.at(), one.at(), 1, 1, 1, W, H, 4, 7);
        }},
       {"develop_cuda", [&](FarBuffer&, FarBuffer& rgb, FarBuffer& one) {
          const float concentration = 1.0f;
-         develop_cuda(rgb.at(), rgb.at(), rgb.at(), one.at(), 1, one.at(), one.at(), 0.5f, &concentration, 0.5f,
+         develop_cuda(rgb.at(), rgb.at(), rgb.at(), rgb.at(), rgb.at(), film::DevelopStart{}, one.at(), 1, one.at(),
+                      one.at(), 0.5f, &concentration, 0.5f,
                       0.1f, 0.1f, W, H);
        }},
   };
