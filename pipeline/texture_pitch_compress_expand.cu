@@ -89,7 +89,14 @@ class Frame {
     if (!o_.halationOff) call_stage(halation, X, Y);
   }
 
-  void film(float* X, float* Y) { call_stage(film_brew_print_cuda, X, Y); }
+  // The film stage on X and Y, its result in `next`, the one of them the
+  // road reads next (the other is left as scratch).
+  void film(float* X, float* Y, const float* next) {
+    const FilmResult result = next == X ? FilmResult::kInA : FilmResult::kInB;
+    call_stage([result](float* a, float* b, const TextureOptionsStruct& o,
+                        const DeviceWork& w) { return film_brew_print_cuda(a, b, o, w, result); },
+               X, Y);
+  }
 
   // A stage that reports failure by its result fails the frame.
   template <typename Stage>
@@ -175,10 +182,10 @@ void Frame::run_plain_road() {
     negative_highlights_shadows(A);
     if (o_.hdrComp && dedicated_) {
       compress(A, B);
-      film(A, B);
+      film(A, B, A);
       expand(A, B);
     } else {
-      film(A, B);
+      film(A, B, B);
     }
     return;
   }
@@ -252,18 +259,18 @@ void Frame::run_texture_road() {
     }
     out_of_lab(B, false);
     if (o_.hdrComp) {
-      film(B, A);
+      film(B, A, A);
       expand(A, B);
     } else {
       negative_highlights_shadows(B);
-      film(B, A);
+      film(B, A, B);
     }
     return;
   }
   FRAME_PIXELS(LAB_Colorspace, B, W, H, kStride, o_.inputGamut);
   if (no_film()) return;
   negative_highlights_shadows(B);
-  film(B, A);
+  film(B, A, B);
 }
 
 // Steps 1 to 9 of one frame, queued on the render's stream; the error of

@@ -90,19 +90,21 @@ TEST(KernelTraffic, OneThreadsAccessesToOnePixelCountOnce) {
             48.0);
 }
 
-TEST(KernelTraffic, AWriteThroughANullPointerCostsNothing) {
-  alignas(16) static float planes[5][64];
-  const auto negative = [&](const float* print) {
-    return work_of(launch("film_brew_cuda_out_hue_chr_vib",
-                          {ptr(planes[0]), ptr(planes[1]), ptr(planes[2]), ptr(planes[3]), ptr(planes[4]), num(4),
-                           num(2), num(4), kStruct, num(1), num(1), num(11), kStruct, kStruct, kStruct,
-                           num(print ? 0 : 1), ptr(print), num(0.5)}))
-               .bytes / 8;
-  };
-  // Developed and exposure RGB and alpha read, both RGBA frames written, and
-  // the RGB print plane when the print stage has one.
-  EXPECT_EQ(negative(planes[0] + 32), 12 + 12 + 4 + 16 + 16 + 12.0);
-  EXPECT_EQ(negative(nullptr), 12 + 12 + 4 + 16 + 16.0);
+// The film stage's output pass writes one frame: with a camera stock it reads
+// the developed and exposure RGB planes and alpha; without one it reads the
+// frame, in place or into the other frame alike.
+TEST(KernelTraffic, TheFilmOutputPassWritesOneFrame) {
+  alignas(16) static float planes[4][64];
+  EXPECT_EQ(work_of(launch("film_brew_cuda_out_bleach_print",
+                           {ptr(planes[0]), ptr(planes[1]), ptr(planes[2]), ptr(planes[3]), num(4), num(2), num(4),
+                            kStruct, kStruct}))
+                    .bytes / 8,
+            12 + 12 + 4 + 16.0);
+  for (const float* out : {planes[0], planes[1]})
+    EXPECT_EQ(work_of(launch("film_print_cuda_out_pfe_display",
+                             {ptr(planes[0]), ptr(out), num(4), num(2), num(4), num(1), kStruct}))
+                      .bytes / 8,
+              16 + 16.0);
 }
 
 // Each thread keeps eight rows of loads in flight ahead of its recursion.

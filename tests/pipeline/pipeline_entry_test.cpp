@@ -3,6 +3,7 @@
 // each stage once and in order, buffer hygiene on every road and frame size,
 // and the failure paths.
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -42,11 +43,16 @@ __global__ void standin_halation(float* img, float* tmp, int W, int H) {
   for (int c = 0; c < 3; ++c) tmp[e + c] = img[e + c] = standin::halation_value(img[e + c]);
 }
 
-// Film contract: the result, with a's alpha, in both buffers.
-__global__ void standin_film(float* a, float* b, int W, int H) {
+// Film contract: the result, with a's alpha, in the frame the road reads
+// next; the other is scratch, left as NaN here so a road reading it shows.
+__global__ void standin_film(float* a, float* b, int W, int H, int resultInA) {
   STANDIN_PIXEL(W, H);
-  for (int c = 0; c < 3; ++c) b[e + c] = a[e + c] = standin::film_value(a[e + c]);
-  b[e + 3] = a[e + 3];
+  float v[4] = {0.0f, 0.0f, 0.0f, a[e + 3]};
+  for (int c = 0; c < 3; ++c) v[c] = standin::film_value(a[e + c]);
+  float* out = resultInA ? a : b;
+  float* scratch = resultInA ? b : a;
+  for (int c = 0; c < 4; ++c) scratch[e + c] = NAN;
+  for (int c = 0; c < 4; ++c) out[e + c] = v[c];
 }
 
 // Exact inverses of each other.
@@ -67,11 +73,11 @@ bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& 
   return true;
 }
 
-bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work, FilmResult result) {
   if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
   if (standin::film_failure == standin::FilmFailure::kResult) return false;
   CUDA_LAUNCH_STREAM(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
-                     0, work.stream, a, b, o.frameWidth, o.frameHeight);
+                     0, work.stream, a, b, o.frameWidth, o.frameHeight, int(result == FilmResult::kInA));
   return true;
 }
 
