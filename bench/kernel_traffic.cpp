@@ -120,6 +120,7 @@ const AccessModel kModels[] = {
     // alpha, write the frame read next. Without: read the frame, write the
     // frame read next (the same one or the other).
     KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_NEGATIVE_OUTPUT_MODEL)
+    KALTHORNE_FILM_NEGATIVE_PRINTS(KALTHORNE_NEGATIVE_OUTPUT_MODEL)
     KALTHORNE_FILM_PRINT_OUTPUTS(KALTHORNE_PRINT_OUTPUT_MODEL)
 };
 

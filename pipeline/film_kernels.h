@@ -43,19 +43,22 @@ __global__ void reservoir_developer_concentration_init_two(float* developer, int
 // One thread: the loop's slots at its start (start != 0, C = initial), or
 // their update after a step's two sums.
 __global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial);
-// The output end (film_negative.cu, film_print.cu): each kernel renders
+// The output end (film_negative*.cu, film_print.cu): each kernel renders
 // every pixel into `out`, the frame the road reads next, RGB and alpha.
 // With a camera stock: the negative output (plain or bleach bypass), then
 // nothing (print stage off), the display, or a print (plain or bleach
 // bypass).
-#define KALTHORNE_FILM_NEGATIVE_OUTPUTS(X)                                    \
-  X(film_brew_cuda_out_hue_chr_vib, false, film::NoPrint)                     \
-  X(film_brew_cuda_out_bleach, true, film::NoPrint)                           \
-  X(film_brew_cuda_out_hue_chr_vib_display, false, film::DisplayFinish)       \
-  X(film_brew_cuda_out_bleach_display, true, film::DisplayFinish)             \
-  X(film_brew_cuda_out_hue_chr_vib_print, false, film::PrintFinish<false>)    \
+// The print combinations, the heaviest to compile, build in a source of their
+// own (film_negative_print.cu) so that the two compile side by side.
+#define KALTHORNE_FILM_NEGATIVE_OUTPUTS(X)                              \
+  X(film_brew_cuda_out_hue_chr_vib, false, film::NoPrint)               \
+  X(film_brew_cuda_out_bleach, true, film::NoPrint)                     \
+  X(film_brew_cuda_out_hue_chr_vib_display, false, film::DisplayFinish) \
+  X(film_brew_cuda_out_bleach_display, true, film::DisplayFinish)
+#define KALTHORNE_FILM_NEGATIVE_PRINTS(X)                                        \
+  X(film_brew_cuda_out_hue_chr_vib_print, false, film::PrintFinish<false>)       \
   X(film_brew_cuda_out_hue_chr_vib_print_bleach, false, film::PrintFinish<true>) \
-  X(film_brew_cuda_out_bleach_print, true, film::PrintFinish<false>)          \
+  X(film_brew_cuda_out_bleach_print, true, film::PrintFinish<false>)             \
   X(film_brew_cuda_out_bleach_print_bleach, true, film::PrintFinish<true>)
 // Without one: the frame (`out` may be `frame`) to the display or a print.
 #define KALTHORNE_FILM_PRINT_OUTPUTS(X)                              \
@@ -68,6 +71,7 @@ __global__ void develop_concentration(float* slots, film::ConcentrationUpdate up
                          int height, int channels, FILM_GRID_CONST const film::NegativeArgs negative,              \
                          FILM_GRID_CONST const film::PrintArgs print);
 KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_DECLARE_NEGATIVE_OUTPUT)
+KALTHORNE_FILM_NEGATIVE_PRINTS(KALTHORNE_DECLARE_NEGATIVE_OUTPUT)
 #undef KALTHORNE_DECLARE_NEGATIVE_OUTPUT
 
 #define KALTHORNE_DECLARE_PRINT_OUTPUT(kernel, finish)                                                      \

@@ -13,6 +13,7 @@
 
 #include "pipeline/film_io.cuh"
 #include "pipeline/film_kernel_args.h"
+#include "pipeline/film_kernels.h"
 #include "pipeline/film_negative.cuh"
 #include "pipeline/film_print.cuh"
 #include "pipeline/launch_shapes.h"
@@ -120,3 +121,14 @@ __host__ __device__ __forceinline__ void film_output(const Source& source, const
 }
 
 }  // namespace film
+
+// The definition of one kernel of KALTHORNE_FILM_NEGATIVE_OUTPUTS or _PRINTS.
+#define KALTHORNE_NEGATIVE_OUTPUT_KERNEL(kernel, bleach, finish)                                                    \
+  KALTHORNE_FILM_HEAVY_KERNEL kernel(const float* exposure, const float* alpha, const float* developed, float* out, \
+                                     int width, int height, int channels,                                          \
+                                     FILM_GRID_CONST const film::NegativeArgs negative,                            \
+                                     FILM_GRID_CONST const film::PrintArgs print) {                                \
+    using Finish = finish;                                                                                         \
+    const film::NegativeSource<bleach, Finish::kPrintOff> source(exposure, alpha, developed, negative);            \
+    film::film_output(source, Finish(print), out, width, height, channels);                                        \
+  }

@@ -1,6 +1,5 @@
 // Print and display kernels without a camera stock: the frame itself, in the
 // working space, goes to the print or the display in one pass.
-#include "pipeline/film_kernels.h"
 #include "pipeline/film_output.cuh"
 
 #define KALTHORNE_PRINT_OUTPUT_KERNEL(kernel, finish)                                                               \
