@@ -93,7 +93,7 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     int planes = 0;  // the reductions' temporaries are smaller
     for (const cudasim::Call& call : cudasim::call_log())
       planes += call.function == "cudaMallocFromPoolAsync" && call.bytes >= 40 * 33 * sizeof(float);
-    EXPECT_EQ(planes, on ? 6 : 5);  // with the print stage off, no print plane
+    EXPECT_EQ(planes, on ? 6 : 5);
     for (const char* k : {"film_lab_diffuse_reset_pfe", "pitch_sharp_film_lab", "pitch_accumulate_film_lab_pfe"})
       EXPECT_EQ(count_launches(k), on ? 13 : 0) << k;
     EXPECT_EQ(count_launches("iir_guassian"), 13 * d.blursPerStep);
