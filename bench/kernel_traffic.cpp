@@ -36,6 +36,7 @@
 #include <set>
 #include <utility>
 
+#include "pipeline/film_kernels.h"
 #include "pipeline/gamut_lab_kernels.h"
 
 namespace bench {
@@ -67,6 +68,9 @@ struct AccessModel {
   {#expand, 2, 3, 32, 0, -1},                                                                         \
   {#to_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},                                                               \
   {#compress_to_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},
+
+#define KALTHORNE_NEGATIVE_OUTPUT_MODEL(kernel, bleach, finish) {#kernel, 4, 5, 12 + 12 + 4, 1, 6, {}, "w3"},
+#define KALTHORNE_PRINT_OUTPUT_MODEL(kernel, finish) {#kernel, 2, 3, 0, 2, 4, {}, "r0 w1"},
 
 const AccessModel kModels[] = {
     // Pixel format, exposure, soft clip.
@@ -121,19 +125,17 @@ const AccessModel kModels[] = {
     {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, {3, 2, 8}},
     {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, {4, 2, 32}, "r3:4"},
     {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector
-    {"film_lab_init_pfe", 1, 2, 12, 2, 3, {}, "r0 w0 w5:12"},  // read and write the frame, write the print plane
-    // Negative output: read developed, exposure, alpha; write both frames and
-    // the print plane (three floats a pixel) when there is one.
-    {"film_brew_cuda_out_hue_chr_vib", 5, 6, 12 + 12 + 4 + 12, 2, 7, {}, "w1 w2 w16:12"},
-    {"film_brew_cuda_out_bleach", 5, 6, 12 + 12 + 4 + 12, 2, 7, {}, "w1 w2 w18:12"},
-    // Print and display: read and write frame A, write frame B (and read the
-    // print plane).
-    {"film_print_cuda_out_pfe_display", 2, 3, 0, 3, 4, {}, "r0 w0 w1"},
-    {"film_print_cuda_out_hue_chr_vib_pfe", 2, 3, 12, 3, 4, {}, "r0 w0 w1"},
-    {"film_print_cuda_out_bleach_pfe", 2, 3, 12, 3, 4, {}, "r0 w0 w1"},
+    // The output pass. With a camera stock: read developed, exposure and
+    // alpha, write the frame read next. Without: read the frame, write the
+    // frame read next (the same one or the other).
+    KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_NEGATIVE_OUTPUT_MODEL)
+    KALTHORNE_FILM_NEGATIVE_PRINTS(KALTHORNE_NEGATIVE_OUTPUT_MODEL)
+    KALTHORNE_FILM_PRINT_OUTPUTS(KALTHORNE_PRINT_OUTPUT_MODEL)
 };
 
 #undef KALTHORNE_GAMUT_MODELS
+#undef KALTHORNE_NEGATIVE_OUTPUT_MODEL
+#undef KALTHORNE_PRINT_OUTPUT_MODEL
 
 // One named access: through argument `arg`, `bytes` a item (0: at the stride).
 struct Access {

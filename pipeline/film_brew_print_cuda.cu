@@ -1,6 +1,6 @@
 // Host side of the film stage: allocation of the film-lab planes, the
-// 13-step development loop with agitation, replenishment and diffusion, the
-// negative output and the print or display output.
+// 13-step development loop with agitation, replenishment and diffusion, and
+// the output pass (negative output, print or display).
 #include "pipeline/film_brew_print_cuda.h"
 
 #include <thrust/device_ptr.h>
@@ -18,8 +18,6 @@ namespace {
 
 // Channel stride of the frame buffers, whatever the clip's channel count.
 constexpr int kFrameStride = 4;
-// Floats a pixel of the print plane: the print stage reads its RGB.
-constexpr size_t kPrintStride = 3;
 
 struct Shape {
   int W, H;
@@ -32,7 +30,6 @@ struct Shape {
 struct FilmPlanes {
   explicit FilmPlanes(const DeviceWork& w) : work(w) {}
   const DeviceWork& work;
-  float* print = nullptr;
   float* alpha = nullptr;
   float* developed = nullptr;
   float* silver = nullptr;
@@ -42,12 +39,8 @@ struct FilmPlanes {
   // The development loop's slots (film::DevelopSlot), then the sums' temporaries.
   float* slots = nullptr;
 
-  void free_development() {
-    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer, &slots}) work.release(*p);
-  }
   void free_all() {
-    free_development();
-    work.release(print);
+    for (float** p : {&alpha, &diffusion, &developed, &silver, &exposure, &developer, &slots}) work.release(*p);
   }
   bool allocate(float*& p, size_t floats) const { return work.allocate(p, floats) == cudaSuccess; }
   ~FilmPlanes() { free_all(); }
@@ -95,7 +88,7 @@ void diffuse_and_exchange(float* a, float* b, FilmPlanes& planes, const Shape& s
 bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
   const size_t px = (size_t)s.W * (size_t)s.H;
   const bool diffusion = o.diffuseLoMidOn || o.diffuseMidHiOn;
-  if ((!o.printOff && !planes.allocate(planes.print, px * kPrintStride)) || !planes.allocate(planes.alpha, px) ||
+  if (!planes.allocate(planes.alpha, px) ||
       !planes.allocate(planes.developed, px * 3) || !planes.allocate(planes.silver, px * 3) ||
       !planes.allocate(planes.exposure, px * 3) || !planes.allocate(planes.developer, px) ||
       (diffusion && !planes.allocate(planes.diffusion, px)))
@@ -156,41 +149,42 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
   return true;
 }
 
-void negative_output(float* a, float* b, FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
-  if (o.brewBleachBypass) {
-    CUDA_LAUNCH_STREAM(film_brew_cuda_out_bleach, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
-                       s.stream, planes.exposure, a, b, planes.alpha, planes.developed, s.W, s.H, kFrameStride,
-                       film::negative_tone_curve(o), film::negative_bleach(o), (int)o.toneCurvesOn, film::kDensityScale,
-                       o.inputGamut, film::negative_corrector(o), film::negative_density(o), film::negative_cast(o),
-                       o.cameraStock, (int)o.printOff, planes.print, o.negBlendComplement);
+// The launch of one output kernel: the film stage's own shape and stream.
+#define FILM_OUTPUT(kernel, ...) \
+  CUDA_LAUNCH_STREAM(kernel, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0, s.stream, __VA_ARGS__)
+
+// The negative output, and in the same pass the print or the display.
+void negative_output(float* out, const FilmPlanes& planes, const Shape& s, const TextureOptionsStruct& o) {
+  const film::NegativeArgs negative = film::negative_args(o);
+  const film::PrintArgs print = film::print_args(o);
+#define NEGATIVE(kernel) \
+  FILM_OUTPUT(kernel, planes.exposure, planes.alpha, planes.developed, out, s.W, s.H, kFrameStride, negative, print)
+  const bool bleach = o.brewBleachBypass;
+  if (o.printOff) {
+    if (bleach) NEGATIVE(film_brew_cuda_out_bleach); else NEGATIVE(film_brew_cuda_out_hue_chr_vib);
+  } else if (o.printProfile == 0) {
+    if (bleach) NEGATIVE(film_brew_cuda_out_bleach_display); else NEGATIVE(film_brew_cuda_out_hue_chr_vib_display);
+  } else if (o.printBleachBypass) {
+    if (bleach) NEGATIVE(film_brew_cuda_out_bleach_print_bleach);
+    else NEGATIVE(film_brew_cuda_out_hue_chr_vib_print_bleach);
   } else {
-    CUDA_LAUNCH_STREAM(film_brew_cuda_out_hue_chr_vib, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
-                       s.stream, planes.exposure, a, b, planes.alpha, planes.developed, s.W, s.H, kFrameStride,
-                       film::negative_tone_curve(o), (int)o.toneCurvesOn, film::kDensityScale, o.inputGamut,
-                       film::negative_corrector(o), film::negative_density(o), film::negative_cast(o), (int)o.printOff,
-                       planes.print, o.negBlendComplement);
+    if (bleach) NEGATIVE(film_brew_cuda_out_bleach_print); else NEGATIVE(film_brew_cuda_out_hue_chr_vib_print);
   }
+#undef NEGATIVE
 }
 
-void print_output(float* a, float* b, float* printPlane, const Shape& s, const TextureOptionsStruct& o) {
-  if (o.printProfile == 0) {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_pfe_display, s.grid, s.block, 0, s.stream, a, b, s.W, s.H, kFrameStride,
-                       o.printerBlackPointRedScaled, o.printerBlackPointGreenScaled, o.printerBlackPointBlueScaled,
-                       o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled,
-                       o.displayGamutOutput, o.displayScale);
-  } else if (o.printBleachBypass) {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_bleach_pfe, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(), 0,
-                       s.stream, a, b, s.W, s.H, kFrameStride, film::print_tone_curve(o), film::print_gamma(o),
-                       film::print_bleach(o), o.inputGamut, film::print_corrector(o), film::printer(o),
-                       film::print_cast(o), o.cameraStock != 0, o.printProfile, o.printSaturation,
-                       (const float*)printPlane, o.printBlendComplement);
-  } else {
-    CUDA_LAUNCH_STREAM(film_print_cuda_out_hue_chr_vib_pfe, film_shape::heavy_grid(s.W, s.H), film_shape::heavy_block(),
-                       0, s.stream, a, b, s.W, s.H, kFrameStride, film::print_tone_curve(o), film::print_gamma(o),
-                       film::print_corrector(o), film::printer(o), film::print_cast(o), o.printProfile,
-                       o.printSaturation, (const float*)printPlane, o.printBlendComplement);
-  }
+// Without a camera stock: the frame a to the print or the display.
+void print_output(float* a, float* out, const Shape& s, const TextureOptionsStruct& o) {
+  const film::PrintArgs print = film::print_args(o);
+  if (o.printProfile == 0)
+    FILM_OUTPUT(film_print_cuda_out_pfe_display, a, out, s.W, s.H, kFrameStride, o.inputGamut, print);
+  else if (o.printBleachBypass)
+    FILM_OUTPUT(film_print_cuda_out_bleach_pfe, a, out, s.W, s.H, kFrameStride, o.inputGamut, print);
+  else
+    FILM_OUTPUT(film_print_cuda_out_hue_chr_vib_pfe, a, out, s.W, s.H, kFrameStride, o.inputGamut, print);
 }
+
+#undef FILM_OUTPUT
 
 bool give_up(float* a, float* b, FilmPlanes& planes, const Shape& s) {
   planes.free_all();
@@ -200,27 +194,18 @@ bool give_up(float* a, float* b, FilmPlanes& planes, const Shape& s) {
 
 }  // namespace
 
-bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work, FilmResult result) {
   if (o.frameWidth <= 0 || o.frameHeight <= 0) return true;
   const Shape s{o.frameWidth, o.frameHeight, launch_shape::pixel_block(),
                 launch_shape::pixel_grid(o.frameWidth, o.frameHeight), work.stream};
+  float* const out = result == FilmResult::kInA ? a : b;
   FilmPlanes planes(work);
-
   if (o.cameraStock != 0) {
     if (!develop_negative(a, b, planes, s, o)) return give_up(a, b, planes, s);
-    negative_output(a, b, planes, s, o);
-    planes.free_development();
+    negative_output(out, planes, s, o);
+  } else if (!o.printOff) {
+    print_output(a, out, s, o);
   }
-  if (o.printOff) {
-    planes.free_all();
-    return true;
-  }
-  if (!planes.print) {
-    if (!planes.allocate(planes.print, (size_t)s.W * (size_t)s.H * kPrintStride)) return give_up(a, b, planes, s);
-    CUDA_LAUNCH_STREAM(film_lab_init_pfe, s.grid, s.block, 0, s.stream, a, s.W, s.H, kFrameStride, o.inputGamut,
-                       planes.print);
-  }
-  print_output(a, b, planes.print, s, o);
   planes.free_all();
   return true;
 }

@@ -78,6 +78,34 @@ struct PrinterArgs {
   float light[3];
 };
 
+// Everything the negative output reads besides its planes (the bleach is
+// read only by the bleach-bypass kernels).
+struct NegativeArgs {
+  ToneCurveArgs curve;
+  BleachArgs bleach;
+  int32_t toneCurvesOn;
+  float densityScale;
+  int32_t inputGamut;
+  NegativeCorrectorArgs corrector;
+  DensityArgs density;
+  CastArgs cast;
+  float blendComplement;
+};
+
+// Everything the print and the display read (the bleach only with the print
+// stage's bleach bypass; the display only the printer).
+struct PrintArgs {
+  ToneCurveArgs curve;
+  PrintGammaArgs gamma;
+  BleachArgs bleach;
+  PrintCorrectorArgs corrector;
+  PrinterArgs printer;
+  CastArgs cast;
+  int32_t printProfile;
+  float printSaturation;
+  float blendComplement;
+};
+
 inline ToneCurveArgs negative_tone_curve(const TextureOptionsStruct& o) {
   return ToneCurveArgs{o.brewCurveShadowPivotScaled,
                        {o.brewCurveShadowRed, o.brewCurveShadowGreen, o.brewCurveShadowBlue},
@@ -162,6 +190,17 @@ inline PrinterArgs printer(const TextureOptionsStruct& o) {
                      o.displayGamutOutput,
                      o.displayScale,
                      {o.printerLightRedScaled, o.printerLightGreenScaled, o.printerLightBlueScaled}};
+}
+
+inline NegativeArgs negative_args(const TextureOptionsStruct& o) {
+  return NegativeArgs{negative_tone_curve(o), negative_bleach(o),     o.toneCurvesOn,        kDensityScale,
+                      o.inputGamut,           negative_corrector(o),  negative_density(o),   negative_cast(o),
+                      o.negBlendComplement};
+}
+
+inline PrintArgs print_args(const TextureOptionsStruct& o) {
+  return PrintArgs{print_tone_curve(o), print_gamma(o), print_bleach(o),   print_corrector(o), printer(o),
+                   print_cast(o),       o.printProfile, o.printSaturation, o.printBlendComplement};
 }
 
 }  // namespace film

@@ -58,44 +58,39 @@ __global__ void iir_guassian_rows_developer(const float* input, float* output, f
 // One thread: the loop's slots at its start (start != 0, C = initial), or
 // their update after a step's two sums.
 __global__ void develop_concentration(float* slots, film::ConcentrationUpdate update, int start, float initial);
-// work: the print stage's blend partner, three floats a pixel.
-__global__ void film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
-                                  float* work);
+// The output end (film_negative*.cu, film_print.cu): each kernel renders
+// every pixel into `out`, the frame the road reads next, RGB and alpha.
+// With a camera stock: the negative output (plain or bleach bypass), then
+// nothing (print stage off), the display, or a print (plain or bleach
+// bypass).
+// The print combinations, the heaviest to compile, build in a source of their
+// own (film_negative_print.cu) so that the two compile side by side.
+#define KALTHORNE_FILM_NEGATIVE_OUTPUTS(X)                              \
+  X(film_brew_cuda_out_hue_chr_vib, false, film::NoPrint)               \
+  X(film_brew_cuda_out_bleach, true, film::NoPrint)                     \
+  X(film_brew_cuda_out_hue_chr_vib_display, false, film::DisplayFinish) \
+  X(film_brew_cuda_out_bleach_display, true, film::DisplayFinish)
+#define KALTHORNE_FILM_NEGATIVE_PRINTS(X)                                        \
+  X(film_brew_cuda_out_hue_chr_vib_print, false, film::PrintFinish<false>)       \
+  X(film_brew_cuda_out_hue_chr_vib_print_bleach, false, film::PrintFinish<true>) \
+  X(film_brew_cuda_out_bleach_print, true, film::PrintFinish<false>)             \
+  X(film_brew_cuda_out_bleach_print_bleach, true, film::PrintFinish<true>)
+// Without one: the frame (`out` may be `frame`) to the display or a print.
+#define KALTHORNE_FILM_PRINT_OUTPUTS(X)                              \
+  X(film_print_cuda_out_pfe_display, film::DisplayFinish)            \
+  X(film_print_cuda_out_hue_chr_vib_pfe, film::PrintFinish<false>)   \
+  X(film_print_cuda_out_bleach_pfe, film::PrintFinish<true>)
 
-// Negative output (film_negative.cu). With the print stage on, printPlane
-// (three floats a pixel) receives the print stage's blend partner; with it
-// off, printPlane is not touched and may be null.
-__global__ void film_brew_cuda_out_hue_chr_vib(const float* exposure, float* frameA, float* frameB,
-                                               const float* alpha, const float* developed, int width, int height,
-                                               int channels, film::ToneCurveArgs curve, int toneCurvesOn,
-                                               float densityScale, int inputGamut,
-                                               FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
-                                               film::DensityArgs density, film::CastArgs cast, int printOff,
-                                               float* printPlane, float blendComplement);
-__global__ void film_brew_cuda_out_bleach(const float* exposure, float* frameA, float* frameB, const float* alpha,
-                                          const float* developed, int width, int height, int channels,
-                                          film::ToneCurveArgs curve, FILM_GRID_CONST const film::BleachArgs bleach,
-                                          int toneCurvesOn, float densityScale, int inputGamut,
-                                          FILM_GRID_CONST const film::NegativeCorrectorArgs corrector,
-                                          film::DensityArgs density, film::CastArgs cast, int cameraStock,
-                                          int printOff, float* printPlane, float blendComplement);
+#define KALTHORNE_DECLARE_NEGATIVE_OUTPUT(kernel, bleach, finish)                                                  \
+  __global__ void kernel(const float* exposure, const float* alpha, const float* developed, float* out, int width, \
+                         int height, int channels, FILM_GRID_CONST const film::NegativeArgs negative,              \
+                         FILM_GRID_CONST const film::PrintArgs print);
+KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_DECLARE_NEGATIVE_OUTPUT)
+KALTHORNE_FILM_NEGATIVE_PRINTS(KALTHORNE_DECLARE_NEGATIVE_OUTPUT)
+#undef KALTHORNE_DECLARE_NEGATIVE_OUTPUT
 
-// Print and display (film_print.cu).
-__global__ void film_print_cuda_out_pfe_display(float* frameA, float* frameB, int width, int height, int channels,
-                                                float blackPointR, float blackPointG, float blackPointB,
-                                                float lightR, float lightG, float lightB, int displayGamutOutput,
-                                                float displayScale);
-__global__ void film_print_cuda_out_hue_chr_vib_pfe(float* frameA, float* frameB, int width, int height,
-                                                    int channels, film::ToneCurveArgs curve,
-                                                    film::PrintGammaArgs gamma,
-                                                    FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
-                                                    film::PrinterArgs printer, film::CastArgs cast,
-                                                    int printProfile, float printSaturation,
-                                                    const float* printPlane, float blendComplement);
-__global__ void film_print_cuda_out_bleach_pfe(float* frameA, float* frameB, int width, int height, int channels,
-                                               film::ToneCurveArgs curve, film::PrintGammaArgs gamma,
-                                               FILM_GRID_CONST const film::BleachArgs bleach, int inputGamut,
-                                               FILM_GRID_CONST const film::PrintCorrectorArgs corrector,
-                                               film::PrinterArgs printer, film::CastArgs cast,
-                                               bool negativeDeveloped, int printProfile, float printSaturation,
-                                               const float* printPlane, float blendComplement);
+#define KALTHORNE_DECLARE_PRINT_OUTPUT(kernel, finish)                                                      \
+  __global__ void kernel(float* frame, float* out, int width, int height, int channels, int inputGamut, \
+                         FILM_GRID_CONST const film::PrintArgs print);
+KALTHORNE_FILM_PRINT_OUTPUTS(KALTHORNE_DECLARE_PRINT_OUTPUT)
+#undef KALTHORNE_DECLARE_PRINT_OUTPUT

@@ -75,20 +75,3 @@ KALTHORNE_ONE_THREAD_KERNEL develop_concentration(float* slots, film::Concentrat
   else
     film::update_concentration(slots, update);
 }
-
-KALTHORNE_PIXEL_KERNEL film_lab_init_pfe(float* image, int width, int height, int channelStride, int inputGamut,
-                                         float* work) {
-  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
-    const size_t i = pixel_offset(x, y, width, 1);
-    float* px = image + i * (size_t)channelStride;
-    float* out = work + 3 * i;
-    float lin[3];
-    film::decode_to_working(px, inputGamut, lin);
-    FILM_UNROLL
-    for (int c = 0; c < 3; ++c) {
-      const float v = film::hold(lin[c]);
-      out[c] = v;
-      px[c] = v;
-    }
-  }
-}

@@ -93,10 +93,6 @@ class Frame {
                  c.shadowRecover);
   }
 
-  void negative_highlights_shadows(float* X) {
-    if (o_.brewSoftClipOn) soft_clip(X, negative_clip());
-  }
-
   // The camera soft clip, and the negative one after it where asked for.
   SoftClips head_clips(bool negativeClip) const {
     SoftClips clips{};
@@ -119,7 +115,14 @@ class Frame {
     for (int k = 0; k < clips.count; ++k) soft_clip(A, clips.clip[k]);
   }
 
-  void film(float* X, float* Y) { call_stage(film_brew_print_cuda, X, Y); }
+  // The film stage on X and Y, its result in `next`, the one of them the
+  // road reads next (the other is left as scratch).
+  void film(float* X, float* Y, const float* next) {
+    const FilmResult result = next == X ? FilmResult::kInA : FilmResult::kInB;
+    call_stage([result](float* a, float* b, const TextureOptionsStruct& o,
+                        const DeviceWork& w) { return film_brew_print_cuda(a, b, o, w, result); },
+               X, Y);
+  }
 
   // A stage that reports failure by its result fails the frame.
   template <typename Stage, typename... More>
@@ -192,10 +195,10 @@ void Frame::run_plain_road() {
     // reads any of it.
     if (o_.hdrComp && dedicated_) {
       compress(A, B);
-      film(A, B);
+      film(A, B, A);
       expand(A, B);
     } else {
-      film(A, B);
+      film(A, B, B);
     }
     return;
   }
@@ -304,8 +307,9 @@ void Frame::run_texture_road() {
     return;
   }
   if (no_film()) return;
-  film(B, A);
-  if (dedicated_ && o_.hdrComp) expand(A, B);
+  const bool expanding = dedicated_ && o_.hdrComp;
+  film(B, A, expanding ? A : B);
+  if (expanding) expand(A, B);
 }
 
 // Steps 1 to 9 of one frame, queued on the render's stream; the error of

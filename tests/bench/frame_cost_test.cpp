@@ -68,21 +68,6 @@ TEST(FrameCost, EveryGoldenRoadGivesEveryField) {
   }
 }
 
-TEST(KernelTraffic, OneThreadsAccessesToOnePixelCountOnce) {
-  alignas(16) static float frame[2][64];
-  const int W = 10, H = 1;
-  const auto display = [&](const float* a, const float* b) {
-    return work_of(launch("film_print_cuda_out_pfe_display", {ptr(a), ptr(b), num(W), num(H), num(4)})).bytes /
-           (W * H);
-  };
-  // Frame a's pixel read and written, and frame b's written: in a's own
-  // pixel, one read and one write.
-  EXPECT_EQ(display(frame[0], frame[0] + 3), 32.0);
-  // In another frame, or in a neighbouring pixel: two pixels written.
-  EXPECT_EQ(display(frame[0], frame[1]), 48.0);
-  EXPECT_EQ(display(frame[0], frame[0] + 4), 48.0);
-}
-
 // A texture level's row pass reads its source at the source's stride: the
 // first level's L' moves whole RGBA pixels, the later levels' planes a float.
 // The first level's band sum is not read, and the last level's source is
@@ -110,19 +95,21 @@ TEST(KernelTraffic, TextureLevelsReadTheirSourceAtItsStride) {
   EXPECT_EQ(last(planes[2], planes[2] + 32), 8 + 8 + 4 + 4 + 16 + 16.0);
 }
 
-TEST(KernelTraffic, AWriteThroughANullPointerCostsNothing) {
-  alignas(16) static float planes[5][64];
-  const auto negative = [&](const float* print) {
-    return work_of(launch("film_brew_cuda_out_hue_chr_vib",
-                          {ptr(planes[0]), ptr(planes[1]), ptr(planes[2]), ptr(planes[3]), ptr(planes[4]), num(4),
-                           num(2), num(4), kStruct, num(1), num(1), num(11), kStruct, kStruct, kStruct,
-                           num(print ? 0 : 1), ptr(print), num(0.5)}))
-               .bytes / 8;
-  };
-  // Developed and exposure RGB and alpha read, both RGBA frames written, and
-  // the RGB print plane when the print stage has one.
-  EXPECT_EQ(negative(planes[0] + 32), 12 + 12 + 4 + 16 + 16 + 12.0);
-  EXPECT_EQ(negative(nullptr), 12 + 12 + 4 + 16 + 16.0);
+// The film stage's output pass writes one frame: with a camera stock it reads
+// the developed and exposure RGB planes and alpha; without one it reads the
+// frame, in place or into the other frame alike.
+TEST(KernelTraffic, TheFilmOutputPassWritesOneFrame) {
+  alignas(16) static float planes[4][64];
+  EXPECT_EQ(work_of(launch("film_brew_cuda_out_bleach_print",
+                           {ptr(planes[0]), ptr(planes[1]), ptr(planes[2]), ptr(planes[3]), num(4), num(2), num(4),
+                            kStruct, kStruct}))
+                    .bytes / 8,
+            12 + 12 + 4 + 16.0);
+  for (const float* out : {planes[0], planes[1]})
+    EXPECT_EQ(work_of(launch("film_print_cuda_out_pfe_display",
+                             {ptr(planes[0]), ptr(out), num(4), num(2), num(4), num(1), kStruct}))
+                      .bytes / 8,
+              16 + 16.0);
 }
 
 // Each thread keeps eight rows of loads in flight ahead of its recursion.

@@ -253,7 +253,7 @@ TEST(FilmTone, CastAndTintKeepLuminance) {
   EXPECT_NEAR(film::cast_luminance(dark), 0.0001f, 1e-9f);
 }
 
-// The print kernels take the frame pixel and the print plane as they come (a
+// The print takes its input and its blend partner as they come (a
 // negative's shadows lie below 0) and hold them only after cast and tint;
 // print saturation is not held. So each result is the print chain run on
 // exactly those values, for both print kernels; a hold anywhere else would
@@ -274,7 +274,7 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
     float saturation, blendComplement;
   } cases[] = {{"cast on a pixel with a channel below 0", pale, pale, true, 1.0f, 1.0f},
                {"saturation taking red and green below 0", blue, blue, false, 0.5f, 1.0f},
-               {"blend partner from a print plane below 0", grey, cyan, false, 1.0f, 0.0f}};
+               {"blend partner below 0", grey, cyan, false, 1.0f, 0.0f}};
   for (const film::BleachArgs* b : {(const film::BleachArgs*)nullptr, (const film::BleachArgs*)&bleach}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (b ? ", bleach kernel" : ", print-gamma kernel"));

@@ -32,22 +32,25 @@ class FilmStage : public ::testing::Test {
 struct StageResult {
   bool ran = false;
   std::vector<float> a, b;  // both frames after the call, RGBA
+  std::vector<float> out;   // the frame the result was asked in
 };
 
 // Runs the film stage as a render does (its own stream, buffers from the
 // device's pool) on device copies of `rgba` (frame b starts as a marker) and
 // brings both frames back; the launch trace and call log show this run only.
-StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba) {
+StageResult run_stage(const TextureOptionsStruct& o, const std::vector<float>& rgba,
+                      FilmResult result = FilmResult::kInA) {
   DeviceFloats a(rgba), b(std::vector<float>(rgba.size(), -7.0f));
   cudasim::clear_launch_trace();
   cudasim::clear_call_log();
   StageResult r;
   {
     const RenderStream render(o.cudaDevice);  // waits for the stage's work as it goes
-    r.ran = film_brew_print_cuda(a.get(), b.get(), o, render.work());
+    r.ran = film_brew_print_cuda(a.get(), b.get(), o, render.work(), result);
   }
   r.a = a.download();
   r.b = b.download();
+  r.out = result == FilmResult::kInA ? r.a : r.b;
   return r;
 }
 
@@ -102,7 +105,7 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     int planes = 0;  // the reductions' temporaries are smaller
     for (const cudasim::Call& call : cudasim::call_log())
       planes += call.function == "cudaMallocFromPoolAsync" && call.bytes >= 40 * 33 * sizeof(float);
-    EXPECT_EQ(planes, on ? 6 : 5);  // with the print stage off, no print plane
+    EXPECT_EQ(planes, on ? 6 : 5);
     // Band one's column pass starts each blur; the last row pass ends it.
     for (const char* k : {"iir_guassian_developer_code", "iir_guassian_rows_developer"})
       EXPECT_EQ(count_launches(k), on ? 13 : 0) << k;
@@ -132,25 +135,38 @@ TEST_F(FilmStage, EmptyFrameRunsNothing) {
   TextureOptionsStruct o = negative(1, 4, {{"PrintDisplayBypass", 0}});
   o.frameWidth = 0;
   cudasim::clear_launch_trace();
-  EXPECT_TRUE(film_brew_print_cuda(nullptr, nullptr, o, DeviceWork{}));
+  EXPECT_TRUE(film_brew_print_cuda(nullptr, nullptr, o, DeviceWork{}, FilmResult::kInB));
   EXPECT_TRUE(cudasim::launch_trace().empty());
 }
 
 // An allocation that fails leaves nothing allocated and the picture in both
-// frames, for every allocation of the negative and print stages, then the
-// print stage's own on the print-only road.
+// frames, for every allocation of the stage; the print stage itself
+// allocates nothing (its input goes to it in registers), also without a
+// camera stock.
 TEST_F(FilmStage, AllocationFailureFreesEverything) {
   const std::vector<float> in = test_frame(5, 5, 4, 8);
-  for (int nth = 1; nth <= 8; ++nth) {
-    const TextureOptionsStruct o = negative(
-        5, 5,
-        {{"CameraStock", nth == 8 ? 0 : 2}, {"DiffuseMidHi", 0.3}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}});
-    cudasim::fail_call("cudaMallocFromPoolAsync", nth == 8 ? 1 : nth, cudaErrorMemoryAllocation);
+  const auto allocations = [] {
+    int n = 0;
+    for (const cudasim::Call& call : cudasim::call_log()) n += call.function == "cudaMallocFromPoolAsync";
+    return n;
+  };
+  const TextureOptionsStruct o =
+      negative(5, 5, {{"DiffuseMidHi", 0.3}, {"PrintDisplayBypass", 0}, {"PrintProfile", 1}});
+  EXPECT_TRUE(run_stage(o, in).ran);
+  EXPECT_EQ(allocations(), 7);  // alpha, developed, silver, exposure, developer, diffusion, the loop's slots
+  for (int nth = 1; nth <= 7; ++nth) {
+    cudasim::fail_call("cudaMallocFromPoolAsync", nth, cudaErrorMemoryAllocation);
     const StageResult r = run_stage(o, in);
     cudasim::clear_failures();
     EXPECT_FALSE(r.ran) << nth;
     EXPECT_EQ(r.b, r.a) << nth;
-    if (nth == 8) { EXPECT_EQ(r.a, in); }
+  }
+  for (int profile : {0, 1}) {
+    TextureOptionsStruct print = o;
+    print.cameraStock = 0;
+    print.printProfile = profile;
+    EXPECT_TRUE(run_stage(print, in).ran);
+    EXPECT_EQ(allocations(), 0) << profile;
   }
   // A development sum that the device library fails (the first, or a later
   // step's second) fails the stage the same way: frames as they came, every
@@ -282,8 +298,13 @@ TEST_F(FilmStage, RandomRecordsOnEveryRoadGiveFiniteOutput) {
             const StageResult r = run_stage(o, in);
             EXPECT_TRUE(r.ran);
             if (o.cameraStock != 0 || !o.printOff) {
-              for (size_t i = 0; i < r.a.size(); ++i)
-                ASSERT_TRUE(i % 4 == 3 || (std::isfinite(r.a[i]) && r.a[i] == r.b[i])) << "element " << i;
+              // The result, asked in either frame, is the same.
+              const StageResult other = run_stage(o, in, FilmResult::kInB);
+              for (size_t i = 0; i < r.out.size(); ++i)
+                ASSERT_TRUE(i % 4 == 3 || std::isfinite(r.out[i])) << "element " << i;
+              for (size_t i = 3; i < r.out.size(); i += 4)
+                ASSERT_TRUE(r.out[i] == in[i] || (std::isnan(r.out[i]) && std::isnan(in[i]))) << "alpha " << i;
+              ASSERT_EQ(std::memcmp(r.out.data(), other.out.data(), r.out.size() * sizeof(float)), 0);
             } else {
               // No negative and no print: the stage leaves the frame alone.
               ASSERT_EQ(std::memcmp(r.a.data(), in.data(), in.size() * sizeof(float)), 0);

@@ -33,7 +33,7 @@ Values with(Values base, const Values& more) {
 // The plain road's three no-film branches, the film stage with and without
 // print, bleach and each diffusion band, the texture road on generic and
 // dedicated gamuts, and every stage at once. Blends away from neutral make
-// the print plane reach the output (with PrintBlend 0 nothing reads it);
+// the print's blend partner reach the output (with PrintBlend 0 nothing reads it);
 // casts, tints and print saturation grade. Input 11 (ARRI LogC3, a generic
 // gamut) unless a road names another.
 const std::vector<Road>& roads() {

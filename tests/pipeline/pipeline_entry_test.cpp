@@ -53,11 +53,16 @@ __global__ void standin_halation(float* img, float* tmp, int W, int H, HalationE
   if (ends.intoTmp) tmp[e + 3] = img[e + 3];
 }
 
-// Film contract: the result, with a's alpha, in both buffers.
-__global__ void standin_film(float* a, float* b, int W, int H) {
+// Film contract: the result, with a's alpha, in the frame the road reads
+// next; the other is scratch, left as NaN here so a road reading it shows.
+__global__ void standin_film(float* a, float* b, int W, int H, int resultInA) {
   STANDIN_PIXEL(W, H);
-  for (int c = 0; c < 3; ++c) b[e + c] = a[e + c] = standin::film_value(a[e + c]);
-  b[e + 3] = a[e + 3];
+  float v[4] = {0.0f, 0.0f, 0.0f, a[e + 3]};
+  for (int c = 0; c < 3; ++c) v[c] = standin::film_value(a[e + c]);
+  float* out = resultInA ? a : b;
+  float* scratch = resultInA ? b : a;
+  for (int c = 0; c < 4; ++c) scratch[e + c] = NAN;
+  for (int c = 0; c < 4; ++c) out[e + c] = v[c];
 }
 
 // Lab values in (0.25, 0.75) for frames in (0, 1).
@@ -73,11 +78,11 @@ bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& 
   return true;
 }
 
-bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work) {
+bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work, FilmResult result) {
   if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
   if (standin::film_failure == standin::FilmFailure::kResult) return false;
   CUDA_LAUNCH_STREAM(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
-                     0, work.stream, a, b, o.frameWidth, o.frameHeight);
+                     0, work.stream, a, b, o.frameWidth, o.frameHeight, int(result == FilmResult::kInA));
   return true;
 }
 
