@@ -111,7 +111,7 @@ const AccessModel kModels[] = {
     {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, {3, 2, 32}},
     {"halation_linear", 3, 4, 12, 2, 15, {}, "r0 w2"},  // out may be the image
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
-    {"film_lab_init", 6, 7, 12 + 4, 2, 8, {}, "r0 w0"},
+    {"film_lab_init", 6, 7, 12 + 4, 1, 8, {}, "r0"},
     // Read E, and D and S (not at the first step: constants), and the
     // developer at its step (none at the first step and after a mix: one
     // concentration); write D, S, developer, and the developer before the

@@ -15,6 +15,12 @@ __host__ __device__ __forceinline__ void decode_to_working(float* px, int inputG
   input_to_awg4_linear(px, inputGamut, lin);
 }
 
+// The same decoding of a pixel that is left as it is.
+__host__ __device__ __forceinline__ void decode_copy_to_working(const float* px, int inputGamut, float lin[3]) {
+  float code[3] = {px[0], px[1], px[2]};
+  input_to_awg4_linear(code, inputGamut, lin);
+}
+
 __host__ __device__ __forceinline__ void encode_from_working(const float lin[3], int inputGamut, float code[3]) {
   awg4_linear_to_output(lin, inputGamut, code);
 }

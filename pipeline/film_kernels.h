@@ -28,7 +28,7 @@ inline dim3 heavy_grid(int width, int height) {
 // The exposure and alpha planes of the development from the frame; the
 // developed, silver and developer planes start as constants that the first
 // development step takes (film::DevelopStart, the start concentration).
-__global__ void film_lab_init(float* image, float* exposure, float* alpha, float silverR, float silverG,
+__global__ void film_lab_init(const float* image, float* exposure, float* alpha, float silverR, float silverG,
                               float silverB, int width, int height, int channelStride, int inputGamut);
 // The step reads pixel i's developer at developerIn[i * developerStep]: the
 // developer plane (step 1), or one concentration every pixel takes (step 0)

@@ -6,13 +6,13 @@
 #include "pipeline/film_kernels.h"
 #include "pipeline/launch_shapes.h"
 
-KALTHORNE_PIXEL_KERNEL film_lab_init(float* image, float* exposure, float* alpha, float silverR, float silverG,
+KALTHORNE_PIXEL_KERNEL film_lab_init(const float* image, float* exposure, float* alpha, float silverR, float silverG,
                                      float silverB, int width, int height, int channelStride, int inputGamut) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, 1);
-    float* px = image + i * (size_t)channelStride;
+    const float* px = image + i * (size_t)channelStride;
     float lin[3];
-    film::decode_to_working(px, inputGamut, lin);
+    film::decode_copy_to_working(px, inputGamut, lin);
     const float s[3] = {silverR, silverG, silverB};
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;
