@@ -66,8 +66,8 @@ struct AccessModel {
 #define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   {#compress, 2, 3, 48, 0, -1}, /* RGBA: read in, write in and out */                                 \
   {#expand, 2, 3, 32, 0, -1},                                                                         \
-  {#to_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},                                                               \
-  {#compress_to_lab, 1, 2, 0, 2, 3, {}, "r0 w0"},
+  {#to_lab, 1, 2, 4, 2, 3, {}, "r0 w0 w4:4"}, /* and L' into its plane */                             \
+  {#compress_to_lab, 1, 2, 4, 2, 3, {}, "r0 w0 w4:4"},
 
 #define KALTHORNE_NEGATIVE_OUTPUT_MODEL(kernel, bleach, finish) {#kernel, 4, 5, 12 + 12 + 4, 1, 6, {}, "w3"},
 #define KALTHORNE_PRINT_OUTPUT_MODEL(kernel, finish) {#kernel, 2, 3, 0, 2, 4, {}, "r0 w1"},
@@ -84,7 +84,7 @@ const AccessModel kModels[] = {
     {"highlights_shadows_Kernel_in_out", 2, 3, 0, 2, 4, {}, "r0 w1"},
     // Lab conversions.
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
-    {"ColorSpace_LAB", 1, 2, 0, 2, 3, {}, "r0 w0"},
+    {"ColorSpace_LAB", 1, 2, 4, 2, 3, {}, "r0 w0 w5:4"},
     // Blur and texture bands. The column blur reads its input in both sweeps
     // and writes, reads and writes its output plane; each thread keeps eight
     // rows of loads in flight ahead of the recursion. The row blur reads its
@@ -95,13 +95,13 @@ const AccessModel kModels[] = {
     {"iir_guassian_rows", 2, 3, 8, 3, 5, {2, 2, 32}},
     // Texture levels: the row pass of a level's blur reads the column pass's
     // plane twice and writes, reads and writes its level's plane; as it
-    // finishes each pixel it reads the level's source (channel 0 of the Lab
-    // frame at the stride, or the level before's plane) and the band sum
-    // (not at the first level: sumIn null), and writes the sum. The last
-    // level's plane is its pass's intermediate only (written and read); it
-    // reads the Lab frame's pixel (L' there is the first level's source: its
-    // plane is null) and writes the output frame's instead of the sum.
-    {"pitch_sharp_rows", 6, 7, 8 + 12 + 4 + 4, 1, 3, {6, 2, 32}, "r2 r4:4"},
+    // finishes each pixel it reads the level's source (the L' plane, or the
+    // level before's plane) and the band sum (not at the first level: sumIn
+    // null), and writes the sum. The last level's plane is its pass's
+    // intermediate only (written and read); it reads the Lab frame's pixel
+    // (L' there is the first level's source: its plane is null) and writes
+    // the output frame's instead of the sum.
+    {"pitch_sharp_rows", 5, 6, 8 + 12 + 4 + 4 + 4, 0, -1, {5, 2, 32}, "r3:4"},
     {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, {6, 2, 32}, "r2:4 r3:4"},
     // Halation: the glow, the column scratch and the band are RGB planes.
     {"halation_init", 2, 3, 12, 1, 4, {}, "r0"},
@@ -109,7 +109,9 @@ const AccessModel kModels[] = {
     // causal half and reads it back, and folds each finished pixel back into
     // the glow: reads and writes it (all RGB planes).
     {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, {3, 2, 32}},
-    {"halation_linear", 3, 4, 12, 2, 15, {}, "r0 w2"},  // out may be the image
+    // The last pass: out may be the image; on the texture road it writes the
+    // frame in Lab, and L' also into its plane.
+    {"halation_linear", 3, 4, 12 + 4, 2, 15, {}, "r0 w2 w18:4"},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
     {"film_lab_init", 6, 7, 12 + 4, 1, 8, {}, "r0"},
     // Read E, and D and S (not at the first step: constants), and the

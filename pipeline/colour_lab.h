@@ -4,6 +4,7 @@
 
 #include "cudasim/cuda_compat.h"
 
-// image channels 0 to 2 become scaled Lab of the decoded pixel; channel 0 of
-// aux is set to 0. Alpha is not touched.
-__global__ void ColorSpace_LAB(float* image, int width, int height, int n, int inputGamut);
+// image channels 0 to 2 become scaled Lab of the decoded pixel, and L' goes
+// also into the plane `lightness` (one float a pixel) unless that is null.
+// Alpha is not touched.
+__global__ void ColorSpace_LAB(float* image, int width, int height, int n, int inputGamut, float* lightness);

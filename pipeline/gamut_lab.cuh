@@ -182,6 +182,16 @@ __host__ __device__ inline void store_rgb(float* p, Rgb3 v) {
   p[2] = v.b;
 }
 
+// Linear RGB of gamut G (channels 0 to 2 of p) to scaled Lab, its luminance
+// compressed first when Compress.
+template <typename G, bool Compress>
+__host__ __device__ inline Rgb3 into_scaled_lab(const float* p) {
+  const LabGamut g = G::get();
+  Rgb3 v = load_linear_for_lab(p);
+  if (Compress) v = compress_rgb(g, v);
+  return rgb_to_scaled_lab(g, v);
+}
+
 // Scaled Lab back to linear RGB of gamut G, expanded by luminance when
 // Expand (the way back from compressing into Lab).
 template <typename G, bool Expand>

@@ -2,6 +2,7 @@
 #include "pipeline/gamut_lab.cuh"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pixel_kernels.cuh"
+#include "pipeline/texture_lab_in.cuh"
 
 namespace {
 
@@ -27,13 +28,12 @@ __device__ __forceinline__ void expand_body(const float* in, float* out, int W, 
 }
 
 template <typename G, bool Compress>
-__device__ __forceinline__ void to_lab_body(float* img, int W, int H, int n) {
+__device__ __forceinline__ void to_lab_body(float* img, int W, int H, int n, float* lightness) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, W, H) {
-    const size_t e = pixel_offset(x, y, W, n);
-    const LabGamut g = G::get();
-    Rgb3 v = load_linear_for_lab(img + e);
-    if (Compress) v = compress_rgb(g, v);
-    store_rgb(img + e, rgb_to_scaled_lab(g, v));
+    float* const px = img + pixel_offset(x, y, W, n);
+    const Rgb3 v = into_scaled_lab<G, Compress>(px);
+    const float lab[3] = {v.r, v.g, v.b};
+    store_lab(px, lightness, pixel_offset(x, y, W, 1), lab);
   }
 }
 
@@ -42,9 +42,11 @@ __device__ __forceinline__ void to_lab_body(float* img, int W, int H, int n) {
 #define KALTHORNE_DEFINE_GAMUT_KERNELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab)          \
   KALTHORNE_PIXEL_KERNEL compress(float* in, float* out, int W, int H) { compress_body<g>(in, out, W, H); }   \
   KALTHORNE_PIXEL_KERNEL expand(const float* in, float* out, int W, int H) { expand_body<g>(in, out, W, H); } \
-  KALTHORNE_PIXEL_KERNEL to_lab(float* img, int W, int H, int n) { to_lab_body<g, false>(img, W, H, n); }   \
-  KALTHORNE_PIXEL_KERNEL compress_to_lab(float* img, int W, int H, int n) {                                   \
-    to_lab_body<gc, true>(img, W, H, n);                                                                      \
+  KALTHORNE_PIXEL_KERNEL to_lab(float* img, int W, int H, int n, float* lightness) {                          \
+    to_lab_body<g, false>(img, W, H, n, lightness);                                                           \
+  }                                                                                                           \
+  KALTHORNE_PIXEL_KERNEL compress_to_lab(float* img, int W, int H, int n, float* lightness) {                 \
+    to_lab_body<gc, true>(img, W, H, n, lightness);                                                           \
   }
 KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_DEFINE_GAMUT_KERNELS)
 #undef KALTHORNE_DEFINE_GAMUT_KERNELS

@@ -21,8 +21,8 @@
 #define KALTHORNE_DECLARE_GAMUT_KERNELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   __global__ void compress(float* in, float* out, int W, int H);                                              \
   __global__ void expand(const float* in, float* out, int W, int H);                                          \
-  __global__ void to_lab(float* img, int W, int H, int n);                                                    \
-  __global__ void compress_to_lab(float* img, int W, int H, int n);
+  __global__ void to_lab(float* img, int W, int H, int n, float* lightness);                                  \
+  __global__ void compress_to_lab(float* img, int W, int H, int n, float* lightness);
 KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_DECLARE_GAMUT_KERNELS)
 #undef KALTHORNE_DECLARE_GAMUT_KERNELS
 

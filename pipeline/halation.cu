@@ -4,6 +4,7 @@
 
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
+#include "pipeline/texture_lab_in.cuh"
 #include "pipeline/texture_kernels.cuh"
 #include "pipeline/texture_kernels.h"
 
@@ -41,7 +42,8 @@ CUDASIM_COOPERATIVE_KERNEL(halation_band_rows);
 KALTHORNE_PIXEL_KERNEL halation_linear(const float* image, const float* glow, float* out, int width, int height,
                                        float cyanRed, float magentaGreen, float yellowBlue, float blendRComplement,
                                        float blendGComplement, float blendBComplement, float saturation, int inputGamut,
-                                       int exposure, float exposureAmount, int channelStride, SoftClips clips) {
+                                       int exposure, float exposureAmount, int channelStride, SoftClips clips,
+                                       TextureLabIn lab, float* lightness) {
   KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
     const size_t i = pixel_offset(x, y, width, channelStride);
     const size_t p = pixel_offset(x, y, width, 3);
@@ -53,9 +55,16 @@ KALTHORNE_PIXEL_KERNEL halation_linear(const float* image, const float* glow, fl
     float orig[3];
     halation_math::exposed_linear_input(image + i, inputGamut, exposure, exposureAmount, orig);
     const float alpha = image[i + 3];
-    float code[3];
-    halation_math::mix(g, orig, terms, inputGamut, code);
-    for (int c = 0; c < 3; ++c) out[i + c] = soft_clips_value(code[c], clips);
+    float mixed[3], code[3];
+    halation_math::mix(g, orig, terms, inputGamut, mixed);
+    for (int c = 0; c < 3; ++c) code[c] = soft_clips_value(mixed[c], clips);
+    if (lab.way == kLabInNone) {
+      for (int c = 0; c < 3; ++c) out[i + c] = code[c];
+    } else {
+      float v[3];
+      texture_lab_in(lab, code, v);
+      store_lab(out + i, lightness, pixel_offset(x, y, width, 1), v);
+    }
     out[i + 3] = alpha;
   }
 }
@@ -108,7 +117,7 @@ bool halation(float* img, float* tmp, TextureOptionsStruct opts, const DeviceWor
                      ends.intoTmp ? tmp : img, W, H, opts.halationCyanRed, opts.halationMagentaGreen,
                      opts.halationYellowBlue, opts.halationBlendRComplement, opts.halationBlendGComplement,
                      opts.halationBlendBComplement, opts.halationSaturation, opts.inputGamut, ends.exposure,
-                     ends.exposureAmount, kStride, ends.clips);
+                     ends.exposureAmount, kStride, ends.clips, ends.lab, ends.lightness);
 
   work.release(blurred);
   work.release(glow);

@@ -43,13 +43,12 @@ __device__ __forceinline__ float sum_before(const float* sumIn, size_t i) { retu
 struct PitchSharpStore {
   float* __restrict__ level;
   const float* __restrict__ source;
-  size_t sourceStride;
   const float* sumIn;
   float* sum;
   float gain;
   __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
     level[i] = v[0];
-    sum[i] = pitch_sharp_value(sum_before(sumIn, i), source[i * sourceStride], v[0], gain);
+    sum[i] = pitch_sharp_value(sum_before(sumIn, i), source[i], v[0], gain);
   }
 };
 
@@ -80,11 +79,10 @@ struct PitchSharpOutStore {
 
 }  // namespace
 
-KALTHORNE_COLUMN_KERNEL pitch_sharp_rows(const float* columns, float* level, const float* source, int sourceStride,
-                                         const float* sumIn, float* sum, int width, int height, float sigma,
-                                         float gain) {
+KALTHORNE_COLUMN_KERNEL pitch_sharp_rows(const float* columns, float* level, const float* source, const float* sumIn,
+                                         float* sum, int width, int height, float sigma, float gain) {
   __shared__ float xs[1][32][33], ys[1][32][33];
-  const PitchSharpStore store{level, source, size_t(sourceStride), sumIn, sum, gain};
+  const PitchSharpStore store{level, source, sumIn, sum, gain};
   deriche_rows_to<1>(xs, ys, columns, 1, level, 1, store, width, height, int(blockIdx.x) * 32,
                      deriche_coefficients(sigma));
 }

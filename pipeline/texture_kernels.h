@@ -17,6 +17,21 @@ __global__ void iir_guassian_rgb(const float* input, float* output, int width, i
 // stride; column shape over the rows (one thread a row, height threads).
 __global__ void iir_guassian_rows(const float* input, float* output, int width, int height, float sigma,
                                   int channelStride);
+// How the texture stage takes the frame into scaled Lab: not at all (the
+// default), the generic conversion of the input gamut, or the dedicated one
+// of the four scene-linear gamuts, compressing their luminance on the way
+// when the dedicated way out expands it again (TextureLabInWay).
+enum TextureLabInWay : int {
+  kLabInNone = 0,
+  kLabInGeneric = 1,
+  kLabInDedicated = 2,
+  kLabInDedicatedCompressing = 3
+};
+struct TextureLabIn {
+  int way = kLabInNone;
+  int gamut = 0;
+};
+
 // How the texture stage's last pass leaves Lab: the way (TextureLabWay), the
 // input gamut, and the negative soft clip after it when softClip is not 0.
 enum TextureLabWay : int { kLabOutGeneric = 0, kLabOutDedicated = 1, kLabOutDedicatedExpanding = 2 };
@@ -30,11 +45,11 @@ struct TextureLabOut {
 // The row pass of one texture level's blur (column shape over the rows),
 // from the column pass's plane into `level` (a plane), and the level's band
 // into the band sum `sum` (a plane) as each pixel is finished: the sum plus
-// gain times the level's source (channel 0 of `source`, pixels sourceStride
-// floats apart) minus its blur. The sum starts at 0 where sumIn is null (the
-// first level), else it is read from sumIn (`sum` itself).
-__global__ void pitch_sharp_rows(const float* columns, float* level, const float* source, int sourceStride,
-                                 const float* sumIn, float* sum, int width, int height, float sigma, float gain);
+// gain times the level's source (a plane: L' at the first level, the level
+// before's blur after it) minus its blur. The sum starts at 0 where sumIn is
+// null (the first level), else it is read from sumIn (`sum` itself).
+__global__ void pitch_sharp_rows(const float* columns, float* level, const float* source, const float* sumIn,
+                                 float* sum, int width, int height, float sigma, float gain);
 // The row pass of the last level, its band as above (its source the plane
 // `source`, or channel 0 of `lab` when that is null), then the bands folded
 // back into L' (the sum plus the last blur) with a, b and alpha of `lab` (the

@@ -102,17 +102,19 @@ class Frame {
   }
 
   // The head of the frame on A: the exposure, the glow, the camera soft clip
-  // and, where the road asks for it, the negative soft clip right after it.
-  // With the glow on, the first two and the last two ride in its first and
-  // last pass (B is then its scratch).
-  void head(ExposureKind kind, bool negativeClip) {
+  // and, where the road asks for it, the negative soft clip right after it,
+  // then the way into Lab `lab` unless that is none (L' also into the plane
+  // `lightness`). With the glow on, the first two and the last three ride in
+  // its first and last pass (B is then its scratch).
+  void head(ExposureKind kind, bool negativeClip, const TextureLabIn& lab = {}, float* lightness = nullptr) {
     const SoftClips clips = head_clips(negativeClip);
     if (!o_.halationOff) {
-      call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, clips, false});
+      call_stage(halation, A, B, HalationEnds{kind, o_.exposureAmount, clips, false, lab, lightness});
       return;
     }
     exposure(A, kind);
     for (int k = 0; k < clips.count; ++k) soft_clip(A, clips.clip[k]);
+    if (lab.way != kLabInNone) into_lab(A, lab, lightness);
   }
 
   // The film stage on X and Y, its result in `next`, the one of them the
@@ -139,10 +141,11 @@ class Frame {
   // leaves every channel in [0, 1], so its expansion stays finite (display
   // white, luminance 1, comes out at about 16); NaN never reaches it.
   void expand(const float* in, float* out);
-  void into_lab(float* img, bool compressing);
+  void into_lab(float* img, const TextureLabIn& way, float* lightness);
 
+  TextureLabIn lab_in() const;
   TextureLabOut lab_out() const;
-  bool texture_levels(const TextureLabOut& way);
+  bool texture_levels(const TextureLabOut& way, float* lightness);
 
   const TextureOptionsStruct& o_;
   const DeviceWork& work_;
@@ -176,13 +179,18 @@ void Frame::expand(const float* in, float* out) {
 #undef CASE
 }
 
-void Frame::into_lab(float* img, bool compressing) {
+// Takes img into Lab, `way`, L' also into the plane `lightness`.
+void Frame::into_lab(float* img, const TextureLabIn& way, float* lightness) {
+  if (way.way == kLabInGeneric) {
+    FRAME_PIXELS(ColorSpace_LAB, img, W, H, kStride, way.gamut, lightness);
+    return;
+  }
 #define CASE(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
-  case index:                                                                  \
-    if (compressing)                                                           \
-      FRAME_PIXELS(compress_to_lab, img, W, H, kStride);                  \
-    else                                                                       \
-      FRAME_PIXELS(to_lab, img, W, H, kStride);                           \
+  case index:                                                             \
+    if (way.way == kLabInDedicatedCompressing)                            \
+      FRAME_PIXELS(compress_to_lab, img, W, H, kStride, lightness);       \
+    else                                                                  \
+      FRAME_PIXELS(to_lab, img, W, H, kStride, lightness);                \
     break;
   KALTHORNE_DISPATCH_GAMUT(CASE)
 #undef CASE
@@ -221,12 +229,13 @@ void Frame::run_plain_road() {
   }
 }
 
-// The levels are blurred from planes of one float a pixel, and their bands
-// summed into another, each band as its level's row pass delivers the
-// blurred pixels; the last level's pass folds the bands back into L' and
-// takes the frame out of Lab into B, `way`. False when a plane could not be
-// had.
-bool Frame::texture_levels(const TextureLabOut& way) {
+// The levels are blurred from planes of one float a pixel, the first from
+// L' (`lightness`, written by the way into Lab), each after it from the
+// level before's blur, and their bands summed into another plane, each band
+// as its level's row pass delivers the blurred pixels; the last level's pass
+// folds the bands back into L' and takes the frame out of Lab into B, `way`.
+// False when a plane could not be had.
+bool Frame::texture_levels(const TextureLabOut& way, float* lightness) {
   const float gains[6] = {o_.sopranoPitchScaled, o_.mezzoSopranoPitchScaled, o_.altoPitchScaled,
                           o_.tenorPitchScaled,   o_.baritonePitchScaled,     o_.bassPitchScaled};
   // Levels past the last gain that is not exactly 1.0 would add nothing.
@@ -234,43 +243,49 @@ bool Frame::texture_levels(const TextureLabOut& way) {
   for (int k = 2; k <= 6; ++k)
     if (gains[k - 1] != 1.0f) last = k;
 
-  // Two planes take the levels' blurs in turn (a level is blurred from the
-  // one before), a third the bands' sum; the last level needs its blur's
-  // plane as its row pass's intermediate only.
-  float* blurs[2] = {nullptr, nullptr};
+  // Only the first level reads the L' plane: its columns, and its band
+  // unless it is the last level, whose pass reads L' from the Lab frame with
+  // a and b. After that the plane is free: it is the one level's row-pass
+  // intermediate, or one of the two planes that take the levels' blurs in
+  // turn (a level is blurred from the one before). A third plane takes the
+  // bands' sum.
+  float* blur = nullptr;
   float* sum = nullptr;
   const size_t pixels = size_t(W) * size_t(H);
-  const bool planes = work_.allocate(blurs[0], pixels) == cudaSuccess &&
-                      (last == 1 || (work_.allocate(blurs[1], pixels) == cudaSuccess &&
-                                     work_.allocate(sum, pixels) == cudaSuccess));
+  const bool planes = last == 1 || (work_.allocate(blur, pixels) == cudaSuccess &&
+                                    work_.allocate(sum, pixels) == cudaSuccess);
   if (planes) {
     using namespace launch_shape;
-    // Level k's source: L' (channel 0 of A) for the first level, the level
-    // before's blur after it; the first level's sum starts at 0 (no sumIn).
-    const float* source = A;
-    int sourceStride = kStride;
+    float* const blurs[2] = {last == 1 ? lightness : blur, lightness};
+    // The first level's sum starts at 0 (no sumIn).
+    const float* source = lightness;
     const float* sumIn = nullptr;
     for (int k = 1; k <= last; ++k) {
       const float sigma = kLevelSigma[k - 1];
       float* const level = blurs[(k - 1) % 2];
-      CUDA_LAUNCH_STREAM(iir_guassian, column_grid(W), column_block(), 0, stream_, source, C, W, H, sigma,
-                         sourceStride);
+      CUDA_LAUNCH_STREAM(iir_guassian, column_grid(W), column_block(), 0, stream_, source, C, W, H, sigma, 1);
       if (k < last) {
-        CUDA_LAUNCH_STREAM(pitch_sharp_rows, column_grid(H), column_block(), 0, stream_, C, level, source,
-                           sourceStride, sumIn, sum, W, H, sigma, gains[k - 1]);
+        CUDA_LAUNCH_STREAM(pitch_sharp_rows, column_grid(H), column_block(), 0, stream_, C, level, source, sumIn,
+                           sum, W, H, sigma, gains[k - 1]);
       } else {
         CUDA_LAUNCH_STREAM(pitch_sharp_rows_out, column_grid(H), column_block(), 0, stream_, C, level,
                            k == 1 ? nullptr : source, sumIn, A, B, W, H, sigma, gains[k - 1], way);
       }
       source = level;
-      sourceStride = 1;
       sumIn = sum;
     }
   }
   work_.release(sum);
-  work_.release(blurs[1]);
-  work_.release(blurs[0]);
+  work_.release(blur);
   return planes;
+}
+
+// The way into Lab of the texture road: the dedicated gamuts compress their
+// luminance with the HDR compression on (expanded again on the way out, or
+// after the film stage).
+TextureLabIn Frame::lab_in() const {
+  if (!dedicated_) return {kLabInGeneric, o_.inputGamut};
+  return {o_.hdrComp ? kLabInDedicatedCompressing : kLabInDedicated, o_.inputGamut};
 }
 
 // The way out of Lab of the texture road: the dedicated gamuts expand what
@@ -286,23 +301,22 @@ TextureLabOut Frame::lab_out() const {
 }
 
 void Frame::run_texture_road() {
-  // Head, in place on A; dedicated gamuts always expose multiplicatively.
-  // The levels' last pass writes all of B: nothing reads what the head left
-  // there.
-  head(exposure_kind(!dedicated_), dedicated_ && o_.hdrComp && o_.cameraStock != 0);
-  if (dedicated_) {
-    if (o_.hdrComp) {
-      into_lab(A, true);
-    } else {
-      into_lab(A, false);
-    }
-  } else {
-    FRAME_PIXELS(ColorSpace_LAB, A, W, H, kStride, o_.inputGamut);
+  // The head takes the frame into Lab in place on A, its L' also into a
+  // plane of its own, the first texture level's source; dedicated gamuts
+  // always expose multiplicatively. The levels' last pass writes all of B:
+  // nothing reads what the head left there.
+  float* lightness = nullptr;
+  if (work_.allocate(lightness, size_t(W) * size_t(H)) != cudaSuccess) {
+    stage_failed_ = true;
+    return;
   }
+  head(exposure_kind(!dedicated_), dedicated_ && o_.hdrComp && o_.cameraStock != 0, lab_in(), lightness);
 
   // The levels leave the frame out of Lab in B, soft-clipped where the
   // negative's soft clip belongs.
-  if (!texture_levels(lab_out())) {
+  const bool levels = texture_levels(lab_out(), lightness);
+  work_.release(lightness);
+  if (!levels) {
     stage_failed_ = true;
     return;
   }

@@ -10,6 +10,8 @@
 
 #include "colour_test_util.h"
 #include "cudasim/cudasim_control.h"
+#include "pipeline/colour_lab.h"
+#include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/halation.cuh"
 #include "pipeline/halation.h"
 #include "tests/pipeline/device_buffer.h"
@@ -135,6 +137,43 @@ TEST_F(Halation, EndsEqualTheirOwnPasses) {
       const Result r = run(input, options(W, H, gamut), ends);
       const std::vector<float>& out = r.out(ends);
       for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], expected[i]) << i;
+    }
+  }
+}
+
+// The way into Lab the stage takes over from the texture road gives, bit
+// for bit, what the Lab kernels give on its clipped result, in either
+// buffer, with L' also in its plane: the generic way and the dedicated ones,
+// compressing or not.
+TEST_F(Halation, IntoLabEqualsTheLabKernelsAfterIt) {
+  const int W = 37, H = 21;
+  const dim3 grid = launch_shape::pixel_grid(W, H), block = launch_shape::pixel_block();
+  const std::vector<float> input = make_frame(W, H);
+  const struct {
+    int gamut, way;
+    void (*lab)(float* img, float* lightness, dim3 grid, dim3 block);
+  } cases[] = {
+      {11, kLabInGeneric, [](float* f, float* l, dim3 g, dim3 b) { CUDA_LAUNCH(ColorSpace_LAB, g, b, f, 37, 21, 4, 11, l); }},
+      {0, kLabInDedicated, [](float* f, float* l, dim3 g, dim3 b) { CUDA_LAUNCH(rec709_LAB, g, b, f, 37, 21, 4, l); }},
+      {0, kLabInDedicatedCompressing,
+       [](float* f, float* l, dim3 g, dim3 b) { CUDA_LAUNCH(Lin_rec709_compress_LAB, g, b, f, 37, 21, 4, l); }},
+      {30, kLabInDedicatedCompressing,
+       [](float* f, float* l, dim3 g, dim3 b) { CUDA_LAUNCH(Lin_rec2020_compress_LAB, g, b, f, 37, 21, 4, l); }},
+  };
+  for (const auto& c : cases) {
+    HalationEnds ends;
+    ends.clips = SoftClips{{{0.85f, 0.3f, 0.2f, 0.1f}}, 1};
+    DeviceFloats expectedFrame(run(input, options(W, H, c.gamut), ends).img), expectedL(size_t(W) * H);
+    c.lab(expectedFrame.get(), expectedL.get(), grid, block);
+    for (bool intoTmp : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "gamut " << c.gamut << ", way " << c.way << (intoTmp ? ", into tmp" : ""));
+      DeviceFloats lightness(size_t(W) * H);
+      ends.intoTmp = intoTmp;
+      ends.lab = TextureLabIn{c.way, c.gamut};
+      ends.lightness = lightness.get();
+      const Result r = run(input, options(W, H, c.gamut), ends);
+      EXPECT_EQ(r.out(ends), expectedFrame.download());
+      EXPECT_EQ(lightness.download(), expectedL.download());
     }
   }
 }

@@ -122,15 +122,15 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
       {"exposure_linear_gamma", [&](FarBuffer& f, FarBuffer&, FarBuffer&) {
          exposure_linear_gamma(f.at(), W, H, 2.0f, 4);
        }},
-      {"ColorSpace_LAB", [&](FarBuffer& f, FarBuffer&, FarBuffer&) {
-         ColorSpace_LAB(f.at(), W, H, 4, 7);
+      {"ColorSpace_LAB", [&](FarBuffer& f, FarBuffer&, FarBuffer& one) {
+         ColorSpace_LAB(f.at(), W, H, 4, 7, one.at());
        }},
       {"halation_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
          halation_init(f.at(), rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f);
        }},
-      {"halation_linear", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
+      {"halation_linear", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer& one) {
          halation_linear(f.at(), rgb.at(), f.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, kExposureLinear, 2.0f, 4,
-                         SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1});
+                         SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1}, TextureLabIn{kLabInGeneric, 7}, one.at());
        }},
       {"film_lab_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer& one) {
          film_lab_init(f.at(), rgb.at(), one.at(), 1, 1, 1, W, H, 4, 7);

@@ -77,7 +77,7 @@ TEST(ScaledLab, D65WhiteAndGreyAreNeutral) {
 
 // Every named kernel, through the launcher, and the texture stage's way out
 // of Lab: compressing into Lab and expanding out of it returns the picture;
-// compress and expand kernels keep alpha.
+// compress and expand kernels keep alpha; L' goes also into its plane.
 TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   cudasim::reset();
   const int W = 37, H = 3;
@@ -97,10 +97,11 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
   {                                                                                                      \
     ++gamuts;                                                                                            \
     const float tolerance = index == 30 ? 2e-3f : 3e-4f; /* rec2020 members use two matrix renderings */ \
-    DeviceFloats img(host), a(host), b(host.size()), c(host);                                            \
-    CUDA_LAUNCH(to_lab, grid, block, img.get(), W, H, 4);                                                \
-    const auto plain = out_of_lab(img.download(), index, kLabOutDedicated);                              \
-    CUDA_LAUNCH(compress_to_lab, grid, block, c.get(), W, H, 4);                                         \
+    DeviceFloats img(host), a(host), b(host.size()), c(host), l(host.size() / 4);                       \
+    CUDA_LAUNCH(to_lab, grid, block, img.get(), W, H, 4, l.get());                                       \
+    const auto lab = img.download();                                                                     \
+    const auto plain = out_of_lab(lab, index, kLabOutDedicated);                                         \
+    CUDA_LAUNCH(compress_to_lab, grid, block, c.get(), W, H, 4, nullptr);                                \
     const auto expanded = out_of_lab(c.download(), index, kLabOutDedicatedExpanding);                    \
     CUDA_LAUNCH(compress, grid, block, a.get(), b.get(), W, H);                                          \
     const auto compressed = a.download();                                                                \
@@ -113,6 +114,8 @@ TEST(GamutKernels, LabRoundTripsThroughTheNamedKernelsForAllFourGamuts) {
       ASSERT_NEAR(expanded[i], host[i], tol) << #compress_to_lab << " " << i;                            \
       ASSERT_NEAR(restored[i], host[i], 3e-4f * std::fmax(1.0f, host[i])) << #expand << " " << i;        \
     }                                                                                                    \
+    const auto lightness = l.download();                                                                 \
+    for (size_t i = 0; i < lightness.size(); ++i) ASSERT_EQ(lightness[i], lab[4 * i]) << #to_lab << " L'";  \
   }
   KALTHORNE_DEDICATED_GAMUTS(ROUND_TRIP)
 #undef ROUND_TRIP
@@ -133,8 +136,8 @@ TEST(GamutKernels, NonFiniteChannelsGiveDefinedPixels) {
   const std::vector<float> black = {0, 0, 0, 1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 0.75f};
   const dim3 grid(1), block(32, 32);
   DeviceFloats a(bad), b(zeroed), c(bad), d(bad.size()), f(bad), e(bad.size());
-  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), 3, 1, 4);
-  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), 3, 1, 4);
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, a.get(), 3, 1, 4, nullptr);
+  CUDA_LAUNCH(Lin_ACES_AP1_compress_LAB, grid, block, b.get(), 3, 1, 4, nullptr);
   EXPECT_EQ(a.download(), b.download());
   CUDA_LAUNCH(RGBA_rec2020_compress, grid, block, c.get(), d.get(), 3, 1);
   EXPECT_EQ(d.download(), black);

@@ -17,6 +17,7 @@
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pipeline_stages.h"
 #include "pipeline/pixel_kernels.cuh"
+#include "pipeline/texture_lab_in.cuh"
 #include "pipeline/texture_lab_out.cuh"
 
 // Stand-ins for the halation and film stages and the generic way into Lab,
@@ -38,17 +39,38 @@ enum class FilmFailure { kNone, kResult, kThrow } film_failure = FilmFailure::kN
   if (x >= (W) || y >= (H)) return;                     \
   const size_t e = (size_t(y) * size_t(W) + size_t(x)) * 4
 
-// Halation contract: the ends' exposure first and their soft clips last;
-// the result into img, or into tmp with img's alpha; the other buffer's
-// colour is scratch (NaN here), its alpha kept.
+// Lab values in (0.25, 0.75) for frames in (0, 1).
+float lab_value(float v) { return 0.5f * v + 0.25f; }
+
+// The ways into Lab: the generic one's stand-in, the dedicated ones as they are.
+void standin_lab_in(const TextureLabIn& way, const float code[3], float lab[3]) {
+  if (way.way == kLabInGeneric) {
+    for (int c = 0; c < 3; ++c) lab[c] = lab_value(code[c]);
+  } else {
+    texture_lab_in(way, code, lab);
+  }
+}
+
+// Halation contract: the ends' exposure first, then their soft clips, and
+// their way into Lab last (L' also into their plane); the result into img,
+// or into tmp with img's alpha; the other buffer's colour is scratch (NaN
+// here), its alpha kept.
 __global__ void standin_halation(float* img, float* tmp, int W, int H, HalationEnds ends) {
   STANDIN_PIXEL(W, H);
   float* const out = ends.intoTmp ? tmp : img;
   float* const scratch = ends.intoTmp ? img : tmp;
+  float code[3];
   for (int c = 0; c < 3; ++c) {
     const float v = standin::halation_value(exposure_value(img[e + c], ends.exposure, ends.exposureAmount));
     scratch[e + c] = NAN;
-    out[e + c] = soft_clips_value(v, ends.clips);
+    code[c] = soft_clips_value(v, ends.clips);
+  }
+  if (ends.lab.way == kLabInNone) {
+    for (int c = 0; c < 3; ++c) out[e + c] = code[c];
+  } else {
+    float lab[3];
+    standin_lab_in(ends.lab, code, lab);
+    store_lab(out + e, ends.lightness, e / 4, lab);
   }
   if (ends.intoTmp) tmp[e + 3] = img[e + 3];
 }
@@ -65,11 +87,10 @@ __global__ void standin_film(float* a, float* b, int W, int H, int resultInA) {
   for (int c = 0; c < 4; ++c) out[e + c] = v[c];
 }
 
-// Lab values in (0.25, 0.75) for frames in (0, 1).
-float lab_value(float v) { return 0.5f * v + 0.25f; }
-__global__ void ColorSpace_LAB(float* img, int W, int H, int, int) {
+__global__ void ColorSpace_LAB(float* img, int W, int H, int, int, float* lightness) {
   STANDIN_PIXEL(W, H);
   for (int c = 0; c < 3; ++c) img[e + c] = lab_value(img[e + c]);
+  lightness[e / 4] = img[e];
 }
 
 bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& work, const HalationEnds& ends) {
@@ -153,7 +174,7 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
        "RGBA_rec709_expand_sRGB"},
       {"texture, dedicated, film without hdrComp",
        "inputGamut=5 ensemblePitchScaled=0 brewSoftClipOn=1 softClipOn=1 halationOff=0",
-       "halation ACES_AP1_LAB texture film"},
+       "halation texture film"},
       {"texture, dedicated, no film, expanding",
        "inputGamut=30 ensemblePitchScaled=1.2 hdrComp=1 cameraStock=0 printOff=1 brewSoftClipOn=1",
        "Lin_rec2020_compress_LAB texture"},
@@ -162,6 +183,8 @@ TEST(PipelineEntry, EachRoadRunsItsStagesOnceInOrder) {
        "exposure_log ColorSpace_LAB texture"},
       {"texture, generic, film", "inputGamut=2 ensemblePitchScaled=1.2 brewSoftClipOn=1",
        "ColorSpace_LAB texture film"},
+      {"texture, generic, the glow's last pass into Lab", "inputGamut=2 ensemblePitchScaled=1.2 halationOff=0",
+       "halation texture film"},
       {"texture, camera stock 0 with the print stage: negative step before the film stage",
        "inputGamut=0 ensemblePitchScaled=1.2 cameraStock=0 brewSoftClipOn=1",
        "rec709_LAB texture film"},
@@ -240,15 +263,18 @@ TEST(PipelineEntry, PlainRoadValuesFollowTheStageOrder) {
 }
 
 // Trailing unit gains skip their levels. With all gains at 1 the bands add
-// up to nothing: the frame comes back out of the stand-in's Lab values.
+// up to nothing: the frame comes back out of the stand-in's Lab values, of
+// the glow's result where the glow's last pass took the frame into Lab (the
+// first level's L' read from the plane both ways into Lab wrote).
 TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
   const struct {
     const char* gains;
     int levels;
   } cases[] = {{"sopranoPitchScaled=1.5", 1}, {"bassPitchScaled=1.5", 6}, {"altoPitchScaled=0.5", 3}, {"", 1},
-               {"sopranoPitchScaled=0.4 baritonePitchScaled=2", 5}};
+               {"halationOff=0", 1}, {"sopranoPitchScaled=0.4 baritonePitchScaled=2", 5}};
   const auto src = test_frame(37, 23, 4, 9);
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.gains);
     TextureOptionsStruct o = plain_options(37, 23, 4);
     set_fields(o, std::string("ensemblePitchScaled=0.4 cameraStock=0 printOff=1 ") + c.gains);
     const FrameRun r = run_frame(o, src);
@@ -256,10 +282,13 @@ TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
     EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_rows"), c.levels - 1);
     EXPECT_EQ(std::count(t.begin(), t.end(), "iir_guassian"), c.levels);
     EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_rows_out"), 1);
-    if (!*c.gains) {
+    EXPECT_EQ(std::count(t.begin(), t.end(), "ColorSpace_LAB"), o.halationOff ? 1 : 0);
+    if (c.gains[0] == '\0' || !o.halationOff) {
       const TextureLabOut way{kLabOutGeneric, o.inputGamut, 0, 1.0f, 1.0f, 0.0f, 0.0f};
+      const auto halated = [&](float v) { return o.halationOff ? v : standin::halation_value(v); };
       for (size_t i = 0; i < src.size(); i += 4) {
-        const float lab[3] = {lab_value(src[i]), lab_value(src[i + 1]), lab_value(src[i + 2])};
+        const float lab[3] = {lab_value(halated(src[i])), lab_value(halated(src[i + 1])),
+                              lab_value(halated(src[i + 2]))};
         float code[3];
         texture_lab_out(way, lab, code);
         for (int c = 0; c < 3; ++c) ASSERT_NEAR(r.out[i + c], code[c], 1e-4f * std::fmax(1.0f, code[c])) << i + c;
