@@ -9,14 +9,9 @@
 
 namespace film {
 
-// Decodes the RGB of the pixel at px (writing the clamped code values back)
-// into linear ARRI Wide Gamut 4.
-__host__ __device__ __forceinline__ void decode_to_working(float* px, int inputGamut, float lin[3]) {
-  input_to_awg4_linear(px, inputGamut, lin);
-}
-
-// The same decoding of a pixel that is left as it is.
-__host__ __device__ __forceinline__ void decode_copy_to_working(const float* px, int inputGamut, float lin[3]) {
+// Decodes the RGB of the pixel at px into linear ARRI Wide Gamut 4; the
+// pixel is left as it is (nothing reads the clamped code values).
+__host__ __device__ __forceinline__ void decode_to_working(const float* px, int inputGamut, float lin[3]) {
   float code[3] = {px[0], px[1], px[2]};
   input_to_awg4_linear(code, inputGamut, lin);
 }

@@ -89,8 +89,8 @@ KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_DECLARE_NEGATIVE_OUTPUT)
 KALTHORNE_FILM_NEGATIVE_PRINTS(KALTHORNE_DECLARE_NEGATIVE_OUTPUT)
 #undef KALTHORNE_DECLARE_NEGATIVE_OUTPUT
 
-#define KALTHORNE_DECLARE_PRINT_OUTPUT(kernel, finish)                                                      \
-  __global__ void kernel(float* frame, float* out, int width, int height, int channels, int inputGamut, \
+#define KALTHORNE_DECLARE_PRINT_OUTPUT(kernel, finish)                                                        \
+  __global__ void kernel(const float* frame, float* out, int width, int height, int channels, int inputGamut, \
                          FILM_GRID_CONST const film::PrintArgs print);
 KALTHORNE_FILM_PRINT_OUTPUTS(KALTHORNE_DECLARE_PRINT_OUTPUT)
 #undef KALTHORNE_DECLARE_PRINT_OUTPUT

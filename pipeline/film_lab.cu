@@ -12,7 +12,7 @@ KALTHORNE_PIXEL_KERNEL film_lab_init(const float* image, float* exposure, float*
     const size_t i = pixel_offset(x, y, width, 1);
     const float* px = image + i * (size_t)channelStride;
     float lin[3];
-    film::decode_copy_to_working(px, inputGamut, lin);
+    film::decode_to_working(px, inputGamut, lin);
     const float s[3] = {silverR, silverG, silverB};
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) exposure[3 * i + c] = film::hold(lin[c] * s[c]) * film::kLabScale;

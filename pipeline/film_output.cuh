@@ -84,7 +84,7 @@ struct NegativeSource {
 };
 
 // No camera stock: the frame's code values in the working space, held.
-__host__ __device__ __forceinline__ void print_input(float* pixel, int inputGamut, float out[3]) {
+__host__ __device__ __forceinline__ void print_input(const float* pixel, int inputGamut, float out[3]) {
   float lin[3];
   decode_to_working(pixel, inputGamut, lin);
   FILM_UNROLL
@@ -92,11 +92,11 @@ __host__ __device__ __forceinline__ void print_input(float* pixel, int inputGamu
 }
 
 struct FrameSource {
-  float* frame;
+  const float* frame;
   int channels;
   int inputGamut;
   __host__ __device__ float operator()(size_t i, float out[3]) const {
-    float* px = frame + i * (size_t)channels;
+    const float* px = frame + i * (size_t)channels;
     print_input(px, inputGamut, out);
     return px[3];
   }

@@ -3,8 +3,8 @@
 #include "pipeline/film_output.cuh"
 
 #define KALTHORNE_PRINT_OUTPUT_KERNEL(kernel, finish)                                                               \
-  KALTHORNE_FILM_HEAVY_KERNEL kernel(float* frame, float* out, int width, int height, int channels, int inputGamut, \
-                                     FILM_GRID_CONST const film::PrintArgs print) {                                 \
+  KALTHORNE_FILM_HEAVY_KERNEL kernel(const float* frame, float* out, int width, int height, int channels,           \
+                                     int inputGamut, FILM_GRID_CONST const film::PrintArgs print) {                 \
     film::film_output(film::FrameSource{frame, channels, inputGamut}, finish(print), out, width, height, channels); \
   }
 KALTHORNE_FILM_PRINT_OUTPUTS(KALTHORNE_PRINT_OUTPUT_KERNEL)

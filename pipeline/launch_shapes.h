@@ -26,7 +26,6 @@ inline unsigned grid_rows(int blocks) { return unsigned(blocks < kMaxGridY ? blo
 // Threads of a block of each shape.
 constexpr int kPixelThreads = 32 * 32;
 constexpr int kColumnThreads = 32;
-constexpr int kFlatThreads = 1024;
 
 // Per-pixel kernels: 32 x 32 blocks over a W x H image.
 inline dim3 pixel_block() { return dim3(32, kPixelThreads / 32, 1); }
@@ -40,9 +39,6 @@ inline dim3 pixel_grid(int width, int height) {
 inline dim3 column_block() { return dim3(kColumnThreads, 1, 1); }
 inline dim3 column_grid(int columns) { return dim3(unsigned(calc_kernel(columns, 32)), 1, 1); }
 
-// One thread per element of a flat array.
-inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
-
 }  // namespace launch_shape
 
 // Each kernel is compiled for the block shape it is launched with: nvcc fits
@@ -55,7 +51,6 @@ inline dim3 flat_block() { return dim3(kFlatThreads, 1, 1); }
 #endif
 #define KALTHORNE_PIXEL_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kPixelThreads)
 #define KALTHORNE_COLUMN_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kColumnThreads)
-#define KALTHORNE_FLAT_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(launch_shape::kFlatThreads)
 #define KALTHORNE_ONE_THREAD_KERNEL __global__ void KALTHORNE_LAUNCH_BOUNDS(1)
 
 // Grid-stride over rows: a 2-D launch's thread visits its own row, then one
