@@ -3,6 +3,8 @@
 // messages, choice hints, change reasons, identity and default answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/host/ofx_test_host.h"
 
 using namespace ofxtest;
@@ -81,34 +83,42 @@ TEST(SupportLayer, ExceptionsInDescribeAndCreateBecomeStatuses) {
   }
 }
 
-// Black fill of the render window only, clipped to the image, on several threads.
-void checkBlackFill(HostOptions options, const std::string& components, int padding, bool bottomUp) {
+// Black fill of the render window only, clipped to the image, on several
+// threads. The window reaches past the image on three sides and its rows
+// split evenly over the host's four threads; or it ends inside the image
+// with a row count (17) that no thread count from 2 to 8 divides, so the
+// last strip must stop at the window's end.
+void checkBlackFill(HostOptions options, const std::string& components, int padding, bool bottomUp,
+                    const OfxRectI& window) {
   Probe p(options);
   auto inst = p.instance();
   auto out = std::make_shared<ImageBuffer>(rect(-3, 2, 37, 29), components, kOfxBitDepthFloat, padding, bottomUp);
   out->fill(0.5f);
   inst->setClipImage("Output", out);
-  const OfxRectI window = rect(-10, 5, 20, 40);  // reaches past the image on three sides
   ASSERT_EQ(inst->render(0, window), kOfxStatOK);
   int black = 0;
   for (int y = out->bounds.y1; y < out->bounds.y2; ++y)
     for (int x = out->bounds.x1; x < out->bounds.x2; ++x) {
       const bool inside = x >= window.x1 && x < window.x2 && y >= window.y1 && y < window.y2;
       for (int c = 0; c < out->componentCount; ++c)
-        ASSERT_EQ(out->pixelF(x, y)[c], inside ? 0.0f : 0.5f) << x << "," << y << "," << c;
+        ASSERT_EQ(out->pixelF(x, y)[c], inside ? 0.0f : 0.5f)
+            << (inside ? "left unfilled inside" : "written outside") << " the render window (rows " << window.y1
+            << " to " << window.y2 - 1 << "), at " << x << "," << y << "," << c;
       black += inside;
     }
-  EXPECT_EQ(black, (20 - -3) * (29 - 5));
+  EXPECT_EQ(black, (std::min(window.x2, 37) - -3) * (std::min(window.y2, 29) - window.y1));
   EXPECT_EQ(inst->liveImages(), 0);
 }
 
 // On the host's threads, and on the layer's own without a host thread suite.
 TEST(SupportLayer, BlackFillCoversTheClippedWindowOnHostThreads) {
-  checkBlackFill({}, kOfxImageComponentRGBA, 0, false);
-  checkBlackFill({}, kOfxImageComponentRGB, 12, true);
   HostOptions noSuite;
   noSuite.multiThreadSuite = false;
-  checkBlackFill(noSuite, kOfxImageComponentRGBA, 4, false);
+  for (const OfxRectI& window : {rect(-10, 5, 20, 40), rect(-10, 5, 20, 22)}) {
+    checkBlackFill({}, kOfxImageComponentRGBA, 0, false, window);
+    checkBlackFill({}, kOfxImageComponentRGB, 12, true, window);
+    checkBlackFill(noSuite, kOfxImageComponentRGBA, 4, false, window);
+  }
   Probe p;
   auto inst = p.instance();
   auto out = std::make_shared<ImageBuffer>(rect(0, 0, 16, 64));

@@ -10,6 +10,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -17,7 +19,9 @@
 #include "entry_harness.h"
 #include "frame_roads.h"
 #include "pipeline/colour_lab.h"
+#include "pipeline/film_kernel_args.h"
 #include "pipeline/film_kernels.h"
+#include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/halation.h"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/pixel_kernels.h"
@@ -98,8 +102,8 @@ void become_thread_of(int x, int y, int width, int height, dim3 block) {
 
 // Element `index` of a buffer of which only [index, index + n) is real.
 struct FarBuffer {
-  FarBuffer(uint64_t index, size_t n) : index(index), real(n) {
-    for (size_t k = 0; k < n; ++k) real[k] = 0.375f + 0.125f * float(k);
+  FarBuffer(uint64_t index, size_t n, float first) : index(index), real(n) {
+    for (size_t k = 0; k < n; ++k) real[k] = first + 0.125f * float(k);
     initial = real;
   }
   float* at() { return real.data() - index; }
@@ -107,50 +111,134 @@ struct FarBuffer {
   std::vector<float> real, initial;
 };
 
-// The last pixel of a 70,000 x 40,000 frame: 2.8e9 pixels, 1.1e10 elements
-// at four floats a pixel, past 2^31 and 2^32 alike.
-TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
-  const int W = 70000, H = 40000, x = W - 1, y = H - 1;
-  const uint64_t pixel = uint64_t(y) * W + x;
-  ASSERT_GT(pixel * 4, uint64_t(UINT32_MAX));
-  EXPECT_EQ(pixel_offset(x, y, W, 4), pixel * 4);
+// The elements of one pixel in each kind of buffer a kernel takes: two RGBA
+// frames, an RGB plane and a plane of one float a pixel, each starting with
+// values of its own (a copy between them changes something).
+struct PixelPlanes {
+  explicit PixelPlanes(uint64_t pixel)
+      : rgba(pixel * 4, 4, 0.375f), out(pixel * 4, 4, 0.6f), rgb(pixel * 3, 3, 0.45f), one(pixel, 1, 0.3f) {}
+  std::vector<float> all() const {
+    std::vector<float> v;
+    for (const FarBuffer* b : {&rgba, &out, &rgb, &one}) v.insert(v.end(), b->real.begin(), b->real.end());
+    return v;
+  }
+  bool written() const {
+    for (const FarBuffer* b : {&rgba, &out, &rgb, &one})
+      if (b->real != b->initial) return true;
+    return false;
+  }
+  FarBuffer rgba, out, rgb, one;
+};
 
-  const struct {
-    const char* kernel;
-    std::function<void(FarBuffer& rgba, FarBuffer& rgb, FarBuffer& one)> run;
-  } cases[] = {
-      {"exposure_linear_gamma", [&](FarBuffer& f, FarBuffer&, FarBuffer&) {
-         exposure_linear_gamma(f.at(), W, H, 2.0f, 4);
+struct FarKernel {
+  const char* kernel;
+  dim3 block;
+  std::function<void(int W, int H, PixelPlanes& p)> run;
+};
+
+// Every kernel body with a pixel launch shape, the film stage's output end
+// included (each of its kernels from the table the launches use).
+std::vector<FarKernel> pixel_kernels() {
+  const dim3 pixel = launch_shape::pixel_block(), heavy = film_shape::heavy_block();
+  std::vector<FarKernel> k = {
+      {"RGB_RGBA_Kernel", pixel, [](int W, int H, PixelPlanes& p) { RGB_RGBA_Kernel(p.rgb.at(), p.rgba.at(), W, H); }},
+      {"RGBA_RGB_Kernel", pixel, [](int W, int H, PixelPlanes& p) { RGBA_RGB_Kernel(p.rgba.at(), p.rgb.at(), W, H); }},
+      {"exposure_linear_gamma", pixel,
+       [](int W, int H, PixelPlanes& p) { exposure_linear_gamma(p.rgba.at(), W, H, 2.0f, 4); }},
+      {"exposure_log", pixel, [](int W, int H, PixelPlanes& p) { exposure_log(p.rgba.at(), W, H, 0.2f, 4); }},
+      {"exposure_linear_gamma_in_out", pixel,
+       [](int W, int H, PixelPlanes& p) { exposure_linear_gamma_in_out(p.rgba.at(), p.out.at(), W, H, 2.0f, 4); }},
+      {"exposure_log_in_out", pixel,
+       [](int W, int H, PixelPlanes& p) { exposure_log_in_out(p.rgba.at(), p.out.at(), W, H, 0.2f, 4); }},
+      {"highlights_shadows_Kernel", pixel,
+       [](int W, int H, PixelPlanes& p) {
+         highlights_shadows_Kernel(p.rgba.at(), W, H, 4, 0, 0.4f, 0.5f, 0.45f, 0.5f);
        }},
-      {"ColorSpace_LAB", [&](FarBuffer& f, FarBuffer&, FarBuffer& one) {
-         ColorSpace_LAB(f.at(), W, H, 4, 7, one.at());
+      {"highlights_shadows_Kernel_in_out", pixel,
+       [](int W, int H, PixelPlanes& p) {
+         highlights_shadows_Kernel_in_out(p.rgba.at(), p.out.at(), W, H, 4, 0, 0.4f, 0.5f, 0.45f, 0.5f);
        }},
-      {"halation_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer&) {
-         halation_init(f.at(), rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f);
+      {"ColorSpace_LAB", pixel,
+       [](int W, int H, PixelPlanes& p) { ColorSpace_LAB(p.rgba.at(), W, H, 4, 7, p.one.at()); }},
+      {"halation_init", pixel,
+       [](int W, int H, PixelPlanes& p) { halation_init(p.rgba.at(), p.rgb.at(), W, H, 4, 7, kExposureLinear, 2.0f); }},
+      {"halation_linear", pixel,
+       [](int W, int H, PixelPlanes& p) {
+         halation_linear(p.rgba.at(), p.rgb.at(), p.out.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, kExposureLinear,
+                         2.0f, 4, SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1}, TextureLabIn{kLabInGeneric, 7},
+                         p.one.at());
        }},
-      {"halation_linear", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer& one) {
-         halation_linear(f.at(), rgb.at(), f.at(), W, H, 0.1f, 0.1f, 0.1f, 1, 1, 1, 1, 7, kExposureLinear, 2.0f, 4,
-                         SoftClips{{{0.8f, 0.4f, 0.0f, 0.0f}}, 1}, TextureLabIn{kLabInGeneric, 7}, one.at());
-       }},
-      {"film_lab_init", [&](FarBuffer& f, FarBuffer& rgb, FarBuffer& one) {
-         film_lab_init(f.at(), rgb.at(), one.at(), 1, 1, 1, W, H, 4, 7);
-       }},
-      {"develop_cuda", [&](FarBuffer&, FarBuffer& rgb, FarBuffer& one) {
+      {"film_lab_init", pixel,
+       [](int W, int H, PixelPlanes& p) { film_lab_init(p.rgba.at(), p.rgb.at(), p.one.at(), 1, 1, 1, W, H, 4, 7); }},
+      {"develop_cuda", pixel,
+       [](int W, int H, PixelPlanes& p) {
          const float concentration = 1.0f;
-         develop_cuda(rgb.at(), rgb.at(), rgb.at(), rgb.at(), rgb.at(), film::DevelopStart{}, one.at(), 1, one.at(),
-                      one.at(), 0.5f, &concentration, 0.5f,
-                      0.1f, 0.1f, W, H);
+         develop_cuda(p.rgb.at(), p.rgb.at(), p.rgb.at(), p.rgb.at(), p.rgb.at(), film::DevelopStart{}, p.one.at(), 1,
+                      p.one.at(), p.one.at(), 0.5f, &concentration, 0.5f, 0.1f, 0.1f, W, H);
        }},
   };
-  for (const auto& c : cases) {
-    FarBuffer rgba(pixel * 4, 4), rgb(pixel * 3, 3), one(pixel, 1);
-    become_thread_of(x, y, W, H, launch_shape::pixel_block());
-    c.run(rgba, rgb, one);
-    bool written = false;
-    for (FarBuffer* b : {&rgba, &rgb, &one}) written = written || b->real != b->initial;
-    EXPECT_TRUE(written) << c.kernel << " did not reach its pixel";
-  }
+#define FAR_GAMUT(index, g, gc, ge, compress, expand, to_lab, compress_to_lab)                                     \
+  k.push_back({#compress, pixel, [](int W, int H, PixelPlanes& p) { compress(p.rgba.at(), p.out.at(), W, H); }}); \
+  k.push_back({#expand, pixel, [](int W, int H, PixelPlanes& p) { expand(p.rgba.at(), p.out.at(), W, H); }});     \
+  k.push_back({#to_lab, pixel, [](int W, int H, PixelPlanes& p) { to_lab(p.rgba.at(), W, H, 4, p.one.at()); }});  \
+  k.push_back({#compress_to_lab, pixel,                                                                            \
+               [](int W, int H, PixelPlanes& p) { compress_to_lab(p.rgba.at(), W, H, 4, p.one.at()); }});
+  KALTHORNE_DEDICATED_GAMUTS(FAR_GAMUT)
+#undef FAR_GAMUT
+  // Settings that take every step of the negative and the print: curves,
+  // both bleach kernels' arguments, a print stock.
+  static const TextureOptionsStruct o = frame_roads::record(
+      {{"CameraStock", 2}, {"PrintDisplayBypass", 0}, {"PrintProfile", 6}, {"BrewBleachBypass", 1},
+       {"PrintBleachBypass", 1}, {"InputGamut", 7}},
+      8, 8, 4);
+  static const film::NegativeArgs negative = film::negative_args(o);
+  static const film::PrintArgs print = film::print_args(o);
+#define FAR_NEGATIVE_OUTPUT(kernel, bleach, finish)                                                            \
+  k.push_back({#kernel, heavy, [](int W, int H, PixelPlanes& p) {                                              \
+                 kernel(p.rgb.at(), p.one.at(), p.rgb.at(), p.out.at(), W, H, 4, negative, print);             \
+               }});
+  KALTHORNE_FILM_NEGATIVE_OUTPUTS(FAR_NEGATIVE_OUTPUT)
+  KALTHORNE_FILM_NEGATIVE_PRINTS(FAR_NEGATIVE_OUTPUT)
+#undef FAR_NEGATIVE_OUTPUT
+#define FAR_PRINT_OUTPUT(kernel, finish) \
+  k.push_back({#kernel, heavy, [](int W, int H, PixelPlanes& p) { kernel(p.rgba.at(), p.out.at(), W, H, 4, 7, print); }});
+  KALTHORNE_FILM_PRINT_OUTPUTS(FAR_PRINT_OUTPUT)
+#undef FAR_PRINT_OUTPUT
+  return k;
+}
+
+// The kernel as the thread of the last pixel of a W x H frame, and as the
+// thread of a 1 x 1 frame's pixel, from the same values: 0 when the far
+// pixel's elements took what the near pixel's did, else 1.
+int far_pixel_as_pixel_zero(const FarKernel& k, int W, int H) {
+  PixelPlanes near(0), far(uint64_t(H - 1) * uint64_t(W) + uint64_t(W - 1));
+  become_thread_of(0, 0, 1, 1, k.block);
+  k.run(1, 1, near);
+  become_thread_of(W - 1, H - 1, W, H, k.block);
+  k.run(W, H, far);
   threadIdx = blockIdx = {0, 0, 0};
+  if (!near.written()) return std::fprintf(stderr, "wrote nothing at pixel zero\n"), 1;
+  if (far.all() != near.all()) return std::fprintf(stderr, "far pixel not written as pixel zero\n"), 1;
+  return 0;
+}
+
+// The last pixel of a 70,000 x 40,000 frame (2.8e9 pixels: past 2^31, and
+// 1.1e10 elements at four floats a pixel, past 2^32) and of a 70,000 x
+// 70,000 one (4.9e9 pixels, past 2^32 itself). Each kernel runs in a child
+// process: an index cut to 32 bits lands outside the real elements, and the
+// crash is reported as the kernel's failure.
+TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
+  for (const auto& size : {std::pair<int, int>{70000, 40000}, std::pair<int, int>{70000, 70000}}) {
+    const int W = size.first, H = size.second, x = W - 1, y = H - 1;
+    const uint64_t pixel = uint64_t(y) * W + x;
+    ASSERT_GT(pixel, uint64_t(INT_MAX));
+    ASSERT_GT(pixel * 4, uint64_t(UINT32_MAX));
+    EXPECT_EQ(pixel_offset(x, y, W, 4), pixel * 4);
+    for (const FarKernel& k : pixel_kernels())
+      EXPECT_EXIT(std::exit(far_pixel_as_pixel_zero(k, W, H)), ::testing::ExitedWithCode(0), "")
+          << k.kernel << " does not reach pixel " << pixel << " of a " << W << " x " << H
+          << " frame (element " << pixel * 4 << " at four floats a pixel) as it does pixel 0";
+  }
 }
 
 }  // namespace
