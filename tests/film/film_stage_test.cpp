@@ -5,6 +5,7 @@
 // write strays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -12,6 +13,7 @@
 #include "frame_roads.h"
 #include "pipeline/film_brew_print_cuda.h"
 #include "pipeline/film_kernels.h"
+#include "pipeline/film_output.cuh"
 #include "tests/pipeline/device_buffer.h"
 #include "tests/pipeline/entry_harness.h"
 
@@ -208,6 +210,87 @@ TEST_F(FilmStage, EveryPrintStockRendersWithItsWhite) {
                                            << (stock ? "stocks 6 to 9 keep their white" : "the display adapts nothing");
     }
   }
+}
+
+// Every combination of camera stock, negative bleach and print bleach, on
+// the display and on a print stock, checked against the print's own pixel
+// functions composed apart from the kernel table: without a camera stock
+// the print renders the frame's pixels (decoded, held); with one it renders
+// the negative as the stage gives it with the print stage off (LogC4 code
+// values, decoded). The negative's bleach switch must reach the negative
+// only, the print's the print only (the display has no bleach).
+TEST_F(FilmStage, EveryBleachAndCameraStockCombinationIsThePrintOfItsSource) {
+  const int W = 9, H = 7, kLogC4 = 47;
+  const std::vector<float> in = test_frame(W, H, 4, 31);
+  for (int stock : {0, 2})
+    for (int profile : {0, 6})
+      for (bool negBleach : {false, true})
+        for (bool printBleach : {false, true}) {
+          const std::string what = (::testing::Message() << "camera stock " << stock << ", print profile "
+                                                         << profile << ", negative bleach " << negBleach
+                                                         << ", print bleach " << printBleach)
+                                       .GetString();
+          SCOPED_TRACE(what);
+          const frame_roads::Values values = {{"InputGamut", kLogC4},         {"CameraStock", stock},
+                                              {"BrewBleachBypass", negBleach}, {"PrintBleachBypass", printBleach},
+                                              {"PrintDisplayBypass", 0},       {"PrintProfile", profile}};
+          TextureOptionsStruct o = frame_roads::record(values, W, H, 4);
+          ASSERT_EQ(o.inputGamut, kLogC4);
+          ASSERT_EQ(o.printProfile, profile);
+          o.brewBleachBypass = negBleach;  // also where no negative reads it
+          o.printBleachBypass = printBleach;
+          // The source, and the one the other negative bleach would give.
+          std::vector<float> source[2] = {in, in};
+          if (stock) {
+            for (bool flipped : {false, true}) {
+              frame_roads::Values printOff = values;
+              printOff.push_back({"PrintDisplayBypass", 1});
+              printOff.push_back({"BrewBleachBypass", negBleach != flipped});
+              const StageResult negative = run_stage(frame_roads::record(printOff, W, H, 4), in);
+              ASSERT_TRUE(negative.ran);
+              source[flipped] = negative.out;
+            }
+          }
+          const StageResult r = run_stage(o, in);
+          ASSERT_TRUE(r.ran);
+
+          const film::PrintArgs print = film::print_args(o);
+          // The largest difference from the composition of `from` and the
+          // print with its bleach on or off.
+          const auto worst = [&](const std::vector<float>& from, bool bleach) {
+            const film::PrintSettings settings = film::print_settings(print, bleach);
+            float w = 0.0f;
+            for (size_t p = 0; p < size_t(W) * H; ++p) {
+              float v[3], want[3];
+              film::decode_to_working(&from[4 * p], kLogC4, v);
+              film::hold3(v);
+              if (profile == 0)
+                film::display_pixel(v, print.printer.blackPoint, print.printer.light, print.printer.displayScale,
+                                    want);
+              else
+                film::print_pixel(v, v, settings, want);
+              for (int c = 0; c < 3; ++c) w = std::max(w, std::fabs(r.out[4 * p + c] - want[c]));
+            }
+            return w;
+          };
+          for (size_t p = 0; p < size_t(W) * H; ++p)
+            ASSERT_EQ(r.out[4 * p + 3], in[4 * p + 3]) << "alpha of pixel " << p;
+          const float tolerance = 2e-4f;
+          const float w = worst(source[0], printBleach);
+          // Each bleach switch that has a kernel here shows in this frame.
+          const float otherPrint = profile ? worst(source[0], !printBleach) : 1.0f;
+          const float otherNegative = stock ? worst(source[1], printBleach) : 1.0f;
+          EXPECT_GT(std::min(otherPrint, otherNegative), 0.01f) << what << ": a wrong bleach kernel would go unseen";
+          if (w < tolerance) continue;
+          const char* wrong = "another source or another print kernel";
+          if (otherPrint < tolerance)
+            wrong = printBleach ? "the print without the bleach the print's switch asks for"
+                                : "the print with a bleach the print's switch does not ask for";
+          else if (otherNegative < tolerance)
+            wrong = negBleach ? "the negative without the bleach the negative's switch asks for"
+                              : "the negative with a bleach the negative's switch does not ask for";
+          ADD_FAILURE() << what << ": the output end renders " << wrong << " (off by up to " << w << ")";
+        }
 }
 
 // The development loop's concentration update, run by its one-thread kernel,

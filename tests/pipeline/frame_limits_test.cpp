@@ -200,8 +200,10 @@ std::vector<FarKernel> pixel_kernels() {
   KALTHORNE_FILM_NEGATIVE_OUTPUTS(FAR_NEGATIVE_OUTPUT)
   KALTHORNE_FILM_NEGATIVE_PRINTS(FAR_NEGATIVE_OUTPUT)
 #undef FAR_NEGATIVE_OUTPUT
-#define FAR_PRINT_OUTPUT(kernel, finish) \
-  k.push_back({#kernel, heavy, [](int W, int H, PixelPlanes& p) { kernel(p.rgba.at(), p.out.at(), W, H, 4, 7, print); }});
+#define FAR_PRINT_OUTPUT(kernel, finish)                                            \
+  k.push_back({#kernel, heavy, [](int W, int H, PixelPlanes& p) {                   \
+                 kernel(p.rgba.at(), p.out.at(), W, H, 4, 7, print);               \
+               }});
   KALTHORNE_FILM_PRINT_OUTPUTS(FAR_PRINT_OUTPUT)
 #undef FAR_PRINT_OUTPUT
   return k;
