@@ -4,6 +4,7 @@
 // plan.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -11,6 +12,7 @@
 #include "frame_roads.h"
 #include "pipeline/film_corrector.cuh"
 #include "pipeline/film_develop.cuh"
+#include "pipeline/film_negative.cuh"
 #include "pipeline/film_print.cuh"
 
 namespace {
@@ -229,6 +231,82 @@ TEST(FilmTone, LogC4RoundTripAndEnds) {
   EXPECT_NEAR(film::logc4_encode(0.18f), 0.278396f, 2e-6f);
   for (float black : {0.0f, -1.0f, NAN}) EXPECT_FLOAT_EQ(film::logc4_encode(black), 0.09286413f);
   for (float x = 0.001f; x < 469.0f; x *= 1.7f) EXPECT_NEAR(film::logc4_decode(film::logc4_encode(x)), x, 2e-5f * x);
+}
+
+// The negative's tone curves can leave the working range: a shoulder lifts
+// code values past 1, a toe drops them below 0, and either decodes outside
+// [0, 469.8]. The curve's result is held there before the bleach, the
+// encoding and the gamut matrices take it, so two pixels whose red lies
+// past the shoulder (or the toe) give the same negative. Each pair is
+// checked to decode to two values out of range that the bleach and the
+// encoding would tell apart, so the cases stay sharp.
+TEST(FilmNegative, ToneCurvesPastShoulderAndToeAreHeldBeforeTheBleach) {
+  film::NegativeCorrectorArgs corrector{};  // every family off
+  film::BleachArgs bleach{0.3f, {0.8f, 0.9f, 1.0f}, {1.1f, 1.0f, 0.9f}};
+  film::NegativeSettings s{};
+  s.curve.shadowPivot = 0.3f;
+  s.curve.highlightPivot = 0.7f;
+  for (int c = 0; c < 3; ++c) s.curve.shadow[c] = -0.6f, s.curve.highlight[c] = 0.1f;
+  s.toneCurvesOn = true;
+  s.densityScale = 1.0f;
+  s.corrector = &corrector;
+  s.density = {0.4f, {0.1f, 0.1f, 0.1f}, 1.0f, 1.5f, {0.9f, 0.9f, 0.9f}};
+  s.blendComplement = 1.0f;
+  const auto curve = [&](float linear) {
+    return film::logc4_decode(film::tone_curve(film::logc4_encode(linear), s.curve.shadowPivot,
+                                               s.curve.highlightPivot, s.density.greyMid, 0.0f, s.curve.shadow[0],
+                                               s.curve.highlight[0]));
+  };
+  const struct {
+    const char* where;
+    float red[2];  // two linear reds the curve takes out of range
+  } pairs[] = {{"past the shoulder", {300.0f, 469.8f}}, {"below the toe", {0.0f, 0.05f}}};
+  const struct {
+    const char* route;
+    bool bleach, printOff;
+    int gamut;
+  } routes[] = {{"the bleach, the print next", true, false, 11},
+                {"the bleach, output in LogC4", true, true, 47},
+                {"the bleach, output in ACEScct", true, true, 7},
+                {"the gamut matrices to ACEScct", false, true, 7}};
+  const float developed[3] = {1.0f, 1.0f, 1.0f};
+  for (const auto& pair : pairs) {
+    float unheld[2][3];
+    for (int k = 0; k < 2; ++k) {
+      unheld[k][0] = curve(pair.red[k]);
+      unheld[k][1] = curve(0.3f), unheld[k][2] = curve(0.2f);
+      EXPECT_TRUE(unheld[k][0] < 0.0f || unheld[k][0] > film::kHoldMax) << pair.where << ": " << unheld[k][0];
+    }
+    float code[2][3], encoded[2][3];
+    for (int k = 0; k < 2; ++k) {
+      film::bleach_overlay(unheld[k], bleach.gain, bleach.exponent, code[k]);
+      film::encode_from_working(unheld[k], 7, encoded[k]);
+    }
+    float bleachSees = 0.0f, encodingSees = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+      bleachSees = std::max(bleachSees, std::fabs(code[1][c] - code[0][c]));
+      encodingSees = std::max(encodingSees, std::fabs(encoded[1][c] - encoded[0][c]));
+    }
+    EXPECT_GT(bleachSees, 1e-4f) << pair.where << ": the bleach sees no difference";
+    EXPECT_GT(encodingSees, 1e-4f) << pair.where << ": the encoding sees no difference";
+
+    for (const auto& route : routes) {
+      s.bleach = route.bleach ? &bleach : nullptr;
+      s.printOff = route.printOff;
+      s.inputGamut = route.gamut;
+      float out[2][3];
+      for (int k = 0; k < 2; ++k) {
+        const float exposure[3] = {pair.red[k], 0.3f, 0.2f};
+        film::negative_output_pixel(developed, exposure, s, out[k]);
+      }
+      EXPECT_TRUE(out[0][0] == out[1][0] && out[0][1] == out[1][1] && out[0][2] == out[1][2])
+          << "the tone curve's result " << pair.where << " reaches " << route.route << " unheld: red "
+          << pair.red[0] << " and " << pair.red[1] << " decode to " << unheld[0][0] << " and " << unheld[1][0]
+          << ", both held to " << (unheld[0][0] < 0.0f ? 0.0f : film::kHoldMax) << ", yet give (" << out[0][0]
+          << ", " << out[0][1] << ", " << out[0][2] << ") and (" << out[1][0] << ", " << out[1][1] << ", "
+          << out[1][2] << ")";
+    }
+  }
 }
 
 TEST(FilmTone, CastAndTintKeepLuminance) {
