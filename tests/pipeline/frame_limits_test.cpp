@@ -15,6 +15,9 @@
 #include <functional>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "device_buffer.h"
 #include "entry_harness.h"
 #include "frame_roads.h"
@@ -240,6 +243,111 @@ TEST(FrameLimits, PixelIndicesPastTwoToTheThirtyFirstReachTheirElements) {
       EXPECT_EXIT(std::exit(far_pixel_as_pixel_zero(k, W, H)), ::testing::ExitedWithCode(0), "")
           << k.kernel << " does not reach pixel " << pixel << " of a " << W << " x " << H
           << " frame (element " << pixel * 4 << " at four floats a pixel) as it does pixel 0";
+  }
+}
+
+// A column of a frame far too large to allocate: only the elements of that
+// column are real, `n` at each row, on pages mapped at fixed addresses far
+// apart (nothing is mapped in between, so the frame's span may exceed the
+// machine's memory). Each buffer takes a slot of the address space of its own.
+class FarColumn {
+ public:
+  FarColumn(int slot, int width, int height, int x, int n, float first) : n_(n) {
+    base_ = reinterpret_cast<char*>(uintptr_t(0x100000000000ull) + uintptr_t(slot) * 0x20000000000ull);
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    for (int y = 0; y < height; ++y) {
+      rows_.push_back((uint64_t(y) * uint64_t(width) + uint64_t(x)) * uint64_t(n));
+      const uintptr_t from = uintptr_t(base_ + rows_.back() * sizeof(float)) & ~(page - 1);
+      const uintptr_t to = uintptr_t(base_ + (rows_.back() + n) * sizeof(float));
+      for (uintptr_t p = from; p < to; p += page) {
+        if (std::find(pages_.begin(), pages_.end(), p) != pages_.end()) continue;
+        void* got = mmap(reinterpret_cast<void*>(p), page, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+        if (got != reinterpret_cast<void*>(p)) {
+          if (got != MAP_FAILED) munmap(got, page);
+          ok_ = false;
+          return;
+        }
+        pages_.push_back(p);
+      }
+      for (int k = 0; k < n; ++k) at()[rows_.back() + k] = first + 0.125f * float(y * n + k);
+    }
+  }
+  ~FarColumn() {
+    for (uintptr_t p : pages_) munmap(reinterpret_cast<void*>(p), size_t(sysconf(_SC_PAGESIZE)));
+  }
+  FarColumn(const FarColumn&) = delete;
+  FarColumn& operator=(const FarColumn&) = delete;
+  bool ok() const { return ok_; }
+  float* at() { return reinterpret_cast<float*>(base_); }
+  // The real elements, row by row: what a 1-column frame holds.
+  std::vector<float> values() {
+    std::vector<float> v;
+    for (uint64_t r : rows_) v.insert(v.end(), at() + r, at() + r + n_);
+    return v;
+  }
+
+ private:
+  char* base_;
+  int n_;
+  bool ok_ = true;
+  std::vector<uint64_t> rows_;
+  std::vector<uintptr_t> pages_;
+};
+
+// The column kernels (a thread a column, or a channel of one) on the last
+// column of a 3-row frame whose elements lie past 2^32 in every row, with
+// pixel indices past 2^31 (1.1e9 columns) and past 2^32 (1.5e9 columns); each
+// must leave there what it leaves in a 1-column frame of the same values.
+// Run in a child process as above.
+TEST(FrameLimits, ColumnIndicesPastTwoToTheThirtyFirstReachTheirElements) {
+  const int H = 3;
+  const float sigma = 1.5f;
+  const struct {
+    const char* kernel;
+    int in, out;  // floats a pixel of its input and output
+    int threads;  // threads a column
+    std::function<void(const float* in, float* out, int W)> run;
+  } kernels[] = {
+      {"iir_guassian", 4, 1, 1,
+       [&](const float* in, float* out, int W) { iir_guassian(in, out, W, H, sigma, 4); }},
+      {"iir_guassian_rgb", 4, 3, 3,
+       [&](const float* in, float* out, int W) { iir_guassian_rgb(in, out, W, H, sigma, 4); }},
+      {"iir_guassian_developer_code", 1, 1, 1,
+       [&](const float* in, float* out, int W) { iir_guassian_developer_code(in, out, W, H, sigma); }},
+  };
+  // Thread j of a launch of `threads` threads in 32-thread column blocks.
+  const auto become_column_thread = [](uint64_t j, uint64_t threads) {
+    blockDim = {32, 1, 1};
+    gridDim = {unsigned((threads + 31) / 32), 1, 1};
+    blockIdx = {unsigned(j / 32), 0, 0};
+    threadIdx = {unsigned(j % 32), 0, 0};
+  };
+  const auto column = [&](const auto& k, int W) {
+    FarColumn in(0, W, H, W - 1, k.in, 0.375f), out(1, W, H, W - 1, k.out, 0.6f);
+    if (!in.ok() || !out.ok()) return std::fprintf(stderr, "no memory at the far column's addresses\n"), 1;
+    std::vector<float> nearIn = in.values(), nearOut = out.values();
+    const std::vector<float> initialOut = nearOut;
+    for (int t = 0; t < k.threads; ++t) {
+      become_column_thread(t, k.threads);
+      k.run(nearIn.data(), nearOut.data(), 1);
+      become_column_thread(uint64_t(k.threads) * uint64_t(W - 1) + t, uint64_t(k.threads) * uint64_t(W));
+      k.run(in.at(), out.at(), W);
+    }
+    threadIdx = blockIdx = {0, 0, 0};
+    if (nearOut == initialOut) return std::fprintf(stderr, "wrote nothing in a 1-column frame\n"), 1;
+    if (out.values() != nearOut || in.values() != nearIn)
+      return std::fprintf(stderr, "far column not written as a 1-column frame\n"), 1;
+    return 0;
+  };
+  for (int W : {1100000000, 1500000000}) {
+    const uint64_t last = uint64_t(H - 1) * uint64_t(W) + uint64_t(W - 1);
+    ASSERT_GT(last, uint64_t(INT_MAX));
+    ASSERT_GT(uint64_t(W - 1), uint64_t(UINT32_MAX) / 4);  // every row's elements past 2^32 at four floats
+    for (const auto& k : kernels)
+      EXPECT_EXIT(std::exit(column(k, W)), ::testing::ExitedWithCode(0), "")
+          << k.kernel << " does not reach column " << W - 1 << " of a " << W << " x " << H
+          << " frame (pixel " << last << ") as it does a 1-column frame";
   }
 }
 
