@@ -1,9 +1,9 @@
 // Frames at the launch and index limits of the device: a single row or
 // column longer than a grid may be tall through every road, grids that stop
 // short of the frame's rows, and pixel indices past 2^31 elements computed by
-// the kernels themselves (each called for one far pixel of a frame too large
-// to allocate, its buffers placed so that exactly that pixel's elements are
-// real memory).
+// the kernels themselves (each called for one far pixel, or one far column,
+// of a frame too large to allocate, its buffers placed so that exactly that
+// pixel's or column's elements are real memory).
 #include <gtest/gtest.h>
 
 #include <algorithm>
