@@ -259,6 +259,10 @@ int stream_device(cudaStream_t stream) {
   return current_device();
 }
 
+// The faults the toolkit's documentation of the error codes (driver_types.h)
+// says leave the process's CUDA state unusable until it is relaunched, and
+// an uncorrectable ECC error. Kept apart from the pipeline's own list on
+// purpose: a code wrong in one is caught by the tests of the other.
 bool is_sticky(cudaError_t error, bool synchronisation) {
   switch (error) {
     case cudaErrorIllegalAddress:
@@ -267,7 +271,14 @@ bool is_sticky(cudaError_t error, bool synchronisation) {
     case cudaErrorMisalignedAddress:
     case cudaErrorHardwareStackError:
     case cudaErrorInvalidPc:
-    case cudaErrorECCUncorrectable: return true;
+    case cudaErrorECCUncorrectable:
+    case cudaErrorContained:
+    case cudaErrorLaunchTimeout:
+    case cudaErrorAssert:
+    case cudaErrorInvalidAddressSpace:
+    case cudaErrorTensorMemoryLeak:
+    case cudaErrorMpsClientTerminated:
+    case cudaErrorExternalDevice: return true;
     case cudaErrorUnknown: return synchronisation;
     default: return false;
   }
@@ -1067,6 +1078,18 @@ cudaError_t CUDARTAPI cudaGetLastError(void) {
   tls_last_error = cudaSuccess;
   return e;
 }
+
+// The text of a code, for the device library's exceptions: the stand-in
+// keeps no table of names (one source of truth: the toolkit's header).
+const char* CUDARTAPI cudaGetErrorName(cudaError_t error) {
+  static auto* names = new std::map<int, std::string>;  // never destroyed: texts handed out stay valid
+  std::lock_guard<std::mutex> lock(state().mutex);
+  std::string& name = (*names)[int(error)];
+  if (name.empty()) name = "cudaError " + std::to_string(int(error));
+  return name.c_str();
+}
+
+const char* CUDARTAPI cudaGetErrorString(cudaError_t error) { return cudaGetErrorName(error); }
 
 }  // extern "C"
 

@@ -18,6 +18,7 @@
 #include "cudasim/device_reduce.h"
 #include "cudasim/thrust_compat.h"
 #include "device_buffer.h"
+#include "documented_errors.h"
 
 namespace {
 
@@ -264,6 +265,28 @@ TEST_F(Cudasim, StickyFaultsLoseTheirDeviceOnly) {
   EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorUnknown);
   cudasim::reset();
   EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+}
+
+// The stand-in's own list of sticky errors against the toolkit's
+// documentation: each fault documented as leaving the process's CUDA state
+// unusable sticks, no other error met by a kernel does.
+TEST_F(Cudasim, TheFaultsTheToolkitDocumentsAsFatalStick) {
+  const DocumentedErrors errors = documented_errors();
+  ASSERT_GE(errors.fatal.size(), 13u);  // CUDA 13.0 documents 13
+  for (const bool fatal : {true, false})
+    for (const cudaError_t e : fatal ? errors.fatal : errors.other) {
+      // An uncorrectable ECC error sticks beyond the toolkit's word.
+      if (e == cudaSuccess || e == cudaErrorECCUncorrectable) continue;
+      SCOPED_TRACE(::testing::Message() << "error " << int(e));
+      cudasim::reset();
+      DeviceFloats d(std::vector<float>(4, 1.0f));
+      cudasim::fail_call("scale_kernel", 1, e);
+      CUDA_LAUNCH(scale_kernel, 1, 32, d.get(), 4, 1.0f);
+      EXPECT_EQ(cudaGetLastError(), e);
+      EXPECT_EQ(cudaGetLastError(), fatal ? e : cudaSuccess);
+      EXPECT_EQ(cudaDeviceSynchronize(), fatal ? e : cudaSuccess);
+    }
+  cudasim::reset();
 }
 
 }  // namespace
