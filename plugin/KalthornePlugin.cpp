@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "pipeline/cuda_context_guard.h"
 #include "pipeline/device_code_probe.h"
 #include "pipeline/device_work.h"
 #include "pipeline/lost_devices.h"
@@ -103,7 +104,12 @@ void KalthornePlugin::changedClip(const OFX::InstanceChangedArgs& /*args*/, cons
     m_SrcClipChanged->setValue(false);
 }
 
-void KalthornePlugin::purgeCaches() { release_cached_device_memory(); }
+// On the host's thread: trimming the pools is runtime work, which may leave
+// a context current there; the thread gets its own back.
+void KalthornePlugin::purgeCaches() {
+    CudaContextGuard keepHostContext;
+    release_cached_device_memory();
+}
 
 void KalthornePlugin::failRender(const char* message, OfxStatus status) {
     setPersistentMessage(OFX::Message::eMessageError, "", message);

@@ -462,6 +462,37 @@ TEST(PipelineEntry, TheHostThreadKeepsItsCurrentContextAndDevice) {
   cudasim::reset();
 }
 
+// The thread gets its context back, and nothing more: no primary context is
+// made on a GPU the frame does not render on, whether the host's thread was
+// in a context of its own there or in none.
+TEST(PipelineEntry, TheHostThreadGetsNoContextOnAnotherGpu) {
+  for (const bool own_context : {true, false}) {
+    SCOPED_TRACE(own_context ? "in its own context on device 1" : "in no context");
+    void* host_context = nullptr;
+    bool ok = false, other_primary = true;
+    void* after = nullptr;
+    std::thread host_thread([&] {
+      TextureOptionsStruct o = plain_options(9, 7, 4);
+      o.cudaDevice = own_context ? 0 : 1;
+      ok = run_frame(o, test_frame(9, 7, 4), [&] {
+             cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+             if (!own_context) return;
+             host_context = cudasim::create_context(1);
+             void* set = nullptr;
+             cudaGetDriverEntryPointByVersion("cuCtxSetCurrent", &set, 4000, cudaEnableDefault, nullptr);
+             reinterpret_cast<CUresult (*)(CUcontext)>(set)(static_cast<CUcontext>(host_context));
+           }).ok;
+      other_primary = cudasim::has_primary_context(1 - o.cudaDevice);
+      after = cudasim::current_context();
+    });
+    host_thread.join();
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(other_primary);
+    EXPECT_EQ(after, host_context);
+  }
+  cudasim::reset();
+}
+
 TEST(PipelineEntry, WithoutTheDriverEntryPointsTheHostThreadKeepsItsDevice) {
   // The entry points are looked up once per process: in a fresh one.
   EXPECT_TRUE(ofxtest::runInFreshProcess([] {
