@@ -1171,3 +1171,8 @@ extern "C" cudaError_t CUDARTAPI cudaGetDriverEntryPointByVersion(const char* sy
                     return cudaSuccess;
                   });
 }
+
+int cudasim::detail::device_attribute(int device, int attr) {
+  Device d;
+  return device_exists(device, &d) ? attribute_of(d, attr) : 0;
+}
