@@ -129,6 +129,11 @@ CUDASIM_API bool is_nan_sentinel(float value);
 // until cudaSetDevice or cuCtxSetCurrent binds one).
 CUDASIM_API void* create_context(int device);
 CUDASIM_API void* current_context();
+// Whether the device's primary context has been made since reset(): by
+// cudaSetDevice, or by a runtime call on a thread with no context current
+// (which then makes the primary context of the runtime's device current, as
+// the runtime does). On a GPU it holds hundreds of MB of device memory.
+CUDASIM_API bool has_primary_context(int device);
 
 // The strict checks. Device work waits in its stream's queue until the host
 // synchronises with that stream (a download queued on it leaves poison, the
@@ -149,7 +154,8 @@ CUDASIM_API void set_worker_threads(int count);
 // Back to the start state: one default device, empty logs and registry (live
 // allocations are released, live streams destroyed, the default memory pools'
 // release thresholds 0), no injected failures, the calling thread's current
-// device 0 and last error cleared. Pools made with cudaMemPoolCreate stay
+// device 0, context and last error cleared, no primary context made yet (the
+// old handles stay valid). Pools made with cudaMemPoolCreate stay
 // valid with their attributes: a library keeps such handles for the life of
 // the process.
 CUDASIM_API void reset();

@@ -77,6 +77,8 @@ bool is_sticky(cudaError_t error, bool synchronisation);
 void note_fault(int device, cudaError_t error, bool synchronisation);
 // The sticky error of a lost device, else cudaSuccess.
 cudaError_t lost_error(int device);
+// What cudaDeviceGetAttribute answers for the device (0 for no device).
+int device_attribute(int device, int attr);
 
 // Deferred device work (stream_queue.cpp). Streams are keyed with the
 // legacy default stream as null.

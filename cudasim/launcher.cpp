@@ -285,12 +285,24 @@ void run_block(dim3 block, ThreadBody body, void* context, uint64_t seed) {
   }
 }
 
-cudaError_t check_configuration(dim3 grid, dim3 block) {
+// A launch the device can never run, by its own limits: too many blocks
+// along a grid dimension, too many threads in a block, or more dynamic
+// shared memory than a block may have. The toolkit documents
+// cudaErrorInvalidConfiguration for each (driver_types.h).
+cudaError_t check_configuration(int device, dim3 grid, dim3 block, size_t shared) {
+  const auto limit = [device](cudaDeviceAttr attr) { return uint64_t(unsigned(device_attribute(device, attr))); };
   if (grid.x == 0 || grid.y == 0 || grid.z == 0 || block.x == 0 || block.y == 0 || block.z == 0)
     return cudaErrorInvalidConfiguration;
-  if (block.x > 1024 || block.y > 1024 || block.z > 64) return cudaErrorInvalidConfiguration;
-  if (uint64_t(block.x) * block.y * block.z > 1024) return cudaErrorInvalidConfiguration;
-  if (grid.x > 2147483647u || grid.y > 65535 || grid.z > 65535) return cudaErrorInvalidConfiguration;
+  if (block.x > limit(cudaDevAttrMaxBlockDimX) || block.y > limit(cudaDevAttrMaxBlockDimY) ||
+      block.z > limit(cudaDevAttrMaxBlockDimZ))
+    return cudaErrorInvalidConfiguration;
+  const uint64_t threads = uint64_t(block.x) * block.y * block.z;
+  if (threads > limit(cudaDevAttrMaxThreadsPerBlock) || threads > kMaxBlockThreads)
+    return cudaErrorInvalidConfiguration;
+  if (grid.x > limit(cudaDevAttrMaxGridDimX) || grid.y > limit(cudaDevAttrMaxGridDimY) ||
+      grid.z > limit(cudaDevAttrMaxGridDimZ))
+    return cudaErrorInvalidConfiguration;
+  if (shared > limit(cudaDevAttrMaxSharedMemoryPerBlock)) return cudaErrorInvalidConfiguration;
   return cudaSuccess;
 }
 
@@ -367,14 +379,14 @@ void execute_grid(dim3 grid, dim3 block, ThreadBody body, void* context, bool co
 
 void run_grid(const char* name, const void* kernel, dim3 grid, dim3 block, size_t shared, cudaStream_t stream,
               std::vector<LaunchArgument>&& arguments, ThreadBody body, std::shared_ptr<void> context) {
-  if (shared != 0) {
+  const int device = current_device();
+  cudaError_t error = check_configuration(device, grid, block, shared);
+  if (error == cudaSuccess && shared != 0) {
     // Kernels here use static __shared__ arrays only; the stand-in has no
     // dynamic shared memory to hand out.
     std::fprintf(stderr, "cudasim: %s launched with %zu bytes of dynamic shared memory\n", name, shared);
     std::abort();
   }
-  const int device = current_device();
-  cudaError_t error = check_configuration(grid, block);
   if (error == cudaSuccess && !stream_usable(stream, name)) error = cudaErrorInvalidResourceHandle;
   if (error == cudaSuccess) error = injected_failure("launch");
   if (error == cudaSuccess) error = injected_failure(name);

@@ -203,6 +203,16 @@ bool is_synchronisation(const char* function) {
   return std::strcmp(function, "cudaStreamSynchronize") == 0 || std::strcmp(function, "cudaDeviceSynchronize") == 0;
 }
 
+// A call that needs a context, on a thread with none current, makes the
+// primary context of the thread's runtime device current, and leaves it so,
+// as the runtime does when it initialises (the host's thread gets a context
+// it never asked for).
+void bind_primary_context_if_none(bool needs_context) {
+  if (!needs_context || tls_context) return;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  if (tls_device >= 0 && size_t(tls_device) < state().devices.size()) tls_context = primary_context(tls_device);
+}
+
 // Logs the call, applies injected failures and records the result as the
 // thread's last error. `device` is the device the call works on (kNoDevice:
 // the thread's own state); unless the call needs no context (a property
@@ -216,6 +226,8 @@ cudaError_t api_call_on(int device, bool needs_context, const char* function, co
   call.function = function;
   call.arguments = arguments;
   call.device = device;
+  // cudaSetDevice binds the context of the device it names itself.
+  bind_primary_context_if_none(needs_context && device >= 0 && std::strcmp(function, "cudaSetDevice") != 0);
   cudaError_t result = injected_failure(function);
   if (result != cudaSuccess && device >= 0) note_fault(device, result, is_synchronisation(function));
   if (result == cudaSuccess && needs_context && device >= 0) result = lost_error(device);
@@ -259,6 +271,10 @@ int stream_device(cudaStream_t stream) {
   return current_device();
 }
 
+// The faults the toolkit's documentation of the error codes (driver_types.h)
+// says leave the process's CUDA state unusable until it is relaunched, and
+// an uncorrectable ECC error. Kept apart from the pipeline's own list on
+// purpose: a code wrong in one is caught by the tests of the other.
 bool is_sticky(cudaError_t error, bool synchronisation) {
   switch (error) {
     case cudaErrorIllegalAddress:
@@ -267,7 +283,14 @@ bool is_sticky(cudaError_t error, bool synchronisation) {
     case cudaErrorMisalignedAddress:
     case cudaErrorHardwareStackError:
     case cudaErrorInvalidPc:
-    case cudaErrorECCUncorrectable: return true;
+    case cudaErrorECCUncorrectable:
+    case cudaErrorContained:
+    case cudaErrorLaunchTimeout:
+    case cudaErrorAssert:
+    case cudaErrorInvalidAddressSpace:
+    case cudaErrorTensorMemoryLeak:
+    case cudaErrorMpsClientTerminated:
+    case cudaErrorExternalDevice: return true;
     case cudaErrorUnknown: return synchronisation;
     default: return false;
   }
@@ -573,6 +596,12 @@ void reset() {
   tls_last_error = cudaSuccess;
   tls_device = 0;
   tls_context = nullptr;
+  primary_contexts().clear();  // the handles stay valid; the devices get new ones
+}
+
+bool has_primary_context(int device) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return primary_contexts().count(device) != 0;
 }
 
 void* create_context(int device) {
@@ -1068,6 +1097,18 @@ cudaError_t CUDARTAPI cudaGetLastError(void) {
   return e;
 }
 
+// The text of a code, for the device library's exceptions: the stand-in
+// keeps no table of names (one source of truth: the toolkit's header).
+const char* CUDARTAPI cudaGetErrorName(cudaError_t error) {
+  static auto* names = new std::map<int, std::string>;  // never destroyed: texts handed out stay valid
+  std::lock_guard<std::mutex> lock(state().mutex);
+  std::string& name = (*names)[int(error)];
+  if (name.empty()) name = "cudaError " + std::to_string(int(error));
+  return name.c_str();
+}
+
+const char* CUDARTAPI cudaGetErrorString(cudaError_t error) { return cudaGetErrorName(error); }
+
 }  // extern "C"
 
 // The driver's context calls that the runtime hands out by name. They are
@@ -1129,4 +1170,9 @@ extern "C" cudaError_t CUDARTAPI cudaGetDriverEntryPointByVersion(const char* sy
                                                            : cudaDriverEntryPointSuccess;
                     return cudaSuccess;
                   });
+}
+
+int cudasim::detail::device_attribute(int device, int attr) {
+  Device d;
+  return device_exists(device, &d) ? attribute_of(d, attr) : 0;
 }

@@ -24,7 +24,6 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 #include <string>
 #include <type_traits>
 
@@ -59,6 +58,11 @@ struct StreamTemporaries {
 
 #if defined(__CUDACC__)
 
+// The product's host code under nvcc uses nothing of the C++ library (the
+// bundle links one of its own), so it calls only device libraries that report
+// by result (cub); an exception there is none of theirs.
+inline cudaError_t caught_device_error() { return cudaErrorUnknown; }
+
 inline auto policy() { return thrust::device; }
 inline auto policy(cudaStream_t stream) { return thrust::cuda::par.on(stream); }
 template <typename Allocator>
@@ -76,6 +80,8 @@ auto policy(Allocator& allocator, cudaStream_t stream) {
 
 #include <iterator>
 #include <thrust/system/cpp/execution_policy.h>
+#include <thrust/system/cuda/error.h>
+#include <thrust/system/system_error.h>
 
 namespace thrust_compat {
 
@@ -101,9 +107,23 @@ Policy<Allocator> policy(Allocator& allocator, cudaStream_t stream) {
   return p;
 }
 
-// What Thrust throws when the device fails it.
+// What Thrust throws when the device fails it: its system error, with the
+// CUDA error as the code.
 [[noreturn]] inline void throw_device_error(const char* what, cudaError_t error) {
-  throw std::runtime_error(std::string(what) + ": CUDA error " + std::to_string(int(error)));
+  throw thrust::system_error(int(error), thrust::cuda_category(), what);
+}
+
+// The CUDA error of the exception being handled (call it in a catch block):
+// a device library's own, so that a fault that poisons the context is known
+// as such; cudaErrorUnknown for anything else.
+inline cudaError_t caught_device_error() {
+  try {
+    throw;
+  } catch (const thrust::system_error& e) {
+    if (e.code().category() == thrust::cuda_category()) return cudaError_t(e.code().value());
+  } catch (...) {
+  }
+  return cudaErrorUnknown;
 }
 
 // Found by Thrust's dispatch for the policies above. The sum is taken as

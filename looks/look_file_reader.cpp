@@ -9,6 +9,7 @@
 #include "nfd/nfd.h"
 #include "ofx/ofxsImageEffect.h"
 #include "plugin/KalthornePlugin.h"
+#include "plugin/image_bounds.h"
 
 #include <memory>
 #include <string>
@@ -72,8 +73,10 @@ LookContext contextInForce(KalthornePlugin& plugin, const InterplayHost& host)
             std::unique_ptr<OFX::Image> image(clip->fetchImage(time));
             if (!image)
                 return 0;
-            const OfxRectI& b = image->getBounds();
-            return width ? b.x2 - b.x1 : b.y2 - b.y1;
+            int w = 0, h = 0;
+            if (!kalthorne::boundsExtent(image->getBounds(), w, h))
+                return 0;  // no size to take
+            return width ? w : h;
         } catch (...) {
             return 0;
         }

@@ -3,6 +3,8 @@
 #include "ofx/ofxsProcessing.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace OFX {
 
@@ -13,8 +15,8 @@ namespace {
 // up (negative row bytes); nothing outside its bounds.
 const void* pixelAddress(const void* data, const OfxRectI& bounds, int rowBytes, int pixelBytes, int x, int y) {
   if (!data || x < bounds.x1 || x >= bounds.x2 || y < bounds.y1 || y >= bounds.y2) return nullptr;
-  return static_cast<const char*>(data) + std::ptrdiff_t(y - bounds.y1) * rowBytes +
-         std::ptrdiff_t(x - bounds.x1) * pixelBytes;
+  return static_cast<const char*>(data) + (std::ptrdiff_t(y) - bounds.y1) * rowBytes +
+         (std::ptrdiff_t(x) - bounds.x1) * pixelBytes;
 }
 }  // namespace
 
@@ -52,6 +54,10 @@ void PixelProcessor::process() {
   _clippedWindow.x2 = std::min(_renderWindow.x2, _dstBounds.x2);
   _clippedWindow.y2 = std::min(_renderWindow.y2, _dstBounds.y2);
   if (_clippedWindow.x1 >= _clippedWindow.x2 || _clippedWindow.y1 >= _clippedWindow.y2) return;
+  // A window wider or taller than an int can hold is no image's.
+  if (int64_t(_clippedWindow.x2) - _clippedWindow.x1 > INT_MAX ||
+      int64_t(_clippedWindow.y2) - _clippedWindow.y1 > INT_MAX)
+    return;
   preProcess();
   const unsigned int rows = unsigned(_clippedWindow.y2 - _clippedWindow.y1);
   multiThread(std::min(MultiThread::getNumCPUs(), rows));
@@ -60,11 +66,13 @@ void PixelProcessor::process() {
 
 void PixelProcessor::multiThreadFunction(unsigned int threadIndex, unsigned int threadMax) {
   if (threadMax == 0) return;
-  const int rows = _clippedWindow.y2 - _clippedWindow.y1;
-  const int chunk = (rows + int(threadMax) - 1) / int(threadMax);
+  const int64_t rows = int64_t(_clippedWindow.y2) - _clippedWindow.y1;
+  const int64_t chunk = (rows + threadMax - 1) / threadMax;
+  const int64_t first = _clippedWindow.y1 + int64_t(threadIndex) * chunk;
+  if (first >= _clippedWindow.y2) return;
   OfxRectI win = _clippedWindow;
-  win.y1 = _clippedWindow.y1 + int(threadIndex) * chunk;
-  win.y2 = std::min(win.y1 + chunk, _clippedWindow.y2);
+  win.y1 = int(first);
+  win.y2 = int(std::min<int64_t>(first + chunk, _clippedWindow.y2));
   if (win.y1 < win.y2) multiThreadProcessImages(win);
 }
 

@@ -44,13 +44,18 @@ CudaContextGuard::CudaContextGuard() {
 }
 
 CudaContextGuard::~CudaContextGuard() {
-  // The runtime's device first: with no context current (the host never
-  // made one, or unbound it), the runtime's next call binds that device's.
+  if (has_context_) {
+    // The driver's context is the state the host shares with us; the
+    // runtime's current device lives in this bundle's own copy of the
+    // runtime. Setting the device back would make that device's primary
+    // context (hundreds of MB) on a GPU the host may be using through a
+    // context of its own, or none: the context alone comes back.
+    const DriverContextCalls& driver = driver_context_calls();
+    CUcontext current = nullptr;
+    if (driver.get(&current) != CUDA_SUCCESS || current != static_cast<CUcontext>(context_))
+      driver.set(static_cast<CUcontext>(context_));
+    return;
+  }
   int now = -1;
   if (has_device_ && (cudaGetDevice(&now) != cudaSuccess || now != device_)) cudaSetDevice(device_);
-  if (!has_context_) return;
-  const DriverContextCalls& driver = driver_context_calls();
-  CUcontext current = nullptr;
-  if (driver.get(&current) != CUDA_SUCCESS || current != static_cast<CUcontext>(context_))
-    driver.set(static_cast<CUcontext>(context_));
 }

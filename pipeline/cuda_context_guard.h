@@ -8,9 +8,9 @@
 #include <cuda_runtime_api.h>
 
 // Saves the thread's current context (through the driver, reached by the
-// runtime's driver entry-point query) and the runtime's current device when
-// constructed, and restores both when destroyed; where the driver's entry
-// points cannot be had, the device alone.
+// runtime's driver entry-point query) when constructed, and restores it,
+// and only it, when destroyed; where the driver's entry points cannot be
+// had, the runtime's current device instead.
 class CudaContextGuard {
  public:
   CudaContextGuard();

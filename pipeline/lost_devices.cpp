@@ -13,14 +13,24 @@ std::set<int>& lost() {
 
 }  // namespace
 
+// The errors the toolkit documents as leaving the process's CUDA state
+// unusable until it is relaunched (driver_types.h), and an uncorrectable ECC
+// error, after which the device's memory cannot be trusted.
 bool is_context_fault(cudaError_t error, bool from_synchronisation) {
   switch (error) {
+    case cudaErrorContained:
     case cudaErrorIllegalAddress:
-    case cudaErrorLaunchFailure:
+    case cudaErrorLaunchTimeout:
+    case cudaErrorAssert:
+    case cudaErrorHardwareStackError:
     case cudaErrorIllegalInstruction:
     case cudaErrorMisalignedAddress:
-    case cudaErrorHardwareStackError:
+    case cudaErrorInvalidAddressSpace:
     case cudaErrorInvalidPc:
+    case cudaErrorLaunchFailure:
+    case cudaErrorTensorMemoryLeak:
+    case cudaErrorMpsClientTerminated:
+    case cudaErrorExternalDevice:
     case cudaErrorECCUncorrectable: return true;
     case cudaErrorUnknown: return from_synchronisation;
     default: return false;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "cudasim/thrust_compat.h"
 #include "pipeline/cuda_context_guard.h"
 #include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
@@ -390,12 +391,12 @@ bool render_frame(const float* src, float* dst, const TextureOptionsStruct& opts
     if (!render.ready()) {
       error = render.error();
     } else {
-      // The device libraries report some failures by exception (Thrust's
-      // reduction in the film stage).
+      // A device library may report a failure by exception; its error code
+      // says whether the context is lost.
       try {
         error = process_frame(src, dst, opts, render.work());
       } catch (...) {
-        error = cudaErrorUnknown;
+        error = thrust_compat::caught_device_error();
       }
       fault = is_context_fault(error, false);
     }

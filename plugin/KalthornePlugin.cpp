@@ -4,12 +4,14 @@
 #include <memory>
 #include <vector>
 
+#include "pipeline/cuda_context_guard.h"
 #include "pipeline/device_code_probe.h"
 #include "pipeline/device_work.h"
 #include "pipeline/lost_devices.h"
 #include "pipeline/texture_pitch_compress_expand.h"
 #include "plugin/cuda_device_choice.h"
 #include "plugin/frame_buffers.h"
+#include "plugin/image_bounds.h"
 #include "plugin/ofx_param_access.h"
 #include "plugin/render_options_fill.h"
 
@@ -43,12 +45,12 @@ bool sameRect(const OfxRectI& a, const OfxRectI& b) {
 
 bool isEmpty(const OfxRectI& r) { return r.x2 <= r.x1 || r.y2 <= r.y1; }
 
-kalthorne::FrameView frameOf(OFX::Image* image, const OfxRectI& bounds, int channelCount) {
+kalthorne::FrameView frameOf(OFX::Image* image, int width, int height, int channelCount) {
     kalthorne::FrameView v;
     v.base = image->getPixelData();
     v.rowBytes = image->getRowBytes();
-    v.rows = bounds.y2 - bounds.y1;
-    v.rowFloats = static_cast<std::size_t>(bounds.x2 - bounds.x1) * static_cast<std::size_t>(channelCount);
+    v.rows = height;
+    v.rowFloats = static_cast<std::size_t>(width) * static_cast<std::size_t>(channelCount);
     return v;
 }
 
@@ -103,7 +105,12 @@ void KalthornePlugin::changedClip(const OFX::InstanceChangedArgs& /*args*/, cons
     m_SrcClipChanged->setValue(false);
 }
 
-void KalthornePlugin::purgeCaches() { release_cached_device_memory(); }
+// On the host's thread: trimming the pools is runtime work, which may leave
+// a context current there; the thread gets its own back.
+void KalthornePlugin::purgeCaches() {
+    CudaContextGuard keepHostContext;
+    release_cached_device_memory();
+}
 
 void KalthornePlugin::failRender(const char* message, OfxStatus status) {
     setPersistentMessage(OFX::Message::eMessageError, "", message);
@@ -134,6 +141,9 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
     // Declared in this order so the source is released first, then the output.
     std::unique_ptr<OFX::Image> dst(m_OutputClip->fetchImage(args.time));
     if (!dst) failRender(kNoOutputImageText, kOfxStatFailed);
+    // No image, filled or processed, may span more than an int each way.
+    int width = 0, height = 0;
+    if (!kalthorne::boundsExtent(dst->getBounds(), width, height)) failRender(kSizeText, kOfxStatErrImageFormat);
     std::unique_ptr<OFX::Image> src;
     if (m_SourceClip && m_SourceClip->isConnected()) src.reset(m_SourceClip->fetchImage(args.time));
 
@@ -163,13 +173,12 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
 
 void KalthornePlugin::renderInternal(const OFX::RenderArguments& args, OFX::Image* src, OFX::Image* dst,
                                      int channelCount) {
-    const OfxRectI bounds = dst->getBounds();
-    const int width = bounds.x2 - bounds.x1;
-    const int height = bounds.y2 - bounds.y1;
+    int width = 0, height = 0;
+    if (!kalthorne::boundsExtent(dst->getBounds(), width, height)) failRender(kSizeText, kOfxStatErrImageFormat);
     if (width <= 0 || height <= 0) return;
 
-    const kalthorne::FrameView from = frameOf(src, bounds, channelCount);
-    const kalthorne::FrameView to = frameOf(dst, bounds, channelCount);
+    const kalthorne::FrameView from = frameOf(src, width, height, channelCount);
+    const kalthorne::FrameView to = frameOf(dst, width, height, channelCount);
     if (!from.rowsAreDisjoint() || !to.rowsAreDisjoint() || !from.base || !to.base)
         failRender(kRowBytesText, kOfxStatErrImageFormat);
 

@@ -18,6 +18,7 @@
 #include "cudasim/device_reduce.h"
 #include "cudasim/thrust_compat.h"
 #include "device_buffer.h"
+#include "documented_errors.h"
 
 namespace {
 
@@ -34,20 +35,36 @@ class Cudasim : public ::testing::Test {
   void TearDown() override { cudasim::reset(); }
 };
 
+// Past the device's limits (a block of more than 1,024 threads or 1024 x
+// 1024 x 64, a grid of more than 2^31 - 1 x 65,535 x 65,535 blocks, more than
+// the 48 KiB of shared memory a block may have) a launch fails with the
+// error the toolkit documents, and nothing runs.
 TEST_F(Cudasim, ImpossibleConfigurationsAreSkippedAndReported) {
-  DeviceFloats d(std::vector<float>(4, 1.0f));
-  const dim3 bad[][2] = {{dim3(1), dim3(1025)}, {dim3(1), dim3(64, 32)}, {dim3(0), dim3(32)},
-                         {dim3(1, 0), dim3(32)}, {dim3(1), dim3(1, 1, 65)}, {dim3(1, 65536), dim3(32)}};
-  for (const auto& c : bad) {
-    CUDA_LAUNCH(scale_kernel, c[0], c[1], d.get(), 4, 1.0f);
-    EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
-    EXPECT_EQ(cudaGetLastError(), cudaSuccess);  // not sticky
+  {
+    DeviceFloats d(std::vector<float>(4, 1.0f));
+    const struct {
+      dim3 grid, block;
+      size_t shared;
+    } bad[] = {{dim3(1), dim3(1025), 0},         {dim3(1), dim3(64, 32), 0},         {dim3(0), dim3(32), 0},
+               {dim3(1, 0), dim3(32), 0},        {dim3(1), dim3(1, 1, 65), 0},       {dim3(1), dim3(1, 1025), 0},
+               {dim3(1, 65536), dim3(32), 0},    {dim3(1, 1, 65536), dim3(32), 0},   {dim3(2147483648u), dim3(32), 0},
+               {dim3(1), dim3(32), 48 * 1024 + 1}};
+    for (const auto& c : bad) {
+      CUDA_LAUNCH_STREAM(scale_kernel, c.grid, c.block, c.shared, nullptr, d.get(), 4, 1.0f);
+      EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
+      EXPECT_EQ(cudaGetLastError(), cudaSuccess);  // not sticky
+    }
+    EXPECT_EQ(d.download(), std::vector<float>(4, 1.0f));  // none of them ran
+    CUDA_LAUNCH(scale_kernel, 1, 1024, d.get(), 4, 1.0f);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(d.download(), std::vector<float>(4, 4.0f));  // constant table read: 1 * 3 + 1
+    EXPECT_TRUE(cudasim::launch_trace().back().ran);
   }
-  EXPECT_EQ(d.download(), std::vector<float>(4, 1.0f));  // none of them ran
-  CUDA_LAUNCH(scale_kernel, 1, 1024, d.get(), 4, 1.0f);
+  // The largest grid the device takes is launched (and dropped before it runs).
+  CUDA_LAUNCH(scale_kernel, dim3(2147483647u, 65535, 65535), 32, nullptr, 0, 1.0f);
   EXPECT_EQ(cudaGetLastError(), cudaSuccess);
-  EXPECT_EQ(d.download(), std::vector<float>(4, 4.0f));  // constant table read: 1 * 3 + 1
   EXPECT_TRUE(cudasim::launch_trace().back().ran);
+  cudasim::reset();
 }
 
 TEST_F(Cudasim, RegistryCatchesLeaksDoubleFreesOverrunsAndStrayPointers) {
@@ -264,6 +281,28 @@ TEST_F(Cudasim, StickyFaultsLoseTheirDeviceOnly) {
   EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorUnknown);
   cudasim::reset();
   EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+}
+
+// The stand-in's own list of sticky errors against the toolkit's
+// documentation: each fault documented as leaving the process's CUDA state
+// unusable sticks, no other error met by a kernel does.
+TEST_F(Cudasim, TheFaultsTheToolkitDocumentsAsFatalStick) {
+  const DocumentedErrors errors = documented_errors();
+  ASSERT_GE(errors.fatal.size(), 13u);  // CUDA 13.0 documents 13
+  for (const bool fatal : {true, false})
+    for (const cudaError_t e : fatal ? errors.fatal : errors.other) {
+      // An uncorrectable ECC error sticks beyond the toolkit's word.
+      if (e == cudaSuccess || e == cudaErrorECCUncorrectable) continue;
+      SCOPED_TRACE(::testing::Message() << "error " << int(e));
+      cudasim::reset();
+      DeviceFloats d(std::vector<float>(4, 1.0f));
+      cudasim::fail_call("scale_kernel", 1, e);
+      CUDA_LAUNCH(scale_kernel, 1, 32, d.get(), 4, 1.0f);
+      EXPECT_EQ(cudaGetLastError(), e);
+      EXPECT_EQ(cudaGetLastError(), fatal ? e : cudaSuccess);
+      EXPECT_EQ(cudaDeviceSynchronize(), fatal ? e : cudaSuccess);
+    }
+  cudasim::reset();
 }
 
 }  // namespace

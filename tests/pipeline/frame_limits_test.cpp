@@ -49,6 +49,26 @@ TEST_P(EveryRoad, OneColumnAndOneRowFramesOfSeventyThousandPixels) {
 INSTANTIATE_TEST_SUITE_P(FrameLimits, EveryRoad, ::testing::ValuesIn(frame_roads::road_names()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
+// The grids of the largest frame a record can describe (2^31 - 1 pixels
+// each way) stay within the device's limits, for every block shape: the
+// stand-in refuses a launch past them as the device does. Each grid is
+// launched over an empty frame and dropped before it runs.
+TEST(FrameLimits, TheLargestFramesGridsAreLaunchable) {
+  const struct {
+    const char* shape;
+    dim3 grid, block;
+  } shapes[] = {{"pixel", launch_shape::pixel_grid(INT_MAX, INT_MAX), launch_shape::pixel_block()},
+                {"film", film_shape::heavy_grid(INT_MAX, INT_MAX), film_shape::heavy_block()},
+                {"column", launch_shape::column_grid(INT_MAX), launch_shape::column_block()}};
+  for (const auto& s : shapes) {
+    cudasim::reset();
+    CUDA_LAUNCH(exposure_linear_gamma, s.grid, s.block, nullptr, 0, 0, 1.0f, 4);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess) << s.shape;
+    EXPECT_TRUE(cudasim::launch_trace().back().ran) << s.shape;
+  }
+  cudasim::reset();
+}
+
 // A grid of one block row covers every row of a taller frame: the result
 // equals the full grid's.
 TEST(FrameLimits, GridsShorterThanTheFrameCoverEveryRow) {

@@ -12,6 +12,8 @@
 
 #include <cuda.h>
 
+#include "cudasim/thrust_compat.h"
+#include "documented_errors.h"
 #include "entry_harness.h"
 #include "tests/host/fresh_process.h"
 #include "pipeline/launch_shapes.h"
@@ -29,8 +31,10 @@ namespace standin {
 float halation_value(float v) { return 0.5f * v + 0.1f; }
 float film_value(float v) { return v * v + 0.05f; }
 // How the film stand-in fails: not at all, by its result, or by throwing (as
-// a device library may).
+// a device library may: with film_thrown, its error; else an exception of no
+// device library).
 enum class FilmFailure { kNone, kResult, kThrow } film_failure = FilmFailure::kNone;
+cudaError_t film_thrown = cudaSuccess;
 }  // namespace standin
 
 #define STANDIN_PIXEL(W, H)                             \
@@ -100,7 +104,10 @@ bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& 
 }
 
 bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work, FilmResult result) {
-  if (standin::film_failure == standin::FilmFailure::kThrow) throw std::runtime_error("device library failure");
+  if (standin::film_failure == standin::FilmFailure::kThrow) {
+    if (standin::film_thrown != cudaSuccess) thrust_compat::throw_device_error("standin_film", standin::film_thrown);
+    throw std::runtime_error("not a device library's failure");
+  }
   if (standin::film_failure == standin::FilmFailure::kResult) return false;
   CUDA_LAUNCH_STREAM(standin_film, launch_shape::pixel_grid(o.frameWidth, o.frameHeight), launch_shape::pixel_block(),
                      0, work.stream, a, b, o.frameWidth, o.frameHeight, int(result == FilmResult::kInA));
@@ -455,6 +462,37 @@ TEST(PipelineEntry, TheHostThreadKeepsItsCurrentContextAndDevice) {
   cudasim::reset();
 }
 
+// The thread gets its context back, and nothing more: no primary context is
+// made on a GPU the frame does not render on, whether the host's thread was
+// in a context of its own there or in none.
+TEST(PipelineEntry, TheHostThreadGetsNoContextOnAnotherGpu) {
+  for (const bool own_context : {true, false}) {
+    SCOPED_TRACE(own_context ? "in its own context on device 1" : "in no context");
+    void* host_context = nullptr;
+    bool ok = false, other_primary = true;
+    void* after = nullptr;
+    std::thread host_thread([&] {
+      TextureOptionsStruct o = plain_options(9, 7, 4);
+      o.cudaDevice = own_context ? 0 : 1;
+      ok = run_frame(o, test_frame(9, 7, 4), [&] {
+             cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+             if (!own_context) return;
+             host_context = cudasim::create_context(1);
+             void* set = nullptr;
+             cudaGetDriverEntryPointByVersion("cuCtxSetCurrent", &set, 4000, cudaEnableDefault, nullptr);
+             reinterpret_cast<CUresult (*)(CUcontext)>(set)(static_cast<CUcontext>(host_context));
+           }).ok;
+      other_primary = cudasim::has_primary_context(1 - o.cudaDevice);
+      after = cudasim::current_context();
+    });
+    host_thread.join();
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(other_primary);
+    EXPECT_EQ(after, host_context);
+  }
+  cudasim::reset();
+}
+
 TEST(PipelineEntry, WithoutTheDriverEntryPointsTheHostThreadKeepsItsDevice) {
   // The entry points are looked up once per process: in a fresh one.
   EXPECT_TRUE(ofxtest::runInFreshProcess([] {
@@ -495,5 +533,53 @@ TEST(PipelineEntry, AContextFaultLosesItsDeviceAndOnlyIt) {
     EXPECT_TRUE(texture_pitch_compress_expand(src.data(), dst.data(), o));
     EXPECT_EQ(dst, good);
     for (const auto& l : cudasim::launch_trace()) EXPECT_EQ(l.device, 1) << l.kernel;
+  }));
+}
+
+// Every fault the toolkit documents as leaving the process's CUDA state
+// unusable loses its device, whether a kernel met it or a device library
+// threw it (the device is lost at once, although the runtime here is left
+// unpoisoned and the frame's wait succeeds); no other error does. Each fatal
+// code has a device of its own, the others all meet device 0.
+TEST(PipelineEntry, EveryFaultTheToolkitDocumentsAsFatalLosesItsDevice) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    const DocumentedErrors errors = documented_errors();
+    ASSERT_GE(errors.fatal.size(), 13u);  // CUDA 13.0 documents 13
+    TextureOptionsStruct o = plain_options(9, 7, 4);
+    const auto src = test_frame(9, 7, 4);
+    std::vector<float> dst(src.size());
+    cudasim::reset();
+    cudasim::set_devices(std::vector<cudasim::Device>(1 + 2 * errors.fatal.size()));
+    const auto frame_on = [&](int device) {
+      o.cudaDevice = device;
+      return texture_pitch_compress_expand(src.data(), dst.data(), o);
+    };
+    for (const cudaError_t e : errors.other) {
+      // An uncorrectable ECC error is counted as fatal beyond the toolkit's word.
+      if (e == cudaSuccess || e == cudaErrorECCUncorrectable) continue;
+      SCOPED_TRACE(::testing::Message() << "error " << int(e));
+      cudasim::fail_call("standin_film", 1, e);
+      EXPECT_FALSE(frame_on(0));
+      EXPECT_TRUE(frame_on(0));
+    }
+    for (size_t i = 0; i < errors.fatal.size(); ++i)
+      for (const bool thrown : {false, true}) {
+        const int device = 1 + 2 * int(i) + int(thrown);
+        const cudaError_t e = errors.fatal[i];
+        SCOPED_TRACE(::testing::Message() << "error " << int(e) << (thrown ? ", thrown" : ""));
+        if (thrown) {
+          standin::film_failure = standin::FilmFailure::kThrow;
+          standin::film_thrown = e;
+        } else {
+          cudasim::fail_call("standin_film", 1, e);
+        }
+        EXPECT_FALSE(frame_on(device));
+        standin::film_failure = standin::FilmFailure::kNone;
+        standin::film_thrown = cudaSuccess;
+        cudasim::clear_call_log();
+        EXPECT_FALSE(frame_on(device));
+        for (const auto& c : cudasim::call_log()) EXPECT_NE(c.device, device) << c.function;
+      }
+    EXPECT_TRUE(frame_on(0));
   }));
 }

@@ -5,6 +5,7 @@
 
 #include <cuda_runtime_api.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -181,6 +182,7 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
     const std::string formatText =
         "Brew : Natron gave Input and Output images with different channel counts or pixel depths";
     const std::string depthText = "Brew : Kalthorne only supports floating point pixel depths";
+    const std::string sizeText = "Brew : Natron gave Input and Output images of different sizes";
     const char* alpha = kOfxImageComponentAlpha;
     auto frame = [](const char* components, const char* depth = kOfxBitDepthFloat) {
         return image(rect(0, 0, 8, 4), components, depth);
@@ -210,8 +212,35 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
          [&](Instance& i) { unplug(i); i.setClipImage("Output", frame(kOfxImageComponentRGBA, kOfxBitDepthShort)); },
          kOfxStatErrUnsupported, depthText},
         {"source of another size",
-         [](Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 3))); }, kOfxStatErrImageFormat,
-         "Brew : Natron gave Input and Output images of different sizes"},
+         [](Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 3))); }, kOfxStatErrImageFormat, sizeText},
+        // Bounds whose width or height does not fit an int, for both images
+        // or the output alone: refused before anything is measured by them.
+        {"bounds wider than an int",
+         [&](Instance& i) {
+             for (const char* clip : {"Source", "Output"}) {
+                 auto f = frame(kOfxImageComponentRGBA);
+                 f->bounds = OfxRectI{INT_MIN, 0, INT_MAX, 1};
+                 i.setClipImage(clip, f);
+             }
+         },
+         kOfxStatErrImageFormat, sizeText},
+        {"bounds taller than an int",
+         [&](Instance& i) {
+             for (const char* clip : {"Source", "Output"}) {
+                 auto f = frame(kOfxImageComponentRGBA);
+                 f->bounds = OfxRectI{0, -2, 1, INT_MAX};
+                 i.setClipImage(clip, f);
+             }
+         },
+         kOfxStatErrImageFormat, sizeText},
+        {"no source, output wider than an int",
+         [&](Instance& i) {
+             unplug(i);
+             auto f = frame(kOfxImageComponentRGBA);
+             f->bounds = OfxRectI{INT_MIN, 0, INT_MAX, 1};
+             i.setClipImage("Output", f);
+         },
+         kOfxStatErrImageFormat, sizeText},
         {"rows shorter than a row of pixels",
          [](Instance& i) { auto s = ramp(rect(0, 0, 8, 4)); s->rowBytes = 16; i.setClipImage("Source", s); },
          kOfxStatErrImageFormat, "Brew : Natron gave images with invalid row bytes. Unable to process footage"},
