@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "pipeline/cuda_context_guard.h"
+#include "pipeline/device_memory_gate.h"
 #include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -376,9 +377,9 @@ cudaError_t process_frame(const float* src, float* dst, const TextureOptionsStru
 }
 
 // One frame on its device, on a stream of its own that is waited for and
-// destroyed on every path. True when the frame was delivered; a fault that
-// poisons the device's context marks the device lost.
-bool render_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
+// destroyed on every path. cudaSuccess when the frame was delivered; a fault
+// that poisons the device's context marks the device lost.
+cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
   const int device = opts.cudaDevice;
   cudaError_t error = cudaSetDevice(device);
   bool fault = is_context_fault(error, false);
@@ -406,15 +407,29 @@ bool render_frame(const float* src, float* dst, const TextureOptionsStruct& opts
     fault = fault || is_context_fault(finished, true);
   }
   if (fault) mark_cuda_device_lost(device);
-  return error == cudaSuccess;
+  return error;
 }
 
+// What the device's pool keeps between frames is ours: it goes back before
+// a render concludes that its frame cannot fit.
+void hand_back_kept_memory(int device) {
+  if (cudaSetDevice(device) != cudaSuccess) return;
+  if (cudaMemPool_t pool = device_pool(device)) cudaMemPoolTrimTo(pool, 0);
+}
+
+thread_local FrameFailure tls_failure = kFrameNotFailed;
+
 }  // namespace
+
+extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_compress_expand_failure() {
+  return tls_failure;
+}
 
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
                                                                                      TextureOptionsStruct opts) {
   // A frame with nothing to process, or a layout the pipeline does not know,
   // never reaches the device; nor does any frame once its device is lost.
+  tls_failure = kFrameFailed;
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || (opts.channelCount != 3 && opts.channelCount != 4) || !src || !dst) return false;
@@ -423,5 +438,18 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
   // The thread's current context and device are the host's: it gets them
   // back on every path.
   CudaContextGuard keep_host_context;
-  return render_frame(src, dst, opts);
+  const int device = opts.cudaDevice;
+  cudaError_t error = cudaSuccess;
+  const MemoryTurn turn = device_memory_gate(device).run([&](bool alone) {
+    if (alone) hand_back_kept_memory(device);
+    error = render_frame(src, dst, opts);
+    return error == cudaErrorMemoryAllocation && !is_cuda_device_lost(device);
+  });
+  if (turn == MemoryTurn::kNoRoomAlone)
+    tls_failure = kFrameOutOfMemory;
+  else if (turn == MemoryTurn::kWaitedTooLong)
+    tls_failure = kFrameWaitedForMemory;
+  else
+    tls_failure = error == cudaSuccess ? kFrameNotFailed : kFrameFailed;
+  return tls_failure == kFrameNotFailed;
 }

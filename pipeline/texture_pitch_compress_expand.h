@@ -13,3 +13,15 @@
 // is freed on every path.
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
     const float* src, float* dst, TextureOptionsStruct opts);
+
+// Why the calling thread's last texture_pitch_compress_expand returned false.
+enum FrameFailure : int {
+  kFrameNotFailed = 0,
+  kFrameFailed = 1,  // refused, a CUDA step or a stage failed
+  // The frame does not fit in the device's memory with no other render of
+  // ours holding any, after the pool's kept memory went back.
+  kFrameOutOfMemory = 2,
+  // Other renders held the memory it needs for longer than kDeviceMemoryWait.
+  kFrameWaitedForMemory = 3,
+};
+extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_compress_expand_failure();
