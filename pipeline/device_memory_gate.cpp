@@ -60,6 +60,11 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
   }
 }
 
+size_t DeviceMemoryGate::waiting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiting_.size();
+}
+
 DeviceMemoryGate& device_memory_gate(int device) {
   // Never destroyed: renders may run at exit.
   static auto* gates_mutex = new std::mutex;

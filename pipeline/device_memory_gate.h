@@ -29,6 +29,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -51,6 +52,8 @@ class DeviceMemoryGate {
   // the device (the attempt then hands back what the pool keeps first).
   MemoryTurn run(const std::function<bool(bool alone)>& attempt,
                  std::chrono::steady_clock::duration bound = kDeviceMemoryWait);
+  // Renders whose attempt failed and that wait for their turn now.
+  size_t waiting();
 
  private:
   using Lock = std::unique_lock<std::mutex>;
