@@ -72,3 +72,7 @@ DeviceMemoryGate& device_memory_gate(int device) {
   std::lock_guard<std::mutex> lock(*gates_mutex);
   return (*gates)[device];
 }
+
+MemoryTurn take_memory_turns(int device, bool (*attempt)(void* context, bool alone), void* context) {
+  return device_memory_gate(device).run([=](bool alone) { return attempt(context, alone); });
+}

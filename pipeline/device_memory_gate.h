@@ -35,23 +35,13 @@
 #include <mutex>
 #include <set>
 
-// How long a render waits, in all, for memory other renders hold.
-constexpr std::chrono::seconds kDeviceMemoryWait{60};
-
-enum class MemoryTurn {
-  kRan,            // the last attempt did not fail for want of memory
-  kNoRoomAlone,    // failed for want of memory with the device to itself
-  kWaitedTooLong,  // the bound ran out while other renders held memory
-};
+#include "pipeline/device_memory_turns.h"
 
 class DeviceMemoryGate {
  public:
-  // Runs attempt(alone) until an attempt does not fail for want of memory.
-  // attempt returns true when it failed for want of memory, having handed
-  // back all it got; `alone` is true when no other render holds memory on
-  // the device (the attempt then hands back what the pool keeps first).
+  // Runs attempt(alone) as take_memory_turns does, waiting at most `bound`.
   MemoryTurn run(const std::function<bool(bool alone)>& attempt,
-                 std::chrono::steady_clock::duration bound = kDeviceMemoryWait);
+                 std::chrono::steady_clock::duration bound = std::chrono::seconds(kDeviceMemoryWaitSeconds));
   // Renders whose attempt failed and that wait for their turn now.
   size_t waiting();
 

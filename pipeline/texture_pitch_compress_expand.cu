@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "pipeline/cuda_context_guard.h"
-#include "pipeline/device_memory_gate.h"
+#include "pipeline/device_memory_turns.h"
 #include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -438,13 +438,21 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
   // The thread's current context and device are the host's: it gets them
   // back on every path.
   CudaContextGuard keep_host_context;
-  const int device = opts.cudaDevice;
-  cudaError_t error = cudaSuccess;
-  const MemoryTurn turn = device_memory_gate(device).run([&](bool alone) {
-    if (alone) hand_back_kept_memory(device);
-    error = render_frame(src, dst, opts);
-    return error == cudaErrorMemoryAllocation && !is_cuda_device_lost(device);
-  });
+  // A frame short of memory is rendered again from the start once the
+  // device's other renders have handed theirs back (device_memory_gate.h).
+  struct Attempt {
+    const float* src;
+    float* dst;
+    const TextureOptionsStruct& opts;
+    cudaError_t error;
+  } frame{src, dst, opts, cudaSuccess};
+  const MemoryTurn turn = take_memory_turns(opts.cudaDevice, [](void* context, bool alone) {
+    Attempt& f = *static_cast<Attempt*>(context);
+    if (alone) hand_back_kept_memory(f.opts.cudaDevice);
+    f.error = render_frame(f.src, f.dst, f.opts);
+    return f.error == cudaErrorMemoryAllocation && !is_cuda_device_lost(f.opts.cudaDevice);
+  }, &frame);
+  const cudaError_t error = frame.error;
   if (turn == MemoryTurn::kNoRoomAlone)
     tls_failure = kFrameOutOfMemory;
   else if (turn == MemoryTurn::kWaitedTooLong)

@@ -21,7 +21,8 @@ enum FrameFailure : int {
   // The frame does not fit in the device's memory with no other render of
   // ours holding any, after the pool's kept memory went back.
   kFrameOutOfMemory = 2,
-  // Other renders held the memory it needs for longer than kDeviceMemoryWait.
+  // Other renders held the memory it needs for longer than
+  // kDeviceMemoryWaitSeconds.
   kFrameWaitedForMemory = 3,
 };
 extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_compress_expand_failure();

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pipeline/device_code_probe.h"
-#include "pipeline/device_memory_gate.h"
+#include "pipeline/device_memory_turns.h"
 #include "pipeline/device_work.h"
 #include "pipeline/lost_devices.h"
 #include "pipeline/texture_pitch_compress_expand.h"
@@ -32,7 +32,7 @@ const char* const kNoMemoryText =
     "process footage";
 const char* const kMemoryWaitText =
     "Kalthorne : other frames held the GPU's memory for a minute. Unable to process footage";
-static_assert(kDeviceMemoryWait == std::chrono::minutes(1), "the text names the wait");
+static_assert(kDeviceMemoryWaitSeconds == 60, "the text names the wait");
 const char* const kDeviceLostText =
     "Kalthorne : the CUDA device stopped working. Restart the host to process footage again";
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cudasim/cudasim_control.h"
-#include "pipeline/device_memory_gate.h"
+#include "pipeline/device_memory_turns.h"
 #include "tests/host/ofx_test_host.h"
 
 using namespace ofxtest;
@@ -162,7 +162,7 @@ TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
     cudasim::clear_call_log();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(large->render(0, rect(0, 0, 3 * W, H)), kOfxStatErrMemory);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, kDeviceMemoryWait);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kDeviceMemoryWaitSeconds));
     ASSERT_EQ(large->messages().size(), 1u);
     EXPECT_EQ(large->messages()[0].text,
               "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. "
