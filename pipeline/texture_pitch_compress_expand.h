@@ -10,7 +10,8 @@
 // rows tightly packed. Returns false, with dst not delivered, when the frame
 // is empty or has an unsupported channel count, when any CUDA step fails or
 // when a stage fails by its result or by an exception; every device buffer
-// is freed on every path.
+// is freed on every path. A frame short of device memory waits for the
+// device's other renders and is rendered again (device_memory_gate.h).
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
     const float* src, float* dst, TextureOptionsStruct opts);
 
