@@ -111,6 +111,7 @@ size_t device_memory_size(const Device& d) {
   }();
   return d.totalGlobalMem < capped ? d.totalGlobalMem : capped;
 }
+
 std::deque<std::string>& violation_list() {
   static auto* v = new std::deque<std::string>;
   return *v;
