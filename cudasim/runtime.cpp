@@ -86,6 +86,32 @@ AllocationStats& stats() {
   static auto* s = new AllocationStats;
   return *s;
 }
+
+// Live bytes of each device: each device's memory is its own.
+std::map<int, size_t>& device_live_bytes() {
+  static auto* m = new std::map<int, size_t>;
+  return *m;
+}
+
+// The size of `d`'s memory: its totalGlobalMem, capped by
+// CUDASIM_DEVICE_MEMORY_MB (MiB, read once per process) when that is set,
+// so a whole process, a host that loads the test bundle included, runs on a
+// small card.
+size_t device_memory_size(const Device& d) {
+  static const size_t capped = [] {
+    const char* text = std::getenv("CUDASIM_DEVICE_MEMORY_MB");
+    if (!text || !*text) return SIZE_MAX;
+    char* end = nullptr;
+    const double mb = std::strtod(text, &end);
+    if (*end != '\0' || !(mb >= 0.0) || mb >= double(SIZE_MAX >> 20)) {
+      std::fprintf(stderr, "cudasim: CUDASIM_DEVICE_MEMORY_MB=%s is not a size in MiB\n", text);
+      std::abort();
+    }
+    return size_t(mb * double(size_t(1) << 20));
+  }();
+  return d.totalGlobalMem < capped ? d.totalGlobalMem : capped;
+}
+
 std::deque<std::string>& violation_list() {
   static auto* v = new std::deque<std::string>;
   return *v;
@@ -592,6 +618,7 @@ void reset() {
   freed().clear();
   mem_pools().clear();
   stats() = AllocationStats{};
+  device_live_bytes().clear();
   violation_list().clear();
   tls_last_error = cudaSuccess;
   tls_device = 0;
@@ -687,7 +714,9 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   device_exists(device, &d);
   std::lock_guard<std::mutex> lock(state().mutex);
   AllocationStats& st = stats();
-  if (size > d.totalGlobalMem || st.live_bytes > d.totalGlobalMem - size) return cudaErrorMemoryAllocation;
+  const size_t total = device_memory_size(d);
+  size_t& device_live = device_live_bytes()[device];
+  if (size > total || device_live > total - size) return cudaErrorMemoryAllocation;
   auto* block = static_cast<unsigned char*>(std::malloc(size + 2 * kGuardBytes));
   if (!block) return cudaErrorMemoryAllocation;
   std::memset(block, kGuardByte, kGuardBytes);
@@ -707,6 +736,7 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   freed().forget(key);
   ++st.allocations;
   st.live_bytes += size;
+  device_live += size;
   if (st.live_bytes > st.peak_live_bytes) st.peak_live_bytes = st.live_bytes;
   *devPtr = payload;
   call.pointer = payload;
@@ -744,6 +774,7 @@ cudaError_t release(void* devPtr, const char* function, Call& call, cudaStream_t
   call.bytes = a.size;
   if (!a.stream_ordered) call.sync_allocs = call.host_waits = 1;
   stats().live_bytes -= a.size;
+  device_live_bytes()[a.device] -= a.size;
   allocations().erase(it);
   freed().remember(key, state().log_limit);
   ++stats().frees;
@@ -980,6 +1011,21 @@ cudaError_t CUDARTAPI cudaMemsetAsync(void* devPtr, int value, size_t count, cud
                     enqueue(stream, [devPtr, value, count] { std::memset(devPtr, value, count); });
                     return cudaSuccess;
                   });
+}
+
+cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free_bytes, size_t* total) {
+  return api_call("cudaMemGetInfo", "", [&] {
+    if (!free_bytes || !total) return cudaErrorInvalidValue;
+    if (device_count() == 0) return cudaErrorNoDevice;
+    const int device = current_device();
+    Device d;
+    if (!device_exists(device, &d)) return cudaErrorInvalidDevice;
+    std::lock_guard<std::mutex> lock(state().mutex);
+    *total = device_memory_size(d);
+    const size_t live = device_live_bytes()[device];
+    *free_bytes = live < *total ? *total - live : 0;
+    return cudaSuccess;
+  });
 }
 
 cudaError_t CUDARTAPI cudaDeviceSynchronize(void) {

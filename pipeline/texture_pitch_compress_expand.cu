@@ -7,6 +7,7 @@
 
 #include "cudasim/thrust_compat.h"
 #include "pipeline/cuda_context_guard.h"
+#include "pipeline/device_memory_turns.h"
 #include "pipeline/device_work.h"
 #include "pipeline/gamut_lab_kernels.h"
 #include "pipeline/launch_shapes.h"
@@ -377,9 +378,9 @@ cudaError_t process_frame(const float* src, float* dst, const TextureOptionsStru
 }
 
 // One frame on its device, on a stream of its own that is waited for and
-// destroyed on every path. True when the frame was delivered; a fault that
-// poisons the device's context marks the device lost.
-bool render_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
+// destroyed on every path. cudaSuccess when the frame was delivered; a fault
+// that poisons the device's context marks the device lost.
+cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
   const int device = opts.cudaDevice;
   cudaError_t error = cudaSetDevice(device);
   bool fault = is_context_fault(error, false);
@@ -407,15 +408,29 @@ bool render_frame(const float* src, float* dst, const TextureOptionsStruct& opts
     fault = fault || is_context_fault(finished, true);
   }
   if (fault) mark_cuda_device_lost(device);
-  return error == cudaSuccess;
+  return error;
 }
 
+// What the device's pool keeps between frames is ours: it goes back before
+// a render concludes that its frame cannot fit.
+void hand_back_kept_memory(int device) {
+  if (cudaSetDevice(device) != cudaSuccess) return;
+  if (cudaMemPool_t pool = device_pool(device)) cudaMemPoolTrimTo(pool, 0);
+}
+
+thread_local FrameFailure tls_failure = kFrameNotFailed;
+
 }  // namespace
+
+extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_compress_expand_failure() {
+  return tls_failure;
+}
 
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
                                                                                      TextureOptionsStruct opts) {
   // A frame with nothing to process, or a layout the pipeline does not know,
   // never reaches the device; nor does any frame once its device is lost.
+  tls_failure = kFrameFailed;
   const int W = opts.frameWidth;
   const int H = opts.frameHeight;
   if (W <= 0 || H <= 0 || (opts.channelCount != 3 && opts.channelCount != 4) || !src || !dst) return false;
@@ -424,5 +439,26 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
   // The thread's current context and device are the host's: it gets them
   // back on every path.
   CudaContextGuard keep_host_context;
-  return render_frame(src, dst, opts);
+  // A frame short of memory is rendered again from the start once the
+  // device's other renders have handed theirs back (device_memory_gate.h).
+  struct Attempt {
+    const float* src;
+    float* dst;
+    const TextureOptionsStruct& opts;
+    cudaError_t error;
+  } frame{src, dst, opts, cudaSuccess};
+  const MemoryTurn turn = take_memory_turns(opts.cudaDevice, [](void* context, bool alone) {
+    Attempt& f = *static_cast<Attempt*>(context);
+    if (alone) hand_back_kept_memory(f.opts.cudaDevice);
+    f.error = render_frame(f.src, f.dst, f.opts);
+    return f.error == cudaErrorMemoryAllocation && !is_cuda_device_lost(f.opts.cudaDevice);
+  }, &frame);
+  const cudaError_t error = frame.error;
+  if (turn == MemoryTurn::kNoRoomAlone)
+    tls_failure = kFrameOutOfMemory;
+  else if (turn == MemoryTurn::kWaitedTooLong)
+    tls_failure = kFrameWaitedForMemory;
+  else
+    tls_failure = error == cudaSuccess ? kFrameNotFailed : kFrameFailed;
+  return tls_failure == kFrameNotFailed;
 }

@@ -10,6 +10,20 @@
 // rows tightly packed. Returns false, with dst not delivered, when the frame
 // is empty or has an unsupported channel count, when any CUDA step fails or
 // when a stage fails by its result or by an exception; every device buffer
-// is freed on every path.
+// is freed on every path. A frame short of device memory waits for the
+// device's other renders and is rendered again (device_memory_gate.h).
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
     const float* src, float* dst, TextureOptionsStruct opts);
+
+// Why the calling thread's last texture_pitch_compress_expand returned false.
+enum FrameFailure : int {
+  kFrameNotFailed = 0,
+  kFrameFailed = 1,  // refused, a CUDA step or a stage failed
+  // The frame does not fit in the device's memory with no other render of
+  // ours holding any, after the pool's kept memory went back.
+  kFrameOutOfMemory = 2,
+  // Other renders held the memory it needs for longer than
+  // kDeviceMemoryWaitSeconds.
+  kFrameWaitedForMemory = 3,
+};
+extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_compress_expand_failure();

@@ -6,6 +6,7 @@
 
 #include "pipeline/cuda_context_guard.h"
 #include "pipeline/device_code_probe.h"
+#include "pipeline/device_memory_turns.h"
 #include "pipeline/device_work.h"
 #include "pipeline/lost_devices.h"
 #include "pipeline/texture_pitch_compress_expand.h"
@@ -28,6 +29,12 @@ const char* const kDepthText = "Brew : Kalthorne only supports floating point pi
 const char* const kSizeText = "Brew : Natron gave Input and Output images of different sizes";
 const char* const kRowBytesText = "Brew : Natron gave images with invalid row bytes. Unable to process footage";
 const char* const kGpuFailedText = "Brew : GPU processing failed. Unable to process footage";
+const char* const kNoMemoryText =
+    "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. Unable to "
+    "process footage";
+const char* const kMemoryWaitText =
+    "Kalthorne : other frames held the GPU's memory for a minute. Unable to process footage";
+static_assert(kDeviceMemoryWaitSeconds == 60, "the text names the wait");
 const char* const kDeviceLostText =
     "Kalthorne : the CUDA device stopped working. Restart the host to process footage again";
 
@@ -216,7 +223,12 @@ void KalthornePlugin::renderInternal(const OFX::RenderArguments& args, OFX::Imag
         packedDst.resize(to.rowFloats * static_cast<std::size_t>(to.rows));
         dstPixels = packedDst.data();
     }
-    if (!texture_pitch_compress_expand(srcPixels, dstPixels, options))
-        failRender(kGpuFailedText, kOfxStatFailed);
+    if (!texture_pitch_compress_expand(srcPixels, dstPixels, options)) {
+        switch (texture_pitch_compress_expand_failure()) {
+            case kFrameOutOfMemory: failRender(kNoMemoryText, kOfxStatErrMemory);
+            case kFrameWaitedForMemory: failRender(kMemoryWaitText, kOfxStatErrMemory);
+            default: failRender(kGpuFailedText, kOfxStatFailed);
+        }
+    }
     if (!to.isPacked()) kalthorne::unpackFrame(packedDst, to);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "cudasim/cudasim_control.h"
+#include "pipeline/device_memory_turns.h"
+#include "tests/host/fresh_process.h"
 #include "tests/host/ofx_test_host.h"
 
 using namespace ofxtest;
@@ -89,6 +92,93 @@ TEST(ConcurrentRenders, EqualSerialOnesWhilePresetsAreRepicked) {
         EXPECT_TRUE(i->messages().empty());
     }
     EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+}
+
+// A small card: eight renders at once of a heavy look (camera stock with
+// both diffusion bands, halation and texture) in a process whose device has
+// room for two and a half of its frames (CUDASIM_DEVICE_MEMORY_MB). Renders
+// that find no memory wait for the others and render again: every frame is
+// the frame rendered alone, and no message. Then a frame larger than the
+// whole device fails at once with the memory message, after the pool's kept
+// memory went back; nothing stays allocated.
+TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
+    constexpr int W = 24, H = 16, kRenders = 8;
+    cudasim::reset();
+    Host host;
+    std::string error;
+    ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+    auto heavy = [&](int w, int h) {
+        std::unique_ptr<Instance> i = host.createInstance(kOfxImageEffectContextFilter);
+        EXPECT_EQ(i->createStatus(), kOfxStatOK);
+        const Edits look = {{"CameraStock", 4},   {"DiffuseLoMid", 0.3}, {"DiffuseMidHi", 0.6},
+                            {"HalationBypass", 0}, {"PitchBypass", 0},   {"EnsemblePitch", 6.0}};
+        for (const auto& e : look) EXPECT_EQ(i->userEdit(e.first, e.second), kOfxStatOK) << e.first;
+        auto src = std::make_shared<ImageBuffer>(rect(0, 0, w, h));
+        src->fillWith([&](int x, int y, int c) { return c == 3 ? 0.8f : 0.02f + 0.9f * (x + 3 * y + c) / (w + 3 * h); });
+        i->setClipImage("Source", src);
+        return i;
+    };
+    std::unique_ptr<Instance> instance = heavy(W, H);
+    auto outputAt = [&](double time) {
+        auto out = std::make_shared<ImageBuffer>(rect(0, 0, W, H));
+        instance->setClipImageAt("Output", time, out);
+        return out;
+    };
+    const auto alone = outputAt(100);
+    cudasim::reset_peak();
+    ASSERT_EQ(instance->render(100, rect(0, 0, W, H)), kOfxStatOK);
+    const size_t frameBytes = cudasim::allocation_stats().peak_live_bytes;
+    const std::string deviceMiB = std::to_string(2.5 * double(frameBytes) / double(1 << 20));
+
+    EXPECT_TRUE(runInFreshProcess([&] {
+        size_t freeBytes = 0, totalBytes = 0;
+        ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
+        ASSERT_GE(totalBytes, 2 * frameBytes);
+        ASSERT_LT(totalBytes, 3 * frameBytes);
+        cudasim::clear_call_log();
+        // Renders that happen not to overlap never run short: a few more
+        // bursts then, until they do.
+        int shortOfMemory = 0;
+        for (int burst = 0; burst < 4 && shortOfMemory == 0; ++burst) {
+            std::vector<std::shared_ptr<ImageBuffer>> outputs;
+            for (int n = 0; n < kRenders; ++n) outputs.push_back(outputAt(burst * kRenders + n));
+            std::atomic<int> ready{0};
+            std::vector<OfxStatus> status(kRenders, kOfxStatOK);
+            std::vector<std::thread> threads;
+            for (int n = 0; n < kRenders; ++n)
+                threads.emplace_back([&, n] {
+                    for (++ready; ready < kRenders;) std::this_thread::yield();
+                    status[size_t(n)] = instance->render(burst * kRenders + n, rect(0, 0, W, H));
+                });
+            for (auto& t : threads) t.join();
+            for (const auto& c : cudasim::call_log()) shortOfMemory += c.result == cudaErrorMemoryAllocation;
+            for (int n = 0; n < kRenders; ++n) {
+                EXPECT_EQ(status[size_t(n)], kOfxStatOK) << "render " << n;
+                EXPECT_TRUE(sameFrame(*outputs[size_t(n)], *alone)) << "render " << n;
+            }
+        }
+        EXPECT_GT(shortOfMemory, 0) << "the renders never ran short of memory";
+        EXPECT_TRUE(instance->messages().empty());
+        EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+
+        // Three times the pixels: more than the whole device.
+        std::unique_ptr<Instance> large = heavy(3 * W, H);
+        large->setClipImage("Output", std::make_shared<ImageBuffer>(rect(0, 0, 3 * W, H)));
+        cudasim::clear_call_log();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(large->render(0, rect(0, 0, 3 * W, H)), kOfxStatErrMemory);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kDeviceMemoryWaitSeconds));
+        ASSERT_EQ(large->messages().size(), 1u);
+        EXPECT_EQ(large->messages()[0].text,
+                  "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. "
+                  "Unable to process footage");
+        int trims = 0;
+        for (const auto& c : cudasim::call_log()) trims += c.function == "cudaMemPoolTrimTo";
+        EXPECT_EQ(trims, 1);
+        EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+        ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
+        EXPECT_EQ(freeBytes, totalBytes);
+    }, {{"CUDASIM_DEVICE_MEMORY_MB", deviceMiB}}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "cudasim/cudasim_control.h"
 #include "fake_chooser.h"
 #include "natron_run.h"
 #include "tests/host/ofx_test_host.h"
@@ -161,5 +162,29 @@ TEST(NatronHost, FramesRenderedAtOnceEqualFramesRenderedOneAtATime) {
     if (frame > 1) {
       EXPECT_NE(difference(together.frame(1), together.frame(frame)), "") << "the key was ignored";
     }
+  }
+}
+
+// On a small card: frames 1 to 8 at once through a device with room for two
+// and a half frames of a heavy look (the device's size given to the
+// stand-in through the environment) each wait for memory rather than fail,
+// and equal the frames rendered alone on a device without that limit.
+TEST(NatronHost, FramesAtOnceOnADeviceWithRoomForTwoWaitForMemory) {
+  const char* const look =
+      "CameraStock=4;DiffuseLoMid=0.3;DiffuseMidHi=0.6;HalationBypass=0;PitchBypass=0;EnsemblePitch=6";
+  ASSERT_FALSE(source().empty());
+  cudasim::reset_peak();
+  ASSERT_FALSE(renderInMemory(Look{"heavy", look}, source()).empty());
+  const double frameMiB = double(cudasim::allocation_stats().peak_live_bytes) / double(1 << 20);
+  Settings s = withSource({{"KB_SET", look}, {"KB_KEYS", "Exposure=1:-0.5,8:0.5"}});
+  Settings small = s;
+  small.push_back({"CUDASIM_DEVICE_MEMORY_MB", std::to_string(frameMiB * 2.5)});
+  NatronRun together(KALTHORNE_SIM_BUNDLE, small, "1-8");
+  expectRendered(together);
+  for (int frame = 1; frame <= 8; ++frame) {
+    SCOPED_TRACE(frame);
+    NatronRun alone(KALTHORNE_SIM_BUNDLE, s, std::to_string(frame) + "-" + std::to_string(frame));
+    ASSERT_FALSE(alone.frame(frame).empty()) << alone.log();
+    EXPECT_EQ(difference(alone.frame(frame), together.frame(frame)), "");
   }
 }

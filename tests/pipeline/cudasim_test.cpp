@@ -19,6 +19,7 @@
 #include "cudasim/thrust_compat.h"
 #include "device_buffer.h"
 #include "documented_errors.h"
+#include "tests/host/fresh_process.h"
 
 namespace {
 
@@ -141,6 +142,49 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_EQ(sync_allocs, 2);  // cudaMalloc and its cudaFree; the stream-ordered pair is free of charge
   EXPECT_EQ(waits, 1);        // the cudaFree
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
+}
+
+// CUDASIM_DEVICE_MEMORY_MB sizes every device of the process: allocations of
+// every kind past it fail as on a full GPU, cudaMemGetInfo reports the size
+// and what is free, and each device's memory is its own.
+TEST_F(Cudasim, DeviceMemorySizeFromTheEnvironment) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    cudasim::reset();
+    cudasim::set_devices({cudasim::Device{}, cudasim::Device{}});
+    constexpr size_t MiB = size_t(1) << 20;
+    size_t free_bytes = 0, total = 0;
+    auto expectFree = [&](size_t expected) {
+      ASSERT_EQ(cudaMemGetInfo(&free_bytes, &total), cudaSuccess);
+      EXPECT_EQ(total, 3 * MiB);
+      EXPECT_EQ(free_bytes, expected);
+    };
+    expectFree(3 * MiB);
+    cudaStream_t s = nullptr;
+    ASSERT_EQ(cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking), cudaSuccess);
+    cudaMemPool_t pool = nullptr;
+    ASSERT_EQ(cudaDeviceGetDefaultMemPool(&pool, 0), cudaSuccess);
+    void *a = nullptr, *b = nullptr, *c = nullptr;
+    ASSERT_EQ(cudaMalloc(&a, 2 * MiB), cudaSuccess);
+    expectFree(MiB);
+    EXPECT_EQ(cudaMalloc(&b, MiB + 1), cudaErrorMemoryAllocation);
+    EXPECT_EQ(cudaMallocAsync(&b, MiB + 1, s), cudaErrorMemoryAllocation);
+    EXPECT_EQ(cudaMallocFromPoolAsync(&b, MiB + 1, pool, s), cudaErrorMemoryAllocation);
+    EXPECT_EQ(cudaGetLastError(), cudaErrorMemoryAllocation);
+    ASSERT_EQ(cudaMallocFromPoolAsync(&b, MiB, pool, s), cudaSuccess);
+    expectFree(0);
+
+    ASSERT_EQ(cudaSetDevice(1), cudaSuccess);
+    expectFree(3 * MiB);
+    ASSERT_EQ(cudaMalloc(&c, 3 * MiB), cudaSuccess);
+    expectFree(0);
+    EXPECT_EQ(cudaFree(c), cudaSuccess);
+
+    ASSERT_EQ(cudaSetDevice(0), cudaSuccess);
+    EXPECT_EQ(cudaFreeAsync(b, s), cudaSuccess);
+    EXPECT_EQ(cudaFree(a), cudaSuccess);
+    EXPECT_EQ(cudaStreamDestroy(s), cudaSuccess);
+    expectFree(3 * MiB);
+  }, {{"CUDASIM_DEVICE_MEMORY_MB", "3"}}));
 }
 
 // A reduction through the policies sums as the device does, reads only

@@ -320,7 +320,10 @@ TEST(PipelineEntry, BadFramesReturnAtOnceWithoutTouchingTheDevice) {
 
 // Any CUDA failure up to the frame's one wait fails the frame, and every
 // buffer allocated is freed and the stream destroyed; so does a film stage
-// that fails by its result or by throwing (as a device library may).
+// that fails by its result or by throwing (as a device library may). Memory
+// that stays short fails it as out of memory; memory short once is waited
+// out: with no other render holding any, the pool's kept memory goes back
+// and the frame is rendered again.
 TEST(PipelineEntry, FailuresFailTheFrameAndFreeEverything) {
   const struct {
     const char* function;
@@ -343,10 +346,21 @@ TEST(PipelineEntry, FailuresFailTheFrameAndFreeEverything) {
       SCOPED_TRACE(::testing::Message() << c.function << " " << c.nth << ", " << channels << " channels");
       TextureOptionsStruct o = plain_options(37, 23, channels);
       set_fields(o, "ensemblePitchScaled=1.2 exposureAmount=2");
-      const auto fail = [&] { cudasim::fail_call(c.function, c.nth, c.error); };
+      const bool memory = c.error == cudaErrorMemoryAllocation;
+      const auto fail = [&] { cudasim::fail_call(c.function, c.nth, c.error, memory ? -1 : 1); };
       const FrameRun r = run_frame(o, test_frame(37, 23, channels), fail);
       // RGBA frames have no narrowing launch to fail.
-      EXPECT_EQ(r.ok, std::string(c.function) == "RGBA_RGB_Kernel" && channels == 4);
+      const bool delivered = std::string(c.function) == "RGBA_RGB_Kernel" && channels == 4;
+      EXPECT_EQ(r.ok, delivered);
+      EXPECT_EQ(texture_pitch_compress_expand_failure(),
+                delivered ? kFrameNotFailed : memory ? kFrameOutOfMemory : kFrameFailed);
+      if (memory) {
+        const FrameRun again = run_frame(o, test_frame(37, 23, channels), [&] { cudasim::fail_call(c.function, c.nth, c.error); });
+        EXPECT_TRUE(again.ok);
+        int trims = 0;
+        for (const auto& call : cudasim::call_log()) trims += call.function == "cudaMemPoolTrimTo";
+        EXPECT_EQ(trims, 1);
+      }
     }
   }
   for (auto failure : {standin::FilmFailure::kResult, standin::FilmFailure::kThrow}) {

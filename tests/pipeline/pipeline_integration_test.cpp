@@ -86,17 +86,18 @@ TEST(PipelineIntegration, HighlightExpansionAfterThePrintIsNotHeldToTheDisplayRa
     }
 }
 
-// A frame whose halation cannot have its work memory fails (no frame
-// without its glow is delivered as the one asked for) and leaves nothing
-// allocated (run_frame).
+// A frame whose halation cannot have its work memory fails as out of memory
+// (no frame without its glow is delivered as the one asked for) and leaves
+// nothing allocated (run_frame).
 TEST(PipelineIntegration, AFrameWithoutHalationMemoryFailsAndFreesEverything) {
   for (int failing : {4, 5}) {  // after A, B and C: the blur plane, then the source copy
     TextureOptionsStruct o = plain_options(11, 6, 4);
     o.halationOff = 0;
     o.halationBreadthScaled = 0.5f;
     const FrameRun r = run_frame(o, test_frame(11, 6, 4), [&] {
-      cudasim::fail_call("cudaMallocFromPoolAsync", failing, cudaErrorMemoryAllocation);
+      cudasim::fail_call("cudaMallocFromPoolAsync", failing, cudaErrorMemoryAllocation, -1);
     });
     EXPECT_FALSE(r.ok) << failing;
+    EXPECT_EQ(texture_pitch_compress_expand_failure(), kFrameOutOfMemory) << failing;
   }
 }

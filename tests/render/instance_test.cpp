@@ -246,6 +246,13 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
          kOfxStatErrImageFormat, "Brew : Natron gave images with invalid row bytes. Unable to process footage"},
         {"GPU failure", [](Instance&) { recording::reset(false); }, kOfxStatFailed,
          "Brew : GPU processing failed. Unable to process footage"},
+        {"frame larger than the GPU's memory", [](Instance&) { recording::reset(false, kFrameOutOfMemory); },
+         kOfxStatErrMemory,
+         "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. Unable "
+         "to process footage"},
+        {"GPU memory held by other frames too long",
+         [](Instance&) { recording::reset(false, kFrameWaitedForMemory); }, kOfxStatErrMemory,
+         "Kalthorne : other frames held the GPU's memory for a minute. Unable to process footage"},
     };
     for (const Case& c : cases) {
         Instance& i = createActive();

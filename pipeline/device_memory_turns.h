@@ -1,0 +1,21 @@
+// The render entry's way to its device's memory gate (device_memory_gate.h).
+// The entry is compiled by nvcc against the system's C++ library and the
+// gate by the bundle's own, so nothing of either library crosses here: a
+// function and its context.
+#pragma once
+
+// How long a render waits, in all, for memory other renders hold.
+constexpr int kDeviceMemoryWaitSeconds = 60;
+
+enum class MemoryTurn {
+  kRan,            // the last attempt did not fail for want of memory
+  kNoRoomAlone,    // failed for want of memory with the device to itself
+  kWaitedTooLong,  // the bound ran out while other renders held memory
+};
+
+// Runs attempt(context, alone) through `device`'s gate until an attempt does
+// not fail for want of memory. attempt returns true when it failed for want
+// of memory, having handed back all it got; `alone` is true when no other
+// render holds memory on the device (the attempt then hands back what the
+// pool keeps first).
+MemoryTurn take_memory_turns(int device, bool (*attempt)(void* context, bool alone), void* context);
