@@ -30,10 +30,10 @@ const char* const kSizeText = "Brew : Natron gave Input and Output images of dif
 const char* const kRowBytesText = "Brew : Natron gave images with invalid row bytes. Unable to process footage";
 const char* const kGpuFailedText = "Brew : GPU processing failed. Unable to process footage";
 const char* const kNoMemoryText =
-    "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. Unable to "
+    "Brew : the frame does not fit in the GPU's free memory, even with no other frame rendering. Unable to "
     "process footage";
 const char* const kMemoryWaitText =
-    "Kalthorne : other frames held the GPU's memory for a minute. Unable to process footage";
+    "Brew : other frames held the GPU's memory for a minute. Unable to process footage";
 static_assert(kDeviceMemoryWaitSeconds == 60, "the text names the wait");
 const char* const kDeviceLostText =
     "Kalthorne : the CUDA device stopped working. Restart the host to process footage again";

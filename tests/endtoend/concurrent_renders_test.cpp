@@ -170,7 +170,7 @@ TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kDeviceMemoryWaitSeconds));
         ASSERT_EQ(large->messages().size(), 1u);
         EXPECT_EQ(large->messages()[0].text,
-                  "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. "
+                  "Brew : the frame does not fit in the GPU's free memory, even with no other frame rendering. "
                   "Unable to process footage");
         int trims = 0;
         for (const auto& c : cudasim::call_log()) trims += c.function == "cudaMemPoolTrimTo";

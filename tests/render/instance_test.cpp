@@ -248,11 +248,11 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
          "Brew : GPU processing failed. Unable to process footage"},
         {"frame larger than the GPU's memory", [](Instance&) { recording::reset(false, kFrameOutOfMemory); },
          kOfxStatErrMemory,
-         "Kalthorne : the frame does not fit in the GPU's free memory, even with no other frame rendering. Unable "
+         "Brew : the frame does not fit in the GPU's free memory, even with no other frame rendering. Unable "
          "to process footage"},
         {"GPU memory held by other frames too long",
          [](Instance&) { recording::reset(false, kFrameWaitedForMemory); }, kOfxStatErrMemory,
-         "Kalthorne : other frames held the GPU's memory for a minute. Unable to process footage"},
+         "Brew : other frames held the GPU's memory for a minute. Unable to process footage"},
     };
     for (const Case& c : cases) {
         Instance& i = createActive();
