@@ -215,29 +215,44 @@ def find_counter(code, lp):
             if ins.predicate and t is not None and not code[lp.start].address <= t <= lp.branch.address:
                 pred = ins.predicate.lstrip("@!")
                 break
-    test = None
-    for i in range(lp.end - 1, lp.start - 1, -1 if pred and pred != "PT" else lp.start):
+    tested = tested_registers(code, lp, pred, lp.end)
+    # The counter steps by itself: R = R +- constant (a grid-stride loop steps
+    # by a register: no constant step).
+    for reg in tested:
+        # The counter itself, or a copy the loop keeps of it (MOV copy, counter).
+        copies = {reg} | {register_of(ins.operands[0]) for ins in code[lp.start:lp.end + 1]
+                          if ins.opcode.startswith(("MOV", "IMAD.MOV")) and len(ins.operands) == 2
+                          and register_of(ins.operands[1]) == reg}
+        for ins in code[lp.start:lp.end]:
+            o = ins.operands
+            if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
+                    register_of(o[0]) == reg and register_of(o[1]) in copies and \
+                    re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-"):
+                lp.counter = reg
+                lp.step = abs(int(o[2], 16))
+                return
+
+
+def tested_registers(code, lp, pred, before):
+    """Registers the test setting predicate `pred` last before index `before`
+    compares; through a predicate kept in a register (P2R) and tested again."""
+    if not pred or pred == "PT":
+        return []
+    for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
-            test = ins
-            break
-    tested = [register_of(o) for o in test.operands[2:4]] if test is not None else []
-    # The counter steps by itself: R = R +- constant. First among the
-    # registers the exit test compares, else among those any test compares.
-    everywhere = [register_of(o) for ins in code[lp.start:lp.end]
-                  if ins.opcode.split(".")[0] in ("ISETP", "UISETP") for o in ins.operands[2:4]]
-    for regs in (tested, everywhere):
-        for reg in regs:
-            if reg is None or reg in ("RZ", "URZ"):
-                continue
-            for ins in code[lp.start:lp.end]:
-                o = ins.operands
-                if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
-                        register_of(o[0]) == reg and register_of(o[1]) == reg and \
-                        re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-"):
-                    lp.counter = reg
-                    lp.step = abs(int(o[2], 16))
-                    return
+            regs = [register_of(o) for o in ins.operands[2:4]]
+            regs = [r for r in regs if r and r not in ("RZ", "URZ")]
+            for j in range(i - 1, lp.start - 1, -1):
+                kept = code[j]
+                if kept.opcode.startswith("P2R") and regs and writes(kept, regs[0]) and len(kept.operands) >= 4:
+                    mask = int(kept.operands[3], 16) if re.match(r"^0x[0-9a-f]+$", kept.operands[3]) else 0
+                    if mask and mask & (mask - 1) == 0:
+                        return tested_registers(code, lp, "P%d" % (mask.bit_length() - 1), j)
+                if regs and writes(kept, regs[0]):
+                    break
+            return regs
+    return []
 
 
 def writes(ins, reg):
