@@ -3,7 +3,6 @@
 
     sass_counts.py --cuobjdump PATH [--nvdisasm-dir DIR] --bundle PATH
                    --arch 75 --arch 89 --output FILE
-    sass_counts.py --sass FILE --resources FILE --arch 75 --output FILE
 
 Disassembles the bundle's kernels for each architecture (cuobjdump -sass,
 which runs nvdisasm) and writes one line per kernel and architecture:
@@ -541,12 +540,14 @@ def main():
         env["PATH"] = a.nvdisasm_dir + os.pathsep + env.get("PATH", "")
     os.environ.update(env)
     try:
-        sass_text = ""
+        if not a.cuobjdump or not os.path.exists(a.cuobjdump):
+            raise RuntimeError("cuobjdump not found (tools/setup.sh installs it)")
+        sass_text = res_text = elf_text = ""
         for arch in archs:
             sass_text += run([a.cuobjdump, "-sass", "-arch", arch, a.bundle])
-        resources = parse_resources(run([a.cuobjdump, "-res-usage", a.bundle]))
-        bounds = parse_bounds(run([a.cuobjdump, "-elf", a.bundle]))
-        lines = table(parse_sass(sass_text), resources, bounds, archs)
+            res_text += run([a.cuobjdump, "-res-usage", "-arch", arch, a.bundle])
+            elf_text += run([a.cuobjdump, "-elf", "-arch", arch, a.bundle])
+        lines = table(parse_sass(sass_text), parse_resources(res_text), parse_bounds(elf_text), archs)
     except (OSError, RuntimeError) as e:
         sys.stderr.write("sass_counts: %s\n" % e)
         return 1
