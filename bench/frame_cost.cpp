@@ -58,8 +58,9 @@
 // time is the sum of
 //  - each kernel launch: the longest of its bytes / (0.8 x peak), DRAM
 //    giving 80% of its peak; its latency chain, a 300 ns round trip for
-//    each load a thread waits for, times the launch's waves (its warps over
-//    those resident at once, at least 1); and its compute: a wave's
+//    each load a thread waits for and a clock for each of its instructions,
+//    one after the other, times the launch's waves (its warps over those
+//    resident at once, at least 1); and its compute: a wave's
 //    instructions on the busiest multiprocessor, whose schedulers issue at
 //    most one instruction a clock each, and a warp at most one a clock
 //    (instructions a thread x resident warps on it / min(4, resident warps
@@ -150,7 +151,9 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
   const double per_sm = std::ceil(resident / part.sms);
   const double wave_clocks = cost.instructions * per_sm / std::min(double(part.schedulers), per_sm);
   cost.dram_us = dram_us(part, work.bytes);
-  cost.latency_us = cost.round_trips * kRoundTripUs * waves;
+  // A thread's chain: its round trips and its own instructions, one after
+  // the other (a warp issues at most one a clock).
+  cost.latency_us = (cost.round_trips * kRoundTripUs + cost.instructions / (part.clock_ghz * 1e3)) * waves;
   cost.compute_us = waves * wave_clocks / (part.clock_ghz * 1e3);
   cost.us = std::max({cost.dram_us, cost.latency_us, cost.compute_us}) + kLaunchUs;
   return true;

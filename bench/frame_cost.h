@@ -36,7 +36,7 @@ struct LaunchCost {
   double round_trips = 0;   // a thread waits, one after another
   double instructions = 0;  // a thread executes
   double dram_us = 0;       // its bytes at DRAM speed
-  double latency_us = 0;    // its round trips
+  double latency_us = 0;    // a thread's round trips and instructions, one after the other
   double compute_us = 0;    // its instructions at the part's issue rate
   double us = 0;            // the estimate: the longest of the three, plus the launch
 };
