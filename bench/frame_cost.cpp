@@ -131,6 +131,10 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
   cost.instructions = code.fixed_instructions;
   for (const LoopCounts& loop : code.loops) {
     double trips = pixels;
+    if (loop.step == 0 && work.walk > 0) {
+      error = "its access model walks rows, and the machine code shows no step for one of its loops";
+      return false;
+    }
     if (loop.step > 0) {
       if (work.walk <= 0) {
         error = "its machine code walks " + std::to_string(loop.step) +

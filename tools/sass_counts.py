@@ -18,9 +18,12 @@ which runs nvdisasm) and writes one line per kernel and architecture:
    loops included) and the step of its counter per trip. A loop whose step is
    not a constant (the grid-stride loop over rows) takes one item a trip and
    is written with step 0. fixed_*: what runs once, outside every loop.
- - Instructions are counted along every branch (an upper bound where a kernel
-   branches); a call into a subroutine (the slow path of a division) is not
-   followed, the branch that takes it is counted.
+ - Instructions are counted along the longest path through a trip (an upper
+   bound where a kernel branches; a switch's indirect jump may go to any
+   block after it); a call into a subroutine (the slow path of a division) is
+   not followed. A test of what an unrolled loop left over (its counter after
+   it, or a count's low bits, n & 3) takes the branch that skips: whole tiles
+   leave nothing over.
  - Round trips: the machine code names for each load the scoreboard it sets
    and for each instruction the scoreboards it waits on. Walking a trip in
    issue order, an instruction that waits on a scoreboard a global load set
@@ -510,15 +513,18 @@ def table(sass, resources, bounds, archs):
             raise RuntimeError("the bundle has no machine code for %s" % arch)
         for mangled in sorted(sass[arch], key=demangled):
             name = demangled(mangled)
-            if mangled.startswith("_ZN"):  # a library's kernel (Thrust's reductions)
+            if mangled.startswith(("_ZN3cub", "_ZN6thrust", "_ZN4cuda")):  # the libraries' (reductions)
                 continue
             head = "kernel=%s arch=%s" % (name, arch)
+            if mangled not in resources.get(arch, {}):
+                lines.append("%s error=no_resource_usage" % head)
+                continue
+            regs, shared = resources[arch][mangled]
+            threads = bounds.get(arch, {}).get(mangled, 0)
             try:
-                regs, shared = resources.get(arch, {})[mangled]
-                threads = bounds.get(arch, {}).get(mangled, 0)
                 fixed, fixed_waits, loops = kernel_counts(sass[arch][mangled])
-            except (KeyError, ValueError) as e:
-                lines.append("%s error=%s" % (head, str(e).replace(" ", "_") or "unreadable"))
+            except Exception as e:  # a kernel whose code this reading does not follow
+                lines.append("%s error=%s" % (head, re.sub(r"\s+", "_", str(e)) or type(e).__name__))
                 continue
             walk_text = ",".join("%d:%.0f:%.0f" % lp for lp in loops) or "-"
             lines.append("%s registers=%d shared=%d threads=%d fixed_instructions=%d fixed_waits=%d loops=%s" %

@@ -221,9 +221,10 @@ TEST(DeviceTime, RegistersBoundResidencyAndInstructionsTakeIssueSlots) {
   EXPECT_EQ(bench::resident_warps(turing, dim3(1000), dim3(32), &tiles), 46 * 2.0);
 }
 
-// A loop that walks rows in a kernel whose access model names no walk is a
-// kernel the bench cannot count: it says so.
-TEST(DeviceTime, AWalkTheAccessModelDoesNotNameFails) {
+// A loop that walks rows in a kernel whose access model names no walk, or a
+// walk whose loop shows no step, is a kernel the bench cannot count: it says
+// so.
+TEST(DeviceTime, AWalkTheMachineCodeAndTheAccessModelDisagreeOnFails) {
   bench::KernelCode code;
   code.loops = {{8, 100, 1}};
   bench::KernelWork work;
@@ -232,6 +233,11 @@ TEST(DeviceTime, AWalkTheAccessModelDoesNotNameFails) {
   std::string error;
   EXPECT_FALSE(bench::launch_cost(bench::kParts[0], work, code, dim3(2), dim3(32), cost, error));
   EXPECT_NE(error.find("names no walk"), std::string::npos) << error;
+  code.loops = {{0, 100, 1}};
+  work.walk = 2;
+  error.clear();
+  EXPECT_FALSE(bench::launch_cost(bench::kParts[0], work, code, dim3(2), dim3(32), cost, error));
+  EXPECT_NE(error.find("no step"), std::string::npos) << error;
 }
 
 // The table the build writes: one line per kernel and architecture; a kernel
