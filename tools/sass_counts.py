@@ -50,10 +50,12 @@ LINE = re.compile(r"^\s*/\*([0-9a-f]{4,})\*/\s+(.*?)\s*;\s*/\* (0x[0-9a-f]{16}) 
 CONTROL = re.compile(r"^\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 FUNCTION = re.compile(r"^\s*Function : (\S+)")
 ARCH = re.compile(r"arch = (sm_\d+)")
+BANK2 = re.compile(r"c\[0x2\]\[\s*U?R\d+\s*(?:\+\s*(0x[0-9a-f]+))?\]")
 
 
 class Instruction:
-    __slots__ = ("address", "predicate", "opcode", "operands", "text", "wait", "write_barrier", "read_barrier")
+    __slots__ = ("address", "predicate", "opcode", "operands", "text", "wait", "write_barrier", "read_barrier",
+                 "dest")
 
     def __init__(self, address, text, low, high):
         self.address = address
@@ -62,6 +64,8 @@ class Instruction:
         self.predicate = (m.group(1) or "").strip()
         self.opcode = m.group(2)
         self.operands = [o.strip() for o in m.group(3).split(",")] if m.group(3) else []
+        d = re.match(r"^-?\|?(U?R\d+)", self.operands[0]) if self.operands else None
+        self.dest = d.group(1) if d else None
         # Control bits of the 128-bit instruction word (Volta and later): bits
         # 105-125, the top of the high word: stall 4, yield 1, write barrier 3
         # (7: none), read barrier 3, wait mask 6.
@@ -141,6 +145,31 @@ def parse_bounds(text):
                     out.setdefault(arch, {})[function] = int(v.group(1), 16) * int(v.group(2), 16) * int(
                         v.group(3), 16)
                     break
+    return out
+
+
+def parse_constant2(text):
+    """{arch: {kernel: [words]}}: each kernel's constant bank 2 from cuobjdump -elf output."""
+    out = {}
+    arch = None
+    current = None
+    for line in text.splitlines():
+        m = ARCH.search(line)
+        if m and "arch =" in line:
+            arch = m.group(1)
+            current = None
+            continue
+        m = re.match(r"^\.nv\.constant2\.(\S+)\s*$", line)
+        if m:
+            current = out.setdefault(arch, {}).setdefault(m.group(1), [])
+            continue
+        words = re.findall(r"0x([0-9a-f]{8})", line)
+        if current is not None and words and re.match(r"^(0x[0-9a-f]{8}\s*)+", line):
+            current.extend(int(w, 16) for w in re.findall(r"0x([0-9a-f]{8})", line.split("Skipping")[0]))
+            if "Skipping" in line:
+                current = None
+        elif current is not None:
+            current = None
     return out
 
 
@@ -258,7 +287,7 @@ def tested_registers(code, lp, pred, before):
 
 
 def writes(ins, reg):
-    return bool(ins.operands) and register_of(ins.operands[0]) == reg
+    return ins.dest == reg
 
 
 def remainder_of(code, earlier, lp):
@@ -318,8 +347,10 @@ def region_path(code, first, last, children, own_loop):
         if not ends and not (is_jump(ins) and unconditional) and i + 1 <= last:
             options.append(i + 1)
         if ins.opcode.startswith(("BRX", "JMX")):
-            # An indirect jump (a switch's table): any block after it.
-            options = [j for j in leaders if i < j <= last]
+            # An indirect jump (a switch): the targets its table holds, or
+            # when they are not known any block after it.
+            targets = _switch_targets.get(i)
+            options = [j for j in (targets if targets is not None else leaders) if i < j <= last]
         if own_loop and i == last:
             options = []
         pick = max(options, key=lambda j: best[j]) if options else None
@@ -370,6 +401,7 @@ def block_starts(code):
                 starts.add(index_of(code, t))
             if ins.opcode.startswith(("BRA", "BRX", "JMP", "JMX", "EXIT", "RET")) and i + 1 < len(code):
                 starts.add(i + 1)
+            starts.update(_switch_targets.get(i, []))
         _leaders[key] = sorted(j for j in starts if j >= 0)
     return _leaders[key]
 
@@ -444,8 +476,45 @@ def assign_trips(code, children, tile):
         c.trips = tile / c.step if c.step and tile else 1.0
 
 
-def kernel_counts(code):
-    """(fixed instructions, fixed waits, [(step, instructions, waits)]) of a kernel."""
+_switch_targets = {}  # index of an indirect jump -> indices of the blocks its table names
+
+
+def find_switch_targets(code, table):
+    """The targets of each indirect jump, from the kernel's constant bank 2
+    (`table`, its words): a jump BRX Ra imm goes to Ra + imm + the next
+    instruction's address, Ra loaded from c[0x2][Rb + offset]; the table runs
+    from that offset to the next one the kernel loads from."""
+    _switch_targets.clear()
+    if not table:
+        return
+    loads = {}  # register -> (index, byte offset) of its last LDC from bank 2
+    offsets = set()
+    for ins in code:
+        m = ins.opcode.startswith("LDC") and BANK2.search(ins.text)
+        if m:
+            offsets.add(int(m.group(1) or "0", 16))
+    ends = sorted(offsets) + [4 * len(table)]
+    for i, ins in enumerate(code):
+        m = ins.opcode.startswith("LDC") and BANK2.search(ins.text)
+        if m and ins.operands:
+            loads[register_of(ins.operands[0])] = int(m.group(1) or "0", 16)
+        elif ins.opcode.startswith("BRX") and ins.operands:
+            parts = ins.operands[0].split()
+            reg = register_of(parts[0])
+            imm = int(parts[1], 16) if len(parts) > 1 and re.match(r"^-?0x[0-9a-f]+$", parts[1]) else 0
+            if reg not in loads:
+                continue
+            start = loads[reg]
+            end = min(e for e in ends if e > start)
+            base = (code[i + 1].address if i + 1 < len(code) else ins.address + 16) + imm
+            targets = [index_of(code, table[w] + base) for w in range(start // 4, min(end // 4, len(table)))]
+            if targets and all(t >= 0 for t in targets):
+                _switch_targets[i] = sorted(set(targets))
+
+
+def kernel_counts(code, table=None):
+    """(fixed instructions, fixed waits, [(step, instructions, waits)]) of a
+    kernel; `table`: its constant bank 2, where its switches' jump tables lie."""
     if not code:
         raise ValueError("no machine code")
     # Subroutines (the slow paths of divisions) follow the kernel's own code:
@@ -469,6 +538,7 @@ def kernel_counts(code):
             _jump_calls.add(ins.address)
     end = min(subroutines) if subroutines else len(code)
     body = code[:end]
+    find_switch_targets(body, table)
     while body and body[-1].opcode.startswith(("BRA", "NOP")) and branch_target(body[-1]) == body[-1].address:
         body.pop()  # the padding's jump to itself
     while body and body[-1].opcode.startswith("NOP"):
@@ -506,7 +576,7 @@ def run(command):
     return r.stdout
 
 
-def table(sass, resources, bounds, archs):
+def table(sass, resources, bounds, archs, banks=None):
     lines = []
     for arch in archs:
         if arch not in sass:
@@ -522,7 +592,8 @@ def table(sass, resources, bounds, archs):
             regs, shared = resources[arch][mangled]
             threads = bounds.get(arch, {}).get(mangled, 0)
             try:
-                fixed, fixed_waits, loops = kernel_counts(sass[arch][mangled])
+                fixed, fixed_waits, loops = kernel_counts(sass[arch][mangled],
+                                                          (banks or {}).get(arch, {}).get(mangled))
             except Exception as e:  # a kernel whose code this reading does not follow
                 lines.append("%s error=%s" % (head, re.sub(r"\s+", "_", str(e)) or type(e).__name__))
                 continue
@@ -553,7 +624,8 @@ def main():
             sass_text += run([a.cuobjdump, "-sass", "-arch", arch, a.bundle])
             res_text += run([a.cuobjdump, "-res-usage", "-arch", arch, a.bundle])
             elf_text += run([a.cuobjdump, "-elf", "-arch", arch, a.bundle])
-        lines = table(parse_sass(sass_text), parse_resources(res_text), parse_bounds(elf_text), archs)
+        lines = table(parse_sass(sass_text), parse_resources(res_text), parse_bounds(elf_text), archs,
+                      parse_constant2(elf_text))
     except (OSError, RuntimeError) as e:
         sys.stderr.write("sass_counts: %s\n" % e)
         return 1
