@@ -233,7 +233,8 @@ bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::st
     bytes += work.bytes;
     KernelCost* share = nullptr;
     if (kernels) {
-      auto k = std::find_if(kernels->begin(), kernels->end(), [&](const KernelCost& c) { return c.kernel == l.kernel; });
+      auto k = std::find_if(kernels->begin(), kernels->end(),
+                            [&](const KernelCost& c) { return c.kernel == l.kernel; });
       if (k == kernels->end()) k = kernels->insert(kernels->end(), KernelCost{l.kernel});
       share = &*k;
       ++share->launches;
