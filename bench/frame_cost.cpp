@@ -3,7 +3,7 @@
 // logs of the second of two consecutive frames, one line per road:
 //
 //   road=<name> launches=<n> min_warp_share=<x> sync_allocs=<n> host_waits=<n> peak_mb=<n> traffic_mb=<n>
-//   est_ms_turing=<x> est_ms_ada=<x> cpu_ms=<n>
+//   est_ms_turing=<x> est_ms_ada=<x> max_kernel_vs_dram=<x> max_kernel=<name> cpu_ms=<n>
 //
 //   launches       the pipeline's kernel launches (a Thrust reduction's own
 //                  kernels are not counted);
@@ -32,22 +32,39 @@
 //                  reading their plane once;
 //   est_ms_<part>  the frame's estimated device time on a reference part
 //                  (below); the host-to-device crossings are not included;
+//   max_kernel_vs_dram, max_kernel
+//                  the largest ratio, over the frame's launches, of a
+//                  launch's estimate on the Turing part to its bytes at
+//                  DRAM speed plus the launch, and the kernel it belongs to:
+//                  near 1 when every kernel streams at DRAM speed;
 //   cpu_ms         wall time of the frame on the CPU build: compare roads and
 //                  builds within one run only.
 //
 // The device-time model. Reference parts: "turing", 448 GB/s, 46
-// multiprocessors of at most 32 resident warps in 16 blocks (a Turing part
-// of that bandwidth); "ada", 1,008 GB/s, 128 multiprocessors of at most 48
-// warps in 24 blocks (an Ada part of that bandwidth). Registers and shared
-// memory are taken not to limit residency. The work of one stream runs in
-// order, so the frame's time is the sum of
-//  - each kernel launch: max(its bytes / (0.8 x peak), its latency chain)
-//    + 4 us, with DRAM giving 80% of its peak. The latency chain: a thread
-//    waits a 300 ns round trip for each load it cannot issue ahead, that is
-//    for every `ahead` rows of a recursion it walks row by row (kernel_traffic.cpp),
-//    and once otherwise. The warps resident at once wait together, so
-//    the chain takes round trips x 300 ns x (warps / resident warps), the
-//    last factor at least 1;
+// multiprocessors, each holding at most 32 warps in 16 blocks, 64 K registers
+// and 64 KB of shared memory, its 4 schedulers issuing one warp instruction
+// a clock each at the 1.71 GHz boost clock (an RTX 2080), running the sm_75
+// machine code; "ada", 1,008 GB/s, 128 multiprocessors of at most 48 warps
+// in 24 blocks, 64 K registers, 100 KB of shared memory, 4 schedulers at the
+// 2.52 GHz boost clock (an RTX 4090), running sm_89. What each kernel's
+// threads execute comes from the product bundle's machine code for that
+// architecture (tools/sass_counts.py, at build time, into the build tree:
+// sass_table.h): per loop of the kernel, the instructions and the memory
+// round trips of a trip, and its registers and shared memory, which bound
+// the warps resident at once. A thread runs each loop that walks rows (or
+// columns) walk / step times (the walk from the kernel's access model,
+// kernel_traffic.cpp; the step from the machine code), and a loop over
+// pixels once a pixel. The work of one stream runs in order, so the frame's
+// time is the sum of
+//  - each kernel launch: the longest of its bytes / (0.8 x peak), DRAM
+//    giving 80% of its peak; its latency chain, a 300 ns round trip for
+//    each load a thread waits for and a clock for each of its instructions,
+//    one after the other, times the launch's waves (its warps over those
+//    resident at once, at least 1); and its compute: a wave's
+//    instructions on the busiest multiprocessor, whose schedulers issue at
+//    most one instruction a clock each, and a warp at most one a clock
+//    (instructions a thread x resident warps on it / min(4, resident warps
+//    on it)), times the waves; plus 4 us;
 //  - each copy between device buffers and each fill: its bytes (a copy
 //    reads and writes them) at 80% of peak + 4 us;
 //  - each reduction: its plane at 80% of peak + 2 x 4 us (two kernels);
@@ -65,8 +82,8 @@
 namespace bench {
 
 const Part kParts[kPartCount] = {
-    {"turing", 448.0, 46, 32, 16},
-    {"ada", 1008.0, 128, 48, 24},
+    {"turing", "sm_75", 448.0, 46, 32, 16, 65536, 64 * 1024, 4, 1.71},
+    {"ada", "sm_89", 1008.0, 128, 48, 24, 65536, 100 * 1024, 4, 2.52},
 };
 
 namespace {
@@ -76,29 +93,74 @@ constexpr double kRoundTripUs = 0.3;
 constexpr double kLaunchUs = 4.0;
 constexpr double kHostWaitUs = 15.0;
 constexpr int kReductionKernels = 2;
+// Registers are handed to a warp in units of 256.
+constexpr int kRegisterUnit = 256;
 
 double dram_us(const Part& part, double bytes) { return bytes / (kDramShare * part.gb_per_s * 1e3); }
 
-double warps_of(dim3 grid, dim3 block) {
-  const double blocks = double(grid.x) * grid.y * grid.z;
-  return blocks * std::ceil(double(block.x) * block.y * block.z / 32.0);
-}
+double threads_of(dim3 d) { return double(d.x) * d.y * d.z; }
+
+double warps_of(dim3 grid, dim3 block) { return threads_of(grid) * std::ceil(threads_of(block) / 32.0); }
 
 long long rounded(double v) { return (long long)std::llround(v); }
 
+double cost_ms(double us) { return us / 1e3; }
+
 }  // namespace
 
-double resident_warps(const Part& part, dim3 grid, dim3 block) {
-  const int per_block = int(std::ceil(double(block.x) * block.y * block.z / 32.0));
+double resident_warps(const Part& part, dim3 grid, dim3 block, const KernelCode* code) {
+  const int per_block = int(std::ceil(threads_of(block) / 32.0));
   if (per_block <= 0) return 0;
-  const int blocks = std::min(part.blocks_per_sm, part.warps_per_sm / per_block);
+  int blocks = std::min(part.blocks_per_sm, part.warps_per_sm / per_block);
+  if (code) {
+    const int warp_registers = (code->registers * 32 + kRegisterUnit - 1) / kRegisterUnit * kRegisterUnit;
+    if (warp_registers > 0) blocks = std::min(blocks, part.registers_per_sm / (warp_registers * per_block));
+    if (code->shared > 0) blocks = std::min(blocks, part.shared_per_sm / code->shared);
+  }
   return std::min(warps_of(grid, block), double(part.sms) * blocks * per_block);
 }
 
-double launch_us(const Part& part, const KernelWork& work, dim3 grid, dim3 block) {
-  const double resident = resident_warps(part, grid, block);
-  const double waves = resident > 0 ? std::max(1.0, warps_of(grid, block) / resident) : 1.0;
-  return std::max(dram_us(part, work.bytes), work.round_trips * kRoundTripUs * waves) + kLaunchUs;
+bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& code, dim3 grid, dim3 block,
+                 LaunchCost& cost, std::string& error) {
+  cost = LaunchCost{};
+  // What one thread runs: the fixed part, each walking loop walk / step
+  // times, each loop over pixels once for each pixel that falls to it.
+  const double threads = threads_of(grid) * threads_of(block);
+  const double pixels = threads > 0 ? std::max(1.0, std::ceil(work.elements / threads)) : 1.0;
+  cost.round_trips = code.fixed_waits;
+  cost.instructions = code.fixed_instructions;
+  for (const LoopCounts& loop : code.loops) {
+    double trips = pixels;
+    if (loop.step == 0 && work.walk > 0) {
+      error = "its access model walks rows, and the machine code shows no step for one of its loops";
+      return false;
+    }
+    if (loop.step > 0) {
+      if (work.walk <= 0) {
+        error = "its machine code walks " + std::to_string(loop.step) +
+                " rows a loop trip, and its access model names no walk";
+        return false;
+      }
+      trips = std::ceil(work.walk / loop.step);
+    }
+    cost.round_trips += trips * loop.waits;
+    cost.instructions += trips * loop.instructions;
+  }
+  const double resident = resident_warps(part, grid, block, &code);
+  if (resident <= 0) {
+    error = "no block of it fits a multiprocessor";
+    return false;
+  }
+  const double waves = std::max(1.0, warps_of(grid, block) / resident);
+  const double per_sm = std::ceil(resident / part.sms);
+  const double wave_clocks = cost.instructions * per_sm / std::min(double(part.schedulers), per_sm);
+  cost.dram_us = dram_us(part, work.bytes);
+  // A thread's chain: its round trips and its own instructions, one after
+  // the other (a warp issues at most one a clock).
+  cost.latency_us = (cost.round_trips * kRoundTripUs + cost.instructions / (part.clock_ghz * 1e3)) * waves;
+  cost.compute_us = waves * wave_clocks / (part.clock_ghz * 1e3);
+  cost.us = std::max({cost.dram_us, cost.latency_us, cost.compute_us}) + kLaunchUs;
+  return true;
 }
 
 CallCost call_cost(const std::vector<cudasim::Call>& calls) {
@@ -126,7 +188,8 @@ CallCost call_cost(const std::vector<cudasim::Call>& calls) {
   return cost;
 }
 
-bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::string& error) {
+bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::string& error,
+                  std::vector<KernelCost>* kernels) {
   const TextureOptionsStruct o = frame_roads::road_record(road, W, H, 4);
   const std::vector<float> src = frame_roads::source_frame(W, H, 4);
   std::vector<float> dst(src.size());
@@ -149,6 +212,12 @@ bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::st
     return false;
   }
 
+  std::string reason;
+  const SassTable* table = build_sass_table(reason);
+  if (!table) {
+    error = "no machine-code counts: " + reason;
+    return false;
+  }
   const double pixels = double(W) * double(H);
   const Part& share_part = kParts[0];
   const double device_warps = double(share_part.sms) * share_part.warps_per_sm;
@@ -162,9 +231,48 @@ bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::st
       return false;
     }
     bytes += work.bytes;
-    for (int p = 0; p < kPartCount; ++p) us[p] += launch_us(kParts[p], work, l.grid, l.block);
-    if (work.elements >= pixels)
-      cost.min_warp_share = std::min(cost.min_warp_share, resident_warps(share_part, l.grid, l.block) / device_warps);
+    KernelCost* share = nullptr;
+    if (kernels) {
+      auto k = std::find_if(kernels->begin(), kernels->end(),
+                            [&](const KernelCost& c) { return c.kernel == l.kernel; });
+      if (k == kernels->end()) k = kernels->insert(kernels->end(), KernelCost{l.kernel});
+      share = &*k;
+      ++share->launches;
+    }
+    for (int p = 0; p < kPartCount; ++p) {
+      const KernelCode* code = table->find(kParts[p].arch, l.kernel);
+      std::string why = !code ? "not in the bundle's machine code" : code->error;
+      LaunchCost launch;
+      if (why.empty()) launch_cost(kParts[p], work, *code, l.grid, l.block, launch, why);
+      if (!why.empty()) {
+        error = "kernel " + l.kernel + " on " + kParts[p].arch + ": " + why;
+        return false;
+      }
+      us[p] += launch.us;
+      if (share) {
+        // The pixels a thread takes: its walk, or those that fall to it.
+        const double walked =
+            work.walk > 0 ? work.walk
+                          : std::max(1.0, std::ceil(work.elements / (threads_of(l.grid) * threads_of(l.block))));
+        share->dram_ms[p] += cost_ms(dram_us(kParts[p], work.bytes));
+        share->est_ms[p] += cost_ms(launch.us);
+        if (p == 0) {
+          share->pixel_instructions = std::max(share->pixel_instructions, launch.instructions / walked);
+          share->round_trips = std::max(share->round_trips, launch.round_trips);
+          share->registers = code->registers;
+        }
+      }
+      if (p == 0) {
+        const double ratio = launch.us / (launch.dram_us + kLaunchUs);
+        if (ratio > cost.max_kernel_vs_dram) {
+          cost.max_kernel_vs_dram = ratio;
+          cost.max_kernel = l.kernel;
+        }
+        if (work.elements >= pixels)
+          cost.min_warp_share =
+              std::min(cost.min_warp_share, resident_warps(share_part, l.grid, l.block, code) / device_warps);
+      }
+    }
   }
   const CallCost calls = call_cost(cudasim::call_log());
   bytes += calls.bytes;
@@ -192,7 +300,21 @@ std::string cost_line(const RoadCost& c) {
     std::snprintf(est, sizeof est, " est_ms_%s=%.1f", kParts[p].name, c.est_ms[p]);
     line += est;
   }
-  return line + " cpu_ms=" + std::to_string(rounded(c.cpu_ms));
+  char worst[256];
+  std::snprintf(worst, sizeof worst, " max_kernel_vs_dram=%.1f max_kernel=%s", c.max_kernel_vs_dram,
+                c.max_kernel.empty() ? "-" : c.max_kernel.c_str());
+  return line + worst + " cpu_ms=" + std::to_string(rounded(c.cpu_ms));
+}
+
+std::string kernel_line(const KernelCost& c) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "kernel=%s launches=%zu pixel_instructions=%lld round_trips=%lld registers=%d dram_ms=%.2f/%.2f "
+                "est_ms=%.2f/%.2f vs_dram=%.1f",
+                c.kernel.c_str(), c.launches, rounded(c.pixel_instructions), rounded(c.round_trips), c.registers,
+                c.dram_ms[0], c.dram_ms[1], c.est_ms[0], c.est_ms[1],
+                c.est_ms[0] / (c.dram_ms[0] + c.launches * kLaunchUs / 1e3));
+  return text;
 }
 
 }  // namespace bench

@@ -19,11 +19,10 @@
 // sweep, long after the forward one: both sweeps count. Beyond that there is
 // no credit for caches.
 //
-// The latency columns say which loads a thread cannot issue ahead: a thread
-// that walks the rows of `rows_arg` one after another (`sweeps` times) waits a
-// memory round trip for every `ahead` rows, the rows whose loads are in
-// flight at once; any other thread waits one round trip (its loads go out
-// together).
+// The walk column names the argument holding the rows (or, for a row pass,
+// the columns) a thread walks one after another; the machine code says how
+// many a trip of each loop takes, and what a trip waits and executes
+// (frame_cost.cpp).
 //
 // A kernel launched without a row here stops the benchmark: add its row with
 // the kernel (the leading columns are enough; the others have defaults).
@@ -43,12 +42,6 @@ namespace bench {
 
 namespace {
 
-struct Chain {
-  int rows_arg = -1;  // argument holding the rows each thread walks in order; -1: none
-  int sweeps = 1;     // walks over them (a recursion forward and back: 2)
-  int ahead = 1;      // rows whose loads are in flight at once
-};
-
 // A width argument for kernels of a single thread: one item.
 constexpr int kOneItem = -2;
 
@@ -59,40 +52,40 @@ struct AccessModel {
   int fixed_bytes;       // bytes per item of the fixed-layout accesses
   int strided_accesses;  // reads plus writes of a pixel at the channel stride...
   int stride_arg;        // ...held by this argument
-  Chain chain = {};
+  int walk_arg = -1;         // argument holding the rows (or columns) each thread walks; -1: none
   const char* pointers = "";  // the pointer argument of each strided access, and nullable fixed accesses
 };
 
 #define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
   {#compress, 2, 3, 48, 0, -1}, /* RGBA: read in, write in and out */                                 \
   {#expand, 2, 3, 32, 0, -1},                                                                         \
-  {#to_lab, 1, 2, 4, 2, 3, {}, "r0 w0 w4:4"}, /* and L' into its plane */                             \
-  {#compress_to_lab, 1, 2, 4, 2, 3, {}, "r0 w0 w4:4"},
+  {#to_lab, 1, 2, 4, 2, 3, -1, "r0 w0 w4:4"}, /* and L' into its plane */                             \
+  {#compress_to_lab, 1, 2, 4, 2, 3, -1, "r0 w0 w4:4"},
 
-#define KALTHORNE_NEGATIVE_OUTPUT_MODEL(kernel, bleach, finish) {#kernel, 4, 5, 12 + 12 + 4, 1, 6, {}, "w3"},
-#define KALTHORNE_PRINT_OUTPUT_MODEL(kernel, finish) {#kernel, 2, 3, 0, 2, 4, {}, "r0 w1"},
+#define KALTHORNE_NEGATIVE_OUTPUT_MODEL(kernel, bleach, finish) {#kernel, 4, 5, 12 + 12 + 4, 1, 6, -1, "w3"},
+#define KALTHORNE_PRINT_OUTPUT_MODEL(kernel, finish) {#kernel, 2, 3, 0, 2, 4, -1, "r0 w1"},
 
 const AccessModel kModels[] = {
     // Pixel format, exposure, soft clip.
     {"RGB_RGBA_Kernel", 2, 3, 12 + 16, 0, -1},
     {"RGBA_RGB_Kernel", 2, 3, 16 + 12, 0, -1},
-    {"exposure_linear_gamma", 1, 2, 0, 2, 4, {}, "r0 w0"},
-    {"exposure_log", 1, 2, 0, 2, 4, {}, "r0 w0"},
-    {"exposure_linear_gamma_in_out", 2, 3, 0, 2, 5, {}, "r0 w1"},
-    {"exposure_log_in_out", 2, 3, 0, 2, 5, {}, "r0 w1"},
-    {"highlights_shadows_Kernel", 1, 2, 0, 2, 3, {}, "r0 w0"},
-    {"highlights_shadows_Kernel_in_out", 2, 3, 0, 2, 4, {}, "r0 w1"},
+    {"exposure_linear_gamma", 1, 2, 0, 2, 4, -1, "r0 w0"},
+    {"exposure_log", 1, 2, 0, 2, 4, -1, "r0 w0"},
+    {"exposure_linear_gamma_in_out", 2, 3, 0, 2, 5, -1, "r0 w1"},
+    {"exposure_log_in_out", 2, 3, 0, 2, 5, -1, "r0 w1"},
+    {"highlights_shadows_Kernel", 1, 2, 0, 2, 3, -1, "r0 w0"},
+    {"highlights_shadows_Kernel_in_out", 2, 3, 0, 2, 4, -1, "r0 w1"},
     // Lab conversions.
     KALTHORNE_DEDICATED_GAMUTS(KALTHORNE_GAMUT_MODELS)
-    {"ColorSpace_LAB", 1, 2, 4, 2, 3, {}, "r0 w0 w5:4"},
+    {"ColorSpace_LAB", 1, 2, 4, 2, 3, -1, "r0 w0 w5:4"},
     // Blur and texture bands. The column blur reads its input in both sweeps
-    // and writes, reads and writes its output plane; each thread keeps eight
-    // rows of loads in flight ahead of the recursion. The row blur reads its
-    // plane twice and writes, reads and writes its output at the channel
-    // stride, a tile of 32 columns loaded at once through shared memory.
-    {"iir_guassian", 2, 3, 12, 2, 5, {3, 2, 8}},
-    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, {3, 2, 8}},  // three channels: an RGB plane out
-    {"iir_guassian_rows", 2, 3, 8, 3, 5, {2, 2, 32}},
+    // and writes, reads and writes its output plane, each thread walking the
+    // rows of its column. The row blur reads its plane twice and writes,
+    // reads and writes its output at the channel stride, each thread walking
+    // its row in tiles of 32 columns loaded through shared memory.
+    {"iir_guassian", 2, 3, 12, 2, 5, 3},
+    {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, 3},  // three channels: an RGB plane out
+    {"iir_guassian_rows", 2, 3, 8, 3, 5, 2},
     // Texture levels: the row pass of a level's blur reads the column pass's
     // plane twice and writes, reads and writes its level's plane; as it
     // finishes each pixel it reads the level's source (the L' plane, or the
@@ -101,31 +94,31 @@ const AccessModel kModels[] = {
     // intermediate only (written and read); it reads the Lab frame's pixel
     // (L' there is the first level's source: its plane is null) and writes
     // the output frame's instead of the sum.
-    {"pitch_sharp_rows", 5, 6, 8 + 12 + 4 + 4 + 4, 0, -1, {5, 2, 32}, "r3:4"},
-    {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, {6, 2, 32}, "r2:4 r3:4"},
+    {"pitch_sharp_rows", 5, 6, 8 + 12 + 4 + 4 + 4, 0, -1, 5, "r3:4"},
+    {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, 6, "r2:4 r3:4"},
     // Halation: the glow, the column scratch and the band are RGB planes.
-    {"halation_init", 2, 3, 12, 1, 4, {}, "r0"},
+    {"halation_init", 2, 3, 12, 1, 4, -1, "r0"},
     // A band's row pass reads its column plane in both sweeps, writes its
     // causal half and reads it back, and folds each finished pixel back into
     // the glow: reads and writes it (all RGB planes).
-    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, {3, 2, 32}},
+    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, 3},
     // The last pass: out may be the image; on the texture road it writes the
     // frame in Lab, and L' also into its plane.
-    {"halation_linear", 3, 4, 12 + 4, 2, 15, {}, "r0 w2 w18:4"},
+    {"halation_linear", 3, 4, 12 + 4, 2, 15, -1, "r0 w2 w18:4"},
     // Film development: RGB planes of 12 bytes, one-channel planes of 4.
-    {"film_lab_init", 6, 7, 12 + 4, 1, 8, {}, "r0"},
+    {"film_lab_init", 6, 7, 12 + 4, 1, 8, -1, "r0"},
     // Read E, and D and S (not at the first step: constants), and the
     // developer at its step (none at the first step and after a mix: one
     // concentration); write D, S, developer, and the developer before the
     // exchange when the step exchanges it.
-    {"develop_cuda", 15, 16, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 7, {}, "w9:4 r3:12 r4:12"},
+    {"develop_cuda", 15, 16, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 7, -1, "w9:4 r3:12 r4:12"},
     // The diffusion's blurs carry its per-pixel steps: the first column pass
     // reads the developer plane in both sweeps (as code values); the last row
     // pass, a row pass into its scratch plane, also writes the diffused
     // developer there, reads and writes the developer plane and reads band
     // one (when there is a band two) at each pixel.
-    {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, {3, 2, 8}},
-    {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, {4, 2, 32}, "r3:4"},
+    {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, 3},
+    {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, 4, "r3:4"},
     {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector
     // The output pass. With a camera stock: read developed, exposure and
     // alpha, write the frame read next. Without: read the frame, write the
@@ -224,10 +217,7 @@ bool kernel_work(const cudasim::Launch& launch, KernelWork& work) {
                   : m->height_arg < 0      ? number(launch, m->width_arg)
                                            : number(launch, m->width_arg) * number(launch, m->height_arg);
   work.bytes = work.elements * item_bytes(*m, named, launch);
-  work.round_trips = 1;
-  if (m->chain.rows_arg >= 0)
-    work.round_trips =
-        std::max(1.0, std::ceil(m->chain.sweeps * number(launch, m->chain.rows_arg) / std::max(1, m->chain.ahead)));
+  work.walk = m->walk_arg >= 0 ? number(launch, m->walk_arg) : 0.0;
   return true;
 }
 
@@ -241,7 +231,6 @@ std::vector<std::string> model_faults() {
     if (m.width_arg < 0 && m.width_arg != kOneItem) fault("no width or count argument");
     if (m.fixed_bytes < 0 || m.strided_accesses < 0) fault("negative bytes or accesses");
     if ((m.strided_accesses > 0) != (m.stride_arg >= 0)) fault("strided accesses without a stride, or the reverse");
-    if (m.chain.sweeps < 1 || m.chain.ahead < 1) fault("a latency chain of no sweeps or no rows ahead");
     std::vector<Access> named;
     if (!parse_pointers(m.pointers, named)) {
       fault(std::string("pointer list \"") + m.pointers + "\" does not parse");

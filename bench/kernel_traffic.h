@@ -12,7 +12,7 @@ namespace bench {
 struct KernelWork {
   double elements = 0;     // work items the launch's arguments give it: pixels, or elements of a plane
   double bytes = 0;        // bytes read and written, in whole 32-byte sectors
-  double round_trips = 1;  // memory round trips each thread waits for one after another
+  double walk = 0;         // rows (or columns) each thread walks one after another; 0: none
 };
 
 // False when the launch's kernel has no access model yet.

@@ -3,11 +3,12 @@
 # Debian packages through apt-get (root, or sudo): compiler, CMake,
 # GoogleTest, nm and clang (fuzzing), expat (for the OpenFX standard's host
 # support library in the conformance tests); PyPI packages through pip into
-# .tools/: zig (the product bundle's host code) and cuobjdump (the kernel
-# resource checks) when the CUDA toolkit came without it. Installs only what
-# is missing, and touches no network when all is present; silent then, and
-# safe to run any number of times. The CUDA toolkit (nvcc) itself is not
-# installed here: the product bundle is built when /usr/local/cuda has it.
+# .tools/: zig (the product bundle's host code), and cuobjdump (the kernel
+# resource checks) and nvdisasm (the frame-cost bench) when the CUDA toolkit
+# came without them. Installs only what is missing, and touches no network
+# when all is present; silent then, and safe to run any number of times.
+# The CUDA toolkit (nvcc) itself is not installed here: the product bundle
+# is built when /usr/local/cuda has it.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -53,12 +54,19 @@ if [ -x "$nvcc" ]; then
   # glibc 2.28 (cmake/ProductBundle.cmake).
   pypi_tool ziglang 0.15.2 ziglang
   # cuobjdump of the toolkit's major version for the kernel resource checks,
-  # when the toolkit came without it.
+  # and nvdisasm, which it runs to disassemble for the frame-cost bench's
+  # machine-code counts, when the toolkit came without them.
+  major="$("$nvcc" --version | sed -n 's/.*release \([0-9]*\)\..*/\1/p')"
   if [ ! -x /usr/local/cuda/bin/cuobjdump ]; then
-    major="$("$nvcc" --version | sed -n 's/.*release \([0-9]*\)\..*/\1/p')"
     if [ -n "$major" ] && [ ! -x "$root/.tools/cuobjdump/nvidia/cu$major/bin/cuobjdump" ]; then
       pypi_tool nvidia-cuda-cuobjdump "$major.*" cuobjdump ||
         echo "cuobjdump could not be installed: the kernel resource checks fall back" >&2
+    fi
+  fi
+  if [ ! -x /usr/local/cuda/bin/nvdisasm ]; then
+    if [ -n "$major" ] && [ ! -x "$root/.tools/nvdisasm/nvidia/cu$major/bin/nvdisasm" ]; then
+      pypi_tool nvidia-cuda-nvdisasm "$major.*" nvdisasm ||
+        echo "nvdisasm could not be installed: the frame-cost bench cannot read the machine code" >&2
     fi
   fi
 fi

@@ -42,7 +42,15 @@ bench::KernelWork work_of(const cudasim::Launch& l) {
   return w;
 }
 
+// The build's machine-code counts, or a skip saying why there are none.
+#define REQUIRE_MACHINE_CODE()                                           \
+  do {                                                                   \
+    std::string reason;                                                  \
+    if (!bench::build_sass_table(reason)) GTEST_SKIP() << reason;        \
+  } while (0)
+
 TEST(FrameCost, EveryGoldenRoadGivesEveryField) {
+  REQUIRE_MACHINE_CODE();
   const int W = 64, H = 36;
   for (const std::string& road : frame_roads::road_names()) {
     SCOPED_TRACE(road);
@@ -52,7 +60,8 @@ TEST(FrameCost, EveryGoldenRoadGivesEveryField) {
     const std::string line = bench::cost_line(cost);
     EXPECT_EQ(line.rfind("road=" + road + " ", 0), 0u) << line;
     for (const char* field : {" launches=", " min_warp_share=", " sync_allocs=", " host_waits=", " peak_mb=",
-                              " traffic_mb=", " est_ms_turing=", " est_ms_ada=", " cpu_ms="})
+                              " traffic_mb=", " est_ms_turing=", " est_ms_ada=", " max_kernel_vs_dram=",
+                              " max_kernel=", " cpu_ms="})
       EXPECT_NE(line.find(field), std::string::npos) << field << " in " << line;
     EXPECT_GT(cost.launches, 0u);
     EXPECT_GT(cost.min_warp_share, 0.0);
@@ -65,6 +74,8 @@ TEST(FrameCost, EveryGoldenRoadGivesEveryField) {
       EXPECT_GE(cost.est_ms[p], cost.traffic_mb / (0.8 * bench::kParts[p].gb_per_s)) << bench::kParts[p].name;
     }
     EXPECT_LE(cost.est_ms[1], cost.est_ms[0]);
+    EXPECT_GE(cost.max_kernel_vs_dram, 1.0);
+    EXPECT_FALSE(cost.max_kernel.empty());
   }
 }
 
@@ -112,16 +123,21 @@ TEST(KernelTraffic, TheFilmOutputPassWritesOneFrame) {
               16 + 16.0);
 }
 
-// Each thread keeps eight rows of loads in flight ahead of its recursion.
-TEST(KernelTraffic, TheColumnRecursionWaitsOncePerEightRowsOfBothSweeps) {
+// A recursion's thread walks the rows (columns) its access model names; a
+// pixel kernel walks nothing.
+TEST(KernelTraffic, RecursionsWalkTheirRows) {
   alignas(16) static float planes[2][64];
   const bench::KernelWork column =
       work_of(launch("iir_guassian", {ptr(planes[0]), ptr(planes[1]), num(3840), num(2160), num(2.0f), num(4)}));
   EXPECT_EQ(column.elements, 3840.0 * 2160.0);
-  EXPECT_EQ(column.round_trips, 2 * 2160.0 / 8);
+  EXPECT_EQ(column.walk, 2160.0);
+  EXPECT_EQ(work_of(launch("iir_guassian_rows", {ptr(planes[0]), ptr(planes[1]), num(3840), num(2160), num(2.0f),
+                                                 num(4)}))
+                .walk,
+            3840.0);
   const bench::KernelWork pixel =
       work_of(launch("exposure_linear_gamma", {ptr(planes[0]), num(3840), num(2160), num(0.3), num(4)}));
-  EXPECT_EQ(pixel.round_trips, 1.0);
+  EXPECT_EQ(pixel.walk, 0.0);
 }
 
 TEST(KernelTraffic, ModelsAreSoundAndUnknownKernelsFound) {
@@ -130,30 +146,151 @@ TEST(KernelTraffic, ModelsAreSoundAndUnknownKernelsFound) {
   EXPECT_FALSE(bench::kernel_work(launch("no_such_kernel", {}), w));
 }
 
-TEST(DeviceTime, ALaunchTakesItsDramTimeOrItsLatencyChainPlusTheLaunch) {
+bench::LaunchCost cost_of(const bench::Part& part, const bench::KernelWork& work, const bench::KernelCode& code,
+                          dim3 grid, dim3 block) {
+  bench::LaunchCost cost;
+  std::string error;
+  EXPECT_TRUE(bench::launch_cost(part, work, code, grid, block, cost, error)) << error;
+  return cost;
+}
+
+TEST(DeviceTime, ALaunchTakesTheLongestOfItsDramTimeLatencyChainAndComputePlusTheLaunch) {
   const bench::Part& turing = bench::kParts[0];
   const bench::Part& ada = bench::kParts[1];
   const dim3 pixels(120, 68), tile(32, 32);
   EXPECT_EQ(bench::resident_warps(turing, pixels, tile), 46 * 32.0);
   EXPECT_EQ(bench::resident_warps(ada, pixels, tile), 128 * 32.0);  // one 32-warp block of 48 fits
-  // 1 ms of Turing's DRAM at 80% of 448 GB/s.
+  // A pixel kernel of 100 instructions and one round trip a pixel: 1 ms of
+  // Turing's DRAM at 80% of 448 GB/s.
+  bench::KernelCode light;
+  light.registers = 32;
+  light.loops = {{0, 100, 1}};
   bench::KernelWork streaming;
+  streaming.elements = 3840.0 * 2160.0;
   streaming.bytes = 358.4e6;
-  EXPECT_NEAR(bench::launch_us(turing, streaming, pixels, tile), 1004.0, 1e-6);
-  EXPECT_NEAR(bench::launch_us(ada, streaming, pixels, tile), 358.4e6 / 806.4e3 + 4.0, 1e-6);
-  // 68 one-warp blocks, each thread waiting 4,320 round trips of 300 ns.
+  EXPECT_NEAR(cost_of(turing, streaming, light, pixels, tile).us, 1004.0, 1e-6);
+  EXPECT_NEAR(cost_of(ada, streaming, light, pixels, tile).us, 358.4e6 / 806.4e3 + 4.0, 1e-6);
+  // 68 one-warp blocks, each thread walking 2,160 rows eight a trip and
+  // waiting two round trips of 300 ns a trip, 540 in all, and issuing its
+  // 27,000 instructions a clock each at 1.71 GHz between them.
+  bench::KernelCode column_code;
+  column_code.registers = 72;
+  column_code.fixed_waits = 0;
+  column_code.loops = {{8, 100, 2}};
   bench::KernelWork column;
+  column.elements = 2176.0 * 2160.0;
   column.bytes = 1e6;
-  column.round_trips = 4320;
-  EXPECT_NEAR(bench::launch_us(turing, column, dim3(68), dim3(32)), 1300.0, 1e-6);
-  EXPECT_NEAR(bench::launch_us(ada, column, dim3(68), dim3(32)), 1300.0, 1e-6);
+  column.walk = 2160;
+  const bench::LaunchCost c = cost_of(turing, column, column_code, dim3(68), dim3(32));
+  EXPECT_EQ(c.round_trips, 540.0);
+  EXPECT_EQ(c.instructions, 27000.0);
+  EXPECT_NEAR(c.latency_us, 162.0 + 27000 / 1710.0, 1e-9);
+  EXPECT_NEAR(c.us, c.latency_us + 4.0, 1e-9);
   // 2,944 one-warp blocks: Turing holds 16 blocks on each of 46
   // multiprocessors, a quarter of them; Ada holds them all.
+  bench::KernelCode chain_code;
+  chain_code.fixed_waits = 10;  // and no instructions
+  chain_code.registers = 32;
   bench::KernelWork chain;
-  chain.round_trips = 10;
   EXPECT_EQ(bench::resident_warps(turing, dim3(2944), dim3(32)), 736.0);
-  EXPECT_NEAR(bench::launch_us(turing, chain, dim3(2944), dim3(32)), 10 * 0.3 * 4 + 4.0, 1e-9);
-  EXPECT_NEAR(bench::launch_us(ada, chain, dim3(2944), dim3(32)), 10 * 0.3 + 4.0, 1e-9);
+  EXPECT_NEAR(cost_of(turing, chain, chain_code, dim3(2944), dim3(32)).us, 10 * 0.3 * 4 + 4.0, 1e-9);
+  EXPECT_NEAR(cost_of(ada, chain, chain_code, dim3(2944), dim3(32)).us, 10 * 0.3 + 4.0, 1e-9);
+}
+
+// Registers and shared memory bound the warps resident at once, and the
+// compute term counts the instructions at four a clock a multiprocessor.
+TEST(DeviceTime, RegistersBoundResidencyAndInstructionsTakeIssueSlots) {
+  const bench::Part& turing = bench::kParts[0];
+  const dim3 grid(30, 540), block(128);  // 3840 x 2160 pixels, 128 threads a block
+  bench::KernelCode heavy;
+  heavy.registers = 252;  // 8,064 registers a warp: 8 warps of a 64 K file
+  heavy.loops = {{0, 10000, 2}};
+  EXPECT_EQ(bench::resident_warps(turing, grid, block, &heavy), 46 * 8.0);
+  bench::KernelWork work;
+  work.elements = 3840.0 * 2160.0;
+  work.bytes = 44.0 * work.elements;
+  const bench::LaunchCost c = cost_of(turing, work, heavy, grid, block);
+  // 259,200 warps of 10,000 instructions at 4 a clock on 46 multiprocessors
+  // of 1.71 GHz.
+  EXPECT_NEAR(c.compute_us, 259200.0 * 10000 / (46 * 4 * 1.71e3), 1e-6);
+  EXPECT_NEAR(c.us, c.compute_us + 4.0, 1e-9);
+  bench::KernelCode tiles;
+  tiles.registers = 32;
+  tiles.shared = 25344;  // two of them in 64 KB
+  EXPECT_EQ(bench::resident_warps(turing, dim3(68), dim3(32), &tiles), 68.0);
+  EXPECT_EQ(bench::resident_warps(turing, dim3(1000), dim3(32), &tiles), 46 * 2.0);
+}
+
+// A loop that walks rows in a kernel whose access model names no walk, or a
+// walk whose loop shows no step, is a kernel the bench cannot count: it says
+// so.
+TEST(DeviceTime, AWalkTheMachineCodeAndTheAccessModelDisagreeOnFails) {
+  bench::KernelCode code;
+  code.loops = {{8, 100, 1}};
+  bench::KernelWork work;
+  work.elements = 64;
+  bench::LaunchCost cost;
+  std::string error;
+  EXPECT_FALSE(bench::launch_cost(bench::kParts[0], work, code, dim3(2), dim3(32), cost, error));
+  EXPECT_NE(error.find("names no walk"), std::string::npos) << error;
+  code.loops = {{0, 100, 1}};
+  work.walk = 2;
+  error.clear();
+  EXPECT_FALSE(bench::launch_cost(bench::kParts[0], work, code, dim3(2), dim3(32), cost, error));
+  EXPECT_NE(error.find("no step"), std::string::npos) << error;
+}
+
+// The table the build writes: one line per kernel and architecture; a kernel
+// whose counts could not be derived is carried with the reason, and a line
+// that does not parse is refused.
+TEST(SassTable, ReadsCountsAndCarriesFailures) {
+  bench::SassTable table;
+  ASSERT_TRUE(table.add_line("kernel=iir_guassian arch=sm_75 registers=71 shared=0 threads=32 "
+                             "fixed_instructions=184 fixed_waits=2 loops=8:135:1,8:242:2"));
+  ASSERT_TRUE(table.add_line("kernel=broken arch=sm_75 error=no_machine_code"));
+  EXPECT_FALSE(table.add_line("kernel=half arch=sm_75 registers=3"));
+  EXPECT_FALSE(table.add_line("kernel=bad arch=sm_75 registers=3 fixed_instructions=1 fixed_waits=0 loops=8:x:1"));
+  const bench::KernelCode* k = table.find("sm_75", "iir_guassian");
+  ASSERT_NE(k, nullptr);
+  EXPECT_EQ(k->registers, 71);
+  EXPECT_EQ(k->threads, 32);
+  ASSERT_EQ(k->loops.size(), 2u);
+  EXPECT_EQ(k->loops[1].step, 8);
+  EXPECT_EQ(k->loops[1].instructions, 242.0);
+  EXPECT_EQ(k->loops[1].waits, 2.0);
+  EXPECT_EQ(table.find("sm_89", "iir_guassian"), nullptr);
+  ASSERT_NE(table.find("sm_75", "broken"), nullptr);
+  EXPECT_EQ(table.find("sm_75", "broken")->error, "no_machine_code");
+}
+
+// Every kernel the roads launch has its counts in the bundle's machine code
+// on both reference parts, and the recursions' counts are those of their
+// loops: the column recursions walk eight rows a trip, the row passes a
+// tile of 32 columns.
+TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
+  REQUIRE_MACHINE_CODE();
+  std::string reason;
+  const bench::SassTable& table = *bench::build_sass_table(reason);
+  for (const bench::Part& part : bench::kParts) {
+    for (const char* kernel : {"iir_guassian", "iir_guassian_rgb"}) {
+      const bench::KernelCode* k = table.find(part.arch, kernel);
+      ASSERT_NE(k, nullptr) << kernel;
+      ASSERT_EQ(k->error, "") << kernel;
+      ASSERT_EQ(k->loops.size(), 2u) << kernel << " on " << part.arch;  // forward and back
+      for (const bench::LoopCounts& loop : k->loops) {
+        EXPECT_EQ(loop.step, 8) << kernel;
+        EXPECT_GE(loop.waits, 1.0) << kernel;
+      }
+      EXPECT_EQ(k->threads, 32) << kernel;
+    }
+    for (const char* kernel : {"iir_guassian_rows", "pitch_sharp_rows"}) {
+      const bench::KernelCode* k = table.find(part.arch, kernel);
+      ASSERT_NE(k, nullptr) << kernel;
+      ASSERT_EQ(k->loops.size(), 2u) << kernel << " on " << part.arch;
+      for (const bench::LoopCounts& loop : k->loops) EXPECT_EQ(loop.step, 32) << kernel;
+      EXPECT_GT(k->shared, 0) << kernel;
+    }
+  }
 }
 
 TEST(CallCost, CopiesBetweenDeviceBuffersAndReductionsMoveDeviceMemory) {

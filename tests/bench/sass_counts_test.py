@@ -1,0 +1,78 @@
+"""tools/sass_counts.py on machine code written by hand: which loads a trip
+waits for, one after another, by the scoreboards the control bits name."""
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import sass_counts  # noqa: E402
+
+NONE = 7  # no scoreboard
+
+
+def line(address, text, write=NONE, wait=0):
+    """One instruction as cuobjdump prints it: the control bits (write
+    scoreboard, wait mask) in the top of the second word."""
+    high = ((write << 5) | (wait << 11)) << 41
+    return "        /*%04x*/                   %s ;   /* 0x%016x */\n    /* 0x%016x */\n" % (address, text, 0, high)
+
+
+def counts(instructions):
+    text = "arch = sm_75\n\t\tFunction : _Z6kernelPf\n"
+    for i, ins in enumerate(instructions):
+        text += line(16 * i, *ins)
+    code = sass_counts.parse_sass(text)["sm_75"]["_Z6kernelPf"]
+    return sass_counts.kernel_counts(code)
+
+
+class RoundTrips(unittest.TestCase):
+    def test_loads_issued_together_wait_once(self):
+        fixed, waits, loops = counts([
+            ("LDG.E.SYS R2, [R4]", 0),
+            ("LDG.E.SYS R3, [R4+0x4]", 1),
+            ("FADD R5, R2, R2", NONE, 0b01),
+            ("FADD R6, R3, R5", NONE, 0b10),  # in flight since before the first wait
+            ("EXIT",),
+        ])
+        self.assertEqual((fixed, waits, loops), (5, 1, []))
+
+    def test_a_load_issued_after_a_wait_waits_again(self):
+        fixed, waits, loops = counts([
+            ("LDG.E.SYS R2, [R4]", 0),
+            ("FADD R5, R2, R2", NONE, 0b01),
+            ("LDG.E.SYS R3, [R4+0x4]", 0),
+            ("STG.E.SYS [R4], R3", NONE, 0b01),
+            ("EXIT",),
+        ])
+        self.assertEqual(waits, 2)
+
+    def test_a_loop_gives_its_step_and_a_trip_s_counts(self):
+        fixed, waits, loops = counts([
+            ("MOV R4, RZ",),
+            ("LDG.E.SYS R2, [R6]", 2),                                  # 0x10: the loop
+            ("LDG.E.SYS R3, [R6+0x4]", 2),
+            ("FADD R5, R2, R3", NONE, 0b100),
+            ("STG.E.SYS [R6], R5",),
+            ("IADD3 R4, R4, 0x8, RZ",),
+            ("ISETP.GE.AND P0, PT, R4, c[0x0][0x170], PT",),
+            ("@!P0 BRA 0x10",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 7, 1)])
+        self.assertEqual((fixed, waits), (2, 0))
+
+    def test_a_grid_stride_loop_takes_a_pixel_a_trip(self):
+        _, _, loops = counts([
+            ("LDG.E.SYS R2, [R6]", 0),                                  # 0x0: the loop
+            ("FMUL R2, R2, 2",),
+            ("STG.E.SYS [R6], R2", NONE, 0b1),
+            ("IADD3 R4, R4, R7, RZ",),
+            ("ISETP.GE.AND P0, PT, R4, c[0x0][0x170], PT",),
+            ("@!P0 BRA 0x0",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(0, 6, 1)])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,639 @@
+#!/usr/bin/env python3
+"""Per-kernel counts read from the product bundle's machine code.
+
+    sass_counts.py --cuobjdump PATH [--nvdisasm-dir DIR] --bundle PATH
+                   --arch 75 --arch 89 --output FILE
+
+Disassembles the bundle's kernels for each architecture (cuobjdump -sass,
+which runs nvdisasm) and writes one line per kernel and architecture:
+
+    kernel=<name> arch=sm_<n> registers=<n> shared=<bytes> threads=<n>
+        fixed_instructions=<n> fixed_waits=<n> loops=<step>:<instructions>:<waits>,...
+
+ - registers, shared: a thread's registers and a block's static shared memory
+   (cuobjdump -res-usage); threads: the block the kernel was compiled for
+   (its launch bounds), 0 when it has none.
+ - The walk: the loops at the kernel's top level, each as step:instructions:
+   waits, the instructions and memory round trips of one trip (its inner
+   loops included) and the step of its counter per trip. A loop whose step is
+   not a constant (the grid-stride loop over rows) takes one item a trip and
+   is written with step 0. fixed_*: what runs once, outside every loop.
+ - Instructions are counted along the longest path through a trip (an upper
+   bound where a kernel branches; a switch's indirect jump may go to any
+   block after it); a call into a subroutine (the slow path of a division) is
+   not followed. A test of what an unrolled loop left over (its counter after
+   it, or a count's low bits, n & 3) takes the branch that skips: whole tiles
+   leave nothing over.
+ - Round trips: the machine code names for each load the scoreboard it sets
+   and for each instruction the scoreboards it waits on. Walking a trip in
+   issue order, an instruction that waits on a scoreboard a global load set
+   since the last wait waits one round trip, for every load issued before it
+   (they are in flight together). A trip is walked twice and the second walk
+   counted, so loads issued at the end of one trip for the next count right.
+ - An inner loop runs over a tile as wide as its parent's step (a row pass
+   walks 32-pixel tiles: its loops over the tile's 32 rows and 32 columns).
+   Loops the compiler made of one source loop (a main loop unrolled 16 times,
+   its 8- and 4-step remainders, on the same counter) count once, at the main
+   loop's rate: the remainders do not run on whole tiles.
+
+The bench (bench/sass_table.cpp) reads this file. A kernel of the bundle
+whose counts cannot be derived is written as kernel=<name> arch=<a> error=<why>.
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+
+GLOBAL_LOAD = re.compile(r"^(LDG|LD|ATOMG|ATOM|RED)\b")
+LINE = re.compile(r"^\s*/\*([0-9a-f]{4,})\*/\s+(.*?)\s*;\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
+CONTROL = re.compile(r"^\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
+FUNCTION = re.compile(r"^\s*Function : (\S+)")
+ARCH = re.compile(r"arch = (sm_\d+)")
+BANK2 = re.compile(r"c\[0x2\]\[\s*U?R\d+\s*(?:\+\s*(0x[0-9a-f]+))?\]")
+
+
+class Instruction:
+    __slots__ = ("address", "predicate", "opcode", "operands", "text", "wait", "write_barrier", "read_barrier",
+                 "dest")
+
+    def __init__(self, address, text, low, high):
+        self.address = address
+        self.text = text
+        m = re.match(r"^(@!?U?P\w+\s+)?(\S+)\s*(.*)$", text)
+        self.predicate = (m.group(1) or "").strip()
+        self.opcode = m.group(2)
+        self.operands = [o.strip() for o in m.group(3).split(",")] if m.group(3) else []
+        d = re.match(r"^-?\|?(U?R\d+)", self.operands[0]) if self.operands else None
+        self.dest = d.group(1) if d else None
+        # Control bits of the 128-bit instruction word (Volta and later): bits
+        # 105-125, the top of the high word: stall 4, yield 1, write barrier 3
+        # (7: none), read barrier 3, wait mask 6.
+        control = high >> 41
+        self.write_barrier = (control >> 5) & 7
+        self.read_barrier = (control >> 8) & 7
+        self.wait = (control >> 11) & 0x3F
+
+
+def parse_sass(text):
+    """{arch: {kernel: [Instruction]}} from cuobjdump -sass output."""
+    kernels = {}
+    arch = None
+    current = None
+    pending = None
+    for line in text.splitlines():
+        m = ARCH.search(line)
+        if m and "arch =" in line:
+            arch = m.group(1)
+            continue
+        m = FUNCTION.match(line)
+        if m:
+            current = kernels.setdefault(arch, {}).setdefault(m.group(1), [])
+            pending = None
+            continue
+        m = LINE.match(line)
+        if m and current is not None:
+            pending = (int(m.group(1), 16), m.group(2), int(m.group(3), 16))
+            continue
+        m = CONTROL.match(line)
+        if m and pending is not None:
+            current.append(Instruction(pending[0], pending[1], pending[2], int(m.group(1), 16)))
+            pending = None
+    return kernels
+
+
+def parse_resources(text):
+    """{arch: {kernel: (registers, shared)}} from cuobjdump -res-usage output."""
+    out = {}
+    arch = None
+    function = None
+    for line in text.splitlines():
+        m = ARCH.search(line)
+        if m and "arch =" in line:
+            arch = m.group(1)
+            continue
+        m = re.search(r"Function ([^ :]+):", line)
+        if m:
+            function = m.group(1)
+            continue
+        m = re.search(r"REG:(\d+) .*SHARED:(\d+)", line)
+        if m and function:
+            out.setdefault(arch, {})[function] = (int(m.group(1)), int(m.group(2)))
+            function = None
+    return out
+
+
+def parse_bounds(text):
+    """{arch: {kernel: threads}} from cuobjdump -elf output (EIATTR_MAX_THREADS)."""
+    out = {}
+    arch = None
+    function = None
+    lines = text.splitlines()
+    for i, line in enumerate(lines):
+        m = ARCH.search(line)
+        if m and "arch =" in line:
+            arch = m.group(1)
+            continue
+        m = re.match(r"^\.nv\.info\.(\S+)", line.strip())
+        if m:
+            function = m.group(1)
+            continue
+        if "EIATTR_MAX_THREADS" in line and function:
+            for follow in lines[i + 1:i + 3]:
+                v = re.search(r"Value:\s+(0x[0-9a-f]+) (0x[0-9a-f]+) (0x[0-9a-f]+)", follow)
+                if v:
+                    out.setdefault(arch, {})[function] = int(v.group(1), 16) * int(v.group(2), 16) * int(
+                        v.group(3), 16)
+                    break
+    return out
+
+
+def parse_constant2(text):
+    """{arch: {kernel: [words]}}: each kernel's constant bank 2 from cuobjdump -elf output."""
+    out = {}
+    arch = None
+    current = None
+    for line in text.splitlines():
+        m = ARCH.search(line)
+        if m and "arch =" in line:
+            arch = m.group(1)
+            current = None
+            continue
+        m = re.match(r"^\.nv\.constant2\.(\S+)\s*$", line)
+        if m:
+            current = out.setdefault(arch, {}).setdefault(m.group(1), [])
+            continue
+        words = re.findall(r"0x([0-9a-f]{8})", line)
+        if current is not None and words and re.match(r"^(0x[0-9a-f]{8}\s*)+", line):
+            current.extend(int(w, 16) for w in re.findall(r"0x([0-9a-f]{8})", line.split("Skipping")[0]))
+            if "Skipping" in line:
+                current = None
+        elif current is not None:
+            current = None
+    return out
+
+
+def demangled(name):
+    """The kernel's own name: _Z12iir_guassianPKf... -> iir_guassian."""
+    m = re.match(r"^_Z(\d+)(\w+)", name)
+    if not m:
+        return name
+    n = int(m.group(1))
+    return m.group(2)[:n]
+
+
+_jump_calls = set()  # (id(code), address) of calls the compiler made into jumps
+
+
+def branch_target(ins):
+    if (ins.opcode.startswith("BRA") or (ins.opcode.startswith("CALL") and ins.address in _jump_calls)) \
+            and ins.operands:
+        m = re.match(r"^`?\(?[^0-9]*?(0x[0-9a-f]+)", ins.operands[-1])
+        if m:
+            return int(m.group(1), 16)
+    return None
+
+
+class Loop:
+    def __init__(self, start, end, branch):
+        self.start = start  # index of the first instruction
+        self.end = end  # index of the backward branch
+        self.branch = branch
+        self.children = []
+        self.counter = None
+        self.step = 0
+
+
+def find_loops(code):
+    """Loops from backward branches, nested by their extents."""
+    index = {ins.address: i for i, ins in enumerate(code)}
+    loops = []
+    for i, ins in enumerate(code):
+        t = branch_target(ins)
+        if t is not None and t <= ins.address and t in index:
+            loops.append(Loop(index[t], i, ins))
+    # Two branches back to one head make one loop (the widest).
+    merged = {}
+    for lp in loops:
+        if lp.start not in merged or merged[lp.start].end < lp.end:
+            merged[lp.start] = lp
+    loops = sorted(merged.values(), key=lambda lp: (lp.start, -lp.end))
+    top = []
+    stack = []
+    for lp in loops:
+        while stack and not (stack[-1].start <= lp.start and lp.end <= stack[-1].end):
+            stack.pop()
+        (stack[-1].children if stack else top).append(lp)
+        stack.append(lp)
+    for lp in loops:
+        find_counter(code, lp)
+    return top
+
+
+def register_of(operand):
+    m = re.match(r"^-?\|?(U?R\d+)", operand)
+    return m.group(1) if m else None
+
+
+def find_counter(code, lp):
+    """The loop's counter (the register its exit test compares) and its step."""
+    pred = lp.branch.predicate.lstrip("@!")
+    if not pred or pred == "PT":
+        # Left by a conditional jump out of the loop instead: its last one.
+        for i in range(lp.end - 1, lp.start - 1, -1):
+            ins = code[i]
+            t = branch_target(ins)
+            if ins.predicate and t is not None and not code[lp.start].address <= t <= lp.branch.address:
+                pred = ins.predicate.lstrip("@!")
+                break
+    tested = tested_registers(code, lp, pred, lp.end)
+    # The counter steps by itself: R = R +- constant (a grid-stride loop steps
+    # by a register: no constant step).
+    for reg in tested:
+        # The counter itself, or a copy the loop keeps of it (MOV copy, counter).
+        copies = {reg} | {register_of(ins.operands[0]) for ins in code[lp.start:lp.end + 1]
+                          if ins.opcode.startswith(("MOV", "IMAD.MOV")) and len(ins.operands) == 2
+                          and register_of(ins.operands[1]) == reg}
+        for ins in code[lp.start:lp.end]:
+            o = ins.operands
+            if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
+                    register_of(o[0]) == reg and register_of(o[1]) in copies and \
+                    re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-"):
+                lp.counter = reg
+                lp.step = abs(int(o[2], 16))
+                return
+
+
+def tested_registers(code, lp, pred, before):
+    """Registers the test setting predicate `pred` last before index `before`
+    compares; through a predicate kept in a register (P2R) and tested again."""
+    if not pred or pred == "PT":
+        return []
+    for i in range(before - 1, lp.start - 1, -1):
+        ins = code[i]
+        if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
+            regs = [register_of(o) for o in ins.operands[2:4]]
+            regs = [r for r in regs if r and r not in ("RZ", "URZ")]
+            for j in range(i - 1, lp.start - 1, -1):
+                kept = code[j]
+                if kept.opcode.startswith("P2R") and regs and writes(kept, regs[0]) and len(kept.operands) >= 4:
+                    mask = int(kept.operands[3], 16) if re.match(r"^0x[0-9a-f]+$", kept.operands[3]) else 0
+                    if mask and mask & (mask - 1) == 0:
+                        return tested_registers(code, lp, "P%d" % (mask.bit_length() - 1), j)
+                if regs and writes(kept, regs[0]):
+                    break
+            return regs
+    return []
+
+
+def writes(ins, reg):
+    return ins.dest == reg
+
+
+def remainder_of(code, earlier, lp):
+    """Whether `lp` is a remainder the compiler made of `earlier`'s source
+    loop: the same counter, of a smaller step, not set again between them."""
+    return earlier is not None and lp.counter is not None and lp.counter == earlier.counter and \
+        lp.step < earlier.step and not any(writes(ins, lp.counter) and not steps_itself(ins, lp.counter)
+                                           for ins in code[earlier.end + 1:lp.start])
+
+
+def steps_itself(ins, reg):
+    o = ins.operands
+    return ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
+        register_of(o[0]) == reg and register_of(o[1]) == reg and re.match(r"^-?0x[0-9a-f]+$", o[2]) is not None
+
+
+def is_jump(ins):
+    return ins.opcode.startswith(("BRA", "JMP", "BRX", "JMX"))
+
+
+def region_path(code, first, last, children, own_loop):
+    """The longest path, in instructions, through code[first..last] with the
+    inner loops `children` each standing for all their trips: a list of
+    instruction indices and of inner loops in issue order. Branches forward
+    within the region are followed both ways; a branch out of it ends the
+    path, and so does the loop's own branch back."""
+    child_at = {c.start: c for c in children}
+    leaders = block_starts(code)
+    # Remainder tests: a loop's counter tested after the loop, or a count
+    # masked to its low bits (n & 3). The whole tiles the bench counts leave
+    # no remainder: such a test's branch skips.
+    remainder = {}  # register -> index from which a test of it is a remainder test
+    for c in children:
+        if c.counter:
+            remainder[c.counter] = min(remainder.get(c.counter, c.end + 1), c.end + 1)
+    weight = {}
+    for c in children:
+        weight[c.start] = loop_cost(code, c, c.tile)[0] * c.trips
+    # best[i]: the longest path from i to the region's end, and its next step.
+    best = [0.0] * (last + 2)
+    nxt = [None] * (last + 2)
+    i = last
+    while i >= first:
+        c = child_at.get(i)
+        if c is not None:
+            best[i] = weight[i] + (best[c.end + 1] if c.end + 1 <= last else 0.0)
+            nxt[i] = c.end + 1 if c.end + 1 <= last else None
+            i -= 1
+            continue
+        ins = code[i]
+        options = []
+        t = branch_target(ins)
+        unconditional = ins.predicate in ("", "@PT")
+        ends = ins.opcode.startswith(("EXIT", "RET")) and unconditional
+        if t is not None and first <= (t_index := index_of(code, t)) <= last and t_index > i:
+            options.append(t_index)
+        if not ends and not (is_jump(ins) and unconditional) and i + 1 <= last:
+            options.append(i + 1)
+        if ins.opcode.startswith(("BRX", "JMX")):
+            # An indirect jump (a switch): the targets its table holds, or
+            # when they are not known any block after it.
+            targets = _switch_targets.get(i)
+            options = [j for j in (targets if targets is not None else leaders) if i < j <= last]
+        if own_loop and i == last:
+            options = []
+        pick = max(options, key=lambda j: best[j]) if options else None
+        if len(options) == 2 and is_remainder_test(code, first, i, remainder):
+            pick = max(options)
+        best[i] = 1 + (best[pick] if pick is not None else 0.0)
+        nxt[i] = pick
+        i -= 1
+    steps = []
+    i = first
+    while i is not None and i <= last:
+        steps.append(child_at.get(i, i))
+        i = nxt[i]
+    return steps
+
+
+def is_remainder_test(code, first, i, remainder):
+    """Whether the branch at i tests a remainder (region_path)."""
+    pred = code[i].predicate.lstrip("@!")
+    for j in range(i - 1, first - 1, -1):
+        ins = code[j]
+        if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
+            return any((r in remainder and j >= remainder[r]) or masked(code, j, r)
+                       for r in (register_of(o) for o in ins.operands[2:4]) if r)
+    return False
+
+
+def masked(code, j, reg):
+    """Whether `reg`, as last set before index j, is a count's low bits (n & 3)."""
+    for k in range(j - 1, -1, -1):
+        ins = code[k]
+        if writes(ins, reg):
+            return ins.opcode.startswith("LOP3") and any(o in ("0x1", "0x3", "0x7", "0xf") for o in ins.operands[1:3])
+    return False
+
+
+_leaders = {}
+
+
+def block_starts(code):
+    """Indices where a basic block starts: branch targets and what follows a jump."""
+    key = id(code)
+    if key not in _leaders:
+        starts = set()
+        for i, ins in enumerate(code):
+            t = branch_target(ins)
+            if t is not None:
+                starts.add(index_of(code, t))
+            if ins.opcode.startswith(("BRA", "BRX", "JMP", "JMX", "EXIT", "RET")) and i + 1 < len(code):
+                starts.add(i + 1)
+            starts.update(_switch_targets.get(i, []))
+        _leaders[key] = sorted(j for j in starts if j >= 0)
+    return _leaders[key]
+
+
+_index_cache = {}
+
+
+def index_of(code, address):
+    key = id(code)
+    if key not in _index_cache:
+        _index_cache[key] = {ins.address: i for i, ins in enumerate(code)}
+    return _index_cache[key].get(address, -1)
+
+
+def path_cost(code, steps, repeat):
+    """Instructions and round trips along `steps`, the last of `repeat` walks
+    counted (a loop's second trip sees the loads the first left in flight)."""
+    for _ in range(repeat):
+        count = waits = 0.0
+        pending = [[] for _ in range(6)]  # per scoreboard: the epoch each global load was issued in
+        epoch = 0
+        for s in steps:
+            if isinstance(s, Loop):
+                n, w = loop_cost(code, s, s.tile)
+                count += s.trips * n
+                waits += s.trips * w
+                epoch += 1 if w else 0
+                continue
+            ins = code[s]
+            count += 1
+            mask = ins.wait
+            if ins.opcode.startswith("DEPBAR"):
+                m = re.search(r"SB(\d+)", ins.text)
+                if m:
+                    mask |= 1 << int(m.group(1))
+            drained = [e for b in range(6) if mask >> b & 1 for e in pending[b]]
+            if drained:
+                if epoch in drained:  # a load issued since the last round trip
+                    waits += 1
+                    epoch += 1
+                for b in range(6):
+                    if mask >> b & 1:
+                        pending[b] = []
+            if GLOBAL_LOAD.match(ins.opcode) and ins.write_barrier < 6:
+                pending[ins.write_barrier].append(epoch)
+    return count, waits
+
+
+_costs = {}
+
+
+def loop_cost(code, lp, tile):
+    """(instructions, waits) of one trip of `lp`, its inner loops included."""
+    key = (id(code), lp.start)
+    if key not in _costs:
+        assign_trips(code, lp.children, lp.step)
+        steps = region_path(code, lp.start, lp.end, lp.children, True)
+        _costs[key] = path_cost(code, steps, 2)
+    return _costs[key]
+
+
+def assign_trips(code, children, tile):
+    """Each inner loop runs tile / step trips; loops on one counter after a
+    first (the compiler's remainders of one source loop) run none."""
+    main = None
+    for c in children:
+        c.tile = c.step
+        if remainder_of(code, main, c):
+            c.trips = 0.0
+            continue
+        main = c
+        c.trips = tile / c.step if c.step and tile else 1.0
+
+
+_switch_targets = {}  # index of an indirect jump -> indices of the blocks its table names
+
+
+def find_switch_targets(code, table):
+    """The targets of each indirect jump, from the kernel's constant bank 2
+    (`table`, its words): a jump BRX Ra imm goes to Ra + imm + the next
+    instruction's address, Ra loaded from c[0x2][Rb + offset]; the table runs
+    from that offset to the next one the kernel loads from."""
+    _switch_targets.clear()
+    if not table:
+        return
+    loads = {}  # register -> (index, byte offset) of its last LDC from bank 2
+    offsets = set()
+    for ins in code:
+        m = ins.opcode.startswith("LDC") and BANK2.search(ins.text)
+        if m:
+            offsets.add(int(m.group(1) or "0", 16))
+    ends = sorted(offsets) + [4 * len(table)]
+    for i, ins in enumerate(code):
+        m = ins.opcode.startswith("LDC") and BANK2.search(ins.text)
+        if m and ins.operands:
+            loads[register_of(ins.operands[0])] = int(m.group(1) or "0", 16)
+        elif ins.opcode.startswith("BRX") and ins.operands:
+            parts = ins.operands[0].split()
+            reg = register_of(parts[0])
+            imm = int(parts[1], 16) if len(parts) > 1 and re.match(r"^-?0x[0-9a-f]+$", parts[1]) else 0
+            if reg not in loads:
+                continue
+            start = loads[reg]
+            end = min(e for e in ends if e > start)
+            base = (code[i + 1].address if i + 1 < len(code) else ins.address + 16) + imm
+            targets = [index_of(code, table[w] + base) for w in range(start // 4, min(end // 4, len(table)))]
+            if targets and all(t >= 0 for t in targets):
+                _switch_targets[i] = sorted(set(targets))
+
+
+def kernel_counts(code, table=None):
+    """(fixed instructions, fixed waits, [(step, instructions, waits)]) of a
+    kernel; `table`: its constant bank 2, where its switches' jump tables lie."""
+    if not code:
+        raise ValueError("no machine code")
+    # Subroutines (the slow paths of divisions) follow the kernel's own code:
+    # calls into them are not followed.
+    for cache in (_leaders, _index_cache, _costs):
+        cache.clear()
+    # A call whose code ends in EXIT rather than RET is a jump the compiler
+    # made a call of (out of a loop, on sm_89).
+    _jump_calls.clear()
+    subroutines = []
+    for ins in code:
+        t = branch_target_any(ins) if ins.opcode.startswith("CALL") else None
+        j = index_of(code, t) if t is not None else -1
+        if j <= 0:
+            continue
+        k = next((k for k in range(j, len(code)) if code[k].opcode.startswith(("RET", "EXIT"))
+                  and code[k].predicate == ""), None)
+        if k is not None and code[k].opcode.startswith("RET"):
+            subroutines.append(j)
+        else:
+            _jump_calls.add(ins.address)
+    end = min(subroutines) if subroutines else len(code)
+    body = code[:end]
+    find_switch_targets(body, table)
+    while body and body[-1].opcode.startswith(("BRA", "NOP")) and branch_target(body[-1]) == body[-1].address:
+        body.pop()  # the padding's jump to itself
+    while body and body[-1].opcode.startswith("NOP"):
+        body.pop()
+    top = [lp for lp in find_loops(body) if lp.end > lp.start]
+    loops = []
+    main = None
+    versions = []  # loops without a constant step: versions of the loop over rows
+    for lp in top:
+        lp.tile = lp.step
+        lp.trips = 0.0  # outside the fixed part: the bench multiplies
+        if remainder_of(body, main, lp):
+            continue
+        main = lp
+        n, w = loop_cost(body, lp, lp.step)
+        if lp.step:
+            loops.append((lp.step, n, w))
+        else:
+            versions.append((0, n, w))
+    if versions:
+        loops.append(max(versions))
+    fixed, fixed_waits = path_cost(body, region_path(body, 0, len(body) - 1, top, False), 1)
+    return fixed, fixed_waits, loops
+
+
+def branch_target_any(ins):
+    m = re.search(r"(0x[0-9a-f]+)", ins.operands[-1]) if ins.operands else None
+    return int(m.group(1), 16) if m else None
+
+
+def run(command):
+    r = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, universal_newlines=True)
+    if r.returncode != 0:
+        raise RuntimeError("%s failed: %s" % (" ".join(command), r.stderr.strip()))
+    return r.stdout
+
+
+def table(sass, resources, bounds, archs, banks=None):
+    lines = []
+    for arch in archs:
+        if arch not in sass:
+            raise RuntimeError("the bundle has no machine code for %s" % arch)
+        for mangled in sorted(sass[arch], key=demangled):
+            name = demangled(mangled)
+            if mangled.startswith(("_ZN3cub", "_ZN6thrust", "_ZN4cuda")):  # the libraries' (reductions)
+                continue
+            head = "kernel=%s arch=%s" % (name, arch)
+            if mangled not in resources.get(arch, {}):
+                lines.append("%s error=no_resource_usage" % head)
+                continue
+            regs, shared = resources[arch][mangled]
+            threads = bounds.get(arch, {}).get(mangled, 0)
+            try:
+                fixed, fixed_waits, loops = kernel_counts(sass[arch][mangled],
+                                                          (banks or {}).get(arch, {}).get(mangled))
+            except Exception as e:  # a kernel whose code this reading does not follow
+                lines.append("%s error=%s" % (head, re.sub(r"\s+", "_", str(e)) or type(e).__name__))
+                continue
+            walk_text = ",".join("%d:%.0f:%.0f" % lp for lp in loops) or "-"
+            lines.append("%s registers=%d shared=%d threads=%d fixed_instructions=%d fixed_waits=%d loops=%s" %
+                         (head, regs, shared, threads, fixed, fixed_waits, walk_text))
+    return lines
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--cuobjdump")
+    ap.add_argument("--nvdisasm-dir", default="")
+    ap.add_argument("--bundle")
+    ap.add_argument("--arch", action="append", required=True)
+    ap.add_argument("--output", required=True)
+    a = ap.parse_args()
+    archs = ["sm_" + x for x in a.arch]
+    env = dict(os.environ)
+    if a.nvdisasm_dir:
+        env["PATH"] = a.nvdisasm_dir + os.pathsep + env.get("PATH", "")
+    os.environ.update(env)
+    try:
+        if not a.cuobjdump or not os.path.exists(a.cuobjdump):
+            raise RuntimeError("cuobjdump not found (tools/setup.sh installs it)")
+        sass_text = res_text = elf_text = ""
+        for arch in archs:
+            sass_text += run([a.cuobjdump, "-sass", "-arch", arch, a.bundle])
+            res_text += run([a.cuobjdump, "-res-usage", "-arch", arch, a.bundle])
+            elf_text += run([a.cuobjdump, "-elf", "-arch", arch, a.bundle])
+        lines = table(parse_sass(sass_text), parse_resources(res_text), parse_bounds(elf_text), archs,
+                      parse_constant2(elf_text))
+    except (OSError, RuntimeError) as e:
+        sys.stderr.write("sass_counts: %s\n" % e)
+        return 1
+    with open(a.output + ".tmp", "w") as f:
+        f.write("\n".join(lines) + "\n")
+    os.replace(a.output + ".tmp", a.output)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
