@@ -112,6 +112,23 @@ TEST(FilmCorrector, ZoneRules) {
   }
 }
 
+// The smoothstep weight is 1 at u = 1 but rounds above 1 for hundreds of
+// floats just below it; (1 - s)^e of a Chroma gain above 2 was then NaN and
+// the pixel held to black. Every float u in [0.999, 1] and a step either side.
+TEST(FilmCorrector, SmoothstepWeightStaysInItsRangeNearOne) {
+  int outside = 0;
+  for (float u = 0.999f; u <= 1.0f; u = std::nextafter(u, 2.0f)) {
+    const float s = film::smoothstep_weight(u);
+    outside += !(s >= 0.0f && s <= 1.0f);
+    ASSERT_TRUE(std::isfinite(film::chroma_factor(s, 16.0f))) << "u " << u;
+  }
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(film::smoothstep_weight(1.0f), 1.0f);
+  EXPECT_EQ(film::smoothstep_weight(0.0f), 0.0f);
+  EXPECT_EQ(film::smoothstep_weight(std::nextafter(0.0f, 1.0f)), 0.0f);
+  EXPECT_EQ(film::smoothstep_weight(0.5f), 0.5f);  // exact inside the range
+}
+
 // A band of width 0 is reachable (Hue family breadth has no floor): it must
 // act as "off" and never evaluate 0/0 at its centre.
 TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
