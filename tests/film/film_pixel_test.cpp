@@ -196,6 +196,39 @@ TEST(FilmCorrector, StoredSettingsStayFiniteAndHeldKeepGreyGreyAndZoneModesAgree
   }
 }
 
+// The toe and the shoulder bend by log(1 + k x) / log(1 + k) with k a
+// multiple of the channel's value: where 1 + k rounds to 1 that was 0 / 0.
+// For each bend, the value just below the first whose 1 + k is above 1, that
+// one, and the next: a finite code value, and below the edge the straight
+// line that the bend tends to as k goes to 0.
+TEST(FilmTone, ToeAndShoulderOfValuesAtTheRoundingEdge) {
+  const float sp = 0.391006843f, hp = 0.488758553f, g = 0.4f;
+  const struct {
+    const char* what;
+    float scale;  // k = scale * |value|
+    bool shoulder, negative;
+    float v;
+  } bends[] = {{"toe up", 5.4365635f, false, false, 0.2f},
+               {"toe down", 5.4365635f, false, true, 0.2f},
+               {"shoulder up", 2.7182817f, true, false, 0.8f},
+               {"shoulder down", 5.4365635f, true, true, 0.8f}};
+  for (const auto& b : bends) {
+    float edge = 6e-8f / b.scale;  // then the least value with 1 + k above 1
+    while (1.0f + b.scale * std::nextafter(edge, 0.0f) > 1.0f) edge = std::nextafter(edge, 0.0f);
+    while (!(1.0f + b.scale * edge > 1.0f)) edge = std::nextafter(edge, 1.0f);
+    const float straight = film::tone_curve(b.v, sp, hp, g, 0.0f, 0.0f, 0.0f);
+    for (const float x : {1e-9f, std::nextafter(edge, 0.0f), edge, std::nextafter(edge, 1.0f)}) {
+      const float value = b.negative ? -x : x;
+      const float out = film::tone_curve(b.v, sp, hp, g, 0.0f, b.shoulder ? 0.0f : value, b.shoulder ? value : 0.0f);
+      ASSERT_TRUE(std::isfinite(out)) << b.what << " at " << value;
+      EXPECT_NEAR(out, straight, 0.5f) << b.what << " at " << value;
+      if (x < edge) {
+        EXPECT_NEAR(out, straight, 1e-6f) << b.what << " at " << value;
+      }
+    }
+  }
+}
+
 // Grey at 100 nits: the print kernels render 0.18 to 0.10919, the display
 // kernel (which adds the toe) to 0.10003.
 TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
