@@ -37,8 +37,11 @@ __host__ __device__ __forceinline__ float hue_band(float h, float offset, float 
   return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
 }
 
+// 3u^2 - 2u^3 is 1 at u = 1, but in float it rounds above 1 for hundreds of
+// u just below 1 (and differently again where multiply-adds are fused); the
+// Chroma family raises 1 - s to a fractional power, so s is held to [0, 1].
 __host__ __device__ __forceinline__ float smoothstep_weight(float u) {
-  return 3.0f * u * u - 2.0f * u * u * u;
+  return clampf(3.0f * u * u - 2.0f * u * u * u, 0.0f, 1.0f);
 }
 
 // Offsets that put each sector centre at band position 2.

@@ -65,6 +65,9 @@ __host__ __device__ __forceinline__ void cast_and_tint(float v[3], bool castOn, 
 // ------------------------------------------------------------ tone curves
 
 // One tone curve on a LogC4 code value: midtone bump, toe, shoulder.
+// The toe and the shoulder bend by log(1 + k x) / log(1 + k), k growing with
+// the channel's value; a value so small that 1 + k rounds to 1 (a typed
+// 1e-8, say) made that 0 / 0, so there the ratio takes its limit x.
 // sp, hp: shadow and highlight pivots; g: grey point; m, s, hh: the
 // channel's midtone, shadow and highlight values.
 __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp, float g, float m, float s, float hh) {
@@ -80,13 +83,15 @@ __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp
     const float t = v / sp;
     if (s > 0.0f && v > 0.0f) {
       const float k = 5.4365635f * s;
-      const float q = 2.0f * t - logf(1.0f + k * t) / logf(1.0f + k);
+      const float den = logf(1.0f + k);
+      const float q = 2.0f * t - (den > 0.0f ? logf(1.0f + k * t) / den : t);
       v = sp * (q + s * (1.0f - q));
     } else if (s < 0.0f) {
       const float T = t + 2.0f * s * (1.0f - t);
-      if (T >= 0.0f) {
-        const float k = -5.4365635f * s;
-        v = sp * logf(1.0f + k * T) / logf(1.0f + k);
+      const float k = -5.4365635f * s;
+      const float den = logf(1.0f + k);
+      if (T >= 0.0f && den > 0.0f) {
+        v = sp * logf(1.0f + k * T) / den;
       } else {
         v = sp * T;
       }
@@ -97,11 +102,13 @@ __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp
     if (hh > 0.0f) {
       const float T = t * (1.0f + 2.0f * hh);
       const float k = 2.7182817f * hh;
-      const float r = 2.0f * T - logf(1.0f + k * T) / logf(1.0f + k);
+      const float den = logf(1.0f + k);
+      const float r = 2.0f * T - (den > 0.0f ? logf(1.0f + k * T) / den : T);
       v = hp + (1.0f - hp) * r;
     } else if (hh < 0.0f) {
       const float k = -5.4365635f * hh;
-      v = hp + (1.0f - hp) * (1.0f + hh) * logf(1.0f + k * t) / logf(1.0f + k);
+      const float den = logf(1.0f + k);
+      v = hp + (den > 0.0f ? (1.0f - hp) * (1.0f + hh) * logf(1.0f + k * t) / den : (1.0f - hp) * (1.0f + hh) * t);
     }
   }
   return v;
