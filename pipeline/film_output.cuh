@@ -20,16 +20,23 @@
 
 namespace film {
 
+// What depends on the settings alone (the cast's gains, the display's tone
+// scale) is worked out here, once a thread, by the same functions a pixel
+// would call: each thread renders several rows (film_shape).
+__host__ __device__ __forceinline__ CastTint cast_tint(const CastArgs& c) {
+  return cast_tint_for(c.castOn != 0, c.castIndex, c.tintGtoM, c.tintRtoC);
+}
+
 __host__ __device__ __forceinline__ NegativeSettings negative_settings(const NegativeArgs& a, bool bleach,
                                                                        bool printOff) {
   return NegativeSettings{a.curve,   bleach ? &a.bleach : nullptr, a.toneCurvesOn != 0, a.densityScale, a.inputGamut,
-                          &a.corrector, a.density, a.cast, printOff, a.blendComplement};
+                          &a.corrector, a.density, cast_tint(a.cast), printOff, a.blendComplement};
 }
 
 __host__ __device__ __forceinline__ PrintSettings print_settings(const PrintArgs& a, bool bleach) {
-  return PrintSettings{a.curve,   a.gamma,        bleach ? &a.bleach : nullptr, &a.corrector,
-                       a.printer, a.cast,         a.printProfile,               a.printSaturation,
-                       a.blendComplement};
+  return PrintSettings{a.curve,          a.gamma,         bleach ? &a.bleach : nullptr, &a.corrector,
+                       a.printer,        cast_tint(a.cast), a.printProfile,            a.printSaturation,
+                       a.blendComplement, tone_scale_for(a.printer.displayScale)};
 }
 
 // ------------------------------------------------------------------ finishes
@@ -48,9 +55,11 @@ struct NoPrint {
 struct DisplayFinish {
   static constexpr bool kPrintOff = false;
   const PrinterArgs& printer;
-  __host__ __device__ explicit DisplayFinish(const PrintArgs& a) : printer(a.printer) {}
+  ToneScale toneScale;
+  __host__ __device__ explicit DisplayFinish(const PrintArgs& a)
+      : printer(a.printer), toneScale(tone_scale_for(a.printer.displayScale)) {}
   __host__ __device__ void operator()(const float in[3], float out[3]) const {
-    display_pixel(in, printer.blackPoint, printer.light, printer.displayScale, out);
+    display_pixel(in, printer.blackPoint, printer.light, toneScale, out);
   }
 };
 

@@ -243,6 +243,7 @@ TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer.displayScale = 100.0f;
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   s.printer.greyMid = 0.4f;
   s.printProfile = 6;
   s.printSaturation = s.blendComplement = 1.0f;
@@ -314,6 +315,7 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer = {0.4f, {0.0176f, 0.0176f, 0.0176f}, 1.0f / 0.71f, 2.0f, 0, 100.0f, {1.818f, 1.818f, 1.818f}};
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   s.printProfile = 6;
   const float pale[3] = {-0.2f, 0.5f, 0.4f}, blue[3] = {0.0f, 0.0f, 4.0f};
   const float cyan[3] = {-0.5f, 0.3f, 0.3f}, grey[3] = {0.2f, 0.2f, 0.2f};
@@ -329,7 +331,7 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (b ? ", bleach kernel" : ", print-gamma kernel"));
       s.bleach = b;
-      s.cast = {c.cast, 35, 0.0f, 0.0f};
+      s.cast = film::cast_tint_for(c.cast, 35, 0.0f, 0.0f);
       s.printSaturation = c.saturation;
       s.blendComplement = c.blendComplement;
       float v[3] = {c.in[0], c.in[1], c.in[2]};

@@ -490,6 +490,7 @@ TEST(PiecewiseRules, PrintGammaPerChannelAndCodeHold) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer.displayScale = 100.0f;
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   const float grey[3] = {0.18f, 0.18f, 0.18f};
   float xyz[3];
   film::print_to_xyz(grey, s, xyz);
@@ -525,6 +526,7 @@ TEST(PiecewiseRules, PrintWhiteByStock) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer = {0.4f, {0.0f, 0.0f, 0.0f}, 1.0f / 0.71f, 2.0f, 0, 100.0f, {1.0f, 1.0f, 1.0f}};
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   for (int stock = 1; stock <= 9; ++stock) {
     const bool adapts = stock <= 5;
     s.printProfile = stock;
