@@ -63,6 +63,7 @@ struct NegativeSettings {
   CastTint cast;
   bool printOff;
   float blendComplement;
+  const FamilyGains* gains;  // family_gains of the corrector's Chroma and Vibrance
 };
 
 // One pixel. out: with the print stage off, output code values; with it
@@ -76,7 +77,8 @@ __host__ __device__ __forceinline__ void negative_output_pixel(const float devel
 
   cast_and_tint(v, s.cast);
   const NegativeCorrectorArgs& k = *s.corrector;
-  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kNegativeRefineSlotCount);
+  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kNegativeRefineSlotCount,
+                   *s.gains);
 
   float graded[3];
   negative_tail(v, s.curve, s.toneCurvesOn, s.bleach, s.inputGamut, s.printOff, s.density, graded);

@@ -36,6 +36,7 @@ struct PrintSettings {
   float printSaturation;
   float blendComplement;
   ToneScale toneScale;  // tone_scale_for(printer.displayScale), which a pass takes once
+  const FamilyGains* gains;  // family_gains of the corrector's Chroma and Vibrance
 };
 
 // Print chain from the display tone scale on: to XYZ.
@@ -104,7 +105,8 @@ __host__ __device__ __forceinline__ void print_pixel(const float in[3], const fl
   float v[3] = {in[0], in[1], in[2]};
   cast_and_tint(v, s.cast);
   const PrintCorrectorArgs& k = *s.corrector;
-  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kPrintRefineSlotCount);
+  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kPrintRefineSlotCount,
+                   *s.gains);
   if (s.printSaturation != 1.0f) {
     const float y = awg4_luminance(v);
     FILM_UNROLL

@@ -314,6 +314,8 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
   film::BleachArgs bleach{0.3f, {0.8f, 0.9f, 1.0f}, {1.1f, 1.0f, 0.9f}};
   film::PrintSettings s{};
   s.corrector = &corrector;
+  const film::FamilyGains gains = film::family_gains(corrector.chroma, corrector.vibrance);
+  s.gains = &gains;
   s.printer = {0.4f, {0.0176f, 0.0176f, 0.0176f}, 1.0f / 0.71f, 2.0f, 0, 100.0f, {1.818f, 1.818f, 1.818f}};
   s.toneScale = film::tone_scale_for(s.printer.displayScale);
   s.printProfile = 6;
