@@ -39,10 +39,11 @@ __host__ __device__ inline DericheCoefficients deriche_coefficients(float sigma)
 // itself the device compiler fuses such a sum into multiply-adds as the code
 // around it suggests, differently from one kernel to the next; spelled out,
 // every kernel blurs alike, and as the column blur always has on the device.
-// The host computes it term by term.
+// The host computes it term by term, but for the build that rounds like the
+// device.
 __host__ __device__ __forceinline__ float deriche_step(float a, float x, float b, float xp, float c, float yp,
                                                        float d, float yb) {
-#if defined(__CUDA_ARCH__)
+#if defined(__CUDA_ARCH__) || defined(KALTHORNE_DEVICE_ROUNDING)
   return __fmaf_rn(-d, yb, __fmaf_rn(-c, yp, __fmaf_rn(b, xp, __fmul_rn(a, x))));
 #else
   return a * x + b * xp - c * yp - d * yb;
