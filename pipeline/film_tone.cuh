@@ -112,10 +112,10 @@ __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp
       v = sp * (q + s * (1.0f - q));
     } else if (s < 0.0f) {
       const float T = t + 2.0f * s * (1.0f - t);
-      const float k = -5.4365635f * s;
-      const float den = logf(1.0f + k);
-      if (T >= 0.0f && den > 0.0f) {
-        v = sp * logf(1.0f + k * T) / den;
+      if (T >= 0.0f) {
+        const float k = -5.4365635f * s;
+        const float den = logf(1.0f + k);
+        v = den > 0.0f ? sp * logf(1.0f + k * T) / den : sp * T;
       } else {
         v = sp * T;
       }

@@ -144,10 +144,17 @@ std::map<std::string, std::vector<float>> read_reference(const char* path) {
 //    blur's rounding by the sum of the gains (about 30 at the road's
 //    pitches); next to the source frame's HDR pixels (up to 128, L' near 20)
 //    the band sum is large and the way out of Lab cubes it into code values
-//    as far out as -11,400. At the small size the road stays within 1.7e-3;
+//    as far out as -11,400, where X, Y and Z in the thousands cancel to a
+//    channel of a few units. At the small size the road stays within 1.7e-3;
 //    at 400x225, 44 of the 90,000 pixels lie beyond 2e-3, the furthest at
-//    (114, 143), where blue comes out at -21.15 against -22.84 (7 %).
-//    Tolerance 0.1.
+//    (114, 143), where blue comes out at -21.15 against -22.84 (7 %); at
+//    1920x1080 (not run here) 8 of 2 million lie beyond 0.1, the furthest
+//    (0.51) blue -1.78 against -0.84 at (1711, 57). Tolerance 0.15.
+// One more difference is no rounding fault: the bleach overlay switches from
+// multiply to screen where the luminance of the pixel's layer reaches
+// 0.2784, so a pixel that lies on the switch takes either branch (at
+// 1920x1080 one pixel of stock_printoff_bleach_lomid, (452, 34), comes out
+// 0.25 0.27 0.42 against 0.15 0.16 0.37); no pixel of these frames does.
 struct Tolerance {
   const char* road;
   float relative;
@@ -168,7 +175,7 @@ const Tolerance kTolerances[] = {
     {"texture_linear_hdr", 1e-4f},
     {"texture_linear_stock", 5e-3f},
     {"everything_linear_hdr", 5e-3f},
-    {"texture", 0.1f},
+    {"texture", 0.15f},
 };
 
 float tolerance_of(const std::string& road) {
