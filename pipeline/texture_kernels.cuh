@@ -222,6 +222,9 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
 // not knowing the planes apart, would not do across the stores. in and out
 // must not overlap; neither may what `store` writes overlap `in` or `out`,
 // unless it is `out` itself at pixel i.
+// Tile rows whose epilogue loads a row pass issues at once: half a tile.
+constexpr int kTileRowsAhead = 16;
+
 template <int N, typename Store>
 __device__ inline void deriche_rows_to(float (&xs)[N][32][33], float (&ys)[N][32][33],
                                        const float* __restrict__ in, int inStride, float* __restrict__ out,
@@ -274,13 +277,13 @@ __device__ inline void deriche_rows_to(float (&xs)[N][32][33], float (&ys)[N][32
         for (int k = 0; k < N; ++k) ys[k][t][x] = ys[k][t][x] + backward[k].step(xs[k][t][x], c);
     __syncthreads();
     if (t < columns)
-      for (int r0 = 0; r0 < rows; r0 += kRowsAhead) {
-        typename Store::Fetched f[kRowsAhead] = {};
+      for (int r0 = 0; r0 < rows; r0 += kTileRowsAhead) {
+        typename Store::Fetched f[kTileRowsAhead] = {};
         KALTHORNE_UNROLL
-        for (int r = 0; r < kRowsAhead; ++r)
+        for (int r = 0; r < kTileRowsAhead; ++r)
           if (r0 + r < rows) f[r] = store.fetch(at(r0 + r, x0 + t, 1));
         KALTHORNE_UNROLL
-        for (int r = 0; r < kRowsAhead; ++r)
+        for (int r = 0; r < kTileRowsAhead; ++r)
           if (r0 + r < rows) {
             float v[N];
             KALTHORNE_UNROLL
