@@ -38,24 +38,27 @@ void hexcone(float h, float s, float rgb[3]) {
   for (int c = 0; c < 3; ++c) rgb[c] = table[i][c];
 }
 
-const float kSaturations[] = {0.06f, 0.14f, 0.22f, 0.3f, 0.38f, 0.46f, 0.54f, 0.62f, 0.7f, 0.78f, 0.86f, 0.94f};
-const float kLuminances[] = {0.06f, 0.18f, 0.45f};
+const float kSaturations[] = {0.05f, 0.11f, 0.17f, 0.23f, 0.29f, 0.35f, 0.41f, 0.47f,
+                              0.53f, 0.59f, 0.65f, 0.71f, 0.77f, 0.83f, 0.89f, 0.95f};
+const float kLuminances[] = {0.04f, 0.09f, 0.18f, 0.3f, 0.45f};
 
 // A pixel is black (as NaN held to 0 leaves it) when its largest channel is
 // below half the largest channel of each hue neighbour, both above 0.02.
 // Neighbouring hues lie a degree apart at most: no look darkens a colour by
 // half within a degree, and where it changes fastest, at the peak of a
 // Chroma sector (a cusp: 1 - (1 - s)^e with e down to 1/128), it brightens
-// the pixel. Over every road the darkest pixel stands at 0.91 of its
+// the pixel. Over every road the darkest pixel stands at 0.88 of its
 // neighbours; the black pixels of the smoothstep weight's NaN stood at 0.03
 // to 0.1.
 constexpr float kDark = 0.5f, kLit = 0.02f;
 // An output jumps when one float step of its input (a relative 6e-8 for
 // mid-level code values) moves it by more than this (relative to 1 + its
 // value) and by ten times more than it moves either hue neighbour. Over
-// every road the largest such move is 1.7e-4, beside the green sextant
-// centre, where a Chroma sector's cusp is steep and its neighbours move alike.
-constexpr float kJump = 1e-3f;
+// every road the largest such move is 7.3e-4, a hair from a sextant centre,
+// where a Chroma sector's cusp (1 - (1 - s)^e, e down to 1/128) is at its
+// steepest and the hue neighbours move alike; a smoothstep weight past 1
+// moved its pixel by 0.3 and more.
+constexpr float kJump = 1e-2f;
 
 float channel(const std::vector<float>& f, int width, int x, int y, int c) {
   return f[(size_t(y) * size_t(width) + size_t(x)) * 4 + size_t(c)];
