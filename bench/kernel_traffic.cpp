@@ -90,12 +90,12 @@ const AccessModel kModels[] = {
     // plane twice and writes, reads and writes its level's plane; as it
     // finishes each pixel it reads the level's source (the L' plane, or the
     // level before's plane) and the band sum (not at the first level: sumIn
-    // null), and writes the sum. The last level's plane is its pass's
-    // intermediate only (written and read); it reads the Lab frame's pixel
-    // (L' there is the first level's source: its plane is null) and writes
-    // the output frame's instead of the sum.
+    // null), and writes the sum. The last level's band is a pass a pixel
+    // after a plain row pass: it reads the level's blur, its source and the
+    // sum as above, and the Lab frame's pixel (L' there is the first level's
+    // source: its plane is null), and writes the output frame's.
     {"pitch_sharp_rows", 5, 6, 8 + 12 + 4 + 4 + 4, 0, -1, 5, "r3:4"},
-    {"pitch_sharp_rows_out", 6, 7, 8 + 8 + 4 + 4 + 16 + 16, 0, -1, 6, "r2:4 r3:4"},
+    {"pitch_sharp_out", 5, 6, 4 + 4 + 4 + 16 + 16, 0, -1, -1, "r1:4 r2:4"},
     // Halation: the glow, the column scratch and the band are RGB planes.
     {"halation_init", 2, 3, 12, 1, 4, -1, "r0"},
     // A band's row pass reads its column plane in both sweeps, writes its
@@ -109,9 +109,9 @@ const AccessModel kModels[] = {
     {"film_lab_init", 6, 7, 12 + 4, 1, 8, -1, "r0"},
     // Read E, and D and S (not at the first step: constants), and the
     // developer at its step (none at the first step and after a mix: one
-    // concentration); write D, S, developer, and the developer before the
-    // exchange when the step exchanges it.
-    {"develop_cuda", 15, 16, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 7, -1, "w9:4 r3:12 r4:12"},
+    // concentration); write D, S and developer (not at the last step), and
+    // the developer before the exchange when the step exchanges it.
+    {"develop_cuda", 15, 16, 12 + 12 + 12 + 12 + 12 + 4 + 4, 1, 7, -1, "w9:4 r3:12 r4:12 w2:12 w8:4"},
     // The diffusion's blurs carry its per-pixel steps: the first column pass
     // reads the developer plane in both sweeps (as code values); the last row
     // pass, a row pass into its scratch plane, also writes the diffused

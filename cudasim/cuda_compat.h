@@ -53,10 +53,21 @@ inline float sinpif(float x) { return static_cast<float>(std::sin(3.141592653589
 
 // The device's single operations rounded to nearest, which its compiler never
 // fuses into a multiply-add: here plain IEEE float operations (the CPU build
-// compiles without contraction, so none of them fuses either).
-inline float __fadd_rn(float a, float b) { return a + b; }
-inline float __fsub_rn(float a, float b) { return a - b; }
-inline float __fmul_rn(float a, float b) { return a * b; }
-inline float __fdiv_rn(float a, float b) { return a / b; }
+// compiles without contraction, so none of them fuses either; the build that
+// rounds like the device contracts everything else, and the empty asm keeps
+// these apart), and its fused multiply-add.
+#if defined(KALTHORNE_DEVICE_ROUNDING)
+inline float cudasim_rounded(float r) {
+  __asm__("" : "+x"(r));
+  return r;
+}
+#else
+inline float cudasim_rounded(float r) { return r; }
+#endif
+inline float __fadd_rn(float a, float b) { return cudasim_rounded(a + b); }
+inline float __fsub_rn(float a, float b) { return cudasim_rounded(a - b); }
+inline float __fmul_rn(float a, float b) { return cudasim_rounded(a * b); }
+inline float __fdiv_rn(float a, float b) { return cudasim_rounded(a / b); }
+inline float __fmaf_rn(float a, float b, float c) { return std::fma(a, b, c); }
 
 #endif  // __CUDACC__

@@ -133,6 +133,16 @@ bool develop_negative(float* a, float* b, FilmPlanes& planes, const Shape& s, co
     float* const added = slots + film::kLayerConcentration;
     float* const beforeExchange = plan.diffusion ? a : b;
     const bool first = step == 0;
+    // After the last step only the developed plane is read: the silver, the
+    // developer, its diffusion and exchange, and the concentration would
+    // feed a step that never comes.
+    if (step == film::kDevelopSteps - 1) {
+      CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, nullptr,
+                         first ? nullptr : planes.developed, first ? nullptr : planes.silver, start, developerIn,
+                         uniform ? 0 : 1, nullptr, nullptr, plan.retention, added, plan.rate, film::kDeveloperUse,
+                         film::kSilverUse, s.W, s.H);
+      break;
+    }
     CUDA_LAUNCH_STREAM(develop_cuda, s.grid, s.block, 0, s.stream, planes.developed, planes.exposure, planes.silver,
                        first ? nullptr : planes.developed, first ? nullptr : planes.silver, start, developerIn,
                        uniform ? 0 : 1, planes.developer, plan.diffusion ? nullptr : beforeExchange, plan.retention,

@@ -37,8 +37,11 @@ __host__ __device__ __forceinline__ float hue_band(float h, float offset, float 
   return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
 }
 
+// 3u^2 - 2u^3 is 1 at u = 1, but in float it rounds above 1 for hundreds of
+// u just below 1 (and differently again where multiply-adds are fused); the
+// Chroma family raises 1 - s to a fractional power, so s is held to [0, 1].
 __host__ __device__ __forceinline__ float smoothstep_weight(float u) {
-  return 3.0f * u * u - 2.0f * u * u * u;
+  return clampf(3.0f * u * u - 2.0f * u * u * u, 0.0f, 1.0f);
 }
 
 // Offsets that put each sector centre at band position 2.
@@ -199,10 +202,32 @@ __host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const
 // -------------------------------------------------------------------- Chroma
 
 // Sector gain factor f = 1 + a (g - 1) with a = 1 - (1 - s)^e, e = min(2/g, 1).
-__host__ __device__ __forceinline__ float chroma_factor(float s, float g) {
-  const float e = fminf(2.0f / g, 1.0f);
+__host__ __device__ __forceinline__ float chroma_exponent(float g) { return fminf(2.0f / g, 1.0f); }
+
+__host__ __device__ __forceinline__ float chroma_factor(float s, float g, float e) {
   const float a = 1.0f - powf(1.0f - s, e);
   return 1.0f + a * (g - 1.0f);
+}
+
+__host__ __device__ __forceinline__ float chroma_factor(float s, float g) {
+  return chroma_factor(s, g, chroma_exponent(g));
+}
+
+// The Chroma family's sector gains and their exponents, which depend on the
+// settings alone: red, green, blue, cyan, magenta, yellow.
+struct ChromaGains {
+  float gain[6], exponent[6];
+};
+
+__host__ __device__ __forceinline__ ChromaGains chroma_gains(const ColorGroupOptions& g) {
+  const float scaled[6] = {g.redScaled, g.greenScaled, g.blueScaled, g.cyanScaled, g.magentaScaled, g.yellowScaled};
+  ChromaGains k;
+  FILM_UNROLL
+  for (int i = 0; i < 6; ++i) {
+    k.gain[i] = exp2f(4.0f * scaled[i]);
+    k.exponent[i] = chroma_exponent(k.gain[i]);
+  }
+  return k;
 }
 
 // Share q of the gain F applied, from the smallest normalised channel mn.
@@ -227,7 +252,8 @@ __host__ __device__ __forceinline__ void chroma_custom(float n[3], float h, floa
   for (int c = 0; c < 3; ++c) n[c] *= f;
 }
 
-__host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, const ColorGroupOptions& g,
+                                                       const ChromaGains& k) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
@@ -236,13 +262,13 @@ __host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, co
   const float mn = fminf(n[0], fminf(n[1], n[2]));
   const float d = 1.0f - g.strengthScaled;
   if (groupOn) {
-    const float F1 = chroma_factor(chroma_weight(h, kOffRed), exp2f(4.0f * g.redScaled)) *
-                     chroma_factor(chroma_weight(h, kOffGreen), exp2f(4.0f * g.greenScaled)) *
-                     chroma_factor(chroma_weight(h, kOffBlue), exp2f(4.0f * g.blueScaled));
+    const float F1 = chroma_factor(chroma_weight(h, kOffRed), k.gain[0], k.exponent[0]) *
+                     chroma_factor(chroma_weight(h, kOffGreen), k.gain[1], k.exponent[1]) *
+                     chroma_factor(chroma_weight(h, kOffBlue), k.gain[2], k.exponent[2]);
     const float f1 = 1.0f + chroma_share(F1, mn, d) * (F1 - 1.0f);
-    const float F2 = chroma_factor(chroma_weight(h, kOffCyan), exp2f(4.0f * g.cyanScaled)) *
-                     chroma_factor(chroma_weight(h, kOffMagenta), exp2f(4.0f * g.magentaScaled)) *
-                     chroma_factor(chroma_weight(h, kOffYellow), exp2f(4.0f * g.yellowScaled));
+    const float F2 = chroma_factor(chroma_weight(h, kOffCyan), k.gain[3], k.exponent[3]) *
+                     chroma_factor(chroma_weight(h, kOffMagenta), k.gain[4], k.exponent[4]) *
+                     chroma_factor(chroma_weight(h, kOffYellow), k.gain[5], k.exponent[5]);
     const float f2 = 1.0f + chroma_share(F2, mn, d) * (F2 - 1.0f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) n[c] = n[c] * f1 * f2;
@@ -250,6 +276,10 @@ __host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, co
   if (customOn) chroma_custom(n, h, mn, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm, groupOn ? d : 0.2f);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
+}
+
+__host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, const ColorGroupOptions& g) {
+  chroma_family(rgb, h, g, chroma_gains(g));
 }
 
 // ------------------------------------------------------------------ Vibrance
@@ -283,7 +313,21 @@ __host__ __device__ __forceinline__ void vib_custom(float p[3], float y[3], floa
   }
 }
 
-__host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g) {
+// The Vibrance family's power-pass exponents, which depend on the settings
+// alone: red, green, blue (primary), cyan, magenta, yellow (secondary).
+struct VibranceGains {
+  float primary[3], secondary[3];
+};
+
+__host__ __device__ __forceinline__ VibranceGains vibrance_gains(const ColorGroupOptions& g) {
+  const float s = g.strengthScaled;
+  return VibranceGains{{powf(3.0f, s + g.redScaled), powf(3.0f, s + g.greenScaled), powf(3.0f, s + g.blueScaled)},
+                       {powf(3.0f, s + g.cyanScaled), powf(3.0f, s + g.magentaScaled),
+                        powf(3.0f, g.yellowScaled) * exp2f(s)}};
+}
+
+__host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g,
+                                                         const VibranceGains& k) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
@@ -292,12 +336,10 @@ __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, 
   float y[3] = {p[0], p[1], p[2]};
   const float S = 1.0f - fminf(p[0], fminf(p[1], p[2]));
   if (groupOn) {
-    const float s = g.strengthScaled;
     const float wP[3] = {S * hue_band(h, kOffRed, 1.0f), S * hue_band(h, kOffGreen, 1.0f), S * hue_band(h, kOffBlue, 1.0f)};
-    const float gP[3] = {powf(3.0f, s + g.redScaled), powf(3.0f, s + g.greenScaled), powf(3.0f, s + g.blueScaled)};
+    const float* const gP = k.primary;
     const float wS[3] = {S * hue_band(h, kOffCyan, 1.0f), S * hue_band(h, kOffMagenta, 1.0f), S * hue_band(h, kOffYellow, 1.0f)};
-    const float gS[3] = {powf(3.0f, s + g.cyanScaled), powf(3.0f, s + g.magentaScaled),
-                         powf(3.0f, g.yellowScaled) * exp2f(s)};
+    const float* const gS = k.secondary;
     const float k1 = vib_ratio(S, wP, gP), k2 = vib_ratio(S, wS, gS);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) {
@@ -308,6 +350,10 @@ __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, 
   if (customOn) vib_custom(p, y, S, h, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) rgb[c] = hold(m * (p[c] + y[c]) / 2.0f);
+}
+
+__host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g) {
+  vibrance_family(rgb, h, g, vibrance_gains(g));
 }
 
 // ------------------------------------------------------------- Whole chain
@@ -355,21 +401,41 @@ __host__ __device__ __forceinline__ void refine_slots(float rgb[3], const Refine
   for (int i = 0; i < count; ++i) refine_slot(rgb, h, slots[i]);
 }
 
+// What the corrector raises to powers from the settings alone: a pass works
+// it out once (family_gains), not a pixel.
+struct FamilyGains {
+  ChromaGains chroma;
+  VibranceGains vibrance;
+};
+
+__host__ __device__ __forceinline__ FamilyGains family_gains(const ColorGroupOptions& chr,
+                                                             const ColorGroupOptions& vib) {
+  return FamilyGains{chroma_gains(chr), vibrance_gains(vib)};
+}
+
 // The four families (hue taken once, before the first) and, when refineOn,
-// the `count` refine slots.
+// the `count` refine slots; `gains` is family_gains(chr, vib).
 __host__ __device__ __forceinline__ void colour_corrector(float rgb[3], const ColorGroupOptions& sat,
                                                  const ColorGroupOptions& hue, const ColorGroupOptions& chr,
                                                  const ColorGroupOptions& vib, bool refineOn,
-                                                 const RefineSlotOptions* slots, int count) {
+                                                 const RefineSlotOptions* slots, int count,
+                                                 const FamilyGains& gains) {
   const float h = hexcone_hue(rgb);
   saturation_family(rgb, h, sat);
   hue_family(rgb, h, hue);
   if (family_on(hue)) pull_zone(rgb, hue, false);
-  chroma_family(rgb, h, chr);
+  chroma_family(rgb, h, chr, gains.chroma);
   if (family_on(chr)) pull_zone(rgb, chr, false);
-  vibrance_family(rgb, h, vib);
+  vibrance_family(rgb, h, vib, gains.vibrance);
   if (family_on(vib)) pull_zone(rgb, vib, true);
   if (refineOn) refine_slots(rgb, slots, count);
+}
+
+__host__ __device__ __forceinline__ void colour_corrector(float rgb[3], const ColorGroupOptions& sat,
+                                                 const ColorGroupOptions& hue, const ColorGroupOptions& chr,
+                                                 const ColorGroupOptions& vib, bool refineOn,
+                                                 const RefineSlotOptions* slots, int count) {
+  colour_corrector(rgb, sat, hue, chr, vib, refineOn, slots, count, family_gains(chr, vib));
 }
 
 }  // namespace film

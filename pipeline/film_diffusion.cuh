@@ -13,9 +13,8 @@ namespace film {
 struct DeveloperCodeSamples {
   const float* __restrict__ developer;
   size_t step;
-  __host__ __device__ __forceinline__ float operator()(size_t row, int /*k*/) const {
-    return developer_to_code(developer[row * step]);
-  }
+  __host__ __device__ __forceinline__ float load(size_t row, int /*k*/) const { return developer[row * step]; }
+  __host__ __device__ __forceinline__ static float sample(float loaded) { return developer_to_code(loaded); }
 };
 
 // The last row pass's epilogue: the developer at each finished pixel, from
@@ -30,8 +29,16 @@ struct DiffusedDeveloperStore {
   const float* __restrict__ bandOne;
   float* beforeExchange;
   float gain, retention, added;
-  __host__ __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
-    const float diffused = diffused_developer(developer[i], bandOne ? bandOne[i] : v[0], v[0], gain);
+  // The undiffused developer and band one's blur (without band two: 0, the
+  // pass's own blur taken at the store).
+  struct Fetched {
+    float developer, bandOne;
+  };
+  __host__ __device__ __forceinline__ Fetched fetch(size_t i) const {
+    return {developer[i], bandOne ? bandOne[i] : 0.0f};
+  }
+  __host__ __device__ __forceinline__ void operator()(size_t i, const float (&v)[1], const Fetched& f) const {
+    const float diffused = diffused_developer(f.developer, bandOne ? f.bandOne : v[0], v[0], gain);
     beforeExchange[i] = diffused;
     developer[i] = exchanged_developer(diffused, retention, added);
   }

@@ -10,12 +10,17 @@
 // The pixel work of the negative output and of the print needs more than
 // the 64 registers a thread of a 1,024-thread block may have, and on some
 // architectures more than 128: these kernels run 32 x 4 blocks, and one
-// block a multiprocessor is enough for nvcc to leave them up to 255.
+// block a multiprocessor is enough for nvcc to leave them up to 255. Each
+// thread renders kHeavyRows rows of its column (a block 4 x kHeavyRows), so
+// what a thread works out from the settings alone it works out once for
+// them all.
 namespace film_shape {
 constexpr int kHeavyThreads = 32 * 4;
+constexpr int kHeavyRows = 8;
 inline dim3 heavy_block() { return dim3(32, kHeavyThreads / 32, 1); }
 inline dim3 heavy_grid(int width, int height) {
-  return dim3(unsigned(calc_kernel(width, 32)), launch_shape::grid_rows(calc_kernel(height, kHeavyThreads / 32)), 1);
+  return dim3(unsigned(calc_kernel(width, 32)),
+              launch_shape::grid_rows(calc_kernel(height, kHeavyThreads / 32 * kHeavyRows)), 1);
 }
 }  // namespace film_shape
 #if defined(__CUDACC__)

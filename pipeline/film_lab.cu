@@ -35,17 +35,23 @@ KALTHORNE_PIXEL_KERNEL develop_cuda(float* developed, const float* exposure, flo
       S[c] = silverIn ? silverIn[3 * i + c] : start.silver[c];
     }
     float d = developerIn[i * size_t(developerStep)];
+    // Loaded with the pixel's planes: after the stores below the compiler
+    // would have to wait for it on its own.
+    const float added = developer && beforeExchange ? *concentration : 0.0f;
     film::develop_pixel(D, E, S, d, rate, developerUse, silverUse);
     FILM_UNROLL
-    for (int c = 0; c < 3; ++c) {
-      developed[3 * i + c] = D[c];
-      silver[3 * i + c] = S[c];
+    for (int c = 0; c < 3; ++c) developed[3 * i + c] = D[c];
+    // The last step leaves silver and developer to nobody (null).
+    if (silver)
+      FILM_UNROLL
+      for (int c = 0; c < 3; ++c) silver[3 * i + c] = S[c];
+    if (developer) {
+      if (beforeExchange) {
+        beforeExchange[i] = d;
+        d = film::exchanged_developer(d, retention, added);
+      }
+      developer[i] = d;
     }
-    if (beforeExchange) {
-      beforeExchange[i] = d;
-      d = film::exchanged_developer(d, retention, *concentration);
-    }
-    developer[i] = d;
   }
 }
 

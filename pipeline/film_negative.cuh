@@ -60,9 +60,10 @@ struct NegativeSettings {
   int inputGamut;
   const NegativeCorrectorArgs* corrector;
   DensityArgs density;
-  CastArgs cast;
+  CastTint cast;
   bool printOff;
   float blendComplement;
+  const FamilyGains* gains;  // family_gains of the corrector's Chroma and Vibrance
 };
 
 // One pixel. out: with the print stage off, output code values; with it
@@ -74,9 +75,10 @@ __host__ __device__ __forceinline__ void negative_output_pixel(const float devel
   for (int c = 0; c < 3; ++c) v[c] = hold(developed[c] * developed[c] * exposure[c] * s.densityScale);
   const float ungraded[3] = {v[0], v[1], v[2]};
 
-  cast_and_tint(v, s.cast.castOn != 0, s.cast.castIndex, s.cast.tintGtoM, s.cast.tintRtoC);
+  cast_and_tint(v, s.cast);
   const NegativeCorrectorArgs& k = *s.corrector;
-  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kNegativeRefineSlotCount);
+  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kNegativeRefineSlotCount,
+                   *s.gains);
 
   float graded[3];
   negative_tail(v, s.curve, s.toneCurvesOn, s.bleach, s.inputGamut, s.printOff, s.density, graded);

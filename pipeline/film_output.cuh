@@ -20,16 +20,37 @@
 
 namespace film {
 
-__host__ __device__ __forceinline__ NegativeSettings negative_settings(const NegativeArgs& a, bool bleach,
-                                                                       bool printOff) {
-  return NegativeSettings{a.curve,   bleach ? &a.bleach : nullptr, a.toneCurvesOn != 0, a.densityScale, a.inputGamut,
-                          &a.corrector, a.density, a.cast, printOff, a.blendComplement};
+// What depends on the settings alone (the cast's gains, the display's tone
+// scale, the corrector's gains) is worked out here, once a thread, by the
+// same functions a pixel would call: each thread renders several rows
+// (film_shape). The corrector's gains go to the thread's slot in shared
+// memory (the heavy kernels have no registers to keep them in), read back
+// where a pixel uses them.
+__host__ __device__ __forceinline__ CastTint cast_tint(const CastArgs& c) {
+  return cast_tint_for(c.castOn != 0, c.castIndex, c.tintGtoM, c.tintRtoC);
 }
 
-__host__ __device__ __forceinline__ PrintSettings print_settings(const PrintArgs& a, bool bleach) {
-  return PrintSettings{a.curve,   a.gamma,        bleach ? &a.bleach : nullptr, &a.corrector,
-                       a.printer, a.cast,         a.printProfile,               a.printSaturation,
-                       a.blendComplement};
+template <int N>
+__host__ __device__ __forceinline__ const FamilyGains* corrector_gains(const CorrectorArgs<N>& a, FamilyGains& slot) {
+  slot = family_gains(a.chroma, a.vibrance);
+#if defined(__CUDA_ARCH__)
+  // Keeps the compiler from carrying the slot's values in registers instead.
+  asm volatile("" ::: "memory");
+#endif
+  return &slot;
+}
+
+__host__ __device__ __forceinline__ NegativeSettings negative_settings(const NegativeArgs& a, bool bleach,
+                                                                       bool printOff, FamilyGains& slot) {
+  return NegativeSettings{a.curve,      bleach ? &a.bleach : nullptr, a.toneCurvesOn != 0, a.densityScale,
+                          a.inputGamut, &a.corrector,                 a.density,           cast_tint(a.cast),
+                          printOff,     a.blendComplement,            corrector_gains(a.corrector, slot)};
+}
+
+__host__ __device__ __forceinline__ PrintSettings print_settings(const PrintArgs& a, bool bleach, FamilyGains& slot) {
+  return PrintSettings{a.curve,          a.gamma,         bleach ? &a.bleach : nullptr, &a.corrector,
+                       a.printer,        cast_tint(a.cast), a.printProfile,            a.printSaturation,
+                       a.blendComplement, tone_scale_for(a.printer.displayScale), corrector_gains(a.corrector, slot)};
 }
 
 // ------------------------------------------------------------------ finishes
@@ -37,7 +58,7 @@ __host__ __device__ __forceinline__ PrintSettings print_settings(const PrintArgs
 // Print stage off: the negative's output code values as they are.
 struct NoPrint {
   static constexpr bool kPrintOff = true;
-  __host__ __device__ explicit NoPrint(const PrintArgs&) {}
+  __host__ __device__ NoPrint(const PrintArgs&, FamilyGains&) {}
   __host__ __device__ void operator()(const float in[3], float out[3]) const {
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) out[c] = in[c];
@@ -48,9 +69,11 @@ struct NoPrint {
 struct DisplayFinish {
   static constexpr bool kPrintOff = false;
   const PrinterArgs& printer;
-  __host__ __device__ explicit DisplayFinish(const PrintArgs& a) : printer(a.printer) {}
+  ToneScale toneScale;
+  __host__ __device__ DisplayFinish(const PrintArgs& a, FamilyGains&)
+      : printer(a.printer), toneScale(tone_scale_for(a.printer.displayScale)) {}
   __host__ __device__ void operator()(const float in[3], float out[3]) const {
-    display_pixel(in, printer.blackPoint, printer.light, printer.displayScale, out);
+    display_pixel(in, printer.blackPoint, printer.light, toneScale, out);
   }
 };
 
@@ -59,7 +82,7 @@ template <bool Bleach>
 struct PrintFinish {
   static constexpr bool kPrintOff = false;
   PrintSettings settings;
-  __host__ __device__ explicit PrintFinish(const PrintArgs& a) : settings(print_settings(a, Bleach)) {}
+  __host__ __device__ PrintFinish(const PrintArgs& a, FamilyGains& slot) : settings(print_settings(a, Bleach, slot)) {}
   __host__ __device__ void operator()(const float in[3], float out[3]) const { print_pixel(in, in, settings, out); }
 };
 
@@ -73,8 +96,9 @@ struct NegativeSource {
   const float* alpha;
   const float* developed;
   NegativeSettings settings;
-  __host__ __device__ NegativeSource(const float* e, const float* a, const float* d, const NegativeArgs& args)
-      : exposure(e), alpha(a), developed(d), settings(negative_settings(args, Bleach, PrintOff)) {}
+  __host__ __device__ NegativeSource(const float* e, const float* a, const float* d, const NegativeArgs& args,
+                                     FamilyGains& slot)
+      : exposure(e), alpha(a), developed(d), settings(negative_settings(args, Bleach, PrintOff, slot)) {}
   __host__ __device__ float operator()(size_t i, float out[3]) const {
     const float D[3] = {developed[3 * i], developed[3 * i + 1], developed[3 * i + 2]};
     const float E[3] = {exposure[3 * i], exposure[3 * i + 1], exposure[3 * i + 2]};
@@ -129,6 +153,9 @@ __host__ __device__ __forceinline__ void film_output(const Source& source, const
                                      FILM_GRID_CONST const film::NegativeArgs negative,                            \
                                      FILM_GRID_CONST const film::PrintArgs print) {                                \
     using Finish = finish;                                                                                         \
-    const film::NegativeSource<bleach, Finish::kPrintOff> source(exposure, alpha, developed, negative);            \
-    film::film_output(source, Finish(print), out, width, height, channels);                                        \
+    __shared__ film::FamilyGains gains[2][film_shape::kHeavyThreads];                                              \
+    const unsigned slot = threadIdx.y * blockDim.x + threadIdx.x;                                                  \
+    const film::NegativeSource<bleach, Finish::kPrintOff> source(exposure, alpha, developed, negative,             \
+                                                                 gains[0][slot]);                                  \
+    film::film_output(source, Finish(print, gains[1][slot]), out, width, height, channels);                        \
   }

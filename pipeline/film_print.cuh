@@ -11,9 +11,9 @@ namespace film {
 
 // Display only: tone scale with toe, Rec.709 primaries, printer points.
 __host__ __device__ __forceinline__ void display_pixel(const float in[3], const float blackPoint[3], const float light[3],
-                                              float displayScale, float out[3]) {
+                                              const ToneScale& toneScale, float out[3]) {
   float abc[3], xyz[3], rgb[3];
-  tone_scale_abc(in, displayScale, true, abc);
+  tone_scale_abc(in, toneScale, true, abc);
   abc_to_xyz(abc, xyz);
   xyz_to_rec709(xyz, rgb);
   FILM_UNROLL
@@ -31,15 +31,17 @@ struct PrintSettings {
   const BleachArgs* bleach;  // null: the print-gamma kernel
   const PrintCorrectorArgs* corrector;
   PrinterArgs printer;
-  CastArgs cast;
+  CastTint cast;
   int printProfile;
   float printSaturation;
   float blendComplement;
+  ToneScale toneScale;  // tone_scale_for(printer.displayScale), which a pass takes once
+  const FamilyGains* gains;  // family_gains of the corrector's Chroma and Vibrance
 };
 
 // Print chain from the display tone scale on: to XYZ.
 __host__ __device__ __forceinline__ void print_to_xyz(const float in[3], const PrintSettings& s, float xyz[3]) {
-  const float L = s.printer.displayScale;
+  const ToneScale& L = s.toneScale;
   float v[3] = {in[0], in[1], in[2]};
   if (s.bleach) {
     if (s.gamma.curvesOn) {
@@ -101,9 +103,10 @@ __host__ __device__ __forceinline__ void print_finish(float xyz[3], const PrintS
 __host__ __device__ __forceinline__ void print_pixel(const float in[3], const float plain[3], const PrintSettings& s,
                                             float out[3]) {
   float v[3] = {in[0], in[1], in[2]};
-  cast_and_tint(v, s.cast.castOn != 0, s.cast.castIndex, s.cast.tintGtoM, s.cast.tintRtoC);
+  cast_and_tint(v, s.cast);
   const PrintCorrectorArgs& k = *s.corrector;
-  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kPrintRefineSlotCount);
+  colour_corrector(v, k.saturation, k.hue, k.chroma, k.vibrance, k.refineOn != 0, k.slots, kPrintRefineSlotCount,
+                   *s.gains);
   if (s.printSaturation != 1.0f) {
     const float y = awg4_luminance(v);
     FILM_UNROLL

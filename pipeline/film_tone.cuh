@@ -35,17 +35,36 @@ __host__ __device__ __forceinline__ void cast_factors(int castIndex, float f[3])
   }
 }
 
-// Cast, then tint, as two steps: both keep the luminance the pixel came in
-// with, and the pixel is held after each. A pixel without luminance (or with
-// a NaN one) takes neither and is only held.
-__host__ __device__ __forceinline__ void cast_and_tint(float v[3], bool castOn, int castIndex, float tintGtoM, float tintRtoC) {
-  const float y0 = cast_luminance(v);
-  const bool lit = y0 > 0.0f;
-  if (lit && castOn) {
+// The cast and tint of a frame: the cast's channel gains (its factors over
+// 255) depend on the setting alone, so a pass takes them once, not a pixel.
+struct CastTint {
+  bool castOn;
+  float gain[3];
+  float tintGtoM, tintRtoC;
+};
+
+__host__ __device__ __forceinline__ CastTint cast_tint_for(bool castOn, int castIndex, float tintGtoM,
+                                                           float tintRtoC) {
+  CastTint t{castOn, {1.0f, 1.0f, 1.0f}, tintGtoM, tintRtoC};
+  if (castOn) {
     float f[3];
     cast_factors(castIndex, f);
     FILM_UNROLL
-    for (int c = 0; c < 3; ++c) v[c] *= f[c] / 255.0f;
+    for (int c = 0; c < 3; ++c) t.gain[c] = f[c] / 255.0f;
+  }
+  return t;
+}
+
+// Cast, then tint, as two steps: both keep the luminance the pixel came in
+// with, and the pixel is held after each. A pixel without luminance (or with
+// a NaN one) takes neither and is only held.
+__host__ __device__ __forceinline__ void cast_and_tint(float v[3], const CastTint& t) {
+  const float y0 = cast_luminance(v);
+  const bool lit = y0 > 0.0f;
+  const float tintGtoM = t.tintGtoM, tintRtoC = t.tintRtoC;
+  if (lit && t.castOn) {
+    FILM_UNROLL
+    for (int c = 0; c < 3; ++c) v[c] *= t.gain[c];
     rescale_to(v, y0);
   }
   hold3(v);
@@ -62,9 +81,17 @@ __host__ __device__ __forceinline__ void cast_and_tint(float v[3], bool castOn, 
   hold3(v);
 }
 
+__host__ __device__ __forceinline__ void cast_and_tint(float v[3], bool castOn, int castIndex, float tintGtoM,
+                                                       float tintRtoC) {
+  cast_and_tint(v, cast_tint_for(castOn, castIndex, tintGtoM, tintRtoC));
+}
+
 // ------------------------------------------------------------ tone curves
 
 // One tone curve on a LogC4 code value: midtone bump, toe, shoulder.
+// The toe and the shoulder bend by log(1 + k x) / log(1 + k), k growing with
+// the channel's value; a value so small that 1 + k rounds to 1 (a typed
+// 1e-8, say) made that 0 / 0, so there the ratio takes its limit x.
 // sp, hp: shadow and highlight pivots; g: grey point; m, s, hh: the
 // channel's midtone, shadow and highlight values.
 __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp, float g, float m, float s, float hh) {
@@ -80,13 +107,15 @@ __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp
     const float t = v / sp;
     if (s > 0.0f && v > 0.0f) {
       const float k = 5.4365635f * s;
-      const float q = 2.0f * t - logf(1.0f + k * t) / logf(1.0f + k);
+      const float den = logf(1.0f + k);
+      const float q = 2.0f * t - (den > 0.0f ? logf(1.0f + k * t) / den : t);
       v = sp * (q + s * (1.0f - q));
     } else if (s < 0.0f) {
       const float T = t + 2.0f * s * (1.0f - t);
       if (T >= 0.0f) {
         const float k = -5.4365635f * s;
-        v = sp * logf(1.0f + k * T) / logf(1.0f + k);
+        const float den = logf(1.0f + k);
+        v = den > 0.0f ? sp * logf(1.0f + k * T) / den : sp * T;
       } else {
         v = sp * T;
       }
@@ -97,11 +126,13 @@ __host__ __device__ __forceinline__ float tone_curve(float v, float sp, float hp
     if (hh > 0.0f) {
       const float T = t * (1.0f + 2.0f * hh);
       const float k = 2.7182817f * hh;
-      const float r = 2.0f * T - logf(1.0f + k * T) / logf(1.0f + k);
+      const float den = logf(1.0f + k);
+      const float r = 2.0f * T - (den > 0.0f ? logf(1.0f + k * T) / den : T);
       v = hp + (1.0f - hp) * r;
     } else if (hh < 0.0f) {
       const float k = -5.4365635f * hh;
-      v = hp + (1.0f - hp) * (1.0f + hh) * logf(1.0f + k * t) / logf(1.0f + k);
+      const float den = logf(1.0f + k);
+      v = hp + (den > 0.0f ? (1.0f - hp) * (1.0f + hh) * logf(1.0f + k * t) / den : (1.0f - hp) * (1.0f + hh) * t);
     }
   }
   return v;
@@ -153,8 +184,10 @@ __host__ __device__ __forceinline__ ToneScale tone_scale_for(float L) {
 
 // Tone scale with path to white on the balanced components; returns the
 // unscaled components (A, B, C). With toe the display curve's toe is applied.
-__host__ __device__ __forceinline__ void tone_scale_abc(const float rgb[3], float L, bool toe, float abc[3]) {
-  const ToneScale ts = tone_scale_for(L);
+// The scale's constants (tone_scale_for) depend on the display alone: a pass
+// takes them once.
+__host__ __device__ __forceinline__ void tone_scale_abc(const float rgb[3], const ToneScale& ts, bool toe,
+                                                        float abc[3]) {
   float x[3];
   to_balanced(rgb, x);
   const float a = fmaxf(1e-12f, x[0]);
@@ -167,6 +200,10 @@ __host__ __device__ __forceinline__ void tone_scale_abc(const float rgb[3], floa
   abc[0] = T * kBalancedInverse0 * (f * (a / n) + (1.0f - f));
   abc[1] = T * kBalancedInverse1 * (f * (bb / n) + (1.0f - f));
   abc[2] = T * kBalancedInverse2 * (f * (c / n) + (1.0f - f));
+}
+
+__host__ __device__ __forceinline__ void tone_scale_abc(const float rgb[3], float L, bool toe, float abc[3]) {
+  tone_scale_abc(rgb, tone_scale_for(L), toe, abc);
 }
 
 __host__ __device__ __forceinline__ void abc_to_xyz(const float abc[3], float xyz[3]) {

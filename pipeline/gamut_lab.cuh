@@ -102,10 +102,16 @@ __host__ __device__ inline float compress_factor(float Y) {
   return (0.1835167f * logf(1.0f + 284.3578f * Y) - 0.5457689f) / Y;
 }
 
+// The exponent of the expansion at which it gives KALTHORNE_LAB_LINEAR_LIMIT
+// (ln(1e30 / 0.0035166964 + 1)). A sharpened luminance past it (about 13.2)
+// would give e^x beyond the float range from 15.7 on, and inf light; the
+// expansion stops at the limit the way into Lab holds light to.
+constexpr float kExpandExponentMax = 74.727786f;
+
 __host__ __device__ inline float expand_factor(float Y) {
   if (!scalable_luminance(Y)) return 0.0f;
   if (Y <= 0.18f) return 1.0f;
-  return ((expf((Y + 0.5457689f) * 5.449095f) - 1.0f) * 0.0035166964f) / Y;
+  return ((expf(fminf((Y + 0.5457689f) * 5.449095f, kExpandExponentMax)) - 1.0f) * 0.0035166964f) / Y;
 }
 
 __host__ __device__ inline Rgb3 scale_rgb(Rgb3 v, float k) { return Rgb3{v.r * k, v.g * k, v.b * k}; }

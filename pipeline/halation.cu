@@ -23,9 +23,16 @@ namespace {
 struct SharpenInto {
   float* __restrict__ glow;
   float amount;
-  __device__ __forceinline__ void operator()(size_t i, const float (&blurred)[3]) const {
+  struct Fetched {
+    float glow[3];
+  };
+  __device__ __forceinline__ Fetched fetch(size_t i) const {
+    const float* p = glow + 3 * i;
+    return {{p[0], p[1], p[2]}};
+  }
+  __device__ __forceinline__ void operator()(size_t i, const float (&blurred)[3], const Fetched& f) const {
     float* p = glow + 3 * i;
-    for (int c = 0; c < 3; ++c) p[c] = halation_math::sharpen(p[c], blurred[c], amount);
+    for (int c = 0; c < 3; ++c) p[c] = halation_math::sharpen(f.glow[c], blurred[c], amount);
   }
 };
 

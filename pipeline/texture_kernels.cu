@@ -46,34 +46,13 @@ struct PitchSharpStore {
   const float* sumIn;
   float* sum;
   float gain;
-  __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
+  struct Fetched {
+    float sumBefore, source;
+  };
+  __device__ __forceinline__ Fetched fetch(size_t i) const { return {sum_before(sumIn, i), source[i]}; }
+  __device__ __forceinline__ void operator()(size_t i, const float (&v)[1], const Fetched& f) const {
     level[i] = v[0];
-    sum[i] = pitch_sharp_value(sum_before(sumIn, i), source[i], v[0], gain);
-  }
-};
-
-// Epilogue of the last level's row pass: its band, the fold-back into L',
-// and the way out of Lab, into the output frame. The level's source is the
-// plane `source`, or L' of the Lab frame when that is null (a first level
-// that is also the last).
-struct PitchSharpOutStore {
-  const float* __restrict__ source;
-  const float* sumIn;
-  float gain;
-  const float* __restrict__ lab;
-  float* __restrict__ out;
-  TextureLabOut way;
-  __device__ __forceinline__ void operator()(size_t i, const float (&v)[1]) const {
-    const float* p = lab + 4 * i;
-    const float band = pitch_sharp_value(sum_before(sumIn, i), source ? source[i] : p[0], v[0], gain);
-    const float folded[3] = {pitch_fold_value(band, v[0]), p[1], p[2]};
-    float code[3];
-    texture_lab_out(way, folded, code);
-    float* q = out + 4 * i;
-    q[0] = code[0];
-    q[1] = code[1];
-    q[2] = code[2];
-    q[3] = p[3];
+    sum[i] = pitch_sharp_value(f.sumBefore, f.source, v[0], gain);
   }
 };
 
@@ -88,12 +67,21 @@ KALTHORNE_COLUMN_KERNEL pitch_sharp_rows(const float* columns, float* level, con
 }
 CUDASIM_COOPERATIVE_KERNEL(pitch_sharp_rows);
 
-KALTHORNE_COLUMN_KERNEL pitch_sharp_rows_out(const float* columns, float* level, const float* source,
-                                             const float* sumIn, const float* lab, float* out, int width, int height,
-                                             float sigma, float gain, TextureLabOut way) {
-  __shared__ float xs[1][32][33], ys[1][32][33];
-  const PitchSharpOutStore store{source, sumIn, gain, lab, out, way};
-  deriche_rows_to<1>(xs, ys, columns, 1, level, 1, store, width, height, int(blockIdx.x) * 32,
-                     deriche_coefficients(sigma));
+KALTHORNE_PIXEL_KERNEL pitch_sharp_out(const float* level, const float* source, const float* sumIn, const float* lab,
+                                       float* out, int width, int height, float gain, TextureLabOut way) {
+  KALTHORNE_FOR_EACH_PIXEL(x, y, width, height) {
+    const size_t i = pixel_offset(x, y, width, 1);
+    const float* p = lab + 4 * i;
+    const float alpha = p[3];  // read with the pixel, not after the stores
+    const float blurred = level[i];
+    const float band = pitch_sharp_value(sum_before(sumIn, i), source ? source[i] : p[0], blurred, gain);
+    const float folded[3] = {pitch_fold_value(band, blurred), p[1], p[2]};
+    float code[3];
+    texture_lab_out(way, folded, code);
+    float* q = out + 4 * i;
+    q[0] = code[0];
+    q[1] = code[1];
+    q[2] = code[2];
+    q[3] = alpha;
+  }
 }
-CUDASIM_COOPERATIVE_KERNEL(pitch_sharp_rows_out);

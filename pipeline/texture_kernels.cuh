@@ -39,10 +39,11 @@ __host__ __device__ inline DericheCoefficients deriche_coefficients(float sigma)
 // itself the device compiler fuses such a sum into multiply-adds as the code
 // around it suggests, differently from one kernel to the next; spelled out,
 // every kernel blurs alike, and as the column blur always has on the device.
-// The host computes it term by term.
+// The host computes it term by term, but for the build that rounds like the
+// device.
 __host__ __device__ __forceinline__ float deriche_step(float a, float x, float b, float xp, float c, float yp,
                                                        float d, float yb) {
-#if defined(__CUDA_ARCH__)
+#if defined(__CUDA_ARCH__) || defined(KALTHORNE_DEVICE_ROUNDING)
   return __fmaf_rn(-d, yb, __fmaf_rn(-c, yp, __fmaf_rn(b, xp, __fmul_rn(a, x))));
 #else
   return a * x + b * xp - c * yp - d * yb;
@@ -108,55 +109,92 @@ constexpr int kRowsAhead = 8;
 // channels at once give exactly the N one-channel results. in and out must
 // not overlap.
 // The samples of a line read from a plane: channel k of row r at
-// p[r * step + k].
+// p[r * step + k]. A source of samples loads a value (`load`) and turns it
+// into the sample (`sample`) apart, so a batch's loads all go out before
+// the first of them is waited for.
 struct PlaneSamples {
   const float* __restrict__ p;
   size_t step;
-  __host__ __device__ __forceinline__ float operator()(size_t row, int k) const { return p[row * step + k]; }
+  __host__ __device__ __forceinline__ float load(size_t row, int k) const { return p[row * step + k]; }
+  __host__ __device__ __forceinline__ static float sample(float loaded) { return loaded; }
 };
 
-// The column recursion of N channels whose samples `in(row, k)` gives: a
-// pass may compute its samples from other planes as it loads them (a
-// prologue), the blur itself unchanged. The samples must not come from `out`.
+// One batch of rows of the column recursion, forward from `row` or back
+// from it; a full batch (kFull, kRowsAhead rows) is straight code, whose
+// loads the compiler issues together ahead of the first store.
+template <int N, bool kFull, typename Samples>
+__host__ __device__ __forceinline__ void deriche_forward_batch(const Samples& in, float* __restrict__ out,
+                                                               size_t outStep, int row, int available,
+                                                               DericheForward (&forward)[N],
+                                                               const DericheCoefficients& c) {
+  const int rows = kFull ? kRowsAhead : available;
+  float x[kRowsAhead][N];
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) x[r][k] = r < rows ? in.load(size_t(row + r), k) : 0.0f;
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) x[r][k] = in.sample(x[r][k]);
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k)
+      if (r < rows) out[size_t(row + r) * outStep + k] = forward[k].step(x[r][k], c);
+}
+
+template <int N, bool kFull, typename Samples>
+__host__ __device__ __forceinline__ void deriche_backward_batch(const Samples& in, float* __restrict__ out,
+                                                                size_t outStep, int row, int available,
+                                                                DericheBackward (&backward)[N],
+                                                                const DericheCoefficients& c) {
+  const int rows = kFull ? kRowsAhead : available;
+  float x[kRowsAhead][N], y[kRowsAhead][N];
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) y[r][k] = r < rows ? out[size_t(row - r) * outStep + k] : 0.0f;
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) x[r][k] = r < rows ? in.load(size_t(row - r), k) : 0.0f;
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) x[r][k] = in.sample(x[r][k]);
+  KALTHORNE_UNROLL
+  for (int r = 0; r < kRowsAhead; ++r)
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k)
+      if (r < rows) out[size_t(row - r) * outStep + k] = y[r][k] + backward[k].step(x[r][k], c);
+}
+
+// The column recursion of N channels whose samples `in` gives: a pass may
+// compute its samples from other planes as it loads them (a prologue), the
+// blur itself unchanged. The samples must not come from `out`.
 template <int N, typename Samples>
 __host__ __device__ inline void deriche_columns_of(const Samples& in, float* __restrict__ out, size_t outStep,
                                                    int height, const DericheCoefficients& c) {
   if (height < 1) return;
   DericheForward forward[N];
   KALTHORNE_UNROLL
-  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(in(0, k), c);
+  for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(in.sample(in.load(0, k)), c);
   int row = 0;
   for (; row < height; row += kRowsAhead) {
-    const int rows = height - row < kRowsAhead ? height - row : kRowsAhead;
-    float x[kRowsAhead][N];
-    KALTHORNE_UNROLL
-    for (int r = 0; r < kRowsAhead; ++r)
-      KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k) x[r][k] = r < rows ? in(size_t(row + r), k) : 0.0f;
-    KALTHORNE_UNROLL
-    for (int r = 0; r < kRowsAhead; ++r)
-      KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k)
-        if (r < rows) out[size_t(row + r) * outStep + k] = forward[k].step(x[r][k], c);
+    if (height - row >= kRowsAhead)
+      deriche_forward_batch<N, true>(in, out, outStep, row, kRowsAhead, forward, c);
+    else
+      deriche_forward_batch<N, false>(in, out, outStep, row, height - row, forward, c);
   }
   DericheBackward backward[N];
   KALTHORNE_UNROLL
-  for (int k = 0; k < N; ++k) backward[k] = DericheBackward::start(in(size_t(height - 1), k), c);
+  for (int k = 0; k < N; ++k) backward[k] = DericheBackward::start(in.sample(in.load(size_t(height - 1), k)), c);
   for (row = height - 1; row >= 0; row -= kRowsAhead) {
-    const int rows = row + 1 < kRowsAhead ? row + 1 : kRowsAhead;
-    float x[kRowsAhead][N], y[kRowsAhead][N];
-    KALTHORNE_UNROLL
-    for (int r = 0; r < kRowsAhead; ++r)
-      KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k) {
-        x[r][k] = r < rows ? in(size_t(row - r), k) : 0.0f;
-        y[r][k] = r < rows ? out[size_t(row - r) * outStep + k] : 0.0f;
-      }
-    KALTHORNE_UNROLL
-    for (int r = 0; r < kRowsAhead; ++r)
-      KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k)
-        if (r < rows) out[size_t(row - r) * outStep + k] = y[r][k] + backward[k].step(x[r][k], c);
+    if (row + 1 >= kRowsAhead)
+      deriche_backward_batch<N, true>(in, out, outStep, row, kRowsAhead, backward, c);
+    else
+      deriche_backward_batch<N, false>(in, out, outStep, row, row + 1, backward, c);
   }
 }
 
@@ -176,10 +214,17 @@ __host__ __device__ inline void deriche_columns(const float* __restrict__ in, si
 // which the block loads and stores a tile row at a time: global memory is
 // read and written along its rows. The causal half goes to `out`, and the
 // anti-causal half is added to it, as in the column pass; each finished
-// pixel goes to `store(i, v)` (i = y * width + x, v its N channels), which
+// pixel goes to `store(i, v, f)` (i = y * width + x, v its N channels), which
 // may write it anywhere, or compute from it and from other planes at pixel i
-// (an epilogue). in and out must not overlap; neither may what `store`
-// writes overlap `in` or `out`, unless it is `out` itself at pixel i.
+// (an epilogue). What an epilogue reads at pixel i it loads in
+// `store.fetch(i)` (f): the pass fetches a batch of rows before it stores
+// the first of them, so their loads go out together, which the compiler,
+// not knowing the planes apart, would not do across the stores. in and out
+// must not overlap; neither may what `store` writes overlap `in` or `out`,
+// unless it is `out` itself at pixel i.
+// Tile rows whose epilogue loads a row pass issues at once: half a tile.
+constexpr int kTileRowsAhead = 16;
+
 template <int N, typename Store>
 __device__ inline void deriche_rows_to(float (&xs)[N][32][33], float (&ys)[N][32][33],
                                        const float* __restrict__ in, int inStride, float* __restrict__ out,
@@ -232,11 +277,19 @@ __device__ inline void deriche_rows_to(float (&xs)[N][32][33], float (&ys)[N][32
         for (int k = 0; k < N; ++k) ys[k][t][x] = ys[k][t][x] + backward[k].step(xs[k][t][x], c);
     __syncthreads();
     if (t < columns)
-      for (int r = 0; r < rows; ++r) {
-        float v[N];
+      for (int r0 = 0; r0 < rows; r0 += kTileRowsAhead) {
+        typename Store::Fetched f[kTileRowsAhead] = {};
         KALTHORNE_UNROLL
-        for (int k = 0; k < N; ++k) v[k] = ys[k][r][t];
-        store(at(r, x0 + t, 1), v);
+        for (int r = 0; r < kTileRowsAhead; ++r)
+          if (r0 + r < rows) f[r] = store.fetch(at(r0 + r, x0 + t, 1));
+        KALTHORNE_UNROLL
+        for (int r = 0; r < kTileRowsAhead; ++r)
+          if (r0 + r < rows) {
+            float v[N];
+            KALTHORNE_UNROLL
+            for (int k = 0; k < N; ++k) v[k] = ys[k][r0 + r][t];
+            store(at(r0 + r, x0 + t, 1), v, f[r]);
+          }
       }
     // The next tile's loads overwrite ys.
     __syncthreads();
@@ -249,7 +302,9 @@ template <int N>
 struct PlaneStore {
   float* __restrict__ p;
   int stride;
-  __device__ __forceinline__ void operator()(size_t i, const float (&v)[N]) const {
+  struct Fetched {};
+  __device__ __forceinline__ Fetched fetch(size_t) const { return {}; }
+  __device__ __forceinline__ void operator()(size_t i, const float (&v)[N], Fetched) const {
     KALTHORNE_UNROLL
     for (int k = 0; k < N; ++k) p[i * size_t(stride) + k] = v[k];
   }

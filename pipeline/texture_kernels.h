@@ -50,14 +50,14 @@ struct TextureLabOut {
 // null (the first level), else it is read from sumIn (`sum` itself).
 __global__ void pitch_sharp_rows(const float* columns, float* level, const float* source, const float* sumIn,
                                  float* sum, int width, int height, float sigma, float gain);
-// The row pass of the last level, its band as above (its source the plane
-// `source`, or channel 0 of `lab` when that is null), then the bands folded
-// back into L' (the sum plus the last blur) with a, b and alpha of `lab` (the
-// Lab frame, RGBA) and taken out of Lab into `out` (RGBA) as `way` says.
-// `level` is the pass's intermediate plane.
-__global__ void pitch_sharp_rows_out(const float* columns, float* level, const float* source, const float* sumIn,
-                                     const float* lab, float* out, int width, int height, float sigma, float gain,
-                                     TextureLabOut way);
+// The last level's band, after its row pass blurred it into `level` (a
+// plane): its source the plane `source`, or channel 0 of `lab` when that is
+// null; then the bands folded back into L' (the sum plus the last blur) with
+// a, b and alpha of `lab` (the Lab frame, RGBA) and taken out of Lab into
+// `out` (RGBA) as `way` says. A pass of its own, a thread a pixel: the way
+// out of Lab is most of the texture stage's arithmetic.
+__global__ void pitch_sharp_out(const float* level, const float* source, const float* sumIn, const float* lab,
+                                float* out, int width, int height, float gain, TextureLabOut way);
 
 // The two launches of a 2-D Gaussian blur, queued on `stream`: the columns
 // of `in` (read at the channel stride) into the scratch plane, and the rows

@@ -234,8 +234,9 @@ void Frame::run_plain_road() {
 // The levels are blurred from planes of one float a pixel, the first from
 // L' (`lightness`, written by the way into Lab), each after it from the
 // level before's blur, and their bands summed into another plane, each band
-// as its level's row pass delivers the blurred pixels; the last level's pass
-// folds the bands back into L' and takes the frame out of Lab into B, `way`.
+// as its level's row pass delivers the blurred pixels; after the last
+// level's row pass a pass a pixel adds its band, folds the bands back into
+// L' and takes the frame out of Lab into B, `way`.
 // False when a plane could not be had.
 bool Frame::texture_levels(const TextureLabOut& way, float* lightness) {
   const float gains[6] = {o_.sopranoPitchScaled, o_.mezzoSopranoPitchScaled, o_.altoPitchScaled,
@@ -246,7 +247,7 @@ bool Frame::texture_levels(const TextureLabOut& way, float* lightness) {
     if (gains[k - 1] != 1.0f) last = k;
 
   // Only the first level reads the L' plane: its columns, and its band
-  // unless it is the last level, whose pass reads L' from the Lab frame with
+  // unless it is the last level, whose band reads L' from the Lab frame with
   // a and b. After that the plane is free: it is the one level's row-pass
   // intermediate, or one of the two planes that take the levels' blurs in
   // turn (a level is blurred from the one before). A third plane takes the
@@ -270,8 +271,9 @@ bool Frame::texture_levels(const TextureLabOut& way, float* lightness) {
         CUDA_LAUNCH_STREAM(pitch_sharp_rows, column_grid(H), column_block(), 0, stream_, C, level, source, sumIn,
                            sum, W, H, sigma, gains[k - 1]);
       } else {
-        CUDA_LAUNCH_STREAM(pitch_sharp_rows_out, column_grid(H), column_block(), 0, stream_, C, level,
-                           k == 1 ? nullptr : source, sumIn, A, B, W, H, sigma, gains[k - 1], way);
+        CUDA_LAUNCH_STREAM(iir_guassian_rows, column_grid(H), column_block(), 0, stream_, C, level, W, H, sigma, 1);
+        CUDA_LAUNCH_STREAM(pitch_sharp_out, pixel_grid(W, H), pixel_block(), 0, stream_, level,
+                           k == 1 ? nullptr : source, sumIn, A, B, W, H, gains[k - 1], way);
       }
       source = level;
       sumIn = sum;

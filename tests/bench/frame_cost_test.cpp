@@ -95,15 +95,14 @@ TEST(KernelTraffic, TextureLevelsReadTheirSourceFromAPlane) {
   EXPECT_EQ(level(nullptr), 8 + 12 + 4 + 4.0);
   EXPECT_EQ(level(planes[3]), 8 + 12 + 4 + 4 + 4.0);
   const auto last = [&](const float* source, const float* sumIn) {
-    return work_of(launch("pitch_sharp_rows_out", {ptr(planes[0]), ptr(planes[1]), ptr(source), ptr(sumIn),
-                                                   ptr(planes[3]), ptr(planes[4]), num(W), num(H), num(0.4),
-                                                   num(1.5), kStruct}))
+    return work_of(launch("pitch_sharp_out", {ptr(planes[1]), ptr(source), ptr(sumIn), ptr(planes[3]),
+                                              ptr(planes[4]), num(W), num(H), num(1.5), kStruct}))
                .bytes / (W * H);
   };
-  // The intermediate plane written and read, the Lab frame's pixel read and
-  // the output's written.
-  EXPECT_EQ(last(nullptr, nullptr), 8 + 8 + 16 + 16.0);
-  EXPECT_EQ(last(planes[2], planes[2] + 32), 8 + 8 + 4 + 4 + 16 + 16.0);
+  // The last level's blur read, the Lab frame's pixel read and the output's
+  // written.
+  EXPECT_EQ(last(nullptr, nullptr), 4 + 16 + 16.0);
+  EXPECT_EQ(last(planes[2], planes[2] + 32), 4 + 4 + 4 + 16 + 16.0);
 }
 
 // The film stage's output pass writes one frame: with a camera stock it reads

@@ -114,6 +114,23 @@ TEST(FilmCorrector, ZoneRules) {
   }
 }
 
+// The smoothstep weight is 1 at u = 1 but rounds above 1 for hundreds of
+// floats just below it; (1 - s)^e of a Chroma gain above 2 was then NaN and
+// the pixel held to black. Every float u in [0.999, 1] and a step either side.
+TEST(FilmCorrector, SmoothstepWeightStaysInItsRangeNearOne) {
+  int outside = 0;
+  for (float u = 0.999f; u <= 1.0f; u = std::nextafter(u, 2.0f)) {
+    const float s = film::smoothstep_weight(u);
+    outside += !(s >= 0.0f && s <= 1.0f);
+    ASSERT_TRUE(std::isfinite(film::chroma_factor(s, 16.0f))) << "u " << u;
+  }
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(film::smoothstep_weight(1.0f), 1.0f);
+  EXPECT_EQ(film::smoothstep_weight(0.0f), 0.0f);
+  EXPECT_EQ(film::smoothstep_weight(std::nextafter(0.0f, 1.0f)), 0.0f);
+  EXPECT_EQ(film::smoothstep_weight(0.5f), 0.5f);  // exact inside the range
+}
+
 // A band of width 0 is reachable (Hue family breadth has no floor): it must
 // act as "off" and never evaluate 0/0 at its centre.
 TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
@@ -181,6 +198,39 @@ TEST(FilmCorrector, StoredSettingsStayFiniteAndHeldKeepGreyGreyAndZoneModesAgree
   }
 }
 
+// The toe and the shoulder bend by log(1 + k x) / log(1 + k) with k a
+// multiple of the channel's value: where 1 + k rounds to 1 that was 0 / 0.
+// For each bend, the value just below the first whose 1 + k is above 1, that
+// one, and the next: a finite code value, and below the edge the straight
+// line that the bend tends to as k goes to 0.
+TEST(FilmTone, ToeAndShoulderOfValuesAtTheRoundingEdge) {
+  const float sp = 0.391006843f, hp = 0.488758553f, g = 0.4f;
+  const struct {
+    const char* what;
+    float scale;  // k = scale * |value|
+    bool shoulder, negative;
+    float v;
+  } bends[] = {{"toe up", 5.4365635f, false, false, 0.2f},
+               {"toe down", 5.4365635f, false, true, 0.2f},
+               {"shoulder up", 2.7182817f, true, false, 0.8f},
+               {"shoulder down", 5.4365635f, true, true, 0.8f}};
+  for (const auto& b : bends) {
+    float edge = 6e-8f / b.scale;  // then the least value with 1 + k above 1
+    while (1.0f + b.scale * std::nextafter(edge, 0.0f) > 1.0f) edge = std::nextafter(edge, 0.0f);
+    while (!(1.0f + b.scale * edge > 1.0f)) edge = std::nextafter(edge, 1.0f);
+    const float straight = film::tone_curve(b.v, sp, hp, g, 0.0f, 0.0f, 0.0f);
+    for (const float x : {1e-9f, std::nextafter(edge, 0.0f), edge, std::nextafter(edge, 1.0f)}) {
+      const float value = b.negative ? -x : x;
+      const float out = film::tone_curve(b.v, sp, hp, g, 0.0f, b.shoulder ? 0.0f : value, b.shoulder ? value : 0.0f);
+      ASSERT_TRUE(std::isfinite(out)) << b.what << " at " << value;
+      EXPECT_NEAR(out, straight, 0.5f) << b.what << " at " << value;
+      if (x < edge) {
+        EXPECT_NEAR(out, straight, 1e-6f) << b.what << " at " << value;
+      }
+    }
+  }
+}
+
 // Grey at 100 nits: the print kernels render 0.18 to 0.10919, the display
 // kernel (which adds the toe) to 0.10003.
 TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
@@ -195,6 +245,7 @@ TEST(FilmTone, GreyThroughTheToneScaleAt100Nits) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer.displayScale = 100.0f;
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   s.printer.greyMid = 0.4f;
   s.printProfile = 6;
   s.printSaturation = s.blendComplement = 1.0f;
@@ -341,7 +392,10 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
   film::BleachArgs bleach{0.3f, {0.8f, 0.9f, 1.0f}, {1.1f, 1.0f, 0.9f}};
   film::PrintSettings s{};
   s.corrector = &corrector;
+  const film::FamilyGains gains = film::family_gains(corrector.chroma, corrector.vibrance);
+  s.gains = &gains;
   s.printer = {0.4f, {0.0176f, 0.0176f, 0.0176f}, 1.0f / 0.71f, 2.0f, 0, 100.0f, {1.818f, 1.818f, 1.818f}};
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   s.printProfile = 6;
   const float pale[3] = {-0.2f, 0.5f, 0.4f}, blue[3] = {0.0f, 0.0f, 4.0f};
   const float cyan[3] = {-0.5f, 0.3f, 0.3f}, grey[3] = {0.2f, 0.2f, 0.2f};
@@ -357,7 +411,7 @@ TEST(FilmPrint, HeldOnlyAfterCastAndTint) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (b ? ", bleach kernel" : ", print-gamma kernel"));
       s.bleach = b;
-      s.cast = {c.cast, 35, 0.0f, 0.0f};
+      s.cast = film::cast_tint_for(c.cast, 35, 0.0f, 0.0f);
       s.printSaturation = c.saturation;
       s.blendComplement = c.blendComplement;
       float v[3] = {c.in[0], c.in[1], c.in[2]};

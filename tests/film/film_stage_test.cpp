@@ -89,7 +89,8 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     // developed and silver values as constants. Without diffusion the step
     // exchanges its developer with the reservoir itself (it has a plane for
     // the developer before the exchange), with it the diffusion's last pass
-    // does.
+    // does. The last step leaves only the developed plane: no silver, no
+    // developer, no diffusion, sums or concentration after it.
     const bool on = d.loMid || d.midHi;
     for (const cudasim::Launch& l : cudasim::launch_trace()) {
       if (l.kernel != "develop_cuda") continue;
@@ -99,10 +100,14 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
       else if (uniform)
         mixed.push_back(steps);
       for (int planeIn : {3, 4}) EXPECT_EQ(l.arguments.at(planeIn).pointer == nullptr, steps == 0) << steps;
-      EXPECT_EQ(l.arguments.at(9).pointer != nullptr, !on);
+      const bool last = steps == 12;
+      EXPECT_EQ(l.arguments.at(9).pointer != nullptr, !on && !last) << steps;
+      for (int planeOut : {2, 8}) EXPECT_EQ(l.arguments.at(planeOut).pointer == nullptr, last) << steps;
       ++steps;
     }
     EXPECT_EQ(steps, 13);
+    EXPECT_EQ(cudasim::launch_trace().back().kernel.rfind("film_brew_cuda_out", 0), 0u);
+    EXPECT_EQ(count_launches("develop_concentration"), 13);
     EXPECT_EQ(mixed, schedules[agitate - 1]);
     int planes = 0;  // the reductions' temporaries are smaller
     for (const cudasim::Call& call : cudasim::call_log())
@@ -110,9 +115,9 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
     EXPECT_EQ(planes, on ? 6 : 5);
     // Band one's column pass starts each blur; the last row pass ends it.
     for (const char* k : {"iir_guassian_developer_code", "iir_guassian_rows_developer"})
-      EXPECT_EQ(count_launches(k), on ? 13 : 0) << k;
-    EXPECT_EQ(count_launches("iir_guassian"), 13 * (d.blursPerStep - on));
-    EXPECT_EQ(count_launches("iir_guassian_rows"), 13 * (d.blursPerStep - on));
+      EXPECT_EQ(count_launches(k), on ? 12 : 0) << k;
+    EXPECT_EQ(count_launches("iir_guassian"), 12 * (d.blursPerStep - on));
+    EXPECT_EQ(count_launches("iir_guassian_rows"), 12 * (d.blursPerStep - on));
     // The steps queue without waiting: up to the render's wait at its end
     // (then come the test's downloads) nothing waits, and every launch and
     // sum goes on the render's stream.
@@ -129,7 +134,7 @@ TEST_F(FilmStage, AgitationScheduleAndDiffusionLaunches) {
       }
     }
     EXPECT_EQ(waits, 0);
-    EXPECT_EQ(sums, 26);
+    EXPECT_EQ(sums, 24);
   }
 }
 

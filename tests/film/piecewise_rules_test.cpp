@@ -132,9 +132,20 @@ TEST(PiecewiseRules, LuminanceCompressionAndLabKnees) {
   const std::vector<std::pair<float, const char*>> knee = {
       {-0.01f, "black"}, {0.0f, "black"},  {NAN, "black"},  {0.13f, "identity"},
       {0.17f, "identity"}, {0.19f, "curve"}, {0.6f, "curve"}};
+  // The expansion stops where it reaches the Lab light limit, 1e30: past
+  // Y = 15.7 e^x left the float range and the light was inf.
+  const double limitExponent = std::log(1e30 / 0.0035166964 + 1);
+  const auto expandHeld = factor([=](double Y) {
+    return (std::exp(std::min((Y + 0.5457689) * 5.449095, limitExponent)) - 1) * 0.0035166964;
+  });
+  const float edge = float(limitExponent / 5.449095 - 0.5457689);
+  const std::vector<std::pair<float, const char*>> limit = {
+      {13.0f, "curve"}, {std::nextafter(edge, 0.0f), "curve"}, {edge, "limit"},
+      {std::nextafter(edge, 20.0f), "limit"}, {15.8f, "limit"}, {1e30f, "limit"}};
   check({
     {"compression factor", compress_factor, compress, knee, 2e-6},
     {"expansion factor", expand_factor, expand, knee, 2e-6},
+    {"expansion factor at the light limit", expand_factor, expandHeld, limit, 3e-5},
     {"Lab f", lab_f, [](double t) { return t >= 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116; },
       {{0.004f, "linear"}, {0.013f, "cube root"}, {-0.2f, "linear"}}, 2e-6},
     {"inverse Lab f", lab_f_inverse,
@@ -479,6 +490,7 @@ TEST(PiecewiseRules, PrintGammaPerChannelAndCodeHold) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer.displayScale = 100.0f;
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   const float grey[3] = {0.18f, 0.18f, 0.18f};
   float xyz[3];
   film::print_to_xyz(grey, s, xyz);
@@ -514,6 +526,7 @@ TEST(PiecewiseRules, PrintWhiteByStock) {
   film::PrintSettings s{};
   s.corrector = &corrector;
   s.printer = {0.4f, {0.0f, 0.0f, 0.0f}, 1.0f / 0.71f, 2.0f, 0, 100.0f, {1.0f, 1.0f, 1.0f}};
+  s.toneScale = film::tone_scale_for(s.printer.displayScale);
   for (int stock = 1; stock <= 9; ++stock) {
     const bool adapts = stock <= 5;
     s.printProfile = stock;

@@ -144,7 +144,7 @@ void set_fields(TextureOptionsStruct& o, const std::string& settings) {
 // Lab.
 Names names(std::string text) {
   for (size_t at = text.find("texture"); at != std::string::npos; at = text.find("texture", at))
-    text.replace(at, 7, "iir_guassian pitch_sharp_rows_out");
+    text.replace(at, 7, "iir_guassian iir_guassian_rows pitch_sharp_out");
   Names n;
   std::istringstream in(text);
   for (std::string s; in >> s;) n.push_back(s);
@@ -288,7 +288,8 @@ TEST(PipelineEntry, TrailingUnitGainsSkipTheirLevels) {
     const Names t = trace_names();
     EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_rows"), c.levels - 1);
     EXPECT_EQ(std::count(t.begin(), t.end(), "iir_guassian"), c.levels);
-    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_rows_out"), 1);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "iir_guassian_rows"), 1);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "pitch_sharp_out"), 1);
     EXPECT_EQ(std::count(t.begin(), t.end(), "ColorSpace_LAB"), o.halationOff ? 1 : 0);
     if (c.gains[0] == '\0' || !o.halationOff) {
       const TextureLabOut way{kLabOutGeneric, o.inputGamut, 0, 1.0f, 1.0f, 0.0f, 0.0f};
@@ -337,7 +338,7 @@ TEST(PipelineEntry, FailuresFailTheFrameAndFreeEverything) {
                {"cudaMallocFromPoolAsync", 4, cudaErrorMemoryAllocation},  // the texture stage's plane
                {"cudaMemcpyAsync", 1, cudaErrorInvalidValue},
                {"cudaMemcpyAsync", 2, cudaErrorInvalidValue}, {"launch", 1, cudaErrorLaunchOutOfResources},
-               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_sharp_rows_out", 1, cudaErrorLaunchOutOfResources},
+               {"launch", 3, cudaErrorInvalidConfiguration}, {"pitch_sharp_out", 1, cudaErrorLaunchOutOfResources},
                {"RGBA_RGB_Kernel", 1, cudaErrorLaunchOutOfResources},
                {"cudaFreeAsync", 2, cudaErrorInvalidValue},  // given back after the stream instead
                {"cudaStreamSynchronize", 1, cudaErrorInvalidResourceHandle}};
