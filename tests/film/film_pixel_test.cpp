@@ -301,6 +301,8 @@ TEST(FilmNegative, ToneCurvesPastShoulderAndToeAreHeldBeforeTheBleach) {
   s.toneCurvesOn = true;
   s.densityScale = 1.0f;
   s.corrector = &corrector;
+  const film::FamilyGains gains = film::family_gains(corrector.chroma, corrector.vibrance);
+  s.gains = &gains;
   s.density = {0.4f, {0.1f, 0.1f, 0.1f}, 1.0f, 1.5f, {0.9f, 0.9f, 0.9f}};
   s.blendComplement = 1.0f;
   const auto curve = [&](float linear) {
