@@ -3,6 +3,7 @@
 // cooperative (they call __syncthreads), whose threads run as fibers on the
 // block's host thread and meet at each barrier.
 #include "cudasim/cudasim_state.h"
+#include "cudasim/kept.h"
 
 #include <sys/mman.h>
 
@@ -120,7 +121,7 @@ struct StackRegion {
 
 std::mutex region_mutex;
 std::vector<StackRegion>& free_regions() {
-  static auto* v = new std::vector<StackRegion>;
+  static auto* v = kept(new std::vector<StackRegion>);
   return *v;
 }
 

@@ -2,6 +2,7 @@
 // signatures, so that host code compiled once links either the real runtime
 // or this stand-in. Device memory is host memory with guard zones.
 #include "cudasim/cudasim_state.h"
+#include "cudasim/kept.h"
 
 #include <cuda.h>
 
@@ -19,7 +20,7 @@ namespace cudasim {
 namespace detail {
 
 State& state() {
-  static State* s = new State;  // never destroyed: threads may still run at exit
+  static State* s = kept(new State);  // never destroyed: threads may still run at exit
   return *s;
 }
 
@@ -44,7 +45,7 @@ struct Allocation {
 // Blocks whose stream-ordered free is queued: freed when the stream gets
 // there (or by reset()).
 std::set<unsigned char*>& pending_frees() {
-  static auto* s = new std::set<unsigned char*>;
+  static auto* s = kept(new std::set<unsigned char*>);
   return *s;
 }
 
@@ -52,7 +53,7 @@ bool findings_fatal = true;
 
 // Keyed by the payload address.
 std::map<uintptr_t, Allocation>& allocations() {
-  static auto* m = new std::map<uintptr_t, Allocation>;
+  static auto* m = kept(new std::map<uintptr_t, Allocation>);
   return *m;
 }
 
@@ -78,18 +79,18 @@ struct FreedMemory {
   void clear() { *this = FreedMemory{}; }
 };
 FreedMemory& freed() {
-  static auto* f = new FreedMemory;
+  static auto* f = kept(new FreedMemory);
   return *f;
 }
 
 AllocationStats& stats() {
-  static auto* s = new AllocationStats;
+  static auto* s = kept(new AllocationStats);
   return *s;
 }
 
 // Live bytes of each device: each device's memory is its own.
 std::map<int, size_t>& device_live_bytes() {
-  static auto* m = new std::map<int, size_t>;
+  static auto* m = kept(new std::map<int, size_t>);
   return *m;
 }
 
@@ -113,7 +114,7 @@ size_t device_memory_size(const Device& d) {
 }
 
 std::deque<std::string>& violation_list() {
-  static auto* v = new std::deque<std::string>;
+  static auto* v = kept(new std::deque<std::string>);
   return *v;
 }
 
@@ -131,13 +132,13 @@ struct MemPool {
   int device = 0;
 };
 std::map<int, MemPool>& mem_pools() {
-  static auto* m = new std::map<int, MemPool>;
+  static auto* m = kept(new std::map<int, MemPool>);
   return *m;
 }
 // Created pools outlive reset(): a library keeps its pool handles for the
 // life of the process, as it may with the runtime's.
 std::map<cudaMemPool_t, MemPool>& created_pools() {
-  static auto* m = new std::map<cudaMemPool_t, MemPool>;
+  static auto* m = kept(new std::map<cudaMemPool_t, MemPool>);
   return *m;
 }
 
@@ -169,15 +170,15 @@ struct Context {
   int device;
 };
 std::map<CUcontext, Context>& contexts() {
-  static auto* m = new std::map<CUcontext, Context>;
+  static auto* m = kept(new std::map<CUcontext, Context>);
   return *m;
 }
 std::map<int, CUcontext>& primary_contexts() {
-  static auto* m = new std::map<int, CUcontext>;
+  static auto* m = kept(new std::map<int, CUcontext>);
   return *m;
 }
 CUcontext new_context(int device) {
-  CUcontext c = reinterpret_cast<CUcontext>(new char);
+  CUcontext c = reinterpret_cast<CUcontext>(kept(new char));
   contexts()[c] = Context{device};
   return c;
 }
@@ -1146,7 +1147,7 @@ cudaError_t CUDARTAPI cudaGetLastError(void) {
 // The text of a code, for the device library's exceptions: the stand-in
 // keeps no table of names (one source of truth: the toolkit's header).
 const char* CUDARTAPI cudaGetErrorName(cudaError_t error) {
-  static auto* names = new std::map<int, std::string>;  // never destroyed: texts handed out stay valid
+  static auto* names = kept(new std::map<int, std::string>);  // never destroyed: texts handed out stay valid
   std::lock_guard<std::mutex> lock(state().mutex);
   std::string& name = (*names)[int(error)];
   if (name.empty()) name = "cudaError " + std::to_string(int(error));

@@ -7,6 +7,7 @@
 // reads poison). The legacy default stream and the blocking streams order
 // each other, as the runtime does.
 #include "cudasim/cudasim_state.h"
+#include "cudasim/kept.h"
 
 #include <memory>
 
@@ -25,7 +26,7 @@ struct Queue {
 
 std::mutex queues_mutex;
 std::map<cudaStream_t, std::shared_ptr<Queue>>& queues() {
-  static auto* m = new std::map<cudaStream_t, std::shared_ptr<Queue>>;
+  static auto* m = kept(new std::map<cudaStream_t, std::shared_ptr<Queue>>);
   return *m;
 }
 

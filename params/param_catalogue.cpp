@@ -1,8 +1,10 @@
 #include "param_catalogue.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 
 #include "param_handles.h"
 #include "param_table.h"
@@ -40,15 +42,21 @@ static_assert(0 KALTHORNE_PARAM_HANDLES(KP_COUNT_HANDLE) == KALTHORNE_PARAM_HAND
               "every parameter but the two push buttons takes a handle");
 #undef KP_COUNT_HANDLE
 
-// Renders look up every parameter they read, so the lookup is hashed.
+// Renders look up every parameter they read, so the lookup is a binary
+// search over the names in order. The index is trivially destructible and
+// takes no heap: a bundle the host unloads leaves nothing behind, and a
+// render at exit never meets a destroyed table.
 const ParamSpec* findParamSpec(std::string_view name) {
-  static const auto* const byName = [] {
-    auto* m = new std::unordered_map<std::string_view, const ParamSpec*>;
-    for (const ParamSpec& spec : kParamSpecs) m->emplace(spec.name, &spec);
-    return m;
+  using Entry = std::pair<std::string_view, const ParamSpec*>;
+  static const std::array<Entry, kParamCount> byName = [] {
+    std::array<Entry, kParamCount> index{};
+    for (int i = 0; i < kParamCount; ++i) index[i] = {kParamSpecs[i].name, &kParamSpecs[i]};
+    std::sort(index.begin(), index.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    return index;
   }();
-  const auto it = byName->find(name);
-  return it == byName->end() ? nullptr : it->second;
+  const auto it = std::lower_bound(byName.begin(), byName.end(), name,
+                                   [](const Entry& e, std::string_view n) { return e.first < n; });
+  return it != byName.end() && it->first == name ? it->second : nullptr;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "pipeline/device_memory_gate.h"
 
-#include <map>
+#include <mutex>
+#include <new>
 
 template <typename Ready>
 bool DeviceMemoryGate::wait(Lock& lock, std::chrono::steady_clock::duration& budget, Ready ready) {
@@ -66,11 +67,19 @@ size_t DeviceMemoryGate::waiting() {
 }
 
 DeviceMemoryGate& device_memory_gate(int device) {
-  // Never destroyed: renders may run at exit.
-  static auto* gates_mutex = new std::mutex;
-  static auto* gates = new std::map<int, DeviceMemoryGate>;
-  std::lock_guard<std::mutex> lock(*gates_mutex);
-  return (*gates)[device];
+  // Never destroyed, since renders may run at exit, and held in static
+  // storage rather than on the heap, so that a bundle the host unloads
+  // leaves nothing behind (an idle gate owns no heap memory). Devices past
+  // the table share a gate: they then wait for each other's renders too.
+  constexpr int kGates = 64;
+  alignas(DeviceMemoryGate) static unsigned char storage[kGates][sizeof(DeviceMemoryGate)];
+  static DeviceMemoryGate* gates[kGates] = {};
+  alignas(std::mutex) static unsigned char mutex_storage[sizeof(std::mutex)];
+  static std::mutex& gates_mutex = *new (mutex_storage) std::mutex;
+  const int slot = device >= 0 ? device % kGates : 0;
+  std::lock_guard<std::mutex> lock(gates_mutex);
+  if (!gates[slot]) gates[slot] = new (storage[slot]) DeviceMemoryGate();
+  return *gates[slot];
 }
 
 MemoryTurn take_memory_turns(int device, bool (*attempt)(void* context, bool alone), void* context) {

@@ -3,16 +3,16 @@
 #include "pipeline/lost_devices.h"
 
 #include <cstdint>
-#include <map>
 #include <mutex>
 
 namespace {
 
+// A pool a device, in static storage: nothing on the heap, so a bundle the
+// host unloads leaves nothing behind, and nothing destroyed at exit, when
+// renders may still run. Ordinals past the table get plain allocations.
+constexpr int kPoolDevices = 1024;
 std::mutex pools_mutex;
-std::map<int, cudaMemPool_t>& pools() {
-  static auto* m = new std::map<int, cudaMemPool_t>;  // never destroyed: renders may run at exit
-  return *m;
-}
+cudaMemPool_t pools[kPoolDevices];
 
 }  // namespace
 
@@ -54,9 +54,9 @@ cudaMemPool_t device_pool(int device) {
   int supported = 0;
   if (cudaDeviceGetAttribute(&supported, cudaDevAttrMemoryPoolsSupported, device) != cudaSuccess || !supported)
     return nullptr;
+  if (device < 0 || device >= kPoolDevices) return nullptr;
   std::lock_guard<std::mutex> lock(pools_mutex);
-  auto it = pools().find(device);
-  if (it != pools().end()) return it->second;
+  if (pools[device]) return pools[device];
   cudaMemPoolProps props{};
   props.allocType = cudaMemAllocationTypePinned;
   props.handleTypes = cudaMemHandleTypeNone;
@@ -66,12 +66,12 @@ cudaMemPool_t device_pool(int device) {
   if (cudaMemPoolCreate(&pool, &props) != cudaSuccess) return nullptr;
   uint64_t kept = kDevicePoolKeptBytes;
   cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept);
-  pools()[device] = pool;
+  pools[device] = pool;
   return pool;
 }
 
 void release_cached_device_memory() {
   std::lock_guard<std::mutex> lock(pools_mutex);
-  for (const auto& p : pools())
-    if (!is_cuda_device_lost(p.first)) cudaMemPoolTrimTo(p.second, 0);
+  for (int device = 0; device < kPoolDevices; ++device)
+    if (pools[device] && !is_cuda_device_lost(device)) cudaMemPoolTrimTo(pools[device], 0);
 }

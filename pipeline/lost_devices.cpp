@@ -1,15 +1,15 @@
 #include "pipeline/lost_devices.h"
 
-#include <mutex>
-#include <set>
+#include <atomic>
 
 namespace {
 
-std::mutex lost_mutex;
-std::set<int>& lost() {
-  static auto* s = new std::set<int>;  // never destroyed: renders may run at exit
-  return *s;
-}
+// A flag a device, in static storage: nothing on the heap, so a bundle the
+// host unloads leaves nothing behind, and nothing destroyed at exit, when
+// renders may still run. Ordinals past the table are never marked: their
+// frames fail one by one.
+constexpr int kDevices = 1024;
+std::atomic<bool> lost[kDevices];
 
 }  // namespace
 
@@ -38,11 +38,7 @@ bool is_context_fault(cudaError_t error, bool from_synchronisation) {
 }
 
 void mark_cuda_device_lost(int device) {
-  std::lock_guard<std::mutex> lock(lost_mutex);
-  lost().insert(device);
+  if (device >= 0 && device < kDevices) lost[device].store(true);
 }
 
-bool is_cuda_device_lost(int device) {
-  std::lock_guard<std::mutex> lock(lost_mutex);
-  return lost().count(device) != 0;
-}
+bool is_cuda_device_lost(int device) { return device >= 0 && device < kDevices && lost[device].load(); }
