@@ -64,6 +64,10 @@ class Instruction:
         self.predicate = (m.group(1) or "").strip()
         self.opcode = m.group(2)
         self.operands = [o.strip() for o in m.group(3).split(",")] if m.group(3) else []
+        # An addition's carry out (IADD3 R9, P1, R9, -0x8, RZ) is not one of its terms.
+        if self.opcode.split(".")[0] in ("IADD3", "UIADD3") and len(self.operands) > 2 and \
+                re.match(r"^U?P\d$", self.operands[1]):
+            del self.operands[1]
         d = re.match(r"^-?\|?(U?R\d+)", self.operands[0]) if self.operands else None
         self.dest = d.group(1) if d else None
         # Control bits of the 128-bit instruction word (Volta and later): bits
@@ -249,6 +253,14 @@ def find_counter(code, lp):
     tested = tested_registers(code, lp, pred, lp.end)
     # The counter steps by itself: R = R +- constant (a grid-stride loop steps
     # by a register: no constant step).
+    # A register the loop sets to a tested one plus a constant (the counter
+    # before its step: IADD3 R14, R9, 0x8, RZ, R14 tested) is tested as well.
+    for reg in list(tested):
+        ins = next((ins for ins in reversed(code[lp.start:lp.end]) if writes(ins, reg)), None)
+        o = ins.operands if ins else []
+        if ins and ins.opcode in ("IADD3", "UIADD3") and len(o) >= 3 and register_of(o[1]) and \
+                re.match(r"^-?0x[0-9a-f]+$", o[2]) and register_of(o[1]) not in tested:
+            tested = tested + [register_of(o[1])]
     for reg in tested:
         # The counter itself, or a copy the loop keeps of it (MOV copy, counter).
         copies = {reg} | {register_of(ins.operands[0]) for ins in code[lp.start:lp.end + 1]
@@ -271,6 +283,12 @@ def tested_registers(code, lp, pred, before):
         return []
     for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
+        if ins.opcode.startswith("PLOP3") and ins.operands and ins.operands[0] == pred:
+            # A copy of one predicate (PLOP3.LUT P0, PT, PT, PT, UP1, 0x80, 0x0).
+            sources = [o for o in ins.operands[1:] if re.match(r"^!?U?P[0-6]$", o)]
+            if len(sources) == 1 and not sources[0].startswith("!"):
+                return tested_registers(code, lp, sources[0], i)
+            return []
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
             regs = [register_of(o) for o in ins.operands[2:4]]
             regs = [r for r in regs if r and r not in ("RZ", "URZ")]

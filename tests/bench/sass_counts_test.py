@@ -73,6 +73,26 @@ class RoundTrips(unittest.TestCase):
         ])
         self.assertEqual(loops, [(0, 6, 1)])
 
+    def test_a_loop_tested_through_copies_of_its_counter_gives_its_step(self):
+        # Forward: the exit test in a uniform predicate, copied to P0 for the
+        # branch. Backward: the counter steps down with a carry out, and the
+        # test reads it plus the step.
+        _, _, loops = counts([
+            ("UIADD3 UR4, UR4, 0x8, URZ",),                             # 0x00: forward
+            ("UISETP.GE.AND UP0, UPT, UR4, UR10, UPT",),
+            ("FADD R5, R2, R3",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+            ("@!P0 BRA 0x0",),
+            ("FADD R5, R2, R3",),                                       # 0x50: backward
+            ("IADD3 R9, P1, R9, -0x8, RZ",),
+            ("IADD3 R14, R9, 0x8, RZ",),
+            ("IADD3.X R10, R10, -0x1, RZ, P1, !PT",),
+            ("ISETP.GT.AND P0, PT, R14, 0x7, PT",),
+            ("@P0 BRA 0x50",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 5, 0), (8, 6, 0)])
+
 
 if __name__ == "__main__":
     unittest.main()
