@@ -263,15 +263,16 @@ TEST_F(FilmStage, EveryBleachAndCameraStockCombinationIsThePrintOfItsSource) {
           // The largest difference from the composition of `from` and the
           // print with its bleach on or off.
           const auto worst = [&](const std::vector<float>& from, bool bleach) {
-            const film::PrintSettings settings = film::print_settings(print, bleach);
+            film::FamilyGains gains;
+            const film::PrintSettings settings = film::print_settings(print, bleach, gains);
             float w = 0.0f;
             for (size_t p = 0; p < size_t(W) * H; ++p) {
               float v[3], want[3];
               film::decode_to_working(&from[4 * p], kLogC4, v);
               film::hold3(v);
               if (profile == 0)
-                film::display_pixel(v, print.printer.blackPoint, print.printer.light, print.printer.displayScale,
-                                    want);
+                film::display_pixel(v, print.printer.blackPoint, print.printer.light,
+                                    film::tone_scale_for(print.printer.displayScale), want);
               else
                 film::print_pixel(v, v, settings, want);
               for (int c = 0; c < 3; ++c) w = std::max(w, std::fabs(r.out[4 * p + c] - want[c]));
