@@ -35,6 +35,10 @@ which runs nvdisasm) and writes one line per kernel and architecture:
    Loops the compiler made of one source loop (a main loop unrolled 16 times,
    its 8- and 4-step remainders, on the same counter) count once, at the main
    loop's rate: the remainders do not run on whole tiles.
+ - Outside a tile (in the body of the loop over pixels) an inner loop over a
+   fixed list, its counter set to 0 before it and tested against a constant
+   (the colour corrector's refine slots), runs the whole list; any other
+   inner loop there counts one trip.
 
 The bench (bench/sass_table.cpp) reads this file. A kernel of the bundle
 whose counts cannot be derived is written as kernel=<name> arch=<a> error=<why>.
@@ -64,6 +68,10 @@ class Instruction:
         self.predicate = (m.group(1) or "").strip()
         self.opcode = m.group(2)
         self.operands = [o.strip() for o in m.group(3).split(",")] if m.group(3) else []
+        # An addition's carry out (IADD3 R9, P1, R9, -0x8, RZ) is not one of its terms.
+        if self.opcode.split(".")[0] in ("IADD3", "UIADD3") and len(self.operands) > 2 and \
+                re.match(r"^U?P\d$", self.operands[1]):
+            del self.operands[1]
         d = re.match(r"^-?\|?(U?R\d+)", self.operands[0]) if self.operands else None
         self.dest = d.group(1) if d else None
         # Control bits of the 128-bit instruction word (Volta and later): bits
@@ -202,6 +210,7 @@ class Loop:
         self.children = []
         self.counter = None
         self.step = 0
+        self.count = None  # trips, where the code fixes them (from 0 to a constant)
 
 
 def find_loops(code):
@@ -249,6 +258,14 @@ def find_counter(code, lp):
     tested = tested_registers(code, lp, pred, lp.end)
     # The counter steps by itself: R = R +- constant (a grid-stride loop steps
     # by a register: no constant step).
+    # A register the loop sets to a tested one plus a constant (the counter
+    # before its step: IADD3 R14, R9, 0x8, RZ, R14 tested) is tested as well.
+    for reg in list(tested):
+        ins = next((ins for ins in reversed(code[lp.start:lp.end]) if writes(ins, reg)), None)
+        o = ins.operands if ins else []
+        if ins and ins.opcode in ("IADD3", "UIADD3") and len(o) >= 3 and register_of(o[1]) and \
+                re.match(r"^-?0x[0-9a-f]+$", o[2]) and register_of(o[1]) not in tested:
+            tested = tested + [register_of(o[1])]
     for reg in tested:
         # The counter itself, or a copy the loop keeps of it (MOV copy, counter).
         copies = {reg} | {register_of(ins.operands[0]) for ins in code[lp.start:lp.end + 1]
@@ -261,7 +278,56 @@ def find_counter(code, lp):
                     re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-"):
                 lp.counter = reg
                 lp.step = abs(int(o[2], 16))
+                lp.count = constant_count(code, lp, pred, int(o[2], 16))
                 return
+
+
+def constant_count(code, lp, pred, step):
+    """The trips of a loop whose counter starts at 0 (set to RZ just before
+    it) and steps up to a constant the exit test names (ISETP.GE.U32.AND P0,
+    PT, R137, 0x6, PT; @!P0 BRA back): the loop over a fixed list. None when
+    the code does not say."""
+    counter = lp.counter
+    before = next((ins for ins in reversed(code[:lp.start]) if writes(ins, counter)), None)
+    if before is None or step <= 0 or not (
+            (before.opcode == "MOV" and before.operands[1:] == ["RZ"]) or
+            (before.opcode.startswith("IMAD.MOV") and before.operands[1:] == ["RZ", "RZ", "RZ"])):
+        return None
+    # The branch back goes on while its predicate holds; or, back always, a
+    # jump out (a call made of one, on sm_89) leaves when its own holds.
+    branch, leaves = lp.branch, False
+    if branch.predicate in ("", "@PT"):
+        branch = next((ins for ins in reversed(code[lp.start:lp.end]) if ins.predicate.lstrip("@!") == pred and
+                       branch_target(ins) is not None), None)
+        leaves = True
+    if branch is None or branch.predicate.lstrip("@!") != pred or len(branch.operands) != 1:
+        return None
+    step_at = test_at = None
+    for i in range(lp.end - 1, lp.start - 1, -1):
+        ins = code[i]
+        if test_at is None and ins.opcode.startswith("ISETP") and ins.operands and ins.operands[0] == pred:
+            test_at = i
+        if step_at is None and writes(ins, counter):
+            step_at = i
+    if test_at is None or step_at is None or step_at > test_at:
+        return None
+    test = code[test_at]
+    o = test.operands
+    if len(o) < 5 or o[1] != "PT" or o[4] != "PT" or register_of(o[2]) != counter or \
+            not re.match(r"^0x[0-9a-f]+$", o[3]):
+        return None
+    bound = int(o[3], 16)
+    compare = {"LT": lambda a: a < bound, "LE": lambda a: a <= bound, "GT": lambda a: a > bound,
+               "GE": lambda a: a >= bound, "NE": lambda a: a != bound, "EQ": lambda a: a == bound}
+    op = test.opcode.split(".")[1]
+    if op not in compare:
+        return None
+    holds = (lambda a: not compare[op](a)) if branch.predicate.startswith("@!") else compare[op]
+    again = (lambda a: not holds(a)) if leaves else holds
+    trips, value = 1, step
+    while again(value) and trips < 4096:
+        trips, value = trips + 1, value + step
+    return trips if trips < 4096 else None
 
 
 def tested_registers(code, lp, pred, before):
@@ -271,6 +337,12 @@ def tested_registers(code, lp, pred, before):
         return []
     for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
+        if ins.opcode.startswith("PLOP3") and ins.operands and ins.operands[0] == pred:
+            # A copy of one predicate (PLOP3.LUT P0, PT, PT, PT, UP1, 0x80, 0x0).
+            sources = [o for o in ins.operands[1:] if re.match(r"^!?U?P[0-6]$", o)]
+            if len(sources) == 1 and not sources[0].startswith("!"):
+                return tested_registers(code, lp, sources[0], i)
+            return []
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
             regs = [register_of(o) for o in ins.operands[2:4]]
             regs = [r for r in regs if r and r not in ("RZ", "URZ")]
@@ -473,7 +545,9 @@ def assign_trips(code, children, tile):
             c.trips = 0.0
             continue
         main = c
-        c.trips = tile / c.step if c.step and tile else 1.0
+        # Outside a tile (the pixel loop's body) a loop over a fixed list
+        # runs its whole list.
+        c.trips = tile / c.step if c.step and tile else float(c.count or 1)
 
 
 _switch_targets = {}  # index of an indirect jump -> indices of the blocks its table names

@@ -73,6 +73,56 @@ class RoundTrips(unittest.TestCase):
         ])
         self.assertEqual(loops, [(0, 6, 1)])
 
+    def test_a_loop_tested_through_copies_of_its_counter_gives_its_step(self):
+        # Forward: the exit test in a uniform predicate, copied to P0 for the
+        # branch. Backward: the counter steps down with a carry out, and the
+        # test reads it plus the step.
+        _, _, loops = counts([
+            ("UIADD3 UR4, UR4, 0x8, URZ",),                             # 0x00: forward
+            ("UISETP.GE.AND UP0, UPT, UR4, UR10, UPT",),
+            ("FADD R5, R2, R3",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+            ("@!P0 BRA 0x0",),
+            ("FADD R5, R2, R3",),                                       # 0x50: backward
+            ("IADD3 R9, P1, R9, -0x8, RZ",),
+            ("IADD3 R14, R9, 0x8, RZ",),
+            ("IADD3.X R10, R10, -0x1, RZ, P1, !PT",),
+            ("ISETP.GT.AND P0, PT, R14, 0x7, PT",),
+            ("@P0 BRA 0x50",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 5, 0), (8, 6, 0)])
+
+    def test_a_pixel_loop_runs_an_inner_loop_over_a_fixed_list_whole(self):
+        def pixel_loop(test):
+            return counts([
+                ("MOV R9, RZ",),                                        # 0x00: the pixel loop
+                ("FADD R5, R2, R3",),                                   # 0x10: six slots
+                ("IADD3 R9, R9, 0x1, RZ",),
+                (test,),
+                ("@!P0 BRA 0x10",),
+                ("IADD3 R4, R4, R7, RZ",),
+                ("ISETP.GE.AND P0, PT, R4, c[0x0][0x170], PT",),
+                ("@!P0 BRA 0x0",),
+                ("EXIT",),
+            ])[2]
+        self.assertEqual(pixel_loop("ISETP.GE.U32.AND P0, PT, R9, 0x6, PT"), [(0, 1 + 6 * 4 + 3, 0)])
+        # Left by a jump out, the branch back taken always.
+        self.assertEqual(counts([
+            ("MOV R9, RZ",),                                            # 0x00: the pixel loop
+            ("FADD R5, R2, R3",),                                       # 0x10: six slots
+            ("IADD3 R9, R9, 0x1, RZ",),
+            ("ISETP.GE.U32.AND P0, PT, R9, 0x6, PT",),
+            ("@P0 BRA 0x60",),
+            ("BRA 0x10",),
+            ("IADD3 R4, R4, R7, RZ",),                                  # 0x60
+            ("ISETP.GE.AND P0, PT, R4, c[0x0][0x170], PT",),
+            ("@!P0 BRA 0x0",),
+            ("EXIT",),
+        ])[2], [(0, 1 + 6 * 5 + 3, 0)])
+        # Against a register the count is not known: one trip.
+        self.assertEqual(pixel_loop("ISETP.GE.U32.AND P0, PT, R9, R8, PT"), [(0, 1 + 4 + 3, 0)])
+
 
 if __name__ == "__main__":
     unittest.main()
