@@ -247,6 +247,13 @@ def find_counter(code, lp):
                 pred = ins.predicate.lstrip("@!")
                 break
     tested = tested_registers(code, lp, pred, lp.end)
+    # The test may compare the counter offset by a constant (R14 = R9 + 8;
+    # R14 > 7, the test of row >= 0 of a loop counting down by 8): the
+    # counter is then the register the offset is taken from.
+    for reg in list(tested):
+        source = offset_source(code, lp, reg)
+        if source and source not in tested:
+            tested.append(source)
     # The counter steps by itself: R = R +- constant (a grid-stride loop steps
     # by a register: no constant step).
     for reg in tested:
@@ -255,13 +262,40 @@ def find_counter(code, lp):
                           if ins.opcode.startswith(("MOV", "IMAD.MOV")) and len(ins.operands) == 2
                           and register_of(ins.operands[1]) == reg}
         for ins in code[lp.start:lp.end]:
-            o = ins.operands
+            o = sum_operands(ins)
             if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
                     register_of(o[0]) == reg and register_of(o[1]) in copies and \
                     re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-"):
                 lp.counter = reg
                 lp.step = abs(int(o[2], 16))
                 return
+
+
+def sum_operands(ins):
+    """An addition's operands without the carries it writes out
+    (IADD3 R9, P1, R9, -0x8, RZ: R9, R9, -0x8, RZ)."""
+    o = ins.operands
+    if not o:
+        return o
+    rest = o[1:]
+    while rest and re.match(r"^U?P(T|\d)$", rest[0]):
+        rest = rest[1:]
+    return [o[0]] + rest
+
+
+def offset_source(code, lp, reg):
+    """The register `reg` is a constant offset of, as last set in the loop
+    before its branch back (IADD3 R14, R9, 0x8, RZ: R9), or None."""
+    for ins in reversed(code[lp.start:lp.end]):
+        if writes(ins, reg):
+            o = sum_operands(ins)
+            if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
+                    re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-") and \
+                    all(x in ("RZ", "URZ") for x in o[3:]):
+                source = register_of(o[1])
+                return source if source != reg else None
+            return None
+    return None
 
 
 def tested_registers(code, lp, pred, before):
@@ -271,6 +305,9 @@ def tested_registers(code, lp, pred, before):
         return []
     for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
+        copied = copied_predicate(ins, pred)
+        if copied:
+            return tested_registers(code, lp, copied, i)
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
             regs = [register_of(o) for o in ins.operands[2:4]]
             regs = [r for r in regs if r and r not in ("RZ", "URZ")]
@@ -286,6 +323,18 @@ def tested_registers(code, lp, pred, before):
     return []
 
 
+def copied_predicate(ins, pred):
+    """The predicate `ins` copies into `pred`, or None: the uniform datapath's
+    tests reach a branch through PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0
+    (0x80: the AND of its three inputs, two of them true)."""
+    o = ins.operands
+    if ins.opcode.startswith("PLOP3.LUT") and len(o) >= 6 and o[0] == pred and o[5] == "0x80":
+        inputs = [x for x in o[2:5] if x != "PT"]
+        if len(inputs) == 1 and re.match(r"^U?P\d$", inputs[0]):
+            return inputs[0]
+    return None
+
+
 def writes(ins, reg):
     return ins.dest == reg
 
@@ -299,7 +348,7 @@ def remainder_of(code, earlier, lp):
 
 
 def steps_itself(ins, reg):
-    o = ins.operands
+    o = sum_operands(ins)
     return ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
         register_of(o[0]) == reg and register_of(o[1]) == reg and re.match(r"^-?0x[0-9a-f]+$", o[2]) is not None
 
