@@ -357,7 +357,7 @@ def is_jump(ins):
     return ins.opcode.startswith(("BRA", "JMP", "BRX", "JMX"))
 
 
-def region_path(code, first, last, children, own_loop):
+def region_path(code, first, last, children, own_loop, step=0):
     """The longest path, in instructions, through code[first..last] with the
     inner loops `children` each standing for all their trips: a list of
     instruction indices and of inner loops in issue order. Branches forward
@@ -405,6 +405,10 @@ def region_path(code, first, last, children, own_loop):
         pick = max(options, key=lambda j: best[j]) if options else None
         if len(options) == 2 and is_remainder_test(code, first, i, remainder):
             pick = max(options)
+        elif len(options) == 2 and step:
+            full = full_batch_side(code, first, i, step)
+            if full is not None:
+                pick = t_index if full else i + 1
         best[i] = 1 + (best[pick] if pick is not None else 0.0)
         nxt[i] = pick
         i -= 1
@@ -414,6 +418,36 @@ def region_path(code, first, last, children, own_loop):
         steps.append(child_at.get(i, i))
         i = nxt[i]
     return steps
+
+
+def full_batch_side(code, first, i, step):
+    """Whether the branch at i, in a trip of a loop of `step`, is taken when a
+    full batch is left (True), not taken then (False), or is no such test
+    (None). A loop over batches of rows tests each trip whether a whole
+    batch is left (height - row > 7, or row > 6 counting down) and runs the
+    straight code of a full batch, or the rows left one by one: the whole
+    tiles the bench counts always take the full batch."""
+    ins = code[i]
+    pred = ins.predicate.lstrip("@")
+    negated = pred.startswith("!")
+    pred = pred.lstrip("!")
+    if not pred or pred in ("PT", "UPT"):
+        return None
+    for j in range(i - 1, first - 1, -1):
+        test = code[j]
+        copied = copied_predicate(test, pred)
+        if copied:
+            pred = copied
+            continue
+        if test.opcode.split(".")[0] in ("ISETP", "UISETP") and test.operands and test.operands[0] == pred:
+            o = test.operands
+            kind = test.opcode.split(".")[1] if "." in test.opcode else ""
+            if len(o) < 4 or not register_of(o[2]) or not re.match(r"^0x[0-9a-f]+$", o[3]) or \
+                    kind not in ("GT", "GE", "LT", "LE") or not step - 2 <= int(o[3], 16) <= step:
+                return None
+            holds_when_full = kind in ("GT", "GE")
+            return holds_when_full != negated
+    return None
 
 
 def is_remainder_test(code, first, i, remainder):
@@ -507,7 +541,7 @@ def loop_cost(code, lp, tile):
     key = (id(code), lp.start)
     if key not in _costs:
         assign_trips(code, lp.children, lp.step)
-        steps = region_path(code, lp.start, lp.end, lp.children, True)
+        steps = region_path(code, lp.start, lp.end, lp.children, True, lp.step)
         _costs[key] = path_cost(code, steps, 2)
     return _costs[key]
 

@@ -77,6 +77,26 @@ class RoundTrips(unittest.TestCase):
         ])
         self.assertEqual(loops, [(8, 8, 1)])
 
+    def test_whole_tiles_take_a_loop_s_full_batch(self):
+        # if (row + 1 >= 8) the batch's loads go out together, else the rows
+        # left each wait for their own: only the last trip of a column.
+        _, _, loops = counts([
+            ("ISETP.GT.AND P0, PT, R9, 0x6, PT",),                      # 0x0: the loop
+            ("@P0 BRA 0x60",),
+            ("LDG.E.SYS R2, [R6]", 0),
+            ("FADD R5, R2, R2", NONE, 0b1),
+            ("LDG.E.SYS R3, [R6+0x4]", 0),
+            ("FADD R5, R3, R5", NONE, 0b1),
+            ("LDG.E.SYS R2, [R6]", 0),                                  # 0x60: the full batch
+            ("LDG.E.SYS R3, [R6+0x4]", 0),
+            ("FADD R5, R2, R3", NONE, 0b1),
+            ("IADD3 R9, R9, -0x8, RZ",),
+            ("ISETP.GT.AND P1, PT, R9, -0x1, PT",),
+            ("@P1 BRA 0x0",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 8, 1)])
+
     def test_a_uniform_counter_reaches_the_branch_through_a_predicate_copy(self):
         _, _, loops = counts([
             ("LDG.E.SYS R2, [R6]", 0),                                  # 0x0: the loop
