@@ -256,23 +256,22 @@ def find_counter(code, lp):
                 pred = ins.predicate.lstrip("@!")
                 break
     tested = tested_registers(code, lp, pred, lp.end)
+    # The test may compare the counter offset by a constant (R14 = R9 + 8;
+    # R14 > 7, the test of row >= 0 of a loop counting down by 8): the
+    # counter is then the register the offset is taken from.
+    for reg in list(tested):
+        source = offset_source(code, lp, reg)
+        if source and source not in tested:
+            tested.append(source)
     # The counter steps by itself: R = R +- constant (a grid-stride loop steps
     # by a register: no constant step).
-    # A register the loop sets to a tested one plus a constant (the counter
-    # before its step: IADD3 R14, R9, 0x8, RZ, R14 tested) is tested as well.
-    for reg in list(tested):
-        ins = next((ins for ins in reversed(code[lp.start:lp.end]) if writes(ins, reg)), None)
-        o = ins.operands if ins else []
-        if ins and ins.opcode in ("IADD3", "UIADD3") and len(o) >= 3 and register_of(o[1]) and \
-                re.match(r"^-?0x[0-9a-f]+$", o[2]) and register_of(o[1]) not in tested:
-            tested = tested + [register_of(o[1])]
     for reg in tested:
         # The counter itself, or a copy the loop keeps of it (MOV copy, counter).
         copies = {reg} | {register_of(ins.operands[0]) for ins in code[lp.start:lp.end + 1]
                           if ins.opcode.startswith(("MOV", "IMAD.MOV")) and len(ins.operands) == 2
                           and register_of(ins.operands[1]) == reg}
         for ins in code[lp.start:lp.end]:
-            o = ins.operands
+            o = sum_operands(ins)
             if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
                     register_of(o[0]) == reg and register_of(o[1]) in copies and \
                     re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-"):
@@ -330,6 +329,33 @@ def constant_count(code, lp, pred, step):
     return trips if trips < 4096 else None
 
 
+def sum_operands(ins):
+    """An addition's operands without the carries it writes out
+    (IADD3 R9, P1, R9, -0x8, RZ: R9, R9, -0x8, RZ)."""
+    o = ins.operands
+    if not o:
+        return o
+    rest = o[1:]
+    while rest and re.match(r"^U?P(T|\d)$", rest[0]):
+        rest = rest[1:]
+    return [o[0]] + rest
+
+
+def offset_source(code, lp, reg):
+    """The register `reg` is a constant offset of, as last set in the loop
+    before its branch back (IADD3 R14, R9, 0x8, RZ: R9), or None."""
+    for ins in reversed(code[lp.start:lp.end]):
+        if writes(ins, reg):
+            o = sum_operands(ins)
+            if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
+                    re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-") and \
+                    all(x in ("RZ", "URZ") for x in o[3:]):
+                source = register_of(o[1])
+                return source if source != reg else None
+            return None
+    return None
+
+
 def tested_registers(code, lp, pred, before):
     """Registers the test setting predicate `pred` last before index `before`
     compares; through a predicate kept in a register (P2R) and tested again."""
@@ -337,12 +363,9 @@ def tested_registers(code, lp, pred, before):
         return []
     for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
-        if ins.opcode.startswith("PLOP3") and ins.operands and ins.operands[0] == pred:
-            # A copy of one predicate (PLOP3.LUT P0, PT, PT, PT, UP1, 0x80, 0x0).
-            sources = [o for o in ins.operands[1:] if re.match(r"^!?U?P[0-6]$", o)]
-            if len(sources) == 1 and not sources[0].startswith("!"):
-                return tested_registers(code, lp, sources[0], i)
-            return []
+        copied = copied_predicate(ins, pred)
+        if copied:
+            return tested_registers(code, lp, copied, i)
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
             regs = [register_of(o) for o in ins.operands[2:4]]
             regs = [r for r in regs if r and r not in ("RZ", "URZ")]
@@ -358,6 +381,18 @@ def tested_registers(code, lp, pred, before):
     return []
 
 
+def copied_predicate(ins, pred):
+    """The predicate `ins` copies into `pred`, or None: the uniform datapath's
+    tests reach a branch through PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0
+    (0x80: the AND of its three inputs, two of them true)."""
+    o = ins.operands
+    if ins.opcode.startswith("PLOP3.LUT") and len(o) >= 6 and o[0] == pred and o[5] == "0x80":
+        inputs = [x for x in o[2:5] if x != "PT"]
+        if len(inputs) == 1 and re.match(r"^U?P\d$", inputs[0]):
+            return inputs[0]
+    return None
+
+
 def writes(ins, reg):
     return ins.dest == reg
 
@@ -371,7 +406,7 @@ def remainder_of(code, earlier, lp):
 
 
 def steps_itself(ins, reg):
-    o = ins.operands
+    o = sum_operands(ins)
     return ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
         register_of(o[0]) == reg and register_of(o[1]) == reg and re.match(r"^-?0x[0-9a-f]+$", o[2]) is not None
 
@@ -380,7 +415,7 @@ def is_jump(ins):
     return ins.opcode.startswith(("BRA", "JMP", "BRX", "JMX"))
 
 
-def region_path(code, first, last, children, own_loop):
+def region_path(code, first, last, children, own_loop, step=0):
     """The longest path, in instructions, through code[first..last] with the
     inner loops `children` each standing for all their trips: a list of
     instruction indices and of inner loops in issue order. Branches forward
@@ -428,6 +463,10 @@ def region_path(code, first, last, children, own_loop):
         pick = max(options, key=lambda j: best[j]) if options else None
         if len(options) == 2 and is_remainder_test(code, first, i, remainder):
             pick = max(options)
+        elif len(options) == 2 and step:
+            full = full_batch_side(code, first, i, step)
+            if full is not None:
+                pick = t_index if full else i + 1
         best[i] = 1 + (best[pick] if pick is not None else 0.0)
         nxt[i] = pick
         i -= 1
@@ -437,6 +476,36 @@ def region_path(code, first, last, children, own_loop):
         steps.append(child_at.get(i, i))
         i = nxt[i]
     return steps
+
+
+def full_batch_side(code, first, i, step):
+    """Whether the branch at i, in a trip of a loop of `step`, is taken when a
+    full batch is left (True), not taken then (False), or is no such test
+    (None). A loop over batches of rows tests each trip whether a whole
+    batch is left (height - row > 7, or row > 6 counting down) and runs the
+    straight code of a full batch, or the rows left one by one: the whole
+    tiles the bench counts always take the full batch."""
+    ins = code[i]
+    pred = ins.predicate.lstrip("@")
+    negated = pred.startswith("!")
+    pred = pred.lstrip("!")
+    if not pred or pred in ("PT", "UPT"):
+        return None
+    for j in range(i - 1, first - 1, -1):
+        test = code[j]
+        copied = copied_predicate(test, pred)
+        if copied:
+            pred = copied
+            continue
+        if test.opcode.split(".")[0] in ("ISETP", "UISETP") and test.operands and test.operands[0] == pred:
+            o = test.operands
+            kind = test.opcode.split(".")[1] if "." in test.opcode else ""
+            if len(o) < 4 or not register_of(o[2]) or not re.match(r"^0x[0-9a-f]+$", o[3]) or \
+                    kind not in ("GT", "GE", "LT", "LE") or not step - 2 <= int(o[3], 16) <= step:
+                return None
+            holds_when_full = kind in ("GT", "GE")
+            return holds_when_full != negated
+    return None
 
 
 def is_remainder_test(code, first, i, remainder):
@@ -530,7 +599,7 @@ def loop_cost(code, lp, tile):
     key = (id(code), lp.start)
     if key not in _costs:
         assign_trips(code, lp.children, lp.step)
-        steps = region_path(code, lp.start, lp.end, lp.children, True)
+        steps = region_path(code, lp.start, lp.end, lp.children, True, lp.step)
         _costs[key] = path_cost(code, steps, 2)
     return _costs[key]
 

@@ -61,6 +61,55 @@ class RoundTrips(unittest.TestCase):
         self.assertEqual(loops, [(8, 7, 1)])
         self.assertEqual((fixed, waits), (2, 0))
 
+    def test_a_loop_counting_down_gives_its_step(self):
+        # for (row = h - 1; row >= 0; row -= 8): the counter steps with a
+        # carry out, and the test compares it offset (row + 8 > 7).
+        _, _, loops = counts([
+            ("LDG.E.SYS R2, [R6]", 0),                                  # 0x0: the loop
+            ("FADD R5, R2, R2", NONE, 0b1),
+            ("STG.E.SYS [R6], R5",),
+            ("IADD3 R9, P1, R9, -0x8, RZ",),
+            ("IADD3 R14, R9, 0x8, RZ",),
+            ("IADD3.X R10, R10, -0x1, RZ, P1, !PT",),
+            ("ISETP.GT.AND P0, PT, R14, 0x7, PT",),
+            ("@P0 BRA 0x0",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 8, 1)])
+
+    def test_whole_tiles_take_a_loop_s_full_batch(self):
+        # if (row + 1 >= 8) the batch's loads go out together, else the rows
+        # left each wait for their own: only the last trip of a column.
+        _, _, loops = counts([
+            ("ISETP.GT.AND P0, PT, R9, 0x6, PT",),                      # 0x0: the loop
+            ("@P0 BRA 0x60",),
+            ("LDG.E.SYS R2, [R6]", 0),
+            ("FADD R5, R2, R2", NONE, 0b1),
+            ("LDG.E.SYS R3, [R6+0x4]", 0),
+            ("FADD R5, R3, R5", NONE, 0b1),
+            ("LDG.E.SYS R2, [R6]", 0),                                  # 0x60: the full batch
+            ("LDG.E.SYS R3, [R6+0x4]", 0),
+            ("FADD R5, R2, R3", NONE, 0b1),
+            ("IADD3 R9, R9, -0x8, RZ",),
+            ("ISETP.GT.AND P1, PT, R9, -0x1, PT",),
+            ("@P1 BRA 0x0",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 8, 1)])
+
+    def test_a_uniform_counter_reaches_the_branch_through_a_predicate_copy(self):
+        _, _, loops = counts([
+            ("LDG.E.SYS R2, [R6]", 0),                                  # 0x0: the loop
+            ("ISETP.GE.AND P0, PT, R24, 0x2, PT",),                     # a batch's own test
+            ("@P0 FADD R5, R2, R2", NONE, 0b1),
+            ("UIADD3 UR4, UR4, 0x8, URZ",),
+            ("UISETP.GE.AND UP0, UPT, UR4, UR10, UPT",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+            ("@!P0 BRA 0x0",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 7, 1)])
+
     def test_a_grid_stride_loop_takes_a_pixel_a_trip(self):
         _, _, loops = counts([
             ("LDG.E.SYS R2, [R6]", 0),                                  # 0x0: the loop
