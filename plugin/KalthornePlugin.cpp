@@ -175,13 +175,11 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
         failRender(kDepthText, kOfxStatErrUnsupported);
     if (!sameRect(src->getBounds(), dst->getBounds())) failRender(kSizeText, kOfxStatErrImageFormat);
 
-    renderInternal(args, src.get(), dst.get(), channels);
+    renderInternal(args, src.get(), dst.get(), channels, width, height);
 }
 
 void KalthornePlugin::renderInternal(const OFX::RenderArguments& args, OFX::Image* src, OFX::Image* dst,
-                                     int channelCount) {
-    int width = 0, height = 0;
-    if (!kalthorne::boundsExtent(dst->getBounds(), width, height)) failRender(kSizeText, kOfxStatErrImageFormat);
+                                     int channelCount, int width, int height) {
     if (width <= 0 || height <= 0) return;
 
     const kalthorne::FrameView from = frameOf(src, width, height, channelCount);

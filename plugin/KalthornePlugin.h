@@ -45,7 +45,9 @@ public:
 
 private:
     bool identityAt(double time);
-    void renderInternal(const OFX::RenderArguments& args, OFX::Image* src, OFX::Image* dst, int channelCount);
+    // width, height: the output's extent, measured once by render().
+    void renderInternal(const OFX::RenderArguments& args, OFX::Image* src, OFX::Image* dst, int channelCount,
+                        int width, int height);
     void fillWithBlack(OFX::PixelProcessorFilterBase& processor, const OfxPointD& renderScale,
                        const OfxRectI& renderWindow, void* dstPixelData, const OfxRectI& dstBounds,
                        OFX::PixelComponentEnum dstComponents, int dstComponentCount,
