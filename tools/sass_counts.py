@@ -83,17 +83,24 @@ class Instruction:
         self.wait = (control >> 11) & 0x3F
 
 
-def parse_sass(text):
-    """{arch: {kernel: [Instruction]}} from cuobjdump -sass output."""
-    kernels = {}
+def arch_lines(text):
+    """(arch, line) for each line of cuobjdump output, with the architecture
+    of the part it lies in; the parts' header lines are left out."""
     arch = None
-    current = None
-    pending = None
     for line in text.splitlines():
         m = ARCH.search(line)
         if m and "arch =" in line:
             arch = m.group(1)
             continue
+        yield arch, line
+
+
+def parse_sass(text):
+    """{arch: {kernel: [Instruction]}} from cuobjdump -sass output."""
+    kernels = {}
+    current = None
+    pending = None
+    for arch, line in arch_lines(text):
         m = FUNCTION.match(line)
         if m:
             current = kernels.setdefault(arch, {}).setdefault(m.group(1), [])
@@ -113,13 +120,8 @@ def parse_sass(text):
 def parse_resources(text):
     """{arch: {kernel: (registers, shared)}} from cuobjdump -res-usage output."""
     out = {}
-    arch = None
     function = None
-    for line in text.splitlines():
-        m = ARCH.search(line)
-        if m and "arch =" in line:
-            arch = m.group(1)
-            continue
+    for arch, line in arch_lines(text):
         m = re.search(r"Function ([^ :]+):", line)
         if m:
             function = m.group(1)
@@ -134,20 +136,15 @@ def parse_resources(text):
 def parse_bounds(text):
     """{arch: {kernel: threads}} from cuobjdump -elf output (EIATTR_MAX_THREADS)."""
     out = {}
-    arch = None
     function = None
-    lines = text.splitlines()
-    for i, line in enumerate(lines):
-        m = ARCH.search(line)
-        if m and "arch =" in line:
-            arch = m.group(1)
-            continue
+    lines = list(arch_lines(text))
+    for i, (arch, line) in enumerate(lines):
         m = re.match(r"^\.nv\.info\.(\S+)", line.strip())
         if m:
             function = m.group(1)
             continue
         if "EIATTR_MAX_THREADS" in line and function:
-            for follow in lines[i + 1:i + 3]:
+            for _, follow in lines[i + 1:i + 3]:
                 v = re.search(r"Value:\s+(0x[0-9a-f]+) (0x[0-9a-f]+) (0x[0-9a-f]+)", follow)
                 if v:
                     out.setdefault(arch, {})[function] = int(v.group(1), 16) * int(v.group(2), 16) * int(
@@ -161,12 +158,9 @@ def parse_constant2(text):
     out = {}
     arch = None
     current = None
-    for line in text.splitlines():
-        m = ARCH.search(line)
-        if m and "arch =" in line:
-            arch = m.group(1)
-            current = None
-            continue
+    for part, line in arch_lines(text):
+        if part != arch:
+            arch, current = part, None
         m = re.match(r"^\.nv\.constant2\.(\S+)\s*$", line)
         if m:
             current = out.setdefault(arch, {}).setdefault(m.group(1), [])
