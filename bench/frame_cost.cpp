@@ -75,6 +75,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "frame_roads.h"
 #include "pipeline/texture_pitch_compress_expand.h"
@@ -188,6 +189,23 @@ CallCost call_cost(const std::vector<cudasim::Call>& calls) {
   return cost;
 }
 
+std::vector<unsigned char> parameter_buffer(const std::vector<cudasim::LaunchArgument>& arguments) {
+  std::vector<unsigned char> buffer;
+  std::vector<const void*> seen;
+  for (const cudasim::LaunchArgument& a : arguments) {
+    buffer.resize((buffer.size() + a.alignment - 1) / a.alignment * a.alignment);
+    std::vector<unsigned char> bytes = a.bytes;
+    if (a.is_pointer && a.pointer && bytes.size() == sizeof(uint64_t)) {
+      auto it = std::find(seen.begin(), seen.end(), a.pointer);
+      if (it == seen.end()) it = seen.insert(seen.end(), a.pointer);
+      const uint64_t number = uint64_t(it - seen.begin() + 1) << 20;
+      std::memcpy(bytes.data(), &number, sizeof number);
+    }
+    buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+  }
+  return buffer;
+}
+
 bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::string& error,
                   std::vector<KernelCost>* kernels) {
   const TextureOptionsStruct o = frame_roads::road_record(road, W, H, 4);
@@ -224,6 +242,21 @@ bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::st
   double bytes = 0;
   double us[kPartCount] = {};
   const std::vector<cudasim::Launch> launches = cudasim::launch_trace();
+  // Each launch's own path through its kernel, on each part.
+  std::vector<LaunchPath> paths;
+  for (const cudasim::Launch& l : launches)
+    for (const Part& part : kParts) {
+      LaunchPath path{part.arch, table->find(part.arch, l.kernel), parameter_buffer(l.arguments)};
+      if (!path.code || !path.code->error.empty()) {
+        error = "kernel " + l.kernel + " on " + part.arch + ": " +
+                (path.code ? path.code->error : "not in the bundle's machine code");
+        return false;
+      }
+      paths.push_back(path);
+    }
+  std::vector<KernelCode> path_codes;
+  if (!launch_path_counts(paths, path_codes, error)) return false;
+  size_t next_path = 0;
   for (const cudasim::Launch& l : launches) {
     KernelWork work;
     if (!kernel_work(l, work)) {
@@ -240,10 +273,10 @@ bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::st
       ++share->launches;
     }
     for (int p = 0; p < kPartCount; ++p) {
-      const KernelCode* code = table->find(kParts[p].arch, l.kernel);
-      std::string why = !code ? "not in the bundle's machine code" : code->error;
+      const KernelCode* code = &path_codes[next_path++];
+      std::string why;
       LaunchCost launch;
-      if (why.empty()) launch_cost(kParts[p], work, *code, l.grid, l.block, launch, why);
+      launch_cost(kParts[p], work, *code, l.grid, l.block, launch, why);
       if (!why.empty()) {
         error = "kernel " + l.kernel + " on " + kParts[p].arch + ": " + why;
         return false;

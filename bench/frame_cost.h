@@ -83,6 +83,14 @@ struct KernelCost {
   double est_ms[kPartCount] = {};
 };
 
+// The launch's parameter buffer: each argument at the next offset its
+// alignment allows, as the kernel's parameters are laid out. Pointers are
+// numbered in order of first appearance (null stays null): which buffer an
+// argument names, or whether two name the same, may decide a branch, but not
+// where the buffer happens to lie, and launches that differ only in that
+// take one path.
+std::vector<unsigned char> parameter_buffer(const std::vector<cudasim::LaunchArgument>& arguments);
+
 // Runs road `road` (a golden road) twice at width x height and measures the
 // second frame; false with `error` set when a frame fails, a log overflows, a
 // kernel has no access model, or the build has no machine-code counts

@@ -1,9 +1,12 @@
 #include "sass_table.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include <unistd.h>
 
 namespace bench {
 
@@ -54,6 +57,7 @@ bool SassTable::add_line(const std::string& line) {
     const std::string key = field.substr(0, eq), value = field.substr(eq + 1);
     bool ok = true;
     if (key == "kernel") kernel = value;
+    else if (key == "symbol") code.symbol = value;
     else if (key == "arch") arch = value;
     else if (key == "registers") ok = have_registers = to_int(value, code.registers);
     else if (key == "shared") ok = to_int(value, code.shared);
@@ -93,6 +97,103 @@ const KernelCode* SassTable::find(const std::string& arch, const std::string& ke
   if (a == kernels_.end()) return nullptr;
   const auto k = a->second.find(kernel);
   return k == a->second.end() ? nullptr : &k->second;
+}
+
+namespace {
+
+// The request line of a launch: arch, symbol, parameters in hex.
+std::string request_of(const LaunchPath& l) {
+  static const char* hex = "0123456789abcdef";
+  std::string line = l.arch + ' ' + l.code->symbol + ' ';
+  for (unsigned char b : l.parameters) {
+    line += hex[b >> 4];
+    line += hex[b & 15];
+  }
+  return line;
+}
+
+// Runs the script on `requests`; their answers (the counts' fields) in order.
+bool run_path_counts(const std::vector<std::string>& requests, std::vector<std::string>& answers,
+                     std::string& error) {
+#if defined(KALTHORNE_SASS_LAUNCHES_COMMAND)
+  char dir_template[] = "/tmp/kalthorne_paths_XXXXXX";
+  const char* dir = mkdtemp(dir_template);
+  if (!dir) {
+    error = "cannot make a scratch folder for the path counts";
+    return false;
+  }
+  const std::string in_path = std::string(dir) + "/launches.txt", out_path = std::string(dir) + "/counts.txt",
+                    log_path = std::string(dir) + "/log.txt";
+  {
+    std::ofstream out(in_path);
+    for (size_t i = 0; i < requests.size(); ++i) out << i << ' ' << requests[i] << '\n';
+  }
+  const std::string command = std::string(KALTHORNE_SASS_LAUNCHES_COMMAND) + " --launches " + in_path +
+                              " --output " + out_path + " >" + log_path + " 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream in(out_path);
+  std::string line;
+  while (status == 0 && std::getline(in, line)) {
+    const size_t space = line.find(' ');
+    if (line.compare(0, 3, "id=") != 0 || space == std::string::npos ||
+        std::to_string(answers.size()) != line.substr(3, space - 3)) {
+      error = "the path counts do not parse: " + line;
+      break;
+    }
+    answers.push_back(line.substr(space + 1));
+  }
+  if (error.empty() && answers.size() != requests.size()) {
+    std::ifstream log(log_path);
+    std::stringstream text;
+    text << log.rdbuf();
+    error = "tools/sass_counts.py --launches failed: " + text.str();
+  }
+  for (const std::string& path : {in_path, out_path, log_path}) std::remove(path.c_str());
+  rmdir(dir);
+  return error.empty();
+#else
+  (void)requests;
+  (void)answers;
+  error = "this build has no machine-code counts";
+  return false;
+#endif
+}
+
+}  // namespace
+
+bool launch_path_counts(const std::vector<LaunchPath>& launches, std::vector<KernelCode>& counts,
+                        std::string& error) {
+  counts.clear();
+  // Launches with the same parameters take the same path, on every road.
+  static std::map<std::string, std::string> known;
+  std::vector<std::string> lines, asked;
+  for (const LaunchPath& l : launches) {
+    lines.push_back(request_of(l));
+    if (!known.count(lines.back()) && std::find(asked.begin(), asked.end(), lines.back()) == asked.end())
+      asked.push_back(lines.back());
+  }
+  std::vector<std::string> answers;
+  if (!asked.empty() && !run_path_counts(asked, answers, error)) return false;
+  for (size_t i = 0; i < asked.size(); ++i) known[asked[i]] = answers[i];
+  for (size_t i = 0; i < launches.size(); ++i) {
+    SassTable one;
+    const std::string& answer = known[lines[i]];
+    if (!one.add_line("kernel=k arch=a registers=0 " + answer)) {
+      error = "the path counts do not parse: " + answer;
+      return false;
+    }
+    const KernelCode& path = *one.find("a", "k");
+    if (!path.error.empty()) {
+      error = "the path of " + launches[i].code->symbol + " on " + launches[i].arch + ": " + path.error;
+      return false;
+    }
+    KernelCode code = *launches[i].code;
+    code.fixed_instructions = path.fixed_instructions;
+    code.fixed_waits = path.fixed_waits;
+    code.loops = path.loops;
+    counts.push_back(code);
+  }
+  return true;
 }
 
 const SassTable* build_sass_table(std::string& reason) {

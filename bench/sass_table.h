@@ -19,7 +19,8 @@ struct LoopCounts {
 };
 
 struct KernelCode {
-  int registers = 0;  // a thread's
+  std::string symbol;  // its name in the machine code
+  int registers = 0;   // a thread's
   int shared = 0;     // a block's static shared memory, bytes
   int threads = 0;    // the block it was compiled for; 0: no bounds
   double fixed_instructions = 0;
@@ -41,6 +42,22 @@ class SassTable {
  private:
   std::map<std::string, std::map<std::string, KernelCode>> kernels_;
 };
+
+// A launch whose own path through its kernel the bench asks for: the
+// parameter buffer as the kernel reads it.
+struct LaunchPath {
+  std::string arch;
+  const KernelCode* code = nullptr;  // the table's entry for the kernel
+  std::vector<unsigned char> parameters;
+};
+
+// The counts of the path each launch's parameters leave through its
+// kernel's branches (tools/sass_counts.py --launches: the branches that test
+// settings alone take the launch's side; the rest stay an upper bound), each
+// with the table's resources. False with `error` set when the script fails
+// or a launch's counts cannot be derived.
+bool launch_path_counts(const std::vector<LaunchPath>& launches, std::vector<KernelCode>& counts,
+                        std::string& error);
 
 // The build's table, read once. Null when this build has none (no product
 // bundle: no nvcc, or the bundle built without sm_75 and sm_89), with

@@ -31,6 +31,9 @@ struct CUDASIM_API LaunchArgument {
   bool is_number = false;  // an integer, floating-point or bool argument; structures are neither
   const void* pointer = nullptr;
   double number = 0.0;
+  // The value as the parameter buffer holds it, and where it may start there.
+  std::vector<unsigned char> bytes;
+  size_t alignment = 1;
 };
 
 namespace detail {
@@ -66,6 +69,9 @@ inline void check_argument(const char* name, int index, const T& value, std::vec
     a.is_number = true;
     a.number = double(value);
   }
+  const unsigned char* raw = reinterpret_cast<const unsigned char*>(&value);
+  a.bytes.assign(raw, raw + sizeof(T));
+  a.alignment = alignof(T);
   list.push_back(a);
 }
 

@@ -2,13 +2,24 @@
 """Per-kernel counts read from the product bundle's machine code.
 
     sass_counts.py --cuobjdump PATH [--nvdisasm-dir DIR] --bundle PATH
-                   --arch 75 --arch 89 --output FILE
+                   --arch 75 --arch 89 --output FILE [--code-dir DIR]
+    sass_counts.py --table FILE --code-dir DIR --launches FILE --output FILE
 
 Disassembles the bundle's kernels for each architecture (cuobjdump -sass,
 which runs nvdisasm) and writes one line per kernel and architecture:
 
-    kernel=<name> arch=sm_<n> registers=<n> shared=<bytes> threads=<n>
-        fixed_instructions=<n> fixed_waits=<n> loops=<step>:<instructions>:<waits>,...
+    kernel=<name> arch=sm_<n> symbol=<mangled> registers=<n> shared=<bytes>
+        threads=<n> fixed_instructions=<n> fixed_waits=<n>
+        loops=<step>:<instructions>:<waits>,... [bank2=<hex words>]
+
+and keeps each kernel's machine code in --code-dir. With --launches (lines
+`<id> <arch> <symbol> <parameter buffer in hex>`), it counts instead the
+path each launch takes: a branch whose predicate the launch's parameters
+decide (a setting's switch, a refine slot in use; sass_values) takes the
+launch's side, and a loop over a fixed list (the refine slots) is followed
+trip by trip with its entry's settings. Branches on what a pixel holds stay
+an upper bound. One line per launch: `id=<id> fixed_instructions=..
+fixed_waits=.. loops=..` or `id=<id> error=<why>`.
 
  - registers, shared: a thread's registers and a block's static shared memory
    (cuobjdump -res-usage); threads: the block the kernel was compiled for
@@ -44,10 +55,13 @@ The bench (bench/sass_table.cpp) reads this file. A kernel of the bundle
 whose counts cannot be derived is written as kernel=<name> arch=<a> error=<why>.
 """
 import argparse
+import hashlib
 import os
 import re
 import subprocess
 import sys
+
+import sass_values
 
 GLOBAL_LOAD = re.compile(r"^(LDG|LD|ATOMG|ATOM|RED)\b")
 LINE = re.compile(r"^\s*/\*([0-9a-f]{4,})\*/\s+(.*?)\s*;\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
@@ -59,7 +73,7 @@ BANK2 = re.compile(r"c\[0x2\]\[\s*U?R\d+\s*(?:\+\s*(0x[0-9a-f]+))?\]")
 
 class Instruction:
     __slots__ = ("address", "predicate", "opcode", "operands", "text", "wait", "write_barrier", "read_barrier",
-                 "dest")
+                 "dest", "control")
 
     def __init__(self, address, text, low, high):
         self.address = address
@@ -77,6 +91,7 @@ class Instruction:
         # Control bits of the 128-bit instruction word (Volta and later): bits
         # 105-125, the top of the high word: stall 4, yield 1, write barrier 3
         # (7: none), read barrier 3, wait mask 6.
+        self.control = high
         control = high >> 41
         self.write_barrier = (control >> 5) & 7
         self.read_barrier = (control >> 8) & 7
@@ -409,7 +424,7 @@ def is_jump(ins):
     return ins.opcode.startswith(("BRA", "JMP", "BRX", "JMX"))
 
 
-def region_path(code, first, last, children, own_loop, step=0):
+def region_path(code, first, last, children, own_loop, step=0, facts=frozenset()):
     """The longest path, in instructions, through code[first..last] with the
     inner loops `children` each standing for all their trips: a list of
     instruction indices and of inner loops in issue order. Branches forward
@@ -426,7 +441,7 @@ def region_path(code, first, last, children, own_loop, step=0):
             remainder[c.counter] = min(remainder.get(c.counter, c.end + 1), c.end + 1)
     weight = {}
     for c in children:
-        weight[c.start] = loop_cost(code, c, c.tile)[0] * c.trips
+        weight[c.start] = child_cost(code, c, facts)[0]
     # best[i]: the longest path from i to the region's end, and its next step.
     best = [0.0] * (last + 2)
     nxt = [None] * (last + 2)
@@ -454,6 +469,7 @@ def region_path(code, first, last, children, own_loop, step=0):
             options = [j for j in (targets if targets is not None else leaders) if i < j <= last]
         if own_loop and i == last:
             options = []
+        options = [j for j in options if (i, j) not in facts]
         pick = max(options, key=lambda j: best[j]) if options else None
         if len(options) == 2 and is_remainder_test(code, first, i, remainder):
             pick = max(options)
@@ -513,8 +529,18 @@ def is_remainder_test(code, first, i, remainder):
     return False
 
 
+_masked = {}
+
+
 def masked(code, j, reg):
     """Whether `reg`, as last set before index j, is a count's low bits (n & 3)."""
+    key = (id(code), j, reg)
+    if key not in _masked:
+        _masked[key] = masked_at(code, j, reg)
+    return _masked[key]
+
+
+def masked_at(code, j, reg):
     for k in range(j - 1, -1, -1):
         ins = code[k]
         if writes(ins, reg):
@@ -551,7 +577,7 @@ def index_of(code, address):
     return _index_cache[key].get(address, -1)
 
 
-def path_cost(code, steps, repeat):
+def path_cost(code, steps, repeat, facts=frozenset()):
     """Instructions and round trips along `steps`, the last of `repeat` walks
     counted (a loop's second trip sees the loads the first left in flight)."""
     for _ in range(repeat):
@@ -560,9 +586,9 @@ def path_cost(code, steps, repeat):
         epoch = 0
         for s in steps:
             if isinstance(s, Loop):
-                n, w = loop_cost(code, s, s.tile)
-                count += s.trips * n
-                waits += s.trips * w
+                n, w = child_cost(code, s, facts)
+                count += n
+                waits += w
                 epoch += 1 if w else 0
                 continue
             ins = code[s]
@@ -588,14 +614,152 @@ def path_cost(code, steps, repeat):
 _costs = {}
 
 
-def loop_cost(code, lp, tile):
-    """(instructions, waits) of one trip of `lp`, its inner loops included."""
-    key = (id(code), lp.start)
+def loop_cost(code, lp, tile, facts=None):
+    """(instructions, waits) of one trip of `lp`, its inner loops included;
+    `facts`: the branch edges the launch's parameters rule out (the whole
+    kernel's, or those of one trip of a fixed list)."""
+    facts = _facts if facts is None else facts
+    key = (id(code), lp.start, id(facts))
     if key not in _costs:
         assign_trips(code, lp.children, lp.step)
-        steps = region_path(code, lp.start, lp.end, lp.children, True, lp.step)
-        _costs[key] = path_cost(code, steps, 2)
+        steps = region_path(code, lp.start, lp.end, lp.children, True, lp.step, facts)
+        _costs[key] = path_cost(code, steps, 2, facts)
     return _costs[key]
+
+
+def child_cost(code, c, facts):
+    """(instructions, waits) of all the trips of inner loop `c`: trip by
+    trip where the launch's parameters were followed through each trip of a
+    fixed list, else a trip's upper bound times the trips."""
+    trips = _trip_facts.get((id(code), c.start))
+    if trips is not None and c.trips:
+        costs = [loop_cost(code, c, c.tile, f) for f in trips]
+        return sum(n for n, _ in costs), sum(w for _, w in costs)
+    n, w = loop_cost(code, c, c.tile, facts)
+    return c.trips * n, c.trips * w
+
+
+
+_facts = frozenset()  # edges (from index, to index) the launch's parameters rule out
+_trip_facts = {}  # (code, loop start) -> the ruled-out edges of each trip of a fixed list
+
+
+def follow_parameters(code, top, params, call_writes, bank2=None):
+    """Walks the kernel with what its parameter buffer `params` fixes
+    (sass_values): every branch whose predicate that decides has its other
+    edge ruled out. A loop over a fixed list is walked trip by trip (its
+    entries' settings differ); any other loop once, with what it writes not
+    known at its head. Fills _facts and _trip_facts."""
+    global _facts
+    _facts = set()
+    _trip_facts.clear()
+    walk_region(code, 0, len(code) - 1, top, sass_values.State(params, None, bank2), _facts, call_writes)
+
+
+def walk_region(code, first, last, children, state, facts, call_writes):
+    """Forward through code[first..last] from `state`: returns what holds
+    where the region is left (past its end, or by a branch out or back)."""
+    child_at = {c.start: c for c in children}
+    pending = {first: [state]}
+    leaving = []
+
+    def send(j, st):
+        if first <= j <= last:
+            pending.setdefault(j, []).append(st)
+        else:
+            leaving.append(st)
+
+    i = first
+    while i <= last:
+        incoming = pending.pop(i, None)
+        if not incoming:
+            i += 1
+            continue
+        st = sass_values.join(incoming) if len(incoming) > 1 else incoming[0]
+        c = child_at.get(i)
+        if c is not None:
+            send(c.end + 1, walk_loop(code, c, st, facts, call_writes))
+            i = c.end + 1
+            continue
+        ins = code[i]
+        unconditional = ins.predicate in ("", "@PT")
+        guard = True if unconditional else sass_values.predicate(st, ins.predicate.lstrip("@"))
+        t = branch_target(ins)
+        if t is not None:
+            j = index_of(code, t)
+            if guard is True and not unconditional:
+                facts.add((i, i + 1))
+            if guard is False:
+                facts.add((i, j))
+            if guard is not False:
+                send(j if j > i else last + 1, st.copy() if guard is None else st)
+            if guard is not True:
+                send(i + 1, st)
+        elif ins.opcode.startswith(("BRX", "JMX")):
+            targets = _switch_targets.get(i)
+            for j in (targets if targets is not None else block_starts(code)):
+                if j > i:
+                    send(j, st.copy())
+        elif ins.opcode.startswith(("EXIT", "RET", "BPT")):
+            if guard is not True:
+                send(i + 1, st)
+        elif ins.opcode.startswith("CALL"):
+            st = st.copy()
+            for n in subroutine_writes(ins, call_writes):
+                st.set(n, None)
+            send(i + 1, st)
+        else:
+            sass_values.execute(ins, st, guard)
+            send(i + 1, st)
+        i += 1
+    leaving.extend(pending.pop(last + 1, []))
+    return sass_values.join(leaving)
+
+
+def subroutine_write_sets(code, starts, end):
+    """{address: what the subroutine there writes, the subroutines it calls
+    included}; under None, what any of them writes (a call whose target is
+    not known)."""
+    bounds = starts + [len(code)]
+    own = {code[j].address: (j, bounds[k + 1]) for k, j in enumerate(starts)}
+    sets = {a: {n for ins in code[j:e] for n in sass_values.written(ins)} for a, (j, e) in own.items()}
+    for _ in range(len(sets)):
+        for a, (j, e) in own.items():
+            for ins in code[j:e]:
+                t = branch_target_any(ins) if ins.opcode.startswith("CALL") else None
+                sets[a] |= sets.get(t, set())
+    sets[None] = {n for ins in code[end:] for n in sass_values.written(ins)}
+    return sets
+
+
+def subroutine_writes(ins, call_writes):
+    t = branch_target_any(ins)
+    return call_writes.get(t, call_writes[None])
+
+
+def walk_loop(code, lp, state, facts, call_writes):
+    if lp.count and lp.counter and state is not None:
+        trips = []
+        for _ in range(lp.count):
+            f = set()
+            state = walk_region(code, lp.start, lp.end, lp.children, state, f, call_writes)
+            trips.append(f)
+            if state is None:
+                break
+        if len(trips) == lp.count:
+            _trip_facts[(id(code), lp.start)] = trips
+            return state
+        # Left early: the trips' facts would not all be known.
+    head = state.copy() if state is not None else None
+    if head is not None:
+        for ins in code[lp.start:lp.end + 1]:
+            for n in sass_values.written(ins):
+                head.set(n, None)
+            if ins.opcode.startswith("CALL"):
+                for n in subroutine_writes(ins, call_writes):
+                    head.set(n, None)
+    out = walk_region(code, lp.start, lp.end, lp.children, head, facts, call_writes)
+    return sass_values.join([head, out])
 
 
 def assign_trips(code, children, tile):
@@ -649,14 +813,19 @@ def find_switch_targets(code, table):
                 _switch_targets[i] = sorted(set(targets))
 
 
-def kernel_counts(code, table=None):
+def kernel_counts(code, table=None, params=None):
     """(fixed instructions, fixed waits, [(step, instructions, waits)]) of a
-    kernel; `table`: its constant bank 2, where its switches' jump tables lie."""
+    kernel; `table`: its constant bank 2, where its switches' jump tables lie;
+    `params`: a launch's parameter buffer, whose settings decide branches
+    (follow_parameters), or None for the upper bound over every setting."""
+    global _facts
+    _facts = frozenset()
+    _trip_facts.clear()
     if not code:
         raise ValueError("no machine code")
     # Subroutines (the slow paths of divisions) follow the kernel's own code:
     # calls into them are not followed.
-    for cache in (_leaders, _index_cache, _costs):
+    for cache in (_leaders, _index_cache, _costs, _masked):
         cache.clear()
     # A call whose code ends in EXIT rather than RET is a jump the compiler
     # made a call of (out of a loop, on sm_89).
@@ -681,6 +850,9 @@ def kernel_counts(code, table=None):
     while body and body[-1].opcode.startswith("NOP"):
         body.pop()
     top = [lp for lp in find_loops(body) if lp.end > lp.start]
+    if params is not None:
+        call_writes = subroutine_write_sets(code, sorted(set(subroutines)), end)
+        follow_parameters(body, top, params, call_writes, table)
     loops = []
     main = None
     versions = []  # loops without a constant step: versions of the loop over rows
@@ -697,7 +869,7 @@ def kernel_counts(code, table=None):
             versions.append((0, n, w))
     if versions:
         loops.append(max(versions))
-    fixed, fixed_waits = path_cost(body, region_path(body, 0, len(body) - 1, top, False), 1)
+    fixed, fixed_waits = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1, _facts)
     return fixed, fixed_waits, loops
 
 
@@ -722,7 +894,7 @@ def table(sass, resources, bounds, archs, banks=None):
             name = demangled(mangled)
             if mangled.startswith(("_ZN3cub", "_ZN6thrust", "_ZN4cuda")):  # the libraries' (reductions)
                 continue
-            head = "kernel=%s arch=%s" % (name, arch)
+            head = "kernel=%s arch=%s symbol=%s" % (name, arch, mangled)
             if mangled not in resources.get(arch, {}):
                 lines.append("%s error=no_resource_usage" % head)
                 continue
@@ -734,10 +906,49 @@ def table(sass, resources, bounds, archs, banks=None):
             except Exception as e:  # a kernel whose code this reading does not follow
                 lines.append("%s error=%s" % (head, re.sub(r"\s+", "_", str(e)) or type(e).__name__))
                 continue
-            walk_text = ",".join("%d:%.0f:%.0f" % lp for lp in loops) or "-"
-            lines.append("%s registers=%d shared=%d threads=%d fixed_instructions=%d fixed_waits=%d loops=%s" %
-                         (head, regs, shared, threads, fixed, fixed_waits, walk_text))
+            bank = (banks or {}).get(arch, {}).get(mangled)
+            tables = " bank2=%s" % "".join("%08x" % w for w in bank) if bank else ""
+            lines.append("%s registers=%d shared=%d threads=%d %s%s" % (head, regs, shared, threads,
+                                                                       counts_text(fixed, fixed_waits, loops), tables))
     return lines
+
+
+def counts_text(fixed, fixed_waits, loops):
+    walk_text = ",".join("%d:%.0f:%.0f" % lp for lp in loops) or "-"
+    return "fixed_instructions=%d fixed_waits=%d loops=%s" % (fixed, fixed_waits, walk_text)
+
+
+def launch_counts(requests, disassemble, banks):
+    """One line per launch of `requests` ([(id, arch, symbol, parameter
+    bytes)]): the counts of the path its parameters leave (kernel_counts),
+    `id=<id> fixed_instructions=.. fixed_waits=.. loops=..`, or
+    `id=<id> error=<why>`. disassemble(arch, symbol) gives the kernel's code;
+    banks: {arch: {symbol: constant bank 2}}."""
+    lines = []
+    done = {}  # launches with the same parameters take the same path
+    for ident, arch, symbol, params in requests:
+        key = (arch, symbol, params)
+        if key not in done:
+            try:
+                code = disassemble(arch, symbol)
+                done[key] = counts_text(*kernel_counts(code, banks.get(arch, {}).get(symbol), params))
+            except Exception as e:
+                done[key] = "error=%s" % (re.sub(r"\s+", "_", str(e)) or type(e).__name__)
+        lines.append("id=%s %s" % (ident, done[key]))
+    return lines
+
+
+def read_launches(path):
+    """Requests from a file of lines `<id> <arch> <symbol> <hex bytes>`."""
+    out = []
+    with open(path) as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) == 4:
+                out.append((fields[0], fields[1], fields[2], bytes.fromhex(fields[3])))
+            elif fields:
+                raise RuntimeError("%s: a line does not parse: %s" % (path, line.strip()))
+    return out
 
 
 def main():
@@ -745,8 +956,11 @@ def main():
     ap.add_argument("--cuobjdump")
     ap.add_argument("--nvdisasm-dir", default="")
     ap.add_argument("--bundle")
-    ap.add_argument("--arch", action="append", required=True)
+    ap.add_argument("--arch", action="append", default=[])
     ap.add_argument("--output", required=True)
+    ap.add_argument("--launches", help="count the paths these launches take (read_launches), not the table")
+    ap.add_argument("--table", help="with --launches: the table written before (the kernels' constant bank 2)")
+    ap.add_argument("--code-dir", help="where the table's reading keeps each kernel's machine code for --launches")
     a = ap.parse_args()
     archs = ["sm_" + x for x in a.arch]
     env = dict(os.environ)
@@ -754,15 +968,21 @@ def main():
         env["PATH"] = a.nvdisasm_dir + os.pathsep + env.get("PATH", "")
     os.environ.update(env)
     try:
-        if not a.cuobjdump or not os.path.exists(a.cuobjdump):
-            raise RuntimeError("cuobjdump not found (tools/setup.sh installs it)")
-        sass_text = res_text = elf_text = ""
-        for arch in archs:
-            sass_text += run([a.cuobjdump, "-sass", "-arch", arch, a.bundle])
-            res_text += run([a.cuobjdump, "-res-usage", "-arch", arch, a.bundle])
-            elf_text += run([a.cuobjdump, "-elf", "-arch", arch, a.bundle])
-        lines = table(parse_sass(sass_text), parse_resources(res_text), parse_bounds(elf_text), archs,
-                      parse_constant2(elf_text))
+        if a.launches:
+            lines = launch_counts(read_launches(a.launches), lambda arch, symbol: read_code(a.code_dir, arch, symbol),
+                                  read_banks(a.table))
+        else:
+            if not a.cuobjdump or not os.path.exists(a.cuobjdump):
+                raise RuntimeError("cuobjdump not found (tools/setup.sh installs it)")
+            sass_text = res_text = elf_text = ""
+            for arch in archs:
+                sass_text += run([a.cuobjdump, "-sass", "-arch", arch, a.bundle])
+                res_text += run([a.cuobjdump, "-res-usage", "-arch", arch, a.bundle])
+                elf_text += run([a.cuobjdump, "-elf", "-arch", arch, a.bundle])
+            sass = parse_sass(sass_text)
+            lines = table(sass, parse_resources(res_text), parse_bounds(elf_text), archs, parse_constant2(elf_text))
+            if a.code_dir:
+                write_code(a.code_dir, sass)
     except (OSError, RuntimeError) as e:
         sys.stderr.write("sass_counts: %s\n" % e)
         return 1
@@ -771,6 +991,45 @@ def main():
     os.replace(a.output + ".tmp", a.output)
     return 0
 
+
+# Each kernel's machine code as the table read it, one file per kernel and
+# architecture (address, control word, text), for --launches to read back.
+def code_path(directory, arch, symbol):
+    # Named by a digest: a library kernel's name is longer than a file name may be.
+    return os.path.join(directory, "%s.%s.sass" % (arch, hashlib.sha1(symbol.encode()).hexdigest()))
+
+
+def write_code(directory, sass):
+    os.makedirs(directory, exist_ok=True)
+    for arch, kernels in sass.items():
+        for symbol, code in kernels.items():
+            with open(code_path(directory, arch, symbol), "w") as f:
+                f.write("".join("%x %x %s\n" % (ins.address, ins.control, ins.text) for ins in code))
+
+
+def read_code(directory, arch, symbol):
+    path = code_path(directory or "", arch, symbol)
+    if not directory or not os.path.exists(path):
+        raise RuntimeError("no machine code for %s on %s" % (symbol, arch))
+    code = []
+    with open(path) as f:
+        for line in f:
+            address, control, text = line.rstrip("\n").split(" ", 2)
+            code.append(Instruction(int(address, 16), text, 0, int(control, 16)))
+    return code
+
+
+def read_banks(path):
+    """{arch: {symbol: constant bank 2}} as the table keeps them."""
+    banks = {}
+    with open(path) as f:
+        for line in f:
+            fields = dict(x.split("=", 1) for x in line.split() if "=" in x)
+            if "bank2" in fields:
+                words = fields["bank2"]
+                banks.setdefault(fields["arch"], {})[fields["symbol"]] = [
+                    int(words[k:k + 8], 16) for k in range(0, len(words), 8)]
+    return banks
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "frame_cost.h"
 #include "frame_roads.h"
 #include "kernel_traffic.h"
+#include "pipeline/film_kernel_args.h"
 
 namespace {
 
@@ -289,6 +292,74 @@ TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
       for (const bench::LoopCounts& loop : k->loops) EXPECT_EQ(loop.step, 32) << kernel;
       EXPECT_GT(k->shared, 0) << kernel;
     }
+  }
+}
+
+// The print-only road's film pass with its print settings changed: the
+// instructions a pixel executes on `arch` along the path they leave.
+double print_path(const std::string& arch, void (*change)(film::PrintArgs&)) {
+  std::vector<cudasim::Launch> trace = cudasim::launch_trace();
+  auto l = std::find_if(trace.begin(), trace.end(),
+                        [](const cudasim::Launch& x) { return x.kernel == "film_print_cuda_out_hue_chr_vib_pfe"; });
+  EXPECT_NE(l, trace.end());
+  if (l == trace.end()) return 0;
+  std::vector<unsigned char>& bytes = l->arguments.back().bytes;
+  film::PrintArgs print;
+  EXPECT_EQ(bytes.size(), sizeof print);
+  std::memcpy(&print, bytes.data(), sizeof print);
+  change(print);
+  std::memcpy(bytes.data(), &print, sizeof print);
+  std::string reason;
+  bench::LaunchPath path{arch, bench::build_sass_table(reason)->find(arch, l->kernel),
+                         bench::parameter_buffer(l->arguments)};
+  std::vector<bench::KernelCode> counts;
+  std::string error;
+  EXPECT_TRUE(bench::launch_path_counts({path}, counts, error)) << error;
+  EXPECT_EQ(counts.size(), 1u);
+  if (counts.size() != 1 || counts[0].loops.size() != 1) return 0;
+  // Nowhere above the upper bound over every setting.
+  EXPECT_LE(counts[0].loops[0].instructions, path.code->loops[0].instructions);
+  EXPECT_LE(counts[0].fixed_instructions, path.code->fixed_instructions);
+  return counts[0].loops[0].instructions;
+}
+
+// A setting that is off costs its switch and no more: the print's refine
+// slots taken one by one (the slot's switch and its qualities' read from its
+// place in the parameter buffer, trip by trip), and the colour families.
+TEST(RoadPaths, WhatIsSwitchedOffCostsNothing) {
+  REQUIRE_MACHINE_CODE();
+  bench::RoadCost cost;
+  std::string error;
+  ASSERT_TRUE(bench::measure_road("print_only", 64, 36, cost, error)) << error;
+  static int only = -1;  // the one slot left on
+  for (const bench::Part& part : bench::kParts) {
+    SCOPED_TRACE(part.arch);
+    const double road = print_path(part.arch, [](film::PrintArgs&) {});
+    const double slots_off = print_path(part.arch, [](film::PrintArgs& p) {
+      for (RefineSlotOptions& slot : p.corrector.slots) slot.slotOn = 0;
+    });
+    // Trips are independent: the slots' own costs add up to the road's.
+    double sum = 0;
+    for (only = 0; only < kPrintRefineSlotCount; ++only) {
+      const double one = print_path(part.arch, [](film::PrintArgs& p) {
+        for (int i = 0; i < kPrintRefineSlotCount; ++i) p.corrector.slots[i].slotOn = i == only;
+      });
+      EXPECT_GT(one, slots_off) << "slot " << only;
+      sum += one - slots_off;
+    }
+    EXPECT_EQ(road - slots_off, sum);
+    const double hue_only = print_path(part.arch, [](film::PrintArgs& p) {
+      for (RefineSlotOptions& slot : p.corrector.slots) slot.chrOn = slot.satOn = 0;
+    });
+    EXPECT_LT(hue_only, road);
+    EXPECT_GT(hue_only, slots_off);
+    const double nothing = print_path(part.arch, [](film::PrintArgs& p) {
+      p.corrector.refineOn = 0;
+      p.corrector.saturation.groupOn = p.corrector.saturation.customOn = 0;
+      p.corrector.hue.groupOn = p.corrector.hue.customOn = 0;
+      p.corrector.chroma.groupOn = p.corrector.chroma.customOn = 0;
+    });
+    EXPECT_LT(nothing, slots_off);
   }
 }
 

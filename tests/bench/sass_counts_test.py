@@ -17,12 +17,12 @@ def line(address, text, write=NONE, wait=0):
     return "        /*%04x*/                   %s ;   /* 0x%016x */\n    /* 0x%016x */\n" % (address, text, 0, high)
 
 
-def counts(instructions):
+def counts(instructions, params=None):
     text = "arch = sm_75\n\t\tFunction : _Z6kernelPf\n"
     for i, ins in enumerate(instructions):
         text += line(16 * i, *ins)
     code = sass_counts.parse_sass(text)["sm_75"]["_Z6kernelPf"]
-    return sass_counts.kernel_counts(code)
+    return sass_counts.kernel_counts(code, None, params)
 
 
 class RoundTrips(unittest.TestCase):
@@ -171,6 +171,69 @@ class RoundTrips(unittest.TestCase):
         ])[2], [(0, 1 + 6 * 5 + 3, 0)])
         # Against a register the count is not known: one trip.
         self.assertEqual(pixel_loop("ISETP.GE.U32.AND P0, PT, R9, R8, PT"), [(0, 1 + 4 + 3, 0)])
+
+
+def fadds(n):
+    return [("FADD R5, R5, R2",)] * n
+
+
+class LaunchParameters(unittest.TestCase):
+    """The branches a launch's parameters decide take the launch's side."""
+
+    def test_a_setting_s_switch(self):
+        # if (on) { ten additions }: the parameter buffer starts at c[0x0][0x160].
+        code = [("ULDC.U8 UR4, c[0x0][0x164]",),
+                ("ISETP.NE.AND P0, PT, RZ, UR4, PT",),
+                ("@!P0 BRA 0xd0",)] + fadds(10) + [("EXIT",)]
+        self.assertEqual(counts(code)[0], 14)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1]))[0], 14)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 0]))[0], 4)
+        # A pixel's value decides nothing: the longest side.
+        data = [("LDG.E.SYS R4, [R6]", 0), ("ISETP.NE.AND P0, PT, RZ, R4, PT", NONE, 1),
+                ("@!P0 BRA 0xd0",)] + fadds(10) + [("EXIT",)]
+        self.assertEqual(counts(data, bytes(8))[0], 14)
+
+    def test_a_fixed_list_takes_each_entry_s_settings(self):
+        # Each pixel: for (i = 0; i < 3; ++i) if (entry[i].on) { five
+        # additions }, entries of 4 bytes from c[0x0][0x168]: on, off, on.
+        code = [("MOV R7, RZ",),
+                ("MOV R8, RZ",),                                              # 0x10: the pixels
+                ("MOV R9, RZ",),
+                ("LDC.U8 R10, c[0x0][R8+0x168]",),                           # 0x30: the list
+                ("ISETP.NE.AND P0, PT, R10, RZ, PT",),
+                ("@!P0 BRA 0xb0",)] + fadds(5) + [
+                ("IADD3 R8, R8, 0x4, RZ",),                                   # 0xb0
+                ("IADD3 R9, R9, 0x1, RZ",),
+                ("ISETP.GE.U32.AND P1, PT, R9, 0x3, PT",),
+                ("@!P1 BRA 0x30",),
+                ("IADD3 R7, R7, c[0x0][0x0], RZ",),
+                ("ISETP.GE.AND P2, PT, R7, c[0x0][0x160], PT",),
+                ("@!P2 BRA 0x10",),
+                ("EXIT",)]
+        params = bytes(8) + bytes([1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0])
+        self.assertEqual(counts(code)[2], [(0, 2 + 3 * 12 + 3, 0)])
+        self.assertEqual(counts(code, params)[2], [(0, 2 + 12 + 7 + 12 + 3, 0)])
+
+    def test_what_a_loop_writes_is_not_known_at_its_head(self):
+        # The switch is read before the loop over pixels and kept; another
+        # register the loop sets stops deciding at the loop's head.
+        code = [("LDC.U8 R20, c[0x0][0x164]",),
+                ("MOV R21, RZ",),
+                ("ISETP.NE.AND P0, PT, R20, RZ, PT",),                        # 0x20: the loop
+                ("@!P0 BRA 0x70",),
+                ("FADD R5, R5, R2",),
+                ("FADD R5, R5, R2",),
+                ("FADD R5, R5, R2",),
+                ("ISETP.NE.AND P2, PT, R21, RZ, PT",),                        # 0x70
+                ("@!P2 BRA 0xb0",),
+                ("FADD R5, R5, R2",),
+                ("MOV R21, 0x1",),
+                ("IADD3 R7, R7, c[0x0][0x0], RZ",),                           # 0xb0
+                ("ISETP.GE.AND P1, PT, R7, c[0x0][0x168], PT",),
+                ("@!P1 BRA 0x20",),
+                ("EXIT",)]
+        self.assertEqual(counts(code, bytes(16))[2], [(0, 9, 0)])
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1]) + bytes(11))[2], [(0, 12, 0)])
 
 
 if __name__ == "__main__":
