@@ -22,19 +22,24 @@ __host__ __device__ __forceinline__ float hexcone_hue(const float rgb[3]) {
   if (r >= g && r >= b) h = (g - b) / span;
   else if (g >= b) h = (b - r) / span + 2.0f;
   else h = (r - g) / span + 4.0f;
-  h = fmodf(h, 6.0f);
+  // |numerator| <= span survives rounding, so h lies in [-1, 5] (or is NaN): no fmod by 6.
   if (h < 0.0f) h += 6.0f;
   return h;
 }
 
-// Triangular hue band: 1 where fmod(h + offset, 6) is 2, falling to 0 at
-// `width` sextants either side. A band of width 0 (or NaN) is off, so its
-// centre never evaluates 0/0.
+// Triangular hue band at d = fmod(h + offset, 6) in [0, 6): 1 where d is 2,
+// falling to 0 at `width` sextants either side.
+__host__ __device__ __forceinline__ float band_at(float d, float width) {
+  return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
+}
+
+// The band of any centre. A band of width 0 (or NaN) is off, so its centre
+// never evaluates 0/0.
 __host__ __device__ __forceinline__ float hue_band(float h, float offset, float width) {
   if (!(width > 0.0f)) return 0.0f;
   float d = fmodf(h + offset, 6.0f);
   if (d < 0.0f) d += 6.0f;
-  return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
+  return band_at(d, width);
 }
 
 // 3u^2 - 2u^3 is 1 at u = 1, but in float it rounds above 1 for hundreds of
@@ -47,6 +52,15 @@ __host__ __device__ __forceinline__ float smoothstep_weight(float u) {
 // Offsets that put each sector centre at band position 2.
 constexpr float kOffRed = 2.0f, kOffYellow = 1.0f, kOffGreen = 6.0f;
 constexpr float kOffCyan = 5.0f, kOffBlue = 4.0f, kOffMagenta = 3.0f;
+
+// hue_band(h, offset, 1) for one of the six sector offsets (1 to 6) and a
+// hue from hexcone_hue (0 to 6, or NaN), without fmodf's cost: h + offset
+// lies in [1, 12], where the fmod by 6 is x - 6 (exact, Sterbenz) or x; at
+// 12 that leaves 6 for fmod's 0, and the band is 0 at both.
+__host__ __device__ __forceinline__ float sector_band(float h, float offset) {
+  const float x = h + offset;
+  return band_at(x >= 6.0f ? x - 6.0f : x, 1.0f);
+}
 
 __host__ __device__ __forceinline__ bool zone_active(int zoneMode) { return zoneMode == 1 || zoneMode == 2; }
 
@@ -100,14 +114,14 @@ __host__ __device__ __forceinline__ void saturation_family(float rgb[3], float h
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) x[c] = hold(I + (x[c] - I) * g.strengthScaled);
     const float sixScale = (highRoad && !customOn) ? wh : 1.0f;
-    const float prim = smoothstep_weight(hue_band(h, kOffRed, 1.0f)) * (g.redScaled - 1.0f) +
-                       smoothstep_weight(hue_band(h, kOffGreen, 1.0f)) * (g.greenScaled - 1.0f) +
-                       smoothstep_weight(hue_band(h, kOffBlue, 1.0f)) * (g.blueScaled - 1.0f);
+    const float prim = smoothstep_weight(sector_band(h, kOffRed)) * (g.redScaled - 1.0f) +
+                       smoothstep_weight(sector_band(h, kOffGreen)) * (g.greenScaled - 1.0f) +
+                       smoothstep_weight(sector_band(h, kOffBlue)) * (g.blueScaled - 1.0f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) x[c] = x[c] + (x[c] - I) * sixScale * prim;
-    const float sec = smoothstep_weight(hue_band(h, kOffYellow, 1.0f)) * (g.yellowScaled - 1.0f) +
-                      smoothstep_weight(hue_band(h, kOffCyan, 1.0f)) * (g.cyanScaled - 1.0f) +
-                      smoothstep_weight(hue_band(h, kOffMagenta, 1.0f)) * (g.magentaScaled - 1.0f);
+    const float sec = smoothstep_weight(sector_band(h, kOffYellow)) * (g.yellowScaled - 1.0f) +
+                      smoothstep_weight(sector_band(h, kOffCyan)) * (g.cyanScaled - 1.0f) +
+                      smoothstep_weight(sector_band(h, kOffMagenta)) * (g.magentaScaled - 1.0f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) x[c] = x[c] + (x[c] - I) * sixScale * sec;
   }
@@ -179,14 +193,14 @@ __host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const
   float n[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
   const float k = hue_turn(n, groupOn ? g.strengthScaled : 0.33f);
   if (groupOn) {
-    const float uR = hue_band(h, kOffRed, 1.0f), uG = hue_band(h, kOffGreen, 1.0f), uB = hue_band(h, kOffBlue, 1.0f);
+    const float uR = sector_band(h, kOffRed), uG = sector_band(h, kOffGreen), uB = sector_band(h, kOffBlue);
     const float r = n[0] + k * (uB * g.blueScaled - uG * g.greenScaled);
     const float gg = n[1] + k * (uR * g.redScaled - uB * g.blueScaled);
     const float b = n[2] + k * (uG * g.greenScaled - uR * g.redScaled);
     n[0] = hold(r);
     n[1] = hold(gg);
     n[2] = hold(b);
-    const float uY = hue_band(h, kOffYellow, 1.0f), uC = hue_band(h, kOffCyan, 1.0f), uM = hue_band(h, kOffMagenta, 1.0f);
+    const float uY = sector_band(h, kOffYellow), uC = sector_band(h, kOffCyan), uM = sector_band(h, kOffMagenta);
     const float r2 = n[0] + k * (uY * g.yellowScaled - uM * g.magentaScaled);
     const float g2 = n[1] + k * (uC * g.cyanScaled - uY * g.yellowScaled);
     const float b2 = n[2] + k * (uM * g.magentaScaled - uC * g.cyanScaled);
@@ -242,7 +256,7 @@ __host__ __device__ __forceinline__ float chroma_share(float F, float mn, float 
 }
 
 __host__ __device__ __forceinline__ float chroma_weight(float h, float offset) {
-  return smoothstep_weight(hue_band(h, offset, 1.0f));
+  return smoothstep_weight(sector_band(h, offset));
 }
 
 __host__ __device__ __forceinline__ void chroma_custom(float n[3], float h, float mn, float centre, float width, float gain, float d) {
@@ -336,9 +350,9 @@ __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, 
   float y[3] = {p[0], p[1], p[2]};
   const float S = 1.0f - fminf(p[0], fminf(p[1], p[2]));
   if (groupOn) {
-    const float wP[3] = {S * hue_band(h, kOffRed, 1.0f), S * hue_band(h, kOffGreen, 1.0f), S * hue_band(h, kOffBlue, 1.0f)};
+    const float wP[3] = {S * sector_band(h, kOffRed), S * sector_band(h, kOffGreen), S * sector_band(h, kOffBlue)};
     const float* const gP = k.primary;
-    const float wS[3] = {S * hue_band(h, kOffCyan, 1.0f), S * hue_band(h, kOffMagenta, 1.0f), S * hue_band(h, kOffYellow, 1.0f)};
+    const float wS[3] = {S * sector_band(h, kOffCyan), S * sector_band(h, kOffMagenta), S * sector_band(h, kOffYellow)};
     const float* const gS = k.secondary;
     const float k1 = vib_ratio(S, wP, gP), k2 = vib_ratio(S, wS, gS);
     FILM_UNROLL
