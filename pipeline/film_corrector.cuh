@@ -7,6 +7,9 @@
 // blue 4, magenta 5.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "pipeline/film_math.cuh"
 #include "pipeline/texture_options.h"
 
@@ -33,11 +36,37 @@ __host__ __device__ __forceinline__ float band_at(float d, float width) {
   return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
 }
 
+// fmodf(x, 6), bit for bit (a NaN for a NaN), without the loop the device's
+// fmodf runs for large quotients. Below 2^24, floor(x / 6) taken from the
+// product is off by at most 1 and 6 q is exact, so x - 6 q is the remainder
+// or 6 either side of it, exact (the remainder lies on x's grid), and one
+// exact step puts it right. From 2^24 on, x is an even integer m 2^e (e >= 1),
+// whose remainder by 3 is m's times 2^e's (1 for an even e, else 2).
+__host__ __device__ __forceinline__ float fmod_six(float x) {
+  const float a = fabsf(x);
+  float r;
+  if (a < 16777216.0f) {
+    const float q = floorf(a * (1.0f / 6.0f));
+    r = a - 6.0f * q;
+    if (r < 0.0f) r += 6.0f;
+    else if (r >= 6.0f) r -= 6.0f;
+  } else {
+    uint32_t bits;
+    memcpy(&bits, &a, sizeof bits);
+    if (bits >= 0x7f800000u) return x - x;  // infinite or NaN
+    const uint32_t m = (bits & 0x7fffffu) | 0x800000u, e = (bits >> 23) - 150u;
+    uint32_t t = m % 3u;
+    if (e & 1u) t = 2u * t % 3u;
+    r = t == 0u ? 0.0f : (t == 1u ? 4.0f : 2.0f);
+  }
+  return copysignf(r, x);
+}
+
 // The band of any centre. A band of width 0 (or NaN) is off, so its centre
 // never evaluates 0/0.
 __host__ __device__ __forceinline__ float hue_band(float h, float offset, float width) {
   if (!(width > 0.0f)) return 0.0f;
-  float d = fmodf(h + offset, 6.0f);
+  float d = fmod_six(h + offset);
   if (d < 0.0f) d += 6.0f;
   return band_at(d, width);
 }

@@ -172,14 +172,32 @@ TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
   expect_rgb(p, px[0], px[1], px[2], 1e-6f);
 }
 
-// The six sectors' bands skip the general band's fmod: a hue from
-// hexcone_hue lies in [0, 6] (or is NaN), so h + offset lies in [1, 12],
-// where the wrap is at most one exact subtraction. Every float near the whole
-// sextants (where the wrap switches, and where h + offset rounds onto 6 or
-// 12), a strided sample of the rest, the hue's extremes and NaN must give the
-// general band's bits; and hexcone_hue must stay in that range for pixels
-// at the float extremes.
-TEST(FilmCorrector, SectorBandsAreTheGeneralBandBitForBit) {
+// The bands wrap hues without fmodf. The general band's fmod_six must give
+// fmodf's bits for every float (checked once over all 2^32; here a strided
+// sample, the floats about 0, 6, 12 and 2^24 and the specials). The six
+// sectors' bands skip even that: a hue from hexcone_hue lies in [0, 6] (or
+// is NaN), so h + offset lies in [1, 12], where the wrap is at most one
+// exact subtraction. Every float near the whole sextants (where the wrap
+// switches, and where h + offset rounds onto 6 or 12), a strided sample of
+// the rest, the hue's extremes and NaN must give the general band's bits;
+// and hexcone_hue must stay in that range for pixels at the float extremes.
+TEST(FilmCorrector, BandWrapsAreFmodBitForBit) {
+  long fmods = 0, fmodsApart = 0;
+  const auto compare_fmod = [&](uint32_t b) {
+    const float x = float_of(b), want = std::fmod(x, 6.0f), got = film::fmod_six(x);
+    ++fmods;
+    if ((want == want ? bits_of(got) != bits_of(want) : got == got) && ++fmodsApart <= 10)
+      ADD_FAILURE() << "fmod_six(" << x << ") is " << got << ", fmodf " << want;
+  };
+  for (uint64_t b = 0; b < (1ull << 32); b += 4099) compare_fmod(uint32_t(b));
+  for (float edge : {0.0f, 6.0f, 12.0f, 16777216.0f, std::numeric_limits<float>::infinity()})
+    for (float sign : {1.0f, -1.0f}) {
+      const uint32_t centre = bits_of(sign * edge) & 0x7fffffffu, top = sign < 0 ? 0x80000000u : 0u;
+      for (uint32_t b = centre > 4096 ? centre - 4096 : 0; b <= std::min(centre + 4096, 0x7fffffffu); ++b)
+        compare_fmod(top | b);
+    }
+  EXPECT_EQ(fmodsApart, 0) << "of " << fmods;
+
   const float offsets[6] = {film::kOffRed,  film::kOffYellow, film::kOffGreen,
                             film::kOffCyan, film::kOffBlue,   film::kOffMagenta};
   long compared = 0, differing = 0;
