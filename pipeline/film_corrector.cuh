@@ -7,6 +7,9 @@
 // blue 4, magenta 5.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "pipeline/film_math.cuh"
 #include "pipeline/texture_options.h"
 
@@ -22,19 +25,50 @@ __host__ __device__ __forceinline__ float hexcone_hue(const float rgb[3]) {
   if (r >= g && r >= b) h = (g - b) / span;
   else if (g >= b) h = (b - r) / span + 2.0f;
   else h = (r - g) / span + 4.0f;
-  h = fmodf(h, 6.0f);
+  // |numerator| <= span survives rounding, so h lies in [-1, 5] (or is NaN): no fmod by 6.
   if (h < 0.0f) h += 6.0f;
   return h;
 }
 
-// Triangular hue band: 1 where fmod(h + offset, 6) is 2, falling to 0 at
-// `width` sextants either side. A band of width 0 (or NaN) is off, so its
-// centre never evaluates 0/0.
+// Triangular hue band at d = fmod(h + offset, 6) in [0, 6): 1 where d is 2,
+// falling to 0 at `width` sextants either side.
+__host__ __device__ __forceinline__ float band_at(float d, float width) {
+  return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
+}
+
+// fmodf(x, 6), bit for bit (a NaN for a NaN), without the loop the device's
+// fmodf runs for large quotients. Below 2^24, floor(x / 6) taken from the
+// product is off by at most 1 and 6 q is exact, so x - 6 q is the remainder
+// or 6 either side of it, exact (the remainder lies on x's grid), and one
+// exact step puts it right. From 2^24 on, x is an even integer m 2^e (e >= 1),
+// whose remainder by 3 is m's times 2^e's (1 for an even e, else 2).
+__host__ __device__ __forceinline__ float fmod_six(float x) {
+  const float a = fabsf(x);
+  float r;
+  if (a < 16777216.0f) {
+    const float q = floorf(a * (1.0f / 6.0f));
+    r = a - 6.0f * q;
+    if (r < 0.0f) r += 6.0f;
+    else if (r >= 6.0f) r -= 6.0f;
+  } else {
+    uint32_t bits;
+    memcpy(&bits, &a, sizeof bits);
+    if (bits >= 0x7f800000u) return x - x;  // infinite or NaN
+    const uint32_t m = (bits & 0x7fffffu) | 0x800000u, e = (bits >> 23) - 150u;
+    uint32_t t = m % 3u;
+    if (e & 1u) t = 2u * t % 3u;
+    r = t == 0u ? 0.0f : (t == 1u ? 4.0f : 2.0f);
+  }
+  return copysignf(r, x);
+}
+
+// The band of any centre. A band of width 0 (or NaN) is off, so its centre
+// never evaluates 0/0.
 __host__ __device__ __forceinline__ float hue_band(float h, float offset, float width) {
   if (!(width > 0.0f)) return 0.0f;
-  float d = fmodf(h + offset, 6.0f);
+  float d = fmod_six(h + offset);
   if (d < 0.0f) d += 6.0f;
-  return clampf(1.0f - fabsf(d - 2.0f) / width, 0.0f, 1.0f);
+  return band_at(d, width);
 }
 
 // 3u^2 - 2u^3 is 1 at u = 1, but in float it rounds above 1 for hundreds of
@@ -47,6 +81,41 @@ __host__ __device__ __forceinline__ float smoothstep_weight(float u) {
 // Offsets that put each sector centre at band position 2.
 constexpr float kOffRed = 2.0f, kOffYellow = 1.0f, kOffGreen = 6.0f;
 constexpr float kOffCyan = 5.0f, kOffBlue = 4.0f, kOffMagenta = 3.0f;
+
+// hue_band(h, offset, 1) for one of the six sector offsets (1 to 6) and a
+// hue from hexcone_hue (0 to 6, or NaN), without fmodf's cost: h + offset
+// lies in [1, 12], where the fmod by 6 is x - 6 (exact, Sterbenz) or x; at
+// 12 that leaves 6 for fmod's 0, and the band is 0 at both.
+__host__ __device__ __forceinline__ float sector_band(float h, float offset) {
+  const float x = h + offset;
+  return band_at(x >= 6.0f ? x - 6.0f : x, 1.0f);
+}
+
+// A pixel's hue with its six sector bands and their smoothstep weights,
+// worked out once for the four families, which all take them.
+struct HueBands {
+  float h;
+  float red, yellow, green, cyan, blue, magenta;
+  float wRed, wYellow, wGreen, wCyan, wBlue, wMagenta;
+};
+
+__host__ __device__ __forceinline__ HueBands hue_bands(float h) {
+  HueBands b;
+  b.h = h;
+  b.red = sector_band(h, kOffRed);
+  b.yellow = sector_band(h, kOffYellow);
+  b.green = sector_band(h, kOffGreen);
+  b.cyan = sector_band(h, kOffCyan);
+  b.blue = sector_band(h, kOffBlue);
+  b.magenta = sector_band(h, kOffMagenta);
+  b.wRed = smoothstep_weight(b.red);
+  b.wYellow = smoothstep_weight(b.yellow);
+  b.wGreen = smoothstep_weight(b.green);
+  b.wCyan = smoothstep_weight(b.cyan);
+  b.wBlue = smoothstep_weight(b.blue);
+  b.wMagenta = smoothstep_weight(b.magenta);
+  return b;
+}
 
 __host__ __device__ __forceinline__ bool zone_active(int zoneMode) { return zoneMode == 1 || zoneMode == 2; }
 
@@ -80,7 +149,7 @@ __host__ __device__ __forceinline__ void pull_zone(float v[3], const Z& z, bool 
 // ---------------------------------------------------------------- Saturation
 
 // Saturation of the balanced components around their mean I.
-__host__ __device__ __forceinline__ void saturation_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void saturation_family(float rgb[3], const HueBands& bands, const ColorGroupOptions& g) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   float x[3];
@@ -100,19 +169,17 @@ __host__ __device__ __forceinline__ void saturation_family(float rgb[3], float h
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) x[c] = hold(I + (x[c] - I) * g.strengthScaled);
     const float sixScale = (highRoad && !customOn) ? wh : 1.0f;
-    const float prim = smoothstep_weight(hue_band(h, kOffRed, 1.0f)) * (g.redScaled - 1.0f) +
-                       smoothstep_weight(hue_band(h, kOffGreen, 1.0f)) * (g.greenScaled - 1.0f) +
-                       smoothstep_weight(hue_band(h, kOffBlue, 1.0f)) * (g.blueScaled - 1.0f);
+    const float prim = bands.wRed * (g.redScaled - 1.0f) + bands.wGreen * (g.greenScaled - 1.0f) +
+                       bands.wBlue * (g.blueScaled - 1.0f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) x[c] = x[c] + (x[c] - I) * sixScale * prim;
-    const float sec = smoothstep_weight(hue_band(h, kOffYellow, 1.0f)) * (g.yellowScaled - 1.0f) +
-                      smoothstep_weight(hue_band(h, kOffCyan, 1.0f)) * (g.cyanScaled - 1.0f) +
-                      smoothstep_weight(hue_band(h, kOffMagenta, 1.0f)) * (g.magentaScaled - 1.0f);
+    const float sec = bands.wYellow * (g.yellowScaled - 1.0f) + bands.wCyan * (g.cyanScaled - 1.0f) +
+                      bands.wMagenta * (g.magentaScaled - 1.0f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) x[c] = x[c] + (x[c] - I) * sixScale * sec;
   }
   if (customOn) {
-    float term = smoothstep_weight(hue_band(h, g.customHueSextant, g.customWidthSpan)) *
+    float term = smoothstep_weight(hue_band(bands.h, g.customHueSextant, g.customWidthSpan)) *
                  (g.customStrengthTerm - 1.0f);
     if (lowRoad) term *= wl;
     if (highRoad) term *= wh;
@@ -129,6 +196,10 @@ __host__ __device__ __forceinline__ void saturation_family(float rgb[3], float h
   }
   from_balanced(x, rgb);
   hold3(rgb);
+}
+
+__host__ __device__ __forceinline__ void saturation_family(float rgb[3], float h, const ColorGroupOptions& g) {
+  saturation_family(rgb, hue_bands(h), g);
 }
 
 // Custom band of the Saturation family on its own (the refine slots' Sat).
@@ -171,7 +242,7 @@ __host__ __device__ __forceinline__ void hue_band_turn(float n[3], float h, floa
   n[2] = b;
 }
 
-__host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const ColorGroupOptions& g) {
+__host__ __device__ __forceinline__ void hue_family(float rgb[3], const HueBands& bands, const ColorGroupOptions& g) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
   const float m = fmaxf(rgb[0], fmaxf(rgb[1], rgb[2]));
@@ -179,14 +250,14 @@ __host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const
   float n[3] = {rgb[0] / m, rgb[1] / m, rgb[2] / m};
   const float k = hue_turn(n, groupOn ? g.strengthScaled : 0.33f);
   if (groupOn) {
-    const float uR = hue_band(h, kOffRed, 1.0f), uG = hue_band(h, kOffGreen, 1.0f), uB = hue_band(h, kOffBlue, 1.0f);
+    const float uR = bands.red, uG = bands.green, uB = bands.blue;
     const float r = n[0] + k * (uB * g.blueScaled - uG * g.greenScaled);
     const float gg = n[1] + k * (uR * g.redScaled - uB * g.blueScaled);
     const float b = n[2] + k * (uG * g.greenScaled - uR * g.redScaled);
     n[0] = hold(r);
     n[1] = hold(gg);
     n[2] = hold(b);
-    const float uY = hue_band(h, kOffYellow, 1.0f), uC = hue_band(h, kOffCyan, 1.0f), uM = hue_band(h, kOffMagenta, 1.0f);
+    const float uY = bands.yellow, uC = bands.cyan, uM = bands.magenta;
     const float r2 = n[0] + k * (uY * g.yellowScaled - uM * g.magentaScaled);
     const float g2 = n[1] + k * (uC * g.cyanScaled - uY * g.yellowScaled);
     const float b2 = n[2] + k * (uM * g.magentaScaled - uC * g.cyanScaled);
@@ -194,9 +265,13 @@ __host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const
     n[1] = hold(g2);
     n[2] = hold(b2);
   }
-  if (customOn) hue_band_turn(n, h, k, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm);
+  if (customOn) hue_band_turn(n, bands.h, k, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
+}
+
+__host__ __device__ __forceinline__ void hue_family(float rgb[3], float h, const ColorGroupOptions& g) {
+  hue_family(rgb, hue_bands(h), g);
 }
 
 // -------------------------------------------------------------------- Chroma
@@ -241,10 +316,6 @@ __host__ __device__ __forceinline__ float chroma_share(float F, float mn, float 
   return (q == q) ? q : 0.0f;
 }
 
-__host__ __device__ __forceinline__ float chroma_weight(float h, float offset) {
-  return smoothstep_weight(hue_band(h, offset, 1.0f));
-}
-
 __host__ __device__ __forceinline__ void chroma_custom(float n[3], float h, float mn, float centre, float width, float gain, float d) {
   const float F = chroma_factor(smoothstep_weight(hue_band(h, centre, width)), gain);
   const float f = 1.0f + chroma_share(F, mn, d) * (F - 1.0f);
@@ -252,7 +323,7 @@ __host__ __device__ __forceinline__ void chroma_custom(float n[3], float h, floa
   for (int c = 0; c < 3; ++c) n[c] *= f;
 }
 
-__host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, const ColorGroupOptions& g,
+__host__ __device__ __forceinline__ void chroma_family(float rgb[3], const HueBands& bands, const ColorGroupOptions& g,
                                                        const ChromaGains& k) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
@@ -262,24 +333,24 @@ __host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, co
   const float mn = fminf(n[0], fminf(n[1], n[2]));
   const float d = 1.0f - g.strengthScaled;
   if (groupOn) {
-    const float F1 = chroma_factor(chroma_weight(h, kOffRed), k.gain[0], k.exponent[0]) *
-                     chroma_factor(chroma_weight(h, kOffGreen), k.gain[1], k.exponent[1]) *
-                     chroma_factor(chroma_weight(h, kOffBlue), k.gain[2], k.exponent[2]);
+    const float F1 = chroma_factor(bands.wRed, k.gain[0], k.exponent[0]) *
+                     chroma_factor(bands.wGreen, k.gain[1], k.exponent[1]) *
+                     chroma_factor(bands.wBlue, k.gain[2], k.exponent[2]);
     const float f1 = 1.0f + chroma_share(F1, mn, d) * (F1 - 1.0f);
-    const float F2 = chroma_factor(chroma_weight(h, kOffCyan), k.gain[3], k.exponent[3]) *
-                     chroma_factor(chroma_weight(h, kOffMagenta), k.gain[4], k.exponent[4]) *
-                     chroma_factor(chroma_weight(h, kOffYellow), k.gain[5], k.exponent[5]);
+    const float F2 = chroma_factor(bands.wCyan, k.gain[3], k.exponent[3]) *
+                     chroma_factor(bands.wMagenta, k.gain[4], k.exponent[4]) *
+                     chroma_factor(bands.wYellow, k.gain[5], k.exponent[5]);
     const float f2 = 1.0f + chroma_share(F2, mn, d) * (F2 - 1.0f);
     FILM_UNROLL
     for (int c = 0; c < 3; ++c) n[c] = n[c] * f1 * f2;
   }
-  if (customOn) chroma_custom(n, h, mn, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm, groupOn ? d : 0.2f);
+  if (customOn) chroma_custom(n, bands.h, mn, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm, groupOn ? d : 0.2f);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) rgb[c] = hold(n[c] * m);
 }
 
 __host__ __device__ __forceinline__ void chroma_family(float rgb[3], float h, const ColorGroupOptions& g) {
-  chroma_family(rgb, h, g, chroma_gains(g));
+  chroma_family(rgb, hue_bands(h), g, chroma_gains(g));
 }
 
 // ------------------------------------------------------------------ Vibrance
@@ -326,7 +397,7 @@ __host__ __device__ __forceinline__ VibranceGains vibrance_gains(const ColorGrou
                         powf(3.0f, g.yellowScaled) * exp2f(s)}};
 }
 
-__host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g,
+__host__ __device__ __forceinline__ void vibrance_family(float rgb[3], const HueBands& bands, const ColorGroupOptions& g,
                                                          const VibranceGains& k) {
   const bool groupOn = g.groupOn != 0, customOn = g.customOn != 0;
   if (!groupOn && !customOn) return;
@@ -336,9 +407,9 @@ __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, 
   float y[3] = {p[0], p[1], p[2]};
   const float S = 1.0f - fminf(p[0], fminf(p[1], p[2]));
   if (groupOn) {
-    const float wP[3] = {S * hue_band(h, kOffRed, 1.0f), S * hue_band(h, kOffGreen, 1.0f), S * hue_band(h, kOffBlue, 1.0f)};
+    const float wP[3] = {S * bands.red, S * bands.green, S * bands.blue};
     const float* const gP = k.primary;
-    const float wS[3] = {S * hue_band(h, kOffCyan, 1.0f), S * hue_band(h, kOffMagenta, 1.0f), S * hue_band(h, kOffYellow, 1.0f)};
+    const float wS[3] = {S * bands.cyan, S * bands.magenta, S * bands.yellow};
     const float* const gS = k.secondary;
     const float k1 = vib_ratio(S, wP, gP), k2 = vib_ratio(S, wS, gS);
     FILM_UNROLL
@@ -347,13 +418,13 @@ __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, 
       y[c] = hold((y[c] * k1 + 1.1f * (1.0f - k1)) * k2 + 1.1f * (1.0f - k1));
     }
   }
-  if (customOn) vib_custom(p, y, S, h, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm);
+  if (customOn) vib_custom(p, y, S, bands.h, g.customHueSextant, g.customWidthSpan, g.customStrengthTerm);
   FILM_UNROLL
   for (int c = 0; c < 3; ++c) rgb[c] = hold(m * (p[c] + y[c]) / 2.0f);
 }
 
 __host__ __device__ __forceinline__ void vibrance_family(float rgb[3], float h, const ColorGroupOptions& g) {
-  vibrance_family(rgb, h, g, vibrance_gains(g));
+  vibrance_family(rgb, hue_bands(h), g, vibrance_gains(g));
 }
 
 // ------------------------------------------------------------- Whole chain
@@ -420,13 +491,13 @@ __host__ __device__ __forceinline__ void colour_corrector(float rgb[3], const Co
                                                  const ColorGroupOptions& vib, bool refineOn,
                                                  const RefineSlotOptions* slots, int count,
                                                  const FamilyGains& gains) {
-  const float h = hexcone_hue(rgb);
-  saturation_family(rgb, h, sat);
-  hue_family(rgb, h, hue);
+  const HueBands bands = hue_bands(hexcone_hue(rgb));
+  saturation_family(rgb, bands, sat);
+  hue_family(rgb, bands, hue);
   if (family_on(hue)) pull_zone(rgb, hue, false);
-  chroma_family(rgb, h, chr, gains.chroma);
+  chroma_family(rgb, bands, chr, gains.chroma);
   if (family_on(chr)) pull_zone(rgb, chr, false);
-  vibrance_family(rgb, h, vib, gains.vibrance);
+  vibrance_family(rgb, bands, vib, gains.vibrance);
   if (family_on(vib)) pull_zone(rgb, vib, true);
   if (refineOn) refine_slots(rgb, slots, count);
 }

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -21,6 +24,18 @@ using film::hexcone_hue;
 
 void expect_rgb(const float got[3], float r, float g, float b, float tol) {
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], c == 0 ? r : (c == 1 ? g : b), tol) << "channel " << c;
+}
+
+uint32_t bits_of(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+float float_of(uint32_t b) {
+  float f;
+  std::memcpy(&f, &b, sizeof f);
+  return f;
 }
 
 void run_corrector(float p[3], const ColorGroupOptions g[4], bool refineOn, const RefineSlotOptions* slots, int n) {
@@ -155,6 +170,66 @@ TEST(FilmCorrector, ZeroWidthBandAtItsOwnCentreIsOff) {
   float p[3] = {px[0], px[1], px[2]};
   film::refine_slots(p, &s, 1);
   expect_rgb(p, px[0], px[1], px[2], 1e-6f);
+}
+
+// The bands wrap hues without fmodf. The general band's fmod_six must give
+// fmodf's bits for every float (checked once over all 2^32; here a strided
+// sample, the floats about 0, 6, 12 and 2^24 and the specials). The six
+// sectors' bands skip even that: a hue from hexcone_hue lies in [0, 6] (or
+// is NaN), so h + offset lies in [1, 12], where the wrap is at most one
+// exact subtraction. Every float near the whole sextants (where the wrap
+// switches, and where h + offset rounds onto 6 or 12), a strided sample of
+// the rest, the hue's extremes and NaN must give the general band's bits;
+// and hexcone_hue must stay in that range for pixels at the float extremes.
+TEST(FilmCorrector, BandWrapsAreFmodBitForBit) {
+  long fmods = 0, fmodsApart = 0;
+  const auto compare_fmod = [&](uint32_t b) {
+    const float x = float_of(b), want = std::fmod(x, 6.0f), got = film::fmod_six(x);
+    ++fmods;
+    if ((want == want ? bits_of(got) != bits_of(want) : got == got) && ++fmodsApart <= 10)
+      ADD_FAILURE() << "fmod_six(" << x << ") is " << got << ", fmodf " << want;
+  };
+  for (uint64_t b = 0; b < (1ull << 32); b += 4099) compare_fmod(uint32_t(b));
+  for (float edge : {0.0f, 6.0f, 12.0f, 16777216.0f, std::numeric_limits<float>::infinity()})
+    for (float sign : {1.0f, -1.0f}) {
+      const uint32_t centre = bits_of(sign * edge) & 0x7fffffffu, top = sign < 0 ? 0x80000000u : 0u;
+      for (uint32_t b = centre > 4096 ? centre - 4096 : 0; b <= std::min(centre + 4096, 0x7fffffffu); ++b)
+        compare_fmod(top | b);
+    }
+  EXPECT_EQ(fmodsApart, 0) << "of " << fmods;
+
+  const float offsets[6] = {film::kOffRed,  film::kOffYellow, film::kOffGreen,
+                            film::kOffCyan, film::kOffBlue,   film::kOffMagenta};
+  long compared = 0, differing = 0;
+  const auto compare = [&](float h) {
+    for (float off : offsets) {
+      const float general = film::hue_band(h, off, 1.0f), sector = film::sector_band(h, off);
+      ++compared;
+      if (bits_of(general) != bits_of(sector) && ++differing <= 10)
+        ADD_FAILURE() << "hue " << h << " (bits " << std::hex << bits_of(h) << std::dec << "), offset " << off
+                      << ": general band " << general << ", sector band " << sector;
+    }
+  };
+  const uint32_t six = bits_of(6.0f);
+  for (int k = 0; k <= 6; ++k) {
+    const uint32_t centre = bits_of(float(k));
+    for (uint32_t b = centre > (1u << 16) ? centre - (1u << 16) : 0; b <= std::min(centre + (1u << 16), six); ++b)
+      compare(float_of(b));
+  }
+  for (uint32_t b = 0; b <= six; b += 997) compare(float_of(b));
+  for (float h : {-0.0f, std::nextafter(0.0f, 1.0f), std::nextafter(6.0f, 0.0f), 6.0f,
+                  std::numeric_limits<float>::quiet_NaN()})
+    compare(h);
+  EXPECT_EQ(differing, 0) << "of " << compared;
+
+  const float big = std::numeric_limits<float>::max(), tiny = std::numeric_limits<float>::denorm_min();
+  const float values[] = {0.0f, tiny, -tiny, 1e-30f, 0.3f, 1.0f, 1.0f + 1e-7f, 469.8f, big, -big, -1.0f};
+  for (float r : values)
+    for (float g : values)
+      for (float b : values) {
+        const float p[3] = {r, g, b}, h = hexcone_hue(p);
+        EXPECT_TRUE(h != h || (h >= 0.0f && h <= 6.0f)) << r << ' ' << g << ' ' << b << ": hue " << h;
+      }
 }
 
 // With the settings the render path stores from random in-range parameters,
