@@ -51,7 +51,9 @@
 // architecture (tools/sass_counts.py, at build time, into the build tree:
 // sass_table.h): per loop of the kernel, the instructions and the memory
 // round trips of a trip, and its registers and shared memory, which bound
-// the warps resident at once. A thread runs each loop that walks rows (or
+// the warps resident at once. The counts are those of the launch's own path
+// (launch_path_counts): branches its parameters decide take its side, the
+// rest their longest. A thread runs each loop that walks rows (or
 // columns) walk / step times (the walk from the kernel's access model,
 // kernel_traffic.cpp; the step from the machine code), and a loop over
 // pixels once a pixel. The work of one stream runs in order, so the frame's
