@@ -685,6 +685,10 @@ def walk_region(code, first, last, children, state, facts, call_writes):
         unconditional = ins.predicate in ("", "@PT")
         guard = True if unconditional else sass_values.predicate(st, ins.predicate.lstrip("@"))
         t = branch_target(ins)
+        if t is not None and len(ins.operands) > 1 and sass_values.PREDICATE.match(ins.operands[0]):
+            # BRA P0, target: taken only where its own predicate holds too.
+            unconditional = False
+            guard = sass_values.combine("AND", guard, sass_values.predicate(st, ins.operands[0]))
         if t is not None:
             j = index_of(code, t)
             if guard is True and not unconditional:
