@@ -701,9 +701,14 @@ def walk_region(code, first, last, children, state, facts, call_writes):
                 send(i + 1, st)
         elif ins.opcode.startswith(("BRX", "JMX")):
             targets = _switch_targets.get(i)
-            for j in (targets if targets is not None else block_starts(code)):
-                if j > i:
-                    send(j, st.copy())
+            targets = [j for j in (targets if targets is not None else block_starts(code)) if j > i]
+            known = switch_target(code, i, st) if guard is True else None
+            if known in targets:
+                # A switch on a setting: the one case it names.
+                facts.update((i, j) for j in targets if j != known)
+                targets = [known]
+            for j in targets:
+                send(j, st.copy())
         elif ins.opcode.startswith(("EXIT", "RET", "BPT")):
             if guard is not True:
                 send(i + 1, st)
@@ -718,6 +723,18 @@ def walk_region(code, first, last, children, state, facts, call_writes):
         i += 1
     leaving.extend(pending.pop(last + 1, []))
     return sass_values.join(leaving)
+
+
+def switch_target(code, i, st):
+    """The index the indirect jump at i goes to when its register is known
+    (BRX Ra imm: Ra + imm + the next instruction's address), else None."""
+    parts = code[i].operands[0].split() if code[i].operands else []
+    value = sass_values.word(st, parts[0]) if parts else None
+    if value is None or i + 1 >= len(code):
+        return None
+    imm = int(parts[1], 16) if len(parts) > 1 and re.match(r"^-?0x[0-9a-f]+$", parts[1]) else 0
+    j = index_of(code, (value + imm + code[i + 1].address) & sass_values.MASK)
+    return j if j >= 0 else None
 
 
 def subroutine_write_sets(code, starts, end):

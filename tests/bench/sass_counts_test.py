@@ -17,12 +17,12 @@ def line(address, text, write=NONE, wait=0):
     return "        /*%04x*/                   %s ;   /* 0x%016x */\n    /* 0x%016x */\n" % (address, text, 0, high)
 
 
-def counts(instructions, params=None):
+def counts(instructions, params=None, bank2=None):
     text = "arch = sm_75\n\t\tFunction : _Z6kernelPf\n"
     for i, ins in enumerate(instructions):
         text += line(16 * i, *ins)
     code = sass_counts.parse_sass(text)["sm_75"]["_Z6kernelPf"]
-    return sass_counts.kernel_counts(code, None, params)
+    return sass_counts.kernel_counts(code, bank2, params)
 
 
 class RoundTrips(unittest.TestCase):
@@ -213,6 +213,22 @@ class LaunchParameters(unittest.TestCase):
         params = bytes(8) + bytes([1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0])
         self.assertEqual(counts(code)[2], [(0, 2 + 3 * 12 + 3, 0)])
         self.assertEqual(counts(code, params)[2], [(0, 2 + 12 + 7 + 12 + 3, 0)])
+
+    def test_a_switch_on_a_setting_takes_its_case(self):
+        # switch (setting): the jump table in constant bank 2 holds each
+        # case's address less the one after the jump (0x40 - 0x40 + ...).
+        code = [("LDC R2, c[0x0][0x160]",),
+                ("SHF.L.U32 R3, R2, 0x2, RZ",),
+                ("LDC R4, c[0x2][R3]",),
+                ("BRX R4 -0x40",),
+                ("FADD R5, R5, R2",),                                         # 0x40: case 0
+                ("BRA 0xd0",)] + fadds(6) + [                                 # 0x60: case 1
+                ("BRA 0xd0",),
+                ("EXIT",)]                                                    # 0xd0
+        table = [0x40, 0x60]
+        self.assertEqual(counts(code, None, table)[0], 4 + 7 + 1)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0]), table)[0], 4 + 2 + 1)
+        self.assertEqual(counts(code, bytes([1, 0, 0, 0]), table)[0], 4 + 7 + 1)
 
     def test_what_a_loop_writes_is_not_known_at_its_head(self):
         # The switch is read before the loop over pixels and kept; another
