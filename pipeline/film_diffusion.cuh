@@ -15,6 +15,7 @@ struct DeveloperCodeSamples {
   size_t step;
   __host__ __device__ __forceinline__ float load(size_t row, int /*k*/) const { return developer[row * step]; }
   __host__ __device__ __forceinline__ static float sample(float loaded) { return developer_to_code(loaded); }
+  static constexpr bool kConverted = true;
 };
 
 // The last row pass's epilogue: the developer at each finished pixel, from

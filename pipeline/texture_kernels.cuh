@@ -117,6 +117,9 @@ struct PlaneSamples {
   size_t step;
   __host__ __device__ __forceinline__ float load(size_t row, int k) const { return p[row * step + k]; }
   __host__ __device__ __forceinline__ static float sample(float loaded) { return loaded; }
+  // Whether `sample` computes (a source of samples says): the column pass
+  // then loads the causal half of a backward batch a batch early.
+  static constexpr bool kConverted = false;
 };
 
 // One batch of rows of the column recursion, forward from `row` or back
@@ -144,17 +147,26 @@ __host__ __device__ __forceinline__ void deriche_forward_batch(const Samples& in
       if (r < rows) out[size_t(row + r) * outStep + k] = forward[k].step(x[r][k], c);
 }
 
-template <int N, bool kFull, typename Samples>
-__host__ __device__ __forceinline__ void deriche_backward_batch(const Samples& in, float* __restrict__ out,
-                                                                size_t outStep, int row, int available,
-                                                                DericheBackward (&backward)[N],
-                                                                const DericheCoefficients& c) {
+// The causal half (the forward half's output) of a batch back from `row`,
+// to which the backward batch adds its own.
+template <int N, bool kFull>
+__host__ __device__ __forceinline__ void deriche_causal_rows(const float* __restrict__ out, size_t outStep, int row,
+                                                             int available, float (&y)[kRowsAhead][N]) {
   const int rows = kFull ? kRowsAhead : available;
-  float x[kRowsAhead][N], y[kRowsAhead][N];
   KALTHORNE_UNROLL
   for (int r = 0; r < kRowsAhead; ++r)
     KALTHORNE_UNROLL
     for (int k = 0; k < N; ++k) y[r][k] = r < rows ? out[size_t(row - r) * outStep + k] : 0.0f;
+}
+
+template <int N, bool kFull, typename Samples>
+__host__ __device__ __forceinline__ void deriche_backward_batch(const Samples& in, float* __restrict__ out,
+                                                                size_t outStep, int row, int available,
+                                                                DericheBackward (&backward)[N],
+                                                                const float (&y)[kRowsAhead][N],
+                                                                const DericheCoefficients& c) {
+  const int rows = kFull ? kRowsAhead : available;
+  float x[kRowsAhead][N];
   KALTHORNE_UNROLL
   for (int r = 0; r < kRowsAhead; ++r)
     KALTHORNE_UNROLL
@@ -190,11 +202,24 @@ __host__ __device__ inline void deriche_columns_of(const Samples& in, float* __r
   DericheBackward backward[N];
   KALTHORNE_UNROLL
   for (int k = 0; k < N; ++k) backward[k] = DericheBackward::start(in.sample(in.load(size_t(height - 1), k)), c);
+  // A full batch's causal half is loaded with its samples or, where the
+  // samples are converted (Samples::kConverted), at the end of the batch
+  // before, behind its stores (other rows): loaded with the samples, the
+  // compiler would start the first conversion before the last of the
+  // causal half's loads were out, and wait for those a second time.
+  float y[kRowsAhead][N];
+  if (Samples::kConverted && height >= kRowsAhead)
+    deriche_causal_rows<N, true>(out, outStep, height - 1, kRowsAhead, y);
   for (row = height - 1; row >= 0; row -= kRowsAhead) {
-    if (row + 1 >= kRowsAhead)
-      deriche_backward_batch<N, true>(in, out, outStep, row, kRowsAhead, backward, c);
-    else
-      deriche_backward_batch<N, false>(in, out, outStep, row, row + 1, backward, c);
+    if (row + 1 >= kRowsAhead) {
+      if (!Samples::kConverted) deriche_causal_rows<N, true>(out, outStep, row, kRowsAhead, y);
+      deriche_backward_batch<N, true>(in, out, outStep, row, kRowsAhead, backward, y, c);
+      if (Samples::kConverted && row + 1 >= 2 * kRowsAhead)
+        deriche_causal_rows<N, true>(out, outStep, row - kRowsAhead, kRowsAhead, y);
+    } else {
+      deriche_causal_rows<N, false>(out, outStep, row, row + 1, y);
+      deriche_backward_batch<N, false>(in, out, outStep, row, row + 1, backward, y, c);
+    }
   }
 }
 

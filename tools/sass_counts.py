@@ -580,10 +580,11 @@ def index_of(code, address):
 def path_cost(code, steps, repeat, facts=frozenset()):
     """Instructions and round trips along `steps`, the last of `repeat` walks
     counted (a loop's second trip sees the loads the first left in flight)."""
+    # What the last walk left in flight stays: the next walk waits for it.
+    pending = [[] for _ in range(6)]  # per scoreboard: the epoch each global load was issued in
+    epoch = 0
     for _ in range(repeat):
         count = waits = 0.0
-        pending = [[] for _ in range(6)]  # per scoreboard: the epoch each global load was issued in
-        epoch = 0
         for s in steps:
             if isinstance(s, Loop):
                 n, w = child_cost(code, s, facts)

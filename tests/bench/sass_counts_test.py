@@ -77,6 +77,23 @@ class RoundTrips(unittest.TestCase):
         ])
         self.assertEqual(loops, [(8, 8, 1)])
 
+    def test_a_load_a_trip_leaves_for_the_next_is_waited_for_there(self):
+        # The trip waits for the load the trip before issued after its own
+        # wait, then issues and waits for one more: two round trips.
+        _, _, loops = counts([
+            ("MOV R4, RZ",),
+            ("FADD R7, R3, R3", NONE, 0b10),                            # 0x10: the loop
+            ("LDG.E.SYS R2, [R6]", 0),
+            ("FADD R5, R2, R7", NONE, 0b1),
+            ("STG.E.SYS [R6], R5",),
+            ("LDG.E.SYS R3, [R6+0x4]", 1),
+            ("IADD3 R4, R4, 0x8, RZ",),
+            ("ISETP.GE.AND P0, PT, R4, c[0x0][0x170], PT",),
+            ("@!P0 BRA 0x10",),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(8, 8, 2)])
+
     def test_whole_tiles_take_a_loop_s_full_batch(self):
         # if (row + 1 >= 8) the batch's loads go out together, else the rows
         # left each wait for their own: only the last trip of a column.
