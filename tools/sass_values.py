@@ -210,10 +210,6 @@ def float_compare(op, a, b):
     return None
 
 
-def is_register(operand):
-    return REGISTER.match(operand.strip()) is not None and not operand.strip().startswith(("-", "~", "|"))
-
-
 def written(ins):
     """Registers and predicates `ins` may write (for the opcodes not modelled)."""
     o = ins.operands
