@@ -6,9 +6,8 @@ namespace {
 
 // A flag a device, in static storage: nothing on the heap, so a bundle the
 // host unloads leaves nothing behind, and nothing destroyed at exit, when
-// renders may still run. Ordinals past the table are never marked: their
-// frames fail one by one.
-constexpr int kDevices = 1024;
+// renders may still run.
+constexpr int kDevices = kLostDeviceOrdinals;
 std::atomic<bool> lost[kDevices];
 
 }  // namespace

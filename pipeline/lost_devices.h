@@ -12,5 +12,9 @@
 // a synchronisation reports it (the device's work failed in an unknown way).
 bool is_context_fault(cudaError_t error, bool from_synchronisation);
 
+// The ordinals the table holds, from 0. A device past them, or a negative
+// ordinal, is never marked: its frames fail one by one.
+constexpr int kLostDeviceOrdinals = 1024;
+
 void mark_cuda_device_lost(int device);
 bool is_cuda_device_lost(int device);

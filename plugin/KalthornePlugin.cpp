@@ -27,6 +27,8 @@ const char* const kMismatchText =
 const char* const kComponentsText = "Brew : Kalthorne only supports RGB and RGBA clips";
 const char* const kDepthText = "Brew : Kalthorne only supports floating point pixel depths";
 const char* const kSizeText = "Brew : Natron gave Input and Output images of different sizes";
+const char* const kTooLargeText =
+    "Brew : Natron gave images with bounds too large to process. Unable to process footage";
 const char* const kRowBytesText = "Brew : Natron gave images with invalid row bytes. Unable to process footage";
 const char* const kGpuFailedText = "Brew : GPU processing failed. Unable to process footage";
 const char* const kNoMemoryText =
@@ -148,11 +150,15 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
     // Declared in this order so the source is released first, then the output.
     std::unique_ptr<OFX::Image> dst(m_OutputClip->fetchImage(args.time));
     if (!dst) failRender(kNoOutputImageText, kOfxStatFailed);
-    // No image, filled or processed, may span more than an int each way.
-    int width = 0, height = 0;
-    if (!kalthorne::boundsExtent(dst->getBounds(), width, height)) failRender(kSizeText, kOfxStatErrImageFormat);
     std::unique_ptr<OFX::Image> src;
     if (m_SourceClip && m_SourceClip->isConnected()) src.reset(m_SourceClip->fetchImage(args.time));
+    // No image, filled or processed, may span more than an int each way. A
+    // source of the same bounds is as large as the output; one of other
+    // bounds is a size mismatch, whichever image is too large.
+    int width = 0, height = 0;
+    if (!kalthorne::boundsExtent(dst->getBounds(), width, height))
+        failRender(src && !sameRect(src->getBounds(), dst->getBounds()) ? kSizeText : kTooLargeText,
+                   kOfxStatErrImageFormat);
 
     if (!src) {
         const int channels = channelCountOf(dst->getPixelComponents());

@@ -143,7 +143,12 @@ CudaDeviceChoice chooseCudaDevice(const void* probeKernel) {
             case Probe::Minor: post(hostUsable ? kProbeMinorFallbackText : kProbeMinorText); break;
             case Probe::Capability: post(hostUsable ? fastestTooOldText() : tooOldText()); break;
         }
-        if (probe != Probe::Passed && hostUsable) candidate = dev;
+        // Device 0 lost earlier in this process would pass every frame
+        // through: the host's device renders them instead, without a text,
+        // since each fallback text names a cause that would be false and the
+        // loss was reported where it happened. With no usable host device
+        // the lost one is kept, its frames passing through with their text.
+        if (hostUsable && (probe != Probe::Passed || is_cuda_device_lost(0))) candidate = dev;
     }
     if (candidate < 0) return choice;
 

@@ -1,5 +1,6 @@
 // Which CUDA device an instance renders on, settled once at construction:
-// first the device the host works on, then device 0 as the fastest GPU; the
+// first the device the host works on, then device 0 as the fastest GPU,
+// unless this process has lost device 0 and the host's device is usable; the
 // device chosen must have machine code in the bundle.
 #pragma once
 

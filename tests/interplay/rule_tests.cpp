@@ -32,7 +32,10 @@ void expectSound(const PresetWrites& list, size_t count, const std::string& what
     std::set<std::string> names;
     for (const PresetWrite& w : list) {
         EXPECT_TRUE(names.insert(w.name).second) << what << " writes twice: " << w.name;
-        EXPECT_NE(params::findParamSpec(w.name), nullptr) << what << " writes unknown " << w.name;
+        // The entry found must be the one named: a lookup that answered a
+        // neighbour for an unknown name would otherwise let any name through.
+        const params::ParamSpec* spec = params::findParamSpec(w.name);
+        EXPECT_EQ(spec ? std::string(spec->name) : std::string(), w.name) << what << " writes unknown " << w.name;
     }
     EXPECT_EQ(list.size(), count) << what;
 }

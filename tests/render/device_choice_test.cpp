@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "cudasim/cudasim_control.h"
+#include "pipeline/lost_devices.h"
 #include "plugin/cuda_device_choice.h"
+#include "tests/host/fresh_process.h"
 
 using kalthorne::chooseCudaDevice;
 using kalthorne::CudaDeviceChoice;
@@ -59,6 +61,18 @@ cudasim::Device NoCode(int major, int minor) {
     return d;
 }
 
+// A device table, the host's device, an attribute query made to fail, and
+// what the choice must give: readiness, device and the message sequence.
+struct Case {
+    const char* what;
+    std::vector<cudasim::Device> devices;
+    int hostDevice;
+    int failAttributeCall;  // 1-based, 0: none
+    bool ready;
+    int device;
+    Texts messages;
+};
+
 class DeviceChoice : public ::testing::Test {
 protected:
     void SetUp() override { cudasim::reset(); }
@@ -74,6 +88,21 @@ protected:
     }
     void failAttributeCall(int nth) { cudasim::fail_call("cudaDeviceGetAttribute", nth, cudaErrorInvalidValue); }
 
+    void expectChoices(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            script(c.devices, c.hostDevice);
+            if (c.failAttributeCall) failAttributeCall(c.failAttributeCall);
+            const CudaDeviceChoice choice = choose();
+            EXPECT_EQ(choice.ready, c.ready) << c.what;
+            EXPECT_EQ(choice.device, c.device) << c.what;
+            EXPECT_EQ(choice.messages, c.messages) << c.what;
+            int current = -1;  // the host's thread keeps its device
+            EXPECT_TRUE(c.devices.empty() || (cudaGetDevice(&current) == cudaSuccess && current == c.hostDevice))
+                << c.what;
+            cudasim::clear_failures();
+        }
+    }
+
     bool queried(int device) const {
         for (const auto& c : cudasim::call_log())
             if (c.function == "cudaDeviceGetAttribute" &&
@@ -85,20 +114,9 @@ protected:
 
 }  // namespace
 
-// The device table, the host's device, an attribute query made to fail, and
-// what the choice must give: readiness, device and the message sequence.
 TEST_F(DeviceChoice, Scenarios) {
     const bool sixOneTooOld = KALTHORNE_MIN_COMPUTE_CAPABILITY > 61;
-    struct Case {
-        const char* what;
-        std::vector<cudasim::Device> devices;
-        int hostDevice;
-        int failAttributeCall;  // 1-based, 0: none
-        bool ready;
-        int device;
-        Texts messages;
-    };
-    const std::vector<Case> cases = {
+    expectChoices({
         {"one usable device", {D(7, 5)}, 0, 0, true, 0, {}},
         {"6.1 against the built kernels", {D(6, 1)}, 0, 0, !sixOneTooOld, 0,
          sixOneTooOld ? Texts{M8} : Texts{}},
@@ -131,18 +149,30 @@ TEST_F(DeviceChoice, Scenarios) {
         {"device 0 minor unreadable, host exclusive", {D(8, 6), D(7, 5, 3)}, 1, 4, false, 0, {M5, M16}},
         {"device 0 too old", {D(6, 0), D(7, 5)}, 1, 0, true, 1, {M17}},
         {"device 0 too old, host exclusive", {D(6, 0), D(7, 5, 3)}, 1, 0, false, 0, {M5, M8}},
-    };
-    for (const Case& c : cases) {
-        script(c.devices, c.hostDevice);
-        if (c.failAttributeCall) failAttributeCall(c.failAttributeCall);
-        const CudaDeviceChoice choice = choose();
-        EXPECT_EQ(choice.ready, c.ready) << c.what;
-        EXPECT_EQ(choice.device, c.device) << c.what;
-        EXPECT_EQ(choice.messages, c.messages) << c.what;
-        int current = -1;  // the host's thread keeps its device
-        EXPECT_TRUE(c.devices.empty() || (cudaGetDevice(&current) == cudaSuccess && current == c.hostDevice)) << c.what;
-        cudasim::clear_failures();
-    }
+    });
+}
+
+// Device 0 lost earlier in the process (a process of its own: the loss is
+// for good) gives way to a usable host device without a text, and the code
+// check is then the host device's. Everything else goes as before: a
+// failing probe keeps its text, and with no usable host device, or the host
+// on device 0 itself, the lost device is taken, its frames passing through
+// with the lost device's own text.
+TEST_F(DeviceChoice, ALostDeviceZeroGivesWayToAUsableHostDevice) {
+    EXPECT_TRUE(ofxtest::runInFreshProcess([&] {
+        mark_cuda_device_lost(0);
+        expectChoices({
+            {"host on 1, device 0 lost", {D(8, 6), D(7, 5)}, 1, 0, true, 1, {}},
+            {"host on 1 without code, device 0 lost", {D(8, 6), NoCode(13, 0)}, 1, 0, false, 0, {kNoCode}},
+            {"host on 1, device 0 lost, its width unread", {D(8, 6), D(7, 5)}, 1, 7, false, 0, {M18}},
+            {"host on 1, device 0 lost and too old", {D(6, 0), D(7, 5)}, 1, 0, true, 1, {M17}},
+            {"host on 1, device 0 lost, its mode not default", {D(8, 6, 2), D(7, 5)}, 1, 0, true, 1, {M11}},
+            {"host on 1 exclusive, device 0 lost", {D(8, 6), D(7, 5, 1)}, 1, 0, true, 0, {M5}},
+            {"host on 1 too old, device 0 lost", {D(8, 6), D(6, 0)}, 1, 0, true, 0, {M8}},
+            {"host on 0, which is lost", {D(8, 6), D(7, 5)}, 0, 0, true, 0, {}},
+            {"one device, lost", {D(8, 6)}, 0, 0, true, 0, {}},
+        });
+    }));
 }
 
 TEST_F(DeviceChoice, CallsStopAtTheFirstFailure) {

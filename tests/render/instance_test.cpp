@@ -183,11 +183,23 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
         "Brew : Natron gave Input and Output images with different channel counts or pixel depths";
     const std::string depthText = "Brew : Kalthorne only supports floating point pixel depths";
     const std::string sizeText = "Brew : Natron gave Input and Output images of different sizes";
+    const std::string tooLargeText =
+        "Brew : Natron gave images with bounds too large to process. Unable to process footage";
     const char* alpha = kOfxImageComponentAlpha;
     auto frame = [](const char* components, const char* depth = kOfxBitDepthFloat) {
         return image(rect(0, 0, 8, 4), components, depth);
     };
     auto unplug = [](Instance& i) { i.setClipConnected("Source", false); };
+    // Source and output images of the frame's buffers under the bounds given.
+    const OfxRectI kFrame{0, 0, 8, 4}, kWide{INT_MIN, 0, INT_MAX, 1}, kTall{0, -2, 1, INT_MAX},
+        kInverted{INT_MAX, 0, INT_MIN, 1};
+    auto bounded = [&](Instance& i, std::pair<OfxRectI, OfxRectI> sourceAndOutput) {
+        auto s = frame(kOfxImageComponentRGBA), o = frame(kOfxImageComponentRGBA);
+        s->bounds = sourceAndOutput.first;
+        o->bounds = sourceAndOutput.second;
+        i.setClipImage("Source", s);
+        i.setClipImage("Output", o);
+    };
     const std::vector<Case> cases = {
         {"no output image", [](Instance& i) { i.setClipImage("Output", nullptr); }, kOfxStatFailed,
          "Brew : Natron gave Target clip with wrong render scale properties"},
@@ -213,34 +225,24 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
          kOfxStatErrUnsupported, depthText},
         {"source of another size",
          [](Instance& i) { i.setClipImage("Source", ramp(rect(0, 0, 8, 3))); }, kOfxStatErrImageFormat, sizeText},
-        // Bounds whose width or height does not fit an int, for both images
-        // or the output alone: refused before anything is measured by them.
-        {"bounds wider than an int",
-         [&](Instance& i) {
-             for (const char* clip : {"Source", "Output"}) {
-                 auto f = frame(kOfxImageComponentRGBA);
-                 f->bounds = OfxRectI{INT_MIN, 0, INT_MAX, 1};
-                 i.setClipImage(clip, f);
-             }
-         },
-         kOfxStatErrImageFormat, sizeText},
-        {"bounds taller than an int",
-         [&](Instance& i) {
-             for (const char* clip : {"Source", "Output"}) {
-                 auto f = frame(kOfxImageComponentRGBA);
-                 f->bounds = OfxRectI{0, -2, 1, INT_MAX};
-                 i.setClipImage(clip, f);
-             }
-         },
-         kOfxStatErrImageFormat, sizeText},
+        // Bounds whose width or height does not fit an int, as a host may
+        // hand them: refused before anything is measured by them, for what
+        // they are when both images have them or there is no source, and as
+        // a size mismatch when the images differ, whichever is too large.
+        {"bounds wider than an int", [&](Instance& i) { bounded(i, {kWide, kWide}); }, kOfxStatErrImageFormat,
+         tooLargeText},
+        {"bounds taller than an int", [&](Instance& i) { bounded(i, {kTall, kTall}); }, kOfxStatErrImageFormat,
+         tooLargeText},
+        {"bounds inverted past an int", [&](Instance& i) { bounded(i, {kInverted, kInverted}); },
+         kOfxStatErrImageFormat, tooLargeText},
         {"no source, output wider than an int",
-         [&](Instance& i) {
-             unplug(i);
-             auto f = frame(kOfxImageComponentRGBA);
-             f->bounds = OfxRectI{INT_MIN, 0, INT_MAX, 1};
-             i.setClipImage("Output", f);
-         },
-         kOfxStatErrImageFormat, sizeText},
+         [&](Instance& i) { unplug(i); bounded(i, {kFrame, kWide}); }, kOfxStatErrImageFormat, tooLargeText},
+        {"output wider than an int, source of the frame",
+         [&](Instance& i) { bounded(i, {kFrame, kWide}); }, kOfxStatErrImageFormat, sizeText},
+        {"source wider than an int, output of the frame",
+         [&](Instance& i) { bounded(i, {kWide, kFrame}); }, kOfxStatErrImageFormat, sizeText},
+        {"source wider, output taller than an int",
+         [&](Instance& i) { bounded(i, {kWide, kTall}); }, kOfxStatErrImageFormat, sizeText},
         {"rows shorter than a row of pixels",
          [](Instance& i) { auto s = ramp(rect(0, 0, 8, 4)); s->rowBytes = 16; i.setClipImage("Source", s); },
          kOfxStatErrImageFormat, "Brew : Natron gave images with invalid row bytes. Unable to process footage"},
@@ -263,7 +265,7 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
             EXPECT_TRUE(messages.empty()) << c.what;
         } else {
             ASSERT_EQ(messages.size(), 1u) << c.what;
-            EXPECT_EQ(messages[0].text, c.message);
+            EXPECT_EQ(messages[0].text, c.message) << c.what;
             EXPECT_EQ(messages[0].type, "OfxMessageError");
             EXPECT_TRUE(messages[0].persistent) << c.what;
         }
