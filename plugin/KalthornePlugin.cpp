@@ -27,8 +27,6 @@ const char* const kMismatchText =
 const char* const kComponentsText = "Brew : Kalthorne only supports RGB and RGBA clips";
 const char* const kDepthText = "Brew : Kalthorne only supports floating point pixel depths";
 const char* const kSizeText = "Brew : Natron gave Input and Output images of different sizes";
-const char* const kTooLargeText =
-    "Brew : Natron gave images with bounds too large to process. Unable to process footage";
 const char* const kRowBytesText = "Brew : Natron gave images with invalid row bytes. Unable to process footage";
 const char* const kGpuFailedText = "Brew : GPU processing failed. Unable to process footage";
 const char* const kNoMemoryText =
@@ -153,12 +151,14 @@ void KalthornePlugin::render(const OFX::RenderArguments& args) {
     std::unique_ptr<OFX::Image> src;
     if (m_SourceClip && m_SourceClip->isConnected()) src.reset(m_SourceClip->fetchImage(args.time));
     // No image, filled or processed, may span more than an int each way. A
-    // source of the same bounds is as large as the output; one of other
-    // bounds is a size mismatch, whichever image is too large.
+    // source of other bounds is a size mismatch, whichever image is too
+    // large; bounds too large in themselves have no text of the effect's
+    // own, and no other text names their cause, so the render just fails.
     int width = 0, height = 0;
-    if (!kalthorne::boundsExtent(dst->getBounds(), width, height))
-        failRender(src && !sameRect(src->getBounds(), dst->getBounds()) ? kSizeText : kTooLargeText,
-                   kOfxStatErrImageFormat);
+    if (!kalthorne::boundsExtent(dst->getBounds(), width, height)) {
+        if (src && !sameRect(src->getBounds(), dst->getBounds())) failRender(kSizeText, kOfxStatErrImageFormat);
+        OFX::throwSuiteStatusException(kOfxStatFailed);
+    }
 
     if (!src) {
         const int channels = channelCountOf(dst->getPixelComponents());
