@@ -100,7 +100,8 @@ TEST(ConcurrentRenders, EqualSerialOnesWhilePresetsAreRepicked) {
 // that find no memory wait for the others and render again: every frame is
 // the frame rendered alone, and no message. Then a frame larger than the
 // whole device fails at once with the memory message, after the pool's kept
-// memory went back; nothing stays allocated.
+// memory went back; nothing stays allocated, and the host's purge leaves
+// nothing kept.
 TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
     constexpr int W = 24, H = 16, kRenders = 8;
     cudasim::reset();
@@ -176,6 +177,11 @@ TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
         for (const auto& c : cudasim::call_log()) trims += c.function == "cudaMemPoolTrimTo";
         EXPECT_EQ(trims, 1);
         EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+        // What the last attempt took the pool keeps for the next frame, as
+        // between any frames; the host's purge gives it back.
+        ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
+        EXPECT_EQ(freeBytes + cudasim::allocation_stats().kept_bytes, totalBytes);
+        host.callAction(kOfxActionPurgeCaches, large->handle(), nullptr, nullptr);
         ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
         EXPECT_EQ(freeBytes, totalBytes);
     }, {{"CUDASIM_DEVICE_MEMORY_MB", deviceMiB}}));

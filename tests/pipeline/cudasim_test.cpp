@@ -183,8 +183,99 @@ TEST_F(Cudasim, DeviceMemorySizeFromTheEnvironment) {
     EXPECT_EQ(cudaFreeAsync(b, s), cudaSuccess);
     EXPECT_EQ(cudaFree(a), cudaSuccess);
     EXPECT_EQ(cudaStreamDestroy(s), cudaSuccess);
+    expectFree(2 * MiB);  // the default pool keeps b until the host synchronises
+    EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
     expectFree(3 * MiB);
   }, {{"CUDASIM_DEVICE_MEMORY_MB", "3"}}));
+}
+
+// A pool keeps the memory freed into it, counted against its device, for its
+// own later allocations: a block serves one no larger, at once on the stream
+// it was freed on, and on any stream once its free has run; blocks are never
+// joined. Past the release threshold what has run goes back when the host
+// synchronises, and a trim gives back what has run; destroying the pool gives
+// back what it keeps at once and what is still allocated once freed. The
+// default pool (cudaMallocAsync) keeps nothing past a synchronisation.
+TEST_F(Cudasim, PoolsKeepWhatIsFreedIntoThemAsTheRuntimeDocuments) {
+  constexpr size_t MiB = size_t(1) << 20;
+  cudasim::Device small;
+  small.totalGlobalMem = 16 * MiB;
+  cudasim::set_devices({small});
+  // The device's memory in use, in MiB, as cudaMemGetInfo tells it.
+  const auto held = [] {
+    size_t free_bytes = 0, total = 0;
+    EXPECT_EQ(cudaMemGetInfo(&free_bytes, &total), cudaSuccess);
+    return (total - free_bytes) / MiB;
+  };
+  cudaMemPoolProps props{};
+  props.allocType = cudaMemAllocationTypePinned;
+  props.location.type = cudaMemLocationTypeDevice;
+  props.location.id = 0;
+  cudaMemPool_t pool = nullptr;
+  ASSERT_EQ(cudaMemPoolCreate(&pool, &props), cudaSuccess);
+  uint64_t threshold = 3 * MiB;
+  ASSERT_EQ(cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &threshold), cudaSuccess);
+  cudaStream_t s = nullptr, t = nullptr;
+  ASSERT_EQ(cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking), cudaSuccess);
+  ASSERT_EQ(cudaStreamCreateWithFlags(&t, cudaStreamNonBlocking), cudaSuccess);
+  const auto take = [&](size_t mib, cudaStream_t stream) {
+    void* p = nullptr;
+    EXPECT_EQ(cudaMallocFromPoolAsync(&p, mib * MiB, pool, stream), cudaSuccess);
+    return p;
+  };
+
+  void* a = take(2, s);
+  void* b = take(3, s);
+  ASSERT_EQ(cudaFreeAsync(a, s), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(b, s), cudaSuccess);
+  EXPECT_EQ(held(), 5u);
+  EXPECT_EQ(cudasim::allocation_stats().kept_bytes, 5 * MiB);
+  void* c = take(3, t);  // s's frees have not run: new memory
+  EXPECT_EQ(held(), 8u);
+  void* d = take(2, s);  // a's block, after a's free in s's order
+  EXPECT_EQ(held(), 8u);
+  ASSERT_EQ(cudaFreeAsync(c, t), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(d, s), cudaSuccess);
+  ASSERT_EQ(cudaStreamSynchronize(t), cudaSuccess);  // c's block goes; s's blocks have not run
+  EXPECT_EQ(held(), 5u);
+  ASSERT_EQ(cudaMemPoolTrimTo(pool, 0), cudaSuccess);
+  EXPECT_EQ(held(), 5u);
+  ASSERT_EQ(cudaStreamSynchronize(s), cudaSuccess);  // down to the threshold: d's block goes
+  EXPECT_EQ(held(), 3u);
+  void* e = take(4, t);  // no block holds it
+  EXPECT_EQ(held(), 7u);
+  void* f = take(1, t);  // b's block, split
+  EXPECT_EQ(held(), 7u);
+  uint64_t reserved = 0, used = 0;
+  ASSERT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrReservedMemCurrent, &reserved), cudaSuccess);
+  ASSERT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrUsedMemCurrent, &used), cudaSuccess);
+  EXPECT_EQ(reserved, 7 * MiB);
+  EXPECT_EQ(used, 5 * MiB);
+
+  ASSERT_EQ(cudaMemPoolDestroy(pool), cudaSuccess);
+  EXPECT_EQ(held(), 5u);  // the rest of b's block
+  void* g = nullptr;
+  EXPECT_EQ(cudaMallocFromPoolAsync(&g, MiB, pool, t), cudaErrorInvalidValue);
+  EXPECT_EQ(cudaMemPoolTrimTo(pool, 0), cudaErrorInvalidValue);
+  EXPECT_EQ(cudaMemPoolDestroy(pool), cudaErrorInvalidValue);
+  ASSERT_EQ(cudaFreeAsync(e, t), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(f, t), cudaSuccess);
+  EXPECT_EQ(held(), 5u);
+  ASSERT_EQ(cudaStreamDestroy(t), cudaSuccess);  // its frees run
+  EXPECT_EQ(held(), 0u);
+  cudasim::AllocationStats st = cudasim::allocation_stats();
+  EXPECT_EQ(std::vector<size_t>({st.pools_created, st.pools_destroyed, st.live_pools, st.kept_bytes}),
+            std::vector<size_t>({1, 1, 0, 0}));
+
+  cudaMemPool_t default_pool = nullptr;
+  ASSERT_EQ(cudaDeviceGetDefaultMemPool(&default_pool, 0), cudaSuccess);
+  EXPECT_EQ(cudaMemPoolDestroy(default_pool), cudaErrorInvalidValue);
+  ASSERT_EQ(cudaMallocAsync(&g, 2 * MiB, s), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(g, s), cudaSuccess);
+  ASSERT_EQ(cudaStreamDestroy(s), cudaSuccess);
+  EXPECT_EQ(held(), 2u);
+  ASSERT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+  EXPECT_EQ(held(), 0u);
 }
 
 // A reduction through the policies sums as the device does, reads only
