@@ -6,10 +6,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 #include <thread>
+
+#include <pthread.h>
 
 #include <thrust/device_ptr.h>
 #include <thrust/functional.h>
@@ -28,6 +33,24 @@ __constant__ float kScale[2] = {2.0f, 3.0f};
 __global__ void scale_kernel(float* data, int n, float offset) {
   int i = blockIdx.x * blockDim.x + threadIdx.x;
   if (i < n) data[i] = data[i] * kScale[1] + offset;
+}
+
+// Each block reverses its part of `data` through shared memory.
+__global__ void reverse_in_block(float* data) {
+  __shared__ float tile[1024];
+  const unsigned i = threadIdx.x, n = blockDim.x;
+  const size_t base = size_t(blockIdx.x) * n;
+  tile[i] = data[base + i];
+  __syncthreads();
+  data[base + i] = tile[n - 1 - i];
+}
+CUDASIM_COOPERATIVE_KERNEL(reverse_in_block);
+
+long process_mappings() {
+  std::ifstream maps("/proc/self/maps");
+  long lines = 0;
+  for (std::string line; std::getline(maps, line);) ++lines;
+  return lines;
 }
 
 class Cudasim : public ::testing::Test {
@@ -276,6 +299,56 @@ TEST_F(Cudasim, PoolsKeepWhatIsFreedIntoThemAsTheRuntimeDocuments) {
   EXPECT_EQ(held(), 2u);
   ASSERT_EQ(cudaDeviceSynchronize(), cudaSuccess);
   EXPECT_EQ(held(), 0u);
+}
+
+// A cooperative block runs its threads on fiber stacks mapped for as many
+// threads as it has. Each stack lies above a guard page, which splits the
+// mapping: a host thread running warp-sized blocks costs the process a few
+// dozen of its limited mappings (vm.max_map_count), not thousands, so a
+// host's many render threads fit. A block of 1,024 threads gets its stacks
+// too.
+TEST_F(Cudasim, CooperativeBlocksTakeStacksForTheirOwnThreads) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    for (unsigned threads : {32u, 1024u}) {
+      std::vector<float> host(4 * threads);
+      for (size_t i = 0; i < host.size(); ++i) host[i] = float(i);
+      long added = 0;
+      std::thread([&] {
+        DeviceFloats d(host);
+        const long before = process_mappings();
+        CUDA_LAUNCH(reverse_in_block, 4, threads, d.get());
+        const std::vector<float> out = d.download();
+        added = process_mappings() - before;
+        for (size_t i = 0; i < out.size(); ++i)
+          ASSERT_EQ(out[i], host[i - i % threads + threads - 1 - i % threads]) << threads << " threads, element " << i;
+      }).join();
+      if (threads == 32) {
+        EXPECT_LE(added, 2 * 32 + 32);
+      }
+    }
+  }));
+}
+
+// A launch spread over worker threads runs all its blocks when the system
+// starts none of the workers: the blocks go to the threads that started.
+TEST_F(Cudasim, ALaunchCompletesWhenWorkerThreadsCannotStart) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    cudasim::set_worker_threads(4);
+    constexpr int kBlocks = 64, kThreads = 256, n = kBlocks * kThreads;
+    DeviceFloats d(std::vector<float>(n, 1.0f));
+    // Threads whose stack no address space holds.
+    pthread_attr_t unstartable, usual;
+    ASSERT_EQ(pthread_getattr_default_np(&usual), 0);
+    ASSERT_EQ(pthread_attr_init(&unstartable), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&unstartable, size_t(1) << 46), 0);
+    ASSERT_EQ(pthread_setattr_default_np(&unstartable), 0);
+    EXPECT_THROW(std::thread([] {}).join(), std::system_error);
+    CUDA_LAUNCH(scale_kernel, kBlocks, kThreads, d.get(), n, 1.0f);
+    const std::vector<float> out = d.download();
+    ASSERT_EQ(pthread_setattr_default_np(&usual), 0);
+    EXPECT_EQ(out, std::vector<float>(n, 4.0f));
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+  }));
 }
 
 // A reduction through the policies sums as the device does, reads only
