@@ -15,6 +15,7 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <thrust/device_ptr.h>
 #include <thrust/functional.h>
@@ -51,6 +52,53 @@ long process_mappings() {
   long lines = 0;
   for (std::string line; std::getline(maps, line);) ++lines;
   return lines;
+}
+
+// Maps single pages, each a mapping of its own, until the system refuses
+// one, then gives `left` of them back.
+void use_up_mappings(size_t left) {
+  std::vector<void*> pages;
+  for (;;) {
+    void* p = mmap(nullptr, 4096, pages.size() % 2 ? PROT_READ : PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) break;
+    pages.push_back(p);
+  }
+  for (size_t i = 0; i < left && i < pages.size(); ++i) munmap(pages[pages.size() / 2 + i], 4096);
+}
+
+// Runs reverse_in_block over blocks of `threads` on the calling host
+// thread, whose fiber stacks are its own; true when every block came out
+// reversed.
+bool reverse_blocks(unsigned threads) {
+  std::vector<float> host(4 * threads);
+  for (size_t i = 0; i < host.size(); ++i) host[i] = float(i);
+  DeviceFloats d(host);
+  CUDA_LAUNCH(reverse_in_block, 4, threads, d.get());
+  const std::vector<float> out = d.download();
+  bool reversed = true;
+  for (size_t i = 0; i < out.size(); ++i) reversed = reversed && out[i] == host[i - i % threads + threads - 1 - i % threads];
+  return reversed;
+}
+
+bool reverse_on_new_thread(unsigned threads) {
+  bool reversed = false;
+  std::thread([&] { reversed = reverse_blocks(threads); }).join();
+  return reversed;
+}
+
+// `count` host threads living at once each reverse warp-sized blocks, one
+// after the other (the default stream's work runs on the thread that waits
+// for it), so each maps fiber stacks of its own; then they all end.
+void reverse_on_threads_at_once(int count) {
+  std::vector<std::thread> threads;
+  std::atomic<int> ran{0};
+  for (int t = 0; t < count; ++t)
+    threads.emplace_back([&, t] {
+      while (ran < t) std::this_thread::yield();
+      EXPECT_TRUE(reverse_blocks(32));
+      for (++ran; ran < count;) std::this_thread::yield();
+    });
+  for (auto& t : threads) t.join();
 }
 
 class Cudasim : public ::testing::Test {
@@ -305,27 +353,27 @@ TEST_F(Cudasim, PoolsKeepWhatIsFreedIntoThemAsTheRuntimeDocuments) {
 // threads as it has. Each stack lies above a guard page, which splits the
 // mapping: a host thread running warp-sized blocks costs the process a few
 // dozen of its limited mappings (vm.max_map_count), not thousands, so a
-// host's many render threads fit. A block of 1,024 threads gets its stacks
-// too.
+// host's many render threads fit; and of the stacks of threads that ended,
+// the process keeps sixteen threads' worth. A block of 1,024 threads gets
+// its stacks too.
 TEST_F(Cudasim, CooperativeBlocksTakeStacksForTheirOwnThreads) {
   EXPECT_TRUE(ofxtest::runInFreshProcess([] {
-    for (unsigned threads : {32u, 1024u}) {
-      std::vector<float> host(4 * threads);
-      for (size_t i = 0; i < host.size(); ++i) host[i] = float(i);
-      long added = 0;
-      std::thread([&] {
-        DeviceFloats d(host);
-        const long before = process_mappings();
-        CUDA_LAUNCH(reverse_in_block, 4, threads, d.get());
-        const std::vector<float> out = d.download();
-        added = process_mappings() - before;
-        for (size_t i = 0; i < out.size(); ++i)
-          ASSERT_EQ(out[i], host[i - i % threads + threads - 1 - i % threads]) << threads << " threads, element " << i;
-      }).join();
-      if (threads == 32) {
-        EXPECT_LE(added, 2 * 32 + 32);
-      }
-    }
+    const long before = process_mappings();
+    EXPECT_TRUE(reverse_on_new_thread(32));
+    EXPECT_LE(process_mappings() - before, 2 * 32 + 32);
+    reverse_on_threads_at_once(24);
+    EXPECT_LE(process_mappings() - before, 16 * 2 * 32 + 128);
+    EXPECT_TRUE(reverse_on_new_thread(1024));
+  }));
+}
+
+// Short of mappings, a host thread that needs fiber stacks gets those of
+// the regions other threads left spare.
+TEST_F(Cudasim, FiberStacksTakeTheSpareRegionsMappingsWhenShort) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    reverse_on_threads_at_once(3);
+    use_up_mappings(16);
+    EXPECT_TRUE(reverse_on_new_thread(64));
   }));
 }
 
@@ -693,6 +741,22 @@ void use_on_another_stream_unordered() {
 TEST(StrictStandInDeath, AFindingStopsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(use_on_another_stream_unordered(), "is not waited for");
+}
+
+// Fiber stacks the system refuses (here, the process is out of mappings)
+// stop the process with the reason, rather than leaving fibers without the
+// guard pages that trap an overflow.
+TEST(StrictStandInDeath, FiberStacksTheSystemRefusesStopTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        cudasim::reset();
+        DeviceFloats d(std::vector<float>(32, 1.0f));
+        CUDA_LAUNCH(reverse_in_block, 1, 32, d.get());
+        use_up_mappings(16);  // fewer than the guards of a warp's stacks need
+        cudaDeviceSynchronize();
+      },
+      "cudasim: cannot map fiber stacks: ");
 }
 
 }  // namespace
