@@ -49,10 +49,11 @@ class RenderStream {
 };
 
 // The memory pool every render on `device` allocates from: one per device,
-// made on first use and shared by all instances and render threads. Between
-// frames it keeps up to kDevicePoolKeptBytes of freed memory for the next
-// frame and gives the rest back to the device when a render ends. Null when
-// the device has no memory pools.
+// made on first use after each load of the bundle and shared by all
+// instances and render threads. Between frames it keeps up to
+// kDevicePoolKeptBytes of freed memory for the next frame and gives the
+// rest back to the device when a render ends. Null when the device has no
+// memory pools.
 constexpr size_t kDevicePoolKeptBytes = size_t(1) << 30;
 cudaMemPool_t device_pool(int device);
 
