@@ -378,7 +378,7 @@ TEST_F(Cudasim, PoolsKeepWhatIsFreedIntoThemAsTheRuntimeDocuments) {
 TEST_F(Cudasim, CooperativeBlocksTakeStacksForTheirOwnThreads) {
   EXPECT_TRUE(ofxtest::runInFreshProcess([] {
     EXPECT_TRUE(reverse_on_new_thread(32));
-    EXPECT_EQ(fiber_stacks_mapped(), 32);
+    EXPECT_LE(fiber_stacks_mapped(), 32);  // fewer where a neighbour's mapping joined the top one
     reverse_on_threads_at_once(24);
     EXPECT_LE(fiber_stacks_mapped(), 16 * 32);
     EXPECT_TRUE(reverse_on_new_thread(1024));
