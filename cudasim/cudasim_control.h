@@ -106,6 +106,15 @@ struct CUDASIM_API AllocationStats {
   size_t live_streams = 0;  // streams created and not destroyed
   size_t bad_streams = 0;   // uses of a stream handle never created or already destroyed
   size_t strict_findings = 0;  // misuses the strict checks found (set_findings_fatal)
+  // Memory pools: cudaMemPoolCreate and cudaMemPoolDestroy calls that
+  // succeeded, pools created and not destroyed (made before reset() too),
+  // and the freed memory every pool keeps, which counts against its device
+  // until it goes back (a trim, a synchronisation past the pool's release
+  // threshold, the pool's destruction).
+  size_t pools_created = 0;
+  size_t pools_destroyed = 0;
+  size_t live_pools = 0;
+  size_t kept_bytes = 0;
 };
 CUDASIM_API AllocationStats allocation_stats();
 // The peak of live device memory starts again from what is live now.
@@ -152,12 +161,12 @@ CUDASIM_API void set_findings_fatal(bool fatal);
 CUDASIM_API void set_worker_threads(int count);
 
 // Back to the start state: one default device, empty logs and registry (live
-// allocations are released, live streams destroyed, the default memory pools'
-// release thresholds 0), no injected failures, the calling thread's current
-// device 0, context and last error cleared, no primary context made yet (the
-// old handles stay valid). Pools made with cudaMemPoolCreate stay
-// valid with their attributes: a library keeps such handles for the life of
-// the process.
+// allocations are released, live streams destroyed, the default memory pools
+// made anew, with release thresholds 0), no injected failures, the calling
+// thread's current device 0, context and last error cleared, no primary
+// context made yet (the old handles stay valid). Pools made with
+// cudaMemPoolCreate stay valid with their attributes, holding no memory: a
+// library keeps such handles for the life of the process.
 CUDASIM_API void reset();
 
 }  // namespace cudasim

@@ -8,9 +8,12 @@
 #include <sys/mman.h>
 
 #include <atomic>
-#include <mutex>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 // AddressSanitizer must be told about every stack switch, and a reused fiber
@@ -111,13 +114,25 @@ struct Fiber {
 
 constexpr size_t kMaxBlockThreads = 1024;
 
-// Fiber stacks for one block, mapped once and handed from one worker thread
-// to the next: workers are started per launch, mapping and faulting in 64 MB
-// of stacks each time would dominate the run time.
+// Fiber stacks for the threads of a block, mapped once and handed from one
+// host thread to the next: workers are started per launch, and mapping and
+// faulting in stacks each time would dominate the run time. The lowest page
+// of every stack traps an overflow instead of letting one simulated thread
+// write over the next one's stack; each such guard splits the mapping, so a
+// region of n stacks costs the process 2n of its mappings (at most 65,530
+// by default, vm.max_map_count). A region therefore holds the stacks of the
+// largest block its host thread ran (a power of two, a warp's at least, the
+// cooperative kernels' blocks), not of the largest block there may be, and
+// regions beyond a few spare ones are unmapped: a host's many render
+// threads stay far from the limit.
 struct StackRegion {
   unsigned char* base = nullptr;
+  size_t stacks = 0;
   unsigned char* stack(size_t i) const { return base + i * kFiberStack; }
 };
+
+constexpr size_t kMinRegionStacks = 32;
+constexpr size_t kSpareRegions = 16;
 
 std::mutex region_mutex;
 std::vector<StackRegion>& free_regions() {
@@ -125,26 +140,72 @@ std::vector<StackRegion>& free_regions() {
   return *v;
 }
 
-StackRegion acquire_region() {
+[[noreturn]] void fail_stacks(const char* what, int error) {
+  std::fprintf(stderr, "cudasim: cannot %s fiber stacks: %s\n", what, std::strerror(error));
+  std::abort();
+}
+
+void unmap_region(const StackRegion& r) {
+  if (munmap(r.base, r.stacks * kFiberStack) != 0) fail_stacks("unmap", errno);
+}
+
+// False, with the system's error, when it refuses the mapping or a guard.
+bool map_region(size_t stacks, StackRegion& region, int& error) {
+  void* p = mmap(nullptr, kFiberStack * stacks, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                 -1, 0);
+  if (p == MAP_FAILED) {
+    error = errno;
+    return false;
+  }
+  region = StackRegion{static_cast<unsigned char*>(p), stacks};
+  for (size_t i = 0; i < stacks; ++i) {
+    if (mprotect(region.stack(i), kGuardPage, PROT_NONE) != 0) {
+      error = errno;
+      unmap_region(region);
+      return false;
+    }
+  }
+  return true;
+}
+
+StackRegion acquire_region(size_t threads) {
+  size_t stacks = kMinRegionStacks;
+  while (stacks < threads) stacks *= 2;
   {
     std::lock_guard<std::mutex> lock(region_mutex);
-    if (!free_regions().empty()) {
-      StackRegion r = free_regions().back();
-      free_regions().pop_back();
+    auto& free = free_regions();
+    auto best = free.end();
+    for (auto it = free.begin(); it != free.end(); ++it)
+      if (it->stacks >= threads && (best == free.end() || it->stacks < best->stacks)) best = it;
+    if (best != free.end()) {
+      const StackRegion r = *best;
+      free.erase(best);
       return r;
     }
   }
-  void* p = mmap(nullptr, kFiberStack * kMaxBlockThreads, PROT_READ | PROT_WRITE,
-                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (p == MAP_FAILED) {
-    std::fprintf(stderr, "cudasim: cannot map fiber stacks\n");
-    std::abort();
+  StackRegion region;
+  int error = 0;
+  if (map_region(stacks, region, error)) return region;
+  // Short of mappings, the process gets the spare regions' back first.
+  std::vector<StackRegion> spare;
+  {
+    std::lock_guard<std::mutex> lock(region_mutex);
+    spare.swap(free_regions());
   }
-  // The lowest page of every stack traps an overflow instead of letting one
-  // simulated thread write over the next one's stack.
-  auto* base = static_cast<unsigned char*>(p);
-  for (size_t i = 0; i < kMaxBlockThreads; ++i) mprotect(base + i * kFiberStack, kGuardPage, PROT_NONE);
-  return StackRegion{base};
+  for (const StackRegion& r : spare) unmap_region(r);
+  if (map_region(stacks, region, error)) return region;
+  fail_stacks("map", error);
+}
+
+void release_region(const StackRegion& region) {
+  {
+    std::lock_guard<std::mutex> lock(region_mutex);
+    if (free_regions().size() < kSpareRegions) {
+      free_regions().push_back(region);
+      return;
+    }
+  }
+  unmap_region(region);
 }
 
 // One per host thread.
@@ -166,9 +227,7 @@ struct Cooperative {
 
   ~Cooperative() {
     for (void* fiber : tsan_fibers) CUDASIM_TSAN_DESTROY(fiber);
-    if (!region.base) return;
-    std::lock_guard<std::mutex> lock(region_mutex);
-    free_regions().push_back(region);
+    if (region.base) release_region(region);
   }
 };
 
@@ -240,7 +299,10 @@ uint3 thread_index(dim3 block, uint64_t k) {
 void run_block_cooperative(dim3 block, ThreadBody body, void* context, uint64_t seed) {
   Cooperative& c = tls_coop;
   size_t n = size_t(block.x) * block.y * block.z;
-  if (!c.region.base) c.region = acquire_region();
+  if (c.region.stacks < n) {
+    if (c.region.base) release_region(c.region);
+    c.region = acquire_region(n);
+  }
   c.fibers.assign(n, Fiber{});
   c.tsan_scheduler = CUDASIM_TSAN_CURRENT();
   while (c.tsan_fibers.size() < n) c.tsan_fibers.push_back(CUDASIM_TSAN_CREATE());
@@ -371,7 +433,14 @@ void execute_grid(dim3 grid, dim3 block, ThreadBody body, void* context, bool co
     return;
   }
   std::vector<std::thread> pool;
-  for (int i = 1; i < workers; ++i) pool.emplace_back(work);
+  pool.reserve(size_t(workers - 1));
+  for (int i = 1; i < workers; ++i) {
+    try {
+      pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // the system has no thread to spare: the blocks go to those started
+    }
+  }
   work();
   for (auto& t : pool) t.join();
 }

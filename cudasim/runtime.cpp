@@ -3,6 +3,7 @@
 // or this stand-in. Device memory is host memory with guard zones.
 #include "cudasim/cudasim_state.h"
 #include "cudasim/kept.h"
+#include "cudasim/memory_pools.h"
 
 #include <cuda.h>
 
@@ -33,8 +34,9 @@ constexpr unsigned char kGuardByte = 0xA5;
 struct Allocation {
   unsigned char* block;  // guard, payload, guard
   size_t size;
-  bool stream_ordered;   // from cudaMallocAsync: freeing it does not synchronise
+  bool stream_ordered;   // from a pool (cudaMallocAsync too): freeing it does not synchronise
   int device;            // current when allocated
+  cudaMemPool_t pool;    // what it came from; null for cudaMalloc
   // The latest use in stream order: the stream (legacy: null) and the
   // sequence number of that work there; none yet for cudaMalloc memory.
   bool used = false;
@@ -88,12 +90,6 @@ AllocationStats& stats() {
   return *s;
 }
 
-// Live bytes of each device: each device's memory is its own.
-std::map<int, size_t>& device_live_bytes() {
-  static auto* m = kept(new std::map<int, size_t>);
-  return *m;
-}
-
 // The size of `d`'s memory: its totalGlobalMem, capped by
 // CUDASIM_DEVICE_MEMORY_MB (MiB, read once per process) when that is set,
 // so a whole process, a host that loads the test bundle included, runs on a
@@ -122,40 +118,6 @@ std::deque<std::string>& violation_list() {
 void add_violation(std::string text) {
   size_t dropped = 0;
   push_bounded(violation_list(), std::move(text), state().log_limit, dropped);
-}
-
-// Memory pools: the default one of each device, and those made with
-// cudaMemPoolCreate. Only the release threshold is kept; memory freed into a
-// pool goes back at once.
-struct MemPool {
-  uint64_t release_threshold = 0;
-  int device = 0;
-};
-std::map<int, MemPool>& mem_pools() {
-  static auto* m = kept(new std::map<int, MemPool>);
-  return *m;
-}
-// Created pools outlive reset(): a library keeps its pool handles for the
-// life of the process, as it may with the runtime's.
-std::map<cudaMemPool_t, MemPool>& created_pools() {
-  static auto* m = kept(new std::map<cudaMemPool_t, MemPool>);
-  return *m;
-}
-
-// Caller holds the state mutex.
-MemPool* find_pool(cudaMemPool_t handle) {
-  for (auto& p : mem_pools())
-    if (reinterpret_cast<cudaMemPool_t>(&p.second) == handle) return &p.second;
-  auto it = created_pools().find(handle);
-  return it == created_pools().end() ? nullptr : &it->second;
-}
-
-int pool_device(cudaMemPool_t handle) {
-  {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    if (const MemPool* pool = find_pool(handle)) return pool->device;
-  }
-  return current_device();
 }
 
 thread_local cudaError_t tls_last_error = cudaSuccess;
@@ -548,6 +510,11 @@ AllocationStats allocation_stats() {
   AllocationStats s = stats();
   s.live = allocations().size();
   s.live_streams = state().streams.size();
+  const PoolCounts pools = pool_counts();
+  s.pools_created = pools.created;
+  s.pools_destroyed = pools.destroyed;
+  s.live_pools = pools.live;
+  s.kept_bytes = pools.kept_bytes;
   return s;
 }
 
@@ -617,9 +584,8 @@ void reset() {
   pending_frees().clear();
   findings_fatal = true;
   freed().clear();
-  mem_pools().clear();
+  forget_pools();
   stats() = AllocationStats{};
-  device_live_bytes().clear();
   violation_list().clear();
   tls_last_error = cudaSuccess;
   tls_device = 0;
@@ -699,15 +665,21 @@ std::string args_text(std::initializer_list<std::string> parts) {
 
 std::string stream_text(cudaStream_t stream) { return pointer_text(stream); }
 
-// cudaMalloc and cudaMallocAsync: host memory framed by guard zones and
-// filled with the NaN sentinel, within the current device's memory.
-cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call) {
+// cudaMalloc (no pool) and the pools' allocations: host memory framed by
+// guard zones and filled with the NaN sentinel, within the device's memory
+// (the current one's, or the pool's), which a pool may already hold for it.
+cudaError_t allocate(void** devPtr, size_t size, cudaMemPool_t pool, Call& call) {
   call.bytes = size;
   if (!devPtr) return cudaErrorInvalidValue;
   *devPtr = nullptr;
   if (device_count() == 0) return cudaErrorNoDevice;
   if (size == 0) return cudaSuccess;
-  const int device = current_device();
+  const bool stream_ordered = pool != nullptr;
+  int device = current_device();
+  if (stream_ordered) {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    device = pool_device(pool, device);
+  }
   // Stream-ordered memory exists from its stream's point on, a point that
   // another stream sees only after the host waited for it.
   const uint64_t sequence = stream_ordered ? enqueue(call.stream, [] {}) : 0;
@@ -716,10 +688,13 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   std::lock_guard<std::mutex> lock(state().mutex);
   AllocationStats& st = stats();
   const size_t total = device_memory_size(d);
-  size_t& device_live = device_live_bytes()[device];
-  if (size > total || device_live > total - size) return cudaErrorMemoryAllocation;
+  size_t& reserved = device_reserved(device);
   auto* block = static_cast<unsigned char*>(std::malloc(size + 2 * kGuardBytes));
-  if (!block) return cudaErrorMemoryAllocation;
+  if (!block || (stream_ordered ? !pool_take(pool, size, stream_key(call.stream), total)
+                                : size > total || reserved > total - size)) {
+    std::free(block);
+    return cudaErrorMemoryAllocation;
+  }
   std::memset(block, kGuardByte, kGuardBytes);
   std::memset(block + kGuardBytes + size, kGuardByte, kGuardBytes);
   unsigned char* payload = block + kGuardBytes;
@@ -727,7 +702,7 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   for (size_t i = 0; i < words; ++i) std::memcpy(payload + 4 * i, &kSentinelBits, 4);
   std::memcpy(payload + 4 * words, &kSentinelBits, size - 4 * words);
   uintptr_t key = reinterpret_cast<uintptr_t>(payload);
-  Allocation a{block, size, stream_ordered, device};
+  Allocation a{block, size, stream_ordered, device, pool};
   if (stream_ordered) {
     a.used = true;
     a.last_stream = stream_key(call.stream);
@@ -737,7 +712,7 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
   freed().forget(key);
   ++st.allocations;
   st.live_bytes += size;
-  device_live += size;
+  if (!stream_ordered) reserved += size;
   if (st.live_bytes > st.peak_live_bytes) st.peak_live_bytes = st.live_bytes;
   *devPtr = payload;
   call.pointer = payload;
@@ -746,9 +721,11 @@ cudaError_t allocate(void** devPtr, size_t size, bool stream_ordered, Call& call
 }
 
 // cudaFree and cudaFreeAsync. Freeing cudaMalloc memory synchronises the
-// device (the host waits for all queued work); freeing stream-ordered
-// memory does not: the memory goes back when its stream gets there, and
-// the guard zones are checked then, after every kernel before it ran.
+// device (the host waits for all queued work) and gives it back to the
+// device; freeing stream-ordered memory does not: it goes back to its pool,
+// as a block its stream may reuse at once and any stream once its stream
+// gets there, when the guard zones are checked, after every kernel before
+// it ran.
 cudaError_t release(void* devPtr, const char* function, Call& call, cudaStream_t stream, bool in_stream_order) {
   call.pointer = devPtr;
   if (!devPtr) return cudaSuccess;
@@ -775,14 +752,16 @@ cudaError_t release(void* devPtr, const char* function, Call& call, cudaStream_t
   call.bytes = a.size;
   if (!a.stream_ordered) call.sync_allocs = call.host_waits = 1;
   stats().live_bytes -= a.size;
-  device_live_bytes()[a.device] -= a.size;
+  const uint64_t pool_block = a.pool ? pool_give(a.pool, a.size, stream_key(stream), !in_stream_order) : 0;
+  if (!a.pool) device_reserved(a.device) -= a.size;
   allocations().erase(it);
   freed().remember(key, state().log_limit);
   ++stats().frees;
   const std::string where = std::string(function) + ": writes outside the allocation at " + pointer_text(devPtr);
-  auto give_back = [a, where] {
+  auto give_back = [a, where, pool_block] {
     std::lock_guard<std::mutex> lock(state().mutex);
     if (!pending_frees().erase(a.block)) return;  // reset() took it
+    if (a.pool) pool_free_ran(a.pool, pool_block);
     if (!guards_intact(a)) {
       ++stats().guard_overruns;
       add_violation(where);
@@ -867,18 +846,43 @@ cudaError_t create_stream(cudaStream_t* pStream, unsigned flags, Call& call) {
   return cudaSuccess;
 }
 
-// Of the pool attributes the stand-in keeps only the release threshold (the
-// memory a pool may hold beyond its allocations); frees return memory at once.
+// A pool holding more than its release threshold gives the rest back when
+// the host synchronises with the device's work, as the toolkit documents.
+void release_after_synchronisation(int device) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  release_beyond_thresholds(device);
+}
+
+// The device a pool call works on: the pool's, or for a handle that names
+// no pool, the current one.
+int device_of_pool(cudaMemPool_t pool) {
+  const int current = current_device();
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return pool_device(pool, current);
+}
+
+// Of the pool attributes the stand-in sets only the release threshold (what
+// a pool may keep past a synchronisation), and reads that and what the pool
+// reserves and has in use.
 cudaError_t pool_attribute(const char* function, cudaMemPool_t memPool, cudaMemPoolAttr attr, void* value, bool set) {
-  return api_call_on(pool_device(memPool), true, function, std::to_string(int(attr)), [&] {
+  return api_call_on(device_of_pool(memPool), true, function, std::to_string(int(attr)), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
-    MemPool* pool = find_pool(memPool);
-    if (!pool || !value) return cudaErrorInvalidValue;
-    if (attr != cudaMemPoolAttrReleaseThreshold) return cudaErrorNotSupported;
-    if (set)
-      std::memcpy(&pool->release_threshold, value, sizeof(uint64_t));
-    else
-      std::memcpy(value, &pool->release_threshold, sizeof(uint64_t));
+    if (!pool_usable(memPool) || !value) return cudaErrorInvalidValue;
+    uint64_t bytes = 0;
+    switch (attr) {
+      case cudaMemPoolAttrReleaseThreshold:
+        if (set) {
+          std::memcpy(&pool_release_threshold(memPool), value, sizeof(uint64_t));
+          return cudaSuccess;
+        }
+        bytes = pool_release_threshold(memPool);
+        break;
+      case cudaMemPoolAttrReservedMemCurrent: bytes = pool_reserved(memPool); break;
+      case cudaMemPoolAttrUsedMemCurrent: bytes = pool_used(memPool); break;
+      default: return cudaErrorNotSupported;
+    }
+    if (set) return cudaErrorInvalidValue;  // read only
+    std::memcpy(value, &bytes, sizeof bytes);
     return cudaSuccess;
   });
 }
@@ -948,7 +952,7 @@ cudaError_t CUDARTAPI cudaFuncGetAttributes(struct cudaFuncAttributes* attr, con
 }
 
 cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size) {
-  return api_call("cudaMalloc", std::to_string(size), [&](Call& call) { return allocate(devPtr, size, false, call); });
+  return api_call("cudaMalloc", std::to_string(size), [&](Call& call) { return allocate(devPtr, size, nullptr, call); });
 }
 
 cudaError_t CUDARTAPI cudaFree(void* devPtr) {
@@ -960,7 +964,14 @@ cudaError_t CUDARTAPI cudaMallocAsync(void** devPtr, size_t size, cudaStream_t h
   return stream_call(hStream, "cudaMallocAsync", args_text({std::to_string(size), stream_text(hStream)}), [&](Call& call) {
     call.stream = hStream;
     if (!stream_usable(hStream, "cudaMallocAsync")) return cudaErrorInvalidResourceHandle;
-    return allocate(devPtr, size, true, call);
+    // The device's current pool, which is its default one here.
+    const int device = stream_device(hStream);
+    cudaMemPool_t pool;
+    {
+      std::lock_guard<std::mutex> lock(state().mutex);
+      pool = default_pool(device);
+    }
+    return allocate(devPtr, size, pool, call);
   });
 }
 
@@ -1023,8 +1034,8 @@ cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free_bytes, size_t* total) {
     if (!device_exists(device, &d)) return cudaErrorInvalidDevice;
     std::lock_guard<std::mutex> lock(state().mutex);
     *total = device_memory_size(d);
-    const size_t live = device_live_bytes()[device];
-    *free_bytes = live < *total ? *total - live : 0;
+    const size_t reserved = device_reserved(device);
+    *free_bytes = reserved < *total ? *total - reserved : 0;
     return cudaSuccess;
   });
 }
@@ -1033,6 +1044,7 @@ cudaError_t CUDARTAPI cudaDeviceSynchronize(void) {
   return api_call("cudaDeviceSynchronize", "", [&](Call& call) {
     if (device_count() == 0) return cudaErrorNoDevice;
     synchronize_all();
+    release_after_synchronisation(current_device());
     call.host_waits = 1;
     return cudaSuccess;
   });
@@ -1069,6 +1081,7 @@ cudaError_t CUDARTAPI cudaStreamSynchronize(cudaStream_t stream) {
     call.stream = stream;
     if (!stream_usable(stream, "cudaStreamSynchronize")) return cudaErrorInvalidResourceHandle;
     synchronize_stream(stream);
+    release_after_synchronisation(stream_device(stream));
     call.host_waits = 1;
     return cudaSuccess;
   });
@@ -1080,9 +1093,7 @@ cudaError_t CUDARTAPI cudaDeviceGetDefaultMemPool(cudaMemPool_t* memPool, int de
     if (device_count() == 0) return cudaErrorNoDevice;
     if (!device_exists(device)) return cudaErrorInvalidDevice;
     std::lock_guard<std::mutex> lock(state().mutex);
-    MemPool& pool = mem_pools()[device];
-    pool.device = device;
-    *memPool = reinterpret_cast<cudaMemPool_t>(&pool);
+    *memPool = default_pool(device);
     return cudaSuccess;
   });
 }
@@ -1098,9 +1109,15 @@ cudaError_t CUDARTAPI cudaMemPoolCreate(cudaMemPool_t* memPool, const struct cud
     if (!device_exists(poolProps->location.id, &d)) return cudaErrorInvalidDevice;
     if (attribute_of(d, cudaDevAttrMemoryPoolsSupported) == 0) return cudaErrorNotSupported;
     std::lock_guard<std::mutex> lock(state().mutex);
-    *memPool = reinterpret_cast<cudaMemPool_t>(new char);
-    created_pools()[*memPool] = MemPool{0, poolProps->location.id};
+    *memPool = create_pool(poolProps->location.id);
     return cudaSuccess;
+  });
+}
+
+cudaError_t CUDARTAPI cudaMemPoolDestroy(cudaMemPool_t memPool) {
+  return api_call_on(device_of_pool(memPool), true, "cudaMemPoolDestroy", pointer_text(memPool), [&] {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    return destroy_pool(memPool) ? cudaSuccess : cudaErrorInvalidValue;
   });
 }
 
@@ -1112,18 +1129,21 @@ cudaError_t CUDARTAPI cudaMallocFromPoolAsync(void** ptr, size_t size, cudaMemPo
                     bool known;
                     {
                       std::lock_guard<std::mutex> lock(state().mutex);
-                      known = find_pool(memPool) != nullptr;
+                      known = pool_usable(memPool);
                     }
                     if (!known) return cudaErrorInvalidValue;
-                    return allocate(ptr, size, true, call);
+                    return allocate(ptr, size, memPool, call);
                   });
 }
 
-// Frees go back at once here, so there is nothing cached to give back.
+// Only memory whose free has run goes back: a free queued and not yet run
+// counts as outstanding, as the toolkit allows.
 cudaError_t CUDARTAPI cudaMemPoolTrimTo(cudaMemPool_t memPool, size_t minBytesToKeep) {
-  return api_call_on(pool_device(memPool), true, "cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
+  return api_call_on(device_of_pool(memPool), true, "cudaMemPoolTrimTo", args_text({pointer_text(memPool), std::to_string(minBytesToKeep)}), [&] {
     std::lock_guard<std::mutex> lock(state().mutex);
-    return find_pool(memPool) ? cudaSuccess : cudaErrorInvalidValue;
+    if (!pool_usable(memPool)) return cudaErrorInvalidValue;
+    trim_pool(memPool, minBytesToKeep);
+    return cudaSuccess;
   });
 }
 

@@ -1,9 +1,11 @@
 #include "pipeline/device_work.h"
 
+#include "pipeline/cuda_context_guard.h"
 #include "pipeline/lost_devices.h"
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -11,8 +13,55 @@ namespace {
 // host unloads leaves nothing behind, and nothing destroyed at exit, when
 // renders may still run. Ordinals past the table get plain allocations.
 constexpr int kPoolDevices = 1024;
+struct PoolSlot {
+  cudaMemPool_t pool;
+  int renders;    // render streams taking from it now
+  bool unloaded;  // the bundle was unloaded while they did: the last of them destroys it
+};
 std::mutex pools_mutex;
-cudaMemPool_t pools[kPoolDevices];
+PoolSlot pools[kPoolDevices];
+
+// Caller holds pools_mutex. Trimmed first, so that its memory goes back
+// should the destruction fail; a lost device answers neither call.
+void destroy_pool(int device) {
+  PoolSlot& slot = pools[device];
+  if (!is_cuda_device_lost(device)) {
+    cudaMemPoolTrimTo(slot.pool, 0);
+    cudaMemPoolDestroy(slot.pool);
+  }
+  slot = PoolSlot{};
+}
+
+// The device's pool, made on first use; `take`: for a render stream, which
+// lets go of it when it ends.
+cudaMemPool_t find_pool(int device, bool take) {
+  int supported = 0;
+  if (cudaDeviceGetAttribute(&supported, cudaDevAttrMemoryPoolsSupported, device) != cudaSuccess || !supported)
+    return nullptr;
+  if (device < 0 || device >= kPoolDevices) return nullptr;
+  std::lock_guard<std::mutex> lock(pools_mutex);
+  PoolSlot& slot = pools[device];
+  if (!slot.pool) {
+    cudaMemPoolProps props{};
+    props.allocType = cudaMemAllocationTypePinned;
+    props.handleTypes = cudaMemHandleTypeNone;
+    props.location.type = cudaMemLocationTypeDevice;
+    props.location.id = device;
+    cudaMemPool_t pool = nullptr;
+    if (cudaMemPoolCreate(&pool, &props) != cudaSuccess) return nullptr;
+    uint64_t kept = kDevicePoolKeptBytes;
+    cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept);
+    slot.pool = pool;
+  }
+  if (take) ++slot.renders;
+  return slot.pool;
+}
+
+void let_go_of_pool(int device) {
+  std::lock_guard<std::mutex> lock(pools_mutex);
+  PoolSlot& slot = pools[device];
+  if (--slot.renders == 0 && slot.unloaded) destroy_pool(device);
+}
 
 }  // namespace
 
@@ -33,8 +82,8 @@ void DeviceWork::release(float*& p) const {
   p = nullptr;
 }
 
-RenderStream::RenderStream(int device) {
-  work_.pool = device_pool(device);
+RenderStream::RenderStream(int device) : device_(device) {
+  work_.pool = find_pool(device, true);
   cudaStream_t s = nullptr;
   // Non-blocking: the render does not wait for work other code queues on
   // the legacy default stream.
@@ -43,35 +92,41 @@ RenderStream::RenderStream(int device) {
 }
 
 cudaError_t RenderStream::finish() {
-  if (!work_.stream) return cudaErrorInvalidResourceHandle;
-  const cudaError_t e = cudaStreamSynchronize(work_.stream);
-  cudaStreamDestroy(work_.stream);
-  work_.stream = nullptr;
+  cudaError_t e = cudaErrorInvalidResourceHandle;
+  if (work_.stream) {
+    e = cudaStreamSynchronize(work_.stream);
+    cudaStreamDestroy(work_.stream);
+    work_.stream = nullptr;
+  }
+  // After the stream's frees have run.
+  if (work_.pool) {
+    let_go_of_pool(device_);
+    work_.pool = nullptr;
+  }
   return e;
 }
 
-cudaMemPool_t device_pool(int device) {
-  int supported = 0;
-  if (cudaDeviceGetAttribute(&supported, cudaDevAttrMemoryPoolsSupported, device) != cudaSuccess || !supported)
-    return nullptr;
-  if (device < 0 || device >= kPoolDevices) return nullptr;
-  std::lock_guard<std::mutex> lock(pools_mutex);
-  if (pools[device]) return pools[device];
-  cudaMemPoolProps props{};
-  props.allocType = cudaMemAllocationTypePinned;
-  props.handleTypes = cudaMemHandleTypeNone;
-  props.location.type = cudaMemLocationTypeDevice;
-  props.location.id = device;
-  cudaMemPool_t pool = nullptr;
-  if (cudaMemPoolCreate(&pool, &props) != cudaSuccess) return nullptr;
-  uint64_t kept = kDevicePoolKeptBytes;
-  cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &kept);
-  pools[device] = pool;
-  return pool;
-}
+cudaMemPool_t device_pool(int device) { return find_pool(device, false); }
 
 void release_cached_device_memory() {
   std::lock_guard<std::mutex> lock(pools_mutex);
   for (int device = 0; device < kPoolDevices; ++device)
-    if (pools[device] && !is_cuda_device_lost(device)) cudaMemPoolTrimTo(pools[device], 0);
+    if (pools[device].pool && !is_cuda_device_lost(device)) cudaMemPoolTrimTo(pools[device].pool, 0);
+}
+
+void destroy_device_pools() {
+  std::lock_guard<std::mutex> lock(pools_mutex);
+  // The pool calls may leave a context current on the host's thread; it
+  // gets its own back. A bundle that made no pool makes no CUDA call here.
+  std::optional<CudaContextGuard> keep_host_context;
+  for (int device = 0; device < kPoolDevices; ++device) {
+    PoolSlot& slot = pools[device];
+    if (!slot.pool) continue;
+    if (slot.renders > 0) {
+      slot.unloaded = true;
+      continue;
+    }
+    if (!keep_host_context) keep_host_context.emplace();
+    destroy_pool(device);
+  }
 }

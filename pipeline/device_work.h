@@ -24,8 +24,9 @@ struct DeviceWork {
 };
 
 // The stream and the pool of one render on `device` (the current device).
-// finish(), or else the destructor, waits for the stream's work and destroys
-// the stream, so a render leaves nothing queued, on every path.
+// finish(), or else the destructor, waits for the stream's work, destroys
+// the stream and lets go of the pool, so a render leaves nothing queued, on
+// every path.
 class RenderStream {
  public:
   explicit RenderStream(int device);
@@ -42,18 +43,26 @@ class RenderStream {
   cudaError_t finish();
 
  private:
+  int device_;
   DeviceWork work_;
   cudaError_t created_ = cudaSuccess;
 };
 
 // The memory pool every render on `device` allocates from: one per device,
-// made on first use and shared by all instances and render threads. Between
-// frames it keeps up to kDevicePoolKeptBytes of freed memory for the next
-// frame and gives the rest back to the device when a render ends. Null when
-// the device has no memory pools.
+// made on first use after each load of the bundle and shared by all
+// instances and render threads. Between frames it keeps up to
+// kDevicePoolKeptBytes of freed memory for the next frame and gives the
+// rest back to the device when a render ends. Null when the device has no
+// memory pools.
 constexpr size_t kDevicePoolKeptBytes = size_t(1) << 30;
 cudaMemPool_t device_pool(int device);
 
 // Gives all memory the pools keep back to the device (the host asks for it
 // when it purges caches).
 void release_cached_device_memory();
+
+// Trims and destroys every pool made since the bundle was loaded (the host
+// unloads it): a pool nothing refers to any more would keep its memory
+// reserved for the process. A pool that renders still use goes when the
+// last of them ends. The next render makes its device's pool afresh.
+void destroy_device_pools();

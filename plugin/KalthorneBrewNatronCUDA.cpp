@@ -6,6 +6,7 @@
 
 #include "nfd/nfd.h"
 #include "params/describe_params.h"
+#include "pipeline/device_work.h"
 #include "plugin/KalthornePlugin.h"
 #include "plugin/effect_description.h"
 
@@ -13,7 +14,9 @@ bool gHostIsNatron = false;
 
 void KalthornePluginFactory::load() { OFX::ofxsThreadSuiteCheck(); }
 
-void KalthornePluginFactory::unload() {}
+// Nothing the bundle made on the device may outlive it: the host may close
+// the library next, or load it again and make everything afresh.
+void KalthornePluginFactory::unload() { destroy_device_pools(); }
 
 void KalthornePluginFactory::describe(OFX::ImageEffectDescriptor& desc) {
   if (OFX::getImageEffectHostDescription()->isNatron) gHostIsNatron = true;

@@ -39,6 +39,38 @@ bool sameFrame(const ImageBuffer& a, const ImageBuffer& b) {
     return a.storage.size() == b.storage.size() && std::memcmp(a.storage.data(), b.storage.data(), a.storage.size()) == 0;
 }
 
+// An instance of a heavy look, w x h: camera stock with both diffusion
+// bands, halation and texture, stages that run cooperative kernels.
+std::unique_ptr<Instance> heavyInstance(Host& host, int w, int h) {
+    std::unique_ptr<Instance> i = host.createInstance(kOfxImageEffectContextFilter);
+    EXPECT_EQ(i->createStatus(), kOfxStatOK);
+    const Edits look = {{"CameraStock", 4},   {"DiffuseLoMid", 0.3}, {"DiffuseMidHi", 0.6},
+                        {"HalationBypass", 0}, {"PitchBypass", 0},   {"EnsemblePitch", 6.0}};
+    for (const auto& e : look) EXPECT_EQ(i->userEdit(e.first, e.second), kOfxStatOK) << e.first;
+    auto src = std::make_shared<ImageBuffer>(rect(0, 0, w, h));
+    src->fillWith([&](int x, int y, int c) { return c == 3 ? 0.8f : 0.02f + 0.9f * (x + 3 * y + c) / (w + 3 * h); });
+    i->setClipImage("Source", src);
+    return i;
+}
+
+// Renders `count` frames of the instance's whole output at once, a thread
+// each, started together, at times first, first + 1, ...; their statuses.
+// The threads end together too, as a host's render threads outlive their
+// frames.
+std::vector<OfxStatus> renderAtOnce(Instance& instance, const OfxRectI& window, int count, double first) {
+    std::atomic<int> ready{0}, done{0};
+    std::vector<OfxStatus> status(size_t(count), kOfxStatOK);
+    std::vector<std::thread> threads;
+    for (int n = 0; n < count; ++n)
+        threads.emplace_back([&, n] {
+            for (++ready; ready < count;) std::this_thread::yield();
+            status[size_t(n)] = instance.render(first + n, window);
+            for (++done; done < count;) std::this_thread::yield();
+        });
+    for (auto& t : threads) t.join();
+    return status;
+}
+
 TEST(ConcurrentRenders, EqualSerialOnesWhilePresetsAreRepicked) {
     cudasim::reset();
     Host host;
@@ -100,25 +132,15 @@ TEST(ConcurrentRenders, EqualSerialOnesWhilePresetsAreRepicked) {
 // that find no memory wait for the others and render again: every frame is
 // the frame rendered alone, and no message. Then a frame larger than the
 // whole device fails at once with the memory message, after the pool's kept
-// memory went back; nothing stays allocated.
+// memory went back; nothing stays allocated, and the host's purge leaves
+// nothing kept.
 TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
     constexpr int W = 24, H = 16, kRenders = 8;
     cudasim::reset();
     Host host;
     std::string error;
     ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
-    auto heavy = [&](int w, int h) {
-        std::unique_ptr<Instance> i = host.createInstance(kOfxImageEffectContextFilter);
-        EXPECT_EQ(i->createStatus(), kOfxStatOK);
-        const Edits look = {{"CameraStock", 4},   {"DiffuseLoMid", 0.3}, {"DiffuseMidHi", 0.6},
-                            {"HalationBypass", 0}, {"PitchBypass", 0},   {"EnsemblePitch", 6.0}};
-        for (const auto& e : look) EXPECT_EQ(i->userEdit(e.first, e.second), kOfxStatOK) << e.first;
-        auto src = std::make_shared<ImageBuffer>(rect(0, 0, w, h));
-        src->fillWith([&](int x, int y, int c) { return c == 3 ? 0.8f : 0.02f + 0.9f * (x + 3 * y + c) / (w + 3 * h); });
-        i->setClipImage("Source", src);
-        return i;
-    };
-    std::unique_ptr<Instance> instance = heavy(W, H);
+    std::unique_ptr<Instance> instance = heavyInstance(host, W, H);
     auto outputAt = [&](double time) {
         auto out = std::make_shared<ImageBuffer>(rect(0, 0, W, H));
         instance->setClipImageAt("Output", time, out);
@@ -142,15 +164,7 @@ TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
         for (int burst = 0; burst < 4 && shortOfMemory == 0; ++burst) {
             std::vector<std::shared_ptr<ImageBuffer>> outputs;
             for (int n = 0; n < kRenders; ++n) outputs.push_back(outputAt(burst * kRenders + n));
-            std::atomic<int> ready{0};
-            std::vector<OfxStatus> status(kRenders, kOfxStatOK);
-            std::vector<std::thread> threads;
-            for (int n = 0; n < kRenders; ++n)
-                threads.emplace_back([&, n] {
-                    for (++ready; ready < kRenders;) std::this_thread::yield();
-                    status[size_t(n)] = instance->render(burst * kRenders + n, rect(0, 0, W, H));
-                });
-            for (auto& t : threads) t.join();
+            const std::vector<OfxStatus> status = renderAtOnce(*instance, rect(0, 0, W, H), kRenders, burst * kRenders);
             for (const auto& c : cudasim::call_log()) shortOfMemory += c.result == cudaErrorMemoryAllocation;
             for (int n = 0; n < kRenders; ++n) {
                 EXPECT_EQ(status[size_t(n)], kOfxStatOK) << "render " << n;
@@ -162,7 +176,7 @@ TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
         EXPECT_EQ(cudasim::allocation_stats().live, 0u);
 
         // Three times the pixels: more than the whole device.
-        std::unique_ptr<Instance> large = heavy(3 * W, H);
+        std::unique_ptr<Instance> large = heavyInstance(host, 3 * W, H);
         large->setClipImage("Output", std::make_shared<ImageBuffer>(rect(0, 0, 3 * W, H)));
         cudasim::clear_call_log();
         const auto start = std::chrono::steady_clock::now();
@@ -176,9 +190,39 @@ TEST(ConcurrentRenders, WaitForMemoryOnADeviceWithRoomForTwoFrames) {
         for (const auto& c : cudasim::call_log()) trims += c.function == "cudaMemPoolTrimTo";
         EXPECT_EQ(trims, 1);
         EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+        // What the last attempt took the pool keeps for the next frame, as
+        // between any frames; the host's purge gives it back.
+        ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
+        EXPECT_EQ(freeBytes + cudasim::allocation_stats().kept_bytes, totalBytes);
+        host.callAction(kOfxActionPurgeCaches, large->handle(), nullptr, nullptr);
         ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
         EXPECT_EQ(freeBytes, totalBytes);
     }, {{"CUDASIM_DEVICE_MEMORY_MB", deviceMiB}}));
+}
+
+// A host's load: thirty-two renders at once of the heavy look, each on a
+// thread of its own that runs its cooperative kernels' threads on fiber
+// stacks of its own: every render completes with the frame rendered alone.
+TEST(ConcurrentRenders, ThirtyTwoHeavyRendersAtOnce) {
+    constexpr int W = 225, H = 8, kRenders = 32;
+    cudasim::reset();
+    Host host;
+    std::string error;
+    ASSERT_TRUE(host.loadAndDescribe(KALTHORNE_SIM_BUNDLE, &error)) << error;
+    std::unique_ptr<Instance> instance = heavyInstance(host, W, H);
+    std::vector<std::shared_ptr<ImageBuffer>> outputs;
+    for (int n = 0; n <= kRenders; ++n) {
+        outputs.push_back(std::make_shared<ImageBuffer>(rect(0, 0, W, H)));
+        instance->setClipImageAt("Output", n, outputs.back());
+    }
+    ASSERT_EQ(instance->render(kRenders, rect(0, 0, W, H)), kOfxStatOK);
+    const std::vector<OfxStatus> status = renderAtOnce(*instance, rect(0, 0, W, H), kRenders, 0);
+    for (int n = 0; n < kRenders; ++n) {
+        EXPECT_EQ(status[size_t(n)], kOfxStatOK) << "render " << n;
+        EXPECT_TRUE(sameFrame(*outputs[size_t(n)], *outputs[kRenders])) << "render " << n;
+    }
+    EXPECT_TRUE(instance->messages().empty());
+    EXPECT_EQ(cudasim::allocation_stats().live, 0u);
 }
 
 }  // namespace

@@ -6,10 +6,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 #include <thread>
+
+#include <pthread.h>
+#include <sys/mman.h>
 
 #include <thrust/device_ptr.h>
 #include <thrust/functional.h>
@@ -28,6 +35,89 @@ __constant__ float kScale[2] = {2.0f, 3.0f};
 __global__ void scale_kernel(float* data, int n, float offset) {
   int i = blockIdx.x * blockDim.x + threadIdx.x;
   if (i < n) data[i] = data[i] * kScale[1] + offset;
+}
+
+// Each block reverses its part of `data` through shared memory.
+__global__ void reverse_in_block(float* data) {
+  __shared__ float tile[1024];
+  const unsigned i = threadIdx.x, n = blockDim.x;
+  const size_t base = size_t(blockIdx.x) * n;
+  tile[i] = data[base + i];
+  __syncthreads();
+  data[base + i] = tile[n - 1 - i];
+}
+CUDASIM_COOPERATIVE_KERNEL(reverse_in_block);
+
+// Fiber stacks the process has mapped: writable mappings of a stack's 60 KiB
+// above its guard page, each a mapping of its own (/proc/self/maps).
+long fiber_stacks_mapped() {
+  std::ifstream maps("/proc/self/maps");
+  long stacks = 0;
+  for (std::string line; std::getline(maps, line);) {
+    unsigned long start = 0, end = 0;
+    char perms[5] = {};
+    if (std::sscanf(line.c_str(), "%lx-%lx %4s", &start, &end, perms) == 3 && end - start == 60 * 1024 &&
+        std::string(perms) == "rw-p")
+      ++stacks;
+  }
+  return stacks;
+}
+
+// ThreadSanitizer's runtime maps memory of its own as the process runs: a
+// process out of mappings stops it before anything else.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kRuntimeNeedsMappings = true;
+#elif defined(__has_feature)
+constexpr bool kRuntimeNeedsMappings = __has_feature(thread_sanitizer);
+#else
+constexpr bool kRuntimeNeedsMappings = false;
+#endif
+
+// Maps single pages, each a mapping of its own, until the system refuses
+// one, then gives `left` of them back.
+void use_up_mappings(size_t left) {
+  std::vector<void*> pages;
+  for (;;) {
+    void* p = mmap(nullptr, 4096, pages.size() % 2 ? PROT_READ : PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) break;
+    pages.push_back(p);
+  }
+  for (size_t i = 0; i < left && i < pages.size(); ++i) munmap(pages[pages.size() / 2 + i], 4096);
+}
+
+// Runs reverse_in_block over blocks of `threads` on the calling host
+// thread, whose fiber stacks are its own; true when every block came out
+// reversed.
+bool reverse_blocks(unsigned threads) {
+  std::vector<float> host(4 * threads);
+  for (size_t i = 0; i < host.size(); ++i) host[i] = float(i);
+  DeviceFloats d(host);
+  CUDA_LAUNCH(reverse_in_block, 4, threads, d.get());
+  const std::vector<float> out = d.download();
+  bool reversed = true;
+  for (size_t i = 0; i < out.size(); ++i) reversed = reversed && out[i] == host[i - i % threads + threads - 1 - i % threads];
+  return reversed;
+}
+
+bool reverse_on_new_thread(unsigned threads) {
+  bool reversed = false;
+  std::thread([&] { reversed = reverse_blocks(threads); }).join();
+  return reversed;
+}
+
+// `count` host threads living at once each reverse warp-sized blocks, one
+// after the other (the default stream's work runs on the thread that waits
+// for it), so each maps fiber stacks of its own; then they all end.
+void reverse_on_threads_at_once(int count) {
+  std::vector<std::thread> threads;
+  std::atomic<int> ran{0};
+  for (int t = 0; t < count; ++t)
+    threads.emplace_back([&, t] {
+      while (ran < t) std::this_thread::yield();
+      EXPECT_TRUE(reverse_blocks(32));
+      for (++ran; ran < count;) std::this_thread::yield();
+    });
+  for (auto& t : threads) t.join();
 }
 
 class Cudasim : public ::testing::Test {
@@ -183,8 +273,149 @@ TEST_F(Cudasim, DeviceMemorySizeFromTheEnvironment) {
     EXPECT_EQ(cudaFreeAsync(b, s), cudaSuccess);
     EXPECT_EQ(cudaFree(a), cudaSuccess);
     EXPECT_EQ(cudaStreamDestroy(s), cudaSuccess);
+    expectFree(2 * MiB);  // the default pool keeps b until the host synchronises
+    EXPECT_EQ(cudaDeviceSynchronize(), cudaSuccess);
     expectFree(3 * MiB);
   }, {{"CUDASIM_DEVICE_MEMORY_MB", "3"}}));
+}
+
+// A pool keeps the memory freed into it, counted against its device, for its
+// own later allocations: a block serves one no larger, at once on the stream
+// it was freed on, and on any stream once its free has run; blocks are never
+// joined. Past the release threshold what has run goes back when the host
+// synchronises, and a trim gives back what has run; destroying the pool gives
+// back what it keeps at once and what is still allocated once freed. The
+// default pool (cudaMallocAsync) keeps nothing past a synchronisation.
+TEST_F(Cudasim, PoolsKeepWhatIsFreedIntoThemAsTheRuntimeDocuments) {
+  constexpr size_t MiB = size_t(1) << 20;
+  cudasim::Device small;
+  small.totalGlobalMem = 16 * MiB;
+  cudasim::set_devices({small});
+  // The device's memory in use, in MiB, as cudaMemGetInfo tells it.
+  const auto held = [] {
+    size_t free_bytes = 0, total = 0;
+    EXPECT_EQ(cudaMemGetInfo(&free_bytes, &total), cudaSuccess);
+    return (total - free_bytes) / MiB;
+  };
+  cudaMemPoolProps props{};
+  props.allocType = cudaMemAllocationTypePinned;
+  props.location.type = cudaMemLocationTypeDevice;
+  props.location.id = 0;
+  cudaMemPool_t pool = nullptr;
+  ASSERT_EQ(cudaMemPoolCreate(&pool, &props), cudaSuccess);
+  uint64_t threshold = 3 * MiB;
+  ASSERT_EQ(cudaMemPoolSetAttribute(pool, cudaMemPoolAttrReleaseThreshold, &threshold), cudaSuccess);
+  cudaStream_t s = nullptr, t = nullptr;
+  ASSERT_EQ(cudaStreamCreateWithFlags(&s, cudaStreamNonBlocking), cudaSuccess);
+  ASSERT_EQ(cudaStreamCreateWithFlags(&t, cudaStreamNonBlocking), cudaSuccess);
+  const auto take = [&](size_t mib, cudaStream_t stream) {
+    void* p = nullptr;
+    EXPECT_EQ(cudaMallocFromPoolAsync(&p, mib * MiB, pool, stream), cudaSuccess);
+    return p;
+  };
+
+  void* a = take(2, s);
+  void* b = take(3, s);
+  ASSERT_EQ(cudaFreeAsync(a, s), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(b, s), cudaSuccess);
+  EXPECT_EQ(held(), 5u);
+  EXPECT_EQ(cudasim::allocation_stats().kept_bytes, 5 * MiB);
+  void* c = take(3, t);  // s's frees have not run: new memory
+  EXPECT_EQ(held(), 8u);
+  void* d = take(2, s);  // a's block, after a's free in s's order
+  EXPECT_EQ(held(), 8u);
+  ASSERT_EQ(cudaFreeAsync(c, t), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(d, s), cudaSuccess);
+  ASSERT_EQ(cudaStreamSynchronize(t), cudaSuccess);  // c's block goes; s's blocks have not run
+  EXPECT_EQ(held(), 5u);
+  ASSERT_EQ(cudaMemPoolTrimTo(pool, 0), cudaSuccess);
+  EXPECT_EQ(held(), 5u);
+  ASSERT_EQ(cudaStreamSynchronize(s), cudaSuccess);  // down to the threshold: d's block goes
+  EXPECT_EQ(held(), 3u);
+  void* e = take(4, t);  // no block holds it
+  EXPECT_EQ(held(), 7u);
+  void* f = take(1, t);  // b's block, split
+  EXPECT_EQ(held(), 7u);
+  uint64_t reserved = 0, used = 0;
+  ASSERT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrReservedMemCurrent, &reserved), cudaSuccess);
+  ASSERT_EQ(cudaMemPoolGetAttribute(pool, cudaMemPoolAttrUsedMemCurrent, &used), cudaSuccess);
+  EXPECT_EQ(reserved, 7 * MiB);
+  EXPECT_EQ(used, 5 * MiB);
+
+  ASSERT_EQ(cudaMemPoolDestroy(pool), cudaSuccess);
+  EXPECT_EQ(held(), 5u);  // the rest of b's block
+  void* g = nullptr;
+  EXPECT_EQ(cudaMallocFromPoolAsync(&g, MiB, pool, t), cudaErrorInvalidValue);
+  EXPECT_EQ(cudaMemPoolTrimTo(pool, 0), cudaErrorInvalidValue);
+  EXPECT_EQ(cudaMemPoolDestroy(pool), cudaErrorInvalidValue);
+  ASSERT_EQ(cudaFreeAsync(e, t), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(f, t), cudaSuccess);
+  EXPECT_EQ(held(), 5u);
+  ASSERT_EQ(cudaStreamDestroy(t), cudaSuccess);  // its frees run
+  EXPECT_EQ(held(), 0u);
+  cudasim::AllocationStats st = cudasim::allocation_stats();
+  EXPECT_EQ(std::vector<size_t>({st.pools_created, st.pools_destroyed, st.live_pools, st.kept_bytes}),
+            std::vector<size_t>({1, 1, 0, 0}));
+
+  cudaMemPool_t default_pool = nullptr;
+  ASSERT_EQ(cudaDeviceGetDefaultMemPool(&default_pool, 0), cudaSuccess);
+  EXPECT_EQ(cudaMemPoolDestroy(default_pool), cudaErrorInvalidValue);
+  ASSERT_EQ(cudaMallocAsync(&g, 2 * MiB, s), cudaSuccess);
+  ASSERT_EQ(cudaFreeAsync(g, s), cudaSuccess);
+  ASSERT_EQ(cudaStreamDestroy(s), cudaSuccess);
+  EXPECT_EQ(held(), 2u);
+  ASSERT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+  EXPECT_EQ(held(), 0u);
+}
+
+// A cooperative block runs its threads on fiber stacks mapped for as many
+// threads as it has. Each stack lies above a guard page, which splits the
+// mapping into two: a host thread running warp-sized blocks costs the
+// process 64 of its limited mappings (vm.max_map_count), not thousands, so
+// a host's many render threads fit; and of the stacks of threads that
+// ended, the process keeps sixteen threads' worth. A block of 1,024 threads
+// gets its stacks too.
+TEST_F(Cudasim, CooperativeBlocksTakeStacksForTheirOwnThreads) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    EXPECT_TRUE(reverse_on_new_thread(32));
+    EXPECT_LE(fiber_stacks_mapped(), 32);  // fewer where a neighbour's mapping joined the top one
+    reverse_on_threads_at_once(24);
+    EXPECT_LE(fiber_stacks_mapped(), 16 * 32);
+    EXPECT_TRUE(reverse_on_new_thread(1024));
+  }));
+}
+
+// Short of mappings, a host thread that needs fiber stacks gets those of
+// the regions other threads left spare.
+TEST_F(Cudasim, FiberStacksTakeTheSpareRegionsMappingsWhenShort) {
+  if (kRuntimeNeedsMappings) GTEST_SKIP() << "the sanitizer's runtime cannot run out of mappings";
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    reverse_on_threads_at_once(3);
+    use_up_mappings(16);
+    EXPECT_TRUE(reverse_on_new_thread(64));
+  }));
+}
+
+// A launch spread over worker threads runs all its blocks when the system
+// starts none of the workers: the blocks go to the threads that started.
+TEST_F(Cudasim, ALaunchCompletesWhenWorkerThreadsCannotStart) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    cudasim::set_worker_threads(4);
+    constexpr int kBlocks = 64, kThreads = 256, n = kBlocks * kThreads;
+    DeviceFloats d(std::vector<float>(n, 1.0f));
+    // Threads whose stack no address space holds.
+    pthread_attr_t unstartable, usual;
+    ASSERT_EQ(pthread_getattr_default_np(&usual), 0);
+    ASSERT_EQ(pthread_attr_init(&unstartable), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&unstartable, size_t(1) << 46), 0);
+    ASSERT_EQ(pthread_setattr_default_np(&unstartable), 0);
+    EXPECT_THROW(std::thread([] {}).join(), std::system_error);
+    CUDA_LAUNCH(scale_kernel, kBlocks, kThreads, d.get(), n, 1.0f);
+    const std::vector<float> out = d.download();
+    ASSERT_EQ(pthread_setattr_default_np(&usual), 0);
+    EXPECT_EQ(out, std::vector<float>(n, 4.0f));
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+  }));
 }
 
 // A reduction through the policies sums as the device does, reads only
@@ -529,6 +760,23 @@ void use_on_another_stream_unordered() {
 TEST(StrictStandInDeath, AFindingStopsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(use_on_another_stream_unordered(), "is not waited for");
+}
+
+// Fiber stacks the system refuses (here, the process is out of mappings)
+// stop the process with the reason, rather than leaving fibers without the
+// guard pages that trap an overflow.
+TEST(StrictStandInDeath, FiberStacksTheSystemRefusesStopTheProcess) {
+  if (kRuntimeNeedsMappings) GTEST_SKIP() << "the sanitizer's runtime cannot run out of mappings";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        cudasim::reset();
+        DeviceFloats d(std::vector<float>(32, 1.0f));
+        CUDA_LAUNCH(reverse_in_block, 1, 32, d.get());
+        use_up_mappings(16);  // fewer than the guards of a warp's stacks need
+        cudaDeviceSynchronize();
+      },
+      "cudasim: cannot map fiber stacks: ");
 }
 
 }  // namespace
