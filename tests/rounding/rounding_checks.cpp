@@ -9,6 +9,7 @@
 //                                                 the speck check and the comparison with FILE
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 
 #include "colour_sweep.h"
 #include "frame_roads.h"
+#include "speck_roads.h"
 #include "tests/pipeline/entry_harness.h"
 
 namespace {
@@ -28,55 +30,56 @@ const char* g_reference = nullptr;
 
 // ------------------------------------------------------------------ specks
 
-struct SpeckRoad {
-  std::string name;
-  TextureOptionsStruct record;
-};
-
-const int kLogInput = 11, kLinearInput = 30;  // ARRI LogC3, Rec.2020 linear
-const int kPrintStocks[] = {2, 7};            // EK-2383 (D65), EK-2393 (D55)
-
-// Every camera stock (Custom included) with the print stage off and on each
-// print stock, on a log and a linear input; then the golden roads on their
-// own inputs.
-std::vector<SpeckRoad> speck_roads(int width, int height) {
-  std::vector<SpeckRoad> roads;
-  for (int input : {kLogInput, kLinearInput})
-    for (int stock = 1; stock <= 24; ++stock)
-      for (int print = -1; print < 2; ++print) {
-        frame_roads::Values v = {{"CameraStock", stock}, {"InputGamut", input}};
-        if (print >= 0) {
-          v.push_back({"PrintDisplayBypass", 0});
-          v.push_back({"PrintProfile", kPrintStocks[print]});
-        }
-        const std::string name = "stock " + std::to_string(stock) + (input == kLogInput ? " log" : " linear") +
-                                 (print < 0 ? " print off" : " print " + std::to_string(kPrintStocks[print]));
-        roads.push_back({name, frame_roads::record(v, width, height, 4)});
-      }
-  for (const std::string& road : frame_roads::road_names())
-    roads.push_back({road, frame_roads::road_record(road, width, height, 4)});
-  return roads;
-}
-
 // Every road renders the sweep and the sweep nudged by one float step; no
-// pixel may be a speck (colour_sweep.cpp states what is one).
-TEST(Specks, NoneOnAnyCameraStockOrGoldenRoad) {
-  const colour_sweep::Sweep sweep = colour_sweep::make_sweep();
-  size_t total = 0;
-  for (const SpeckRoad& road : speck_roads(sweep.width, sweep.height)) {
-    SCOPED_TRACE(road.name);
-    const FrameRun a = run_frame(road.record, colour_sweep::encode(sweep, road.record.inputGamut, false));
-    const FrameRun b = run_frame(road.record, colour_sweep::encode(sweep, road.record.inputGamut, true));
-    ASSERT_TRUE(a.ok && b.ok) << "the entry failed";
-    const auto specks = colour_sweep::find_specks(a.out, b.out, sweep.width, sweep.height);
-    total += specks.size();
-    if (!specks.empty()) std::printf("%s: %zu specks\n", road.name.c_str(), specks.size());
-    for (size_t i = 0; i < specks.size() && i < 5; ++i)
-      ADD_FAILURE() << road.name << ": " << colour_sweep::describe(specks[i]);
-  }
-  std::printf("specks over every road: %zu\n", total);
-  cudasim::reset();
+// pixel may be a speck (colour_sweep.cpp states what is one). And the sweep
+// must come out lit and coloured along its hues, since a road that broke
+// every pixel alike (all black, one colour, or grey) shows no speck. Over
+// every road at least 65 % of the sweep is lit (stock_print_bleach_midhi,
+// whose bleach and print take the darkest rows to black) and the median
+// row's colour spans 0.08 along its hues (stock 9 on the S-Log3 input with
+// the print off, in S-Log3 code values); a film stage that wrote every
+// pixel black gives 0 lit, and one that wrote every pixel alike or grey 0
+// colour.
+constexpr double kLeastLit = 0.5, kLeastHueVariation = 0.04;
+
+const colour_sweep::Sweep& sweep() {
+  static const colour_sweep::Sweep s = colour_sweep::make_sweep();
+  return s;
 }
+
+const std::vector<speck_roads::Road>& roads() {
+  static const std::vector<speck_roads::Road> r = speck_roads::roads(sweep().width, sweep().height);
+  return r;
+}
+
+class Specks : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(Specks, NoneAndTheSweepLitAndColoured) {
+  const speck_roads::Road& road = roads()[GetParam()];
+  const colour_sweep::Sweep& s = sweep();
+  const FrameRun a = run_frame(road.record, colour_sweep::encode(s, road.record.inputGamut, false));
+  const FrameRun b = run_frame(road.record, colour_sweep::encode(s, road.record.inputGamut, true));
+  cudasim::reset();
+  ASSERT_TRUE(a.ok && b.ok) << "the entry failed";
+  const auto specks = colour_sweep::find_specks(s, a.out, b.out);
+  const auto f = colour_sweep::figures(s, a.out, b.out);
+  std::printf("%s: %zu specks, lit %.3f, hue variation %.4f, %ld channels crushed (foretold at most %.3g above "
+              "the floor), darkest %.3f of its foretold value, largest lone jump %.3g\n",
+              road.name.c_str(), specks.size(), f.litFraction, f.hueVariation, f.crushed, f.crushForetold,
+              f.darkestRatio, f.largestJump);
+  for (size_t i = 0; i < specks.size() && i < 5; ++i) ADD_FAILURE() << colour_sweep::describe(specks[i]);
+  EXPECT_GE(f.litFraction, kLeastLit) << "the sweep came out dark";
+  EXPECT_GE(f.hueVariation, kLeastHueVariation) << "the sweep came out flat along its hues";
+}
+
+std::string road_test_name(const ::testing::TestParamInfo<size_t>& info) {
+  std::string name = roads()[info.param].name;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, Specks, ::testing::Range(size_t(0), roads().size()), road_test_name);
 
 // ------------------------------------------------------- golden roads' frames
 
