@@ -52,10 +52,11 @@ const float kLuminances[] = {0.04f, 0.09f, 0.18f, 0.3f, 0.45f};
 // channel may turn at a sharp valley (the Hue and Vibrance families' bands
 // are triangles, whose tips put a kink into the channels) or fall steeply
 // along a slope, but not drop below both sides' reach. Over every road the
-// darkest channel stands at 0.874 of its sides' word (stock_print_bleach_
-// midhi); a NaN held to 0 left its channel on the floor (0 of it). Half of
-// each neighbour alone, without the lines, called six kinks of the print
-// stocks black (blue at 0.3 to 0.5 of a neighbour a degree away).
+// darkest channel stands at 0.874 of its sides' word
+// (stock_print_bleach_midhi); a NaN held to 0 left its channel on the floor
+// (0 of it). Half of each neighbour alone, without the lines, called six
+// kinks of the print stocks black (blue at 0.3 to 0.5 of a neighbour a
+// degree away).
 // A crush is no speck: where a look takes a colour to 0 by its own curve
 // (a print's printer black point holds every channel below its zero
 // crossing), the channel falls to its floor along a valley of hues, and
@@ -101,9 +102,10 @@ float lone_move(const std::vector<float>& move, int x) {
 
 // The samples on one side of each column that foretell it: the neighbour
 // (near) and the sample beyond it at least as far from the neighbour as
-// the neighbour is from the column (far), so that the line through the two
-// carries no more than twice the neighbour's own difference; hues wrap
-// round. dNear and dFar are their distances in hue.
+// the neighbour is from the column (far), so that the line through the two,
+// carried on to the column, moves no further than the two differ (the
+// sweep's hues crowd near the sextant centres); hues wrap round. dNear and
+// dFar are their distances in hue.
 struct Side {
   int near, far;
   float dNear, dFar;
