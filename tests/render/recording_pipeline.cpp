@@ -26,7 +26,7 @@ std::vector<TextureOptionsStruct> records() {
 }  // namespace recording
 
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
-    const float* src, float* dst, TextureOptionsStruct options) {
+    const float* src, float* dst, TextureOptionsStruct options, bool (*)(void*), void*) {
     std::lock_guard<std::mutex> lock(gMutex);
     gRecords.push_back(options);
     if (!gResult) return false;
