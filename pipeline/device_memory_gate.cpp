@@ -42,12 +42,12 @@ constexpr int kFailedRetriesBeforeDraining = 2;
 void DeviceMemoryGate::hand_on() {
   for (Waiter* w = queue_; w; w = w->next)
     if (w->failed_retries >= kFailedRetriesBeforeDraining) {
-      w->turn = true;
+      if (!w->turn) give_turn(*w);
       return;
     }
   for (Waiter* w = queue_; w; w = w->next)
     if (!w->retrying && !w->turn) {
-      w->turn = true;
+      give_turn(*w);
       return;
     }
   if (arrivals_)
@@ -56,11 +56,16 @@ void DeviceMemoryGate::hand_on() {
     ++unclaimed_;
 }
 
+// A render given its turn or let in holds its place on the device from
+// then on, so that no render tries alone before it has had its attempt.
+void DeviceMemoryGate::give_turn(Waiter& waiter) {
+  waiter.turn = true;
+  ++holders_;
+}
+
 void DeviceMemoryGate::admit(Arrival& arrival) {
   arrivals_ = arrival.next;
   arrival.admitted = true;
-  // It holds its place on the device from now: no render retries alone
-  // before it has had its attempt.
   ++holders_;
 }
 
@@ -78,7 +83,10 @@ void DeviceMemoryGate::leave_queue(Waiter& waiter) {
     }
   // A turn it did not take goes on; when the queue empties, the renders
   // held back so far go in.
-  if (waiter.turn) hand_on();
+  if (waiter.turn) {
+    --holders_;
+    hand_on();
+  }
   if (!queue_)
     while (arrivals_) admit(*arrivals_);
   changed_.notify_all();
@@ -112,8 +120,6 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
   bool alone = false;
   for (;;) {
     const uint64_t unclaimed_before = unclaimed_;
-    if (queued) ++holders_;
-    self.turn = false;
     self.retrying = queued;
     lock.unlock();
     bool no_memory = false;
@@ -139,14 +145,19 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
     queued = true;
     // Memory handed back while it tried, that no other render took, is its
     // own: it was not in line for it yet.
-    if (unclaimed_ != unclaimed_before) self.turn = true;
+    if (unclaimed_ != unclaimed_before && !self.turn) give_turn(self);
     const Waited turn =
         wait(lock, bound, aborted, [&] { return self.turn || (queue_ == &self && holders_ == 0); });
     if (turn != Waited::kReady) {
       leave_queue(self);
       return turn == Waited::kAborted ? MemoryTurn::kAborted : MemoryTurn::kWaitedTooLong;
     }
-    alone = queue_ == &self && holders_ == 0;
+    // Its turn is its place on the device already.
+    alone = queue_ == &self && holders_ == (self.turn ? 1 : 0);
+    if (self.turn)
+      self.turn = false;
+    else
+      ++holders_;
   }
 }
 

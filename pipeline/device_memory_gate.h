@@ -80,6 +80,7 @@ class DeviceMemoryGate {
   void end_attempt(bool ran);
   // Gives the memory of a render that ran to the next render in line.
   void hand_on();
+  void give_turn(Waiter& waiter);
   // Lets the first render held back go in.
   void admit(Arrival& arrival);
   void enqueue(Waiter& waiter);
@@ -87,7 +88,7 @@ class DeviceMemoryGate {
 
   std::mutex mutex_;
   SteadyCondition changed_;
-  int holders_ = 0;              // renders in an attempt, or let in for one
+  int holders_ = 0;              // renders in an attempt, or given their turn for one
   Waiter* queue_ = nullptr;      // the first queued render
   Arrival* arrivals_ = nullptr;  // the first render held back
   uint64_t unclaimed_ = 0;       // times memory handed on came to no render

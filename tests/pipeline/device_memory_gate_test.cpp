@@ -323,6 +323,51 @@ TEST(DeviceMemoryGate, MemoryHandedBackDuringARetryGoesToTheNextInLine) {
   EXPECT_EQ(journal.read(), (Names{"h1", "h2", "h3", "first", "second", "first", "second", "early", "late"}));
 }
 
+// A render given its turn has its place on the device before it wakes: the
+// first queued render, failing again meanwhile, does not take the device
+// alone from under it. The render given its turn is held in its host's
+// abort query so that it wakes late.
+TEST(DeviceMemoryGate, ARenderGivenItsTurnKeepsItsPlace) {
+  DeviceMemoryGate gate;
+  UnitDevice device(10);
+  Journal journal;
+  auto one = std::make_unique<Holder>(gate, device, 2, journal, "one");
+  auto other = std::make_unique<Holder>(gate, device, 2, journal, "other");
+  std::atomic<int> started{0};
+  Signal first_retrying, first_go, first_waits, second_asked, second_go;
+  std::atomic<bool> hold_second{false};
+  Render first(gate, queue_in_turn(gate, started, 2, 0, journal, "first", [&](bool alone) {
+    journal.add("first", alone);
+    if (alone) return false;
+    first_retrying.set();
+    first_go.wait();
+    return true;
+  }), [&] {
+    if (first_go.is_set()) first_waits.set();
+    return false;
+  }, k10s);
+  Render second(gate, queue_in_turn(gate, started, 2, 1, journal, "second", attempt_on(device, 2, journal, "second")),
+                [&] {
+                  if (hold_second) {
+                    second_asked.set();
+                    second_go.wait();
+                  }
+                  return false;
+                }, k10s);
+  ASSERT_TRUE(eventually([&] { return gate.waiting() == 2; }));
+  hold_second = true;
+  ASSERT_TRUE(second_asked.wait());
+  one->end();
+  ASSERT_TRUE(first_retrying.wait());
+  other->end();  // its memory goes to the second, asleep in its host's query
+  first_go.set();
+  ASSERT_TRUE(eventually([&] { return first_waits.is_set() || first.ended.is_set(); }));
+  second_go.set();
+  EXPECT_EQ(first.join(), MemoryTurn::kRan);
+  EXPECT_EQ(second.join(), MemoryTurn::kRan);
+  EXPECT_EQ(journal.read(), (Names{"one", "other", "first", "second", "first", "second", "first alone"}));
+}
+
 // A render whose retries failed twice needs more memory than one render
 // hands back: from then on what is handed back comes to it, even while it is
 // trying again, and no render starts beside it; once no render holds memory
