@@ -444,22 +444,30 @@ TEST(PipelineEntry, AFrameWaitingForMemoryGivesUpWhenTheHostAborts) {
   while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   // The device is full now: every frame's first buffer fails.
   cudasim::fail_call("cudaMallocFromPoolAsync", 1, cudaErrorMemoryAllocation, -1);
+  std::atomic<bool> gave_up_done{false};
   std::thread aborted([&] {
     gave_up_ok = texture_pitch_compress_expand(src.data(), gave_up.data(), o, Host::query, &aborting);
     gave_up_why = texture_pitch_compress_expand_failure();
+    gave_up_done = true;
   });
   std::thread waiting([&] {
     waited_ok = texture_pitch_compress_expand(src.data(), waited.data(), o, Host::query, &patient);
   });
-  while (aborting.asked == 0 || patient.asked == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto until = [](const std::function<bool()>& done) {
+    for (const auto end = Clock::now() + std::chrono::seconds(10); !done() && Clock::now() < end;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+  };
+  EXPECT_TRUE(until([&] { return aborting.asked > 0 && patient.asked > 0; })) << "the host was not asked";
   const auto start = Clock::now();
   aborting.aborted = true;
-  aborted.join();
+  EXPECT_TRUE(until([&] { return gave_up_done.load(); }));
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
-  EXPECT_FALSE(gave_up_ok);
-  EXPECT_EQ(gave_up_why, kFrameAborted);
   cudasim::clear_failures();
   release = true;
+  aborted.join();
+  EXPECT_FALSE(gave_up_ok);
+  EXPECT_EQ(gave_up_why, kFrameAborted);
   holder.join();
   waiting.join();
   standin::film_hold = nullptr;
