@@ -96,12 +96,12 @@ TEST(DeviceMemoryGate, RendersWaitInTurnAndWithinTheirBound) {
   Render waiter(gate, [&](bool alone) {
     journal.add("waiter", alone);
     return !alone;
-  });
+  }, std::function<bool()>{}, k10s);
   ASSERT_TRUE(eventually([&] { return gate.waiting() == 1; }));
   Render later(gate, [&](bool alone) {
     journal.add("later", alone);
     return false;
-  });
+  }, std::function<bool()>{}, k10s);
   ASSERT_TRUE(eventually([&] { return gate.held_back() == 1; }));
 
   const auto start = Clock::now();
@@ -209,7 +209,7 @@ TEST(DeviceMemoryGate, EachEndLetsTheFirstWaiterRetry) {
   Journal journal;
   auto one = std::make_unique<Holder>(gate, device, 2, journal, "one");
   Holder other(gate, device, 2, journal, "other");
-  Render render(gate, attempt_on(device, 4, journal, "render"));
+  Render render(gate, attempt_on(device, 4, journal, "render"), std::function<bool()>{}, k10s);
   ASSERT_TRUE(eventually([&] { return gate.waiting() == 1; }));
   EXPECT_EQ(one->end(), MemoryTurn::kRan);
   EXPECT_TRUE(render.ended.wait(5s)) << "the render waited for the last end";
@@ -247,10 +247,10 @@ TEST(DeviceMemoryGate, TheBoundHoldsAcrossRepeatedWaits) {
   EXPECT_EQ(other.end(), MemoryTurn::kRan);
 }
 
-// A render that arrives while a queued render retries on the memory handed
-// to it, beside another render or with the device alone, is held back until
-// the retry has ended and the queue is empty.
-TEST(DeviceMemoryGate, ANewRenderWaitsForAQueuedRendersRetry) {
+// Renders that arrive while a queued render retries on the memory handed
+// to it, beside another render or with the device alone, are held back
+// until the retry has ended and the queue is empty; then they all go in.
+TEST(DeviceMemoryGate, NewRendersWaitForAQueuedRendersRetry) {
   for (const bool alone : {false, true}) {
     SCOPED_TRACE(alone ? "alone" : "beside another render");
     DeviceMemoryGate gate;
@@ -263,16 +263,24 @@ TEST(DeviceMemoryGate, ANewRenderWaitsForAQueuedRendersRetry) {
     Render render(gate, attempt_on(device, alone ? 8 : 4, journal, "render", [&] {
       retrying.set();
       release.wait();
-    }));
+    }), std::function<bool()>{}, k10s);
     ASSERT_TRUE(eventually([&] { return gate.waiting() == 1; }));
     one->end();
     ASSERT_TRUE(retrying.wait());
-    Render later(gate, attempt_on(device, 1, journal, "later"));
-    ASSERT_TRUE(eventually([&] { return gate.held_back() == 1; }));
+    std::atomic<int> inside{0};
+    const auto together = [&] {
+      ++inside;
+      EXPECT_TRUE(eventually([&] { return inside == 2; }, 5s)) << "the renders held back went in one by one";
+    };
+    Render later(gate, attempt_on(device, 1, journal, "later", together), std::function<bool()>{}, k10s);
+    Render latest(gate, attempt_on(device, 1, journal, "later", together), std::function<bool()>{}, k10s);
+    ASSERT_TRUE(eventually([&] { return gate.held_back() == 2; }));
     EXPECT_EQ(journal.read().back(), alone ? "render alone" : "render");
+    EXPECT_EQ(inside, 0);
     release.set();
     EXPECT_EQ(render.join(), MemoryTurn::kRan);
     EXPECT_EQ(later.join(), MemoryTurn::kRan);
+    EXPECT_EQ(latest.join(), MemoryTurn::kRan);
     EXPECT_EQ(journal.read().back(), "later");
   }
 }
