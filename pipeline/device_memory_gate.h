@@ -12,11 +12,13 @@
 // allocates: the failure is the one sure sign, and it has to be handled
 // anyway.
 //
-// Why this cannot deadlock: a render waits only after its attempt has ended
-// and handed back everything it held (buffers freed, stream finished), so no
-// waiting render holds memory; the renders it waits for never wait in the
-// middle of a frame, so each of them ends in finite time. Nothing waits on a
-// waiting render.
+// Why this cannot deadlock: a render waits only before its first attempt or
+// after an attempt has ended and handed back everything it held (buffers
+// freed, stream finished), so no waiting render holds memory; the renders it
+// waits for never wait in the middle of a frame, so each of them ends in
+// finite time, and a render given its turn, counted as holding memory from
+// then on, waits for nothing before its attempt. Nothing waits on a waiting
+// render.
 //
 // Why waiting renders get their turn: a render that fails queues by the
 // time it first failed and keeps its place until it has rendered or given
