@@ -1,76 +1,186 @@
 #include "pipeline/device_memory_gate.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
 template <typename Ready>
-bool DeviceMemoryGate::wait(Lock& lock, std::chrono::steady_clock::duration& budget, Ready ready) {
-  const auto start = std::chrono::steady_clock::now();
-  const bool met = changed_.wait_until(lock, start + budget, ready);
-  budget -= std::chrono::steady_clock::now() - start;
-  return met;
+DeviceMemoryGate::Waited DeviceMemoryGate::wait(Lock& lock, Duration& budget, const std::function<bool()>& aborted,
+                                                Ready ready) {
+  using Clock = std::chrono::steady_clock;
+  const Duration poll = std::chrono::milliseconds(kAbortPollMilliseconds);
+  for (;;) {
+    if (ready()) return Waited::kReady;
+    if (budget <= Duration::zero()) return Waited::kOutOfTime;
+    const auto start = Clock::now();
+    if (aborted) {
+      // The host's query runs without the gate's lock: it may take locks of
+      // its own, and the gate's other renders need not wait for it.
+      lock.unlock();
+      const bool stop = aborted();
+      lock.lock();
+      if (stop) return Waited::kAborted;
+    }
+    if (!ready()) changed_.wait_for(lock, aborted ? std::min(budget, poll) : budget);
+    budget -= Clock::now() - start;
+  }
+}
+
+void DeviceMemoryGate::end_attempt(bool ran) {
+  --holders_;
+  if (ran) hand_on();
+  changed_.notify_all();
+}
+
+// A render whose retries failed twice needs more memory than one render
+// hands back at a time: what is handed back comes to it first from then on.
+// Two, not one: a retry may fail because renders let in beside it took the
+// memory, and a render that drained the device at once would hold back the
+// frames that fit beside it.
+constexpr int kFailedRetriesBeforeDraining = 2;
+
+void DeviceMemoryGate::hand_on() {
+  for (Waiter* w = queue_; w; w = w->next)
+    if (w->failed_retries >= kFailedRetriesBeforeDraining) {
+      if (!w->turn) give_turn(*w);
+      return;
+    }
+  for (Waiter* w = queue_; w; w = w->next)
+    if (!w->retrying && !w->turn) {
+      give_turn(*w);
+      return;
+    }
+  if (arrivals_)
+    admit(*arrivals_);
+  else
+    ++unclaimed_;
+}
+
+// A render given its turn or let in holds its place on the device from
+// then on, so that no render tries alone before it has had its attempt.
+void DeviceMemoryGate::give_turn(Waiter& waiter) {
+  waiter.turn = true;
+  ++holders_;
+}
+
+void DeviceMemoryGate::admit(Arrival& arrival) {
+  arrivals_ = arrival.next;
+  arrival.admitted = true;
+  ++holders_;
+}
+
+void DeviceMemoryGate::enqueue(Waiter& waiter) {
+  Waiter** end = &queue_;
+  while (*end) end = &(*end)->next;
+  *end = &waiter;
+}
+
+void DeviceMemoryGate::leave_queue(Waiter& waiter) {
+  for (Waiter** w = &queue_; *w; w = &(*w)->next)
+    if (*w == &waiter) {
+      *w = waiter.next;
+      break;
+    }
+  // A turn it did not take goes on; when the queue empties, the renders
+  // held back so far go in.
+  if (waiter.turn) {
+    --holders_;
+    hand_on();
+  }
+  if (!queue_)
+    while (arrivals_) admit(*arrivals_);
+  changed_.notify_all();
 }
 
 MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
-                                 std::chrono::steady_clock::duration bound) {
+                                 const std::function<bool()>& aborted, Duration bound) {
   Lock lock(mutex_);
-  // A new render lets the renders that wait for memory go first.
-  if (!wait(lock, bound, [&] { return !alone_ && waiting_.empty(); })) return MemoryTurn::kWaitedTooLong;
-  bool alone = false;
-  bool queued = false;
-  uint64_t ticket = 0;
-  for (;;) {
+  // A new render lets the queued renders go first: it goes in when the
+  // queue empties, or when memory handed back comes to it, in the order
+  // renders came.
+  if (queue_) {
+    Arrival arrival;
+    Arrival** end = &arrivals_;
+    while (*end) end = &(*end)->next;
+    *end = &arrival;
+    const Waited entered = wait(lock, bound, aborted, [&] { return arrival.admitted; });
+    if (entered != Waited::kReady) {
+      for (Arrival** a = &arrivals_; *a; a = &(*a)->next)
+        if (*a == &arrival) {
+          *a = arrival.next;
+          break;
+        }
+      return entered == Waited::kAborted ? MemoryTurn::kAborted : MemoryTurn::kWaitedTooLong;
+    }
+  } else {
     ++holders_;
-    alone_ = alone;
+  }
+  Waiter self;
+  bool queued = false;
+  bool alone = false;
+  for (;;) {
+    const uint64_t unclaimed_before = unclaimed_;
+    self.retrying = queued;
     lock.unlock();
     bool no_memory = false;
     try {
       no_memory = attempt(alone);
     } catch (...) {
       lock.lock();
-      --holders_;
-      alone_ = false;
-      changed_.notify_all();
+      self.retrying = false;
+      end_attempt(false);
+      if (queued) leave_queue(self);
       throw;
     }
     lock.lock();
-    --holders_;
-    alone_ = false;
-    if (!no_memory) {
-      if (!waiting_.empty()) ++ended_;
-      changed_.notify_all();
-      return MemoryTurn::kRan;
+    self.retrying = false;
+    if (!no_memory || alone) {
+      if (queued) leave_queue(self);
+      end_attempt(!no_memory);
+      return no_memory ? MemoryTurn::kNoRoomAlone : MemoryTurn::kRan;
     }
-    changed_.notify_all();
-    if (alone) return MemoryTurn::kNoRoomAlone;
-
-    if (!queued) {
-      ticket = next_ticket_++;
-      queued = true;
+    end_attempt(false);
+    if (queued) ++self.failed_retries;
+    if (!queued) enqueue(self);
+    queued = true;
+    // Memory handed back while it tried, that no other render took, is its
+    // own: it was not in line for it yet.
+    if (unclaimed_ != unclaimed_before && !self.turn) give_turn(self);
+    const Waited turn =
+        wait(lock, bound, aborted, [&] { return self.turn || (queue_ == &self && holders_ == 0); });
+    if (turn != Waited::kReady) {
+      leave_queue(self);
+      return turn == Waited::kAborted ? MemoryTurn::kAborted : MemoryTurn::kWaitedTooLong;
     }
-    waiting_.insert(ticket);
-    const bool turn = wait(lock, bound, [&] {
-      return *waiting_.begin() == ticket && !alone_ && (ended_ > 0 || holders_ == 0);
-    });
-    waiting_.erase(ticket);
-    if (waiting_.empty()) ended_ = 0;
-    changed_.notify_all();
-    if (!turn) return MemoryTurn::kWaitedTooLong;
-    alone = holders_ == 0;
-    if (!alone && ended_ > 0) --ended_;
+    // Its turn is its place on the device already.
+    alone = queue_ == &self && holders_ == (self.turn ? 1 : 0);
+    if (self.turn)
+      self.turn = false;
+    else
+      ++holders_;
   }
 }
 
 size_t DeviceMemoryGate::waiting() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return waiting_.size();
+  size_t queued = 0;
+  for (const Waiter* w = queue_; w; w = w->next) ++queued;
+  return queued;
+}
+
+size_t DeviceMemoryGate::held_back() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t held = 0;
+  for (const Arrival* a = arrivals_; a; a = a->next) ++held;
+  return held;
 }
 
 DeviceMemoryGate& device_memory_gate(int device) {
   // Never destroyed, since renders may run at exit, and held in static
   // storage rather than on the heap, so that a bundle the host unloads
-  // leaves nothing behind (an idle gate owns no heap memory). Devices past
-  // the table share a gate: they then wait for each other's renders too.
+  // leaves nothing behind (a gate owns no heap memory: its queue lives on
+  // the waiting renders' stacks). Devices past the table share a gate: they
+  // then wait for each other's renders too.
   constexpr int kGates = 64;
   alignas(DeviceMemoryGate) static unsigned char storage[kGates][sizeof(DeviceMemoryGate)];
   static DeviceMemoryGate* gates[kGates] = {};
@@ -82,6 +192,9 @@ DeviceMemoryGate& device_memory_gate(int device) {
   return *gates[slot];
 }
 
-MemoryTurn take_memory_turns(int device, bool (*attempt)(void* context, bool alone), void* context) {
-  return device_memory_gate(device).run([=](bool alone) { return attempt(context, alone); });
+MemoryTurn take_memory_turns(int device, bool (*attempt)(void* context, bool alone), void* context,
+                             bool (*aborted)(void* abortContext), void* abortContext) {
+  std::function<bool()> asked;
+  if (aborted) asked = [=] { return aborted(abortContext); };
+  return device_memory_gate(device).run([=](bool alone) { return attempt(context, alone); }, asked);
 }

@@ -12,52 +12,88 @@
 // allocates: the failure is the one sure sign, and it has to be handled
 // anyway.
 //
-// Why this cannot deadlock: a render waits only after its attempt has ended
-// and handed back everything it held (buffers freed, stream finished), so no
-// waiting render holds memory; the renders it waits for never wait in the
-// middle of a frame, so each of them ends in finite time. Nothing waits on a
-// waiting render.
+// Why this cannot deadlock: a render waits only before its first attempt or
+// after an attempt has ended and handed back everything it held (buffers
+// freed, stream finished), so no waiting render holds memory; the renders it
+// waits for never wait in the middle of a frame, so each of them ends in
+// finite time, and a render given its turn, counted as holding memory from
+// then on, waits for nothing before its attempt. Nothing waits on a waiting
+// render.
 //
-// Why waiting renders get their turn: after a failure a render queues by
-// the time it first failed; while any render is queued no new render starts,
-// and each render that ends lets the first in the queue try again (a render
-// that fails again keeps its place). Should every render with memory end or
-// fail, the first in the queue has the device alone: it first hands back the
-// memory the pool keeps, then tries once more, and if that fails the frame
-// cannot fit. Every wait is bounded.
+// Why waiting renders get their turn: a render that fails queues by the
+// time it first failed and keeps its place until it has rendered or given
+// up, retries included. While renders are queued a new render is held back,
+// and the memory of each render that rendered its frame goes to one render
+// in line: the first queued render not trying already tries again, else the
+// render held back longest goes in; when the queue empties, all renders held
+// back go in. Memory handed back while a failing render was not queued yet,
+// and that came to no render in line, is its own: it tries again at once. A
+// render whose retries failed twice needs more memory than one render hands
+// back: from then on what is handed back comes to it first and nothing else
+// starts, so the renders that hold memory only end, and when none does the
+// first in the queue has the device alone: it first hands back the memory
+// the pool keeps, then tries once more, and if that fails the frame cannot
+// fit. Its attempts are thus bounded (device_memory_turns.h); its waits are
+// bounded in all, and end early when the host aborts the frame.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <set>
 
 #include "pipeline/device_memory_turns.h"
+#include "pipeline/steady_condition.h"
 
 class DeviceMemoryGate {
  public:
-  // Runs attempt(alone) as take_memory_turns does, waiting at most `bound`.
-  MemoryTurn run(const std::function<bool(bool alone)>& attempt,
-                 std::chrono::steady_clock::duration bound = std::chrono::seconds(kDeviceMemoryWaitSeconds));
-  // Renders whose attempt failed and that wait for their turn now.
+  using Duration = std::chrono::steady_clock::duration;
+  // Runs attempt(alone) as take_memory_turns does, waiting at most `bound`
+  // in all; while it waits, aborted() (when given) is asked every
+  // kAbortPollMilliseconds.
+  MemoryTurn run(const std::function<bool(bool alone)>& attempt, const std::function<bool()>& aborted = {},
+                 Duration bound = std::chrono::seconds(kDeviceMemoryWaitSeconds));
+  // Renders whose attempt failed, queued for their turn.
   size_t waiting();
+  // New renders held back while renders are queued.
+  size_t held_back();
 
  private:
   using Lock = std::unique_lock<std::mutex>;
+  enum class Waited { kReady, kOutOfTime, kAborted };
+  // A queued render, on its own stack, linked in the order renders first
+  // failed.
+  struct Waiter {
+    bool turn = false;      // memory handed back came to it: it tries again
+    bool retrying = false;
+    int failed_retries = 0;
+    Waiter* next = nullptr;
+  };
+  // A new render held back, on its own stack, linked in the order they came.
+  struct Arrival {
+    bool admitted = false;
+    Arrival* next = nullptr;
+  };
   // Waits, within what is left of `budget`, until `ready` holds.
   template <typename Ready>
-  bool wait(Lock& lock, std::chrono::steady_clock::duration& budget, Ready ready);
+  Waited wait(Lock& lock, Duration& budget, const std::function<bool()>& aborted, Ready ready);
+  // An attempt ended; `ran`: it did not fail, and hands its memory on.
+  void end_attempt(bool ran);
+  // Gives the memory of a render that ran to the next render in line.
+  void hand_on();
+  void give_turn(Waiter& waiter);
+  // Lets the first render held back go in.
+  void admit(Arrival& arrival);
+  void enqueue(Waiter& waiter);
+  void leave_queue(Waiter& waiter);
 
   std::mutex mutex_;
-  std::condition_variable changed_;
-  int holders_ = 0;               // renders in an attempt
-  bool alone_ = false;            // one of them has the device to itself
-  std::set<uint64_t> waiting_;    // tickets of renders whose attempt failed, oldest first
-  uint64_t next_ticket_ = 0;
-  int ended_ = 0;                 // renders ended since the queue's first waited, not yet answered
+  SteadyCondition changed_;
+  int holders_ = 0;              // renders in an attempt, or given their turn for one
+  Waiter* queue_ = nullptr;      // the first queued render
+  Arrival* arrivals_ = nullptr;  // the first render held back
+  uint64_t unclaimed_ = 0;       // times memory handed on came to no render
 };
 
 // The gate of `device`: one per device, shared by every instance.

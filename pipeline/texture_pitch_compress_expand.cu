@@ -429,7 +429,9 @@ extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_com
 }
 
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(const float* src, float* dst,
-                                                                                     TextureOptionsStruct opts) {
+                                                                                     TextureOptionsStruct opts,
+                                                                                     bool (*aborted)(void*),
+                                                                                     void* abortContext) {
   // A frame with nothing to process, or a layout the pipeline does not know,
   // never reaches the device; nor does any frame once its device is lost.
   tls_failure = kFrameFailed;
@@ -449,17 +451,20 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
     const TextureOptionsStruct& opts;
     cudaError_t error;
   } frame{src, dst, opts, cudaSuccess};
-  const MemoryTurn turn = take_memory_turns(opts.cudaDevice, [](void* context, bool alone) {
+  const auto attempt = [](void* context, bool alone) {
     Attempt& f = *static_cast<Attempt*>(context);
     if (alone) hand_back_kept_memory(f.opts.cudaDevice);
     f.error = render_frame(f.src, f.dst, f.opts);
     return f.error == cudaErrorMemoryAllocation && !is_cuda_device_lost(f.opts.cudaDevice);
-  }, &frame);
+  };
+  const MemoryTurn turn = take_memory_turns(opts.cudaDevice, attempt, &frame, aborted, abortContext);
   const cudaError_t error = frame.error;
   if (turn == MemoryTurn::kNoRoomAlone)
     tls_failure = kFrameOutOfMemory;
   else if (turn == MemoryTurn::kWaitedTooLong)
     tls_failure = kFrameWaitedForMemory;
+  else if (turn == MemoryTurn::kAborted)
+    tls_failure = kFrameAborted;
   else
     tls_failure = error == cudaSuccess ? kFrameNotFailed : kFrameFailed;
   return tls_failure == kFrameNotFailed;

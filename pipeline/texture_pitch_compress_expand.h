@@ -11,9 +11,12 @@
 // is empty or has an unsupported channel count, when any CUDA step fails or
 // when a stage fails by its result or by an exception; every device buffer
 // is freed on every path. A frame short of device memory waits for the
-// device's other renders and is rendered again (device_memory_gate.h).
+// device's other renders and is rendered again (device_memory_gate.h); while
+// it waits, aborted(abortContext) is asked every kAbortPollMilliseconds, and
+// the frame gives up when it returns true (the host's abort; null: never).
 extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_expand(
-    const float* src, float* dst, TextureOptionsStruct opts);
+    const float* src, float* dst, TextureOptionsStruct opts, bool (*aborted)(void* abortContext) = nullptr,
+    void* abortContext = nullptr);
 
 // Why the calling thread's last texture_pitch_compress_expand returned false.
 enum FrameFailure : int {
@@ -25,5 +28,7 @@ enum FrameFailure : int {
   // Other renders held the memory it needs for longer than
   // kDeviceMemoryWaitSeconds.
   kFrameWaitedForMemory = 3,
+  // The host aborted the frame while it waited for memory.
+  kFrameAborted = 4,
 };
 extern "C" __attribute__((visibility("default"))) FrameFailure texture_pitch_compress_expand_failure();

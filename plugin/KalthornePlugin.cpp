@@ -227,10 +227,14 @@ void KalthornePlugin::renderInternal(const OFX::RenderArguments& args, OFX::Imag
         packedDst.resize(to.rowFloats * static_cast<std::size_t>(to.rows));
         dstPixels = packedDst.data();
     }
-    if (!texture_pitch_compress_expand(srcPixels, dstPixels, options)) {
+    // A frame waiting for memory asks the host whether it still wants it.
+    const auto hostAborted = [](void* effect) { return static_cast<const KalthornePlugin*>(effect)->abort(); };
+    if (!texture_pitch_compress_expand(srcPixels, dstPixels, options, hostAborted, this)) {
         switch (texture_pitch_compress_expand_failure()) {
             case kFrameOutOfMemory: failRender(kNoMemoryText, kOfxStatErrMemory);
             case kFrameWaitedForMemory: failRender(kMemoryWaitText, kOfxStatErrMemory);
+            // The host asked for it: the frame fails without a word.
+            case kFrameAborted: throw OFX::Exception::Suite(kOfxStatFailed);
             default: failRender(kGpuFailedText, kOfxStatFailed);
         }
     }

@@ -340,6 +340,11 @@ class Instance {
   // (reads, writes, enabled and secret changes, edit blocks) is refused with
   // kOfxStatFailed and not recorded. nullptr accepts everything again.
   void setRefusal(std::function<bool(const Event&)> refuse) { locked([&] { refusal_ = std::move(refuse); }); }
+  // The host's abort: while set, every query of the image-effect suite's
+  // abortRender on this instance answers 1 (a render in progress included).
+  void setAborted(bool aborted) { aborted_ = aborted; }
+  // The plug-in's abortRender queries on this instance so far.
+  int abortQueries() const { return abortQueries_; }
   int imagesFetched() const { return locked([&] { return fetched_; }); }
   int imagesReleased() const { return locked([&] { return released_; }); }
   // Fetched and not yet released.
@@ -356,6 +361,10 @@ class Instance {
   OfxStatus write(ParamObject& p, bool atTime, double time, double v);
   // Whether one of these actions (or any, for an empty list) is running.
   bool inAction(std::initializer_list<const char*> actions = {}) const;
+  bool askedToAbort() {
+    ++abortQueries_;
+    return aborted_;
+  }
 
  private:
   friend class Host;
@@ -380,6 +389,8 @@ class Instance {
   std::vector<std::string> strictViolations_;
   std::map<PropertySet*, std::unique_ptr<PropertySet>> liveImages_;
   std::atomic<int> imageSerial_{0};
+  std::atomic<bool> aborted_{false};
+  std::atomic<int> abortQueries_{0};
   int fetched_ = 0, released_ = 0, badReleasesBefore_ = 0;
   friend OfxStatus releaseImage(OfxPropertySetHandle image);
 };

@@ -89,7 +89,10 @@ OfxStatus clipGetRegionOfDefinition(OfxImageClipHandle h, OfxTime time, OfxRectD
   return kOfxStatOK;
 }
 
-int abortRender(OfxImageEffectHandle) { return 0; }
+int abortRender(OfxImageEffectHandle h) {
+  EffectObject* e = effectFrom(h);
+  return e && e->instance && e->instance->askedToAbort() ? 1 : 0;
+}
 
 // Image memory is plain memory here: the handle is the address.
 OfxStatus imageMemoryAlloc(OfxImageEffectHandle, size_t nBytes, OfxImageMemoryHandle* mem) {

@@ -3,7 +3,12 @@
 #  - no symbol version newer than GLIBC_2.28, and none of the C++ runtime's
 #    (GLIBCXX, CXXABI) or of libgcc (GCC);
 #  - needed libraries from the C library only;
-#  - exactly the two OpenFX entry points exported.
+#  - exactly the two OpenFX entry points exported;
+#  - waits timed by the monotonic clock: a render's wait for device memory
+#    sets its condition's clock (pthread_condattr_setclock) and waits on it
+#    with a deadline (pthread_cond_timedwait), as glibc 2.28 allows; the C++
+#    runtime built for 2.28 would time std::condition_variable's waits by the
+#    wall clock, and pthread_cond_clockwait is glibc 2.30's.
 #
 #   bundle_interface_check.sh BUNDLE
 set -euo pipefail
@@ -37,5 +42,12 @@ done < <(readelf -d "$bundle" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 exports="$(awk '/^[0-9a-f]+ / && !/\*UND\*/ { print $NF }' <<<"$dynamic" | sort -u | tr '\n' ' ')"
 [ "$exports" = "OfxGetNumberOfPlugins OfxGetPlugin " ] || fail "exports $exports"
 
-[ "$status" -eq 0 ] && echo "$bundle: glibc 2.28 symbol versions, C libraries only, the two OpenFX entry points"
+imports="$(awk '/\*UND\*/ { print $NF }' <<<"$dynamic")"
+for wait in pthread_condattr_setclock pthread_cond_timedwait; do
+  grep -qx "$wait" <<<"$imports" || fail "does not import $wait: its waits are not timed by the monotonic clock"
+done
+! grep -qx pthread_cond_clockwait <<<"$imports" || fail "imports pthread_cond_clockwait, which glibc 2.28 lacks"
+
+[ "$status" -eq 0 ] &&
+  echo "$bundle: glibc 2.28 symbol versions, C libraries only, the two OpenFX entry points, monotonic waits"
 exit "$status"

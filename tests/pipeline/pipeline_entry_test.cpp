@@ -3,7 +3,10 @@
 // each stage once and in order, buffer hygiene on every road and frame size,
 // and the failure paths.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -35,6 +38,8 @@ float film_value(float v) { return v * v + 0.05f; }
 // device library).
 enum class FilmFailure { kNone, kResult, kThrow } film_failure = FilmFailure::kNone;
 cudaError_t film_thrown = cudaSuccess;
+// Called as the film stage starts, on the render's thread, its buffers held.
+std::function<void()> film_hold;
 }  // namespace standin
 
 #define STANDIN_PIXEL(W, H)                             \
@@ -104,6 +109,7 @@ bool halation(float* img, float* tmp, TextureOptionsStruct o, const DeviceWork& 
 }
 
 bool film_brew_print_cuda(float* a, float* b, TextureOptionsStruct o, const DeviceWork& work, FilmResult result) {
+  if (standin::film_hold) standin::film_hold();
   if (standin::film_failure == standin::FilmFailure::kThrow) {
     if (standin::film_thrown != cudaSuccess) thrust_compat::throw_device_error("standin_film", standin::film_thrown);
     throw std::runtime_error("not a device library's failure");
@@ -403,6 +409,75 @@ TEST(PipelineEntry, FramesTakeBuffersFromThePoolAndWaitOnce) {
   for (const auto& c : cudasim::call_log()) EXPECT_NE(c.function, "cudaMallocFromPoolAsync");
 }
 
+// A frame short of memory while another render holds it waits; when the
+// host aborts it, it gives up within 100 ms, as aborted, its memory long
+// handed back. A frame whose host does not abort it waits on and renders
+// once the holder is done.
+TEST(PipelineEntry, AFrameWaitingForMemoryGivesUpWhenTheHostAborts) {
+  using Clock = std::chrono::steady_clock;
+  cudasim::reset();
+  const TextureOptionsStruct o = plain_options(9, 7, 4);
+  const auto src = test_frame(9, 7, 4, 3);
+  std::vector<float> alone(src.size());
+  ASSERT_TRUE(texture_pitch_compress_expand(src.data(), alone.data(), o));
+
+  struct Host {
+    std::atomic<bool> aborted{false};
+    std::atomic<int> asked{0};
+    static bool query(void* host) {
+      Host& h = *static_cast<Host*>(host);
+      ++h.asked;
+      return h.aborted;
+    }
+  } aborting, patient;
+  std::atomic<bool> holding{false}, release{false};
+  std::atomic<int> films{0};
+  standin::film_hold = [&] {
+    if (films++ > 0) return;
+    holding = true;
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  std::vector<float> held(src.size()), gave_up(src.size()), waited(src.size());
+  bool held_ok = false, gave_up_ok = true, waited_ok = false;
+  FrameFailure gave_up_why = kFrameNotFailed;
+  std::thread holder([&] { held_ok = texture_pitch_compress_expand(src.data(), held.data(), o); });
+  while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // The device is full now: every frame's first buffer fails.
+  cudasim::fail_call("cudaMallocFromPoolAsync", 1, cudaErrorMemoryAllocation, -1);
+  std::atomic<bool> gave_up_done{false};
+  std::thread aborted([&] {
+    gave_up_ok = texture_pitch_compress_expand(src.data(), gave_up.data(), o, Host::query, &aborting);
+    gave_up_why = texture_pitch_compress_expand_failure();
+    gave_up_done = true;
+  });
+  std::thread waiting([&] {
+    waited_ok = texture_pitch_compress_expand(src.data(), waited.data(), o, Host::query, &patient);
+  });
+  const auto until = [](const std::function<bool()>& done) {
+    for (const auto end = Clock::now() + std::chrono::seconds(10); !done() && Clock::now() < end;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+  };
+  EXPECT_TRUE(until([&] { return aborting.asked > 0 && patient.asked > 0; })) << "the host was not asked";
+  const auto start = Clock::now();
+  aborting.aborted = true;
+  EXPECT_TRUE(until([&] { return gave_up_done.load(); }));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+  cudasim::clear_failures();
+  release = true;
+  aborted.join();
+  EXPECT_FALSE(gave_up_ok);
+  EXPECT_EQ(gave_up_why, kFrameAborted);
+  holder.join();
+  waiting.join();
+  standin::film_hold = nullptr;
+  EXPECT_TRUE(held_ok);
+  EXPECT_TRUE(waited_ok);
+  EXPECT_EQ(held, alone);
+  EXPECT_EQ(waited, alone);
+  EXPECT_EQ(cudasim::allocation_stats().live, 0u);
+}
+
 TEST(PipelineEntry, ConcurrentCallsEqualSequentialOnes) {
   cudasim::reset();
   const int W = 61, H = 47;
@@ -521,6 +596,25 @@ TEST(PipelineEntry, WithoutTheDriverEntryPointsTheHostThreadKeepsItsDevice) {
 }
 
 }  // namespace
+
+// A frame short of memory on a device it lost on the way is not rendered
+// again: it fails as any frame that lost its device does, after one attempt.
+TEST(PipelineEntry, OutOfMemoryOnADeviceTheFrameLostIsNotRetried) {
+  EXPECT_TRUE(ofxtest::runInFreshProcess([] {
+    const TextureOptionsStruct o = plain_options(9, 7, 4);
+    const auto src = test_frame(9, 7, 4);
+    std::vector<float> dst(src.size());
+    cudasim::reset();
+    cudasim::fail_call("cudaMallocFromPoolAsync", 3, cudaErrorMemoryAllocation);
+    cudasim::fail_call("cudaStreamSynchronize", 1, cudaErrorIllegalAddress);
+    EXPECT_FALSE(texture_pitch_compress_expand(src.data(), dst.data(), o));
+    EXPECT_EQ(texture_pitch_compress_expand_failure(), kFrameFailed);
+    // Each attempt begins by making the frame's device current.
+    int attempts = 0;
+    for (const auto& c : cudasim::call_log()) attempts += c.function == "cudaSetDevice";
+    EXPECT_EQ(attempts, 1);
+  }));
+}
 
 // A fault that poisons the context fails its frame and loses the device for
 // the process: its later frames fail at once without a CUDA call, while

@@ -254,6 +254,9 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
         {"GPU memory held by other frames too long",
          [](Instance&) { recording::reset(false, kFrameWaitedForMemory); }, kOfxStatErrMemory,
          "Brew : other frames held the GPU's memory for a minute. Unable to process footage"},
+        // The host asked for it: no message.
+        {"aborted by the host while waiting for GPU memory",
+         [](Instance&) { recording::reset(false, kFrameAborted); }, kOfxStatFailed, ""},
     };
     for (const Case& c : cases) {
         Instance& i = createActive();
@@ -272,6 +275,17 @@ TEST_F(RenderPath, RenderEntryStatusMatrix) {
         EXPECT_EQ(i.badReleases(), 0) << c.what;
         recording::reset();
     }
+}
+
+// The pipeline is handed the host's abort for the render's instance: it
+// answers as the host does, yes once the host aborts.
+TEST_F(RenderPath, ThePipelineAsksTheHostWhetherItAborted) {
+    Instance& i = createActive();
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    i.setAborted(true);
+    ASSERT_EQ(i.render(0, rect(0, 0, 8, 4)), kOfxStatOK);
+    EXPECT_EQ(recording::abortAnswers(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(i.abortQueries(), 2);
 }
 
 // Unconnected, or connected without an image at that time: the window's part

@@ -2,7 +2,8 @@
 // executable: the bundle's call resolves to it, so tests see the exact record
 // a render hands over. It writes src + 1 into dst (so a processed frame is
 // told apart from a pass-through) and returns the scripted result, failing
-// with the scripted reason.
+// with the scripted reason. It asks the abort query it is given once, as a
+// frame waiting for memory would, and keeps the answers.
 #pragma once
 
 #include <vector>
@@ -12,4 +13,5 @@
 namespace recording {
 void reset(bool result = true, FrameFailure failure = kFrameFailed);
 std::vector<TextureOptionsStruct> records();
+std::vector<bool> abortAnswers();
 }  // namespace recording

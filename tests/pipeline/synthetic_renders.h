@@ -1,0 +1,100 @@
+// Renders made up for the memory gate: a device of memory units that their
+// attempts take and give back, and the means to hold an attempt where a test
+// wants it, so that an interleaving is forced rather than hoped for.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Set once, waited for by any number of threads.
+class Signal {
+ public:
+  void set() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = true;
+    changed_.notify_all();
+  }
+  // False when it was not set within `timeout`.
+  bool wait(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return set_; });
+  }
+  bool is_set() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return set_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool set_ = false;
+};
+
+// Whether `done` came true within `timeout`.
+inline bool eventually(const std::function<bool()>& done,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// A device of `units` of memory.
+class UnitDevice {
+ public:
+  explicit UnitDevice(int units) : free_(units) {}
+  // All `units` or none.
+  bool take(int units) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (free_ < units) return false;
+    free_ -= units;
+    return true;
+  }
+  void give(int units) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    free_ += units;
+  }
+  int free() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return free_;
+  }
+
+ private:
+  std::mutex mutex_;
+  int free_;
+};
+
+// What the attempts did, in order: a name and whether it had the device alone.
+struct Journal {
+  std::mutex mutex;
+  std::vector<std::string> entries;
+  void add(const std::string& who, bool alone) {
+    std::lock_guard<std::mutex> lock(mutex);
+    entries.push_back(who + (alone ? " alone" : ""));
+  }
+  std::vector<std::string> read() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return entries;
+  }
+};
+
+// The attempt of a render that needs `units` of `device`: it journals
+// itself, takes its units or fails for want of memory having taken none, and
+// runs `work` while it holds them.
+inline std::function<bool(bool)> attempt_on(UnitDevice& device, int units, Journal& journal, const std::string& who,
+                                            const std::function<void()>& work = {}) {
+  return [&device, units, &journal, who, work](bool alone) {
+    journal.add(who, alone);
+    if (!device.take(units)) return true;
+    if (work) work();
+    device.give(units);
+    return false;
+  };
+}
