@@ -33,8 +33,9 @@ fixed_waits=.. loops=..` or `id=<id> error=<why>`.
    bound where a kernel branches; a switch's indirect jump may go to any
    block after it); a call into a subroutine (the slow path of a division) is
    not followed. A test of what an unrolled loop left over (its counter after
-   it, or a count's low bits, n & 3) takes the branch that skips: whole tiles
-   leave nothing over.
+   it, or that counter offset by a constant, until the counter is set again
+   for another loop; or a count's low bits, n & 3) takes the branch that
+   skips: whole tiles leave nothing over.
  - Round trips: the machine code names for each load the scoreboard it sets
    and for each instruction the scoreboards it waits on. Walking a trip in
    issue order, an instruction that waits on a scoreboard a global load set
@@ -432,13 +433,16 @@ def region_path(code, first, last, children, own_loop, step=0, facts=frozenset()
     path, and so does the loop's own branch back."""
     child_at = {c.start: c for c in children}
     leaders = block_starts(code)
-    # Remainder tests: a loop's counter tested after the loop, or a count
-    # masked to its low bits (n & 3). The whole tiles the bench counts leave
-    # no remainder: such a test's branch skips.
-    remainder = {}  # register -> index from which a test of it is a remainder test
+    # Remainder tests: a loop's counter tested after the loop, until the
+    # counter is set again for another loop (the compiler may reuse it), or a
+    # count masked to its low bits (n & 3). The whole tiles the bench counts
+    # leave no remainder: such a test's branch skips.
+    remainder = {}  # register -> [(first, end)]: a test of it in [first, end) is a remainder test
     for c in children:
         if c.counter:
-            remainder[c.counter] = min(remainder.get(c.counter, c.end + 1), c.end + 1)
+            end = next((k for k in range(c.end + 1, last + 1)
+                        if writes(code[k], c.counter) and not steps_itself(code[k], c.counter)), last + 1)
+            remainder.setdefault(c.counter, []).append((c.end + 1, end))
     weight = {}
     for c in children:
         weight[c.start] = child_cost(code, c, facts)[0]
@@ -524,8 +528,26 @@ def is_remainder_test(code, first, i, remainder):
     for j in range(i - 1, first - 1, -1):
         ins = code[j]
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
-            return any((r in remainder and j >= remainder[r]) or masked(code, j, r)
+            return any(left_over(code, first, j, r, remainder) or masked(code, j, r)
                        for r in (register_of(o) for o in ins.operands[2:4]) if r)
+    return False
+
+
+def left_over(code, first, j, reg, remainder):
+    """Whether `reg` at index j holds a loop's counter after the loop, or that
+    counter offset by a constant (R23 = R24 - 4; R23 > 4: whether the 8
+    columns a loop of 16 over R24 may leave are left)."""
+    def counter_at(r, k):
+        return any(a <= k < b for a, b in remainder.get(r, ()))
+    if counter_at(reg, j):
+        return True
+    for k in range(j - 1, first - 1, -1):
+        if writes(code[k], reg):
+            o = sum_operands(code[k])
+            return code[k].opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and code[k].predicate == "" and \
+                len(o) >= 3 and re.match(r"^-?0x[0-9a-f]+$", o[2]) is not None and \
+                all(x in ("RZ", "URZ") for x in o[3:]) and register_of(o[1]) != reg and \
+                counter_at(register_of(o[1]), k)
     return False
 
 

@@ -194,79 +194,65 @@ def fadds(n):
     return [("FADD R5, R5, R2",)] * n
 
 
-class LaunchParameters(unittest.TestCase):
-    """The branches a launch's parameters decide take the launch's side."""
+def at(code):
+    """`code` with each label ("name:", on its own) resolved in the branches
+    that name it: instructions are 16 bytes apart from address 0."""
+    labels, out = {}, []
+    for ins in code:
+        if isinstance(ins, str):
+            labels[ins.rstrip(":")] = 16 * len(out)
+        else:
+            out.append(ins)
+    return [(ins[0].split(" @")[0] + (" 0x%x" % labels[ins[0].split(" @")[1]] if " @" in ins[0] else ""),) +
+            ins[1:] for ins in out]
 
-    def test_a_setting_s_switch(self):
-        # if (on) { ten additions }: the parameter buffer starts at c[0x0][0x160].
-        code = [("ULDC.U8 UR4, c[0x0][0x164]",),
-                ("ISETP.NE.AND P0, PT, RZ, UR4, PT",),
-                ("@!P0 BRA 0xd0",)] + fadds(10) + [("EXIT",)]
-        self.assertEqual(counts(code)[0], 14)
-        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1]))[0], 14)
-        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 0]))[0], 4)
-        # A pixel's value decides nothing: the longest side.
-        data = [("LDG.E.SYS R4, [R6]", 0), ("ISETP.NE.AND P0, PT, RZ, R4, PT", NONE, 1),
-                ("@!P0 BRA 0xd0",)] + fadds(10) + [("EXIT",)]
-        self.assertEqual(counts(data, bytes(8))[0], 14)
 
-    def test_a_fixed_list_takes_each_entry_s_settings(self):
-        # Each pixel: for (i = 0; i < 3; ++i) if (entry[i].on) { five
-        # additions }, entries of 4 bytes from c[0x0][0x168]: on, off, on.
-        code = [("MOV R7, RZ",),
-                ("MOV R8, RZ",),                                              # 0x10: the pixels
-                ("MOV R9, RZ",),
-                ("LDC.U8 R10, c[0x0][R8+0x168]",),                           # 0x30: the list
-                ("ISETP.NE.AND P0, PT, R10, RZ, PT",),
-                ("@!P0 BRA 0xb0",)] + fadds(5) + [
-                ("IADD3 R8, R8, 0x4, RZ",),                                   # 0xb0
-                ("IADD3 R9, R9, 0x1, RZ",),
-                ("ISETP.GE.U32.AND P1, PT, R9, 0x3, PT",),
-                ("@!P1 BRA 0x30",),
-                ("IADD3 R7, R7, c[0x0][0x0], RZ",),
-                ("ISETP.GE.AND P2, PT, R7, c[0x0][0x160], PT",),
-                ("@!P2 BRA 0x10",),
-                ("EXIT",)]
-        params = bytes(8) + bytes([1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0])
-        self.assertEqual(counts(code)[2], [(0, 2 + 3 * 12 + 3, 0)])
-        self.assertEqual(counts(code, params)[2], [(0, 2 + 12 + 7 + 12 + 3, 0)])
+class WholeTiles(unittest.TestCase):
+    """A row pass's tile of 32 columns leaves nothing over: the code the
+    compiler adds for what an unrolled loop leaves does not run, and every
+    loop the tile runs counts."""
 
-    def test_a_switch_on_a_setting_takes_its_case(self):
-        # switch (setting): the jump table in constant bank 2 holds each
-        # case's address less the one after the jump (0x40 - 0x40 + ...).
-        code = [("LDC R2, c[0x0][0x160]",),
-                ("SHF.L.U32 R3, R2, 0x2, RZ",),
-                ("LDC R4, c[0x2][R3]",),
-                ("BRX R4 -0x40",),
-                ("FADD R5, R5, R2",),                                         # 0x40: case 0
-                ("BRA 0xd0",)] + fadds(6) + [                                 # 0x60: case 1
-                ("BRA 0xd0",),
-                ("EXIT",)]                                                    # 0xd0
-        table = [0x40, 0x60]
-        self.assertEqual(counts(code, None, table)[0], 4 + 7 + 1)
-        self.assertEqual(counts(code, bytes([0, 0, 0, 0]), table)[0], 4 + 2 + 1)
-        self.assertEqual(counts(code, bytes([1, 0, 0, 0]), table)[0], 4 + 7 + 1)
+    def tile(self, between, test):
+        # Each tile: a loop of 16 columns a trip (the compute), the code of
+        # what it leaves, then `between` and a loop of 16 rows a trip (the
+        # stores) behind its entry test `test`.
+        return counts(at([
+            "tile:",
+            ("MOV R19, R15",),
+            "compute:",
+            ("FADD R5, R5, R2",),
+            ("IADD3 R19, R19, -0x10, RZ",),
+            ("ISETP.GT.AND P0, PT, R19, 0xc, PT",),
+            ("@P0 BRA @compute",),
+            ("ISETP.GT.AND P0, PT, R19, RZ, PT",),
+            ("@!P0 BRA @stores",),
+        ] + fadds(3) + [
+            "stores:",
+        ] + between + [
+            (test,),
+            ("@!P1 BRA @tile_end",),
+            "store:",
+            ("STG.E.SYS [R6], R5",),
+            ("IADD3 R19, R19, -0x10, RZ",),
+            ("ISETP.GT.AND P1, PT, R19, 0xc, PT",),
+            ("@P1 BRA @store",),
+            "tile_end:",
+            ("IADD3 R16, R16, 0x20, RZ",),
+            ("ISETP.GE.AND P2, PT, R16, c[0x0][0x170], PT",),
+            ("@!P2 BRA @tile",),
+            ("EXIT",),
+        ]))[2]
 
-    def test_what_a_loop_writes_is_not_known_at_its_head(self):
-        # The switch is read before the loop over pixels and kept; another
-        # register the loop sets stops deciding at the loop's head.
-        code = [("LDC.U8 R20, c[0x0][0x164]",),
-                ("MOV R21, RZ",),
-                ("ISETP.NE.AND P0, PT, R20, RZ, PT",),                        # 0x20: the loop
-                ("@!P0 BRA 0x70",),
-                ("FADD R5, R5, R2",),
-                ("FADD R5, R5, R2",),
-                ("FADD R5, R5, R2",),
-                ("ISETP.NE.AND P2, PT, R21, RZ, PT",),                        # 0x70
-                ("@!P2 BRA 0xb0",),
-                ("FADD R5, R5, R2",),
-                ("MOV R21, 0x1",),
-                ("IADD3 R7, R7, c[0x0][0x0], RZ",),                           # 0xb0
-                ("ISETP.GE.AND P1, PT, R7, c[0x0][0x168], PT",),
-                ("@!P1 BRA 0x20",),
-                ("EXIT",)]
-        self.assertEqual(counts(code, bytes(16))[2], [(0, 9, 0)])
-        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1]) + bytes(11))[2], [(0, 12, 0)])
+    def test_a_counter_set_again_for_the_next_loop_tests_no_remainder(self):
+        # The compiler reuses the compute loop's counter for the stores: its
+        # entry test reads the counter set again, and the stores run.
+        self.assertEqual(self.tile([("MOV R19, R15",)], "ISETP.GT.AND P1, PT, R19, 0xc, PT"),
+                         [(32, 1 + 2 * 4 + 2 + 3 + 2 * 4 + 3, 0)])
+        # Not set again: what the compute loop left, tested, and skipped.
+        self.assertEqual(self.tile([], "ISETP.GT.AND P1, PT, R19, 0xc, PT"), [(32, 1 + 2 * 4 + 2 + 2 + 3, 0)])
+        # Its offset (R23 = R19 - 4; R23 > 4: the loop's next 8 columns) too.
+        self.assertEqual(self.tile([("IADD3 R23, R19, -0x4, RZ",)], "ISETP.GT.AND P1, PT, R23, 0x4, PT"),
+                         [(32, 1 + 2 * 4 + 2 + 3 + 3, 0)])
 
 
 if __name__ == "__main__":
