@@ -34,8 +34,8 @@ fixed_waits=.. loops=..` or `id=<id> error=<why>`.
    block after it); a call into a subroutine (the slow path of a division) is
    not followed. A test of what an unrolled loop left over (its counter after
    it, or that counter offset by a constant, until the counter is set again
-   for another loop; or a count's low bits, n & 3) takes the branch that
-   skips: whole tiles leave nothing over.
+   for another loop; a count's low bits, n & 3, in a register or straight in
+   a predicate) takes the branch that skips: whole tiles leave nothing over.
  - Round trips: the machine code names for each load the scoreboard it sets
    and for each instruction the scoreboards it waits on. Walking a trip in
    issue order, an instruction that waits on a scoreboard a global load set
@@ -87,7 +87,9 @@ class Instruction:
         if self.opcode.split(".")[0] in ("IADD3", "UIADD3") and len(self.operands) > 2 and \
                 re.match(r"^U?P\d$", self.operands[1]):
             del self.operands[1]
-        d = re.match(r"^-?\|?(U?R\d+)", self.operands[0]) if self.operands else None
+        # A register written beside a predicate comes second (LOP3.LUT P0, R31, R22, 0x3, RZ, 0xc0, !PT).
+        first = 1 if len(self.operands) > 1 and re.match(r"^U?P(\d|T)$", self.operands[0]) else 0
+        d = re.match(r"^-?\|?(U?R\d+)", self.operands[first]) if self.operands else None
         self.dest = d.group(1) if d else None
         # Control bits of the 128-bit instruction word (Volta and later): bits
         # 105-125, the top of the high word: stall 4, yield 1, write barrier 3
@@ -530,6 +532,9 @@ def is_remainder_test(code, first, i, remainder):
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
             return any(left_over(code, first, j, r, remainder) or masked(code, j, r)
                        for r in (register_of(o) for o in ins.operands[2:4]) if r)
+        if ins.operands and ins.operands[0] == pred:
+            # The test straight from the mask: LOP3.LUT P0, R31, R22, 0x3, RZ, 0xc0, !PT.
+            return low_bits_mask(ins)
     return False
 
 
@@ -551,6 +556,15 @@ def left_over(code, first, j, reg, remainder):
     return False
 
 
+def low_bits_mask(ins):
+    """Whether `ins` takes a count's low bits (n & 3), into a register or
+    straight into a predicate."""
+    if not ins.opcode.startswith("LOP3"):
+        return False
+    sources = ins.operands[2:4] if re.match(r"^U?P(\d|T)$", ins.operands[0]) else ins.operands[1:3]
+    return any(o in ("0x1", "0x3", "0x7", "0xf") for o in sources)
+
+
 _masked = {}
 
 
@@ -566,7 +580,7 @@ def masked_at(code, j, reg):
     for k in range(j - 1, -1, -1):
         ins = code[k]
         if writes(ins, reg):
-            return ins.opcode.startswith("LOP3") and any(o in ("0x1", "0x3", "0x7", "0xf") for o in ins.operands[1:3])
+            return low_bits_mask(ins)
     return False
 
 

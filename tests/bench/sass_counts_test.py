@@ -254,6 +254,125 @@ class WholeTiles(unittest.TestCase):
         self.assertEqual(self.tile([("IADD3 R23, R19, -0x4, RZ",)], "ISETP.GT.AND P1, PT, R23, 0x4, PT"),
                          [(32, 1 + 2 * 4 + 2 + 3 + 3, 0)])
 
+    def test_a_count_s_low_bits_tested_straight_from_the_mask_are_left_over(self):
+        # A backward walk first takes the columns past a multiple of four
+        # (columns & 3) one by one: none in a whole tile.
+        _, _, loops = counts(at([
+            "tile:",
+            ("LOP3.LUT P0, R31, R22, 0x3, RZ, 0xc0, !PT",),
+            ("@!P0 BRA @four",),
+        ] + fadds(5) + [
+            ("ISETP.NE.AND P0, PT, R31, 0x1, PT",),
+            ("@!P0 BRA @four",),
+        ] + fadds(5) + [
+            "four:",
+            ("FADD R5, R5, R3",),
+            ("IADD3 R16, R16, 0x20, RZ",),
+            ("ISETP.GE.AND P2, PT, R16, c[0x0][0x170], PT",),
+            ("@!P2 BRA @tile",),
+            ("EXIT",),
+        ]))
+        self.assertEqual(loops, [(32, 2 + 4, 0)])
+
+    def test_a_branch_reads_the_test_that_set_its_predicate_last(self):
+        # P0 held a remainder test once; set again by a test of a pixel's
+        # value, its branch takes the longer side. So does a test of R4 once
+        # R4 no longer holds the low bits (a logic operation that writes a
+        # predicate beside it).
+        fixed, _, _ = counts(at([
+            ("LOP3.LUT R4, R9, 0x3, RZ, 0xc0, !PT",),
+            ("ISETP.NE.AND P0, PT, R4, RZ, PT",),
+            ("@!P0 BRA @value",),
+        ] + fadds(2) + [
+            "value:",
+            ("FSETP.GT.AND P0, PT, R5, RZ, PT",),
+            ("@!P0 BRA @bits",),
+        ] + fadds(6) + [
+            "bits:",
+            ("LOP3.LUT P1, R4, R8, R7, RZ, 0xc0, !PT",),
+            ("ISETP.NE.AND P0, PT, R4, RZ, PT",),
+            ("@!P0 BRA @end",),
+        ] + fadds(4) + [
+            "end:",
+            ("EXIT",),
+        ]))
+        self.assertEqual(fixed, 3 + 2 + 6 + 3 + 4 + 1)
+
+
+class LaunchParameters(unittest.TestCase):
+    """The branches a launch's parameters decide take the launch's side."""
+
+    def test_a_setting_s_switch(self):
+        # if (on) { ten additions }: the parameter buffer starts at c[0x0][0x160].
+        code = [("ULDC.U8 UR4, c[0x0][0x164]",),
+                ("ISETP.NE.AND P0, PT, RZ, UR4, PT",),
+                ("@!P0 BRA 0xd0",)] + fadds(10) + [("EXIT",)]
+        self.assertEqual(counts(code)[0], 14)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1]))[0], 14)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 0]))[0], 4)
+        # A pixel's value decides nothing: the longest side.
+        data = [("LDG.E.SYS R4, [R6]", 0), ("ISETP.NE.AND P0, PT, RZ, R4, PT", NONE, 1),
+                ("@!P0 BRA 0xd0",)] + fadds(10) + [("EXIT",)]
+        self.assertEqual(counts(data, bytes(8))[0], 14)
+
+    def test_a_fixed_list_takes_each_entry_s_settings(self):
+        # Each pixel: for (i = 0; i < 3; ++i) if (entry[i].on) { five
+        # additions }, entries of 4 bytes from c[0x0][0x168]: on, off, on.
+        code = [("MOV R7, RZ",),
+                ("MOV R8, RZ",),                                              # 0x10: the pixels
+                ("MOV R9, RZ",),
+                ("LDC.U8 R10, c[0x0][R8+0x168]",),                           # 0x30: the list
+                ("ISETP.NE.AND P0, PT, R10, RZ, PT",),
+                ("@!P0 BRA 0xb0",)] + fadds(5) + [
+                ("IADD3 R8, R8, 0x4, RZ",),                                   # 0xb0
+                ("IADD3 R9, R9, 0x1, RZ",),
+                ("ISETP.GE.U32.AND P1, PT, R9, 0x3, PT",),
+                ("@!P1 BRA 0x30",),
+                ("IADD3 R7, R7, c[0x0][0x0], RZ",),
+                ("ISETP.GE.AND P2, PT, R7, c[0x0][0x160], PT",),
+                ("@!P2 BRA 0x10",),
+                ("EXIT",)]
+        params = bytes(8) + bytes([1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0])
+        self.assertEqual(counts(code)[2], [(0, 2 + 3 * 12 + 3, 0)])
+        self.assertEqual(counts(code, params)[2], [(0, 2 + 12 + 7 + 12 + 3, 0)])
+
+    def test_a_switch_on_a_setting_takes_its_case(self):
+        # switch (setting): the jump table in constant bank 2 holds each
+        # case's address less the one after the jump (0x40 - 0x40 + ...).
+        code = [("LDC R2, c[0x0][0x160]",),
+                ("SHF.L.U32 R3, R2, 0x2, RZ",),
+                ("LDC R4, c[0x2][R3]",),
+                ("BRX R4 -0x40",),
+                ("FADD R5, R5, R2",),                                         # 0x40: case 0
+                ("BRA 0xd0",)] + fadds(6) + [                                 # 0x60: case 1
+                ("BRA 0xd0",),
+                ("EXIT",)]                                                    # 0xd0
+        table = [0x40, 0x60]
+        self.assertEqual(counts(code, None, table)[0], 4 + 7 + 1)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0]), table)[0], 4 + 2 + 1)
+        self.assertEqual(counts(code, bytes([1, 0, 0, 0]), table)[0], 4 + 7 + 1)
+
+    def test_what_a_loop_writes_is_not_known_at_its_head(self):
+        # The switch is read before the loop over pixels and kept; another
+        # register the loop sets stops deciding at the loop's head.
+        code = [("LDC.U8 R20, c[0x0][0x164]",),
+                ("MOV R21, RZ",),
+                ("ISETP.NE.AND P0, PT, R20, RZ, PT",),                        # 0x20: the loop
+                ("@!P0 BRA 0x70",),
+                ("FADD R5, R5, R2",),
+                ("FADD R5, R5, R2",),
+                ("FADD R5, R5, R2",),
+                ("ISETP.NE.AND P2, PT, R21, RZ, PT",),                        # 0x70
+                ("@!P2 BRA 0xb0",),
+                ("FADD R5, R5, R2",),
+                ("MOV R21, 0x1",),
+                ("IADD3 R7, R7, c[0x0][0x0], RZ",),                           # 0xb0
+                ("ISETP.GE.AND P1, PT, R7, c[0x0][0x168], PT",),
+                ("@!P1 BRA 0x20",),
+                ("EXIT",)]
+        self.assertEqual(counts(code, bytes(16))[2], [(0, 9, 0)])
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1]) + bytes(11))[2], [(0, 12, 0)])
+
 
 if __name__ == "__main__":
     unittest.main()
