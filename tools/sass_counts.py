@@ -9,8 +9,8 @@ Disassembles the bundle's kernels for each architecture (cuobjdump -sass,
 which runs nvdisasm) and writes one line per kernel and architecture:
 
     kernel=<name> arch=sm_<n> symbol=<mangled> registers=<n> shared=<bytes>
-        threads=<n> fixed_instructions=<n> fixed_waits=<n>
-        loops=<step>:<instructions>:<waits>,... [bank2=<hex words>]
+        threads=<n> fixed_instructions=<n> fixed_waits=<n> fixed_clocks=<n>
+        loops=<step>:<instructions>:<waits>:<clocks>,... [bank2=<hex words>]
 
 and keeps each kernel's machine code in --code-dir. With --launches (lines
 `<id> <arch> <symbol> <parameter buffer in hex>`), it counts instead the
@@ -19,14 +19,14 @@ decide (a setting's switch, a refine slot in use; sass_values) takes the
 launch's side, and a loop over a fixed list (the refine slots) is followed
 trip by trip with its entry's settings. Branches on what a pixel holds stay
 an upper bound. One line per launch: `id=<id> fixed_instructions=..
-fixed_waits=.. loops=..` or `id=<id> error=<why>`.
+fixed_waits=.. fixed_clocks=.. loops=..` or `id=<id> error=<why>`.
 
  - registers, shared: a thread's registers and a block's static shared memory
    (cuobjdump -res-usage); threads: the block the kernel was compiled for
    (its launch bounds), 0 when it has none.
  - The walk: the loops at the kernel's top level, each as step:instructions:
-   waits, the instructions and memory round trips of one trip (its inner
-   loops included) and the step of its counter per trip. A loop whose step is
+   waits:clocks, the instructions, memory round trips and clocks of one trip
+   (its inner loops included) and the step of its counter per trip. A loop whose step is
    not a constant (the grid-stride loop over rows) takes one item a trip and
    is written with step 0. fixed_*: what runs once, outside every loop.
  - Instructions are counted along the longest path through a trip (an upper
@@ -42,6 +42,15 @@ fixed_waits=.. loops=..` or `id=<id> error=<why>`.
    since the last wait waits one round trip, for every load issued before it
    (they are in flight together). A trip is walked twice and the second walk
    counted, so loads issued at the end of one trip for the next count right.
+ - Clocks: the same walk as one warp issues it, in order: after each
+   instruction the stall its control word names (the compiler's figure for
+   the fixed latencies: an FFMA's result is read 4 clocks after it issues),
+   and an instruction that waits on a shared-memory load, a special function
+   or a conversion no sooner than that result is ready
+   (SHORT_SCOREBOARD_CLOCKS). A recursion is a chain of dependent
+   multiply-adds, which issue a clock apart only where the compiler found
+   independent work to put between them. The round trips are not in the
+   clocks: the bench adds them.
  - An inner loop runs over a tile as wide as its parent's step (a row pass
    walks 32-pixel tiles: its loops over the tile's 32 rows and 32 columns).
    Loops the compiler made of one source loop (a main loop unrolled 16 times,
@@ -65,6 +74,23 @@ import sys
 import sass_values
 
 GLOBAL_LOAD = re.compile(r"^(LDG|LD|ATOMG|ATOM|RED)\b")
+
+# Clocks from the issue of an instruction that sets a scoreboard to the use of
+# its result, for the variable-latency work that does not leave the
+# multiprocessor (shared memory, special functions, conversions: what the
+# profiler calls the short scoreboard); a global load's wait is a round trip
+# of the bench's own. The figures are the shared-memory load-to-use
+# latencies that pointer-chasing microbenchmarks measure: 19 clocks on a
+# Turing T4 (Z. Jia, M. Maggioni, J. Smith, D. P. Scarpazza, "Dissecting the
+# NVidia Turing T4 GPU via Microbenchmarking", arXiv:1903.07486, 2019) and
+# about 30 on an RTX 4090 (W. Luo et al., "Benchmarking and Dissecting the
+# Nvidia Hopper GPU Architecture", arXiv:2402.13499, 2024, which measures
+# the RTX 4090 beside the A100 and H800). The fixed latencies (4 clocks from
+# an FFMA, FMUL, FADD, IADD3 or LOP3 to an instruction that reads its result,
+# 4 or 5 from an IMAD, 5 or 6 from an IMAD.WIDE, on both parts) need no
+# figure: the compiler writes into each instruction's control word the
+# clocks the scheduler waits before it issues the warp's next instruction.
+SHORT_SCOREBOARD_CLOCKS = {"sm_75": 19, "sm_89": 30}
 LINE = re.compile(r"^\s*/\*([0-9a-f]{4,})\*/\s+(.*?)\s*;\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 CONTROL = re.compile(r"^\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 FUNCTION = re.compile(r"^\s*Function : (\S+)")
@@ -614,18 +640,26 @@ def index_of(code, address):
 
 
 def path_cost(code, steps, repeat, facts=frozenset()):
-    """Instructions and round trips along `steps`, the last of `repeat` walks
-    counted (a loop's second trip sees the loads the first left in flight)."""
+    """Instructions, round trips and clocks along `steps`, the last of
+    `repeat` walks counted (a loop's second trip sees the loads the first
+    left in flight). The clocks are those of one warp issuing in order: each
+    instruction the stall its control word gives after the one before, and
+    no earlier than the short-scoreboard results it waits for are ready
+    (SHORT_SCOREBOARD_CLOCKS); the round trips come on top."""
     # What the last walk left in flight stays: the next walk waits for it.
     pending = [[] for _ in range(6)]  # per scoreboard: the epoch each global load was issued in
+    ready = [0.0] * 6  # per scoreboard: the clock its short-latency results are ready
     epoch = 0
+    clock = 0.0
     for _ in range(repeat):
         count = waits = 0.0
+        start = clock
         for s in steps:
             if isinstance(s, Loop):
-                n, w = child_cost(code, s, facts)
+                n, w, c = child_cost(code, s, facts)
                 count += n
                 waits += w
+                clock += c
                 epoch += 1 if w else 0
                 continue
             ins = code[s]
@@ -643,16 +677,21 @@ def path_cost(code, steps, repeat, facts=frozenset()):
                 for b in range(6):
                     if mask >> b & 1:
                         pending[b] = []
-            if GLOBAL_LOAD.match(ins.opcode) and ins.write_barrier < 6:
-                pending[ins.write_barrier].append(epoch)
-    return count, waits
+            issue = max([clock] + [ready[b] for b in range(6) if mask >> b & 1])
+            if ins.write_barrier < 6:
+                if GLOBAL_LOAD.match(ins.opcode):
+                    pending[ins.write_barrier].append(epoch)
+                else:
+                    ready[ins.write_barrier] = max(ready[ins.write_barrier], issue + _short_clocks)
+            clock = issue + max(1, (ins.control >> 41) & 0xF)
+    return count, waits, clock - start
 
 
 _costs = {}
 
 
 def loop_cost(code, lp, tile, facts=None):
-    """(instructions, waits) of one trip of `lp`, its inner loops included;
+    """(instructions, waits, clocks) of one trip of `lp`, its inner loops included;
     `facts`: the branch edges the launch's parameters rule out (the whole
     kernel's, or those of one trip of a fixed list)."""
     facts = _facts if facts is None else facts
@@ -665,19 +704,19 @@ def loop_cost(code, lp, tile, facts=None):
 
 
 def child_cost(code, c, facts):
-    """(instructions, waits) of all the trips of inner loop `c`: trip by
-    trip where the launch's parameters were followed through each trip of a
-    fixed list, else a trip's upper bound times the trips."""
+    """(instructions, waits, clocks) of all the trips of inner loop `c`: trip
+    by trip where the launch's parameters were followed through each trip of
+    a fixed list, else a trip's upper bound times the trips."""
     trips = _trip_facts.get((id(code), c.start))
     if trips is not None and c.trips:
         costs = [loop_cost(code, c, c.tile, f) for f in trips]
-        return sum(n for n, _ in costs), sum(w for _, w in costs)
-    n, w = loop_cost(code, c, c.tile, facts)
-    return c.trips * n, c.trips * w
+        return tuple(sum(x[k] for x in costs) for k in range(3))
+    return tuple(c.trips * x for x in loop_cost(code, c, c.tile, facts))
 
 
 
 _facts = frozenset()  # edges (from index, to index) the launch's parameters rule out
+_short_clocks = 0  # SHORT_SCOREBOARD_CLOCKS of the architecture being read
 _trip_facts = {}  # (code, loop start) -> the ruled-out edges of each trip of a fixed list
 
 
@@ -871,13 +910,17 @@ def find_switch_targets(code, table):
                 _switch_targets[i] = sorted(set(targets))
 
 
-def kernel_counts(code, table=None, params=None):
-    """(fixed instructions, fixed waits, [(step, instructions, waits)]) of a
-    kernel; `table`: its constant bank 2, where its switches' jump tables lie;
+def kernel_counts(code, arch, table=None, params=None):
+    """(fixed instructions, fixed waits, fixed clocks, [(step, instructions,
+    waits, clocks)]) of a kernel's machine code for `arch` ("sm_75");
+    `table`: its constant bank 2, where its switches' jump tables lie;
     `params`: a launch's parameter buffer, whose settings decide branches
     (follow_parameters), or None for the upper bound over every setting."""
-    global _facts
+    global _facts, _short_clocks
     _facts = frozenset()
+    if arch not in SHORT_SCOREBOARD_CLOCKS:
+        raise ValueError("no short-scoreboard latency for %s" % arch)
+    _short_clocks = SHORT_SCOREBOARD_CLOCKS[arch]
     _trip_facts.clear()
     if not code:
         raise ValueError("no machine code")
@@ -920,15 +963,16 @@ def kernel_counts(code, table=None, params=None):
         if remainder_of(body, main, lp):
             continue
         main = lp
-        n, w = loop_cost(body, lp, lp.step)
+        n, w, c = loop_cost(body, lp, lp.step)
         if lp.step:
-            loops.append((lp.step, n, w))
+            loops.append((lp.step, n, w, c))
         else:
-            versions.append((0, n, w))
+            versions.append((0, n, w, c))
     if versions:
         loops.append(max(versions))
-    fixed, fixed_waits = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1, _facts)
-    return fixed, fixed_waits, loops
+    fixed, fixed_waits, fixed_clocks = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1,
+                                                 _facts)
+    return fixed, fixed_waits, fixed_clocks, loops
 
 
 def branch_target_any(ins):
@@ -959,21 +1003,21 @@ def table(sass, resources, bounds, archs, banks=None):
             regs, shared = resources[arch][mangled]
             threads = bounds.get(arch, {}).get(mangled, 0)
             try:
-                fixed, fixed_waits, loops = kernel_counts(sass[arch][mangled],
-                                                          (banks or {}).get(arch, {}).get(mangled))
+                counts = kernel_counts(sass[arch][mangled], arch, (banks or {}).get(arch, {}).get(mangled))
             except Exception as e:  # a kernel whose code this reading does not follow
                 lines.append("%s error=%s" % (head, re.sub(r"\s+", "_", str(e)) or type(e).__name__))
                 continue
             bank = (banks or {}).get(arch, {}).get(mangled)
             tables = " bank2=%s" % "".join("%08x" % w for w in bank) if bank else ""
             lines.append("%s registers=%d shared=%d threads=%d %s%s" % (head, regs, shared, threads,
-                                                                       counts_text(fixed, fixed_waits, loops), tables))
+                                                                       counts_text(*counts), tables))
     return lines
 
 
-def counts_text(fixed, fixed_waits, loops):
-    walk_text = ",".join("%d:%.0f:%.0f" % lp for lp in loops) or "-"
-    return "fixed_instructions=%d fixed_waits=%d loops=%s" % (fixed, fixed_waits, walk_text)
+def counts_text(fixed, fixed_waits, fixed_clocks, loops):
+    walk_text = ",".join("%d:%.0f:%.0f:%.0f" % lp for lp in loops) or "-"
+    return "fixed_instructions=%d fixed_waits=%d fixed_clocks=%d loops=%s" % (fixed, fixed_waits, fixed_clocks,
+                                                                              walk_text)
 
 
 def launch_counts(requests, disassemble, banks):
@@ -989,7 +1033,7 @@ def launch_counts(requests, disassemble, banks):
         if key not in done:
             try:
                 code = disassemble(arch, symbol)
-                done[key] = counts_text(*kernel_counts(code, banks.get(arch, {}).get(symbol), params))
+                done[key] = counts_text(*kernel_counts(code, arch, banks.get(arch, {}).get(symbol), params))
             except Exception as e:
                 done[key] = "error=%s" % (re.sub(r"\s+", "_", str(e)) or type(e).__name__)
         lines.append("id=%s %s" % (ident, done[key]))

@@ -10,19 +10,28 @@ import sass_counts  # noqa: E402
 NONE = 7  # no scoreboard
 
 
-def line(address, text, write=NONE, wait=0):
-    """One instruction as cuobjdump prints it: the control bits (write
-    scoreboard, wait mask) in the top of the second word."""
-    high = ((write << 5) | (wait << 11)) << 41
+def line(address, text, write=NONE, wait=0, stall=1):
+    """One instruction as cuobjdump prints it: the control bits (stall,
+    write scoreboard, wait mask) in the top of the second word."""
+    high = (stall | (write << 5) | (wait << 11)) << 41
     return "        /*%04x*/                   %s ;   /* 0x%016x */\n    /* 0x%016x */\n" % (address, text, 0, high)
 
 
-def counts(instructions, params=None, bank2=None):
-    text = "arch = sm_75\n\t\tFunction : _Z6kernelPf\n"
+def all_counts(instructions, params=None, bank2=None, arch="sm_75"):
+    """kernel_counts of `instructions`: (fixed instructions, waits, clocks,
+    [(step, instructions, waits, clocks)])."""
+    text = "arch = %s\n\t\tFunction : _Z6kernelPf\n" % arch
     for i, ins in enumerate(instructions):
         text += line(16 * i, *ins)
-    code = sass_counts.parse_sass(text)["sm_75"]["_Z6kernelPf"]
-    return sass_counts.kernel_counts(code, bank2, params)
+    code = sass_counts.parse_sass(text)[arch]["_Z6kernelPf"]
+    return sass_counts.kernel_counts(code, arch, bank2, params)
+
+
+def counts(instructions, params=None, bank2=None):
+    """Instructions and round trips: (fixed instructions, waits, [(step,
+    instructions, waits)])."""
+    fixed, waits, _, loops = all_counts(instructions, params, bank2)
+    return fixed, waits, [lp[:3] for lp in loops]
 
 
 class RoundTrips(unittest.TestCase):
@@ -188,6 +197,54 @@ class RoundTrips(unittest.TestCase):
         ])[2], [(0, 1 + 6 * 5 + 3, 0)])
         # Against a register the count is not known: one trip.
         self.assertEqual(pixel_loop("ISETP.GE.U32.AND P0, PT, R9, R8, PT"), [(0, 1 + 4 + 3, 0)])
+
+
+class Clocks(unittest.TestCase):
+    """A warp issues in order: the stall each control word names, and no
+    sooner than the short-scoreboard results an instruction waits for."""
+
+    def test_dependent_work_waits_the_stall_the_compiler_wrote(self):
+        # A recursion step: two multiply-adds that wait on each other (4
+        # clocks each), a multiply and a store between steps (1 each).
+        _, _, clocks, loops = all_counts([
+            ("FMUL R4, R2, R9", NONE, 0, 1),                            # 0x00: the loop
+            ("FFMA R5, -R3, R6, R4", NONE, 0, 4),
+            ("FFMA R6, -R2, R7, R5", NONE, 0, 4),
+            ("STS [R8], R6", NONE, 0, 1),
+            ("IADD3 R8, R8, 0x4, RZ", NONE, 0, 1),
+            ("ISETP.GE.AND P0, PT, R8, c[0x0][0x170], PT", NONE, 0, 1),
+            ("@!P0 BRA 0x0", NONE, 0, 5),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(4, 7, 0, 1 + 4 + 4 + 1 + 1 + 1 + 5)])
+        self.assertEqual(clocks, 1)
+
+    def test_a_shared_load_s_result_is_ready_after_the_part_s_latency(self):
+        code = [("LDS.U R4, [R8]", 0),
+                ("FADD R5, R4, R4", NONE, 0b1),
+                ("EXIT",)]
+        for arch, latency in (("sm_75", 19), ("sm_89", 30)):
+            self.assertEqual(all_counts(code, arch=arch)[2], latency + 2, arch)
+        # Work issued meanwhile hides it.
+        self.assertEqual(all_counts(code[:1] + fadds(10) + code[1:])[2], 19 + 2)
+        # A global load's wait is a round trip, not clocks.
+        fixed, waits, clocks, _ = all_counts([("LDG.E.SYS R4, [R8]", 0), ("FADD R5, R4, R4", NONE, 0b1),
+                                              ("EXIT",)])
+        self.assertEqual((fixed, waits, clocks), (3, 1, 3))
+
+    def test_a_trip_s_loads_for_the_next_are_ready_there(self):
+        # The shared load issued at a trip's end is used at the next's start:
+        # the counted (second) trip waits what the load has left after the
+        # load's and the branch's own stalls.
+        _, _, _, loops = all_counts([
+            ("FADD R5, R4, R4", NONE, 0b1),                             # 0x00: the loop
+            ("IADD3 R8, R8, 0x4, RZ",),
+            ("ISETP.GE.AND P0, PT, R8, c[0x0][0x170], PT",),
+            ("LDS.U R4, [R8]", 0),
+            ("@!P0 BRA 0x0", NONE, 0, 5),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(4, 5, 0, (19 - 1 - 5) + 1 + 1 + 1 + 1 + 5)])
 
 
 def fadds(n):
