@@ -293,12 +293,12 @@ def find_counter(code, lp):
             if ins.predicate and t is not None and not code[lp.start].address <= t <= lp.branch.address:
                 pred = ins.predicate.lstrip("@!")
                 break
-    tested = tested_registers(code, lp, pred, lp.end)
+    tested, at = tested_registers(code, lp, pred, lp.end)
     # The test may compare the counter offset by a constant (R14 = R9 + 8;
-    # R14 > 7, the test of row >= 0 of a loop counting down by 8): the
-    # counter is then the register the offset is taken from.
+    # R14 > 7, the test of row >= 0 of a loop counting down by 8), or a copy
+    # of it: the counter is then the register the offset is taken from.
     for reg in list(tested):
-        source = offset_source(code, lp, reg)
+        source = offset_source(code, lp, reg, at)
         if source and source not in tested:
             tested.append(source)
     # The counter steps by itself: R = R +- constant (a grid-stride loop steps
@@ -379,11 +379,16 @@ def sum_operands(ins):
     return [o[0]] + rest
 
 
-def offset_source(code, lp, reg):
-    """The register `reg` is a constant offset of, as last set in the loop
-    before its branch back (IADD3 R14, R9, 0x8, RZ: R9), or None."""
-    for ins in reversed(code[lp.start:lp.end]):
+def offset_source(code, lp, reg, at):
+    """The register `reg` is a constant offset or a copy of (IADD3 R14, R9,
+    0x8, RZ: R9; UMOV UR8, UR6: UR6), as the test at index `at` reads it: set
+    last before the test in the trip, or else in the trip before; or None."""
+    at = lp.end if at is None else at
+    for ins in list(reversed(code[lp.start:at])) + list(reversed(code[at:lp.end])):
         if writes(ins, reg):
+            copied = copy_source(ins)
+            if copied:
+                return copied if copied != reg else None
             o = sum_operands(ins)
             if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
                     re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-") and \
@@ -394,29 +399,83 @@ def offset_source(code, lp, reg):
     return None
 
 
+def copy_source(ins):
+    """The register `ins` copies (MOV R5, R9; UMOV UR8, UR6; IMAD.MOV.U32 R5,
+    RZ, RZ, R9), or None."""
+    o = ins.operands
+    source = None
+    if ins.opcode.split(".")[0] in ("MOV", "UMOV") and len(o) == 2:
+        source = o[1]
+    elif ins.opcode.startswith("IMAD.MOV") and len(o) == 4 and o[1:3] == ["RZ", "RZ"]:
+        source = o[3]
+    r = register_of(source) if source and not source.startswith("-") and ins.predicate == "" else None
+    return r if r not in ("RZ", "URZ") else None
+
+
 def tested_registers(code, lp, pred, before):
     """Registers the test setting predicate `pred` last before index `before`
-    compares; through a predicate kept in a register (P2R) and tested again."""
+    compares, and that test's index; through a predicate kept in a register
+    (P2R, UP2UR, or a bit a LOP3 sets where it holds) and tested again."""
     if not pred or pred == "PT":
-        return []
+        return [], None
     for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
         copied = copied_predicate(ins, pred)
         if copied:
             return tested_registers(code, lp, copied, i)
-        if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
+        if not ins.operands or ins.operands[0] != pred:
+            continue
+        kept = kept_bit_test(ins)
+        if kept:
+            return tested_registers(code, lp, *kept_bit_source(code, lp, i, *kept))
+        if ins.opcode.split(".")[0] in ("ISETP", "UISETP"):
             regs = [register_of(o) for o in ins.operands[2:4]]
             regs = [r for r in regs if r and r not in ("RZ", "URZ")]
             for j in range(i - 1, lp.start - 1, -1):
                 kept = code[j]
-                if kept.opcode.startswith("P2R") and regs and writes(kept, regs[0]) and len(kept.operands) >= 4:
+                if kept.opcode.startswith(("P2R", "UP2UR")) and regs and writes(kept, regs[0]) and \
+                        len(kept.operands) >= 4:
                     mask = int(kept.operands[3], 16) if re.match(r"^0x[0-9a-f]+$", kept.operands[3]) else 0
                     if mask and mask & (mask - 1) == 0:
-                        return tested_registers(code, lp, "P%d" % (mask.bit_length() - 1), j)
+                        prefix = "UP" if kept.opcode.startswith("UP2UR") else "P"
+                        return tested_registers(code, lp, "%s%d" % (prefix, mask.bit_length() - 1), j)
                 if regs and writes(kept, regs[0]):
                     break
-            return regs
-    return []
+            return regs, i
+        return [], None  # set by a test of something else
+    return [], None
+
+
+def kept_bit_test(ins):
+    """(register, bit) when `ins` sets its predicate to one bit of a register
+    (LOP3.LUT P0, RZ, R204, 0x800, RZ, 0xc0, !PT), else None."""
+    o = ins.operands
+    if ins.opcode.startswith("LOP3") and len(o) >= 6 and re.match(r"^U?P\d$", o[0]) and o[1] == "RZ" and \
+            register_of(o[2]) and o[4] == "RZ" and o[5] == "0xc0" and re.match(r"^0x[0-9a-f]+$", o[3]):
+        bit = int(o[3], 16)
+        if bit and bit & (bit - 1) == 0:
+            return register_of(o[2]), bit
+    return None
+
+
+def kept_bit_source(code, lp, i, reg, bit):
+    """(predicate, index) of the instruction before index i that set `bit`
+    of `reg` where that predicate holds (@P0 LOP3.LUT R204, R204, 0x800, RZ,
+    0xfc, !PT), passing over writes to its other bits; (None, i) if none."""
+    for j in range(i - 1, lp.start - 1, -1):
+        w = code[j]
+        if not writes(w, reg):
+            continue
+        o = w.operands
+        if not (w.opcode.startswith("LOP3") and len(o) >= 5 and o[1] == reg and o[3] == "RZ" and
+                re.match(r"^0x[0-9a-f]+$", o[2])):
+            break
+        mask, table = int(o[2], 16), o[4]
+        if table == "0xfc" and mask == bit and w.predicate not in ("", "@PT"):
+            return w.predicate.lstrip("@!"), j
+        if not ((table == "0xfc" and not mask & bit) or (table == "0xc0" and mask & bit)):
+            break  # the bit set or cleared otherwise
+    return None, i
 
 
 def copied_predicate(ins, pred):

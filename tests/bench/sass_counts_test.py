@@ -168,6 +168,45 @@ class RoundTrips(unittest.TestCase):
         ])
         self.assertEqual(loops, [(8, 5, 0), (8, 6, 0)])
 
+    def test_a_counter_tested_through_what_keeps_its_test_gives_its_step(self):
+        # A tile loop over x0 stepping back 32 columns, its exit test kept in
+        # a register until the trip's end while other tests reuse P0: in a
+        # bit a LOP3 sets; in a uniform register (UP2UR); or made on a copy
+        # of the counter that a later write reuses.
+        def step(code):
+            return [lp[0] for lp in counts(at(["tile:"] + code + [("@P0 BRA @tile",), ("EXIT",)]))[2]]
+        self.assertEqual(step([
+            ("ISETP.GT.AND P0, PT, R142, 0x1f, PT",),
+            ("LOP3.LUT R204, R204, 0xfffff7ff, RZ, 0xc0, !PT",),
+            ("@P0 LOP3.LUT R204, R204, 0x800, RZ, 0xfc, !PT",),
+            ("IADD3 R142, R142, -0x20, RZ",),
+            ("FADD R5, R5, R2",),
+            ("ISETP.GE.AND P0, PT, R7, R148, PT",),
+            ("LOP3.LUT P0, RZ, R204, 0x800, RZ, 0xc0, !PT",),
+        ]), [32])
+        self.assertEqual(step([
+            ("UISETP.GT.AND UP2, UPT, UR8, 0x1f, UPT",),
+            ("UP2UR UR26, UPR, URZ, 0x4",),
+            ("UIADD3 UR8, UR8, -0x20, URZ",),
+            ("ISETP.GE.AND P0, PT, R7, R148, PT",),
+            ("UISETP.NE.AND UP0, UPT, UR26, URZ, UPT",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+        ]), [32])
+        self.assertEqual(step([
+            ("UMOV UR8, UR6",),
+            ("UISETP.GT.AND UP0, UPT, UR8, 0x1f, UPT",),
+            ("UIADD3 UR6, UR6, -0x20, URZ",),
+            ("UIADD3 UR8, UR5, 0x4, URZ",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+        ]), [32])
+        # Left on a test of a pixel's value the loop has no counter, though
+        # an older test of P0 compared one.
+        self.assertEqual(step([
+            ("IADD3 R142, R142, -0x20, RZ",),
+            ("ISETP.GT.AND P0, PT, R142, 0x1f, PT",),
+            ("FSETP.GT.AND P0, PT, R5, RZ, PT",),
+        ]), [0])
+
     def test_a_pixel_loop_runs_an_inner_loop_over_a_fixed_list_whole(self):
         def pixel_loop(test):
             return counts([
