@@ -276,7 +276,8 @@ TEST(SassTable, ReadsCountsAndCarriesFailures) {
 // on both reference parts, and the recursions' counts are those of their
 // loops: the column recursions walk eight rows a trip and wait one round
 // trip a trip each way (the developer's, which converts its samples, too),
-// the row passes a tile of 32 columns.
+// the row passes a tile of 32 columns, whose rows' loads all go out before
+// the forward sweep waits for the first.
 TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
   REQUIRE_MACHINE_CODE();
   std::string reason;
@@ -294,7 +295,8 @@ TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
       }
       EXPECT_EQ(k->threads, 32) << kernel;
     }
-    for (const char* kernel : {"iir_guassian_rows", "pitch_sharp_rows"}) {
+    for (const char* kernel :
+         {"iir_guassian_rows", "pitch_sharp_rows", "halation_band_rows", "iir_guassian_rows_developer"}) {
       const bench::KernelCode* k = table.find(part.arch, kernel);
       ASSERT_NE(k, nullptr) << kernel;
       ASSERT_EQ(k->loops.size(), 2u) << kernel << " on " << part.arch;
@@ -302,6 +304,7 @@ TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
         EXPECT_EQ(loop.step, 32) << kernel;
         EXPECT_GE(loop.clocks, loop.instructions) << kernel << " on " << part.arch;
       }
+      EXPECT_EQ(k->loops[0].waits, 1.0) << kernel << " on " << part.arch;
       EXPECT_GT(k->shared, 0) << kernel;
     }
   }
