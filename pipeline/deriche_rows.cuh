@@ -43,6 +43,14 @@
 constexpr int kTileColumnsAhead = 8;
 // Rows of an edge tile whose epilogue loads go out at once: half a tile.
 constexpr int kEdgeRowsAhead = 16;
+// Whether a whole tile's loads and its epilogue's fetches fit the registers
+// at once: not in the code the compiler makes for sm_100 and later, which
+// then spills them.
+#if defined(__CUDA_ARCH__) && __CUDA_ARCH__ >= 1000
+constexpr bool kRoomyRegisters = false;
+#else
+constexpr bool kRoomyRegisters = true;
+#endif
 
 // Column t of a tile's rows from a plane, row r's pixel at p + r * rowStep:
 // all 32 in a whole tile (kWhole), those of an edge tile in the frame
@@ -228,7 +236,7 @@ __device__ __forceinline__ void backward_tile(float (&xs)[N][32][33], float (&ys
   // time after the recursion.
   typename Store::Fetched f[kWhole ? 32 : kEdgeRowsAhead] = {};
   if constexpr (kWhole) fetch_rows<32, true>(f, store, pixel, width, 0, rows);
-  constexpr bool kHeld = kWhole && N == 1 && std::is_empty<typename Store::Fetched>::value;
+  constexpr bool kHeld = kWhole && N == 1 && (std::is_empty<typename Store::Fetched>::value || kRoomyRegisters);
   if (column) load_tiles<N, kWhole, kHeld>(xs, in, inRow, ys, out, outRow, t, rows);
   __syncthreads();
   if (kWhole || t < rows) backward_tile_row<N>(xs, ys, t, kWhole ? 32 : columns, backward, c);
