@@ -49,9 +49,9 @@
 // 2.52 GHz boost clock (an RTX 4090), running sm_89. What each kernel's
 // threads execute comes from the product bundle's machine code for that
 // architecture (tools/sass_counts.py, at build time, into the build tree:
-// sass_table.h): per loop of the kernel, the instructions and the memory
-// round trips of a trip, and its registers and shared memory, which bound
-// the warps resident at once. The counts are those of the launch's own path
+// sass_table.h): per loop of the kernel, the instructions, the memory
+// round trips and the clocks of a trip, and its registers and shared memory,
+// which bound the warps resident at once. The counts are those of the launch's own path
 // (launch_path_counts): branches its parameters decide take its side, the
 // rest their longest. A thread runs each loop that walks rows (or
 // columns) walk / step times (the walk from the kernel's access model,
@@ -60,13 +60,16 @@
 // time is the sum of
 //  - each kernel launch: the longest of its bytes / (0.8 x peak), DRAM
 //    giving 80% of its peak; its latency chain, a 300 ns round trip for
-//    each load a thread waits for and a clock for each of its instructions,
-//    one after the other, times the launch's waves (its warps over those
-//    resident at once, at least 1); and its compute: a wave's
-//    instructions on the busiest multiprocessor, whose schedulers issue at
-//    most one instruction a clock each, and a warp at most one a clock
-//    (instructions a thread x resident warps on it / min(4, resident warps
-//    on it)), times the waves; plus 4 us;
+//    each load a thread waits for and the clocks its warp takes to issue
+//    its instructions in order (each instruction the stall the compiler
+//    wrote for it, and no sooner than the shared-memory and special-function
+//    results it reads are ready: a recursion's dependent multiply-adds
+//    wait on each other), one after the other, times the launch's waves
+//    (its warps over those resident at once, at least 1); and its compute:
+//    a wave's instructions on the busiest multiprocessor, whose schedulers
+//    issue at most one instruction a clock each, and a warp at most one a
+//    clock (instructions a thread x resident warps on it / min(4, resident
+//    warps on it)), times the waves; plus 4 us;
 //  - each copy between device buffers and each fill: its bytes (a copy
 //    reads and writes them) at 80% of peak + 4 us;
 //  - each reduction: its plane at 80% of peak + 2 x 4 us (two kernels);
@@ -132,6 +135,7 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
   const double pixels = threads > 0 ? std::max(1.0, std::ceil(work.elements / threads)) : 1.0;
   cost.round_trips = code.fixed_waits;
   cost.instructions = code.fixed_instructions;
+  cost.clocks = code.fixed_clocks;
   for (const LoopCounts& loop : code.loops) {
     double trips = pixels;
     if (loop.step == 0 && work.walk > 0) {
@@ -148,6 +152,7 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
     }
     cost.round_trips += trips * loop.waits;
     cost.instructions += trips * loop.instructions;
+    cost.clocks += trips * loop.clocks;
   }
   const double resident = resident_warps(part, grid, block, &code);
   if (resident <= 0) {
@@ -158,9 +163,9 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
   const double per_sm = std::ceil(resident / part.sms);
   const double wave_clocks = cost.instructions * per_sm / std::min(double(part.schedulers), per_sm);
   cost.dram_us = dram_us(part, work.bytes);
-  // A thread's chain: its round trips and its own instructions, one after
-  // the other (a warp issues at most one a clock).
-  cost.latency_us = (cost.round_trips * kRoundTripUs + cost.instructions / (part.clock_ghz * 1e3)) * waves;
+  // A thread's chain: its round trips and its instructions as its warp
+  // issues them, one after the other.
+  cost.latency_us = (cost.round_trips * kRoundTripUs + cost.clocks / (part.clock_ghz * 1e3)) * waves;
   cost.compute_us = waves * wave_clocks / (part.clock_ghz * 1e3);
   cost.us = std::max({cost.dram_us, cost.latency_us, cost.compute_us}) + kLaunchUs;
   return true;
@@ -294,6 +299,7 @@ bool measure_road(const std::string& road, int W, int H, RoadCost& cost, std::st
         if (p == 0) {
           share->pixel_instructions = std::max(share->pixel_instructions, launch.instructions / walked);
           share->round_trips = std::max(share->round_trips, launch.round_trips);
+          share->pixel_clocks = std::max(share->pixel_clocks, launch.clocks / walked);
           share->registers = code->registers;
         }
       }
@@ -344,11 +350,12 @@ std::string cost_line(const RoadCost& c) {
 std::string kernel_line(const KernelCost& c) {
   char text[512];
   std::snprintf(text, sizeof text,
-                "kernel=%s launches=%zu pixel_instructions=%lld round_trips=%lld registers=%d dram_ms=%.2f/%.2f "
-                "est_ms=%.2f/%.2f vs_dram=%.1f",
-                c.kernel.c_str(), c.launches, rounded(c.pixel_instructions), rounded(c.round_trips), c.registers,
-                c.dram_ms[0], c.dram_ms[1], c.est_ms[0], c.est_ms[1],
-                c.est_ms[0] / (c.dram_ms[0] + c.launches * kLaunchUs / 1e3));
+                "kernel=%s launches=%zu pixel_instructions=%lld pixel_clocks=%lld round_trips=%lld registers=%d "
+                "dram_ms=%.2f/%.2f est_ms=%.2f/%.2f vs_dram=%.2f/%.2f",
+                c.kernel.c_str(), c.launches, rounded(c.pixel_instructions), rounded(c.pixel_clocks),
+                rounded(c.round_trips), c.registers, c.dram_ms[0], c.dram_ms[1], c.est_ms[0], c.est_ms[1],
+                c.est_ms[0] / (c.dram_ms[0] + c.launches * kLaunchUs / 1e3),
+                c.est_ms[1] / (c.dram_ms[1] + c.launches * kLaunchUs / 1e3));
   return text;
 }
 

@@ -35,8 +35,9 @@ double resident_warps(const Part& part, dim3 grid, dim3 block, const KernelCode*
 struct LaunchCost {
   double round_trips = 0;   // a thread waits, one after another
   double instructions = 0;  // a thread executes
+  double clocks = 0;        // its warp takes to issue them, in order, the round trips aside
   double dram_us = 0;       // its bytes at DRAM speed
-  double latency_us = 0;    // a thread's round trips and instructions, one after the other
+  double latency_us = 0;    // a thread's round trips and clocks, one after the other
   double compute_us = 0;    // its instructions at the part's issue rate
   double us = 0;            // the estimate: the longest of the three, plus the launch
 };
@@ -77,6 +78,7 @@ struct KernelCost {
   std::string kernel;
   size_t launches = 0;
   double pixel_instructions = 0;  // a pixel's, on the first part (the largest over its launches)
+  double pixel_clocks = 0;        // a pixel's share of its warp's in-order issue, on the first part
   double round_trips = 0;         // a thread's, on the first part (the largest)
   int registers = 0;
   double dram_ms[kPartCount] = {};

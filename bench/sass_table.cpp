@@ -26,18 +26,20 @@ bool to_double(const std::string& text, double& value) {
   return !text.empty() && *end == '\0';
 }
 
-// "step:instructions:waits,..." or "-" (no loops).
+// "step:instructions:waits:clocks,..." or "-" (no loops).
 bool parse_loops(const std::string& text, std::vector<LoopCounts>& loops) {
   loops.clear();
   if (text == "-") return true;
   std::stringstream list(text);
   std::string item;
   while (std::getline(list, item, ',')) {
+    std::stringstream fields(item);
+    std::string step, instructions, waits, clocks, rest;
     LoopCounts loop;
-    const size_t a = item.find(':'), b = item.find(':', a == std::string::npos ? a : a + 1);
-    if (a == std::string::npos || b == std::string::npos || !to_int(item.substr(0, a), loop.step) ||
-        !to_double(item.substr(a + 1, b - a - 1), loop.instructions) || !to_double(item.substr(b + 1), loop.waits) ||
-        loop.step < 0)
+    if (!std::getline(fields, step, ':') || !std::getline(fields, instructions, ':') ||
+        !std::getline(fields, waits, ':') || !std::getline(fields, clocks, ':') || std::getline(fields, rest) ||
+        !to_int(step, loop.step) || !to_double(instructions, loop.instructions) || !to_double(waits, loop.waits) ||
+        !to_double(clocks, loop.clocks) || loop.step < 0)
       return false;
     loops.push_back(loop);
   }
@@ -64,6 +66,7 @@ bool SassTable::add_line(const std::string& line) {
     else if (key == "threads") ok = to_int(value, code.threads);
     else if (key == "fixed_instructions") ok = to_double(value, code.fixed_instructions);
     else if (key == "fixed_waits") ok = to_double(value, code.fixed_waits);
+    else if (key == "fixed_clocks") ok = to_double(value, code.fixed_clocks);
     else if (key == "loops") ok = have_loops = parse_loops(value, code.loops);
     else if (key == "error") code.error = value.empty() ? "unreadable" : value;
     if (!ok) return false;
@@ -190,6 +193,7 @@ bool launch_path_counts(const std::vector<LaunchPath>& launches, std::vector<Ker
     KernelCode code = *launches[i].code;
     code.fixed_instructions = path.fixed_instructions;
     code.fixed_waits = path.fixed_waits;
+    code.fixed_clocks = path.fixed_clocks;
     code.loops = path.loops;
     counts.push_back(code);
   }

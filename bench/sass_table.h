@@ -16,6 +16,7 @@ struct LoopCounts {
   int step = 0;
   double instructions = 0;  // a trip's, its inner loops included
   double waits = 0;         // memory round trips a trip waits one after another
+  double clocks = 0;        // a trip's instructions as one warp issues them, in order, the round trips aside
 };
 
 struct KernelCode {
@@ -25,6 +26,7 @@ struct KernelCode {
   int threads = 0;    // the block it was compiled for; 0: no bounds
   double fixed_instructions = 0;
   double fixed_waits = 0;
+  double fixed_clocks = 0;
   std::vector<LoopCounts> loops;
   std::string error;  // why the counts could not be derived; empty when they were
 };

@@ -30,18 +30,27 @@ struct DiffusedDeveloperStore {
   const float* __restrict__ bandOne;
   float* beforeExchange;
   float gain, retention, added;
-  // The undiffused developer and band one's blur (without band two: 0, the
-  // pass's own blur taken at the store).
+  // The undiffused developer and band one's blur. Without band two the
+  // second is the developer again, read from the sector the first came in
+  // and not used (the pass's own blur is taken at the store): a row's loads
+  // are not behind a test of their own, and a tile's go out together.
   struct Fetched {
     float developer, bandOne;
   };
+  // The diffused developer, and the developer after the exchange.
+  struct Finished {
+    float diffused, exchanged;
+  };
   __host__ __device__ __forceinline__ Fetched fetch(size_t i) const {
-    return {developer[i], bandOne ? bandOne[i] : 0.0f};
+    return {developer[i], (bandOne ? bandOne : developer)[i]};
   }
-  __host__ __device__ __forceinline__ void operator()(size_t i, const float (&v)[1], const Fetched& f) const {
+  __host__ __device__ __forceinline__ Finished finish(const float (&v)[1], const Fetched& f) const {
     const float diffused = diffused_developer(f.developer, bandOne ? f.bandOne : v[0], v[0], gain);
-    beforeExchange[i] = diffused;
-    developer[i] = exchanged_developer(diffused, retention, added);
+    return {diffused, exchanged_developer(diffused, retention, added)};
+  }
+  __host__ __device__ __forceinline__ void write(size_t i, float*, const Finished& d) const {
+    beforeExchange[i] = d.diffused;
+    developer[i] = d.exchanged;
   }
 };
 

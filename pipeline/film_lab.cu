@@ -1,5 +1,6 @@
 // Film-lab development kernels: initialisation, the development step, the
 // developer diffusion and the exchange with the reservoir.
+#include "pipeline/deriche_rows.cuh"
 #include "pipeline/film_develop.cuh"
 #include "pipeline/film_diffusion.cuh"
 #include "pipeline/film_io.cuh"

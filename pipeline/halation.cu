@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "pipeline/deriche_rows.cuh"
 #include "pipeline/halation.cuh"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/texture_lab_in.cuh"
@@ -26,13 +27,19 @@ struct SharpenInto {
   struct Fetched {
     float glow[3];
   };
+  using Finished = Fetched;  // the glow again, sharpened
   __device__ __forceinline__ Fetched fetch(size_t i) const {
     const float* p = glow + 3 * i;
     return {{p[0], p[1], p[2]}};
   }
-  __device__ __forceinline__ void operator()(size_t i, const float (&blurred)[3], const Fetched& f) const {
+  __device__ __forceinline__ Finished finish(const float (&blurred)[3], const Fetched& f) const {
+    Finished d;
+    for (int c = 0; c < 3; ++c) d.glow[c] = halation_math::sharpen(f.glow[c], blurred[c], amount);
+    return d;
+  }
+  __device__ __forceinline__ void write(size_t i, float*, const Finished& d) const {
     float* p = glow + 3 * i;
-    for (int c = 0; c < 3; ++c) p[c] = halation_math::sharpen(f.glow[c], blurred[c], amount);
+    for (int c = 0; c < 3; ++c) p[c] = d.glow[c];
   }
 };
 

@@ -1,3 +1,4 @@
+#include "pipeline/deriche_rows.cuh"
 #include "pipeline/launch_shapes.h"
 #include "pipeline/texture_kernels.h"
 #include "pipeline/texture_kernels.cuh"
@@ -49,10 +50,16 @@ struct PitchSharpStore {
   struct Fetched {
     float sumBefore, source;
   };
+  struct Finished {
+    float level, sum;
+  };
   __device__ __forceinline__ Fetched fetch(size_t i) const { return {sum_before(sumIn, i), source[i]}; }
-  __device__ __forceinline__ void operator()(size_t i, const float (&v)[1], const Fetched& f) const {
-    level[i] = v[0];
-    sum[i] = pitch_sharp_value(f.sumBefore, f.source, v[0], gain);
+  __device__ __forceinline__ Finished finish(const float (&v)[1], const Fetched& f) const {
+    return {v[0], pitch_sharp_value(f.sumBefore, f.source, v[0], gain)};
+  }
+  __device__ __forceinline__ void write(size_t i, float*, const Finished& d) const {
+    level[i] = d.level;
+    sum[i] = d.sum;
   }
 };
 

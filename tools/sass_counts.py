@@ -9,8 +9,8 @@ Disassembles the bundle's kernels for each architecture (cuobjdump -sass,
 which runs nvdisasm) and writes one line per kernel and architecture:
 
     kernel=<name> arch=sm_<n> symbol=<mangled> registers=<n> shared=<bytes>
-        threads=<n> fixed_instructions=<n> fixed_waits=<n>
-        loops=<step>:<instructions>:<waits>,... [bank2=<hex words>]
+        threads=<n> fixed_instructions=<n> fixed_waits=<n> fixed_clocks=<n>
+        loops=<step>:<instructions>:<waits>:<clocks>,... [bank2=<hex words>]
 
 and keeps each kernel's machine code in --code-dir. With --launches (lines
 `<id> <arch> <symbol> <parameter buffer in hex>`), it counts instead the
@@ -19,28 +19,38 @@ decide (a setting's switch, a refine slot in use; sass_values) takes the
 launch's side, and a loop over a fixed list (the refine slots) is followed
 trip by trip with its entry's settings. Branches on what a pixel holds stay
 an upper bound. One line per launch: `id=<id> fixed_instructions=..
-fixed_waits=.. loops=..` or `id=<id> error=<why>`.
+fixed_waits=.. fixed_clocks=.. loops=..` or `id=<id> error=<why>`.
 
  - registers, shared: a thread's registers and a block's static shared memory
    (cuobjdump -res-usage); threads: the block the kernel was compiled for
    (its launch bounds), 0 when it has none.
  - The walk: the loops at the kernel's top level, each as step:instructions:
-   waits, the instructions and memory round trips of one trip (its inner
-   loops included) and the step of its counter per trip. A loop whose step is
+   waits:clocks, the instructions, memory round trips and clocks of one trip
+   (its inner loops included) and the step of its counter per trip. A loop whose step is
    not a constant (the grid-stride loop over rows) takes one item a trip and
    is written with step 0. fixed_*: what runs once, outside every loop.
  - Instructions are counted along the longest path through a trip (an upper
    bound where a kernel branches; a switch's indirect jump may go to any
    block after it); a call into a subroutine (the slow path of a division) is
    not followed. A test of what an unrolled loop left over (its counter after
-   it, or a count's low bits, n & 3) takes the branch that skips: whole tiles
-   leave nothing over.
+   it, or that counter offset by a constant, until the counter is set again
+   for another loop; a count's low bits, n & 3, in a register or straight in
+   a predicate) takes the branch that skips: whole tiles leave nothing over.
  - Round trips: the machine code names for each load the scoreboard it sets
    and for each instruction the scoreboards it waits on. Walking a trip in
    issue order, an instruction that waits on a scoreboard a global load set
    since the last wait waits one round trip, for every load issued before it
    (they are in flight together). A trip is walked twice and the second walk
    counted, so loads issued at the end of one trip for the next count right.
+ - Clocks: the same walk as one warp issues it, in order: after each
+   instruction the stall its control word names (the compiler's figure for
+   the fixed latencies: an FFMA's result is read 4 clocks after it issues),
+   and an instruction that waits on a shared-memory load, a special function
+   or a conversion no sooner than that result is ready
+   (SHORT_SCOREBOARD_CLOCKS). A recursion is a chain of dependent
+   multiply-adds, which issue a clock apart only where the compiler found
+   independent work to put between them. The round trips are not in the
+   clocks: the bench adds them.
  - An inner loop runs over a tile as wide as its parent's step (a row pass
    walks 32-pixel tiles: its loops over the tile's 32 rows and 32 columns).
    Loops the compiler made of one source loop (a main loop unrolled 16 times,
@@ -64,6 +74,23 @@ import sys
 import sass_values
 
 GLOBAL_LOAD = re.compile(r"^(LDG|LD|ATOMG|ATOM|RED)\b")
+
+# Clocks from the issue of an instruction that sets a scoreboard to the use of
+# its result, for the variable-latency work that does not leave the
+# multiprocessor (shared memory, special functions, conversions: what the
+# profiler calls the short scoreboard); a global load's wait is a round trip
+# of the bench's own. The figures are the shared-memory load-to-use
+# latencies that pointer-chasing microbenchmarks measure: 19 clocks on a
+# Turing T4 (Z. Jia, M. Maggioni, J. Smith, D. P. Scarpazza, "Dissecting the
+# NVidia Turing T4 GPU via Microbenchmarking", arXiv:1903.07486, 2019) and
+# about 30 on an RTX 4090 (W. Luo et al., "Benchmarking and Dissecting the
+# Nvidia Hopper GPU Architecture", arXiv:2402.13499, 2024, which measures
+# the RTX 4090 beside the A100 and H800). The fixed latencies (4 clocks from
+# an FFMA, FMUL, FADD, IADD3 or LOP3 to an instruction that reads its result,
+# 4 or 5 from an IMAD, 5 or 6 from an IMAD.WIDE, on both parts) need no
+# figure: the compiler writes into each instruction's control word the
+# clocks the scheduler waits before it issues the warp's next instruction.
+SHORT_SCOREBOARD_CLOCKS = {"sm_75": 19, "sm_89": 30}
 LINE = re.compile(r"^\s*/\*([0-9a-f]{4,})\*/\s+(.*?)\s*;\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 CONTROL = re.compile(r"^\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 FUNCTION = re.compile(r"^\s*Function : (\S+)")
@@ -86,7 +113,9 @@ class Instruction:
         if self.opcode.split(".")[0] in ("IADD3", "UIADD3") and len(self.operands) > 2 and \
                 re.match(r"^U?P\d$", self.operands[1]):
             del self.operands[1]
-        d = re.match(r"^-?\|?(U?R\d+)", self.operands[0]) if self.operands else None
+        # A register written beside a predicate comes second (LOP3.LUT P0, R31, R22, 0x3, RZ, 0xc0, !PT).
+        first = 1 if len(self.operands) > 1 and re.match(r"^U?P(\d|T)$", self.operands[0]) else 0
+        d = re.match(r"^-?\|?(U?R\d+)", self.operands[first]) if self.operands else None
         self.dest = d.group(1) if d else None
         # Control bits of the 128-bit instruction word (Volta and later): bits
         # 105-125, the top of the high word: stall 4, yield 1, write barrier 3
@@ -264,12 +293,12 @@ def find_counter(code, lp):
             if ins.predicate and t is not None and not code[lp.start].address <= t <= lp.branch.address:
                 pred = ins.predicate.lstrip("@!")
                 break
-    tested = tested_registers(code, lp, pred, lp.end)
+    tested, at = tested_registers(code, lp, pred, lp.end)
     # The test may compare the counter offset by a constant (R14 = R9 + 8;
-    # R14 > 7, the test of row >= 0 of a loop counting down by 8): the
-    # counter is then the register the offset is taken from.
+    # R14 > 7, the test of row >= 0 of a loop counting down by 8), or a copy
+    # of it: the counter is then the register the offset is taken from.
     for reg in list(tested):
-        source = offset_source(code, lp, reg)
+        source = offset_source(code, lp, reg, at)
         if source and source not in tested:
             tested.append(source)
     # The counter steps by itself: R = R +- constant (a grid-stride loop steps
@@ -350,11 +379,16 @@ def sum_operands(ins):
     return [o[0]] + rest
 
 
-def offset_source(code, lp, reg):
-    """The register `reg` is a constant offset of, as last set in the loop
-    before its branch back (IADD3 R14, R9, 0x8, RZ: R9), or None."""
-    for ins in reversed(code[lp.start:lp.end]):
+def offset_source(code, lp, reg, at):
+    """The register `reg` is a constant offset or a copy of (IADD3 R14, R9,
+    0x8, RZ: R9; UMOV UR8, UR6: UR6), as the test at index `at` reads it: set
+    last before the test in the trip, or else in the trip before; or None."""
+    at = lp.end if at is None else at
+    for ins in list(reversed(code[lp.start:at])) + list(reversed(code[at:lp.end])):
         if writes(ins, reg):
+            copied = copy_source(ins)
+            if copied:
+                return copied if copied != reg else None
             o = sum_operands(ins)
             if ins.opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and len(o) >= 3 and \
                     re.match(r"^-?0x[0-9a-f]+$", o[2]) and not o[1].startswith("-") and \
@@ -365,29 +399,83 @@ def offset_source(code, lp, reg):
     return None
 
 
+def copy_source(ins):
+    """The register `ins` copies (MOV R5, R9; UMOV UR8, UR6; IMAD.MOV.U32 R5,
+    RZ, RZ, R9), or None."""
+    o = ins.operands
+    source = None
+    if ins.opcode.split(".")[0] in ("MOV", "UMOV") and len(o) == 2:
+        source = o[1]
+    elif ins.opcode.startswith("IMAD.MOV") and len(o) == 4 and o[1:3] == ["RZ", "RZ"]:
+        source = o[3]
+    r = register_of(source) if source and not source.startswith("-") and ins.predicate == "" else None
+    return r if r not in ("RZ", "URZ") else None
+
+
 def tested_registers(code, lp, pred, before):
     """Registers the test setting predicate `pred` last before index `before`
-    compares; through a predicate kept in a register (P2R) and tested again."""
+    compares, and that test's index; through a predicate kept in a register
+    (P2R, UP2UR, or a bit a LOP3 sets where it holds) and tested again."""
     if not pred or pred == "PT":
-        return []
+        return [], None
     for i in range(before - 1, lp.start - 1, -1):
         ins = code[i]
         copied = copied_predicate(ins, pred)
         if copied:
             return tested_registers(code, lp, copied, i)
-        if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
+        if not ins.operands or ins.operands[0] != pred:
+            continue
+        kept = kept_bit_test(ins)
+        if kept:
+            return tested_registers(code, lp, *kept_bit_source(code, lp, i, *kept))
+        if ins.opcode.split(".")[0] in ("ISETP", "UISETP"):
             regs = [register_of(o) for o in ins.operands[2:4]]
             regs = [r for r in regs if r and r not in ("RZ", "URZ")]
             for j in range(i - 1, lp.start - 1, -1):
                 kept = code[j]
-                if kept.opcode.startswith("P2R") and regs and writes(kept, regs[0]) and len(kept.operands) >= 4:
+                if kept.opcode.startswith(("P2R", "UP2UR")) and regs and writes(kept, regs[0]) and \
+                        len(kept.operands) >= 4:
                     mask = int(kept.operands[3], 16) if re.match(r"^0x[0-9a-f]+$", kept.operands[3]) else 0
                     if mask and mask & (mask - 1) == 0:
-                        return tested_registers(code, lp, "P%d" % (mask.bit_length() - 1), j)
+                        prefix = "UP" if kept.opcode.startswith("UP2UR") else "P"
+                        return tested_registers(code, lp, "%s%d" % (prefix, mask.bit_length() - 1), j)
                 if regs and writes(kept, regs[0]):
                     break
-            return regs
-    return []
+            return regs, i
+        return [], None  # set by a test of something else
+    return [], None
+
+
+def kept_bit_test(ins):
+    """(register, bit) when `ins` sets its predicate to one bit of a register
+    (LOP3.LUT P0, RZ, R204, 0x800, RZ, 0xc0, !PT), else None."""
+    o = ins.operands
+    if ins.opcode.startswith("LOP3") and len(o) >= 6 and re.match(r"^U?P\d$", o[0]) and o[1] == "RZ" and \
+            register_of(o[2]) and o[4] == "RZ" and o[5] == "0xc0" and re.match(r"^0x[0-9a-f]+$", o[3]):
+        bit = int(o[3], 16)
+        if bit and bit & (bit - 1) == 0:
+            return register_of(o[2]), bit
+    return None
+
+
+def kept_bit_source(code, lp, i, reg, bit):
+    """(predicate, index) of the instruction before index i that set `bit`
+    of `reg` where that predicate holds (@P0 LOP3.LUT R204, R204, 0x800, RZ,
+    0xfc, !PT), passing over writes to its other bits; (None, i) if none."""
+    for j in range(i - 1, lp.start - 1, -1):
+        w = code[j]
+        if not writes(w, reg):
+            continue
+        o = w.operands
+        if not (w.opcode.startswith("LOP3") and len(o) >= 5 and o[1] == reg and o[3] == "RZ" and
+                re.match(r"^0x[0-9a-f]+$", o[2])):
+            break
+        mask, table = int(o[2], 16), o[4]
+        if table == "0xfc" and mask == bit and w.predicate not in ("", "@PT"):
+            return w.predicate.lstrip("@!"), j
+        if not ((table == "0xfc" and not mask & bit) or (table == "0xc0" and mask & bit)):
+            break  # the bit set or cleared otherwise
+    return None, i
 
 
 def copied_predicate(ins, pred):
@@ -432,13 +520,16 @@ def region_path(code, first, last, children, own_loop, step=0, facts=frozenset()
     path, and so does the loop's own branch back."""
     child_at = {c.start: c for c in children}
     leaders = block_starts(code)
-    # Remainder tests: a loop's counter tested after the loop, or a count
-    # masked to its low bits (n & 3). The whole tiles the bench counts leave
-    # no remainder: such a test's branch skips.
-    remainder = {}  # register -> index from which a test of it is a remainder test
+    # Remainder tests: a loop's counter tested after the loop, until the
+    # counter is set again for another loop (the compiler may reuse it), or a
+    # count masked to its low bits (n & 3). The whole tiles the bench counts
+    # leave no remainder: such a test's branch skips.
+    remainder = {}  # register -> [(first, end)]: a test of it in [first, end) is a remainder test
     for c in children:
         if c.counter:
-            remainder[c.counter] = min(remainder.get(c.counter, c.end + 1), c.end + 1)
+            end = next((k for k in range(c.end + 1, last + 1)
+                        if writes(code[k], c.counter) and not steps_itself(code[k], c.counter)), last + 1)
+            remainder.setdefault(c.counter, []).append((c.end + 1, end))
     weight = {}
     for c in children:
         weight[c.start] = child_cost(code, c, facts)[0]
@@ -524,9 +615,39 @@ def is_remainder_test(code, first, i, remainder):
     for j in range(i - 1, first - 1, -1):
         ins = code[j]
         if ins.opcode.split(".")[0] in ("ISETP", "UISETP") and ins.operands and ins.operands[0] == pred:
-            return any((r in remainder and j >= remainder[r]) or masked(code, j, r)
+            return any(left_over(code, first, j, r, remainder) or masked(code, j, r)
                        for r in (register_of(o) for o in ins.operands[2:4]) if r)
+        if ins.operands and ins.operands[0] == pred:
+            # The test straight from the mask: LOP3.LUT P0, R31, R22, 0x3, RZ, 0xc0, !PT.
+            return low_bits_mask(ins)
     return False
+
+
+def left_over(code, first, j, reg, remainder):
+    """Whether `reg` at index j holds a loop's counter after the loop, or that
+    counter offset by a constant (R23 = R24 - 4; R23 > 4: whether the 8
+    columns a loop of 16 over R24 may leave are left)."""
+    def counter_at(r, k):
+        return any(a <= k < b for a, b in remainder.get(r, ()))
+    if counter_at(reg, j):
+        return True
+    for k in range(j - 1, first - 1, -1):
+        if writes(code[k], reg):
+            o = sum_operands(code[k])
+            return code[k].opcode.split(".")[0] in ("IADD3", "UIADD3", "VIADD") and code[k].predicate == "" and \
+                len(o) >= 3 and re.match(r"^-?0x[0-9a-f]+$", o[2]) is not None and \
+                all(x in ("RZ", "URZ") for x in o[3:]) and register_of(o[1]) != reg and \
+                counter_at(register_of(o[1]), k)
+    return False
+
+
+def low_bits_mask(ins):
+    """Whether `ins` takes a count's low bits (n & 3), into a register or
+    straight into a predicate."""
+    if not ins.opcode.startswith("LOP3"):
+        return False
+    sources = ins.operands[2:4] if re.match(r"^U?P(\d|T)$", ins.operands[0]) else ins.operands[1:3]
+    return any(o in ("0x1", "0x3", "0x7", "0xf") for o in sources)
 
 
 _masked = {}
@@ -544,7 +665,7 @@ def masked_at(code, j, reg):
     for k in range(j - 1, -1, -1):
         ins = code[k]
         if writes(ins, reg):
-            return ins.opcode.startswith("LOP3") and any(o in ("0x1", "0x3", "0x7", "0xf") for o in ins.operands[1:3])
+            return low_bits_mask(ins)
     return False
 
 
@@ -578,18 +699,26 @@ def index_of(code, address):
 
 
 def path_cost(code, steps, repeat, facts=frozenset()):
-    """Instructions and round trips along `steps`, the last of `repeat` walks
-    counted (a loop's second trip sees the loads the first left in flight)."""
+    """Instructions, round trips and clocks along `steps`, the last of
+    `repeat` walks counted (a loop's second trip sees the loads the first
+    left in flight). The clocks are those of one warp issuing in order: each
+    instruction the stall its control word gives after the one before, and
+    no earlier than the short-scoreboard results it waits for are ready
+    (SHORT_SCOREBOARD_CLOCKS); the round trips come on top."""
     # What the last walk left in flight stays: the next walk waits for it.
     pending = [[] for _ in range(6)]  # per scoreboard: the epoch each global load was issued in
+    ready = [0.0] * 6  # per scoreboard: the clock its short-latency results are ready
     epoch = 0
+    clock = 0.0
     for _ in range(repeat):
         count = waits = 0.0
+        start = clock
         for s in steps:
             if isinstance(s, Loop):
-                n, w = child_cost(code, s, facts)
+                n, w, c = child_cost(code, s, facts)
                 count += n
                 waits += w
+                clock += c
                 epoch += 1 if w else 0
                 continue
             ins = code[s]
@@ -607,16 +736,21 @@ def path_cost(code, steps, repeat, facts=frozenset()):
                 for b in range(6):
                     if mask >> b & 1:
                         pending[b] = []
-            if GLOBAL_LOAD.match(ins.opcode) and ins.write_barrier < 6:
-                pending[ins.write_barrier].append(epoch)
-    return count, waits
+            issue = max([clock] + [ready[b] for b in range(6) if mask >> b & 1])
+            if ins.write_barrier < 6:
+                if GLOBAL_LOAD.match(ins.opcode):
+                    pending[ins.write_barrier].append(epoch)
+                else:
+                    ready[ins.write_barrier] = max(ready[ins.write_barrier], issue + _short_clocks)
+            clock = issue + max(1, (ins.control >> 41) & 0xF)
+    return count, waits, clock - start
 
 
 _costs = {}
 
 
 def loop_cost(code, lp, tile, facts=None):
-    """(instructions, waits) of one trip of `lp`, its inner loops included;
+    """(instructions, waits, clocks) of one trip of `lp`, its inner loops included;
     `facts`: the branch edges the launch's parameters rule out (the whole
     kernel's, or those of one trip of a fixed list)."""
     facts = _facts if facts is None else facts
@@ -629,19 +763,19 @@ def loop_cost(code, lp, tile, facts=None):
 
 
 def child_cost(code, c, facts):
-    """(instructions, waits) of all the trips of inner loop `c`: trip by
-    trip where the launch's parameters were followed through each trip of a
-    fixed list, else a trip's upper bound times the trips."""
+    """(instructions, waits, clocks) of all the trips of inner loop `c`: trip
+    by trip where the launch's parameters were followed through each trip of
+    a fixed list, else a trip's upper bound times the trips."""
     trips = _trip_facts.get((id(code), c.start))
     if trips is not None and c.trips:
         costs = [loop_cost(code, c, c.tile, f) for f in trips]
-        return sum(n for n, _ in costs), sum(w for _, w in costs)
-    n, w = loop_cost(code, c, c.tile, facts)
-    return c.trips * n, c.trips * w
+        return tuple(sum(x[k] for x in costs) for k in range(3))
+    return tuple(c.trips * x for x in loop_cost(code, c, c.tile, facts))
 
 
 
 _facts = frozenset()  # edges (from index, to index) the launch's parameters rule out
+_short_clocks = 0  # SHORT_SCOREBOARD_CLOCKS of the architecture being read
 _trip_facts = {}  # (code, loop start) -> the ruled-out edges of each trip of a fixed list
 
 
@@ -835,13 +969,17 @@ def find_switch_targets(code, table):
                 _switch_targets[i] = sorted(set(targets))
 
 
-def kernel_counts(code, table=None, params=None):
-    """(fixed instructions, fixed waits, [(step, instructions, waits)]) of a
-    kernel; `table`: its constant bank 2, where its switches' jump tables lie;
+def kernel_counts(code, arch, table=None, params=None):
+    """(fixed instructions, fixed waits, fixed clocks, [(step, instructions,
+    waits, clocks)]) of a kernel's machine code for `arch` ("sm_75");
+    `table`: its constant bank 2, where its switches' jump tables lie;
     `params`: a launch's parameter buffer, whose settings decide branches
     (follow_parameters), or None for the upper bound over every setting."""
-    global _facts
+    global _facts, _short_clocks
     _facts = frozenset()
+    if arch not in SHORT_SCOREBOARD_CLOCKS:
+        raise ValueError("no short-scoreboard latency for %s" % arch)
+    _short_clocks = SHORT_SCOREBOARD_CLOCKS[arch]
     _trip_facts.clear()
     if not code:
         raise ValueError("no machine code")
@@ -884,15 +1022,16 @@ def kernel_counts(code, table=None, params=None):
         if remainder_of(body, main, lp):
             continue
         main = lp
-        n, w = loop_cost(body, lp, lp.step)
+        n, w, c = loop_cost(body, lp, lp.step)
         if lp.step:
-            loops.append((lp.step, n, w))
+            loops.append((lp.step, n, w, c))
         else:
-            versions.append((0, n, w))
+            versions.append((0, n, w, c))
     if versions:
         loops.append(max(versions))
-    fixed, fixed_waits = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1, _facts)
-    return fixed, fixed_waits, loops
+    fixed, fixed_waits, fixed_clocks = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1,
+                                                 _facts)
+    return fixed, fixed_waits, fixed_clocks, loops
 
 
 def branch_target_any(ins):
@@ -923,21 +1062,21 @@ def table(sass, resources, bounds, archs, banks=None):
             regs, shared = resources[arch][mangled]
             threads = bounds.get(arch, {}).get(mangled, 0)
             try:
-                fixed, fixed_waits, loops = kernel_counts(sass[arch][mangled],
-                                                          (banks or {}).get(arch, {}).get(mangled))
+                counts = kernel_counts(sass[arch][mangled], arch, (banks or {}).get(arch, {}).get(mangled))
             except Exception as e:  # a kernel whose code this reading does not follow
                 lines.append("%s error=%s" % (head, re.sub(r"\s+", "_", str(e)) or type(e).__name__))
                 continue
             bank = (banks or {}).get(arch, {}).get(mangled)
             tables = " bank2=%s" % "".join("%08x" % w for w in bank) if bank else ""
             lines.append("%s registers=%d shared=%d threads=%d %s%s" % (head, regs, shared, threads,
-                                                                       counts_text(fixed, fixed_waits, loops), tables))
+                                                                       counts_text(*counts), tables))
     return lines
 
 
-def counts_text(fixed, fixed_waits, loops):
-    walk_text = ",".join("%d:%.0f:%.0f" % lp for lp in loops) or "-"
-    return "fixed_instructions=%d fixed_waits=%d loops=%s" % (fixed, fixed_waits, walk_text)
+def counts_text(fixed, fixed_waits, fixed_clocks, loops):
+    walk_text = ",".join("%d:%.0f:%.0f:%.0f" % lp for lp in loops) or "-"
+    return "fixed_instructions=%d fixed_waits=%d fixed_clocks=%d loops=%s" % (fixed, fixed_waits, fixed_clocks,
+                                                                              walk_text)
 
 
 def launch_counts(requests, disassemble, banks):
@@ -953,7 +1092,7 @@ def launch_counts(requests, disassemble, banks):
         if key not in done:
             try:
                 code = disassemble(arch, symbol)
-                done[key] = counts_text(*kernel_counts(code, banks.get(arch, {}).get(symbol), params))
+                done[key] = counts_text(*kernel_counts(code, arch, banks.get(arch, {}).get(symbol), params))
             except Exception as e:
                 done[key] = "error=%s" % (re.sub(r"\s+", "_", str(e)) or type(e).__name__)
         lines.append("id=%s %s" % (ident, done[key]))

@@ -166,19 +166,20 @@ TEST(DeviceTime, ALaunchTakesTheLongestOfItsDramTimeLatencyChainAndComputePlusTh
   // Turing's DRAM at 80% of 448 GB/s.
   bench::KernelCode light;
   light.registers = 32;
-  light.loops = {{0, 100, 1}};
+  light.loops = {{0, 100, 1, 100}};
   bench::KernelWork streaming;
   streaming.elements = 3840.0 * 2160.0;
   streaming.bytes = 358.4e6;
   EXPECT_NEAR(cost_of(turing, streaming, light, pixels, tile).us, 1004.0, 1e-6);
   EXPECT_NEAR(cost_of(ada, streaming, light, pixels, tile).us, 358.4e6 / 806.4e3 + 4.0, 1e-6);
   // 68 one-warp blocks, each thread walking 2,160 rows eight a trip and
-  // waiting two round trips of 300 ns a trip, 540 in all, and issuing its
-  // 27,000 instructions a clock each at 1.71 GHz between them.
+  // waiting two round trips of 300 ns a trip, 540 in all, and between them
+  // issuing its 27,000 instructions in 48,600 clocks at 1.71 GHz (its
+  // dependent multiply-adds wait on each other).
   bench::KernelCode column_code;
   column_code.registers = 72;
   column_code.fixed_waits = 0;
-  column_code.loops = {{8, 100, 2}};
+  column_code.loops = {{8, 100, 2, 180}};
   bench::KernelWork column;
   column.elements = 2176.0 * 2160.0;
   column.bytes = 1e6;
@@ -186,7 +187,8 @@ TEST(DeviceTime, ALaunchTakesTheLongestOfItsDramTimeLatencyChainAndComputePlusTh
   const bench::LaunchCost c = cost_of(turing, column, column_code, dim3(68), dim3(32));
   EXPECT_EQ(c.round_trips, 540.0);
   EXPECT_EQ(c.instructions, 27000.0);
-  EXPECT_NEAR(c.latency_us, 162.0 + 27000 / 1710.0, 1e-9);
+  EXPECT_EQ(c.clocks, 48600.0);
+  EXPECT_NEAR(c.latency_us, 162.0 + 48600 / 1710.0, 1e-9);
   EXPECT_NEAR(c.us, c.latency_us + 4.0, 1e-9);
   // 2,944 one-warp blocks: Turing holds 16 blocks on each of 46
   // multiprocessors, a quarter of them; Ada holds them all.
@@ -206,7 +208,7 @@ TEST(DeviceTime, RegistersBoundResidencyAndInstructionsTakeIssueSlots) {
   const dim3 grid(30, 540), block(128);  // 3840 x 2160 pixels, 128 threads a block
   bench::KernelCode heavy;
   heavy.registers = 252;  // 8,064 registers a warp: 8 warps of a 64 K file
-  heavy.loops = {{0, 10000, 2}};
+  heavy.loops = {{0, 10000, 2, 10000}};
   EXPECT_EQ(bench::resident_warps(turing, grid, block, &heavy), 46 * 8.0);
   bench::KernelWork work;
   work.elements = 3840.0 * 2160.0;
@@ -228,14 +230,14 @@ TEST(DeviceTime, RegistersBoundResidencyAndInstructionsTakeIssueSlots) {
 // so.
 TEST(DeviceTime, AWalkTheMachineCodeAndTheAccessModelDisagreeOnFails) {
   bench::KernelCode code;
-  code.loops = {{8, 100, 1}};
+  code.loops = {{8, 100, 1, 100}};
   bench::KernelWork work;
   work.elements = 64;
   bench::LaunchCost cost;
   std::string error;
   EXPECT_FALSE(bench::launch_cost(bench::kParts[0], work, code, dim3(2), dim3(32), cost, error));
   EXPECT_NE(error.find("names no walk"), std::string::npos) << error;
-  code.loops = {{0, 100, 1}};
+  code.loops = {{0, 100, 1, 100}};
   work.walk = 2;
   error.clear();
   EXPECT_FALSE(bench::launch_cost(bench::kParts[0], work, code, dim3(2), dim3(32), cost, error));
@@ -244,14 +246,17 @@ TEST(DeviceTime, AWalkTheMachineCodeAndTheAccessModelDisagreeOnFails) {
 
 // The table the build writes: one line per kernel and architecture; a kernel
 // whose counts could not be derived is carried with the reason, and a line
-// that does not parse is refused.
+// that does not parse (a loop without its clocks among them) is refused.
 TEST(SassTable, ReadsCountsAndCarriesFailures) {
   bench::SassTable table;
   ASSERT_TRUE(table.add_line("kernel=iir_guassian arch=sm_75 registers=71 shared=0 threads=32 "
-                             "fixed_instructions=184 fixed_waits=2 loops=8:135:1,8:242:2"));
+                             "fixed_instructions=184 fixed_waits=2 fixed_clocks=410 loops=8:135:1:260,8:242:2:431"));
   ASSERT_TRUE(table.add_line("kernel=broken arch=sm_75 error=no_machine_code"));
   EXPECT_FALSE(table.add_line("kernel=half arch=sm_75 registers=3"));
-  EXPECT_FALSE(table.add_line("kernel=bad arch=sm_75 registers=3 fixed_instructions=1 fixed_waits=0 loops=8:x:1"));
+  for (const char* loops : {"8:x:1:5", "8:5:1", "8:5:1:5:5", "8:5:1:"})
+    EXPECT_FALSE(table.add_line(std::string("kernel=bad arch=sm_75 registers=3 fixed_instructions=1 fixed_waits=0 "
+                                            "fixed_clocks=1 loops=") + loops))
+        << loops;
   const bench::KernelCode* k = table.find("sm_75", "iir_guassian");
   ASSERT_NE(k, nullptr);
   EXPECT_EQ(k->registers, 71);
@@ -260,6 +265,8 @@ TEST(SassTable, ReadsCountsAndCarriesFailures) {
   EXPECT_EQ(k->loops[1].step, 8);
   EXPECT_EQ(k->loops[1].instructions, 242.0);
   EXPECT_EQ(k->loops[1].waits, 2.0);
+  EXPECT_EQ(k->loops[1].clocks, 431.0);
+  EXPECT_EQ(k->fixed_clocks, 410.0);
   EXPECT_EQ(table.find("sm_89", "iir_guassian"), nullptr);
   ASSERT_NE(table.find("sm_75", "broken"), nullptr);
   EXPECT_EQ(table.find("sm_75", "broken")->error, "no_machine_code");
@@ -269,7 +276,8 @@ TEST(SassTable, ReadsCountsAndCarriesFailures) {
 // on both reference parts, and the recursions' counts are those of their
 // loops: the column recursions walk eight rows a trip and wait one round
 // trip a trip each way (the developer's, which converts its samples, too),
-// the row passes a tile of 32 columns.
+// the row passes a tile of 32 columns, whose rows' loads all go out before
+// the forward sweep waits for the first.
 TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
   REQUIRE_MACHINE_CODE();
   std::string reason;
@@ -283,14 +291,20 @@ TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
       for (const bench::LoopCounts& loop : k->loops) {
         EXPECT_EQ(loop.step, 8) << kernel;
         EXPECT_EQ(loop.waits, 1.0) << kernel << " on " << part.arch;
+        EXPECT_GE(loop.clocks, loop.instructions) << kernel << " on " << part.arch;  // a warp issues one a clock
       }
       EXPECT_EQ(k->threads, 32) << kernel;
     }
-    for (const char* kernel : {"iir_guassian_rows", "pitch_sharp_rows"}) {
+    for (const char* kernel :
+         {"iir_guassian_rows", "pitch_sharp_rows", "halation_band_rows", "iir_guassian_rows_developer"}) {
       const bench::KernelCode* k = table.find(part.arch, kernel);
       ASSERT_NE(k, nullptr) << kernel;
       ASSERT_EQ(k->loops.size(), 2u) << kernel << " on " << part.arch;
-      for (const bench::LoopCounts& loop : k->loops) EXPECT_EQ(loop.step, 32) << kernel;
+      for (const bench::LoopCounts& loop : k->loops) {
+        EXPECT_EQ(loop.step, 32) << kernel;
+        EXPECT_GE(loop.clocks, loop.instructions) << kernel << " on " << part.arch;
+      }
+      EXPECT_EQ(k->loops[0].waits, 1.0) << kernel << " on " << part.arch;
       EXPECT_GT(k->shared, 0) << kernel;
     }
   }

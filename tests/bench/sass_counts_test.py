@@ -10,19 +10,28 @@ import sass_counts  # noqa: E402
 NONE = 7  # no scoreboard
 
 
-def line(address, text, write=NONE, wait=0):
-    """One instruction as cuobjdump prints it: the control bits (write
-    scoreboard, wait mask) in the top of the second word."""
-    high = ((write << 5) | (wait << 11)) << 41
+def line(address, text, write=NONE, wait=0, stall=1):
+    """One instruction as cuobjdump prints it: the control bits (stall,
+    write scoreboard, wait mask) in the top of the second word."""
+    high = (stall | (write << 5) | (wait << 11)) << 41
     return "        /*%04x*/                   %s ;   /* 0x%016x */\n    /* 0x%016x */\n" % (address, text, 0, high)
 
 
-def counts(instructions, params=None, bank2=None):
-    text = "arch = sm_75\n\t\tFunction : _Z6kernelPf\n"
+def all_counts(instructions, params=None, bank2=None, arch="sm_75"):
+    """kernel_counts of `instructions`: (fixed instructions, waits, clocks,
+    [(step, instructions, waits, clocks)])."""
+    text = "arch = %s\n\t\tFunction : _Z6kernelPf\n" % arch
     for i, ins in enumerate(instructions):
         text += line(16 * i, *ins)
-    code = sass_counts.parse_sass(text)["sm_75"]["_Z6kernelPf"]
-    return sass_counts.kernel_counts(code, bank2, params)
+    code = sass_counts.parse_sass(text)[arch]["_Z6kernelPf"]
+    return sass_counts.kernel_counts(code, arch, bank2, params)
+
+
+def counts(instructions, params=None, bank2=None):
+    """Instructions and round trips: (fixed instructions, waits, [(step,
+    instructions, waits)])."""
+    fixed, waits, _, loops = all_counts(instructions, params, bank2)
+    return fixed, waits, [lp[:3] for lp in loops]
 
 
 class RoundTrips(unittest.TestCase):
@@ -159,6 +168,45 @@ class RoundTrips(unittest.TestCase):
         ])
         self.assertEqual(loops, [(8, 5, 0), (8, 6, 0)])
 
+    def test_a_counter_tested_through_what_keeps_its_test_gives_its_step(self):
+        # A tile loop over x0 stepping back 32 columns, its exit test kept in
+        # a register until the trip's end while other tests reuse P0: in a
+        # bit a LOP3 sets; in a uniform register (UP2UR); or made on a copy
+        # of the counter that a later write reuses.
+        def step(code):
+            return [lp[0] for lp in counts(at(["tile:"] + code + [("@P0 BRA @tile",), ("EXIT",)]))[2]]
+        self.assertEqual(step([
+            ("ISETP.GT.AND P0, PT, R142, 0x1f, PT",),
+            ("LOP3.LUT R204, R204, 0xfffff7ff, RZ, 0xc0, !PT",),
+            ("@P0 LOP3.LUT R204, R204, 0x800, RZ, 0xfc, !PT",),
+            ("IADD3 R142, R142, -0x20, RZ",),
+            ("FADD R5, R5, R2",),
+            ("ISETP.GE.AND P0, PT, R7, R148, PT",),
+            ("LOP3.LUT P0, RZ, R204, 0x800, RZ, 0xc0, !PT",),
+        ]), [32])
+        self.assertEqual(step([
+            ("UISETP.GT.AND UP2, UPT, UR8, 0x1f, UPT",),
+            ("UP2UR UR26, UPR, URZ, 0x4",),
+            ("UIADD3 UR8, UR8, -0x20, URZ",),
+            ("ISETP.GE.AND P0, PT, R7, R148, PT",),
+            ("UISETP.NE.AND UP0, UPT, UR26, URZ, UPT",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+        ]), [32])
+        self.assertEqual(step([
+            ("UMOV UR8, UR6",),
+            ("UISETP.GT.AND UP0, UPT, UR8, 0x1f, UPT",),
+            ("UIADD3 UR6, UR6, -0x20, URZ",),
+            ("UIADD3 UR8, UR5, 0x4, URZ",),
+            ("PLOP3.LUT P0, PT, PT, PT, UP0, 0x80, 0x0",),
+        ]), [32])
+        # Left on a test of a pixel's value the loop has no counter, though
+        # an older test of P0 compared one.
+        self.assertEqual(step([
+            ("IADD3 R142, R142, -0x20, RZ",),
+            ("ISETP.GT.AND P0, PT, R142, 0x1f, PT",),
+            ("FSETP.GT.AND P0, PT, R5, RZ, PT",),
+        ]), [0])
+
     def test_a_pixel_loop_runs_an_inner_loop_over_a_fixed_list_whole(self):
         def pixel_loop(test):
             return counts([
@@ -190,8 +238,161 @@ class RoundTrips(unittest.TestCase):
         self.assertEqual(pixel_loop("ISETP.GE.U32.AND P0, PT, R9, R8, PT"), [(0, 1 + 4 + 3, 0)])
 
 
+class Clocks(unittest.TestCase):
+    """A warp issues in order: the stall each control word names, and no
+    sooner than the short-scoreboard results an instruction waits for."""
+
+    def test_dependent_work_waits_the_stall_the_compiler_wrote(self):
+        # A recursion step: two multiply-adds that wait on each other (4
+        # clocks each), a multiply and a store between steps (1 each).
+        _, _, clocks, loops = all_counts([
+            ("FMUL R4, R2, R9", NONE, 0, 1),                            # 0x00: the loop
+            ("FFMA R5, -R3, R6, R4", NONE, 0, 4),
+            ("FFMA R6, -R2, R7, R5", NONE, 0, 4),
+            ("STS [R8], R6", NONE, 0, 1),
+            ("IADD3 R8, R8, 0x4, RZ", NONE, 0, 1),
+            ("ISETP.GE.AND P0, PT, R8, c[0x0][0x170], PT", NONE, 0, 1),
+            ("@!P0 BRA 0x0", NONE, 0, 5),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(4, 7, 0, 1 + 4 + 4 + 1 + 1 + 1 + 5)])
+        self.assertEqual(clocks, 1)
+
+    def test_a_shared_load_s_result_is_ready_after_the_part_s_latency(self):
+        code = [("LDS.U R4, [R8]", 0),
+                ("FADD R5, R4, R4", NONE, 0b1),
+                ("EXIT",)]
+        for arch, latency in (("sm_75", 19), ("sm_89", 30)):
+            self.assertEqual(all_counts(code, arch=arch)[2], latency + 2, arch)
+        # Work issued meanwhile hides it.
+        self.assertEqual(all_counts(code[:1] + fadds(10) + code[1:])[2], 19 + 2)
+        # A global load's wait is a round trip, not clocks.
+        fixed, waits, clocks, _ = all_counts([("LDG.E.SYS R4, [R8]", 0), ("FADD R5, R4, R4", NONE, 0b1),
+                                              ("EXIT",)])
+        self.assertEqual((fixed, waits, clocks), (3, 1, 3))
+
+    def test_a_trip_s_loads_for_the_next_are_ready_there(self):
+        # The shared load issued at a trip's end is used at the next's start:
+        # the counted (second) trip waits what the load has left after the
+        # load's and the branch's own stalls.
+        _, _, _, loops = all_counts([
+            ("FADD R5, R4, R4", NONE, 0b1),                             # 0x00: the loop
+            ("IADD3 R8, R8, 0x4, RZ",),
+            ("ISETP.GE.AND P0, PT, R8, c[0x0][0x170], PT",),
+            ("LDS.U R4, [R8]", 0),
+            ("@!P0 BRA 0x0", NONE, 0, 5),
+            ("EXIT",),
+        ])
+        self.assertEqual(loops, [(4, 5, 0, (19 - 1 - 5) + 1 + 1 + 1 + 1 + 5)])
+
+
 def fadds(n):
     return [("FADD R5, R5, R2",)] * n
+
+
+def at(code):
+    """`code` with each label ("name:", on its own) resolved in the branches
+    that name it: instructions are 16 bytes apart from address 0."""
+    labels, out = {}, []
+    for ins in code:
+        if isinstance(ins, str):
+            labels[ins.rstrip(":")] = 16 * len(out)
+        else:
+            out.append(ins)
+    return [(ins[0].split(" @")[0] + (" 0x%x" % labels[ins[0].split(" @")[1]] if " @" in ins[0] else ""),) +
+            ins[1:] for ins in out]
+
+
+class WholeTiles(unittest.TestCase):
+    """A row pass's tile of 32 columns leaves nothing over: the code the
+    compiler adds for what an unrolled loop leaves does not run, and every
+    loop the tile runs counts."""
+
+    def tile(self, between, test):
+        # Each tile: a loop of 16 columns a trip (the compute), the code of
+        # what it leaves, then `between` and a loop of 16 rows a trip (the
+        # stores) behind its entry test `test`.
+        return counts(at([
+            "tile:",
+            ("MOV R19, R15",),
+            "compute:",
+            ("FADD R5, R5, R2",),
+            ("IADD3 R19, R19, -0x10, RZ",),
+            ("ISETP.GT.AND P0, PT, R19, 0xc, PT",),
+            ("@P0 BRA @compute",),
+            ("ISETP.GT.AND P0, PT, R19, RZ, PT",),
+            ("@!P0 BRA @stores",),
+        ] + fadds(3) + [
+            "stores:",
+        ] + between + [
+            (test,),
+            ("@!P1 BRA @tile_end",),
+            "store:",
+            ("STG.E.SYS [R6], R5",),
+            ("IADD3 R19, R19, -0x10, RZ",),
+            ("ISETP.GT.AND P1, PT, R19, 0xc, PT",),
+            ("@P1 BRA @store",),
+            "tile_end:",
+            ("IADD3 R16, R16, 0x20, RZ",),
+            ("ISETP.GE.AND P2, PT, R16, c[0x0][0x170], PT",),
+            ("@!P2 BRA @tile",),
+            ("EXIT",),
+        ]))[2]
+
+    def test_a_counter_set_again_for_the_next_loop_tests_no_remainder(self):
+        # The compiler reuses the compute loop's counter for the stores: its
+        # entry test reads the counter set again, and the stores run.
+        self.assertEqual(self.tile([("MOV R19, R15",)], "ISETP.GT.AND P1, PT, R19, 0xc, PT"),
+                         [(32, 1 + 2 * 4 + 2 + 3 + 2 * 4 + 3, 0)])
+        # Not set again: what the compute loop left, tested, and skipped.
+        self.assertEqual(self.tile([], "ISETP.GT.AND P1, PT, R19, 0xc, PT"), [(32, 1 + 2 * 4 + 2 + 2 + 3, 0)])
+        # Its offset (R23 = R19 - 4; R23 > 4: the loop's next 8 columns) too.
+        self.assertEqual(self.tile([("IADD3 R23, R19, -0x4, RZ",)], "ISETP.GT.AND P1, PT, R23, 0x4, PT"),
+                         [(32, 1 + 2 * 4 + 2 + 3 + 3, 0)])
+
+    def test_a_count_s_low_bits_tested_straight_from_the_mask_are_left_over(self):
+        # A backward walk first takes the columns past a multiple of four
+        # (columns & 3) one by one: none in a whole tile.
+        _, _, loops = counts(at([
+            "tile:",
+            ("LOP3.LUT P0, R31, R22, 0x3, RZ, 0xc0, !PT",),
+            ("@!P0 BRA @four",),
+        ] + fadds(5) + [
+            ("ISETP.NE.AND P0, PT, R31, 0x1, PT",),
+            ("@!P0 BRA @four",),
+        ] + fadds(5) + [
+            "four:",
+            ("FADD R5, R5, R3",),
+            ("IADD3 R16, R16, 0x20, RZ",),
+            ("ISETP.GE.AND P2, PT, R16, c[0x0][0x170], PT",),
+            ("@!P2 BRA @tile",),
+            ("EXIT",),
+        ]))
+        self.assertEqual(loops, [(32, 2 + 4, 0)])
+
+    def test_a_branch_reads_the_test_that_set_its_predicate_last(self):
+        # P0 held a remainder test once; set again by a test of a pixel's
+        # value, its branch takes the longer side. So does a test of R4 once
+        # R4 no longer holds the low bits (a logic operation that writes a
+        # predicate beside it).
+        fixed, _, _ = counts(at([
+            ("LOP3.LUT R4, R9, 0x3, RZ, 0xc0, !PT",),
+            ("ISETP.NE.AND P0, PT, R4, RZ, PT",),
+            ("@!P0 BRA @value",),
+        ] + fadds(2) + [
+            "value:",
+            ("FSETP.GT.AND P0, PT, R5, RZ, PT",),
+            ("@!P0 BRA @bits",),
+        ] + fadds(6) + [
+            "bits:",
+            ("LOP3.LUT P1, R4, R8, R7, RZ, 0xc0, !PT",),
+            ("ISETP.NE.AND P0, PT, R4, RZ, PT",),
+            ("@!P0 BRA @end",),
+        ] + fadds(4) + [
+            "end:",
+            ("EXIT",),
+        ]))
+        self.assertEqual(fixed, 3 + 2 + 6 + 3 + 4 + 1)
 
 
 class LaunchParameters(unittest.TestCase):
