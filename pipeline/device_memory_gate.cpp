@@ -4,6 +4,35 @@
 #include <mutex>
 #include <new>
 
+namespace {
+
+// The renders in line and those held back live on their own stacks, linked
+// through `next` in the order they joined.
+template <typename Node>
+void append(Node*& head, Node& node) {
+  Node** end = &head;
+  while (*end) end = &(*end)->next;
+  *end = &node;
+}
+
+template <typename Node>
+void unlink(Node*& head, Node& node) {
+  for (Node** n = &head; *n; n = &(*n)->next)
+    if (*n == &node) {
+      *n = node.next;
+      return;
+    }
+}
+
+template <typename Node>
+size_t length(const Node* head) {
+  size_t n = 0;
+  for (; head; head = head->next) ++n;
+  return n;
+}
+
+}  // namespace
+
 template <typename Ready>
 DeviceMemoryGate::Waited DeviceMemoryGate::wait(Lock& lock, Duration& budget, const std::function<bool()>& aborted,
                                                 Ready ready) {
@@ -69,18 +98,8 @@ void DeviceMemoryGate::admit(Arrival& arrival) {
   ++holders_;
 }
 
-void DeviceMemoryGate::enqueue(Waiter& waiter) {
-  Waiter** end = &queue_;
-  while (*end) end = &(*end)->next;
-  *end = &waiter;
-}
-
 void DeviceMemoryGate::leave_queue(Waiter& waiter) {
-  for (Waiter** w = &queue_; *w; w = &(*w)->next)
-    if (*w == &waiter) {
-      *w = waiter.next;
-      break;
-    }
+  unlink(queue_, waiter);
   // A turn it did not take goes on; when the queue empties, the renders
   // held back so far go in.
   if (waiter.turn) {
@@ -100,16 +119,10 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
   // renders came.
   if (queue_) {
     Arrival arrival;
-    Arrival** end = &arrivals_;
-    while (*end) end = &(*end)->next;
-    *end = &arrival;
+    append(arrivals_, arrival);
     const Waited entered = wait(lock, bound, aborted, [&] { return arrival.admitted; });
     if (entered != Waited::kReady) {
-      for (Arrival** a = &arrivals_; *a; a = &(*a)->next)
-        if (*a == &arrival) {
-          *a = arrival.next;
-          break;
-        }
+      unlink(arrivals_, arrival);
       return entered == Waited::kAborted ? MemoryTurn::kAborted : MemoryTurn::kWaitedTooLong;
     }
   } else {
@@ -141,7 +154,7 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
     }
     end_attempt(false);
     if (queued) ++self.failed_retries;
-    if (!queued) enqueue(self);
+    if (!queued) append(queue_, self);
     queued = true;
     // Memory handed back while it tried, that no other render took, is its
     // own: it was not in line for it yet.
@@ -163,16 +176,12 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
 
 size_t DeviceMemoryGate::waiting() {
   std::lock_guard<std::mutex> lock(mutex_);
-  size_t queued = 0;
-  for (const Waiter* w = queue_; w; w = w->next) ++queued;
-  return queued;
+  return length(queue_);
 }
 
 size_t DeviceMemoryGate::held_back() {
   std::lock_guard<std::mutex> lock(mutex_);
-  size_t held = 0;
-  for (const Arrival* a = arrivals_; a; a = a->next) ++held;
-  return held;
+  return length(arrivals_);
 }
 
 DeviceMemoryGate& device_memory_gate(int device) {

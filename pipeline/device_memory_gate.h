@@ -85,7 +85,6 @@ class DeviceMemoryGate {
   void give_turn(Waiter& waiter);
   // Lets the first render held back go in.
   void admit(Arrival& arrival);
-  void enqueue(Waiter& waiter);
   void leave_queue(Waiter& waiter);
 
   std::mutex mutex_;
