@@ -52,23 +52,27 @@ constexpr bool kRoomyRegisters = false;
 constexpr bool kRoomyRegisters = true;
 #endif
 
-// Column t of a tile's rows from a plane, row r's pixel at p + r * rowStep:
-// all 32 in a whole tile (kWhole), those of an edge tile in the frame
-// (`rows` of them).
-template <int N, bool kWhole>
-__device__ __forceinline__ void load_tile(float (&tile)[N][32][33], const float* __restrict__ p, size_t rowStep,
-                                          int t, int rows) {
-  const auto row = [&](int r) {
-    if (r > 0) p += rowStep;
-    KALTHORNE_UNROLL
-    for (int k = 0; k < N; ++k) tile[k][r][t] = p[k];
-  };
+// row(r) for a tile's rows: all 32 as straight code in a whole tile
+// (kWhole), those of an edge tile in the frame (`rows` of them) in a loop.
+template <bool kWhole, typename Row>
+__device__ __forceinline__ void each_tile_row(int rows, const Row& row) {
   if (kWhole) {
     KALTHORNE_UNROLL
     for (int r = 0; r < 32; ++r) row(r);
   } else {
     for (int r = 0; r < rows; ++r) row(r);
   }
+}
+
+// Column t of a tile's rows from a plane, row r's pixel at p + r * rowStep.
+template <int N, bool kWhole>
+__device__ __forceinline__ void load_tile(float (&tile)[N][32][33], const float* __restrict__ p, size_t rowStep,
+                                          int t, int rows) {
+  each_tile_row<kWhole>(rows, [&](int r) {
+    if (r > 0) p += rowStep;
+    KALTHORNE_UNROLL
+    for (int k = 0; k < N; ++k) tile[k][r][t] = p[k];
+  });
 }
 
 // Column t of a tile's rows from two planes (xs from in, ys from out). Where
@@ -108,17 +112,11 @@ __device__ __forceinline__ void load_tiles(float (&xs)[N][32][33], const float* 
 template <int N, bool kWhole>
 __device__ __forceinline__ void store_tile(const float (&tile)[N][32][33], float* __restrict__ p, size_t rowStep,
                                            int t, int rows) {
-  const auto row = [&](int r) {
+  each_tile_row<kWhole>(rows, [&](int r) {
     if (r > 0) p += rowStep;
     KALTHORNE_UNROLL
     for (int k = 0; k < N; ++k) p[k] = tile[k][r][t];
-  };
-  if (kWhole) {
-    KALTHORNE_UNROLL
-    for (int r = 0; r < 32; ++r) row(r);
-  } else {
-    for (int r = 0; r < rows; ++r) row(r);
-  }
+  });
 }
 
 // The causal half along row t of a tile, its `columns` from the left.
