@@ -24,7 +24,7 @@
 #include "colour_sweep.h"
 #include "device_tolerances.h"
 #include "frame_roads.h"
-#include "speck_roads.h"
+#include "sweep_roads.h"
 #include "tests/pipeline/entry_harness.h"
 
 namespace {
@@ -50,15 +50,15 @@ const colour_sweep::Sweep& sweep() {
   return s;
 }
 
-const std::vector<speck_roads::Road>& roads() {
-  static const std::vector<speck_roads::Road> r = speck_roads::roads(sweep().width, sweep().height);
+const std::vector<sweep_roads::Road>& roads() {
+  static const std::vector<sweep_roads::Road> r = sweep_roads::roads(sweep().width, sweep().height);
   return r;
 }
 
 class Specks : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(Specks, NoneAndTheSweepLitAndColoured) {
-  const speck_roads::Road& road = roads()[GetParam()];
+  const sweep_roads::Road& road = roads()[GetParam()];
   const colour_sweep::Sweep& s = sweep();
   const FrameRun a = run_frame(road.record, colour_sweep::encode(s, road.record.inputGamut, false));
   const FrameRun b = run_frame(road.record, colour_sweep::encode(s, road.record.inputGamut, true));

@@ -1,11 +1,11 @@
-#include "speck_roads.h"
+#include "sweep_roads.h"
 
 #include <deque>
 #include <iterator>
 
 #include "frame_roads.h"
 
-namespace speck_roads {
+namespace sweep_roads {
 
 namespace {
 
@@ -113,4 +113,4 @@ std::vector<Road> roads(int width, int height) {
   return out;
 }
 
-}  // namespace speck_roads
+}  // namespace sweep_roads

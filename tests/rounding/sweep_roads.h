@@ -8,7 +8,7 @@
 
 #include "pipeline/texture_options.h"
 
-namespace speck_roads {
+namespace sweep_roads {
 
 struct Road {
   std::string name;
@@ -18,4 +18,4 @@ struct Road {
 // Every road for a sweep of width x height RGBA pixels.
 std::vector<Road> roads(int width, int height);
 
-}  // namespace speck_roads
+}  // namespace sweep_roads
