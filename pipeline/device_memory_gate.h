@@ -34,7 +34,17 @@
 // first in the queue has the device alone: it first hands back the memory
 // the pool keeps, then tries once more, and if that fails the frame cannot
 // fit. Its attempts are thus bounded (device_memory_turns.h); its waits are
-// bounded in all, and end early when the host aborts the frame.
+// bounded in all, and end early when the host aborts the frame. A render
+// that leaves without rendering (given up, aborted, out of time, or an
+// exception of its attempt or of the host's query) passes on every
+// hand-back that came to it: memory its failed attempts handed back again.
+//
+// What keeps the count: holders_ counts exactly the places held, one for
+// each render in an attempt, each turn given and not yet taken, and each
+// render let in and not yet started. Each place, each render's place in
+// line or among those held back and each hand-back that came to it is an
+// object on the render's stack that gives itself back when it goes, so no
+// way out of run() can forget one.
 #pragma once
 
 #include <chrono>
@@ -51,47 +61,47 @@ class DeviceMemoryGate {
   using Duration = std::chrono::steady_clock::duration;
   // Runs attempt(alone) as take_memory_turns does, waiting at most `bound`
   // in all; while it waits, aborted() (when given) is asked every
-  // kAbortPollMilliseconds.
+  // kAbortPollMilliseconds. An exception of either ends the render as any
+  // other way out does: what it held is given back, then the exception goes
+  // on to the caller.
   MemoryTurn run(const std::function<bool(bool alone)>& attempt, const std::function<bool()>& aborted = {},
                  Duration bound = std::chrono::seconds(kDeviceMemoryWaitSeconds));
   // Renders whose attempt failed, queued for their turn.
   size_t waiting();
   // New renders held back while renders are queued.
   size_t held_back();
+  // Places held on the device: renders in an attempt, turns given and not
+  // yet taken, renders let in and not yet started. 0 when no render of ours
+  // is at the gate.
+  int holding();
 
  private:
   using Lock = std::unique_lock<std::mutex>;
   enum class Waited { kReady, kOutOfTime, kAborted };
-  // A queued render, on its own stack, linked in the order renders first
-  // failed.
-  struct Waiter {
-    bool turn = false;      // memory handed back came to it: it tries again
-    bool retrying = false;
-    int failed_retries = 0;
-    Waiter* next = nullptr;
-  };
-  // A new render held back, on its own stack, linked in the order they came.
-  struct Arrival {
-    bool admitted = false;
-    Arrival* next = nullptr;
-  };
+  // What a render holds at the gate lives on its own stack and gives itself
+  // back when it goes, on every way out: rendering, giving up, the host's
+  // abort, the bound, an exception. So holders_ counts exactly the places
+  // held, and every hand-back that came to a render and that it did not
+  // render with goes on to the next in line.
+  class Place;
+  class Handed;
+  class HeldBack;
+  class InLine;
+  class Unlocked;
   // Waits, within what is left of `budget`, until `ready` holds.
   template <typename Ready>
   Waited wait(Lock& lock, Duration& budget, const std::function<bool()>& aborted, Ready ready);
-  // An attempt ended; `ran`: it did not fail, and hands its memory on.
-  void end_attempt(bool ran);
-  // Gives the memory of a render that ran to the next render in line.
+  // Gives the memory one render handed back to the next render in line.
   void hand_on();
-  void give_turn(Waiter& waiter);
-  // Lets the first render held back go in.
-  void admit(Arrival& arrival);
-  void leave_queue(Waiter& waiter);
+  void give_turn(InLine& render);
+  // Lets the first render held back go in; `handed`: with memory handed on.
+  void admit(bool handed);
 
   std::mutex mutex_;
   SteadyCondition changed_;
-  int holders_ = 0;              // renders in an attempt, or given their turn for one
-  Waiter* queue_ = nullptr;      // the first queued render
-  Arrival* arrivals_ = nullptr;  // the first render held back
+  int holders_ = 0;              // places held (holding())
+  InLine* queue_ = nullptr;      // the first queued render
+  HeldBack* arrivals_ = nullptr;  // the first render held back
   uint64_t unclaimed_ = 0;       // times memory handed on came to no render
 };
 

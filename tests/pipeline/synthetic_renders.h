@@ -1,15 +1,22 @@
 // Renders made up for the memory gate: a device of memory units that their
 // attempts take and give back, and the means to hold an attempt where a test
-// wants it, so that an interleaving is forced rather than hoped for.
+// wants it, so that an interleaving is forced rather than hoped for, and
+// renders through a gate on threads of their own.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "pipeline/device_memory_gate.h"
 
 // Set once, waited for by any number of threads.
 class Signal {
@@ -98,3 +105,63 @@ inline std::function<bool(bool)> attempt_on(UnitDevice& device, int units, Journ
     return false;
   };
 }
+
+// A render that holds `units` of `device` from the start until released.
+class Holder {
+ public:
+  Holder(DeviceMemoryGate& gate, UnitDevice& device, int units, Journal& journal, const std::string& name)
+      : thread_([&, units, name] {
+          turn_ = gate.run(attempt_on(device, units, journal, name, [&] {
+            holding_.set();
+            release_.wait(std::chrono::seconds(60));
+          }));
+        }) {
+    holding_.wait();
+  }
+  ~Holder() { end(); }
+  // Releases it and waits for its render to end.
+  MemoryTurn end() {
+    release_.set();
+    if (thread_.joinable()) thread_.join();
+    return turn_;
+  }
+
+ private:
+  Signal holding_, release_;
+  MemoryTurn turn_{};
+  std::thread thread_;
+};
+
+// The attempts of `renders` renders that start together: the first attempt
+// of each journals `who` and fails once the renders before it (by `place`)
+// are queued, so they queue in that order; later attempts are `then`'s.
+inline std::function<bool(bool)> queue_in_turn(DeviceMemoryGate& gate, std::atomic<int>& started, int renders, size_t place,
+                                        Journal& journal, const std::string& who,
+                                        const std::function<bool(bool)>& then) {
+  auto first = std::make_shared<bool>(true);
+  return [&gate, &started, renders, place, &journal, who, then, first](bool alone) {
+    if (!*first) return then(alone);
+    *first = false;
+    ++started;
+    EXPECT_TRUE(eventually([&] { return started == renders && gate.waiting() == place; }));
+    journal.add(who, alone);
+    return true;
+  };
+}
+
+// A render run on a thread of its own.
+struct Render {
+  std::thread thread;
+  MemoryTurn turn{};
+  Signal ended;
+  template <typename... Args>
+  Render(DeviceMemoryGate& gate, Args... args) : thread([&gate, this, args...] {
+    turn = gate.run(args...);
+    ended.set();
+  }) {}
+  ~Render() { join(); }
+  MemoryTurn join() {
+    if (thread.joinable()) thread.join();
+    return turn;
+  }
+};
