@@ -135,6 +135,7 @@ class DeviceMemoryGate::InLine {
   Place turn;  // memory handed back came to it: it tries again
   Handed& handed;
   bool retrying = false;
+  bool alone = false;  // retrying with no other render holding memory
   int failed_retries = 0;
   InLine* next = nullptr;
 };
@@ -185,6 +186,13 @@ DeviceMemoryGate::Waited DeviceMemoryGate::wait(Lock& lock, Duration& budget, co
 constexpr int kFailedRetriesBeforeDraining = 2;
 
 void DeviceMemoryGate::hand_on() {
+  // A render trying with the device to itself needs all of it: memory that a
+  // render leaving the queue passes on meanwhile is its own, and nothing
+  // starts beside it.
+  if (queue_ && queue_->alone) {
+    ++queue_->handed.count;
+    return;
+  }
   for (InLine* w = queue_; w; w = w->next)
     if (w->failed_retries >= kFailedRetriesBeforeDraining) {
       give_turn(*w);
@@ -240,13 +248,16 @@ MemoryTurn DeviceMemoryGate::run(const std::function<bool(bool alone)>& attempt,
   bool alone = false;
   for (;;) {
     const uint64_t unclaimed_before = unclaimed_;
-    if (line) line->retrying = true;
+    if (line) {
+      line->retrying = true;
+      line->alone = alone;
+    }
     bool no_memory;
     {
       Unlocked unlocked(lock);
       no_memory = attempt(alone);
     }
-    if (line) line->retrying = false;
+    if (line) line->retrying = line->alone = false;
     if (!no_memory || alone) {
       // It leaves the queue before it hands its memory on, which would
       // otherwise come back to it.

@@ -25,18 +25,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 const DeviceMemoryGate::Duration k10s = std::chrono::seconds(10);
 
-// Fails for want of memory unless it has the device to itself.
-bool fits_only_alone(bool alone) { return !alone; }
-
-// Nobody at the gate, and nothing counted as held: a render that fits only
-// alone runs without waiting (a bound of 0 lets it wait for nothing).
-void expect_empty(DeviceMemoryGate& gate) {
-  EXPECT_EQ(gate.waiting(), 0u);
-  EXPECT_EQ(gate.held_back(), 0u);
-  EXPECT_EQ(gate.holding(), 0);
-  EXPECT_EQ(gate.run(fits_only_alone, {}, 0ms), MemoryTurn::kRan) << "a place stayed counted";
-}
-
 // The host's abort query of a render, held at its first call until the test
 // lets it answer `answer` (or throw).
 struct HeldQuery {
@@ -271,6 +259,60 @@ TEST(DeviceMemoryGateExits, WhenTheLastQueuedRenderLeavesAllHeldBackGoIn) {
     holder.reset();
     expect_empty(gate);
   }
+}
+
+// While the first queued render tries with the device to itself, a render
+// that leaves the queue passes on what came to it to that render, not to a
+// render held back, which would start beside it. Here the second queued
+// render was given its turn while the first retried, failed again, and
+// aborts while the first tries alone.
+TEST(DeviceMemoryGateExits, NothingStartsBesideARenderTryingAlone) {
+  DeviceMemoryGate gate;
+  UnitDevice device(10);
+  Journal journal;
+  auto h1 = std::make_unique<Holder>(gate, device, 1, journal, "h1");
+  auto h2 = std::make_unique<Holder>(gate, device, 1, journal, "h2");
+  std::atomic<int> started{0};
+  std::atomic<bool> alone_inside{false}, abort_second{false};
+  Signal retrying, go_on, trying_alone, finish_alone;
+  Render first(gate, queue_in_turn(gate, started, 2, 0, journal, "first", [&](bool alone) {
+    journal.add("first", alone);
+    if (!alone) {
+      retrying.set();
+      go_on.wait();
+      return true;
+    }
+    alone_inside = true;
+    trying_alone.set();
+    finish_alone.wait();
+    alone_inside = false;
+    return false;
+  }), std::function<bool()>{}, k10s);
+  Render second(gate, queue_in_turn(gate, started, 2, 1, journal, "second", [&](bool alone) {
+    journal.add("second", alone);
+    return true;
+  }), [&] { return abort_second.load(); }, k10s);
+  ASSERT_TRUE(eventually([&] { return gate.waiting() == 2; }));
+  h1->end();  // the first's turn
+  ASSERT_TRUE(retrying.wait());
+  h2->end();  // the second's turn, the first retrying: it retries and fails
+  ASSERT_TRUE(eventually([&] { return journal.read().size() == 6 && gate.holding() == 1; }));
+  go_on.set();
+  ASSERT_TRUE(trying_alone.wait());
+  std::atomic<bool> beside{false};
+  Render later(gate, [&](bool) {
+    beside = alone_inside.load();
+    return false;
+  }, std::function<bool()>{}, k10s);
+  ASSERT_TRUE(eventually([&] { return gate.held_back() == 1; }));
+  abort_second = true;
+  EXPECT_EQ(second.join(), MemoryTurn::kAborted);
+  EXPECT_FALSE(later.ended.wait(200ms)) << "a render went in beside the render trying alone";
+  finish_alone.set();
+  EXPECT_EQ(first.join(), MemoryTurn::kRan);
+  EXPECT_EQ(later.join(), MemoryTurn::kRan);
+  EXPECT_FALSE(beside);
+  expect_empty(gate);
 }
 
 // A render drains the device only after two failed retries: memory handed

@@ -165,3 +165,15 @@ struct Render {
     return turn;
   }
 };
+
+// Fails for want of memory unless it has the device to itself.
+inline bool fits_only_alone(bool alone) { return !alone; }
+
+// Nobody at the gate, and nothing counted as held: a render that fits only
+// alone runs without waiting (a bound of 0 lets it wait for nothing).
+inline void expect_empty(DeviceMemoryGate& gate) {
+  EXPECT_EQ(gate.waiting(), 0u);
+  EXPECT_EQ(gate.held_back(), 0u);
+  EXPECT_EQ(gate.holding(), 0);
+  EXPECT_EQ(gate.run(fits_only_alone, {}, std::chrono::milliseconds(0)), MemoryTurn::kRan) << "a place stayed counted";
+}
