@@ -8,6 +8,7 @@
 #include <cuda_runtime_api.h>
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -93,6 +94,13 @@ CUDASIM_API void fail_call(const std::string& function, int nth, cudaError_t err
                            int count = 1);
 CUDASIM_API void clear_failures();
 
+// Runs `hook` once, at the start of the next call of the runtime function
+// `function` on any thread, on that thread, before the call does anything
+// and outside the stand-in's lock: a test's way to make something happen
+// at an exact point of the code under test (the host unloading the bundle
+// in the middle of a render, say).
+CUDASIM_API void before_next_call(const std::string& function, std::function<void()> hook);
+
 struct CUDASIM_API AllocationStats {
   size_t allocations = 0;   // successful cudaMalloc and cudaMallocAsync calls with a non-empty size
   size_t frees = 0;         // successful cudaFree and cudaFreeAsync calls of a live allocation
@@ -162,7 +170,7 @@ CUDASIM_API void set_worker_threads(int count);
 
 // Back to the start state: one default device, empty logs and registry (live
 // allocations are released, live streams destroyed, the default memory pools
-// made anew, with release thresholds 0), no injected failures, the calling
+// made anew, with release thresholds 0), no injected failures or hooks, the calling
 // thread's current device 0, context and last error cleared, no primary
 // context made yet (the old handles stay valid). Pools made with
 // cudaMemPoolCreate stay valid with their attributes, holding no memory: a

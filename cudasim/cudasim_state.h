@@ -34,6 +34,7 @@ struct State {
     cudaError_t error;
   };
   std::vector<Failure> failures;
+  std::vector<std::pair<std::string, std::function<void()>>> hooks;  // before_next_call
   std::set<const void*> cooperative;
   struct Stream {
     int device;               // current when it was created

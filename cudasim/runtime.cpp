@@ -202,6 +202,22 @@ void bind_primary_context_if_none(bool needs_context) {
   if (tls_device >= 0 && size_t(tls_device) < state().devices.size()) tls_context = primary_context(tls_device);
 }
 
+// Runs and forgets the first hook set for `function`, outside the lock.
+void run_hook(const char* function) {
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    auto& hooks = state().hooks;
+    for (auto it = hooks.begin(); it != hooks.end(); ++it)
+      if (it->first == function) {
+        hook = std::move(it->second);
+        hooks.erase(it);
+        break;
+      }
+  }
+  if (hook) hook();
+}
+
 // Logs the call, applies injected failures and records the result as the
 // thread's last error. `device` is the device the call works on (kNoDevice:
 // the thread's own state); unless the call needs no context (a property
@@ -211,6 +227,7 @@ void bind_primary_context_if_none(bool needs_context) {
 template <typename F>
 cudaError_t api_call_on(int device, bool needs_context, const char* function, const std::string& arguments,
                         F&& body) {
+  run_hook(function);
   Call call;
   call.function = function;
   call.arguments = arguments;
@@ -500,6 +517,11 @@ void fail_call(const std::string& function, int nth, cudaError_t error, int coun
   state().failures.push_back({function, first, count < 0 ? -1 : first + count - 1, 0, error});
 }
 
+void before_next_call(const std::string& function, std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().hooks.emplace_back(function, std::move(hook));
+}
+
 void clear_failures() {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().failures.clear();
@@ -573,6 +595,7 @@ void reset() {
   s.log_limit = kDefaultLogLimit;
   s.dropped_calls = s.dropped_launches = 0;
   s.failures.clear();
+  s.hooks.clear();
   for (const auto& stream : s.streams) delete reinterpret_cast<char*>(stream.first);
   s.streams.clear();
   s.lost.clear();

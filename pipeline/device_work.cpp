@@ -106,7 +106,11 @@ cudaError_t RenderStream::finish() {
   return e;
 }
 
-cudaMemPool_t device_pool(int device) { return find_pool(device, false); }
+DevicePoolHold::DevicePoolHold(int device) : device_(device), pool_(find_pool(device, true)) {}
+
+DevicePoolHold::~DevicePoolHold() {
+  if (pool_) let_go_of_pool(device_);
+}
 
 void release_cached_device_memory() {
   std::lock_guard<std::mutex> lock(pools_mutex);

@@ -52,10 +52,27 @@ class RenderStream {
 // made on first use after each load of the bundle and shared by all
 // instances and render threads. Between frames it keeps up to
 // kDevicePoolKeptBytes of freed memory for the next frame and gives the
-// rest back to the device when a render ends. Null when the device has no
-// memory pools.
+// rest back to the device when a render ends.
 constexpr size_t kDevicePoolKeptBytes = size_t(1) << 30;
-cudaMemPool_t device_pool(int device);
+
+// The pool of `device` (the current device) held for one frame across all
+// its attempts, as a render stream holds it: an unload meanwhile destroys
+// it only once the frame is done, so the frame never trims a destroyed pool
+// nor makes one that outlives the unload. Null on a device without memory
+// pools.
+class DevicePoolHold {
+ public:
+  explicit DevicePoolHold(int device);
+  ~DevicePoolHold();
+  DevicePoolHold(const DevicePoolHold&) = delete;
+  DevicePoolHold& operator=(const DevicePoolHold&) = delete;
+
+  cudaMemPool_t pool() const { return pool_; }
+
+ private:
+  int device_;
+  cudaMemPool_t pool_;
+};
 
 // Gives all memory the pools keep back to the device (the host asks for it
 // when it purges caches).

@@ -415,9 +415,9 @@ cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruc
 
 // What the device's pool keeps between frames is ours: it goes back before
 // a render concludes that its frame cannot fit.
-void hand_back_kept_memory(int device) {
-  if (cudaSetDevice(device) != cudaSuccess) return;
-  if (cudaMemPool_t pool = device_pool(device)) cudaMemPoolTrimTo(pool, 0);
+void hand_back_kept_memory(int device, const DevicePoolHold& pool) {
+  if (!pool.pool() || cudaSetDevice(device) != cudaSuccess) return;
+  cudaMemPoolTrimTo(pool.pool(), 0);
 }
 
 thread_local FrameFailure tls_failure = kFrameNotFailed;
@@ -449,11 +449,14 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
     const float* src;
     float* dst;
     const TextureOptionsStruct& opts;
+    const DevicePoolHold& pool;
     cudaError_t error;
-  } frame{src, dst, opts, cudaSuccess};
+  };
+  const DevicePoolHold pool(opts.cudaDevice);
+  Attempt frame{src, dst, opts, pool, cudaSuccess};
   const auto attempt = [](void* context, bool alone) {
     Attempt& f = *static_cast<Attempt*>(context);
-    if (alone) hand_back_kept_memory(f.opts.cudaDevice);
+    if (alone) hand_back_kept_memory(f.opts.cudaDevice, f.pool);
     f.error = render_frame(f.src, f.dst, f.opts);
     return f.error == cudaErrorMemoryAllocation && !is_cuda_device_lost(f.opts.cudaDevice);
   };

@@ -234,6 +234,37 @@ TEST_F(Cudasim, StreamOrderedMemoryIsCheckedAndBookedLikeTheRuntime) {
   EXPECT_FALSE(cudasim::launch_trace().back().ran);
 }
 
+// A hook set for a function runs once, on the thread of that function's
+// next call, before the call does anything (its own calls are logged first)
+// and outside the stand-in's lock (it may call the runtime); reset() forgets
+// hooks not yet run.
+TEST_F(Cudasim, AHookRunsOnceBeforeTheNextCallOfItsFunction) {
+  int runs = 0;
+  std::thread::id ran_on;
+  cudasim::before_next_call("cudaMemGetInfo", [&] {
+    ++runs;
+    ran_on = std::this_thread::get_id();
+    int count = 0;
+    EXPECT_EQ(cudaGetDeviceCount(&count), cudaSuccess);
+  });
+  cudasim::clear_call_log();
+  size_t free_bytes = 0, total = 0;
+  std::thread([&] {
+    EXPECT_EQ(cudaMemGetInfo(&free_bytes, &total), cudaSuccess);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(ran_on, std::this_thread::get_id());
+  }).join();
+  EXPECT_EQ(cudaMemGetInfo(&free_bytes, &total), cudaSuccess);
+  EXPECT_EQ(runs, 1);
+  std::vector<std::string> calls;
+  for (const auto& c : cudasim::call_log()) calls.push_back(c.function);
+  EXPECT_EQ(calls, (std::vector<std::string>{"cudaGetDeviceCount", "cudaMemGetInfo", "cudaMemGetInfo"}));
+  cudasim::before_next_call("cudaMemGetInfo", [&] { ++runs; });
+  cudasim::reset();
+  EXPECT_EQ(cudaMemGetInfo(&free_bytes, &total), cudaSuccess);
+  EXPECT_EQ(runs, 1);
+}
+
 // CUDASIM_DEVICE_MEMORY_MB sizes every device of the process: allocations of
 // every kind past it fail as on a full GPU, cudaMemGetInfo reports the size
 // and what is free, and each device's memory is its own.

@@ -26,31 +26,40 @@ size_t held_bytes() {
 
 // A frame whose buffers are larger than every block the pool keeps from a
 // smaller frame, on a device with room for it but not for it and those
-// blocks: its first attempt runs short, and with no other render holding
-// memory it hands back what the pool keeps and renders alone.
+// blocks: set up by rendering the small frame there, so that the large
+// frame's first attempt runs short and, with no other render holding memory,
+// it hands back what the pool keeps and renders alone.
+struct ShortDevice {
+  TextureOptionsStruct small = plain_options(16, 16, 3), large = plain_options(32, 32, 3);
+  std::vector<float> small_src = test_frame(16, 16, 3, 7), large_src = test_frame(32, 32, 3, 8);
+  std::vector<float> small_out = std::vector<float>(small_src.size()), large_out = std::vector<float>(large_src.size());
+  std::vector<float> expected = std::vector<float>(large_src.size());
+  size_t large_bytes = 0, small_kept = 0;
+
+  void set_up() {
+    start_without_pools();
+    ASSERT_TRUE(texture_pitch_compress_expand(large_src.data(), expected.data(), large));
+    large_bytes = cudasim::allocation_stats().peak_live_bytes;
+    start_without_pools();
+    ASSERT_TRUE(texture_pitch_compress_expand(small_src.data(), small_out.data(), small));
+    small_kept = cudasim::allocation_stats().kept_bytes;
+    ASSERT_GT(small_kept, 0u);
+    start_without_pools();
+    cudasim::Device device;
+    device.totalGlobalMem = large_bytes + small_kept / 2;
+    cudasim::set_devices({device});
+    ASSERT_TRUE(texture_pitch_compress_expand(small_src.data(), small_out.data(), small));
+    EXPECT_EQ(held_bytes(), small_kept);
+    cudasim::clear_call_log();
+  }
+};
+
 TEST(DevicePools, AFrameThatFitsOnlyOnceThePoolsKeptMemoryGoesBackRendersAlone) {
-  const TextureOptionsStruct small = plain_options(16, 16, 3), large = plain_options(32, 32, 3);
-  const std::vector<float> small_src = test_frame(16, 16, 3, 7), large_src = test_frame(32, 32, 3, 8);
-  std::vector<float> small_out(small_src.size()), large_out(large_src.size()), expected(large_src.size());
-
-  start_without_pools();
-  ASSERT_TRUE(texture_pitch_compress_expand(large_src.data(), expected.data(), large));
-  const size_t large_bytes = cudasim::allocation_stats().peak_live_bytes;
-  start_without_pools();
-  ASSERT_TRUE(texture_pitch_compress_expand(small_src.data(), small_out.data(), small));
-  const size_t small_kept = cudasim::allocation_stats().kept_bytes;
-  ASSERT_GT(small_kept, 0u);
-
-  start_without_pools();
-  cudasim::Device device;
-  device.totalGlobalMem = large_bytes + small_kept / 2;
-  cudasim::set_devices({device});
-  ASSERT_TRUE(texture_pitch_compress_expand(small_src.data(), small_out.data(), small));
-  EXPECT_EQ(held_bytes(), small_kept);
-  cudasim::clear_call_log();
-  ASSERT_TRUE(texture_pitch_compress_expand(large_src.data(), large_out.data(), large));
+  ShortDevice d;
+  ASSERT_NO_FATAL_FAILURE(d.set_up());
+  ASSERT_TRUE(texture_pitch_compress_expand(d.large_src.data(), d.large_out.data(), d.large));
   EXPECT_EQ(texture_pitch_compress_expand_failure(), kFrameNotFailed);
-  EXPECT_EQ(large_out, expected);
+  EXPECT_EQ(d.large_out, d.expected);
   int short_of_memory = 0, trims = 0;
   for (const auto& c : cudasim::call_log()) {
     short_of_memory += c.function == "cudaMallocFromPoolAsync" && c.result == cudaErrorMemoryAllocation;
@@ -61,10 +70,35 @@ TEST(DevicePools, AFrameThatFitsOnlyOnceThePoolsKeptMemoryGoesBackRendersAlone) 
 
   // The host's purge gives back what the pool kept of the large frame.
   EXPECT_EQ(held_bytes(), cudasim::allocation_stats().kept_bytes);
-  EXPECT_GE(held_bytes(), large_bytes);
+  EXPECT_GE(held_bytes(), d.large_bytes);
   release_cached_device_memory();
   EXPECT_EQ(held_bytes(), 0u);
   EXPECT_EQ(cudasim::allocation_stats().live_pools, 1u);
+}
+
+// The host unloads the bundle just as such a frame hands back what the pool
+// keeps before it tries alone: the frame trims the pool it holds, renders,
+// and the pool goes when the frame ends. Every pool made is destroyed and
+// nothing stays kept.
+TEST(DevicePools, AnUnloadAsAFrameTriesAloneLeavesNoPoolBehind) {
+  ShortDevice d;
+  ASSERT_NO_FATAL_FAILURE(d.set_up());
+  const size_t made_before = cudasim::allocation_stats().pools_created;
+  bool unloaded = false;
+  cudasim::before_next_call("cudaMemPoolTrimTo", [&] {
+    destroy_device_pools();
+    unloaded = true;
+  });
+  ASSERT_TRUE(texture_pitch_compress_expand(d.large_src.data(), d.large_out.data(), d.large));
+  ASSERT_TRUE(unloaded) << "the frame did not try alone";
+  EXPECT_EQ(d.large_out, d.expected);
+  const cudasim::AllocationStats s = cudasim::allocation_stats();
+  EXPECT_EQ(s.pools_created, made_before) << "the frame made a pool after the unload";
+  EXPECT_EQ(std::vector<size_t>({s.pools_destroyed, s.live_pools, s.kept_bytes}),
+            std::vector<size_t>({s.pools_created, 0, 0}));
+  for (const auto& c : cudasim::call_log())
+    if (c.function == "cudaMemPoolTrimTo") EXPECT_EQ(c.result, cudaSuccess) << "a destroyed pool was trimmed";
+  EXPECT_EQ(held_bytes(), 0u);
 }
 
 // The host should never unload while a render runs; should it, the pool the
