@@ -3,6 +3,7 @@
 #include "pipeline/texture_pitch_compress_expand.h"
 
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 
 #include "cudasim/thrust_compat.h"
@@ -382,11 +383,15 @@ cudaError_t process_frame(const float* src, float* dst, const TextureOptionsStru
 // One frame on its device, on a stream of its own that is waited for and
 // destroyed on every path. cudaSuccess when the frame was delivered; a fault
 // that poisons the device's context marks the device lost.
-cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruct& opts) {
+cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruct& opts,
+                         std::optional<DevicePoolHold>& pool) {
   const int device = opts.cudaDevice;
   cudaError_t error = cudaSetDevice(device);
   bool fault = is_context_fault(error, false);
   if (error == cudaSuccess) {
+    // The frame holds its device's pool from its first attempt on, until
+    // its last attempt has ended.
+    if (!pool) pool.emplace(device);
     RenderStream render(device);
     // Errors left on this thread by earlier work, or by looking for the
     // device's pool, are not this frame's.
@@ -415,9 +420,9 @@ cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruc
 
 // What the device's pool keeps between frames is ours: it goes back before
 // a render concludes that its frame cannot fit.
-void hand_back_kept_memory(int device, const DevicePoolHold& pool) {
-  if (!pool.pool() || cudaSetDevice(device) != cudaSuccess) return;
-  cudaMemPoolTrimTo(pool.pool(), 0);
+void hand_back_kept_memory(int device, const std::optional<DevicePoolHold>& pool) {
+  if (!pool || !pool->pool() || cudaSetDevice(device) != cudaSuccess) return;
+  cudaMemPoolTrimTo(pool->pool(), 0);
 }
 
 thread_local FrameFailure tls_failure = kFrameNotFailed;
@@ -449,15 +454,15 @@ extern "C" __attribute__((visibility("default"))) bool texture_pitch_compress_ex
     const float* src;
     float* dst;
     const TextureOptionsStruct& opts;
-    const DevicePoolHold& pool;
+    std::optional<DevicePoolHold>& pool;
     cudaError_t error;
   };
-  const DevicePoolHold pool(opts.cudaDevice);
+  std::optional<DevicePoolHold> pool;
   Attempt frame{src, dst, opts, pool, cudaSuccess};
   const auto attempt = [](void* context, bool alone) {
     Attempt& f = *static_cast<Attempt*>(context);
     if (alone) hand_back_kept_memory(f.opts.cudaDevice, f.pool);
-    f.error = render_frame(f.src, f.dst, f.opts);
+    f.error = render_frame(f.src, f.dst, f.opts, f.pool);
     return f.error == cudaErrorMemoryAllocation && !is_cuda_device_lost(f.opts.cudaDevice);
   };
   const MemoryTurn turn = take_memory_turns(opts.cudaDevice, attempt, &frame, aborted, abortContext);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -25,6 +26,7 @@ constexpr int kDeviceUnits = 10, kThreads = 8, kRendersEach = 40;
 
 struct Outcomes {
   std::atomic<int> ran{0}, aborted{0}, threw{0}, waited_too_long{0}, no_room_alone{0};
+  std::atomic<int> most_attempts{0};
 };
 
 // One render of a thread's sequence, its choices drawn from `random`.
@@ -67,6 +69,8 @@ void one_render(DeviceMemoryGate& gate, UnitDevice& device, std::mt19937& random
   } catch (const std::runtime_error&) {
     ++outcomes.threw;
   }
+  for (int most = outcomes.most_attempts; attempts > most && !outcomes.most_attempts.compare_exchange_weak(most, attempts);) {
+  }
 }
 
 TEST(DeviceMemoryGateStress, EveryWayOutLeavesTheGateEmpty) {
@@ -87,10 +91,13 @@ TEST(DeviceMemoryGateStress, EveryWayOutLeavesTheGateEmpty) {
     EXPECT_EQ(outcomes.ran + outcomes.aborted + outcomes.threw, kThreads * kRendersEach);
     EXPECT_GT(outcomes.aborted, 0);
     EXPECT_GT(outcomes.threw, 0);
+    // Each render's attempts are bounded: three more than the other renders
+    // at the gate, which are never more than the other threads.
+    EXPECT_LE(outcomes.most_attempts, 3 + kThreads - 1);
     EXPECT_EQ(device.free(), kDeviceUnits);
     expect_empty(gate);
-    std::printf("seed %u: %d ran, %d aborted, %d threw\n", seed, outcomes.ran.load(), outcomes.aborted.load(),
-                outcomes.threw.load());
+    std::printf("seed %u: %d ran, %d aborted, %d threw, at most %d attempts\n", seed, outcomes.ran.load(),
+                outcomes.aborted.load(), outcomes.threw.load(), outcomes.most_attempts.load());
   }
 }
 
