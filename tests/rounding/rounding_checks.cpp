@@ -166,6 +166,34 @@ std::map<std::string, std::vector<float>> read_reference(const char* path) {
   return frames;
 }
 
+// ------------------------------------------------------ row passes in roads
+
+// The sweep and the device-rounding frames meet the row passes' edge
+// tiles: the sweep's width and height are no multiples of 32 and hold more
+// than a tile, and the golden roads reach every row pass (a row pass that
+// no road ran would meet neither check).
+TEST(RowPasses, TheSweepRunsEdgeTilesBothWays) {
+  const colour_sweep::Sweep& s = sweep();
+  EXPECT_TRUE(s.width > 32 && s.width % 32 != 0) << s.width;
+  EXPECT_TRUE(s.height > 32 && s.height % 32 != 0) << s.height;
+}
+
+TEST(RowPasses, TheGoldenRoadsReachEveryRowPass) {
+  std::map<std::string, std::vector<std::string>> reached;
+  for (const std::string& road : frame_roads::road_names()) {
+    render_road(road, kShapes[2]);  // whole and edge tiles both ways
+    for (const cudasim::Launch& l : cudasim::launch_trace()) {
+      std::string pass = l.kernel;
+      if (pass == "iir_guassian_rows_developer") pass += l.arguments.at(3).pointer ? " (two bands)" : " (one band)";
+      reached[pass].push_back(road);
+    }
+  }
+  cudasim::reset();
+  for (const char* pass : {"iir_guassian_rows", "pitch_sharp_rows", "halation_band_rows",
+                           "iir_guassian_rows_developer (one band)", "iir_guassian_rows_developer (two bands)"})
+    EXPECT_FALSE(reached[pass].empty()) << "no golden road runs " << pass;
+}
+
 // ------------------------------------------------- device rounding vs reference
 
 float tolerance_of(const std::string& road, size_t shape) {
