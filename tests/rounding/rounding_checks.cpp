@@ -46,16 +46,16 @@ const char* g_reference = nullptr;
 // colour.
 constexpr double kLeastLit = 0.5, kLeastHueVariation = 0.04;
 // Each channel on its own, since the speck rules measure a channel from its
-// own darkest value and a channel held at one level (a NaN's 0, or a
-// channel written as another's) has nothing to stand out from: every
-// channel of the sweep's input is lit, and each output channel must stand
-// apart from what the road makes of black in at least a fifth of the
-// sweep's pixels, and lie crushed (colour_sweep.h) in at most 70 % of them.
-// Over every road, in both builds, the least share apart from black is 42 %
-// and the most crushed 56 % (both red of stock_print_bleach_midhi: its
-// bleach and print take the darker rows and the saturated colours' weak
-// channels to black); a channel held at one level stands apart nowhere and
-// lies crushed everywhere.
+// own darkest value, where a channel held at one level (a NaN's 0) shows no
+// speck: every channel of the sweep's input is lit, and each output channel
+// must stand apart from what the road makes of black in at least a fifth
+// of the sweep's pixels, and lie crushed (colour_sweep.h) in at most 70 %
+// of them. Over every road, in both builds, the least share apart from
+// black is 42 % and the most crushed 56 % (both red of
+// stock_print_bleach_midhi: its bleach and print take the darker rows and
+// the saturated colours' weak channels to black); a channel held at one
+// level lies crushed everywhere, and one held at black's (a NaN's 0 on a
+// road whose black is 0) stands apart nowhere besides.
 constexpr double kLeastChannelLit = 0.2, kMostChannelCrushed = 0.7;
 
 const colour_sweep::Sweep& sweep() {
