@@ -229,11 +229,12 @@ std::vector<Speck> find_specks(const Sweep& s, const std::vector<float>& out, co
   return specks;
 }
 
-Figures figures(const Sweep& s, const std::vector<float>& out, const std::vector<float>& nudgedOut) {
+Figures figures(const Sweep& s, const std::vector<float>& out, const std::vector<float>& nudgedOut,
+                const float (&black)[3]) {
   const std::vector<Side> left = sides(s, -1), right = sides(s, 1);
   const Floors floors(out);
-  Figures f{0.0, 0.0, 0, -INFINITY, INFINITY, 0.0f};
-  long lit = 0;
+  Figures f{0.0, 0.0, {0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}, 0, -INFINITY, INFINITY, 0.0f};
+  long lit = 0, channelLit[3] = {0, 0, 0}, crushed[3] = {0, 0, 0};
   std::vector<float> variation;
   for (int y = 0; y < s.height; ++y) {
     const Row row{s, out, floors, left, right, y};
@@ -244,16 +245,26 @@ Figures figures(const Sweep& s, const std::vector<float>& out, const std::vector
       const float grey = (row.at(x, 0) + row.at(x, 1) + row.at(x, 2)) / 3.0f;
       for (int c = 0; c < 3; ++c) {
         const float v = row.at(x, c), share = row.share_of_foretold(x, c);
+        channelLit[c] += std::fabs(v - black[c]) > kLit;
         lo[c] = std::min(lo[c], v - grey);
         hi[c] = std::max(hi[c], v - grey);
-        if (std::isfinite(share)) f.darkestRatio = std::min(f.darkestRatio, share);
-        else if (v <= floors.c[c]) ++f.crushed, f.crushForetold = std::max(f.crushForetold, row.foretold(x, c) - floors.c[c]);
+        if (std::isfinite(share)) {
+          f.darkestRatio = std::min(f.darkestRatio, share);
+        } else if (v <= floors.c[c]) {
+          ++f.crushed, ++crushed[c];
+          f.crushForetold = std::max(f.crushForetold, row.foretold(x, c) - floors.c[c]);
+        }
       }
       if (std::isfinite(move[size_t(x)])) f.largestJump = std::max(f.largestJump, lone_move(move, x));
     }
     variation.push_back(std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}));
   }
-  f.litFraction = double(lit) / (double(s.width) * double(s.height));
+  const double pixels = double(s.width) * double(s.height);
+  f.litFraction = double(lit) / pixels;
+  for (int c = 0; c < 3; ++c) {
+    f.channelLit[c] = double(channelLit[c]) / pixels;
+    f.crushedChannel[c] = double(crushed[c]) / pixels;
+  }
   std::nth_element(variation.begin(), variation.begin() + long(variation.size() / 2), variation.end());
   f.hueVariation = variation[variation.size() / 2];
   return f;

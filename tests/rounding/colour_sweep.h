@@ -44,16 +44,25 @@ std::string describe(const Speck& s);
 //    that the road's own curve takes there (colour_sweep.cpp says how the
 //    two differ), and crushForetold the most that the hue neighbours of
 //    such a channel foretell of it above its floor;
+//  - channelLit: per channel, the share of pixels where it stands apart
+//    from what the road makes of black (`black`, the road's output for an
+//    input of 0) by more than a lit channel's margin: every channel of the
+//    sweep's input is lit, so each output channel must answer it, whatever
+//    the channel's own darkest value (a channel held at one level anywhere
+//    in the sweep gives 0);
+//  - crushedChannel: per channel, the share of pixels where it is counted
+//    in `crushed`;
 //  - and how near the speck rules came: darkestRatio, the least share of
 //    what its hue neighbours foretell of it that a channel reaches above
 //    its floor where they foretell it lit, and largestJump, the largest
 //    move of a pixel under the nudge that its neighbours did not make ten
 //    times over.
 struct Figures {
-  double litFraction, hueVariation;
+  double litFraction, hueVariation, channelLit[3], crushedChannel[3];
   long crushed;
   float crushForetold, darkestRatio, largestJump;
 };
-Figures figures(const Sweep& s, const std::vector<float>& out, const std::vector<float>& nudgedOut);
+Figures figures(const Sweep& s, const std::vector<float>& out, const std::vector<float>& nudgedOut,
+                const float (&black)[3]);
 
 }  // namespace colour_sweep

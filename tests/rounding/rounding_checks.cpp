@@ -24,6 +24,7 @@
 #include "colour_sweep.h"
 #include "device_tolerances.h"
 #include "frame_roads.h"
+#include "pipeline/colour_transforms.cuh"
 #include "sweep_roads.h"
 #include "tests/pipeline/entry_harness.h"
 
@@ -44,6 +45,18 @@ const char* g_reference = nullptr;
 // pixel black gives 0 lit, and one that wrote every pixel alike or grey 0
 // colour.
 constexpr double kLeastLit = 0.5, kLeastHueVariation = 0.04;
+// Each channel on its own, since the speck rules measure a channel from its
+// own darkest value, where a channel held at one level (a NaN's 0) shows no
+// speck: every channel of the sweep's input is lit, and each output channel
+// must stand apart from what the road makes of black in at least a fifth
+// of the sweep's pixels, and lie crushed (colour_sweep.h) in at most 70 %
+// of them. Over every road, in both builds, the least share apart from
+// black is 42 % and the most crushed 56 % (both red of
+// stock_print_bleach_midhi: its bleach and print take the darker rows and
+// the saturated colours' weak channels to black); a channel held at one
+// level lies crushed everywhere, and one held at black's (a NaN's 0 on a
+// road whose black is 0) stands apart nowhere besides.
+constexpr double kLeastChannelLit = 0.2, kMostChannelCrushed = 0.7;
 
 const colour_sweep::Sweep& sweep() {
   static const colour_sweep::Sweep s = colour_sweep::make_sweep();
@@ -55,6 +68,23 @@ const std::vector<sweep_roads::Road>& roads() {
   return r;
 }
 
+// What road `i` makes of black: its output for a small frame of code values
+// that decode to linear 0 (every pixel alike), at the frame's first pixel.
+void black_of(size_t i, float (&black)[3]) {
+  constexpr int kSide = 8;
+  static const std::vector<sweep_roads::Road> small = sweep_roads::roads(kSide, kSide);
+  const TextureOptionsStruct& o = small[i].record;
+  const float zero[3] = {0.0f, 0.0f, 0.0f};
+  float code[3];
+  awg4_linear_to_output(zero, o.inputGamut, code);
+  std::vector<float> frame;
+  for (int p = 0; p < kSide * kSide; ++p) frame.insert(frame.end(), {code[0], code[1], code[2], 1.0f});
+  const FrameRun r = run_frame(o, frame);
+  black[0] = black[1] = black[2] = NAN;
+  ASSERT_TRUE(r.ok) << "the entry failed on black";
+  for (int c = 0; c < 3; ++c) black[c] = r.out[size_t(c)];
+}
+
 class Specks : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(Specks, NoneAndTheSweepLitAndColoured) {
@@ -62,17 +92,27 @@ TEST_P(Specks, NoneAndTheSweepLitAndColoured) {
   const colour_sweep::Sweep& s = sweep();
   const FrameRun a = run_frame(road.record, colour_sweep::encode(s, road.record.inputGamut, false));
   const FrameRun b = run_frame(road.record, colour_sweep::encode(s, road.record.inputGamut, true));
+  float black[3];
+  black_of(GetParam(), black);
   cudasim::reset();
   ASSERT_TRUE(a.ok && b.ok) << "the entry failed";
   const auto specks = colour_sweep::find_specks(s, a.out, b.out);
-  const auto f = colour_sweep::figures(s, a.out, b.out);
+  const auto f = colour_sweep::figures(s, a.out, b.out, black);
   std::printf("%s: %zu specks, lit %.3f, hue variation %.4f, %ld channels crushed (foretold at most %.3g above "
               "the floor), darkest %.3f of its foretold value, largest lone jump %.3g\n",
               road.name.c_str(), specks.size(), f.litFraction, f.hueVariation, f.crushed, f.crushForetold,
               f.darkestRatio, f.largestJump);
+  std::printf("  red, green, blue: apart from black %.3f %.3f %.3f, crushed %.3f %.3f %.3f (black %.4g %.4g %.4g)\n",
+              f.channelLit[0], f.channelLit[1], f.channelLit[2], f.crushedChannel[0], f.crushedChannel[1],
+              f.crushedChannel[2], black[0], black[1], black[2]);
   for (size_t i = 0; i < specks.size() && i < 5; ++i) ADD_FAILURE() << colour_sweep::describe(specks[i]);
   EXPECT_GE(f.litFraction, kLeastLit) << "the sweep came out dark";
   EXPECT_GE(f.hueVariation, kLeastHueVariation) << "the sweep came out flat along its hues";
+  const char* const channels[] = {"red", "green", "blue"};
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_GE(f.channelLit[c], kLeastChannelLit) << channels[c] << " came out as black";
+    EXPECT_LE(f.crushedChannel[c], kMostChannelCrushed) << channels[c] << " came out crushed";
+  }
 }
 
 std::string road_test_name(const ::testing::TestParamInfo<size_t>& info) {
@@ -124,6 +164,34 @@ std::map<std::string, std::vector<float>> read_reference(const char* path) {
     frames[line.substr(0, space)] = std::move(f);
   }
   return frames;
+}
+
+// ------------------------------------------------------ row passes in roads
+
+// The sweep and the device-rounding frames meet the row passes' edge
+// tiles: the sweep's width and height are no multiples of 32 and hold more
+// than a tile, and the golden roads reach every row pass (a row pass that
+// no road ran would meet neither check).
+TEST(RowPasses, TheSweepRunsEdgeTilesBothWays) {
+  const colour_sweep::Sweep& s = sweep();
+  EXPECT_TRUE(s.width > 32 && s.width % 32 != 0) << s.width;
+  EXPECT_TRUE(s.height > 32 && s.height % 32 != 0) << s.height;
+}
+
+TEST(RowPasses, TheGoldenRoadsReachEveryRowPass) {
+  std::map<std::string, std::vector<std::string>> reached;
+  for (const std::string& road : frame_roads::road_names()) {
+    render_road(road, kShapes[2]);  // whole and edge tiles both ways
+    for (const cudasim::Launch& l : cudasim::launch_trace()) {
+      std::string pass = l.kernel;
+      if (pass == "iir_guassian_rows_developer") pass += l.arguments.at(3).pointer ? " (two bands)" : " (one band)";
+      reached[pass].push_back(road);
+    }
+  }
+  cudasim::reset();
+  for (const char* pass : {"iir_guassian_rows", "pitch_sharp_rows", "halation_band_rows",
+                           "iir_guassian_rows_developer (one band)", "iir_guassian_rows_developer (two bands)"})
+    EXPECT_FALSE(reached[pass].empty()) << "no golden road runs " << pass;
 }
 
 // ------------------------------------------------- device rounding vs reference
