@@ -8,25 +8,73 @@
 #include "pipeline/launch_shapes.h"
 
 // The pixel work of the negative output and of the print needs more than
-// the 64 registers a thread of a 1,024-thread block may have, and on some
-// architectures more than 128: these kernels run 32 x 4 blocks, and one
-// block a multiprocessor is enough for nvcc to leave them up to 255. Each
-// thread renders kHeavyRows rows of its column (a block 4 x kHeavyRows), so
-// what a thread works out from the settings alone it works out once for
-// them all.
+// the 64 registers a thread of a 1,024-thread block may have: these kernels
+// run 32 x 2 blocks, whose shared memory (the negative and print kernels'
+// 144 bytes a thread) Turing holds 7 of, 14 warps, where 4-warp blocks stop
+// at 12. Each thread renders kHeavyRows rows of its column (a block
+// 2 x kHeavyRows), so what a thread works out from the settings alone it
+// works out once for them all.
 namespace film_shape {
-constexpr int kHeavyThreads = 32 * 4;
+constexpr int kHeavyThreads = 32 * 2;
 constexpr int kHeavyRows = 8;
 inline dim3 heavy_block() { return dim3(32, kHeavyThreads / 32, 1); }
 inline dim3 heavy_grid(int width, int height) {
   return dim3(unsigned(calc_kernel(width, 32)),
               launch_shape::grid_rows(calc_kernel(height, kHeavyThreads / 32 * kHeavyRows)), 1);
 }
+
+// What a heavy kernel renders: the negative (to the output or the display),
+// the negative and a print, or a print of the frame.
+enum HeavyWork { kNegativeOutput, kNegativePrint, kPrintOutput, kHeavyWorks };
+// The blocks a multiprocessor is to hold at once of each heavy kernel, per
+// architecture family (its lowest compute capability x 100): nvcc fits each
+// kernel's registers to them. Their warps wait on their own results most of
+// the time (dependent float chains, predicate tests before branches), so a
+// kernel runs as many as its shared memory (a FamilyGains a thread) and the
+// schedulers' issue rate make worth it, as the frame-cost bench reads them,
+// at no fewer registers than its code takes without spilling:
+//  - Turing: 7 blocks of the negative kernels (9,216 bytes each) fill its
+//    64 KB of shared memory at 128 registers; the print alone at 128 (8
+//    blocks, 16 warps) is issue-bound already: fewer registers only add
+//    instructions.
+//  - Ada, and Ampere, with its register file and at least its shared memory
+//    and warps: 128 registers (8 blocks) for all. At 96 (10 blocks) the
+//    negative and print would be 3% faster by the bench, but spill.
+//  - Hopper spills the negative and print at 128: 168 (6 blocks).
+//  - Blackwell, which the bench does not read: no budget. Under one (even
+//    200 registers) nvcc rewrites its arithmetic in another form (constants
+//    folded, comparisons against zero), which no check here proves the same;
+//    unbounded it keeps the code it had, at 154-176 registers, and the
+//    2-warp blocks alone give it 10-12 warps a multiprocessor where it had 8.
+// Under these budgets nvcc's code computes what it did at up to 255
+// registers, only recomputing some values rather than holding them (1-2%
+// more instructions; tools/sass_arithmetic.py compares two builds); the
+// device-code test proves that no family spills.
+struct HeavyResidency {
+  int arch;
+  int blocks[kHeavyWorks];
+};
+constexpr HeavyResidency kHeavyResidency[] = {
+    {750, {7, 7, 8}},
+    {800, {8, 8, 8}},
+    {900, {8, 6, 8}},
+    {1000, {1, 1, 1}},
+};
+// The row of the newest family `arch` (__CUDA_ARCH__) belongs to.
+constexpr int heavy_blocks(int arch, HeavyWork work) {
+  int blocks = 1;
+  for (const HeavyResidency& r : kHeavyResidency)
+    if (r.arch <= arch) blocks = r.blocks[work];
+  return blocks;
+}
 }  // namespace film_shape
-#if defined(__CUDACC__)
-#define KALTHORNE_FILM_HEAVY_KERNEL __global__ void __launch_bounds__(film_shape::kHeavyThreads, 1)
+#if defined(__CUDA_ARCH__)
+#define KALTHORNE_FILM_HEAVY_KERNEL(work) \
+  __global__ void __launch_bounds__(film_shape::kHeavyThreads, film_shape::heavy_blocks(__CUDA_ARCH__, work))
+#elif defined(__CUDACC__)
+#define KALTHORNE_FILM_HEAVY_KERNEL(work) __global__ void __launch_bounds__(film_shape::kHeavyThreads)
 #else
-#define KALTHORNE_FILM_HEAVY_KERNEL __global__ void
+#define KALTHORNE_FILM_HEAVY_KERNEL(work) __global__ void
 #endif
 
 // Development (film_lab.cu).

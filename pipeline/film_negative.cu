@@ -3,4 +3,7 @@
 // display in the same pass.
 #include "pipeline/film_output.cuh"
 
-KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_NEGATIVE_OUTPUT_KERNEL)
+#define KALTHORNE_NEGATIVE_ONLY_KERNEL(kernel, bleach, finish) \
+  KALTHORNE_NEGATIVE_OUTPUT_KERNEL(film_shape::kNegativeOutput, kernel, bleach, finish)
+KALTHORNE_FILM_NEGATIVE_OUTPUTS(KALTHORNE_NEGATIVE_ONLY_KERNEL)
+#undef KALTHORNE_NEGATIVE_ONLY_KERNEL

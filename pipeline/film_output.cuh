@@ -146,9 +146,10 @@ __host__ __device__ __forceinline__ void film_output(const Source& source, const
 
 }  // namespace film
 
-// The definition of one kernel of KALTHORNE_FILM_NEGATIVE_OUTPUTS or _PRINTS.
-#define KALTHORNE_NEGATIVE_OUTPUT_KERNEL(kernel, bleach, finish)                                                    \
-  KALTHORNE_FILM_HEAVY_KERNEL kernel(const float* exposure, const float* alpha, const float* developed, float* out, \
+// The definition of one kernel of KALTHORNE_FILM_NEGATIVE_OUTPUTS or _PRINTS
+// (film_shape::HeavyWork `work`).
+#define KALTHORNE_NEGATIVE_OUTPUT_KERNEL(work, kernel, bleach, finish)                                              \
+  KALTHORNE_FILM_HEAVY_KERNEL(work) kernel(const float* exposure, const float* alpha, const float* developed, float* out, \
                                      int width, int height, int channels,                                          \
                                      FILM_GRID_CONST const film::NegativeArgs negative,                            \
                                      FILM_GRID_CONST const film::PrintArgs print) {                                \

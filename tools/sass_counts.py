@@ -77,20 +77,40 @@ GLOBAL_LOAD = re.compile(r"^(LDG|LD|ATOMG|ATOM|RED)\b")
 
 # Clocks from the issue of an instruction that sets a scoreboard to the use of
 # its result, for the variable-latency work that does not leave the
-# multiprocessor (shared memory, special functions, conversions: what the
-# profiler calls the short scoreboard); a global load's wait is a round trip
-# of the bench's own. The figures are the shared-memory load-to-use
-# latencies that pointer-chasing microbenchmarks measure: 19 clocks on a
-# Turing T4 (Z. Jia, M. Maggioni, J. Smith, D. P. Scarpazza, "Dissecting the
-# NVidia Turing T4 GPU via Microbenchmarking", arXiv:1903.07486, 2019) and
-# about 30 on an RTX 4090 (W. Luo et al., "Benchmarking and Dissecting the
-# Nvidia Hopper GPU Architecture", arXiv:2402.13499, 2024, which measures
-# the RTX 4090 beside the A100 and H800). The fixed latencies (4 clocks from
-# an FFMA, FMUL, FADD, IADD3 or LOP3 to an instruction that reads its result,
-# 4 or 5 from an IMAD, 5 or 6 from an IMAD.WIDE, on both parts) need no
-# figure: the compiler writes into each instruction's control word the
-# clocks the scheduler waits before it issues the warp's next instruction.
-SHORT_SCOREBOARD_CLOCKS = {"sm_75": 19, "sm_89": 30}
+# multiprocessor (what the profiler calls the short scoreboard), by the unit
+# that does it; a global load's wait is a round trip of the bench's own.
+#  - "shared": shared-memory loads, and what else goes through the memory
+#    pipeline or has no figure of its own (constant loads, S2R, the double
+#    unit of these parts): the shared-memory load-to-use latencies that
+#    pointer-chasing microbenchmarks measure, 19 clocks on a Turing T4
+#    (Z. Jia, M. Maggioni, J. Smith, D. P. Scarpazza, "Dissecting the NVidia
+#    Turing T4 GPU via Microbenchmarking", arXiv:1903.07486, 2019) and about
+#    30 on an RTX 4090 (W. Luo et al., "Benchmarking and Dissecting the
+#    Nvidia Hopper GPU Architecture", arXiv:2402.13499, 2024, which measures
+#    the RTX 4090 beside the A100 and H800).
+#  - "special": the special functions (MUFU, and FCHK, a division's range
+#    test) and the conversions (F2I, I2F, F2F, FRND), which neither part runs
+#    through the memory pipeline: the same kind of dependent-chain
+#    measurement (a chain of one instruction's results timed by the clock
+#    register) gives about 18 to 20 clocks from MUFU's issue to its use on
+#    the parts from Turing on, and Ada keeps Turing's four special-function
+#    units a scheduler (the Turing and Ada architecture whitepapers): 19 on
+#    both, Turing's figure, where Ada's 30 would charge them its shared
+#    memory's latency.
+# The fixed latencies (4 clocks from an FFMA, FMUL, FADD, IADD3 or LOP3 to an
+# instruction that reads its result, 4 or 5 from an IMAD, 5 or 6 from an
+# IMAD.WIDE, on both parts) need no figure: the compiler writes into each
+# instruction's control word the clocks the scheduler waits before it issues
+# the warp's next instruction.
+SHORT_SCOREBOARD_CLOCKS = {"sm_75": {"shared": 19, "special": 19}, "sm_89": {"shared": 30, "special": 19}}
+SPECIAL_UNIT = re.compile(r"^(MUFU|FCHK|F2I|I2F|F2F|I2I|FRND)\b")
+
+
+def short_unit(opcode):
+    """The SHORT_SCOREBOARD_CLOCKS unit an instruction's result comes from."""
+    return "special" if SPECIAL_UNIT.match(opcode) else "shared"
+
+
 LINE = re.compile(r"^\s*/\*([0-9a-f]{4,})\*/\s+(.*?)\s*;\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 CONTROL = re.compile(r"^\s*/\* (0x[0-9a-f]{16}) \*/\s*$")
 FUNCTION = re.compile(r"^\s*Function : (\S+)")
@@ -741,7 +761,8 @@ def path_cost(code, steps, repeat, facts=frozenset()):
                 if GLOBAL_LOAD.match(ins.opcode):
                     pending[ins.write_barrier].append(epoch)
                 else:
-                    ready[ins.write_barrier] = max(ready[ins.write_barrier], issue + _short_clocks)
+                    ready[ins.write_barrier] = max(ready[ins.write_barrier],
+                                                 issue + _short_clocks[short_unit(ins.opcode)])
             clock = issue + max(1, (ins.control >> 41) & 0xF)
     return count, waits, clock - start
 
@@ -775,7 +796,7 @@ def child_cost(code, c, facts):
 
 
 _facts = frozenset()  # edges (from index, to index) the launch's parameters rule out
-_short_clocks = 0  # SHORT_SCOREBOARD_CLOCKS of the architecture being read
+_short_clocks = {}  # SHORT_SCOREBOARD_CLOCKS of the architecture being read
 _trip_facts = {}  # (code, loop start) -> the ruled-out edges of each trip of a fixed list
 
 

@@ -271,6 +271,17 @@ class Clocks(unittest.TestCase):
                                               ("EXIT",)])
         self.assertEqual((fixed, waits, clocks), (3, 1, 3))
 
+    def test_a_special_function_s_result_is_ready_after_its_unit_s_latency(self):
+        # Ada's shared memory answers later than Turing's, its special
+        # functions and conversions as soon.
+        for unit in ("MUFU.EX2 R4, R8", "F2I.TRUNC.NTZ R4, R8", "I2F R4, R8", "FRND.FLOOR R4, R8"):
+            code = [(unit, 0), ("FADD R5, R4, R4", NONE, 0b1), ("EXIT",)]
+            for arch in ("sm_75", "sm_89"):
+                self.assertEqual(all_counts(code, arch=arch)[2], 19 + 2, (unit, arch))
+        # Two results on one scoreboard: the later one's unit decides.
+        mixed = [("MUFU.RCP R4, R8", 0), ("LDS.U R6, [R9]", 0), ("FADD R5, R4, R6", NONE, 0b1), ("EXIT",)]
+        self.assertEqual(all_counts(mixed, arch="sm_89")[2], 1 + 30 + 2)
+
     def test_a_trip_s_loads_for_the_next_are_ready_there(self):
         # The shared load issued at a trip's end is used at the next's start:
         # the counted (second) trip waits what the load has left after the
