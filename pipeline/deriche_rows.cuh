@@ -129,12 +129,14 @@ __device__ __forceinline__ void load_tile(float (&tile)[N][32][33], const float*
 // is written to shared memory: the barrier between keeps the compiler from
 // starting the writes, each waiting for its own load, before the last load
 // is out, which costs a second round trip. Otherwise the compiler batches
-// the loads itself.
-template <int N, bool kWhole, bool kHeld>
+// the loads itself. alongside() issues other loads with them: after the
+// held ones, before the barrier; otherwise first.
+template <int N, bool kWhole, bool kHeld, typename Alongside>
 __device__ __forceinline__ void load_tiles(float (&xs)[N][32][33], const float* __restrict__ in, size_t inRow,
                                            float (&ys)[N][32][33], const float* __restrict__ out, size_t outRow, int t,
-                                           int rows) {
+                                           int rows, const Alongside& alongside) {
   if constexpr (!kHeld) {
+    alongside();
     load_tile<N, kWhole>(xs, in, inRow, t, rows);
     load_tile<N, kWhole>(ys, out, outRow, t, rows);
   } else {
@@ -147,6 +149,7 @@ __device__ __forceinline__ void load_tiles(float (&xs)[N][32][33], const float* 
       x[r] = *in;
       y[r] = *out;
     });
+    alongside();
     __syncthreads();
     KALTHORNE_UNROLL
     for (int r = 0; r < 32; ++r) {
@@ -263,15 +266,19 @@ __device__ __forceinline__ void backward_tile(float (&xs)[N][32][33], float (&ys
                                               float* __restrict__ out, size_t outRow, const Store& store,
                                               size_t pixel, size_t width, int t, int rows, bool column,
                                               DericheBackward (&backward)[N], const DericheCoefficients& c) {
-  // A tile fetches what its epilogue reads first, ahead of its own loads:
-  // none of them waits for the recursion, and all go out together. An edge
-  // tile where the registers hold less (kRoomyEdges false) fetches half a
-  // tile at a time after the recursion.
+  // A tile fetches what its epilogue reads with its own loads: none of them
+  // waits for the recursion, and all go out together. Where the registers
+  // hold the loads, the fetches follow them: ahead of them, the compiler
+  // would start the epilogue's arithmetic on the first fetches, waiting for
+  // them, before the last loads went out. An edge tile where the registers
+  // hold less (kRoomyEdges false) fetches half a tile at a time after the
+  // recursion.
   constexpr bool kAhead = kWhole || kRoomyEdges;
   typename Store::Fetched f[kAhead ? 32 : kEdgeRowsAhead];
-  if constexpr (kAhead) fetch_rows<kWhole, 32>(f, store, pixel, width, rows);
   constexpr bool kHeld = N == 1 && (std::is_empty<typename Store::Fetched>::value || kRoomyRegisters) && kAhead;
-  load_tiles<N, kWhole, kHeld>(xs, in, inRow, ys, out, outRow, t, rows);
+  load_tiles<N, kWhole, kHeld>(xs, in, inRow, ys, out, outRow, t, rows, [&] {
+    if constexpr (kAhead) fetch_rows<kWhole, 32>(f, store, pixel, width, rows);
+  });
   __syncthreads();
   backward_tile_row<N>(xs, ys, t, backward, c);
   __syncthreads();

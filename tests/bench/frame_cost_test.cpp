@@ -326,7 +326,8 @@ TEST(SassTable, ReadsCountsAndCarriesFailures) {
 // loops: the column recursions walk eight rows a trip and wait one round
 // trip a trip each way (the developer's, which converts its samples, too),
 // the row passes a tile of 32 columns, whose rows' loads all go out before
-// the forward sweep waits for the first.
+// the forward sweep waits for the first, and the backward sweep's with its
+// epilogue's fetches.
 TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
   REQUIRE_MACHINE_CODE();
   std::string reason;
@@ -354,6 +355,10 @@ TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
         EXPECT_GE(loop.clocks, loop.instructions) << kernel << " on " << part.arch;
       }
       EXPECT_EQ(k->loops[0].waits, 1.0) << kernel << " on " << part.arch;
+      // The backward sweep's loads and its epilogue's fetches together, but
+      // in halation's band pass, whose loads the registers do not hold.
+      if (std::string(kernel) != "halation_band_rows")
+        EXPECT_EQ(k->loops[1].waits, 1.0) << kernel << " on " << part.arch;
       EXPECT_GT(k->shared, 0) << kernel;
     }
   }
@@ -457,9 +462,11 @@ TEST(RoadPaths, TheDevelopersRowPassWithoutBandOneTakesItsOwnSide) {
     ASSERT_EQ(counts.size(), 2u);
     ASSERT_EQ(counts[0].loops.size(), 2u);
     ASSERT_EQ(counts[1].loops.size(), 2u);
-    // The backward sweep's tile: band one's 32 loads fewer.
+    // The backward sweep's tile: band one's 32 loads fewer, and its loads
+    // and fetches out together either way.
     EXPECT_LE(counts[0].loops[1].instructions + 32, counts[1].loops[1].instructions);
-    EXPECT_EQ(counts[1].loops[1].instructions, code->loops[1].instructions);  // the longer side: the upper bound
+    EXPECT_EQ(counts[0].loops[1].waits, 1.0);
+    EXPECT_EQ(counts[1].loops[1].waits, 1.0);
   }
 }
 
