@@ -65,7 +65,11 @@
 //    wrote for it, and no sooner than the shared-memory and special-function
 //    results it reads are ready: a recursion's dependent multiply-adds
 //    wait on each other), one after the other, times the launch's waves
-//    (its warps over those resident at once, at least 1); and its compute:
+//    (its warps over those resident at once, at least 1), the last wave's
+//    the slowest warp's: one that runs a row pass's edge tiles (the last
+//    block where the height is not a multiple of 32, each row's last tile
+//    where the width is not) along the machine code's edge path; and its
+//    compute:
 //    a wave's instructions on the busiest multiprocessor, whose schedulers
 //    issue at most one instruction a clock each, and a warp at most one a
 //    clock (instructions a thread x resident warps on it / min(4, resident
@@ -136,7 +140,16 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
   cost.round_trips = code.fixed_waits;
   cost.instructions = code.fixed_instructions;
   cost.clocks = code.fixed_clocks;
-  for (const LoopCounts& loop : code.loops) {
+  // The slowest warp's round trips and clocks: where the launch's items
+  // leave a block short of rows (tiles of a block's rows: the last block of
+  // a frame whose height is not a multiple of 32) it runs every trip of its
+  // walk on the edge path, else the last where the walk is not a multiple of
+  // the step.
+  double slowest_trips = code.fixed_waits, slowest_clocks = code.fixed_clocks;
+  const bool short_rows = work.tile_rows && threads * work.walk > work.elements;
+  for (size_t i = 0; i < code.loops.size(); ++i) {
+    const LoopCounts& loop = code.loops[i];
+    const LoopCounts& edge = i < code.edge_loops.size() ? code.edge_loops[i] : loop;
     double trips = pixels;
     if (loop.step == 0 && work.walk > 0) {
       error = "its access model walks rows, and the machine code shows no step for one of its loops";
@@ -153,6 +166,11 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
     cost.round_trips += trips * loop.waits;
     cost.instructions += trips * loop.instructions;
     cost.clocks += trips * loop.clocks;
+    const double edge_trips = loop.step == 0 ? 0.0
+                              : short_rows  ? trips
+                                            : (std::fmod(work.walk, loop.step) != 0 ? 1.0 : 0.0);
+    slowest_trips += (trips - edge_trips) * loop.waits + edge_trips * edge.waits;
+    slowest_clocks += (trips - edge_trips) * loop.clocks + edge_trips * edge.clocks;
   }
   const double resident = resident_warps(part, grid, block, &code);
   if (resident <= 0) {
@@ -164,8 +182,13 @@ bool launch_cost(const Part& part, const KernelWork& work, const KernelCode& cod
   const double wave_clocks = cost.instructions * per_sm / std::min(double(part.schedulers), per_sm);
   cost.dram_us = dram_us(part, work.bytes);
   // A thread's chain: its round trips and its instructions as its warp
-  // issues them, one after the other.
-  cost.latency_us = (cost.round_trips * kRoundTripUs + cost.clocks / (part.clock_ghz * 1e3)) * waves;
+  // issues them, one after the other, wave after wave; the slowest warp's
+  // in the last.
+  const auto chain_us = [&](double round_trips, double clocks) {
+    return round_trips * kRoundTripUs + clocks / (part.clock_ghz * 1e3);
+  };
+  cost.slowest_us = std::max(chain_us(cost.round_trips, cost.clocks), chain_us(slowest_trips, slowest_clocks));
+  cost.latency_us = chain_us(cost.round_trips, cost.clocks) * (waves - 1) + cost.slowest_us;
   cost.compute_us = waves * wave_clocks / (part.clock_ghz * 1e3);
   cost.us = std::max({cost.dram_us, cost.latency_us, cost.compute_us}) + kLaunchUs;
   return true;

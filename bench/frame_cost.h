@@ -37,7 +37,8 @@ struct LaunchCost {
   double instructions = 0;  // a thread executes
   double clocks = 0;        // its warp takes to issue them, in order, the round trips aside
   double dram_us = 0;       // its bytes at DRAM speed
-  double latency_us = 0;    // a thread's round trips and clocks, one after the other
+  double latency_us = 0;    // a thread's round trips and clocks, one after the other, the slowest warp's last
+  double slowest_us = 0;    // the chain of its slowest warp (which runs the edge path) alone
   double compute_us = 0;    // its instructions at the part's issue rate
   double us = 0;            // the estimate: the longest of the three, plus the launch
 };

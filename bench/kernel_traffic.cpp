@@ -54,6 +54,7 @@ struct AccessModel {
   int stride_arg;        // ...held by this argument
   int walk_arg = -1;         // argument holding the rows (or columns) each thread walks; -1: none
   const char* pointers = "";  // the pointer argument of each strided access, and nullable fixed accesses
+  bool tile_rows = false;     // the walk's trips are tiles of a block's rows, one a thread (KernelWork)
 };
 
 #define KALTHORNE_GAMUT_MODELS(index, g, gc, ge, compress, expand, to_lab, compress_to_lab) \
@@ -85,7 +86,7 @@ const AccessModel kModels[] = {
     // its row in tiles of 32 columns loaded through shared memory.
     {"iir_guassian", 2, 3, 12, 2, 5, 3},
     {"iir_guassian_rgb", 2, 3, 3 * 12, 2, 5, 3},  // three channels: an RGB plane out
-    {"iir_guassian_rows", 2, 3, 8, 3, 5, 2},
+    {"iir_guassian_rows", 2, 3, 8, 3, 5, 2, "", true},
     // Texture levels: the row pass of a level's blur reads the column pass's
     // plane twice and writes, reads and writes its level's plane; as it
     // finishes each pixel it reads the level's source (the L' plane, or the
@@ -94,14 +95,14 @@ const AccessModel kModels[] = {
     // after a plain row pass: it reads the level's blur, its source and the
     // sum as above, and the Lab frame's pixel (L' there is the first level's
     // source: its plane is null), and writes the output frame's.
-    {"pitch_sharp_rows", 5, 6, 8 + 12 + 4 + 4 + 4, 0, -1, 5, "r3:4"},
+    {"pitch_sharp_rows", 5, 6, 8 + 12 + 4 + 4 + 4, 0, -1, 5, "r3:4", true},
     {"pitch_sharp_out", 5, 6, 4 + 4 + 4 + 16 + 16, 0, -1, -1, "r1:4 r2:4"},
     // Halation: the glow, the column scratch and the band are RGB planes.
     {"halation_init", 2, 3, 12, 1, 4, -1, "r0"},
     // A band's row pass reads its column plane in both sweeps, writes its
     // causal half and reads it back, and folds each finished pixel back into
     // the glow: reads and writes it (all RGB planes).
-    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, 3},
+    {"halation_band_rows", 3, 4, 2 * 12 + 2 * 12 + 2 * 12, 0, -1, 3, "", true},
     // The last pass: out may be the image; on the texture road it writes the
     // frame in Lab, and L' also into its plane.
     {"halation_linear", 3, 4, 12 + 4, 2, 15, -1, "r0 w2 w18:4"},
@@ -118,7 +119,7 @@ const AccessModel kModels[] = {
     // developer there, reads and writes the developer plane and reads band
     // one (when there is a band two) at each pixel.
     {"iir_guassian_developer_code", 2, 3, 8 + 12, 0, -1, 3},
-    {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, 4, "r3:4"},
+    {"iir_guassian_rows_developer", 4, 5, 8 + 12 + 8 + 4, 0, -1, 4, "r3:4", true},
     {"develop_concentration", kOneItem, -1, 32, 0, -1},  // one thread updating a few floats: one sector
     // The output pass. With a camera stock: read developed, exposure and
     // alpha, write the frame read next. Without: read the frame, write the
@@ -218,6 +219,7 @@ bool kernel_work(const cudasim::Launch& launch, KernelWork& work) {
                                            : number(launch, m->width_arg) * number(launch, m->height_arg);
   work.bytes = work.elements * item_bytes(*m, named, launch);
   work.walk = m->walk_arg >= 0 ? number(launch, m->walk_arg) : 0.0;
+  work.tile_rows = m->tile_rows;
   return true;
 }
 
@@ -231,6 +233,7 @@ std::vector<std::string> model_faults() {
     if (m.width_arg < 0 && m.width_arg != kOneItem) fault("no width or count argument");
     if (m.fixed_bytes < 0 || m.strided_accesses < 0) fault("negative bytes or accesses");
     if ((m.strided_accesses > 0) != (m.stride_arg >= 0)) fault("strided accesses without a stride, or the reverse");
+    if (m.tile_rows && m.walk_arg < 0) fault("tiles without a walk");
     std::vector<Access> named;
     if (!parse_pointers(m.pointers, named)) {
       fault(std::string("pointer list \"") + m.pointers + "\" does not parse");

@@ -68,10 +68,17 @@ bool SassTable::add_line(const std::string& line) {
     else if (key == "fixed_waits") ok = to_double(value, code.fixed_waits);
     else if (key == "fixed_clocks") ok = to_double(value, code.fixed_clocks);
     else if (key == "loops") ok = have_loops = parse_loops(value, code.loops);
+    else if (key == "edge_loops") ok = parse_loops(value, code.edge_loops) && code.edge_loops.size() > 0;
     else if (key == "error") code.error = value.empty() ? "unreadable" : value;
     if (!ok) return false;
   }
   if (kernel.empty() || arch.empty() || (code.error.empty() && (!have_loops || !have_registers))) return false;
+  // The edge path walks the same loops.
+  if (!code.edge_loops.empty()) {
+    if (code.edge_loops.size() != code.loops.size()) return false;
+    for (size_t i = 0; i < code.loops.size(); ++i)
+      if (code.edge_loops[i].step != code.loops[i].step) return false;
+  }
   kernels_[arch][kernel] = code;
   return true;
 }
@@ -195,6 +202,7 @@ bool launch_path_counts(const std::vector<LaunchPath>& launches, std::vector<Ker
     code.fixed_waits = path.fixed_waits;
     code.fixed_clocks = path.fixed_clocks;
     code.loops = path.loops;
+    code.edge_loops = path.edge_loops;
     counts.push_back(code);
   }
   return true;

@@ -28,6 +28,9 @@ struct KernelCode {
   double fixed_waits = 0;
   double fixed_clocks = 0;
   std::vector<LoopCounts> loops;
+  // The same loops as a trip short of a full batch runs them (a row pass's
+  // edge tile), where that differs; empty where it does not.
+  std::vector<LoopCounts> edge_loops;
   std::string error;  // why the counts could not be derived; empty when they were
 };
 

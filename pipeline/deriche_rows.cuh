@@ -26,23 +26,23 @@
 // in and out must not overlap; neither may what `store` writes overlap `in`
 // or `out`, unless it is `out` itself at pixel i.
 //
-// A whole tile, its 32 rows and columns in the frame (every tile but the
-// last of a row where the width is not a multiple of 32, and those of the
-// last block where the height is not), is straight code without a test a
-// row: its epilogue's fetches go out with its own loads, and a thread steps
-// its row's recursion through registers a few columns at a time, so the
-// compiler overlaps one step's wait on shared memory with the steps before
-// it. An edge tile walks its rows in loops and finishes half a tile's rows
-// at a time, every one worked out and those in the frame written, so no
-// row's arithmetic waits behind a test of its own; where it is short of
-// columns, the recursion too is a loop. Either way a row's address is the
-// row before's plus a row.
+// Every tile is straight code without a test a row: its epilogue's fetches
+// go out with its own loads, and a thread steps its row's recursion through
+// registers a few columns at a time, so the compiler overlaps one step's
+// wait on shared memory with the steps before it. A whole tile has its 32
+// rows and columns in the frame. An edge tile (those of the last block
+// where the height is not a multiple of 32, and the last of a row in each
+// sweep where the width is not) is the same code over 32 rows and columns:
+// a row past the frame's last loads that row again, a column past its edge
+// one in the frame, and only the pixels in the frame are stored. The
+// forward sweep's tiles start at column 0, the backward sweep's end at the
+// last column, so an edge tile's extra columns come after the frame's in
+// the recursion's own order, where its last state is not used. A row's
+// address is the row before's plus a row (or, past the frame, the same).
 //
 // Columns of its row a thread reads from the shared tile before it steps the
 // first of them.
 constexpr int kTileColumnsAhead = 8;
-// Rows of an edge tile whose epilogue loads go out at once: half a tile.
-constexpr int kEdgeRowsAhead = 16;
 // Whether a whole tile's loads and its epilogue's fetches fit the registers
 // at once: not in the code the compiler makes for sm_100 and later, which
 // then spills them.
@@ -51,55 +51,105 @@ constexpr bool kRoomyRegisters = false;
 #else
 constexpr bool kRoomyRegisters = true;
 #endif
+// Whether an edge tile fits the registers as straight code, its epilogue's
+// fetches beside its own loads, as a whole tile does: in the code the
+// compiler makes for sm_75 to sm_89. Later ones would spill it; there an
+// edge tile loads its rows in a loop and fetches after the recursion, half
+// a tile at a time.
+#if defined(__CUDA_ARCH__) && __CUDA_ARCH__ >= 900
+constexpr bool kRoomyEdges = false;
+#else
+constexpr bool kRoomyEdges = true;
+#endif
+// Rows of an edge tile whose epilogue fetches go out at once where they
+// follow the recursion: half a tile.
+constexpr int kEdgeRowsAhead = 16;
 
-// row(r) for a tile's rows: all 32 as straight code in a whole tile
-// (kWhole), those of an edge tile in the frame (`rows` of them) in a loop.
+// row(r, inFrame) for each of a tile's 32 rows from row 0, straight code;
+// inFrame: row r is in the frame (in an edge tile, its first `rows`).
 template <bool kWhole, typename Row>
 __device__ __forceinline__ void each_tile_row(int rows, const Row& row) {
-  if (kWhole) {
-    KALTHORNE_UNROLL
-    for (int r = 0; r < 32; ++r) row(r);
-  } else {
-    for (int r = 0; r < rows; ++r) row(r);
+  KALTHORNE_UNROLL
+  for (int r = 0; r < 32; ++r) row(r, kWhole || r < rows);
+}
+
+// The loads of kRows rows of a tile, `rows` of them in the frame (at least
+// one), straight code: load(r, move) for each row r, where the pointers the
+// loads read through move `move` rows (+1, -1 or 0) from the row loaded
+// before; first, they point at row first_loaded_row. A whole tile loads
+// from row 0 down; an edge tile from its last row in the frame up, those
+// past it loading that row again. Begun with row 0's load, as a whole tile
+// is, the compiler would start both with that load ahead of the test
+// between them and store it to shared memory, waiting for it, before
+// either's other loads go out.
+template <bool kWhole, int kRows = 32>
+__device__ __forceinline__ int first_loaded_row(int rows) {
+  return kWhole ? 0 : (rows < kRows ? rows : kRows) - 1;
+}
+template <bool kWhole, int kRows = 32, typename Load>
+__device__ __forceinline__ void load_tile_rows(int rows, const Load& load) {
+  KALTHORNE_UNROLL
+  for (int k = 0; k < kRows; ++k) {
+    const int r = kWhole ? k : kRows - 1 - k;
+    load(r, kWhole ? (r > 0 ? 1 : 0) : (r < kRows - 1 && r + 1 < rows ? -1 : 0));
   }
 }
 
-// Column t of a tile's rows from a plane, row r's pixel at p + r * rowStep.
+// A pointer (or offset) p moved `move` rows of rowStep.
+template <typename P>
+__device__ __forceinline__ P moved(P p, int move, size_t rowStep) {
+  if (move > 0) p += rowStep;
+  if (move < 0) p -= rowStep;
+  return p;
+}
+
+// Column t of a tile's rows from a plane, row r's pixel at p + r * rowStep
+// (those past the frame's last at its last).
 template <int N, bool kWhole>
 __device__ __forceinline__ void load_tile(float (&tile)[N][32][33], const float* __restrict__ p, size_t rowStep,
                                           int t, int rows) {
-  each_tile_row<kWhole>(rows, [&](int r) {
-    if (r > 0) p += rowStep;
+  p += size_t(first_loaded_row<kWhole>(rows)) * rowStep;
+  const auto load = [&](int r, int move) {
+    p = moved(p, move, rowStep);
     KALTHORNE_UNROLL
     for (int k = 0; k < N; ++k) tile[k][r][t] = p[k];
-  });
+  };
+  if (kWhole || kRoomyEdges) {
+    load_tile_rows<kWhole>(rows, load);
+  } else {
+    // A loop where straight code would spill (kRoomyEdges).
+    KALTHORNE_NO_UNROLL
+    for (int r = 31; r >= 0; --r) load(r, r < 31 && r + 1 < rows ? -1 : 0);
+  }
 }
 
 // Column t of a tile's rows from two planes (xs from in, ys from out). Where
-// the registers hold them (kHeld: a whole tile of one channel whose epilogue
-// fetches nothing) their loads are all held in registers before the first
+// the registers hold them (kHeld: one channel whose epilogue fetches
+// nothing, or fits) their loads are all held in registers before the first
 // is written to shared memory: the barrier between keeps the compiler from
 // starting the writes, each waiting for its own load, before the last load
 // is out, which costs a second round trip. Otherwise the compiler batches
-// the loads itself.
-template <int N, bool kWhole, bool kHeld>
+// the loads itself. alongside() issues other loads with them: after the
+// held ones, before the barrier; otherwise first.
+template <int N, bool kWhole, bool kHeld, typename Alongside>
 __device__ __forceinline__ void load_tiles(float (&xs)[N][32][33], const float* __restrict__ in, size_t inRow,
                                            float (&ys)[N][32][33], const float* __restrict__ out, size_t outRow, int t,
-                                           int rows) {
+                                           int rows, const Alongside& alongside) {
   if constexpr (!kHeld) {
+    alongside();
     load_tile<N, kWhole>(xs, in, inRow, t, rows);
     load_tile<N, kWhole>(ys, out, outRow, t, rows);
   } else {
     float x[32], y[32];
-    KALTHORNE_UNROLL
-    for (int r = 0; r < 32; ++r) {
-      if (r > 0) {
-        in += inRow;
-        out += outRow;
-      }
+    in += size_t(first_loaded_row<kWhole>(rows)) * inRow;
+    out += size_t(first_loaded_row<kWhole>(rows)) * outRow;
+    load_tile_rows<kWhole>(rows, [&](int r, int move) {
+      in = moved(in, move, inRow);
+      out = moved(out, move, outRow);
       x[r] = *in;
       y[r] = *out;
-    }
+    });
+    alongside();
     __syncthreads();
     KALTHORNE_UNROLL
     for (int r = 0; r < 32; ++r) {
@@ -109,86 +159,75 @@ __device__ __forceinline__ void load_tiles(float (&xs)[N][32][33], const float* 
   }
 }
 
+// Column t of a tile's rows in the frame to a plane.
 template <int N, bool kWhole>
 __device__ __forceinline__ void store_tile(const float (&tile)[N][32][33], float* __restrict__ p, size_t rowStep,
                                            int t, int rows) {
-  each_tile_row<kWhole>(rows, [&](int r) {
+  each_tile_row<kWhole>(rows, [&](int r, bool inFrame) {
+    if (!inFrame) return;
     if (r > 0) p += rowStep;
     KALTHORNE_UNROLL
     for (int k = 0; k < N; ++k) p[k] = tile[k][r][t];
   });
 }
 
-// The causal half along row t of a tile, its `columns` from the left.
+// The causal half along row t of a tile.
 template <int N>
 __device__ __forceinline__ void forward_tile_row(const float (&xs)[N][32][33], float (&ys)[N][32][33], int t,
-                                                 int columns, DericheForward (&forward)[N],
-                                                 const DericheCoefficients& c) {
-  if (columns == 32) {
+                                                 DericheForward (&forward)[N], const DericheCoefficients& c) {
+  KALTHORNE_UNROLL
+  for (int x0 = 0; x0 < 32; x0 += kTileColumnsAhead) {
+    float x[kTileColumnsAhead][N];
     KALTHORNE_UNROLL
-    for (int x0 = 0; x0 < 32; x0 += kTileColumnsAhead) {
-      float x[kTileColumnsAhead][N];
+    for (int j = 0; j < kTileColumnsAhead; ++j)
       KALTHORNE_UNROLL
-      for (int j = 0; j < kTileColumnsAhead; ++j)
-        KALTHORNE_UNROLL
-        for (int k = 0; k < N; ++k) x[j][k] = xs[k][t][x0 + j];
+      for (int k = 0; k < N; ++k) x[j][k] = xs[k][t][x0 + j];
+    KALTHORNE_UNROLL
+    for (int j = 0; j < kTileColumnsAhead; ++j)
       KALTHORNE_UNROLL
-      for (int j = 0; j < kTileColumnsAhead; ++j)
-        KALTHORNE_UNROLL
-        for (int k = 0; k < N; ++k) ys[k][t][x0 + j] = forward[k].step(x[j][k], c);
-    }
-  } else {
-    for (int x = 0; x < columns; ++x)
-      KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k) ys[k][t][x] = forward[k].step(xs[k][t][x], c);
+      for (int k = 0; k < N; ++k) ys[k][t][x0 + j] = forward[k].step(x[j][k], c);
   }
 }
 
-// The anti-causal half along row t of a tile, from its column `columns` - 1
-// back, added to the causal half in ys.
+// The anti-causal half along row t of a tile, from its last column back,
+// added to the causal half in ys.
 template <int N>
 __device__ __forceinline__ void backward_tile_row(const float (&xs)[N][32][33], float (&ys)[N][32][33], int t,
-                                                  int columns, DericheBackward (&backward)[N],
-                                                  const DericheCoefficients& c) {
-  if (columns == 32) {
+                                                  DericheBackward (&backward)[N], const DericheCoefficients& c) {
+  KALTHORNE_UNROLL
+  for (int x0 = 31; x0 >= 0; x0 -= kTileColumnsAhead) {
+    float x[kTileColumnsAhead][N], y[kTileColumnsAhead][N];
     KALTHORNE_UNROLL
-    for (int x0 = 31; x0 >= 0; x0 -= kTileColumnsAhead) {
-      float x[kTileColumnsAhead][N], y[kTileColumnsAhead][N];
+    for (int j = 0; j < kTileColumnsAhead; ++j)
       KALTHORNE_UNROLL
-      for (int j = 0; j < kTileColumnsAhead; ++j)
-        KALTHORNE_UNROLL
-        for (int k = 0; k < N; ++k) {
-          x[j][k] = xs[k][t][x0 - j];
-          y[j][k] = ys[k][t][x0 - j];
-        }
+      for (int k = 0; k < N; ++k) {
+        x[j][k] = xs[k][t][x0 - j];
+        y[j][k] = ys[k][t][x0 - j];
+      }
+    KALTHORNE_UNROLL
+    for (int j = 0; j < kTileColumnsAhead; ++j)
       KALTHORNE_UNROLL
-      for (int j = 0; j < kTileColumnsAhead; ++j)
-        KALTHORNE_UNROLL
-        for (int k = 0; k < N; ++k) ys[k][t][x0 - j] = y[j][k] + backward[k].step(x[j][k], c);
-    }
-  } else {
-    for (int x = columns - 1; x >= 0; --x)
-      KALTHORNE_UNROLL
-      for (int k = 0; k < N; ++k) ys[k][t][x] = ys[k][t][x] + backward[k].step(xs[k][t][x], c);
+      for (int k = 0; k < N; ++k) ys[k][t][x0 - j] = y[j][k] + backward[k].step(x[j][k], c);
   }
 }
 
-// What the epilogue reads at column t of rows r0 to r0 + kRows - 1 of a
-// tile (row r0's pixel at i), those past the frame's last left out.
-template <int kRows, bool kWhole, typename Store>
+// What the epilogue reads at column t of kRows rows of a tile (the first's
+// pixel at i, `rows` of them in the frame; those past it read its last
+// again).
+template <bool kWhole, int kRows, typename Store>
 __device__ __forceinline__ void fetch_rows(typename Store::Fetched (&f)[kRows], const Store& store, size_t i,
-                                           size_t width, int r0, int rows) {
-  KALTHORNE_UNROLL
-  for (int r = 0; r < kRows; ++r)
-    if (kWhole || r0 + r < rows) {
-      if (r > 0) i += width;
-      f[r] = store.fetch(i);
-    }
+                                           size_t width, int rows) {
+  i += size_t(first_loaded_row<kWhole, kRows>(rows)) * width;
+  load_tile_rows<kWhole, kRows>(rows, [&](int r, int move) {
+    i = moved(i, move, width);
+    f[r] = store.fetch(i);
+  });
 }
 
-// Those rows' finished pixels, with what fetch_rows read for them: every
-// row's worked out, those in the frame written.
-template <int N, int kRows, bool kWhole, typename Store>
+// The finished pixels of kRows rows of a tile from row r0 (its pixel at i),
+// with what fetch_rows read for them: every row's worked out, those in the
+// frame (its first `rows`) written.
+template <int N, bool kWhole, int kRows, typename Store>
 __device__ __forceinline__ void finish_rows(const float (&ys)[N][32][33], const Store& store,
                                             const typename Store::Fetched (&f)[kRows], size_t i, size_t width,
                                             float* __restrict__ o, size_t outRow, int t, int r0, int rows) {
@@ -208,44 +247,49 @@ __device__ __forceinline__ void finish_rows(const float (&ys)[N][32][33], const 
   }
 }
 
+// column: the thread's column of the tile is in the frame.
 template <int N, bool kWhole>
 __device__ __forceinline__ void forward_tile(float (&xs)[N][32][33], float (&ys)[N][32][33],
                                              const float* __restrict__ in, size_t inRow, float* __restrict__ out,
-                                             size_t outRow, int t, int rows, int columns,
+                                             size_t outRow, int t, int rows, bool column,
                                              DericheForward (&forward)[N], const DericheCoefficients& c) {
-  const bool column = kWhole || t < columns;
-  if (column) load_tile<N, kWhole>(xs, in, inRow, t, rows);
+  load_tile<N, kWhole>(xs, in, inRow, t, rows);
   __syncthreads();
-  if (kWhole || t < rows) forward_tile_row<N>(xs, ys, t, kWhole ? 32 : columns, forward, c);
+  forward_tile_row<N>(xs, ys, t, forward, c);
   __syncthreads();
-  if (column) store_tile<N, kWhole>(ys, out, outRow, t, rows);
+  if (kWhole || column) store_tile<N, kWhole>(ys, out, outRow, t, rows);
 }
 
 template <int N, bool kWhole, typename Store>
 __device__ __forceinline__ void backward_tile(float (&xs)[N][32][33], float (&ys)[N][32][33],
                                               const float* __restrict__ in, size_t inRow,
                                               float* __restrict__ out, size_t outRow, const Store& store,
-                                              size_t pixel, size_t width, int t, int rows, int columns,
+                                              size_t pixel, size_t width, int t, int rows, bool column,
                                               DericheBackward (&backward)[N], const DericheCoefficients& c) {
-  const bool column = kWhole || t < columns;
-  // A whole tile fetches what its epilogue reads first, ahead of its own
-  // loads: none of them waits for the recursion, and all go out together.
-  // An edge tile, where the registers hold less, fetches half a tile at a
-  // time after the recursion.
-  typename Store::Fetched f[kWhole ? 32 : kEdgeRowsAhead] = {};
-  if constexpr (kWhole) fetch_rows<32, true>(f, store, pixel, width, 0, rows);
-  constexpr bool kHeld = kWhole && N == 1 && (std::is_empty<typename Store::Fetched>::value || kRoomyRegisters);
-  if (column) load_tiles<N, kWhole, kHeld>(xs, in, inRow, ys, out, outRow, t, rows);
+  // A tile fetches what its epilogue reads with its own loads: none of them
+  // waits for the recursion, and all go out together. Where the registers
+  // hold the loads, the fetches follow them: ahead of them, the compiler
+  // would start the epilogue's arithmetic on the first fetches, waiting for
+  // them, before the last loads went out. An edge tile where the registers
+  // hold less (kRoomyEdges false) fetches half a tile at a time after the
+  // recursion.
+  constexpr bool kAhead = kWhole || kRoomyEdges;
+  typename Store::Fetched f[kAhead ? 32 : kEdgeRowsAhead];
+  constexpr bool kHeld = N == 1 && (std::is_empty<typename Store::Fetched>::value || kRoomyRegisters) && kAhead;
+  load_tiles<N, kWhole, kHeld>(xs, in, inRow, ys, out, outRow, t, rows, [&] {
+    if constexpr (kAhead) fetch_rows<kWhole, 32>(f, store, pixel, width, rows);
+  });
   __syncthreads();
-  if (kWhole || t < rows) backward_tile_row<N>(xs, ys, t, kWhole ? 32 : columns, backward, c);
+  backward_tile_row<N>(xs, ys, t, backward, c);
   __syncthreads();
-  if constexpr (kWhole) {
-    finish_rows<N, 32, true>(ys, store, f, pixel, width, out, outRow, t, 0, rows);
+  if constexpr (kAhead) {
+    if (kWhole || column) finish_rows<N, kWhole, 32>(ys, store, f, pixel, width, out, outRow, t, 0, rows);
   } else if (column) {
+    KALTHORNE_NO_UNROLL
     for (int r0 = 0; r0 < rows; r0 += kEdgeRowsAhead) {
-      fetch_rows<kEdgeRowsAhead, false>(f, store, pixel + size_t(r0) * width, width, r0, rows);
-      finish_rows<N, kEdgeRowsAhead, false>(ys, store, f, pixel + size_t(r0) * width, width,
-                                             out + size_t(r0) * outRow, outRow, t, r0, rows);
+      fetch_rows<false, kEdgeRowsAhead>(f, store, pixel + size_t(r0) * width, width, rows - r0);
+      finish_rows<N, false, kEdgeRowsAhead>(ys, store, f, pixel + size_t(r0) * width, width,
+                                            out + size_t(r0) * outRow, outRow, t, r0, rows);
     }
   }
   // The next tile's loads overwrite ys.
@@ -265,38 +309,43 @@ __device__ inline void deriche_rows_to(float (&xs)[N][32][33], float (&ys)[N][32
     return (size_t(y0 + r) * size_t(width) + size_t(x)) * size_t(stride);
   };
   const size_t inRow = size_t(width) * size_t(inStride), outRow = size_t(width) * size_t(outStride);
-  // A tile is whole where 32 columns and rows are left from its corner.
-  const auto whole = [&](int x0) { return (width - x0 < height - y0 ? width - x0 : height - y0) >= 32; };
+  // A tile is whole where 32 rows, and 32 columns in the sweep's direction
+  // (`ahead`), are left from its corner.
+  const auto whole = [&](int ahead) { return (ahead < height - y0 ? ahead : height - y0) >= 32; };
 
   DericheForward forward[N];
   KALTHORNE_UNROLL
   for (int k = 0; k < N; ++k) forward[k] = DericheForward::start(mine ? in[at(t, 0, inStride) + k] : 0.0f, c);
   for (int x0 = 0; x0 < width; x0 += 32) {
-    const int columns = width - x0 < 32 ? width - x0 : 32;
-    const int x = x0 + (t < columns ? t : 0);  // an idle thread's pointers stay in the frame
+    const bool column = x0 + t < width;
+    const int x = column ? x0 + t : x0;  // past the frame's edge, a column in it
     const float* tileIn = in + at(0, x, inStride);
     float* tileOut = out + at(0, x, outStride);
-    if (whole(x0))
-      forward_tile<N, true>(xs, ys, tileIn, inRow, tileOut, outRow, t, rows, columns, forward, c);
+    if (whole(width - x0))
+      forward_tile<N, true>(xs, ys, tileIn, inRow, tileOut, outRow, t, rows, column, forward, c);
     else
-      forward_tile<N, false>(xs, ys, tileIn, inRow, tileOut, outRow, t, rows, columns, forward, c);
+      forward_tile<N, false>(xs, ys, tileIn, inRow, tileOut, outRow, t, rows, column, forward, c);
   }
+  // Where the width is not a multiple of 32 the backward sweep's tiles
+  // read causal halves other threads stored.
+  __syncthreads();
 
   DericheBackward backward[N];
   KALTHORNE_UNROLL
   for (int k = 0; k < N; ++k)
     backward[k] = DericheBackward::start(mine ? in[at(t, width - 1, inStride) + k] : 0.0f, c);
-  for (int x0 = (width - 1) / 32 * 32; x0 >= 0; x0 -= 32) {
-    const int columns = width - x0 < 32 ? width - x0 : 32;
-    const int x = x0 + (t < columns ? t : 0);
+  for (int x1 = width; x1 > 0; x1 -= 32) {
+    const int x0 = x1 - 32;
+    const bool column = x0 + t >= 0;
+    const int x = column ? x0 + t : 0;
     const float* tileIn = in + at(0, x, inStride);
     float* tileOut = out + at(0, x, outStride);
     const size_t pixel = at(0, x, 1);
-    if (whole(x0))
-      backward_tile<N, true>(xs, ys, tileIn, inRow, tileOut, outRow, store, pixel, size_t(width), t, rows, columns,
+    if (whole(x1))
+      backward_tile<N, true>(xs, ys, tileIn, inRow, tileOut, outRow, store, pixel, size_t(width), t, rows, column,
                              backward, c);
     else
-      backward_tile<N, false>(xs, ys, tileIn, inRow, tileOut, outRow, store, pixel, size_t(width), t, rows, columns,
+      backward_tile<N, false>(xs, ys, tileIn, inRow, tileOut, outRow, store, pixel, size_t(width), t, rows, column,
                               backward, c);
   }
 }

@@ -30,10 +30,11 @@ struct DiffusedDeveloperStore {
   const float* __restrict__ bandOne;
   float* beforeExchange;
   float gain, retention, added;
-  // The undiffused developer and band one's blur. Without band two the
-  // second is the developer again, read from the sector the first came in
-  // and not used (the pass's own blur is taken at the store): a row's loads
-  // are not behind a test of their own, and a tile's go out together.
+  // The undiffused developer and band one's blur; without band two nothing
+  // in its place (the pass's own blur is taken at the store). The compiler
+  // tests bandOne once, ahead of the pass: no row's load waits behind a test.
+  // A copy of the developer in its place would have to wait for that load
+  // before the tile's own loads go out.
   struct Fetched {
     float developer, bandOne;
   };
@@ -42,7 +43,7 @@ struct DiffusedDeveloperStore {
     float diffused, exchanged;
   };
   __host__ __device__ __forceinline__ Fetched fetch(size_t i) const {
-    return {developer[i], (bandOne ? bandOne : developer)[i]};
+    return {developer[i], bandOne ? bandOne[i] : 0.0f};
   }
   __host__ __device__ __forceinline__ Finished finish(const float (&v)[1], const Fetched& f) const {
     const float diffused = diffused_developer(f.developer, bandOne ? f.bandOne : v[0], v[0], gain);

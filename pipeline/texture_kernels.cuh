@@ -7,9 +7,11 @@
 #if defined(__CUDACC__)
 #define KALTHORNE_UNROLL _Pragma("unroll")
 #define KALTHORNE_UNROLL4 _Pragma("unroll 4")
+#define KALTHORNE_NO_UNROLL _Pragma("unroll 1")
 #else
 #define KALTHORNE_UNROLL
 #define KALTHORNE_UNROLL4
+#define KALTHORNE_NO_UNROLL
 #endif
 
 struct DericheCoefficients {

@@ -10,7 +10,8 @@ which runs nvdisasm) and writes one line per kernel and architecture:
 
     kernel=<name> arch=sm_<n> symbol=<mangled> registers=<n> shared=<bytes>
         threads=<n> fixed_instructions=<n> fixed_waits=<n> fixed_clocks=<n>
-        loops=<step>:<instructions>:<waits>:<clocks>,... [bank2=<hex words>]
+        loops=<step>:<instructions>:<waits>:<clocks>,... [edge_loops=<the same>]
+        [bank2=<hex words>]
 
 and keeps each kernel's machine code in --code-dir. With --launches (lines
 `<id> <arch> <symbol> <parameter buffer in hex>`), it counts instead the
@@ -56,6 +57,12 @@ fixed_waits=.. fixed_clocks=.. loops=..` or `id=<id> error=<why>`.
    Loops the compiler made of one source loop (a main loop unrolled 16 times,
    its 8- and 4-step remainders, on the same counter) count once, at the main
    loop's rate: the remainders do not run on whole tiles.
+ - edge_loops: the loops again as a trip short of a full batch runs them (a
+   row pass's edge tile: the last block's where the height is not a
+   multiple of 32, a row's last where the width is not): a test of a full
+   batch takes the other side, and a remainder's test its longer side.
+   Written only where it differs from loops; the bench charges it to the
+   warps that run it (frame_cost.cpp).
  - Outside a tile (in the body of the loop over pixels) an inner loop over a
    fixed list, its counter set to 0 before it and tested against a constant
    (the colour corrector's refine slots), runs the whole list; any other
@@ -582,12 +589,12 @@ def region_path(code, first, last, children, own_loop, step=0, facts=frozenset()
             options = []
         options = [j for j in options if (i, j) not in facts]
         pick = max(options, key=lambda j: best[j]) if options else None
-        if len(options) == 2 and is_remainder_test(code, first, i, remainder):
+        if len(options) == 2 and not _edge and is_remainder_test(code, first, i, remainder):
             pick = max(options)
         elif len(options) == 2 and step:
             full = full_batch_side(code, first, i, step)
             if full is not None:
-                pick = t_index if full else i + 1
+                pick = t_index if full != _edge else i + 1
         best[i] = 1 + (best[pick] if pick is not None else 0.0)
         nxt[i] = pick
         i -= 1
@@ -775,7 +782,7 @@ def loop_cost(code, lp, tile, facts=None):
     `facts`: the branch edges the launch's parameters rule out (the whole
     kernel's, or those of one trip of a fixed list)."""
     facts = _facts if facts is None else facts
-    key = (id(code), lp.start, id(facts))
+    key = (id(code), lp.start, id(facts), _edge)
     if key not in _costs:
         assign_trips(code, lp.children, lp.step)
         steps = region_path(code, lp.start, lp.end, lp.children, True, lp.step, facts)
@@ -796,6 +803,7 @@ def child_cost(code, c, facts):
 
 
 _facts = frozenset()  # edges (from index, to index) the launch's parameters rule out
+_edge = False  # reading the edge path: a trip short of a full batch (region_path)
 _short_clocks = {}  # SHORT_SCOREBOARD_CLOCKS of the architecture being read
 _trip_facts = {}  # (code, loop start) -> the ruled-out edges of each trip of a fixed list
 
@@ -992,12 +1000,14 @@ def find_switch_targets(code, table):
 
 def kernel_counts(code, arch, table=None, params=None):
     """(fixed instructions, fixed waits, fixed clocks, [(step, instructions,
-    waits, clocks)]) of a kernel's machine code for `arch` ("sm_75");
+    waits, clocks)], [the same of the edge path]) of a kernel's machine code
+    for `arch` ("sm_75");
     `table`: its constant bank 2, where its switches' jump tables lie;
     `params`: a launch's parameter buffer, whose settings decide branches
     (follow_parameters), or None for the upper bound over every setting."""
-    global _facts, _short_clocks
+    global _facts, _short_clocks, _edge
     _facts = frozenset()
+    _edge = False
     if arch not in SHORT_SCOREBOARD_CLOCKS:
         raise ValueError("no short-scoreboard latency for %s" % arch)
     _short_clocks = SHORT_SCOREBOARD_CLOCKS[arch]
@@ -1034,6 +1044,22 @@ def kernel_counts(code, arch, table=None, params=None):
     if params is not None:
         call_writes = subroutine_write_sets(code, sorted(set(subroutines)), end)
         follow_parameters(body, top, params, call_writes, table)
+    loops = top_loops(body, top)
+    fixed, fixed_waits, fixed_clocks = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1,
+                                                 _facts)
+    # The edge path of each walk (a loop over pixels has none): each trip
+    # short of a full batch, its remainders run.
+    _edge = True
+    try:
+        edge_loops = [edge if edge[0] else whole for edge, whole in zip(top_loops(body, top), loops)]
+    finally:
+        _edge = False
+    return fixed, fixed_waits, fixed_clocks, loops, edge_loops
+
+
+def top_loops(body, top):
+    """[(step, instructions, waits, clocks)] of a trip of each loop at the
+    kernel's top level (kernel_counts)."""
     loops = []
     main = None
     versions = []  # loops without a constant step: versions of the loop over rows
@@ -1050,9 +1076,7 @@ def kernel_counts(code, arch, table=None, params=None):
             versions.append((0, n, w, c))
     if versions:
         loops.append(max(versions))
-    fixed, fixed_waits, fixed_clocks = path_cost(body, region_path(body, 0, len(body) - 1, top, False, 0, _facts), 1,
-                                                 _facts)
-    return fixed, fixed_waits, fixed_clocks, loops
+    return loops
 
 
 def branch_target_any(ins):
@@ -1094,10 +1118,12 @@ def table(sass, resources, bounds, archs, banks=None):
     return lines
 
 
-def counts_text(fixed, fixed_waits, fixed_clocks, loops):
-    walk_text = ",".join("%d:%.0f:%.0f:%.0f" % lp for lp in loops) or "-"
-    return "fixed_instructions=%d fixed_waits=%d fixed_clocks=%d loops=%s" % (fixed, fixed_waits, fixed_clocks,
-                                                                              walk_text)
+def counts_text(fixed, fixed_waits, fixed_clocks, loops, edge_loops):
+    def walk_text(walk):
+        return ",".join("%d:%.0f:%.0f:%.0f" % lp for lp in walk) or "-"
+    text = "fixed_instructions=%d fixed_waits=%d fixed_clocks=%d loops=%s" % (fixed, fixed_waits, fixed_clocks,
+                                                                             walk_text(loops))
+    return text + (" edge_loops=%s" % walk_text(edge_loops) if walk_text(edge_loops) != walk_text(loops) else "")
 
 
 def launch_counts(requests, disassemble, banks):

@@ -362,13 +362,26 @@ def apply(ins, state):
                 state.set(dest, bool(lut(int(table, 16), *[1 if x else 0 for x in ins_], bits=1)))
         return True
     if base in ("ISETP", "UISETP", "FSETP"):
-        if "EX" in mods:
-            return False
         op = mods[0]
         kind = next((k for k in mods if k in ("AND", "OR", "XOR")), None)
-        if kind is None:
+        if kind is None or ("EX" in mods and (base == "FSETP" or len(o) < 6)):
             return False
         pc = predicate(state, o[4])
+        if "EX" in mods:
+            # The high words of a 64-bit comparison (a pointer's null test:
+            # ISETP.NE.U32.AND P0, PT, R2, RZ, PT; ISETP.NE.AND.EX P0, PT,
+            # R3, RZ, PT, P0): where they differ they decide, where they are
+            # equal the low words' comparison, its last operand, does.
+            a, b, low = w(2), w(3), predicate(state, o[5])
+            if None in (a, b) or (a == b and low is None):
+                r = None
+            elif a == b:
+                r = low
+            else:
+                r = COMPARE[op](a, b) if "U32" in mods else COMPARE[op](signed32(a), signed32(b))
+            state.set(o[0].lstrip("!"), combine(kind, r, pc))
+            state.set(o[1].lstrip("!"), None)
+            return True
         if base == "FSETP":
             if "FTZ" in mods:
                 return False

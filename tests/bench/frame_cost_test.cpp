@@ -201,6 +201,46 @@ TEST(DeviceTime, ALaunchTakesTheLongestOfItsDramTimeLatencyChainAndComputePlusTh
   EXPECT_NEAR(cost_of(ada, chain, chain_code, dim3(2944), dim3(32)).us, 10 * 0.3 + 4.0, 1e-9);
 }
 
+// A launch takes at least its slowest warp's chain: a row pass's last block,
+// short of rows where the height is not a multiple of 32, runs every tile on
+// the edge path; where the width is not, every warp runs its last tile of
+// each sweep there. A column pass's warp short of columns runs its own path.
+TEST(DeviceTime, ALaunchTakesAtLeastItsSlowestWarp) {
+  const bench::Part& turing = bench::kParts[0];
+  bench::KernelCode rows;
+  rows.registers = 40;
+  rows.loops = {{32, 100, 1, 1000}, {32, 100, 2, 1000}};
+  rows.edge_loops = {{32, 100, 3, 5000}, {32, 100, 4, 5000}};
+  const auto row_pass = [&](int W, int H) {
+    bench::KernelWork work;
+    work.elements = double(W) * H;
+    work.bytes = 1e6;
+    work.walk = W;
+    work.tile_rows = true;
+    return cost_of(turing, work, rows, dim3((H + 31) / 32), dim3(32));
+  };
+  const double us = turing.clock_ghz * 1e3;
+  const bench::LaunchCost whole = row_pass(3840, 2176);  // 68 blocks, one wave
+  EXPECT_NEAR(whole.latency_us, 120 * 3 * 0.3 + 120 * 2000 / us, 1e-9);
+  EXPECT_EQ(whole.slowest_us, whole.latency_us);
+  const bench::LaunchCost short_rows = row_pass(3840, 2160);
+  EXPECT_NEAR(short_rows.latency_us, 120 * 7 * 0.3 + 120 * 10000 / us, 1e-9);
+  EXPECT_NEAR(short_rows.us, short_rows.latency_us + 4.0, 1e-9);
+  EXPECT_EQ(short_rows.round_trips, whole.round_trips);  // the other warps' chains are the whole tiles'
+  const bench::LaunchCost short_columns = row_pass(3850, 2176);  // 121 tiles, the last an edge tile
+  EXPECT_NEAR(short_columns.latency_us, (120 * 3 + 7) * 0.3 + (120 * 2000 + 10000) / us, 1e-9);
+  // Three waves: the slowest warp's chain in the last.
+  const bench::LaunchCost waves = row_pass(3840, 46 * 16 * 32 * 3 - 16);
+  EXPECT_NEAR(waves.latency_us, 2 * whole.latency_us + short_rows.latency_us, 1e-6);
+  bench::KernelCode columns = rows;
+  columns.loops = {{8, 100, 1, 1000}};
+  columns.edge_loops = {{8, 100, 3, 5000}};
+  bench::KernelWork column;
+  column.elements = 1000.0 * 2160;
+  column.walk = 2160;
+  EXPECT_NEAR(cost_of(turing, column, columns, dim3(32), dim3(32)).latency_us, 270 * 0.3 + 270 * 1000 / us, 1e-9);
+}
+
 // Registers and shared memory bound the warps resident at once, and the
 // compute term counts the instructions at four a clock a multiprocessor.
 TEST(DeviceTime, RegistersBoundResidencyAndInstructionsTakeIssueSlots) {
@@ -270,6 +310,15 @@ TEST(SassTable, ReadsCountsAndCarriesFailures) {
   EXPECT_EQ(table.find("sm_89", "iir_guassian"), nullptr);
   ASSERT_NE(table.find("sm_75", "broken"), nullptr);
   EXPECT_EQ(table.find("sm_75", "broken")->error, "no_machine_code");
+  // A row pass's edge path: the same loops, another trip.
+  const std::string rows =
+      "kernel=rows arch=sm_75 registers=40 fixed_instructions=1 fixed_waits=0 fixed_clocks=1 loops=32:9:1:90,32:9:2:90";
+  ASSERT_TRUE(table.add_line(rows + " edge_loops=32:9:1:900,32:9:3:990"));
+  ASSERT_EQ(table.find("sm_75", "rows")->edge_loops.size(), 2u);
+  EXPECT_EQ(table.find("sm_75", "rows")->edge_loops[1].waits, 3.0);
+  EXPECT_EQ(table.find("sm_75", "rows")->edge_loops[1].clocks, 990.0);
+  for (const char* edge : {"32:9:1:900", "32:9:1:900,8:9:3:990", "-"})
+    EXPECT_FALSE(table.add_line(rows + " edge_loops=" + edge)) << edge;
 }
 
 // Every kernel the roads launch has its counts in the bundle's machine code
@@ -277,7 +326,8 @@ TEST(SassTable, ReadsCountsAndCarriesFailures) {
 // loops: the column recursions walk eight rows a trip and wait one round
 // trip a trip each way (the developer's, which converts its samples, too),
 // the row passes a tile of 32 columns, whose rows' loads all go out before
-// the forward sweep waits for the first.
+// the forward sweep waits for the first, and the backward sweep's with its
+// epilogue's fetches.
 TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
   REQUIRE_MACHINE_CODE();
   std::string reason;
@@ -305,6 +355,10 @@ TEST(SassTable, TheBundleGivesEveryKernelItsCounts) {
         EXPECT_GE(loop.clocks, loop.instructions) << kernel << " on " << part.arch;
       }
       EXPECT_EQ(k->loops[0].waits, 1.0) << kernel << " on " << part.arch;
+      // The backward sweep's loads and its epilogue's fetches together, but
+      // in halation's band pass, whose loads the registers do not hold.
+      if (std::string(kernel) != "halation_band_rows")
+        EXPECT_EQ(k->loops[1].waits, 1.0) << kernel << " on " << part.arch;
       EXPECT_GT(k->shared, 0) << kernel;
     }
   }
@@ -375,6 +429,44 @@ TEST(RoadPaths, WhatIsSwitchedOffCostsNothing) {
       p.corrector.chroma.groupOn = p.corrector.chroma.customOn = 0;
     });
     EXPECT_LT(nothing, slots_off);
+  }
+}
+
+// The developer's last row pass without band two reads no band one: the
+// launch's null pointer decides the test of it (its low and high words),
+// and its path leaves out the band's loads. The same launch with band one
+// takes the other side.
+TEST(RoadPaths, TheDevelopersRowPassWithoutBandOneTakesItsOwnSide) {
+  REQUIRE_MACHINE_CODE();
+  bench::RoadCost cost;
+  std::string error;
+  ASSERT_TRUE(bench::measure_road("stock_print_bleach_midhi", 64, 36, cost, error)) << error;
+  const std::vector<cudasim::Launch> trace = cudasim::launch_trace();
+  auto l = std::find_if(trace.begin(), trace.end(), [](const cudasim::Launch& x) {
+    return x.kernel == "iir_guassian_rows_developer" && x.arguments.size() > 3 && x.arguments[3].is_pointer &&
+           !x.arguments[3].pointer;
+  });
+  ASSERT_NE(l, trace.end()) << "the road's developer row pass without band one";
+  cudasim::Launch with = *l;
+  with.arguments[3].pointer = with.arguments[2].pointer;  // a band one: any plane
+  std::string reason;
+  for (const bench::Part& part : bench::kParts) {
+    SCOPED_TRACE(part.arch);
+    const bench::KernelCode* code = bench::build_sass_table(reason)->find(part.arch, l->kernel);
+    ASSERT_NE(code, nullptr);
+    std::vector<bench::KernelCode> counts;
+    ASSERT_TRUE(bench::launch_path_counts({{part.arch, code, bench::parameter_buffer(l->arguments)},
+                                           {part.arch, code, bench::parameter_buffer(with.arguments)}},
+                                          counts, error))
+        << error;
+    ASSERT_EQ(counts.size(), 2u);
+    ASSERT_EQ(counts[0].loops.size(), 2u);
+    ASSERT_EQ(counts[1].loops.size(), 2u);
+    // The backward sweep's tile: band one's 32 loads fewer, and its loads
+    // and fetches out together either way.
+    EXPECT_LE(counts[0].loops[1].instructions + 32, counts[1].loops[1].instructions);
+    EXPECT_EQ(counts[0].loops[1].waits, 1.0);
+    EXPECT_EQ(counts[1].loops[1].waits, 1.0);
   }
 }
 

@@ -17,14 +17,16 @@ def line(address, text, write=NONE, wait=0, stall=1):
     return "        /*%04x*/                   %s ;   /* 0x%016x */\n    /* 0x%016x */\n" % (address, text, 0, high)
 
 
-def all_counts(instructions, params=None, bank2=None, arch="sm_75"):
+def all_counts(instructions, params=None, bank2=None, arch="sm_75", edge=False):
     """kernel_counts of `instructions`: (fixed instructions, waits, clocks,
-    [(step, instructions, waits, clocks)])."""
+    [(step, instructions, waits, clocks)]), the loops those of the edge path
+    with `edge`."""
     text = "arch = %s\n\t\tFunction : _Z6kernelPf\n" % arch
     for i, ins in enumerate(instructions):
         text += line(16 * i, *ins)
     code = sass_counts.parse_sass(text)[arch]["_Z6kernelPf"]
-    return sass_counts.kernel_counts(code, arch, bank2, params)
+    fixed, waits, clocks, loops, edge_loops = sass_counts.kernel_counts(code, arch, bank2, params)
+    return fixed, waits, clocks, edge_loops if edge else loops
 
 
 def counts(instructions, params=None, bank2=None):
@@ -106,7 +108,7 @@ class RoundTrips(unittest.TestCase):
     def test_whole_tiles_take_a_loop_s_full_batch(self):
         # if (row + 1 >= 8) the batch's loads go out together, else the rows
         # left each wait for their own: only the last trip of a column.
-        _, _, loops = counts([
+        code = [
             ("ISETP.GT.AND P0, PT, R9, 0x6, PT",),                      # 0x0: the loop
             ("@P0 BRA 0x60",),
             ("LDG.E.SYS R2, [R6]", 0),
@@ -120,8 +122,12 @@ class RoundTrips(unittest.TestCase):
             ("ISETP.GT.AND P1, PT, R9, -0x1, PT",),
             ("@P1 BRA 0x0",),
             ("EXIT",),
-        ])
+        ]
+        _, _, loops = counts(code)
         self.assertEqual(loops, [(8, 8, 1)])
+        # The edge path, a batch short of rows: those left one by one, and
+        # then the batch's code.
+        self.assertEqual([lp[:3] for lp in all_counts(code, edge=True)[3]], [(8, 12, 3)])
 
     def test_a_uniform_counter_reaches_the_branch_through_a_predicate_copy(self):
         _, _, loops = counts([
@@ -442,6 +448,19 @@ class LaunchParameters(unittest.TestCase):
         params = bytes(8) + bytes([1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0])
         self.assertEqual(counts(code)[2], [(0, 2 + 3 * 12 + 3, 0)])
         self.assertEqual(counts(code, params)[2], [(0, 2 + 12 + 7 + 12 + 3, 0)])
+
+    def test_a_pointer_s_null_test(self):
+        # if (p) { nine additions }, p a 64-bit pointer at c[0x0][0x160]:
+        # its low words compared, then its high words with the low words'
+        # outcome.
+        code = [("ULDC.64 UR4, c[0x0][0x160]",),
+                ("ISETP.NE.U32.AND P0, PT, RZ, UR4, PT",),
+                ("ISETP.NE.AND.EX P0, PT, RZ, UR5, PT, P0",),
+                ("@!P0 BRA 0xd0",)] + fadds(9) + [("EXIT",)]
+        self.assertEqual(counts(code)[0], 14)
+        self.assertEqual(counts(code, bytes(8))[0], 5)
+        self.assertEqual(counts(code, bytes([0, 0, 0x10, 0, 0, 0, 0, 0]))[0], 14)
+        self.assertEqual(counts(code, bytes([0, 0, 0, 0, 1, 0, 0, 0]))[0], 14)  # the high word alone
 
     def test_a_switch_on_a_setting_takes_its_case(self):
         # switch (setting): the jump table in constant bank 2 holds each
