@@ -303,6 +303,7 @@ int DeviceMemoryGate::holding() {
   std::lock_guard<std::mutex> lock(mutex_);
   return holders_;
 }
+
 DeviceMemoryGate& device_memory_gate(int device) {
   // Never destroyed, since renders may run at exit, and held in static
   // storage rather than on the heap, so that a bundle the host unloads

@@ -82,8 +82,19 @@ void DeviceWork::release(float*& p) const {
   p = nullptr;
 }
 
-RenderStream::RenderStream(int device) : device_(device) {
-  work_.pool = find_pool(device, true);
+DevicePoolHold::DevicePoolHold(int device) : device_(device), pool_(find_pool(device, true)) {}
+
+RenderStream::RenderStream(int device) : own_pool_(std::in_place, device) {
+  work_.pool = own_pool_->pool();
+  create_stream();
+}
+
+RenderStream::RenderStream(const DevicePoolHold& pool) {
+  work_.pool = pool.pool();
+  create_stream();
+}
+
+void RenderStream::create_stream() {
   cudaStream_t s = nullptr;
   // Non-blocking: the render does not wait for work other code queues on
   // the legacy default stream.
@@ -99,14 +110,10 @@ cudaError_t RenderStream::finish() {
     work_.stream = nullptr;
   }
   // After the stream's frees have run.
-  if (work_.pool) {
-    let_go_of_pool(device_);
-    work_.pool = nullptr;
-  }
+  work_.pool = nullptr;
+  own_pool_.reset();
   return e;
 }
-
-DevicePoolHold::DevicePoolHold(int device) : device_(device), pool_(find_pool(device, true)) {}
 
 DevicePoolHold::~DevicePoolHold() {
   if (pool_) let_go_of_pool(device_);

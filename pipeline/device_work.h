@@ -9,6 +9,7 @@
 #include <cuda_runtime_api.h>
 
 #include <cstddef>
+#include <optional>
 
 struct DeviceWork {
   cudaStream_t stream = nullptr;
@@ -23,13 +24,40 @@ struct DeviceWork {
   void release(float*& p) const;
 };
 
-// The stream and the pool of one render on `device` (the current device).
-// finish(), or else the destructor, waits for the stream's work, destroys
-// the stream and lets go of the pool, so a render leaves nothing queued, on
-// every path.
+// The memory pool every render on `device` allocates from: one per device,
+// made on first use after each load of the bundle and shared by all
+// instances and render threads. Between frames it keeps up to
+// kDevicePoolKeptBytes of freed memory for the next frame and gives the
+// rest back to the device when a render ends.
+constexpr size_t kDevicePoolKeptBytes = size_t(1) << 30;
+
+// The memory pool of `device` (the current device), held: an unload
+// meanwhile destroys it only once every hold has gone, so a frame that
+// holds it across its attempts never trims a destroyed pool nor makes one
+// that outlives the unload. Null on a device without memory pools.
+class DevicePoolHold {
+ public:
+  explicit DevicePoolHold(int device);
+  ~DevicePoolHold();
+  DevicePoolHold(const DevicePoolHold&) = delete;
+  DevicePoolHold& operator=(const DevicePoolHold&) = delete;
+
+  cudaMemPool_t pool() const { return pool_; }
+
+ private:
+  int device_;
+  cudaMemPool_t pool_;
+};
+
+// The stream and the pool of one render on `device` (the current device):
+// the pool held for the stream alone, or one the frame holds across its
+// attempts (which outlives the stream). finish(), or else the destructor,
+// waits for the stream's work, destroys the stream and lets go of a pool it
+// holds, so a render leaves nothing queued, on every path.
 class RenderStream {
  public:
   explicit RenderStream(int device);
+  explicit RenderStream(const DevicePoolHold& pool);
   ~RenderStream() { finish(); }
   RenderStream(const RenderStream&) = delete;
   RenderStream& operator=(const RenderStream&) = delete;
@@ -43,35 +71,11 @@ class RenderStream {
   cudaError_t finish();
 
  private:
-  int device_;
+  void create_stream();
+
+  std::optional<DevicePoolHold> own_pool_;
   DeviceWork work_;
   cudaError_t created_ = cudaSuccess;
-};
-
-// The memory pool every render on `device` allocates from: one per device,
-// made on first use after each load of the bundle and shared by all
-// instances and render threads. Between frames it keeps up to
-// kDevicePoolKeptBytes of freed memory for the next frame and gives the
-// rest back to the device when a render ends.
-constexpr size_t kDevicePoolKeptBytes = size_t(1) << 30;
-
-// The pool of `device` (the current device) held for one frame across all
-// its attempts, as a render stream holds it: an unload meanwhile destroys
-// it only once the frame is done, so the frame never trims a destroyed pool
-// nor makes one that outlives the unload. Null on a device without memory
-// pools.
-class DevicePoolHold {
- public:
-  explicit DevicePoolHold(int device);
-  ~DevicePoolHold();
-  DevicePoolHold(const DevicePoolHold&) = delete;
-  DevicePoolHold& operator=(const DevicePoolHold&) = delete;
-
-  cudaMemPool_t pool() const { return pool_; }
-
- private:
-  int device_;
-  cudaMemPool_t pool_;
 };
 
 // Gives all memory the pools keep back to the device (the host asks for it

@@ -392,7 +392,7 @@ cudaError_t render_frame(const float* src, float* dst, const TextureOptionsStruc
     // The frame holds its device's pool from its first attempt on, until
     // its last attempt has ended.
     if (!pool) pool.emplace(device);
-    RenderStream render(device);
+    RenderStream render(*pool);
     // Errors left on this thread by earlier work, or by looking for the
     // device's pool, are not this frame's.
     cudaGetLastError();

@@ -12,7 +12,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "pipeline/device_memory_gate.h"
@@ -57,22 +56,18 @@ TEST(DeviceMemoryGateExits, LetInWhileAskingTheHostThenAborted) {
     ASSERT_TRUE(eventually([&] { return gate.waiting() == 1; }));
     HeldQuery host;
     host.throws = throws;
-    std::atomic<bool> threw{false};
-    std::thread newcomer([&] {
-      try {
-        EXPECT_EQ(gate.run(attempt_on(device, 1, journal, "newcomer"), host.query(), k10s), MemoryTurn::kAborted);
-      } catch (const std::runtime_error&) {
-        threw = true;
-      }
-    });
+    Render newcomer(gate, attempt_on(device, 1, journal, "newcomer"), host.query(), k10s);
     ASSERT_TRUE(host.asking.wait());
     EXPECT_EQ(gate.held_back(), 1u);
     holder->end();
     EXPECT_EQ(waiter.join(), MemoryTurn::kRan);
     EXPECT_EQ(gate.held_back(), 0u) << "the queue emptied: the newcomer was let in";
     host.go.set();
-    newcomer.join();
-    EXPECT_EQ(threw, throws);
+    const MemoryTurn turn = newcomer.join();
+    EXPECT_EQ(newcomer.threw, throws);
+    if (!throws) {
+      EXPECT_EQ(turn, MemoryTurn::kAborted);
+    }
     EXPECT_EQ(journal.read(), std::vector<std::string>{"holder"}) << "the aborted render made an attempt";
     expect_empty(gate);
   }
@@ -92,24 +87,19 @@ TEST(DeviceMemoryGateExits, GivenItsTurnWhileAskingTheHostThenAborted) {
     std::atomic<int> started{0};
     HeldQuery host;
     host.throws = throws;
-    std::atomic<bool> threw{false};
-    std::thread quitter([&] {
-      try {
-        EXPECT_EQ(gate.run(queue_in_turn(gate, started, 2, 0, journal, "quitter", attempt_on(device, 4, journal, "quitter")),
-                           host.query(), k10s),
-                  MemoryTurn::kAborted);
-      } catch (const std::runtime_error&) {
-        threw = true;
-      }
-    });
+    Render quitter(gate, queue_in_turn(gate, started, 2, 0, journal, "quitter", attempt_on(device, 4, journal, "quitter")),
+                   host.query(), k10s);
     Render next(gate, queue_in_turn(gate, started, 2, 1, journal, "next", attempt_on(device, 4, journal, "next")),
                 std::function<bool()>{}, k10s);
     ASSERT_TRUE(host.asking.wait());
     ASSERT_TRUE(eventually([&] { return gate.waiting() == 2; }));
     first->end();  // its memory goes to the quitter, asleep in its host's query
     host.go.set();
-    quitter.join();
-    EXPECT_EQ(threw, throws);
+    const MemoryTurn turn = quitter.join();
+    EXPECT_EQ(quitter.threw, throws);
+    if (!throws) {
+      EXPECT_EQ(turn, MemoryTurn::kAborted);
+    }
     EXPECT_TRUE(next.ended.wait(2s)) << "the quitter's turn was not passed on";
     EXPECT_EQ(next.join(), MemoryTurn::kRan);
     EXPECT_EQ(second.end(), MemoryTurn::kRan);
@@ -130,16 +120,10 @@ TEST(DeviceMemoryGateExits, AnAbortQueryThatThrowsWhileWaitingLeavesNothingBehin
   std::atomic<int> started{0};
   Render waiter(gate, queue_in_turn(gate, started, 2, 0, journal, "waiter", fits_only_alone),
                 std::function<bool()>{}, k10s);
-  std::atomic<bool> threw{false};
-  std::thread second([&] {
-    try {
-      gate.run(queue_in_turn(gate, started, 2, 1, journal, "second", fits_only_alone), throwing, k10s);
-    } catch (const std::runtime_error&) {
-      threw = true;
-    }
-  });
+  Render second(gate, queue_in_turn(gate, started, 2, 1, journal, "second", fits_only_alone),
+                std::function<bool()>(throwing), k10s);
   second.join();
-  EXPECT_TRUE(threw);
+  EXPECT_TRUE(second.threw);
   EXPECT_EQ(gate.waiting(), 1u);
   // Held back.
   EXPECT_THROW(gate.run(attempt_on(device, 1, journal, "held back"), throwing, k10s), std::runtime_error);
@@ -355,21 +339,14 @@ TEST(DeviceMemoryGateExits, AnAttemptThatThrowsOnARetryLeavesTheQueue) {
   Journal journal;
   auto holder = std::make_unique<Holder>(gate, device, 1, journal, "holder");
   std::atomic<int> attempts{0};
-  std::atomic<bool> threw{false};
-  std::thread render([&] {
-    try {
-      gate.run([&](bool) -> bool {
-        if (++attempts == 2) throw std::runtime_error("device library");
-        return true;
-      }, {}, k10s);
-    } catch (const std::runtime_error&) {
-      threw = true;
-    }
-  });
+  Render render(gate, std::function<bool(bool)>([&](bool) -> bool {
+    if (++attempts == 2) throw std::runtime_error("device library");
+    return true;
+  }), std::function<bool()>{}, k10s);
   ASSERT_TRUE(eventually([&] { return gate.waiting() == 1; }));
   holder->end();
   render.join();
-  EXPECT_TRUE(threw);
+  EXPECT_TRUE(render.threw);
   // Memory handed on now must find no render in line: a node left linked
   // would be written on a stack that is gone.
   holder = std::make_unique<Holder>(gate, device, 1, journal, "again");

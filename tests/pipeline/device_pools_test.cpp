@@ -96,8 +96,11 @@ TEST(DevicePools, AnUnloadAsAFrameTriesAloneLeavesNoPoolBehind) {
   EXPECT_EQ(s.pools_created, made_before) << "the frame made a pool after the unload";
   EXPECT_EQ(std::vector<size_t>({s.pools_destroyed, s.live_pools, s.kept_bytes}),
             std::vector<size_t>({s.pools_created, 0, 0}));
-  for (const auto& c : cudasim::call_log())
-    if (c.function == "cudaMemPoolTrimTo") EXPECT_EQ(c.result, cudaSuccess) << "a destroyed pool was trimmed";
+  for (const auto& c : cudasim::call_log()) {
+    if (c.function == "cudaMemPoolTrimTo") {
+      EXPECT_EQ(c.result, cudaSuccess) << "a destroyed pool was trimmed";
+    }
+  }
   EXPECT_EQ(held_bytes(), 0u);
 }
 

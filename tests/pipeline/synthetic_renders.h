@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,14 +150,20 @@ inline std::function<bool(bool)> queue_in_turn(DeviceMemoryGate& gate, std::atom
   };
 }
 
-// A render run on a thread of its own.
+// A render run on a thread of its own; `threw`: its attempt or its host's
+// query threw std::runtime_error out of the gate.
 struct Render {
-  std::thread thread;
   MemoryTurn turn{};
+  std::atomic<bool> threw{false};
   Signal ended;
+  std::thread thread;  // last: it starts once the members it sets are made
   template <typename... Args>
   Render(DeviceMemoryGate& gate, Args... args) : thread([&gate, this, args...] {
-    turn = gate.run(args...);
+    try {
+      turn = gate.run(args...);
+    } catch (const std::runtime_error&) {
+      threw = true;
+    }
     ended.set();
   }) {}
   ~Render() { join(); }
